@@ -1,0 +1,406 @@
+#include "ScanGames.h"
+
+#include "app/AppInfo.h"
+#include "app/Clock.h"
+#include "app/Prompter.h"
+#include "browser/DetailsModels.h"
+#include "browser/QueryService.h"
+#include "browser/ServerListModel.h"
+#include "browser/ui/Icons.h"
+#include "browser/ui/ListView.h"
+#include "net/UdpEndpoint.h"
+#include "options/LiveSettings.h"
+
+#include <QApplication>
+#include <QButtonGroup>
+#include <QGroupBox>
+#include <QHBoxLayout>
+#include <QHeaderView>
+#include <QLabel>
+#include <QMenu>
+#include <QMenuBar>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QScreen>
+#include <QShowEvent>
+#include <QSplitter>
+#include <QStatusBar>
+#include <QTabWidget>
+#include <QVBoxLayout>
+
+namespace vantry {
+
+namespace {
+
+constexpr int DefaultWidth = 680;
+constexpr int DefaultHeight = 351;
+constexpr int MinimumWidth = 680;
+constexpr int MinimumHeight = 175;
+
+QPushButton* button(const QString& caption, const QString& hint, bool enabled, QWidget* parent)
+{
+    auto* b = new QPushButton(caption, parent);
+    b->setToolTip(hint);
+    b->setEnabled(enabled);
+    b->setAutoDefault(false);
+    return b;
+}
+
+} // namespace
+
+TForm1::TForm1(const Options& options, QWidget* parent)
+    : QMainWindow(parent), m_clock(options.clock ? options.clock : &systemClock()),
+      UDP(std::make_unique<net::UdpEndpoint>()), m_servers(new browser::ServerListModel(this)),
+      m_players(new browser::PlayersModel(this)), m_rules(new browser::RulesModel(this))
+{
+    setWindowTitle(appTitle());
+    setWindowIcon(browser::icon(static_cast<int>(query::Image::HalfLife)));
+    m_servers->setIconProvider(&browser::icon);
+
+    UDP->open(options.localPort);
+    m_queries = std::make_unique<browser::QueryService>(*UDP, *m_servers, *m_players, *m_rules, *m_clock);
+    m_queries->setScanOld([this] { return oldServers(); });
+    connect(m_queries.get(), &browser::QueryService::serverListed, this, &TForm1::onServerListed);
+    // A box must not open inside the datagram handler: its nested loop would stall the socket.
+    connect(m_queries.get(), &browser::QueryService::sendFailed, this, &TForm1::showStandardError,
+            Qt::QueuedConnection);
+
+    buildControls();
+    buildMenus();
+
+    setMinimumSize(MinimumWidth, MinimumHeight);
+    resize(DefaultWidth, DefaultHeight);
+    if (const QScreen* screen = QGuiApplication::primaryScreen())
+        move(screen->availableGeometry().center() - rect().center());
+}
+
+TForm1::~TForm1()
+{
+    releaseEndpoint();
+}
+
+void TForm1::buildControls()
+{
+    auto* central = new QWidget(this);
+    auto* outer = new QVBoxLayout(central);
+    outer->setContentsMargins(2, 2, 2, 0);
+    outer->setSpacing(2);
+
+    // Top row: scan mode, the five buttons and the big game icon.
+    auto* top = new QHBoxLayout;
+    RG = new QGroupBox(QStringLiteral("Сканирование:"), central);
+    auto* rgLayout = new QHBoxLayout(RG);
+    rgLayout->setContentsMargins(6, 2, 6, 2);
+    m_rgButtons = new QButtonGroup(RG);
+    auto* game = new QRadioButton(QStringLiteral("И г р а"), RG);
+    auto* hltv = new QRadioButton(QStringLiteral("HLTV"), RG);
+    m_rgButtons->addButton(game, 0);
+    m_rgButtons->addButton(hltv, 1);
+    rgLayout->addWidget(game);
+    rgLayout->addWidget(hltv);
+    game->setChecked(true);
+    connect(m_rgButtons, &QButtonGroup::idToggled, this, [this](int id, bool checked) {
+        if (!checked || id == m_scanMode)
+            return;
+        m_scanMode = id;
+        guarded([this] { RGClick(); });
+    });
+    top->addWidget(RG);
+
+    SBScanAll = button(QStringLiteral("Сканировать"), QStringLiteral("Сканировать все IP"), true, central);
+    SBStop = button(QStringLiteral("Остановить"), QStringLiteral("Остановить сканирование"), false, central);
+    SBRefresh = button(QStringLiteral("RF"), QStringLiteral("Обновить текущие сервера"), false, central);
+    SBAuto = button(QStringLiteral("Автоматически"), QStringLiteral("Вкл/Откл автосоединение"), false, central);
+    SBPlay = button(QStringLiteral("Играть"), QStringLiteral("Соединиться с сервером"), false, central);
+    SBScanAll->setIcon(browser::icon(static_cast<int>(query::Image::AddressHeader)));
+    SBPlay->setIcon(browser::icon(static_cast<int>(query::Image::Open)));
+    for (QPushButton* b : {SBScanAll, SBStop, SBRefresh, SBAuto, SBPlay})
+        top->addWidget(b);
+    connect(SBPlay, &QPushButton::clicked, this, [this] { guarded([this] { SBPlayClick(); }); });
+    top->addStretch(1);
+
+    Image = new QLabel(central);
+    Image->setFixedSize(36, 36);
+    Image->setFrameStyle(QFrame::Panel | QFrame::Raised);
+    Image->setAlignment(Qt::AlignCenter);
+    top->addWidget(Image);
+    outer->addLayout(top);
+
+    // The server list and, on the right, the players and rules of the selected server.
+    auto* middle = new QHBoxLayout;
+    LW = new browser::ListView(central);
+    LW->setObjectName(QStringLiteral("LW"));
+    LW->setModel(m_servers);
+    QHeaderView* header = LW->horizontalHeader();
+    header->setMinimumSectionSize(10);
+    const int widths[browser::ServerListModel::ColumnCount] = {50, 150, 100, 48, 26, 90, 46, 55, 16};
+    for (int c = 0; c < browser::ServerListModel::ColumnCount; ++c)
+        LW->setColumnWidth(c, widths[c]);
+    header->setSectionResizeMode(browser::ServerListModel::Name, QHeaderView::Stretch);
+    middle->addWidget(LW, 1);
+
+    PageControl1 = new QTabWidget(central);
+    PageControl1->setFixedWidth(168);
+    LWPlayers = new browser::ListView(PageControl1);
+    LWPlayers->setObjectName(QStringLiteral("LWPlayers"));
+    LWPlayers->setModel(m_players);
+    LWPlayers->horizontalHeader()->setSectionsClickable(true);
+    LWPlayers->horizontalHeader()->setSectionResizeMode(browser::PlayersModel::Name, QHeaderView::Stretch);
+    LWPlayers->setColumnWidth(browser::PlayersModel::Kills, 40);
+    connect(LWPlayers->horizontalHeader(), &QHeaderView::sectionClicked, this,
+            [this](int column) { LWPlayersColumnClick(column); });
+    LWRules = new browser::ListView(PageControl1);
+    LWRules->setObjectName(QStringLiteral("LWRules"));
+    LWRules->setModel(m_rules);
+    LWRules->setColumnWidth(browser::RulesModel::Name, 98);
+    LWRules->horizontalHeader()->setSectionResizeMode(browser::RulesModel::Value, QHeaderView::Stretch);
+    PageControl1->addTab(LWPlayers, browser::icon(static_cast<int>(query::Image::PlayersHeader)),
+                         QStringLiteral("Игроки"));
+    PageControl1->addTab(LWRules, browser::icon(static_cast<int>(query::Image::MapHeader)),
+                         QStringLiteral("Правила"));
+    middle->addWidget(PageControl1);
+    outer->addLayout(middle, 1);
+    setCentralWidget(central);
+
+    // Status bar: target and outcome, probe count, notices.
+    QFont tahoma(QStringLiteral("Tahoma"));
+    tahoma.setPointSize(8);
+    statusBar()->setFont(tahoma);
+    statusBar()->setSizeGripEnabled(true);
+    const int panelWidths[3] = {95, 50, 50};
+    for (int i = 0; i < 3; ++i) {
+        m_panels[i] = new QLabel(statusBar());
+        m_panels[i]->setMinimumWidth(panelWidths[i]);
+        m_panels[i]->setFrameStyle(QFrame::Panel | QFrame::Sunken);
+        if (i == 1)
+            m_panels[i]->setAlignment(Qt::AlignCenter);
+        statusBar()->addWidget(m_panels[i], i == 2 ? 1 : 0);
+    }
+
+    connect(LW->selectionModel(), &QItemSelectionModel::selectionChanged, this,
+            [this] { guarded([this] { LWSelectItem(); }); });
+    connect(LW, &browser::ListView::clickedAnywhere, this, [this] { guarded([this] { LWClick(); }); });
+    connect(LW, &browser::ListView::pressed, this, [this] { LWMouseDown(); });
+    connect(LW, &browser::ListView::doubleClickedAnywhere, this, [this] { guarded([this] { LWDblClick(); }); });
+    connect(LW, &browser::ListView::activated, this, [this] { guarded([this] { LWDblClick(); }); });
+}
+
+void TForm1::buildMenus()
+{
+    QMenu* file = menuBar()->addMenu(QStringLiteral("Файл"));
+    Hide1 = file->addAction(QStringLiteral("Скрыть  (Shift+Alt+S)"), this, [this] { Hide1Click(); });
+    Exit1 = file->addAction(QStringLiteral("Выход"), this, [this] { Exit1Click(); });
+    Options1 = menuBar()->addAction(QStringLiteral("Опции"), this, [this] { Options1Click(); });
+    About1 = menuBar()->addAction(QStringLiteral("О программе..."), this, [this] { About1Click(); });
+
+    PMServers = new QMenu(this);
+    Play = PMServers->addAction(QStringLiteral("Играть"), this, [this] { guarded([this] { SBPlayClick(); }); });
+    Auto = PMServers->addAction(QStringLiteral("Автосоединение"));
+    PMSAdd = PMServers->addAction(QStringLiteral("Добавить в избранное"));
+    connect(LW, &browser::ListView::contextMenuWanted, this, [this](const QPoint& at) { PMServers->popup(at); });
+}
+
+void TForm1::setLiveSettings(options::LiveSettings* settings)
+{
+    m_settings = settings;
+}
+
+bool TForm1::oldServers() const
+{
+    return m_settings ? m_settings->scanOld() : true;
+}
+
+int TForm1::scanMode() const
+{
+    return m_scanMode;
+}
+
+void TForm1::setScanMode(int index)
+{
+    index = std::clamp(index, -1, 1);
+    if (index == m_scanMode)
+        return;
+    if (index < 0) {
+        m_rgButtons->setExclusive(false);
+        for (QAbstractButton* b : m_rgButtons->buttons())
+            b->setChecked(false);
+        m_rgButtons->setExclusive(true);
+        m_scanMode = -1;
+        guarded([this] { RGClick(); });
+        return;
+    }
+    m_rgButtons->button(index)->setChecked(true); // runs RGClick through idToggled
+}
+
+void TForm1::RGClick()
+{
+    emit scanModeChanged(m_scanMode);
+    if (m_storeScanMode)
+        m_storeScanMode(m_scanMode);
+}
+
+QSize TForm1::windowSize() const
+{
+    return size();
+}
+
+void TForm1::setWindowSize(const QSize& size)
+{
+    resize(size.expandedTo(minimumSize()));
+}
+
+void TForm1::setStatusText(int panel, const QString& text)
+{
+    if (panel >= 0 && panel < 3)
+        m_panels[panel]->setText(text);
+}
+
+QString TForm1::statusText(int panel) const
+{
+    return panel >= 0 && panel < 3 ? m_panels[panel]->text() : QString();
+}
+
+void TForm1::onServerListed(int)
+{
+    if (m_servers->count() > 0 && !m_state.scanning)
+        SBRefresh->setEnabled(true);
+}
+
+void TForm1::LWSelectItem()
+{
+    LW->setContextMenuAllowed(false);
+    m_players->clear();
+    m_rules->clear();
+    const int row = LW->selectedRow();
+    if (row < 0)
+        return;
+    const int port = m_servers->port(row).toInt();
+    if (port >= 1 && port <= 65535)
+        m_queries->sendDetailsRequest(m_servers->address(row), static_cast<std::uint16_t>(port));
+    SBPlay->setEnabled(true);
+    SBAuto->setEnabled(true);
+    Image->clear();
+    Image->setPixmap(browser::pixmap(static_cast<int>(m_servers->server(row).kindImage), 32));
+}
+
+void TForm1::LWClick()
+{
+    if (LW->selectedRow() >= 0)
+        return;
+    SBPlay->setEnabled(false);
+    if (!m_state.autoConnect)
+        SBAuto->setEnabled(false);
+    Image->clear();
+    m_players->clear();
+    m_rules->clear();
+}
+
+void TForm1::LWMouseDown()
+{
+    LW->setContextMenuAllowed(LW->selectedRow() >= 0);
+}
+
+void TForm1::LWDblClick()
+{
+    if (LW->selectedRow() < 0)
+        return;
+    if (m_settings ? m_settings->doubleClickConnects() : true)
+        SBPlayClick();
+}
+
+void TForm1::LWPlayersColumnClick(int column)
+{
+    if (column == browser::PlayersModel::Name)
+        m_players->sortByName();
+    else
+        m_players->sortByKills();
+}
+
+void TForm1::SBPlayClick()
+{
+    // The launcher takes this over; until a game client can be started nothing happens here.
+}
+
+void TForm1::Options1Click()
+{
+    if (m_optionsWindow) {
+        m_optionsWindow->show();
+        m_optionsWindow->raise();
+        m_optionsWindow->activateWindow();
+    }
+}
+
+void TForm1::About1Click()
+{
+    if (m_aboutWindow) {
+        m_aboutWindow->show();
+        m_aboutWindow->raise();
+    }
+}
+
+void TForm1::Hide1Click()
+{
+    hide();
+}
+
+void TForm1::Exit1Click()
+{
+    close();
+}
+
+void TForm1::releaseEndpoint()
+{
+    if (UDP)
+        UDP->close();
+}
+
+void TForm1::restoreFromSecondCopy()
+{
+    if (isMinimized())
+        showNormal();
+    show();
+    raise();
+    activateWindow();
+}
+
+void TForm1::guarded(const std::function<void()>& handler)
+{
+    try {
+        handler();
+    } catch (const std::exception& e) {
+        showStandardError(QString::fromUtf8(e.what()));
+    }
+}
+
+void TForm1::showStandardError(const QString& message)
+{
+    prompter().message(appTitle(), standardErrorText(message), BoxIcon::Error);
+}
+
+void TForm1::showEvent(QShowEvent* event)
+{
+    QMainWindow::showEvent(event);
+    if (event->spontaneous())
+        return;
+    if (m_settings && m_settings->autoScan())
+        TimerFav.setEnabled(true);
+    if (m_showHook)
+        m_showHook(this);
+}
+
+void TForm1::hideEvent(QHideEvent* event)
+{
+    QMainWindow::hideEvent(event);
+    if (!event->spontaneous())
+        TimerFav.setEnabled(false);
+}
+
+void TForm1::changeEvent(QEvent* event)
+{
+    QMainWindow::changeEvent(event);
+    // Activation through the task bar always shows the window.
+    if (event->type() == QEvent::ActivationChange && isActiveWindow() && !isVisible())
+        show();
+}
+
+} // namespace vantry

@@ -1,0 +1,78 @@
+#include "QueryService.h"
+
+#include "DetailsModels.h"
+#include "ServerListModel.h"
+#include "app/Clock.h"
+#include "net/UdpEndpoint.h"
+
+#include <type_traits>
+
+namespace vantry::browser {
+
+QueryService::QueryService(net::UdpEndpoint& endpoint, ServerListModel& servers, PlayersModel& players,
+                           RulesModel& rules, Clock& clock, QObject* parent)
+    : QObject(parent), m_endpoint(endpoint), m_servers(servers), m_players(players), m_rules(rules),
+      m_clock(clock)
+{
+    connect(&m_endpoint, &net::UdpEndpoint::dataReceived, this, &QueryService::onDatagram);
+}
+
+void QueryService::setScanOld(std::function<bool()> scanOld)
+{
+    m_scanOld = std::move(scanOld);
+}
+
+void QueryService::sendInfoRequest(const QString& host, std::uint16_t port)
+{
+    m_endpoint.send(m_requests.info(), host, port);
+    if (scanOld())
+        m_endpoint.send(m_requests.oldInfo(), host, port);
+}
+
+void QueryService::sendDetailsRequest(const QString& host, std::uint16_t port)
+{
+    m_endpoint.send(m_requests.rules(), host, port);
+    m_clock.sleep(10);
+    m_endpoint.send(m_requests.players(), host, port);
+    m_clock.sleep(5);
+    if (scanOld()) {
+        m_endpoint.send(m_requests.oldPlayers(), host, port);
+        m_clock.sleep(10);
+        m_endpoint.send(m_requests.oldRules(), host, port);
+    }
+}
+
+void QueryService::onDatagram(int numberBytes, const QString& fromIp, std::uint16_t port)
+{
+    if (numberBytes < 1)
+        return;
+    const std::size_t n = m_endpoint.read(m_receive);
+    const query::Source from{fromIp.toStdString(), port};
+    const query::Outcome outcome = m_dispatcher.dispatch({m_receive.data(), n}, from);
+
+    std::visit(
+        [&](const auto& result) {
+            using T = std::decay_t<decltype(result)>;
+            if constexpr (std::is_same_v<T, query::ChallengeAnswer>) {
+                try {
+                    const QString to = QString::fromStdString(result.to.address);
+                    m_endpoint.send(m_requests.playersChallenge(), to, result.to.port);
+                    m_endpoint.send(m_requests.rulesChallenge(), to, result.to.port);
+                } catch (const std::exception& e) {
+                    emit sendFailed(QString::fromUtf8(e.what()));
+                }
+            } else if constexpr (std::is_same_v<T, query::InfoReply>) {
+                const int row = m_servers.add(result.row);
+                if (row >= 0)
+                    emit serverListed(row);
+            } else if constexpr (std::is_same_v<T, query::PlayersReply>) {
+                m_players.setPlayers(result.players);
+            } else if constexpr (std::is_same_v<T, query::RulesReply>) {
+                m_rules.clear();
+                m_rules.append(result.rules);
+            }
+        },
+        outcome);
+}
+
+} // namespace vantry::browser

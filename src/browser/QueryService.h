@@ -1,0 +1,68 @@
+#pragma once
+
+#include "query/Dispatcher.h"
+#include "query/Requests.h"
+
+#include <QObject>
+#include <QString>
+
+#include <array>
+#include <cstdint>
+#include <functional>
+
+namespace vantry {
+class Clock;
+}
+namespace vantry::net {
+class UdpEndpoint;
+}
+
+namespace vantry::browser {
+
+class ServerListModel;
+class PlayersModel;
+class RulesModel;
+
+// Sends the query requests through the endpoint and routes every reply to the list it fills.
+// Holds no widgets, so it is driven by tests on real sockets without a window.
+class QueryService : public QObject
+{
+    Q_OBJECT
+public:
+    QueryService(net::UdpEndpoint& endpoint, ServerListModel& servers, PlayersModel& players, RulesModel& rules,
+                 Clock& clock, QObject* parent = nullptr);
+
+    // Whether the old-style requests go out too; read at every send.
+    void setScanOld(std::function<bool()> scanOld);
+
+    // The info request and, with old servers on, the old info request. Throws net::EndpointError.
+    void sendInfoRequest(const QString& host, std::uint16_t port);
+    // Rules, 10 ms, players, 5 ms and, with old servers on, old players, 10 ms, old rules.
+    void sendDetailsRequest(const QString& host, std::uint16_t port);
+
+    query::Requests& requests() { return m_requests; }
+
+    // The endpoint's data event.
+    void onDatagram(int numberBytes, const QString& fromIp, std::uint16_t port);
+
+signals:
+    // A server row was appended to the list.
+    void serverListed(int row);
+    // Sending the challenge answer failed; the text is the endpoint's error.
+    void sendFailed(const QString& text);
+
+private:
+    bool scanOld() const { return m_scanOld ? m_scanOld() : true; }
+
+    net::UdpEndpoint& m_endpoint;
+    ServerListModel& m_servers;
+    PlayersModel& m_players;
+    RulesModel& m_rules;
+    Clock& m_clock;
+    query::Requests m_requests;
+    query::Dispatcher m_dispatcher{m_requests};
+    std::function<bool()> m_scanOld;
+    std::array<std::uint8_t, query::Dispatcher::ReceiveBufferSize> m_receive{};
+};
+
+} // namespace vantry::browser

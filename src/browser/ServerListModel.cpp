@@ -1,0 +1,218 @@
+#include "ServerListModel.h"
+
+namespace vantry::browser {
+
+namespace {
+
+QString fromUtf8(const std::string& s)
+{
+    return QString::fromUtf8(s.data(), static_cast<qsizetype>(s.size()));
+}
+
+int portValueOf(const QString& text)
+{
+    bool ok = false;
+    const int value = text.toInt(&ok, 10);
+    return ok ? value : -1;
+}
+
+// "12/20" -> 12 and 20; a part that is not a number reads as 0.
+std::pair<int, int> playerNumbers(const QString& text)
+{
+    const qsizetype slash = text.indexOf(u'/');
+    const QString current = slash < 0 ? text : text.left(slash);
+    const QString maximum = slash < 0 ? QString() : text.mid(slash + 1);
+    return {current.toInt(), maximum.toInt()};
+}
+
+} // namespace
+
+ServerListModel::ServerListModel(QObject* parent) : QAbstractTableModel(parent) {}
+
+void ServerListModel::setIconProvider(IconProvider provider)
+{
+    m_icons = std::move(provider);
+    if (!m_rows.isEmpty())
+        emit dataChanged(index(0, 0), index(count() - 1, ColumnCount - 1), {Qt::DecorationRole});
+    emit headerDataChanged(Qt::Horizontal, 0, ColumnCount - 1);
+}
+
+bool ServerListModel::contains(const query::ServerRow& row) const
+{
+    const auto it = m_byAddress.constFind(fromUtf8(row.address));
+    if (it == m_byAddress.cend())
+        return false;
+    if (row.identity == query::Identity::AddressOnly)
+        return true;
+    return it->contains(static_cast<int>(row.identityPort));
+}
+
+int ServerListModel::add(const query::ServerRow& server)
+{
+    if (contains(server))
+        return -1;
+    Row row;
+    row.server = server;
+    row.kind = fromUtf8(server.kind);
+    row.name = fromUtf8(server.name);
+    row.address = fromUtf8(server.address);
+    row.port = fromUtf8(server.port);
+    row.protocol = fromUtf8(server.protocol);
+    row.map = fromUtf8(server.map);
+    row.players = fromUtf8(server.players);
+    row.portValue = portValueOf(row.port);
+
+    const int at = count();
+    beginInsertRows({}, at, at);
+    m_byAddress[row.address].append(row.portValue);
+    m_rows.append(std::move(row));
+    endInsertRows();
+    return at;
+}
+
+void ServerListModel::clear()
+{
+    if (m_rows.isEmpty())
+        return;
+    beginResetModel();
+    m_rows.clear();
+    m_byAddress.clear();
+    endResetModel();
+}
+
+int ServerListModel::find(const QString& address, const QString& port) const
+{
+    if (!m_byAddress.contains(address))
+        return -1;
+    for (int i = 0; i < count(); ++i)
+        if (m_rows[i].address == address && m_rows[i].port == port)
+            return i;
+    return -1;
+}
+
+int ServerListModel::rowCount(const QModelIndex& parent) const
+{
+    return parent.isValid() ? 0 : count();
+}
+
+int ServerListModel::columnCount(const QModelIndex& parent) const
+{
+    return parent.isValid() ? 0 : ColumnCount;
+}
+
+int ServerListModel::imageIndex(const Row& row, int column) const
+{
+    switch (column) {
+    case Game:
+        return static_cast<int>(row.server.kindImage);
+    case Os:
+        return static_cast<int>(row.server.windows ? query::Image::Windows : query::Image::Linux);
+    case Status:
+        return row.server.status ? static_cast<int>(*row.server.status) : -1;
+    default:
+        return -1;
+    }
+}
+
+QVariant ServerListModel::data(const QModelIndex& index, int role) const
+{
+    if (!index.isValid() || index.row() >= count() || index.column() >= ColumnCount)
+        return {};
+    const Row& row = m_rows[index.row()];
+    const int column = index.column();
+    switch (role) {
+    case Qt::DisplayRole:
+        switch (column) {
+        case Game:
+            return row.kind;
+        case Name:
+            return row.name;
+        case Address:
+            return row.address;
+        case Port:
+            return row.port;
+        case Protocol:
+            return row.protocol;
+        case Map:
+            return row.map;
+        case Players:
+            return row.players;
+        case Os:
+            return row.server.windows ? QStringLiteral("WIN") : QStringLiteral("LIN");
+        default:
+            return QString();
+        }
+    case RawValueRole:
+        switch (column) {
+        case Port:
+            return row.portValue;
+        case Protocol:
+            return row.protocol.toInt();
+        case Players:
+            return playerNumbers(row.players).first;
+        case Status:
+            return imageIndex(row, column);
+        default:
+            return data(index, Qt::DisplayRole);
+        }
+    case ImageIndexRole:
+        return imageIndex(row, column);
+    case Qt::DecorationRole: {
+        const int image = imageIndex(row, column);
+        if (image < 0 || !m_icons)
+            return {};
+        return m_icons(image);
+    }
+    case Qt::TextAlignmentRole:
+        return column == Game ? QVariant(Qt::AlignLeft | Qt::AlignVCenter) : QVariant(Qt::AlignCenter);
+    default:
+        return {};
+    }
+}
+
+QVariant ServerListModel::headerData(int section, Qt::Orientation orientation, int role) const
+{
+    if (orientation != Qt::Horizontal || section < 0 || section >= ColumnCount)
+        return {};
+    if (role == Qt::DisplayRole) {
+        switch (section) {
+        case Game:
+            return QStringLiteral("Игра");
+        case Name:
+            return QStringLiteral("Имя");
+        case Address:
+            return QStringLiteral("Адрес");
+        case Port:
+            return QStringLiteral("Порт");
+        case Protocol:
+            return QStringLiteral("PT");
+        case Map:
+            return QStringLiteral("Карта");
+        case Os:
+            return QStringLiteral("ОС");
+        case Status:
+            return QStringLiteral("A");
+        default:
+            return QString();
+        }
+    }
+    if (role == Qt::DecorationRole && m_icons) {
+        switch (section) {
+        case Name:
+            return m_icons(static_cast<int>(query::Image::NameHeader));
+        case Address:
+            return m_icons(static_cast<int>(query::Image::AddressHeader));
+        case Map:
+            return m_icons(static_cast<int>(query::Image::MapHeader));
+        case Players:
+            return m_icons(static_cast<int>(query::Image::PlayersHeader));
+        case Os:
+            return m_icons(static_cast<int>(query::Image::OsHeader));
+        default:
+            return {};
+        }
+    }
+    return {};
+}
+
+} // namespace vantry::browser

@@ -1,0 +1,85 @@
+#pragma once
+
+#include "query/Records.h"
+
+#include <QAbstractTableModel>
+#include <QHash>
+#include <QIcon>
+#include <QString>
+#include <QVector>
+
+#include <functional>
+
+namespace vantry::browser {
+
+// The server list: one row per answering server, appended in arrival order, never edited.
+class ServerListModel : public QAbstractTableModel
+{
+    Q_OBJECT
+public:
+    enum Column
+    {
+        Game,
+        Name,
+        Address,
+        Port,
+        Protocol,
+        Map,
+        Players,
+        Os,
+        Status,
+        ColumnCount
+    };
+    enum Role
+    {
+        // Numbers as numbers (port, protocol, players, maximum), texts as texts: for sorting.
+        RawValueRole = Qt::UserRole + 1,
+        // The image list index shown in a cell, or -1.
+        ImageIndexRole,
+    };
+
+    using IconProvider = std::function<QIcon(int imageIndex)>;
+
+    explicit ServerListModel(QObject* parent = nullptr);
+
+    void setIconProvider(IconProvider provider);
+
+    // True when a row of the same server is listed (address and port, or address alone for
+    // old info-string replies). Looks up an index, not the rows.
+    bool contains(const query::ServerRow& row) const;
+    // Appends unless the server is listed; returns the new row's index or -1.
+    int add(const query::ServerRow& row);
+    void clear();
+
+    int count() const { return static_cast<int>(m_rows.size()); }
+    const query::ServerRow& server(int row) const { return m_rows.at(row).server; }
+    QString address(int row) const { return m_rows.at(row).address; }
+    QString port(int row) const { return m_rows.at(row).port; }
+    QString kind(int row) const { return m_rows.at(row).kind; }
+    QString players(int row) const { return m_rows.at(row).players; }
+    // -1 when no such row.
+    int find(const QString& address, const QString& port) const;
+
+    int rowCount(const QModelIndex& parent = {}) const override;
+    int columnCount(const QModelIndex& parent = {}) const override;
+    QVariant data(const QModelIndex& index, int role) const override;
+    QVariant headerData(int section, Qt::Orientation orientation, int role) const override;
+
+private:
+    struct Row
+    {
+        query::ServerRow server;
+        // Display texts, converted once when the row arrives.
+        QString kind, name, address, port, protocol, map, players;
+        int portValue = -1; // the port column as a number, -1 when it is not one
+    };
+
+    int imageIndex(const Row& row, int column) const;
+
+    QVector<Row> m_rows;
+    // address text -> port values of its rows
+    QHash<QString, QVector<int>> m_byAddress;
+    IconProvider m_icons;
+};
+
+} // namespace vantry::browser

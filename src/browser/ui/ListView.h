@@ -1,0 +1,38 @@
+#pragma once
+
+#include <QTableView>
+
+namespace vantry::browser {
+
+// A report-style list: whole rows, grid lines, no editing, and the mouse events the main
+// window's handlers need (a click on empty space too, a press before the context menu).
+class ListView : public QTableView
+{
+    Q_OBJECT
+public:
+    explicit ListView(QWidget* parent = nullptr);
+
+    // Whether a right press may open the context menu (decided at each press).
+    void setContextMenuAllowed(bool allowed) { m_menuAllowed = allowed; }
+    bool contextMenuAllowed() const { return m_menuAllowed; }
+    // The selected row, or -1.
+    int selectedRow() const;
+    void selectRow(int row);
+
+signals:
+    void pressed(Qt::MouseButton button);
+    void clickedAnywhere();
+    void doubleClickedAnywhere();
+    void contextMenuWanted(const QPoint& globalPos);
+
+protected:
+    void mousePressEvent(QMouseEvent* event) override;
+    void mouseReleaseEvent(QMouseEvent* event) override;
+    void mouseDoubleClickEvent(QMouseEvent* event) override;
+    void contextMenuEvent(QContextMenuEvent* event) override;
+
+private:
+    bool m_menuAllowed = false;
+};
+
+} // namespace vantry::browser

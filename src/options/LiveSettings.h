@@ -1,0 +1,53 @@
+#pragma once
+
+#include <QString>
+#include <QVector>
+
+namespace vantry::options {
+
+struct AddressRange
+{
+    bool checked = true;
+    QString from; // dotted IPv4 text as entered or as stored (stored ones are not checked again)
+    QString to;
+};
+
+struct Favourite
+{
+    QString address;
+    QString port; // decimal text, 1 to 5 digits when entered here; anything when hand-edited
+};
+
+inline constexpr int GameSlotCount = 6;
+
+// The settings other code reads at the moment it needs them. The options dialog implements it
+// over its controls, so a change takes effect at once; engines and tests never touch widgets.
+class LiveSettings
+{
+public:
+    virtual ~LiveSettings() = default;
+
+    // Copies, so that a caller walking them is not disturbed by rows deleted or moved meanwhile.
+    virtual QVector<AddressRange> ranges() const = 0;
+    virtual QVector<Favourite> favourites() const = 0;
+    virtual int rangeCount() const = 0;
+    virtual int favouriteCount() const = 0;
+
+    virtual QString gamePort() const = 0; // may be empty
+    virtual QString hltvPort() const = 0; // may be empty
+    virtual int delayMs() const = 0;      // 0..30
+    virtual bool broadcast() const = 0;
+    virtual bool scanOld() const = 0;
+
+    virtual bool doubleClickConnects() const = 0;
+    virtual QString gamePath(int slot) const = 0;   // empty for a slot outside 0..5
+    virtual QString startParams(int slot) const = 0;
+
+    virtual bool autoScan() const = 0;
+    virtual int updateIntervalSec() const = 0; // 5..60
+
+    // Appends a favourite unless one with the same address and port texts exists; false then.
+    virtual bool addFavourite(const Favourite& favourite) = 0;
+};
+
+} // namespace vantry::options

@@ -1,0 +1,77 @@
+#pragma once
+
+#include "Records.h"
+#include "Requests.h"
+
+#include <array>
+#include <cstdint>
+#include <variant>
+#include <vector>
+
+namespace vantry::query {
+
+// Why a datagram produced nothing.
+enum class DropReason
+{
+    FailedReceive, // the endpoint reported a length below 1
+    BadHeader,     // bytes 1..3 are not FF FF FF FF
+    TooShort,      // four bytes or fewer
+    UnknownType,   // a type byte we do not handle, without the split mark 0xFE
+    NotInfoString, // type 'i' without "r" at byte 14 and "e" at byte 21
+    OtherGame,     // an info reply whose game is not one of ours
+};
+
+struct Dropped
+{
+    DropReason reason;
+};
+
+// A challenge reply: the challenge slot has been updated; send playersChallenge() and then
+// rulesChallenge() to `to`, with no pause between them.
+struct ChallengeAnswer
+{
+    Source to;
+};
+
+// An info reply of one of our games. The caller runs the duplicate test and lists it.
+struct InfoReply
+{
+    ServerRow row;
+};
+
+// Replace the players list with these rows (already sorted by kills, highest first).
+struct PlayersReply
+{
+    std::vector<PlayerRow> players;
+};
+
+// Clear the rules list, then append these rows (possibly none: a first fragment, or count 0).
+struct RulesReply
+{
+    std::vector<RuleRow> rules;
+};
+
+using Outcome = std::variant<Dropped, ChallengeAnswer, InfoReply, PlayersReply, RulesReply>;
+
+// The single entry point for every received datagram. Holds the state that carries over from
+// one datagram to the next: the challenge slot (in Requests) and the split-rules reassembly.
+class Dispatcher
+{
+public:
+    static constexpr std::size_t ReceiveBufferSize = 1500;
+    static constexpr std::size_t ReassemblySize = 3000;
+    static constexpr std::size_t RulesTableSize = 201;
+
+    explicit Dispatcher(Requests& requests);
+
+    // Datagrams longer than ReceiveBufferSize are cut to it.
+    Outcome dispatch(std::span<const std::uint8_t> datagram, const Source& from);
+
+    Requests& requests() { return m_requests; }
+
+private:
+    Requests& m_requests;
+    // ... reassembly state is private to the implementation
+};
+
+} // namespace vantry::query
