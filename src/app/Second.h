@@ -12,8 +12,21 @@ struct ServerAddress
     QString port;
 };
 
+// The long operations that yield to the event loop; at most one runs at a time.
+enum class LongOperation
+{
+    None,
+    Sweep,
+    Refresh,
+    FavouritesPass,
+};
+
 struct MainState
 {
+    // Set when the program is closing or the session ends: every loop unwinds at its next step.
+    bool closing = false;
+    LongOperation running = LongOperation::None;
+
     // Scan engine.
     bool scanning = false;
     bool stopRequest = false;

@@ -24,9 +24,19 @@ void QueryService::setScanOld(std::function<bool()> scanOld)
 
 void QueryService::sendInfoRequest(const QString& host, std::uint16_t port)
 {
-    m_endpoint.send(m_requests.info(), host, port);
+    sendInfo(host, port);
     if (scanOld())
-        m_endpoint.send(m_requests.oldInfo(), host, port);
+        sendOldInfo(host, port);
+}
+
+void QueryService::sendInfo(const QString& host, std::uint16_t port)
+{
+    m_endpoint.send(m_requests.info(), host, port);
+}
+
+void QueryService::sendOldInfo(const QString& host, std::uint16_t port)
+{
+    m_endpoint.send(m_requests.oldInfo(), host, port);
 }
 
 void QueryService::sendDetailsRequest(const QString& host, std::uint16_t port)

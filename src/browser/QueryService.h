@@ -37,6 +37,8 @@ public:
 
     // The info request and, with old servers on, the old info request. Throws net::EndpointError.
     void sendInfoRequest(const QString& host, std::uint16_t port);
+    void sendInfo(const QString& host, std::uint16_t port);
+    void sendOldInfo(const QString& host, std::uint16_t port);
     // Rules, 10 ms, players, 5 ms and, with old servers on, old players, 10 ms, old rules.
     void sendDetailsRequest(const QString& host, std::uint16_t port);
 

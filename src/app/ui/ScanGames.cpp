@@ -1,11 +1,15 @@
 #include "ScanGames.h"
 
+#include "MainScanSink.h"
+
 #include "app/AppInfo.h"
 #include "app/Clock.h"
 #include "app/Prompter.h"
 #include "browser/DetailsModels.h"
 #include "browser/QueryService.h"
+#include "browser/ScanEngine.h"
 #include "browser/ServerListModel.h"
+#include "browser/StaticSettings.h"
 #include "browser/ui/Icons.h"
 #include "browser/ui/ListView.h"
 #include "net/UdpEndpoint.h"
@@ -65,8 +69,15 @@ TForm1::TForm1(const Options& options, QWidget* parent)
     connect(m_queries.get(), &browser::QueryService::sendFailed, this, &TForm1::showStandardError,
             Qt::QueuedConnection);
 
+    m_defaultSettings = std::make_unique<browser::StaticSettings>();
+    m_sink = std::make_unique<ScanSinkImpl>(*this);
+    setLiveSettings(m_defaultSettings.get());
+
     buildControls();
     buildMenus();
+
+    connect(&Timer, &IntervalTimer::timeout, this, [this] { guarded([this] { TimerTimer(); }); });
+    connect(&TimerFav, &IntervalTimer::timeout, this, [this] { guarded([this] { TimerFavTimer(); }); });
 
     setMinimumSize(MinimumWidth, MinimumHeight);
     resize(DefaultWidth, DefaultHeight);
@@ -76,6 +87,7 @@ TForm1::TForm1(const Options& options, QWidget* parent)
 
 TForm1::~TForm1()
 {
+    m_state.closing = true;
     releaseEndpoint();
 }
 
@@ -117,6 +129,9 @@ void TForm1::buildControls()
     for (QPushButton* b : {SBScanAll, SBStop, SBRefresh, SBAuto, SBPlay})
         top->addWidget(b);
     connect(SBPlay, &QPushButton::clicked, this, [this] { guarded([this] { SBPlayClick(); }); });
+    connect(SBScanAll, &QPushButton::clicked, this, [this] { guarded([this] { SBScanAllClick(); }); });
+    connect(SBStop, &QPushButton::clicked, this, [this] { guarded([this] { SBStopClick(); }); });
+    connect(SBRefresh, &QPushButton::clicked, this, [this] { guarded([this] { SBRefreshClick(); }); });
     top->addStretch(1);
 
     Image = new QLabel(central);
@@ -196,18 +211,20 @@ void TForm1::buildMenus()
     PMServers = new QMenu(this);
     Play = PMServers->addAction(QStringLiteral("Играть"), this, [this] { guarded([this] { SBPlayClick(); }); });
     Auto = PMServers->addAction(QStringLiteral("Автосоединение"));
-    PMSAdd = PMServers->addAction(QStringLiteral("Добавить в избранное"));
+    PMSAdd = PMServers->addAction(QStringLiteral("Добавить в избранное"), this,
+                                  [this] { guarded([this] { PMSAddClick(); }); });
     connect(LW, &browser::ListView::contextMenuWanted, this, [this](const QPoint& at) { PMServers->popup(at); });
 }
 
 void TForm1::setLiveSettings(options::LiveSettings* settings)
 {
-    m_settings = settings;
+    m_settings = settings ? settings : m_defaultSettings.get();
+    m_engine = std::make_unique<browser::ScanEngine>(m_state, *m_settings, *m_sink);
 }
 
 bool TForm1::oldServers() const
 {
-    return m_settings ? m_settings->scanOld() : true;
+    return m_settings->scanOld();
 }
 
 int TForm1::scanMode() const
@@ -304,7 +321,7 @@ void TForm1::LWDblClick()
 {
     if (LW->selectedRow() < 0)
         return;
-    if (m_settings ? m_settings->doubleClickConnects() : true)
+    if (m_settings->doubleClickConnects())
         SBPlayClick();
 }
 
@@ -382,7 +399,7 @@ void TForm1::showEvent(QShowEvent* event)
     QMainWindow::showEvent(event);
     if (event->spontaneous())
         return;
-    if (m_settings && m_settings->autoScan())
+    if (m_settings->autoScan())
         TimerFav.setEnabled(true);
     if (m_showHook)
         m_showHook(this);

@@ -30,6 +30,8 @@ class LiveSettings;
 namespace vantry::browser {
 class ListView;
 class PlayersModel;
+class ScanEngine;
+class StaticSettings;
 class QueryService;
 class RulesModel;
 class ServerListModel;
@@ -84,6 +86,12 @@ public:
     void Hide1Click();
     void Exit1Click();
     void SBPlayClick();
+    void SBScanAllClick();
+    void SBStopClick();
+    void SBRefreshClick();
+    void TimerTimer();
+    void TimerFavTimer();
+    void PMSAddClick();
 
     // Releases the endpoint; nothing is sent or received afterwards. Twice does nothing.
     void releaseEndpoint();
@@ -99,7 +107,8 @@ public:
     browser::PlayersModel& playersModel() { return *m_players; }
     browser::RulesModel& rulesModel() { return *m_rules; }
     MainState& state() { return m_state; }
-    options::LiveSettings* liveSettings() const { return m_settings; }
+    options::LiveSettings& liveSettings() const { return *m_settings; }
+    browser::ScanEngine& engine() { return *m_engine; }
     Clock& clock() { return *m_clock; }
 
     // Controls, named as the program's other windows and tests refer to them.
@@ -134,12 +143,16 @@ protected:
     void showEvent(QShowEvent* event) override;
     void hideEvent(QHideEvent* event) override;
     void changeEvent(QEvent* event) override;
+    void closeEvent(QCloseEvent* event) override;
 
 private:
     void buildControls();
     void buildMenus();
     void onServerListed(int row);
     bool oldServers() const;
+    // After a long operation returns: a close that waited for it goes ahead now.
+    void afterLongOperation();
+    class ScanSinkImpl;
 
     Clock* m_clock;
     std::unique_ptr<net::UdpEndpoint> UDP;
@@ -149,7 +162,11 @@ private:
     std::unique_ptr<browser::QueryService> m_queries;
     QButtonGroup* m_rgButtons = nullptr;
     QLabel* m_panels[3] = {};
+    std::unique_ptr<browser::StaticSettings> m_defaultSettings;
     options::LiveSettings* m_settings = nullptr;
+    std::unique_ptr<ScanSinkImpl> m_sink;
+    std::unique_ptr<browser::ScanEngine> m_engine;
+    bool m_closeWhenUnwound = false;
     QWidget* m_optionsWindow = nullptr;
     QWidget* m_aboutWindow = nullptr;
     std::function<void(int)> m_storeScanMode;

@@ -1,0 +1,309 @@
+#include "ScanEngine.h"
+
+#include "options/LiveSettings.h"
+
+#include <QStringList>
+
+namespace vantry::browser {
+
+namespace {
+
+const QString Completed = QStringLiteral(" Завершено :)");
+const QString Cancelled = QStringLiteral(" Отменено :(");
+const QString Done = QStringLiteral(" Готово!!!");
+const QString ScanCaption = QStringLiteral("Сканировать");
+
+// Marks one long operation as running for its whole extent, and leaves the scanning state
+// however the sweep ends, by a stop, a failed send or the program closing.
+class Running
+{
+public:
+    Running(MainState& state, LongOperation op) : m_state(state) { m_state.running = op; }
+    ~Running() { m_state.running = LongOperation::None; }
+    Running(const Running&) = delete;
+    Running& operator=(const Running&) = delete;
+
+private:
+    MainState& m_state;
+};
+
+} // namespace
+
+ScanEngine::ScanEngine(MainState& state, const options::LiveSettings& settings, ScanSink& sink)
+    : m_state(state), m_settings(settings), m_sink(sink)
+{
+}
+
+std::optional<std::array<int, 4>> ScanEngine::parseAddress(const QString& text)
+{
+    const QStringList parts = text.split(u'.');
+    if (parts.size() != 4)
+        return std::nullopt;
+    std::array<int, 4> octets{};
+    for (int i = 0; i < 4; ++i) {
+        const QString& part = parts[i];
+        if (part.isEmpty() || part.size() > 3)
+            return std::nullopt;
+        for (const QChar c : part)
+            if (c < u'0' || c > u'9')
+                return std::nullopt;
+        octets[static_cast<std::size_t>(i)] = part.toInt();
+        if (octets[static_cast<std::size_t>(i)] > 255)
+            return std::nullopt;
+    }
+    return octets;
+}
+
+std::optional<std::uint16_t> ScanEngine::parsePort(const QString& text)
+{
+    if (text.isEmpty() || text.size() > 5)
+        return std::nullopt;
+    for (const QChar c : text)
+        if (c < u'0' || c > u'9')
+            return std::nullopt;
+    const int value = text.toInt();
+    if (value < 1 || value > 65535)
+        return std::nullopt;
+    return static_cast<std::uint16_t>(value);
+}
+
+ScanEngine::Outcome ScanEngine::sweep(int scanMode)
+{
+    if (m_state.running != LongOperation::None || m_state.scanning)
+        return Outcome::Skipped;
+
+    if (m_settings.rangeCount() == 0 && m_settings.favouriteCount() == 0 && !m_settings.broadcast()) {
+        m_sink.warn(QStringLiteral("IP ranges, Favorites list is empty and Broadcast is disabled. Please set it in Options."));
+        return Outcome::Refused;
+    }
+    const QString portText = scanMode == 1 ? m_settings.hltvPort() : m_settings.gamePort();
+    const QString portName = scanMode == 1 ? QStringLiteral("HLTV port") : QStringLiteral("Game port");
+    if (portText.isEmpty() && (scanMode == 0 || scanMode == 1)) {
+        m_sink.warn(portName + QStringLiteral(" is empty. Please set it in Options."));
+        return Outcome::Refused;
+    }
+    // A port that is not a number from 1 to 65535 would send to a port nobody chose.
+    const std::optional<std::uint16_t> port = parsePort(portText);
+    if (!port) {
+        m_sink.warn(portName + QStringLiteral(" is incorrect. Please set it in Options."));
+        return Outcome::Refused;
+    }
+
+    Running running(m_state, LongOperation::Sweep);
+    m_state.scanning = true;
+    m_state.stopRequest = false;
+    m_end = Outcome::Completed;
+    struct Leave
+    {
+        ScanEngine& engine;
+        ~Leave()
+        {
+            // A stop has already left the scanning state; every other end leaves it here.
+            if (engine.m_state.scanning) {
+                engine.m_state.scanning = false;
+                engine.m_state.cooldown = 3;
+                engine.m_sink.leaveScanning();
+            }
+        }
+    } leave{*this};
+
+    m_sink.enterScanning();
+    m_sink.setStatus(1, QStringLiteral("0"));
+
+    if (!probeFavourites())
+        return m_end;
+
+    if (m_settings.broadcast()) {
+        if (const std::optional<QString> local = m_sink.localAddress()) {
+            if (const auto octets = parseAddress(*local)) {
+                const QString target = QStringLiteral("%1.%2.255.255").arg((*octets)[0]).arg((*octets)[1]);
+                m_sink.sendInfo(target, *port);
+                if (m_settings.scanOld())
+                    m_sink.sendOldInfo(target, *port);
+                countProbe();
+            }
+        }
+    }
+
+    if (!probeRanges(*port))
+        return m_end;
+
+    rememberServers();
+    m_sink.setStatus(0, Completed);
+    // Also after a stop that no later check saw: the sweep then ends as a completed one.
+    m_state.scanning = false;
+    m_state.cooldown = 3;
+    m_sink.leaveScanning();
+    return Outcome::Completed;
+}
+
+bool ScanEngine::probeFavourites()
+{
+    // A copy: rows deleted or moved during the yields are not read after they are gone.
+    const QVector<options::Favourite> favourites = m_settings.favourites();
+    for (const options::Favourite& favourite : favourites) {
+        const std::optional<std::uint16_t> port = parsePort(favourite.port);
+        if (!port)
+            continue;
+        const int half = m_settings.delayMs() / 2;
+        m_sink.pause(half);
+        m_sink.sendInfo(favourite.address, *port);
+        m_sink.pause(half);
+        if (m_settings.scanOld())
+            m_sink.sendOldInfo(favourite.address, *port);
+        if (!afterProbe(favourite.address))
+            return false;
+    }
+    return !m_state.closing;
+}
+
+bool ScanEngine::probeRanges(std::uint16_t port)
+{
+    const QVector<options::AddressRange> ranges = m_settings.ranges();
+    for (const options::AddressRange& range : ranges) {
+        if (!range.checked)
+            continue;
+        const auto from = parseAddress(range.from);
+        const auto to = parseAddress(range.to);
+        if (!from || !to)
+            continue;
+        const int f1 = (*from)[0], f2 = (*from)[1], f3 = (*from)[2], f4 = (*from)[3];
+        const int t3 = (*to)[2], t4 = (*to)[3];
+        if (t3 < f3)
+            continue;
+        const QString prefix = QStringLiteral("%1.%2.").arg(f1).arg(f2);
+        for (int c = f3; c <= t3; ++c) {
+            const int last = c == t3 ? t4 : 254;
+            if (last < f4)
+                continue;
+            const QString block = prefix + QString::number(c) + u'.';
+            for (int d = f4; d <= last; ++d) {
+                const QString address = block + QString::number(d);
+                // Each probe names its port: a handler run during a yield cannot redirect it.
+                m_sink.sendInfo(address, port);
+                m_sink.pause(m_settings.delayMs());
+                if (m_settings.scanOld())
+                    m_sink.sendOldInfo(address, port);
+                if (!afterProbe(address))
+                    return false;
+            }
+        }
+    }
+    return !m_state.closing;
+}
+
+bool ScanEngine::afterProbe(const QString& address)
+{
+    if (m_state.closing) {
+        m_end = Outcome::Closing;
+        return false;
+    }
+    if (m_state.stopRequest) {
+        m_sink.setStatus(0, Cancelled);
+        m_end = Outcome::Cancelled;
+        return false;
+    }
+    m_sink.yield();
+    if (m_state.closing) {
+        m_end = Outcome::Closing;
+        return false;
+    }
+    m_sink.setStatus(0, u' ' + address);
+    countProbe();
+    return true;
+}
+
+void ScanEngine::countProbe()
+{
+    m_sink.setStatus(1, QString::number(m_sink.status(1).toInt() + 1));
+}
+
+void ScanEngine::rememberServers()
+{
+    m_state.refreshList = m_sink.listedServers();
+}
+
+void ScanEngine::stop()
+{
+    m_state.stopRequest = true;
+    if (!m_state.scanning)
+        return;
+    m_state.scanning = false;
+    m_state.cooldown = 3;
+    m_sink.leaveScanning();
+}
+
+ScanEngine::CooldownTick ScanEngine::cooldownTick()
+{
+    CooldownTick tick;
+    tick.caption = QStringLiteral("Wait ") + QString::number(m_state.cooldown);
+    if (m_state.cooldown == 0) {
+        tick.caption = ScanCaption;
+        tick.finished = true;
+    }
+    --m_state.cooldown;
+    return tick;
+}
+
+ScanEngine::Outcome ScanEngine::refresh()
+{
+    if (m_state.running != LongOperation::None || m_state.scanning)
+        return Outcome::Skipped;
+    Running running(m_state, LongOperation::Refresh);
+
+    m_sink.beginRefresh();
+    // Every listed server is kept, however many there are.
+    if (m_sink.listedCount() > m_state.refreshList.size())
+        m_state.refreshList = m_sink.listedServers();
+    m_sink.pause(300);
+    if (m_state.closing)
+        return Outcome::Closing;
+    m_sink.clearLists();
+
+    const QVector<ServerAddress> servers = m_state.refreshList;
+    for (const ServerAddress& server : servers) {
+        m_sink.yield();
+        if (m_state.closing)
+            return Outcome::Closing;
+        const std::optional<std::uint16_t> port = parsePort(server.port);
+        if (!port)
+            continue;
+        m_sink.sendInfo(server.address, *port);
+        if (m_settings.scanOld())
+            m_sink.sendOldInfo(server.address, *port);
+    }
+    m_sink.endRefresh();
+    m_sink.setStatus(0, Done);
+    return Outcome::Completed;
+}
+
+ScanEngine::Outcome ScanEngine::favouritesPass()
+{
+    if (m_settings.favouriteCount() == 0)
+        return Outcome::Skipped;
+    if (!m_sink.scanButtonEnabled() || m_state.running != LongOperation::None || m_state.scanning)
+        return Outcome::Skipped;
+    Running running(m_state, LongOperation::FavouritesPass);
+
+    const QVector<options::Favourite> favourites = m_settings.favourites();
+    for (const options::Favourite& favourite : favourites) {
+        const std::optional<std::uint16_t> port = parsePort(favourite.port);
+        if (!port)
+            continue;
+        m_sink.pause(3);
+        m_sink.sendInfo(favourite.address, *port);
+        m_sink.pause(3);
+        if (m_settings.scanOld())
+            m_sink.sendOldInfo(favourite.address, *port);
+        m_sink.yield();
+        if (m_state.closing)
+            return Outcome::Closing;
+        m_sink.setStatus(0, u' ' + favourite.address);
+    }
+    m_sink.setStatus(0, QStringLiteral(" Autoscan..."));
+    if (m_sink.favouritesTimerInterval() < 5000)
+        m_sink.setFavouritesTimerInterval(m_settings.updateIntervalSec() * 1000);
+    return Outcome::Completed;
+}
+
+} // namespace vantry::browser

@@ -1,0 +1,103 @@
+#pragma once
+
+#include "app/Second.h"
+
+#include <QString>
+#include <QVector>
+
+#include <cstdint>
+#include <optional>
+
+namespace vantry::options {
+class LiveSettings;
+}
+
+namespace vantry::browser {
+
+// What the scan engine drives. The window implements it over the endpoint and its controls;
+// tests implement it with a recording sink and a hand-driven clock.
+class ScanSink
+{
+public:
+    virtual ~ScanSink() = default;
+
+    virtual void sendInfo(const QString& host, std::uint16_t port) = 0;
+    virtual void sendOldInfo(const QString& host, std::uint16_t port) = 0;
+    // A pause between probes; the window keeps its event loop running through it.
+    virtual void pause(int ms) = 0;
+    // Let every waiting event run (replies, clicks, timers).
+    virtual void yield() = 0;
+    // The local host's IPv4 address, or nothing when it cannot be found.
+    virtual std::optional<QString> localAddress() = 0;
+
+    virtual void setStatus(int panel, const QString& text) = 0;
+    virtual QString status(int panel) const = 0;
+    // A sweep's missing settings: the warning, then the options dialog.
+    virtual void warn(const QString& text) = 0;
+
+    // Buttons and lists at the start of a sweep; at its end or stop; around a refresh.
+    virtual void enterScanning() = 0;
+    virtual void leaveScanning() = 0;
+    virtual void beginRefresh() = 0;
+    virtual void clearLists() = 0;
+    virtual void endRefresh() = 0;
+
+    // The servers listed now, in list order.
+    virtual QVector<ServerAddress> listedServers() const = 0;
+    virtual int listedCount() const = 0;
+
+    // The favourites pass runs only while the scan button is enabled.
+    virtual bool scanButtonEnabled() const = 0;
+    virtual int favouritesTimerInterval() const = 0;
+    virtual void setFavouritesTimerInterval(int ms) = 0;
+};
+
+// The sweep over favourites, broadcast and ranges; stop, cool-down, refresh and the favourites
+// pass. Pacing and yielding go through the sink, so every step can be tested exactly.
+class ScanEngine
+{
+public:
+    enum class Outcome
+    {
+        Completed, // " Завершено :)"
+        Cancelled, // " Отменено :("
+        Refused,   // a check failed and warned; nothing changed
+        Skipped,   // another long operation is running
+        Closing,   // the program is closing; the loop unwound
+    };
+
+    // The cool-down's texts for the scan button after one tick.
+    struct CooldownTick
+    {
+        QString caption;
+        bool finished = false; // the timer stops and the button may be enabled again
+    };
+
+    ScanEngine(MainState& state, const options::LiveSettings& settings, ScanSink& sink);
+
+    Outcome sweep(int scanMode);
+    void stop();
+    CooldownTick cooldownTick();
+    Outcome refresh();
+    Outcome favouritesPass();
+
+    // Strict dotted quad; nothing for anything else.
+    static std::optional<std::array<int, 4>> parseAddress(const QString& text);
+    // 1..65535 written with 1 to 5 digits; nothing for anything else.
+    static std::optional<std::uint16_t> parsePort(const QString& text);
+
+private:
+    bool probeFavourites();
+    bool probeRanges(std::uint16_t port);
+    // After a probe: the stop check, the yield and the status texts. False when the loop ends.
+    bool afterProbe(const QString& address);
+    void countProbe();
+    void rememberServers();
+
+    MainState& m_state;
+    const options::LiveSettings& m_settings;
+    ScanSink& m_sink;
+    Outcome m_end = Outcome::Completed;
+};
+
+} // namespace vantry::browser

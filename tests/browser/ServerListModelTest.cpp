@@ -1,0 +1,141 @@
+#include "browser/DetailsModels.h"
+#include "browser/ServerListModel.h"
+
+#include <QAbstractItemModelTester>
+#include <QSignalSpy>
+
+#include <gtest/gtest.h>
+
+using vantry::browser::PlayersModel;
+using vantry::browser::RulesModel;
+using vantry::browser::ServerListModel;
+using vantry::query::Identity;
+using vantry::query::Image;
+using vantry::query::ServerRow;
+
+namespace {
+
+ServerRow row(const std::string& address, std::uint16_t port, Identity identity = Identity::AddressAndPort)
+{
+    ServerRow r;
+    r.kind = "1.6";
+    r.name = "Box";
+    r.address = address;
+    r.port = std::to_string(port);
+    r.protocol = "47";
+    r.map = "de_dust2";
+    r.players = "3/16";
+    r.status = Image::Open;
+    r.identity = identity;
+    r.identityPort = port;
+    return r;
+}
+
+} // namespace
+
+TEST(ServerListModel, SecondReplyOfAListedServerAddsNoRowAndKeepsTheFirst)
+{
+    ServerListModel model;
+    QAbstractItemModelTester tester(&model, QAbstractItemModelTester::FailureReportingMode::Fatal);
+    ASSERT_EQ(model.add(row("127.0.0.5", 27015)), 0);
+    ServerRow again = row("127.0.0.5", 27015);
+    again.name = "Changed";
+    EXPECT_EQ(model.add(again), -1);
+    EXPECT_EQ(model.count(), 1);
+    EXPECT_EQ(model.data(model.index(0, ServerListModel::Name), Qt::DisplayRole).toString(), QStringLiteral("Box"));
+
+    // Same address, another port: another server.
+    EXPECT_EQ(model.add(row("127.0.0.5", 27016)), 1);
+    // Old info-string replies: one row per address, whatever the port.
+    EXPECT_EQ(model.add(row("127.0.0.5", 27999, Identity::AddressOnly)), -1);
+    EXPECT_EQ(model.add(row("127.0.0.6", 27999, Identity::AddressOnly)), 2);
+    EXPECT_EQ(model.add(row("127.0.0.6", 27015, Identity::AddressOnly)), -1);
+    // A typed reply from an address listed by an old reply on another port is a new server.
+    EXPECT_EQ(model.add(row("127.0.0.6", 27015)), 3);
+}
+
+TEST(ServerListModel, ClearForgetsTheIndexSoServersAreListedAgain)
+{
+    ServerListModel model;
+    model.add(row("127.0.0.5", 27015));
+    model.clear();
+    EXPECT_EQ(model.count(), 0);
+    EXPECT_EQ(model.add(row("127.0.0.5", 27015)), 0);
+}
+
+TEST(ServerListModel, IndexGivesTheSameAnswersAsWalkingTheRows)
+{
+    ServerListModel model;
+    std::vector<ServerRow> added;
+    std::uint32_t seed = 12345;
+    auto next = [&seed] { return seed = seed * 1103515245u + 12345u; };
+    for (int i = 0; i < 3000; ++i) {
+        const std::string address = "127.0." + std::to_string(next() % 4) + "." + std::to_string(next() % 16);
+        const auto port = static_cast<std::uint16_t>(27015 + next() % 3);
+        const Identity identity = next() % 5 == 0 ? Identity::AddressOnly : Identity::AddressAndPort;
+        const ServerRow candidate = row(address, port, identity);
+        bool walkFound = false;
+        for (const ServerRow& r : added)
+            if (r.address == address && (identity == Identity::AddressOnly || std::stoi(r.port) == port))
+                walkFound = true;
+        ASSERT_EQ(model.contains(candidate), walkFound) << address << ":" << port;
+        if (!walkFound) {
+            ASSERT_GE(model.add(candidate), 0);
+            added.push_back(candidate);
+        }
+    }
+    EXPECT_EQ(model.count(), static_cast<int>(added.size()));
+}
+
+TEST(ServerListModel, CellsShowTextsImagesAndRawNumbers)
+{
+    ServerListModel model;
+    ServerRow r = row("127.0.0.9", 27020);
+    r.windows = true;
+    r.status = Image::Password;
+    r.kindImage = Image::Hltv;
+    model.add(r);
+    EXPECT_EQ(model.data(model.index(0, ServerListModel::Os), Qt::DisplayRole).toString(), QStringLiteral("WIN"));
+    EXPECT_EQ(model.data(model.index(0, ServerListModel::Os), ServerListModel::ImageIndexRole).toInt(), 13);
+    EXPECT_EQ(model.data(model.index(0, ServerListModel::Status), ServerListModel::ImageIndexRole).toInt(), 10);
+    EXPECT_EQ(model.data(model.index(0, ServerListModel::Game), ServerListModel::ImageIndexRole).toInt(), 4);
+    EXPECT_EQ(model.data(model.index(0, ServerListModel::Status), Qt::DisplayRole).toString(), QString());
+    EXPECT_EQ(model.data(model.index(0, ServerListModel::Port), ServerListModel::RawValueRole).toInt(), 27020);
+    EXPECT_EQ(model.data(model.index(0, ServerListModel::Players), ServerListModel::RawValueRole).toInt(), 3);
+    EXPECT_EQ(model.headerData(ServerListModel::Address, Qt::Horizontal, Qt::DisplayRole).toString(),
+              QStringLiteral("Адрес"));
+    EXPECT_EQ(model.headerData(ServerListModel::Players, Qt::Horizontal, Qt::DisplayRole).toString(), QString());
+    EXPECT_EQ(model.find(QStringLiteral("127.0.0.9"), QStringLiteral("27020")), 0);
+    EXPECT_EQ(model.find(QStringLiteral("127.0.0.9"), QStringLiteral("27015")), -1);
+}
+
+TEST(PlayersModel, HeaderSortsOrderByFoldedNameAndByKillsDescending)
+{
+    PlayersModel model;
+    QAbstractItemModelTester tester(&model, QAbstractItemModelTester::FailureReportingMode::Fatal);
+    model.setPlayers({{"charlie", 1}, {"Bravo", 30}, {"alpha", 7}, {"alp", 7}, {"", -1}});
+    model.sortByName();
+    std::vector<std::string> names;
+    for (const auto& p : model.players())
+        names.push_back(p.name);
+    EXPECT_EQ(names, (std::vector<std::string>{"", "alp", "alpha", "Bravo", "charlie"}));
+    model.sortByKills();
+    EXPECT_EQ(model.players().front().name, "Bravo");
+    EXPECT_EQ(model.players().back().kills, -1);
+    EXPECT_EQ(model.data(model.index(4, PlayersModel::Kills), Qt::DisplayRole).toString(), QStringLiteral("-1"));
+    // Bytes outside a-z compare by value: '_' (0x5F) sorts after 'Z' but before folded 'a'..'z' ('A'..).
+    EXPECT_TRUE(vantry::browser::nameLess("Z", "_"));
+    EXPECT_FALSE(vantry::browser::nameLess("_", "a"));
+}
+
+TEST(RulesModel, AppendKeepsReplyOrderAndClearEmpties)
+{
+    RulesModel model;
+    QAbstractItemModelTester tester(&model, QAbstractItemModelTester::FailureReportingMode::Fatal);
+    model.append({{"mp_timelimit", "20"}, {"sv_gravity", "800"}});
+    model.append({});
+    ASSERT_EQ(model.rowCount(), 2);
+    EXPECT_EQ(model.data(model.index(1, RulesModel::Name), Qt::DisplayRole).toString(), QStringLiteral("sv_gravity"));
+    model.clear();
+    EXPECT_EQ(model.rowCount(), 0);
+}

@@ -1,0 +1,79 @@
+#!/usr/bin/env bash
+# One command for a fresh Debian 12 machine: installs what is missing, builds, and then either
+# starts Vantry (run) or runs every test (test).
+#
+#   tools/setup.sh run [--demo] [-- ARGS...]   build and start Vantry (--demo: emulated servers on loopback)
+#   tools/setup.sh test                        build twice (gcc; clang with ASan/UBSan and the fuzzers) and test
+set -euo pipefail
+
+here=$(cd "$(dirname "$0")/.." && pwd)
+mode=${1:-run}
+shift || true
+jobs=$(nproc 2>/dev/null || echo 2)
+
+packages=(cmake g++ clang libclang-rt-14-dev make pkg-config
+    qt6-base-dev qt6-base-dev-tools libgl-dev
+    libgtest-dev libbenchmark-dev libbz2-dev
+    iproute2 util-linux xvfb xauth x11-utils qstat)
+
+install_missing() {
+    local missing=()
+    for p in "${packages[@]}"; do
+        dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed' || missing+=("$p")
+    done
+    [ ${#missing[@]} -eq 0 ] && return 0
+    echo "installing: ${missing[*]}"
+    local sudo=""
+    [ "$(id -u)" -eq 0 ] || sudo=sudo
+    $sudo apt-get update -qq
+    DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -qq --no-install-recommends "${missing[@]}"
+}
+
+build() { # build DIR [cmake args...]
+    local dir=$1
+    shift
+    cmake -S "$here" -B "$dir" -DCMAKE_BUILD_TYPE=RelWithDebInfo "$@" >/dev/null
+    cmake --build "$dir" -j"$jobs"
+}
+
+case "$mode" in
+run)
+    install_missing
+    build "$here/build"
+    exec "$here/build/src/vantry" "$@"
+    ;;
+test)
+    install_missing
+    status=0
+    echo "== build: gcc"
+    build "$here/build"
+    echo "== tests: gcc (private network namespace, loopback only)"
+    "$here/tools/netns-run" ctest --test-dir "$here/build" --output-on-failure -j"$jobs" || status=1
+
+    echo "== build: clang with AddressSanitizer, UndefinedBehaviorSanitizer and the fuzzers"
+    CC=clang CXX=clang++ build "$here/build-asan" -DVANTRY_SANITIZE=ON -DVANTRY_FUZZ=ON
+    echo "== tests: sanitizers"
+    ASAN_OPTIONS=detect_leaks=0:abort_on_error=1 UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 \
+        "$here/tools/netns-run" ctest --test-dir "$here/build-asan" --output-on-failure -j"$jobs" || status=1
+
+    echo "== fuzzers: a short run each"
+    for f in "$here"/build-asan/tests/fuzz/fuzz_*; do
+        [ -x "$f" ] || continue
+        corpus=$(mktemp -d)
+        log=$(mktemp)
+        if "$f" -max_total_time=30 -print_final_stats=1 "$corpus" >"$log" 2>&1; then
+            echo "$(basename "$f"): $(grep -E 'stat::number_of_executed_units' "$log" || true)"
+        else
+            tail -n 40 "$log"
+            echo "fuzzer $(basename "$f") failed"
+            status=1
+        fi
+        rm -rf "$corpus" "$log"
+    done
+    exit $status
+    ;;
+*)
+    echo "usage: tools/setup.sh run [--demo] | test" >&2
+    exit 2
+    ;;
+esac
