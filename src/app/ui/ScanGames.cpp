@@ -30,6 +30,7 @@
 #include <QSplitter>
 #include <QStatusBar>
 #include <QTabWidget>
+#include <QTimer>
 #include <QVBoxLayout>
 
 namespace vantry {
@@ -191,6 +192,14 @@ void TForm1::buildControls()
             m_panels[i]->setAlignment(Qt::AlignCenter);
         statusBar()->addWidget(m_panels[i], i == 2 ? 1 : 0);
     }
+    m_panelFlush = new QTimer(this);
+    m_panelFlush->setSingleShot(true);
+    m_panelFlush->setInterval(30);
+    connect(m_panelFlush, &QTimer::timeout, this, [this] {
+        for (int i = 0; i < 3; ++i)
+            if (m_panels[i]->text() != m_panelTexts[i])
+                m_panels[i]->setText(m_panelTexts[i]);
+    });
 
     connect(LW->selectionModel(), &QItemSelectionModel::selectionChanged, this,
             [this] { guarded([this] { LWSelectItem(); }); });
@@ -268,13 +277,16 @@ void TForm1::setWindowSize(const QSize& size)
 
 void TForm1::setStatusText(int panel, const QString& text)
 {
-    if (panel >= 0 && panel < 3)
-        m_panels[panel]->setText(text);
+    if (panel < 0 || panel >= 3)
+        return;
+    m_panelTexts[panel] = text;
+    if (!m_panelFlush->isActive())
+        m_panelFlush->start();
 }
 
 QString TForm1::statusText(int panel) const
 {
-    return panel >= 0 && panel < 3 ? m_panels[panel]->text() : QString();
+    return panel >= 0 && panel < 3 ? m_panelTexts[panel] : QString();
 }
 
 void TForm1::onServerListed(int)

@@ -17,6 +17,7 @@ class QMenu;
 class QPushButton;
 class QRadioButton;
 class QTabWidget;
+class QTimer;
 
 namespace vantry {
 class Clock;
@@ -162,6 +163,9 @@ private:
     std::unique_ptr<browser::QueryService> m_queries;
     QButtonGroup* m_rgButtons = nullptr;
     QLabel* m_panels[3] = {};
+    // A sweep writes the panels after every probe; the labels follow at display pace.
+    QString m_panelTexts[3];
+    QTimer* m_panelFlush = nullptr;
     std::unique_ptr<browser::StaticSettings> m_defaultSettings;
     options::LiveSettings* m_settings = nullptr;
     std::unique_ptr<ScanSinkImpl> m_sink;
