@@ -2,6 +2,7 @@
 
 #include "Records.h"
 #include "Requests.h"
+#include "RulesReassembly.h"
 
 #include <array>
 #include <cstdint>
@@ -70,8 +71,10 @@ public:
     Requests& requests() { return m_requests; }
 
 private:
+    Outcome splitFragment(std::span<const std::uint8_t> datagram, const Source& from);
+
     Requests& m_requests;
-    // ... reassembly state is private to the implementation
+    RulesReassembly m_reassembly;
 };
 
 } // namespace vantry::query

@@ -1,0 +1,82 @@
+#include "Dispatcher.h"
+
+#include "Hl1Info.h"
+#include "OldInfo.h"
+#include "Players.h"
+#include "Rules.h"
+#include "SourceInfo.h"
+
+#include <algorithm>
+
+namespace vantry::query {
+
+namespace {
+
+constexpr std::uint8_t SplitMark = 0xFE;
+static_assert(RulesReassembly::BufferSize == Dispatcher::ReassemblySize);
+
+std::uint8_t at(Bytes data, std::size_t index)
+{
+    return ByteReader::byteAt(data, index);
+}
+
+Outcome info(std::optional<ServerRow> row)
+{
+    if (!row)
+        return Dropped{DropReason::OtherGame};
+    return InfoReply{std::move(*row)};
+}
+
+} // namespace
+
+Dispatcher::Dispatcher(Requests& requests) : m_requests(requests) {}
+
+Outcome Dispatcher::dispatch(std::span<const std::uint8_t> datagram, const Source& from)
+{
+    if (datagram.empty())
+        return Dropped{DropReason::FailedReceive};
+    const Bytes d = datagram.first(std::min(datagram.size(), ReceiveBufferSize));
+
+    // Byte 0 is left alone: it tells a whole reply (FF) from a fragment (FE) only once the type
+    // byte has matched nothing.
+    if (at(d, 1) != 0xFF || at(d, 2) != 0xFF || at(d, 3) != 0xFF)
+        return Dropped{DropReason::BadHeader};
+    if (d.size() <= 4)
+        return Dropped{DropReason::TooShort};
+
+    switch (at(d, 4)) {
+    case 'A': {
+        ByteReader in(d, 5);
+        m_requests.setChallenge(in.bytes4());
+        return ChallengeAnswer{from};
+    }
+    case 'D':
+        return PlayersReply{AddPlayers(d)};
+    case 'E':
+        // A whole reply is decoded where it lies; a first fragment kept for reassembly stays.
+        return RulesReply{AddRules(d)};
+    case 'I':
+        return info(AddCSS(d, from));
+    case 'i':
+        if (at(d, 14) != 'r' || at(d, 21) != 'e')
+            return Dropped{DropReason::NotInfoString};
+        return InfoReply{AddOld(extractOldInfo(d), from)};
+    case 'm':
+        return info(AddHL1(d, from));
+    default:
+        if (at(d, 0) == SplitMark)
+            return splitFragment(d, from);
+        return Dropped{DropReason::UnknownType};
+    }
+}
+
+Outcome Dispatcher::splitFragment(std::span<const std::uint8_t> datagram, const Source& from)
+{
+    if (datagram.size() == RulesReassembly::FirstFragmentSize) {
+        m_reassembly.storeFirst(datagram, from);
+        return RulesReply{};
+    }
+    return RulesReply{m_reassembly.completeWith(datagram, from)};
+}
+
+} // namespace vantry::query

@@ -1,0 +1,100 @@
+#include "Hl1Info.h"
+
+#include "RowText.h"
+
+#include <array>
+#include <string_view>
+
+namespace vantry::query {
+
+using namespace rowtext;
+
+THL1info decodeHL1info(Bytes datagram)
+{
+    ByteReader in(datagram, 5);
+    THL1info info;
+    info.address = raw(in.cstring());
+    info.name = raw(in.cstring());
+    info.map = raw(in.cstring());
+    info.gameDirectory = raw(in.cstring());
+    info.description = raw(in.cstring());
+    info.players = in.u8();
+    info.maxPlayers = in.u8();
+    info.protocol = in.u8();
+    info.serverType = in.u8();
+    info.os = in.u8();
+    info.password = in.u8();
+    info.mod = in.u8();
+    info.modLink = raw(in.cstring());
+    info.modDownload = raw(in.cstring());
+    return info;
+}
+
+std::optional<std::uint16_t> hl1AddressPort(const std::string& addressField)
+{
+    const std::size_t colon = addressField.find(':');
+    if (colon == std::string::npos)
+        return std::nullopt;
+    const std::size_t next = addressField.find(':', colon + 1);
+    const std::string_view piece =
+        std::string_view(addressField)
+            .substr(colon + 1, next == std::string::npos ? std::string_view::npos : next - colon - 1);
+    if (piece.empty() || piece.size() > 5)
+        return std::nullopt;
+    const std::optional<int> value = decimalValue(piece);
+    if (!value || *value < 1 || *value > 65535)
+        return std::nullopt;
+    return static_cast<std::uint16_t>(*value);
+}
+
+namespace {
+
+struct Kind
+{
+    std::string_view description;
+    const char* kind; // nullptr: "1.5" for protocol 46, otherwise "1.6"
+    Image image;
+};
+
+constexpr std::array<Kind, 5> Hl1Kinds = {{
+    {"Counter-Strike", "1.6", Image::CounterStrike},
+    {"HLTV", nullptr, Image::Hltv},
+    {"CounterStrike", "1.5", Image::CounterStrike},
+    {"Half-Life", "HL", Image::HalfLife},
+    {"Condition Zero", "CZ", Image::ConditionZero},
+}};
+
+} // namespace
+
+std::optional<ServerRow> AddHL1(Bytes datagram, const Source& from)
+{
+    const THL1info info = decodeHL1info(datagram);
+    const Kind* kind = nullptr;
+    for (const Kind& k : Hl1Kinds)
+        if (info.description == k.description) {
+            kind = &k;
+            break;
+        }
+    if (!kind)
+        return std::nullopt;
+
+    ServerRow row;
+    row.kind = kind->kind ? kind->kind : (info.protocol == 46 ? "1.5" : "1.6");
+    row.kindImage = kind->image;
+    row.name = shown(info.name);
+    row.address = from.address;
+    // The address field is the server's own claim; it reaches the duplicate test, favourites, the
+    // settings file and the game's command line, so only a plain port number is taken from it.
+    row.identityPort = hl1AddressPort(info.address).value_or(from.port);
+    row.port = decimal(row.identityPort);
+    row.protocol = decimal(info.protocol);
+    row.map = shown(info.map);
+    row.players = decimal(info.players) + "/" + decimal(info.maxPlayers);
+    row.windows = isWindows(info.os);
+    row.status = binaryStatus(info.password, info.players, info.maxPlayers);
+    row.playerCount = info.players;
+    row.identity = Identity::AddressAndPort;
+    return row;
+}
+
+} // namespace vantry::query

@@ -1,0 +1,142 @@
+#include "OldInfo.h"
+
+#include "RowText.h"
+
+#include <algorithm>
+#include <array>
+#include <cstring>
+
+namespace vantry::query {
+
+using namespace rowtext;
+
+namespace {
+
+constexpr std::size_t InfoStringOffset = 23;
+
+char upper(char c)
+{
+    return c >= 'a' && c <= 'z' ? static_cast<char>(c - 'a' + 'A') : c;
+}
+
+std::size_t findFolded(std::string_view haystack, std::string_view needle, std::size_t from)
+{
+    if (needle.empty() || from > haystack.size() || haystack.size() - from < needle.size())
+        return std::string_view::npos;
+    const auto at =
+        std::search(haystack.begin() + static_cast<std::ptrdiff_t>(from), haystack.end(), needle.begin(),
+                    needle.end(), [](char a, char b) { return upper(a) == upper(b); });
+    return at == haystack.end() ? std::string_view::npos : static_cast<std::size_t>(at - haystack.begin());
+}
+
+} // namespace
+
+std::string_view oldInfoString(Bytes datagram)
+{
+    if (datagram.size() <= InfoStringOffset)
+        return {};
+    const Bytes rest = datagram.subspan(InfoStringOffset);
+    const void* nul = std::memchr(rest.data(), 0, rest.size());
+    const std::size_t length =
+        nul ? static_cast<std::size_t>(static_cast<const std::uint8_t*>(nul) - rest.data()) : rest.size();
+    // A char view of the bytes: the same object representation, no copy.
+    return std::string_view(static_cast<const char*>(static_cast<const void*>(rest.data())), length);
+}
+
+std::string extractField(std::string_view infoString, std::string_view marker)
+{
+    std::string value;
+    std::size_t from = 0;
+    for (;;) {
+        const std::size_t at = findFolded(infoString, marker, from);
+        if (at == std::string_view::npos)
+            break;
+        const std::size_t start = at + marker.size();
+        const std::size_t end = infoString.find('\\', start);
+        if (end == std::string_view::npos)
+            break;
+        value.assign(infoString.substr(start, end - start));
+        from = end + 1;
+    }
+    return value;
+}
+
+OldInfoFields extractOldInfo(Bytes datagram)
+{
+    const std::string_view info = oldInfoString(datagram);
+    OldInfoFields f;
+    f.name = extractField(info, "\\hostname\\");
+    f.map = extractField(info, "\\map\\");
+    f.players = extractField(info, "\\players\\");
+    f.maximum = extractField(info, "\\max\\");
+    f.os = extractField(info, "\\os\\");
+    f.password = extractField(info, "\\password\\");
+    f.relay = extractField(info, "\\proxy\\");
+    f.protocol = extractField(info, "\\protocol\\");
+    f.description = extractField(info, "\\description\\");
+    return f;
+}
+
+namespace {
+
+enum class KindRule
+{
+    Fixed,      // the kind text as given; relay image when the relay marker is "1"
+    ByProtocol, // "1.5" for protocol 46, otherwise "1.6"; image as given
+};
+
+struct Kind
+{
+    std::string_view description;
+    KindRule rule;
+    const char* kind;
+    Image image;
+};
+
+constexpr std::array<Kind, 6> OldKinds = {{
+    {"Counter-Strike", KindRule::Fixed, "1.6", Image::CounterStrike},
+    {"CounterStrike", KindRule::Fixed, "1.5", Image::CounterStrike},
+    {"Condition Zero", KindRule::Fixed, "CZ", Image::ConditionZero},
+    {"Half-Life", KindRule::Fixed, "HL", Image::HalfLife},
+    {"HLTV", KindRule::ByProtocol, nullptr, Image::Hltv},
+    {"Demo Playback", KindRule::ByProtocol, nullptr, Image::Demo},
+}};
+
+} // namespace
+
+ServerRow AddOld(const OldInfoFields& f, const Source& from)
+{
+    ServerRow row;
+    row.kind = "?";
+    row.kindImage = Image::CounterStrike; // a new row's default image
+    for (const Kind& k : OldKinds) {
+        if (f.description != k.description)
+            continue;
+        if (k.rule == KindRule::Fixed) {
+            row.kind = k.kind;
+            row.kindImage = f.relay == "1" ? Image::Hltv : k.image;
+        } else {
+            row.kind = decimalValue(f.protocol) == 46 ? "1.5" : "1.6";
+            row.kindImage = k.image;
+        }
+        break;
+    }
+    row.name = shown(f.name);
+    row.address = from.address;
+    row.port = decimal(from.port);
+    row.protocol = shown(f.protocol);
+    row.map = shown(f.map);
+    row.players = shown(f.players) + "/" + shown(f.maximum);
+    row.windows = !f.os.empty() && isWindows(static_cast<std::uint8_t>(f.os.front()));
+    // Full is decided on the texts: "08" of "8" counts as a free slot.
+    if (f.password == "0")
+        row.status = f.players != f.maximum ? Image::Open : Image::Full;
+    else if (f.password == "1")
+        row.status = Image::Password;
+    row.playerCount = decimalValue(f.players);
+    row.identity = Identity::AddressOnly;
+    row.identityPort = from.port;
+    return row;
+}
+
+} // namespace vantry::query

@@ -1,0 +1,52 @@
+#include "RowText.h"
+
+#include "Text.h"
+
+#include <charconv>
+
+namespace vantry::query::rowtext {
+
+std::string raw(Bytes bytes)
+{
+    return std::string(bytes.begin(), bytes.end());
+}
+
+std::string shown(const std::string& bytes)
+{
+    return decodeText(bytes);
+}
+
+std::string decimal(unsigned value)
+{
+    return std::to_string(value);
+}
+
+std::optional<int> decimalValue(std::string_view text)
+{
+    if (text.empty())
+        return std::nullopt;
+    for (const char c : text)
+        if (c < '0' || c > '9')
+            return std::nullopt;
+    int value = 0;
+    const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), value);
+    if (error != std::errc() || end != text.data() + text.size())
+        return std::nullopt;
+    return value;
+}
+
+bool isWindows(std::uint8_t osIndicator)
+{
+    return osIndicator == 'W' || osIndicator == 'w';
+}
+
+Image binaryStatus(std::uint8_t passwordFlag, std::uint8_t players, std::uint8_t maximum)
+{
+    if (passwordFlag == 0 && players < maximum)
+        return Image::Open;
+    if (passwordFlag == 1)
+        return Image::Password;
+    return Image::Full;
+}
+
+} // namespace vantry::query::rowtext

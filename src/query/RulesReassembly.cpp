@@ -1,0 +1,45 @@
+#include "RulesReassembly.h"
+
+#include "Rules.h"
+
+#include <algorithm>
+#include <cstring>
+
+namespace vantry::query {
+
+namespace {
+
+std::array<std::uint8_t, 4> requestNumber(Bytes fragment)
+{
+    ByteReader in(fragment, 4);
+    return in.bytes4();
+}
+
+} // namespace
+
+void RulesReassembly::storeFirst(Bytes fragment, const Source& from)
+{
+    if (fragment.size() != FirstFragmentSize)
+        return;
+    std::memcpy(m_buffer.data(), fragment.data(), FirstFragmentSize);
+    m_haveFirst = true;
+    m_firstFrom = from;
+    m_requestNumber = requestNumber(fragment);
+}
+
+std::vector<RuleRow> RulesReassembly::completeWith(Bytes last, const Source& from)
+{
+    if (!m_haveFirst || m_firstFrom.address != from.address || m_firstFrom.port != from.port ||
+        m_requestNumber != requestNumber(last))
+        return {};
+    const Bytes payload = last.size() > HeaderSize ? last.subspan(HeaderSize) : Bytes{};
+    const std::size_t copied = std::min(payload.size(), BufferSize - FirstFragmentSize);
+    if (copied > 0)
+        std::memcpy(m_buffer.data() + FirstFragmentSize, payload.data(), copied);
+    // The reply starts after the first fragment's header and ends with this fragment: nothing of
+    // a longer earlier fragment behind it is read.
+    const std::size_t valid = FirstFragmentSize + copied;
+    return AddRules(Bytes(m_buffer).subspan(HeaderSize, valid - HeaderSize));
+}
+
+} // namespace vantry::query

@@ -1,0 +1,35 @@
+#pragma once
+
+#include "ByteReader.h"
+#include "Records.h"
+
+#include <cstdint>
+#include <optional>
+#include <string>
+
+namespace vantry::query {
+
+// The info reply of type 'I' as read from the datagram. Texts are the raw bytes.
+struct TCSSinfo
+{
+    std::uint8_t protocol = 0;
+    std::string name;
+    std::string map;
+    std::string gameDirectory;
+    std::string description;
+    std::uint8_t players = 0;
+    std::uint8_t maxPlayers = 0;
+    std::uint8_t bots = 0;
+    std::uint8_t serverType = 0;
+    std::uint8_t os = 0;
+    std::uint8_t password = 0;
+};
+
+// Reads the fields from offset 5 on; the two bytes after the description (the application id)
+// are skipped. Bytes past the datagram's end read as zeros.
+TCSSinfo decodeCSSinfo(Bytes datagram);
+
+// The row of an 'I' reply, or none when its game is not one of ours. No duplicate test here.
+std::optional<ServerRow> AddCSS(Bytes datagram, const Source& from);
+
+} // namespace vantry::query

@@ -1,0 +1,327 @@
+#include "Captures.h"
+
+#include "query/Dispatcher.h"
+#include "query/Hl1Info.h"
+#include "query/SourceInfo.h"
+#include "query/Text.h"
+
+#include <algorithm>
+#include <gtest/gtest.h>
+
+using namespace vantry::query;
+using namespace vantry::test;
+
+namespace {
+
+const Source Sender{"127.0.0.1", 27015};
+
+class Captures : public ::testing::Test
+{
+protected:
+    void SetUp() override
+    {
+        const auto dir = capturesDir();
+        if (!dir)
+            GTEST_SKIP() << "no captures folder";
+        m_dir = *dir;
+        m_notes = readNotes(m_dir);
+        ASSERT_FALSE(m_notes.empty());
+    }
+
+    std::vector<std::string> files(const std::string& prefix) const
+    {
+        std::vector<std::string> out;
+        for (const auto& entry : std::filesystem::directory_iterator(m_dir)) {
+            const std::string name = entry.path().filename().string();
+            if (name.rfind(prefix, 0) == 0 && entry.path().extension() == ".hex")
+                out.push_back(name);
+        }
+        std::sort(out.begin(), out.end());
+        return out;
+    }
+
+    Datagram hex(const std::string& file) const { return readHex(m_dir / file); }
+
+    const CaptureNotes& notes(const std::string& title) const
+    {
+        static const CaptureNotes none;
+        const auto it = m_notes.find(title);
+        if (it == m_notes.end()) {
+            ADD_FAILURE() << "no notes for " << title;
+            return none;
+        }
+        return it->second;
+    }
+
+    std::filesystem::path m_dir;
+    std::map<std::string, CaptureNotes> m_notes;
+};
+
+std::string field(const CaptureNotes& n, const std::string& key)
+{
+    const auto it = n.fields.find(key);
+    if (it == n.fields.end()) {
+        ADD_FAILURE() << "no field " << key;
+        return {};
+    }
+    return it->second;
+}
+
+// The listed texts were written from the raw bytes; our records keep the raw bytes.
+void expectText(const std::string& raw, const std::string& listed, const std::string& what)
+{
+    EXPECT_EQ(raw, jsonString(listed)) << what;
+}
+
+std::optional<std::pair<std::string, Image>> hl1Kind(const std::string& game, int protocol)
+{
+    if (game == "Counter-Strike")
+        return std::pair{"1.6", Image::CounterStrike};
+    if (game == "HLTV")
+        return std::pair{protocol == 46 ? "1.5" : "1.6", Image::Hltv};
+    if (game == "CounterStrike")
+        return std::pair{"1.5", Image::CounterStrike};
+    if (game == "Half-Life")
+        return std::pair{"HL", Image::HalfLife};
+    if (game == "Condition Zero")
+        return std::pair{"CZ", Image::ConditionZero};
+    return std::nullopt;
+}
+
+std::optional<std::pair<std::string, Image>> sourceKind(const std::string& game)
+{
+    if (game == "Deathmatch")
+        return std::pair{"HL2", Image::HalfLife2};
+    if (game == "Counter-Strike: Source" || game == "Counter-Strike:Source Bots Enabled")
+        return std::pair{"CSS", Image::Source};
+    return std::nullopt;
+}
+
+void expectListedRules(const std::vector<RuleRow>& rules, const CaptureNotes& n, const std::string& what)
+{
+    ASSERT_TRUE(n.entries) << what;
+    const std::size_t shown = std::min<std::size_t>(*n.entries & 0xFF, Dispatcher::RulesTableSize);
+    ASSERT_EQ(rules.size(), shown) << what;
+    ASSERT_FALSE(n.rules.empty()) << what;
+    EXPECT_EQ(rules.front().name, n.rules.front().first) << what;
+    EXPECT_EQ(rules.front().value, n.rules.front().second) << what;
+    if (shown != static_cast<std::size_t>(*n.entries))
+        return;
+    EXPECT_EQ(rules.back().name, n.rules.back().first) << what;
+    EXPECT_EQ(rules.back().value, n.rules.back().second) << what;
+    for (const auto& [name, value] : n.rules) {
+        const bool found = std::any_of(rules.begin(), rules.end(),
+                                       [&](const RuleRow& r) { return r.name == name && r.value == value; });
+        EXPECT_TRUE(found) << what << ": " << name;
+    }
+}
+
+} // namespace
+
+TEST_F(Captures, Hl1InfoRepliesDecodeToTheirListedValues)
+{
+    const auto names = files("goldsrc_m_");
+    ASSERT_FALSE(names.empty());
+    for (const std::string& file : names) {
+        SCOPED_TRACE(file);
+        const CaptureNotes& n = notes(file);
+        const Datagram d = hex(file);
+        const THL1info info = decodeHL1info(view(d));
+        expectText(info.address, field(n, "address"), "address");
+        expectText(info.name, field(n, "name"), "name");
+        expectText(info.map, field(n, "map"), "map");
+        expectText(info.gameDirectory, field(n, "folder"), "folder");
+        expectText(info.description, field(n, "game"), "game");
+        EXPECT_EQ(info.players, leadingNumber(field(n, "players")));
+        EXPECT_EQ(info.maxPlayers, leadingNumber(field(n, "max_players")));
+        EXPECT_EQ(info.protocol, leadingNumber(field(n, "protocol")));
+        EXPECT_EQ(info.serverType, leadingNumber(field(n, "server type")));
+        EXPECT_EQ(info.os, leadingNumber(field(n, "os")));
+        EXPECT_EQ(info.password, leadingNumber(field(n, "password")));
+        EXPECT_EQ(info.mod, leadingNumber(field(n, "mod flag")));
+
+        Requests requests;
+        Dispatcher dispatcher(requests);
+        const Outcome o = dispatcher.dispatch(view(d), Sender);
+        const auto kind = hl1Kind(info.description, info.protocol);
+        if (!kind) {
+            ASSERT_TRUE(std::holds_alternative<Dropped>(o));
+            EXPECT_EQ(std::get<Dropped>(o).reason, DropReason::OtherGame);
+            continue;
+        }
+        ASSERT_TRUE(std::holds_alternative<InfoReply>(o));
+        const ServerRow& row = std::get<InfoReply>(o).row;
+        EXPECT_EQ(row.kind, kind->first);
+        EXPECT_EQ(row.kindImage, kind->second);
+        EXPECT_EQ(row.name, decodeText(info.name));
+        const std::string address = jsonString(field(n, "address"));
+        EXPECT_EQ(row.port, address.substr(address.find(':') + 1));
+        EXPECT_EQ(row.players, std::to_string(info.players) + "/" + std::to_string(info.maxPlayers));
+    }
+}
+
+TEST_F(Captures, SourceInfoRepliesDecodeToTheirListedValues)
+{
+    auto names = files("source_I_");
+    const auto older = files("goldsrc_I_");
+    names.insert(names.end(), older.begin(), older.end());
+    ASSERT_FALSE(names.empty());
+    int listed = 0;
+    for (const std::string& file : names) {
+        SCOPED_TRACE(file);
+        const CaptureNotes& n = notes(file);
+        const Datagram d = hex(file);
+        const TCSSinfo info = decodeCSSinfo(view(d));
+        EXPECT_EQ(info.protocol, leadingNumber(field(n, "protocol")));
+        expectText(info.name, field(n, "name"), "name");
+        expectText(info.map, field(n, "map"), "map");
+        expectText(info.gameDirectory, field(n, "folder"), "folder");
+        expectText(info.description, field(n, "game"), "game");
+        EXPECT_EQ(info.players, leadingNumber(field(n, "players")));
+        EXPECT_EQ(info.maxPlayers, leadingNumber(field(n, "max_players")));
+        EXPECT_EQ(info.bots, leadingNumber(field(n, "bots")));
+        EXPECT_EQ(info.serverType, leadingNumber(field(n, "server type")));
+        EXPECT_EQ(info.os, leadingNumber(field(n, "os")));
+        EXPECT_EQ(info.password, leadingNumber(field(n, "password")));
+
+        Requests requests;
+        Dispatcher dispatcher(requests);
+        const Outcome o = dispatcher.dispatch(view(d), Source{"127.0.0.1", 27016});
+        // The older engine's 'I' replies name their mod, which the Source table does not list.
+        const auto kind = sourceKind(info.description);
+        if (!kind) {
+            ASSERT_TRUE(std::holds_alternative<Dropped>(o));
+            EXPECT_EQ(std::get<Dropped>(o).reason, DropReason::OtherGame);
+            continue;
+        }
+        ++listed;
+        ASSERT_TRUE(std::holds_alternative<InfoReply>(o));
+        const ServerRow& row = std::get<InfoReply>(o).row;
+        EXPECT_EQ(row.kind, kind->first);
+        EXPECT_EQ(row.kindImage, kind->second);
+        EXPECT_EQ(row.port, "27016");
+        EXPECT_EQ(row.identityPort, 27016);
+        EXPECT_EQ(row.name, decodeText(info.name));
+        EXPECT_EQ(row.map, decodeText(info.map));
+        EXPECT_EQ(row.protocol, std::to_string(info.protocol));
+    }
+    EXPECT_GT(listed, 0);
+}
+
+TEST_F(Captures, ChallengeBytesAreEchoedVerbatim)
+{
+    for (const std::string& file : files("challenge_A_")) {
+        SCOPED_TRACE(file);
+        const Datagram d = hex(file);
+        Requests requests;
+        Dispatcher dispatcher(requests);
+        ASSERT_TRUE(std::holds_alternative<ChallengeAnswer>(dispatcher.dispatch(view(d), Sender)));
+        const auto players = requests.playersChallenge();
+        const auto rules = requests.rulesChallenge();
+        EXPECT_TRUE(std::equal(d.begin() + 5, d.begin() + 9, players.begin() + 5));
+        EXPECT_TRUE(std::equal(d.begin() + 5, d.begin() + 9, rules.begin() + 5));
+        EXPECT_EQ(players[4], 'U');
+        EXPECT_EQ(rules[4], 'V');
+    }
+}
+
+TEST_F(Captures, PlayersRepliesListEveryPlayer)
+{
+    for (const std::string& file : files("players_D_")) {
+        SCOPED_TRACE(file);
+        const Datagram d = hex(file);
+        Requests requests;
+        Dispatcher dispatcher(requests);
+        const Outcome o = dispatcher.dispatch(view(d), Sender);
+        if (file.find("split") != std::string::npos) {
+            // Fragments of a split players reply are not reassembled: they only clear the rules.
+            ASSERT_TRUE(std::holds_alternative<RulesReply>(o));
+            EXPECT_TRUE(std::get<RulesReply>(o).rules.empty());
+            continue;
+        }
+        ASSERT_TRUE(std::holds_alternative<PlayersReply>(o));
+        const auto& players = std::get<PlayersReply>(o).players;
+        const CaptureNotes& n = notes(file);
+        ASSERT_TRUE(n.entries);
+        if (file.find("ship") != std::string::npos) {
+            // The Ship appends more fields per player, which read as further records.
+            EXPECT_GE(players.size(), static_cast<std::size_t>(*n.entries));
+            continue;
+        }
+        ASSERT_EQ(players.size(), static_cast<std::size_t>(*n.entries));
+        EXPECT_TRUE(std::is_sorted(players.begin(), players.end(),
+                                   [](const PlayerRow& a, const PlayerRow& b) { return a.kills > b.kills; }));
+        auto expected = n.players;
+        std::stable_sort(expected.begin(), expected.end(),
+                         [](const auto& a, const auto& b) { return a.second > b.second; });
+        if (expected.size() == players.size()) {
+            for (std::size_t i = 0; i < expected.size(); ++i) {
+                EXPECT_EQ(players[i].name, expected[i].first) << i;
+                EXPECT_EQ(players[i].kills, expected[i].second) << i;
+            }
+            continue;
+        }
+        // Only some players are listed: each of them is there.
+        for (const auto& [name, kills] : expected) {
+            const bool found = std::any_of(players.begin(), players.end(), [&](const PlayerRow& p) {
+                return p.name == name && p.kills == kills;
+            });
+            EXPECT_TRUE(found) << name;
+        }
+    }
+}
+
+TEST_F(Captures, WholeRulesRepliesListTheirRules)
+{
+    for (const std::string& file : files("rules_E_")) {
+        if (file.find("split") != std::string::npos)
+            continue;
+        SCOPED_TRACE(file);
+        Requests requests;
+        Dispatcher dispatcher(requests);
+        const Outcome o = dispatcher.dispatch(view(hex(file)), Sender);
+        ASSERT_TRUE(std::holds_alternative<RulesReply>(o));
+        expectListedRules(std::get<RulesReply>(o).rules, notes(file), file);
+    }
+}
+
+TEST_F(Captures, TwoFragmentRulesRepliesAreReassembled)
+{
+    int pairs = 0;
+    for (const std::string& file : files("rules_E_split_goldsrc_")) {
+        if (file.find("_part1.hex") == std::string::npos)
+            continue;
+        const std::string stem = file.substr(0, file.size() - std::string("_part1.hex").size());
+        SCOPED_TRACE(stem);
+        Requests requests;
+        Dispatcher dispatcher(requests);
+        const Datagram first = hex(file);
+        ASSERT_EQ(first.size(), 1400u);
+        const Outcome o1 = dispatcher.dispatch(view(first), Sender);
+        ASSERT_TRUE(std::holds_alternative<RulesReply>(o1));
+        EXPECT_TRUE(std::get<RulesReply>(o1).rules.empty());
+        const Datagram last = hex(stem + "_part2.hex");
+        // From another server the last fragment does not complete this reply.
+        const Outcome stranger = dispatcher.dispatch(view(last), Source{"127.0.0.2", 27015});
+        EXPECT_TRUE(std::get<RulesReply>(stranger).rules.empty());
+        const Outcome o2 = dispatcher.dispatch(view(last), Sender);
+        ASSERT_TRUE(std::holds_alternative<RulesReply>(o2));
+        expectListedRules(std::get<RulesReply>(o2).rules, notes(stem), stem);
+        ++pairs;
+    }
+    EXPECT_GT(pairs, 0);
+}
+
+TEST_F(Captures, ManyFragmentRulesRepliesShowNothing)
+{
+    // Newer servers split at other sizes than 1400 bytes and into more than two fragments; such
+    // fragments never form a first fragment, so every one of them decodes as standing alone.
+    for (const std::string& file : files("rules_E_split_source_")) {
+        SCOPED_TRACE(file);
+        Requests requests;
+        Dispatcher dispatcher(requests);
+        const Outcome o = dispatcher.dispatch(view(hex(file)), Sender);
+        ASSERT_TRUE(std::holds_alternative<RulesReply>(o));
+        EXPECT_TRUE(std::get<RulesReply>(o).rules.empty());
+    }
+}

@@ -1,0 +1,107 @@
+#include "query/Dispatcher.h"
+
+#include "Datagrams.h"
+
+#include <gtest/gtest.h>
+
+using namespace vantry::query;
+using namespace vantry::test;
+
+namespace {
+
+const Source Server{"10.0.0.5", 27015};
+
+class DispatcherTest : public ::testing::Test
+{
+protected:
+    Outcome dispatch(const Datagram& d, const Source& from = Server)
+    {
+        return m_dispatcher.dispatch(view(d), from);
+    }
+
+    std::optional<DropReason> dropReason(const Datagram& d)
+    {
+        const Outcome o = dispatch(d);
+        if (const auto* dropped = std::get_if<Dropped>(&o))
+            return dropped->reason;
+        return std::nullopt;
+    }
+
+    Requests m_requests;
+    Dispatcher m_dispatcher{m_requests};
+};
+
+} // namespace
+
+TEST_F(DispatcherTest, EnvelopeFaultsAreDropped)
+{
+    EXPECT_EQ(dropReason({}), DropReason::FailedReceive);
+    EXPECT_EQ(dropReason({0xFF}), DropReason::BadHeader);
+    EXPECT_EQ(dropReason({0xFF, 0xFF, 0xFF}), DropReason::BadHeader);
+    EXPECT_EQ(dropReason({0xFF, 0xFF, 0xFF, 0xFF}), DropReason::TooShort);
+    EXPECT_EQ(dropReason({0xFF, 0xFF, 0xFE, 0xFF, 'm'}), DropReason::BadHeader);
+    EXPECT_EQ(dropReason({0xFF, 0xFF, 0xFF, 0xFF, 'Z', 1, 2, 3}), DropReason::UnknownType);
+    EXPECT_EQ(dropReason({0x00, 0xFF, 0xFF, 0xFF, 'Z', 1, 2, 3}), DropReason::UnknownType);
+    // 'i' needs the 'r' and 'e' of "response" at bytes 14 and 21.
+    Datagram notResponse = oldReply("\\hostname\\Box\\");
+    notResponse[21] = 'x';
+    EXPECT_EQ(dropReason(notResponse), DropReason::NotInfoString);
+    notResponse = oldReply("");
+    notResponse[14] = 'R';
+    EXPECT_EQ(dropReason(notResponse), DropReason::NotInfoString);
+    EXPECT_EQ(dropReason(DatagramWriter().header('i').build()), DropReason::NotInfoString);
+    Hl1Fields otherGame;
+    otherGame.description = "Day of Defeat";
+    EXPECT_EQ(dropReason(hl1Reply(otherGame)), DropReason::OtherGame);
+}
+
+TEST_F(DispatcherTest, ChallengeOfFiveBytesUsesZerosPastTheEnd)
+{
+    const Outcome o = dispatch({0xFF, 0xFF, 0xFF, 0xFF, 'A'});
+    const auto* answer = std::get_if<ChallengeAnswer>(&o);
+    ASSERT_NE(answer, nullptr);
+    EXPECT_EQ(answer->to.address, Server.address);
+    EXPECT_EQ(answer->to.port, Server.port);
+    EXPECT_EQ(m_requests.challenge(), (std::array<std::uint8_t, 4>{0, 0, 0, 0}));
+
+    dispatch({0xFF, 0xFF, 0xFF, 0xFF, 'A', 0x4B, 0xA1, 0xD5, 0x22});
+    EXPECT_EQ(m_requests.challenge(), (std::array<std::uint8_t, 4>{0x4B, 0xA1, 0xD5, 0x22}));
+    // Two bytes there, two zeros after them; bytes after the ninth are not part of it.
+    dispatch({0xFF, 0xFF, 0xFF, 0xFF, 'A', 0x09, 0x08});
+    EXPECT_EQ(m_requests.challenge(), (std::array<std::uint8_t, 4>{0x09, 0x08, 0, 0}));
+    dispatch({0xFF, 0xFF, 0xFF, 0xFF, 'A', 1, 2, 3, 4, 5, 6});
+    EXPECT_EQ(m_requests.challenge(), (std::array<std::uint8_t, 4>{1, 2, 3, 4}));
+}
+
+TEST_F(DispatcherTest, TypeByteIsTestedBeforeTheSplitMark)
+{
+    Datagram hl1 = hl1Reply();
+    hl1[0] = 0x00; // byte 0 is not examined for typed replies
+    EXPECT_TRUE(std::holds_alternative<InfoReply>(dispatch(hl1)));
+
+    Datagram players = playersReply({{"Ann", 5}});
+    players[0] = 0xFE;
+    const Outcome o = dispatch(players);
+    ASSERT_TRUE(std::holds_alternative<PlayersReply>(o));
+    EXPECT_EQ(std::get<PlayersReply>(o).players.size(), 1u);
+
+    EXPECT_TRUE(std::holds_alternative<RulesReply>(dispatch({0xFE, 0xFF, 0xFF, 0xFF, 'Z', 0, 0, 0, 0})));
+}
+
+TEST_F(DispatcherTest, DatagramLongerThanReceiveBufferIsCut)
+{
+    // A players reply of 2048 bytes whose last record starts beyond byte 1500: it is not seen.
+    std::vector<std::pair<std::string, std::int32_t>> many;
+    for (int i = 0; i < 200; ++i)
+        many.emplace_back("p", i);
+    Datagram big = playersReply(many);
+    big.resize(2048, 'x');
+    const Outcome o = dispatch(big);
+    ASSERT_TRUE(std::holds_alternative<PlayersReply>(o));
+    // Records of 1 + 2 + 4 + 4 = 11 bytes from offset 6; the ones starting before 1500 are read.
+    const auto& players = std::get<PlayersReply>(o).players;
+    std::size_t expected = 0;
+    for (std::size_t p = 7; p < Dispatcher::ReceiveBufferSize; p += 11)
+        ++expected;
+    EXPECT_EQ(players.size(), expected);
+}

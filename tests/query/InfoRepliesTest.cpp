@@ -1,0 +1,260 @@
+#include "Datagrams.h"
+#include "query/Dispatcher.h"
+#include "query/Hl1Info.h"
+#include "query/SourceInfo.h"
+
+#include <gtest/gtest.h>
+
+using namespace vantry::query;
+using namespace vantry::test;
+
+namespace {
+
+const Source Server{"10.0.0.5", 27015};
+
+std::optional<ServerRow> hl1(const Hl1Fields& f, const Source& from = Server)
+{
+    return AddHL1(view(hl1Reply(f)), from);
+}
+
+std::optional<ServerRow> css(const SourceFields& f, const Source& from = Server)
+{
+    return AddCSS(view(sourceReply(f)), from);
+}
+
+} // namespace
+
+TEST(Hl1Info, GameKindTableIsExact)
+{
+    struct Case
+    {
+        std::string description;
+        std::uint8_t protocol;
+        std::optional<std::string> kind;
+        Image image;
+    };
+    const std::vector<Case> cases = {
+        {"Counter-Strike", 47, "1.6", Image::CounterStrike},
+        {"CounterStrike", 46, "1.5", Image::CounterStrike},
+        {"Half-Life", 47, "HL", Image::HalfLife},
+        {"Condition Zero", 48, "CZ", Image::ConditionZero},
+        {"HLTV", 46, "1.5", Image::Hltv},
+        {"HLTV", 47, "1.6", Image::Hltv},
+        {"HLTV", 48, "1.6", Image::Hltv},
+        {"Day of Defeat", 47, std::nullopt, {}},
+        {"counter-strike", 47, std::nullopt, {}},
+        {"Counter-Strike ", 47, std::nullopt, {}},
+        {"", 47, std::nullopt, {}},
+    };
+    for (const Case& c : cases) {
+        Hl1Fields f;
+        f.description = c.description;
+        f.protocol = c.protocol;
+        const auto row = hl1(f);
+        ASSERT_EQ(row.has_value(), c.kind.has_value()) << c.description;
+        if (row) {
+            EXPECT_EQ(row->kind, *c.kind) << c.description;
+            EXPECT_EQ(row->kindImage, c.image) << c.description;
+        }
+    }
+}
+
+TEST(Hl1Info, RowShowsTheReplyFields)
+{
+    Hl1Fields f;
+    f.address = "10.0.0.5:27020";
+    f.players = 12;
+    f.maxPlayers = 20;
+    const auto row = hl1(f);
+    ASSERT_TRUE(row);
+    EXPECT_EQ(row->name, "Box");
+    EXPECT_EQ(row->address, "10.0.0.5");
+    EXPECT_EQ(row->port, "27020"); // the port the address field names, not the sender's
+    EXPECT_EQ(row->identity, Identity::AddressAndPort);
+    EXPECT_EQ(row->identityPort, 27020);
+    EXPECT_EQ(row->protocol, "47");
+    EXPECT_EQ(row->map, "de_dust2");
+    EXPECT_EQ(row->players, "12/20");
+    EXPECT_TRUE(row->windows);
+    EXPECT_EQ(row->status, Image::Open);
+    EXPECT_EQ(row->playerCount, 12);
+}
+
+TEST(Hl1Info, StatusIconAndOsFollowTheFlags)
+{
+    auto status = [](std::uint8_t players, std::uint8_t maximum, std::uint8_t password) {
+        Hl1Fields f;
+        f.players = players;
+        f.maxPlayers = maximum;
+        f.password = password;
+        return hl1(f)->status;
+    };
+    EXPECT_EQ(status(20, 20, 0), Image::Full);
+    EXPECT_EQ(status(0, 20, 1), Image::Password);
+    EXPECT_EQ(status(0, 20, 2), Image::Full);
+    EXPECT_EQ(status(21, 20, 0), Image::Full);
+    EXPECT_EQ(status(19, 255, 0), Image::Open); // unsigned comparison
+    for (const std::uint8_t os : std::vector<std::uint8_t>{'l', 'L', 0, 'x', 0xFF}) {
+        Hl1Fields f;
+        f.os = os;
+        EXPECT_FALSE(hl1(f)->windows) << int(os);
+    }
+    Hl1Fields upper;
+    upper.os = 'W';
+    EXPECT_TRUE(hl1(upper)->windows);
+}
+
+TEST(Hl1Info, ForgedAddressPortNeverReachesTheRow)
+{
+    struct Case
+    {
+        std::string address;
+        std::uint16_t port;
+    };
+    const std::vector<Case> cases = {
+        {"10.0.0.5:27020", 27020},
+        {"10.0.0.5:1", 1},
+        {"10.0.0.5:65535", 65535},
+        {"10.0.0.5:27020:9", 27020}, // the piece between the first and the next ':'
+        {"10.0.0.5", 27015},         // no ':': the sender's port
+        {"10.0.0.5:", 27015},        // empty piece
+        {"10.0.0.5:27015 +exec x", 27015},
+        {"10.0.0.5:+27016", 27015},
+        {"10.0.0.5:-1", 27015},
+        {"10.0.0.5:0", 27015},
+        {"10.0.0.5:65536", 27015},
+        {"10.0.0.5:027016", 27015}, // six digits
+        {"10.0.0.5:99999999999999999999", 27015},
+        {"10.0.0.5:2701\x01", 27015},
+        {"10.0.0.5:\xD9\xA3", 27015}, // a non-ASCII digit
+    };
+    for (const Case& c : cases) {
+        Hl1Fields f;
+        f.address = c.address;
+        const auto row = hl1(f);
+        ASSERT_TRUE(row);
+        EXPECT_EQ(row->port, std::to_string(c.port)) << c.address;
+        EXPECT_EQ(row->identityPort, c.port) << c.address;
+    }
+    EXPECT_EQ(hl1AddressPort("a:00080"), 80);
+}
+
+TEST(Hl1Info, TruncatedReplyGivesEmptyTextsAndZeros)
+{
+    // Ends right after the description.
+    const Datagram cut = DatagramWriter()
+                             .header('m')
+                             .cstr("10.0.0.5:27015")
+                             .cstr("Box")
+                             .cstr("map")
+                             .cstr("cstrike")
+                             .cstr("Counter-Strike")
+                             .build();
+    const auto row = AddHL1(view(cut), Server);
+    ASSERT_TRUE(row);
+    EXPECT_EQ(row->players, "0/0");
+    EXPECT_EQ(row->status, Image::Full);
+    EXPECT_EQ(row->protocol, "0");
+    EXPECT_FALSE(row->windows);
+
+    // Cut inside the description: no NUL, so the text stops at the end and matches.
+    Datagram noNul = cut;
+    noNul.pop_back();
+    EXPECT_TRUE(AddHL1(view(noNul), Server));
+    noNul.pop_back();
+    EXPECT_FALSE(AddHL1(view(noNul), Server));
+
+    const THL1info empty = decodeHL1info(view(DatagramWriter().header('m').build()));
+    EXPECT_TRUE(empty.address.empty());
+    EXPECT_TRUE(empty.description.empty());
+    EXPECT_EQ(empty.players, 0);
+}
+
+TEST(Hl1Info, TextsAreDecodedToUtf8)
+{
+    Hl1Fields f;
+    f.name = "\xCF\xF0\xE8\xE2\xE5\xF2"; // Windows-1251
+    f.map = "карта";                     // already UTF-8
+    const auto row = hl1(f);
+    ASSERT_TRUE(row);
+    EXPECT_EQ(row->name, "Привет");
+    EXPECT_EQ(row->map, "карта");
+}
+
+TEST(SourceInfo, GameKindTableIsExact)
+{
+    const std::vector<std::pair<std::string, std::optional<std::pair<std::string, Image>>>> cases = {
+        {"Counter-Strike: Source", std::pair{"CSS", Image::Source}},
+        {"Counter-Strike:Source Bots Enabled", std::pair{"CSS", Image::Source}},
+        {"Deathmatch", std::pair{"HL2", Image::HalfLife2}},
+        {"Counter-Strike:  Source", std::nullopt},
+        {"counter-strike: source", std::nullopt},
+        {"Counter-Strike", std::nullopt},
+        {"deathmatch", std::nullopt},
+        {"", std::nullopt},
+    };
+    for (const auto& [description, expected] : cases) {
+        SourceFields f;
+        f.description = description;
+        const auto row = css(f);
+        ASSERT_EQ(row.has_value(), expected.has_value()) << description;
+        if (row) {
+            EXPECT_EQ(row->kind, expected->first);
+            EXPECT_EQ(row->kindImage, expected->second);
+        }
+    }
+}
+
+TEST(SourceInfo, RowShowsSenderPortAndPlayersWithoutBots)
+{
+    SourceFields f;
+    f.players = 16;
+    f.maxPlayers = 16;
+    f.bots = 4;
+    f.os = 'w';
+    f.protocol = 17;
+    const auto row = css(f, Source{"10.0.0.9", 27016});
+    ASSERT_TRUE(row);
+    EXPECT_EQ(row->players, "16/16");
+    EXPECT_EQ(row->status, Image::Full);
+    EXPECT_EQ(row->port, "27016");
+    EXPECT_EQ(row->identityPort, 27016);
+    EXPECT_EQ(row->identity, Identity::AddressAndPort);
+    EXPECT_EQ(row->address, "10.0.0.9");
+    EXPECT_EQ(row->protocol, "17");
+    EXPECT_TRUE(row->windows);
+    EXPECT_EQ(row->playerCount, 16);
+
+    f.os = 'l';
+    f.players = 3;
+    EXPECT_FALSE(css(f)->windows);
+    EXPECT_EQ(css(f)->status, Image::Open);
+    f.password = 1;
+    EXPECT_EQ(css(f)->status, Image::Password);
+    f.password = 7;
+    EXPECT_EQ(css(f)->status, Image::Full);
+}
+
+TEST(SourceInfo, TruncatedReplyGivesZeros)
+{
+    const Datagram cut = DatagramWriter()
+                             .header('I')
+                             .byte(7)
+                             .cstr("n")
+                             .cstr("m")
+                             .cstr("d")
+                             .cstr("Deathmatch")
+                             .byte(240)
+                             .build();
+    const auto row = AddCSS(view(cut), Server);
+    ASSERT_TRUE(row);
+    EXPECT_EQ(row->players, "0/0");
+    EXPECT_EQ(row->status, Image::Full);
+    // A name running to the end of a full receive buffer stops there.
+    Datagram endless = DatagramWriter().header('I').byte(7).build();
+    endless.resize(Dispatcher::ReceiveBufferSize, 'a');
+    const TCSSinfo info = decodeCSSinfo(view(endless));
+    EXPECT_EQ(info.name.size(), Dispatcher::ReceiveBufferSize - 6);
+    EXPECT_TRUE(info.map.empty());
+    EXPECT_EQ(info.password, 0);
+}
