@@ -171,7 +171,7 @@ TEST(ScanEngine, FavouritesGetHalfTheDelayAroundTheirOwnPortAndBadOnesAreSkipped
     f.range(QStringLiteral("127.0.1.1"), QStringLiteral("127.0.1.1"));
     ASSERT_EQ(f.engine.sweep(1), Outcome::Completed);
     const auto& s = f.sink.steps;
-    ASSERT_GE(s.size(), 10u);
+    ASSERT_EQ(s.size(), 9u);
     EXPECT_EQ(s[0].kind, 'p');
     EXPECT_EQ(s[0].value, 2);
     EXPECT_EQ(s[1].kind, 'i');
@@ -223,7 +223,7 @@ TEST(ScanEngine, StopDuringRangesCostsExactlyOneMoreProbeAndKeepsTheRefreshList)
     EXPECT_EQ(f.engine.sweep(0), Outcome::Cancelled);
     EXPECT_EQ(f.sink.infoTargets().size(), 6u); // five yielded, one more after the stop
     EXPECT_EQ(f.sink.panels[0], QStringLiteral(" Отменено :("));
-    EXPECT_EQ(f.sink.panels[1], QStringLiteral("4")); // the probe after which the stop was seen is not counted
+    EXPECT_EQ(f.sink.panels[1], QStringLiteral("5")); // the probe after which the stop was seen is not counted
     EXPECT_EQ(f.state.refreshList.size(), 1);
     EXPECT_EQ(f.state.refreshList[0].address, QStringLiteral("127.9.9.9"));
     EXPECT_EQ(f.sink.leaves, 1); // the stop left the scanning state; the sweep does not again
