@@ -109,10 +109,11 @@ void expectListedRules(const std::vector<RuleRow>& rules, const CaptureNotes& n,
         return;
     EXPECT_EQ(rules.back().name, n.rules.back().first) << what;
     EXPECT_EQ(rules.back().value, n.rules.back().second) << what;
-    for (const auto& [name, value] : n.rules) {
-        const bool found = std::any_of(rules.begin(), rules.end(),
-                                       [&](const RuleRow& r) { return r.name == name && r.value == value; });
-        EXPECT_TRUE(found) << what << ": " << name;
+    for (const auto& listed : n.rules) {
+        const bool found = std::any_of(rules.begin(), rules.end(), [&](const RuleRow& r) {
+            return r.name == listed.first && r.value == listed.second;
+        });
+        EXPECT_TRUE(found) << what << ": " << listed.first;
     }
 }
 
@@ -262,11 +263,11 @@ TEST_F(Captures, PlayersRepliesListEveryPlayer)
             continue;
         }
         // Only some players are listed: each of them is there.
-        for (const auto& [name, kills] : expected) {
+        for (const auto& listed : expected) {
             const bool found = std::any_of(players.begin(), players.end(), [&](const PlayerRow& p) {
-                return p.name == name && p.kills == kills;
+                return p.name == listed.first && p.kills == listed.second;
             });
-            EXPECT_TRUE(found) << name;
+            EXPECT_TRUE(found) << listed.first;
         }
     }
 }

@@ -1,0 +1,17 @@
+#include "FuzzInput.h"
+#include "Invariants.h"
+#include "query/Dispatcher.h"
+
+#include <cstddef>
+#include <cstdint>
+
+// Several datagrams from several senders into one dispatcher, so that the challenge slot and
+// the split-rules reassembly carry state from one datagram to the next.
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size)
+{
+    vantry::query::Requests requests;
+    vantry::query::Dispatcher dispatcher(requests);
+    for (const vantry::fuzz::Frame& frame : vantry::fuzz::splitFrames({data, size}))
+        vantry::fuzz::checkOutcome(dispatcher.dispatch(frame.datagram, frame.from), frame.from);
+    return 0;
+}

@@ -1,0 +1,72 @@
+#include "Invariants.h"
+
+#include "query/Text.h"
+
+#include <cstdlib>
+#include <string>
+
+namespace vantry::fuzz {
+
+using namespace vantry::query;
+
+namespace {
+
+void require(bool condition)
+{
+    if (!condition)
+        std::abort();
+}
+
+bool utf8(const std::string& text)
+{
+    return isWellFormedUtf8(
+        std::span<const std::uint8_t>(reinterpret_cast<const std::uint8_t*>(text.data()), text.size()));
+}
+
+bool plainPort(const std::string& text)
+{
+    if (text.empty() || text.size() > 5)
+        return false;
+    for (const char c : text)
+        if (c < '0' || c > '9')
+            return false;
+    const long value = std::stol(text);
+    return value >= 1 && value <= 65535;
+}
+
+} // namespace
+
+void checkRow(const ServerRow& row, const Source& from)
+{
+    require(row.address == from.address);
+    require(utf8(row.name) && utf8(row.map) && utf8(row.protocol) && utf8(row.players));
+    if (row.identity == Identity::AddressAndPort) {
+        // Only a plain port number may reach the duplicate test and the command line.
+        require(plainPort(row.port));
+        require(std::to_string(row.identityPort) == row.port);
+    } else {
+        require(row.kind.size() <= 3);
+    }
+    if (row.status)
+        require(*row.status == Image::Open || *row.status == Image::Full || *row.status == Image::Password);
+}
+
+void checkOutcome(const Outcome& outcome, const Source& from)
+{
+    if (const auto* info = std::get_if<InfoReply>(&outcome)) {
+        checkRow(info->row, from);
+    } else if (const auto* rules = std::get_if<RulesReply>(&outcome)) {
+        require(rules->rules.size() <= Dispatcher::RulesTableSize);
+        for (const RuleRow& r : rules->rules)
+            require(utf8(r.name) && utf8(r.value));
+    } else if (const auto* players = std::get_if<PlayersReply>(&outcome)) {
+        require(players->players.size() <= Dispatcher::ReceiveBufferSize / 10 + 1);
+        for (std::size_t i = 0; i < players->players.size(); ++i) {
+            require(utf8(players->players[i].name));
+            if (i > 0)
+                require(players->players[i - 1].kills >= players->players[i].kills);
+        }
+    }
+}
+
+} // namespace vantry::fuzz
