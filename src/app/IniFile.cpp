@@ -7,6 +7,7 @@
 #include <QFileInfo>
 #include <QSaveFile>
 
+#include <algorithm>
 #include <string>
 
 namespace vantry {
@@ -150,9 +151,12 @@ const IniFile::Line* IniFile::findKey(const QString& section, const QString& key
 QString IniFile::readString(const QString& section, const QString& key, const QString& fallback) const
 {
     const Line* line = findKey(section, key);
-    if (!line)
-        return fallback;
-    QString value = decoded(line->value);
+    return line ? valueText(*line) : fallback;
+}
+
+QString IniFile::valueText(const Line& line)
+{
+    QString value = decoded(line.value);
     if (value.size() > MaxValueLength) {
         qsizetype cut = MaxValueLength;
         if (value[cut - 1].isHighSurrogate())
@@ -227,7 +231,7 @@ QVector<QPair<QString, QString>> IniFile::entries(const QString& section) const
             continue;
         for (const Line& line : s.lines) {
             if (line.kind == LineKind::Key)
-                result.append({line.name, readString(section, line.name, QString())});
+                result.append({line.name, valueText(line)});
         }
     }
     return result;
@@ -262,41 +266,39 @@ bool IniFile::sectionExists(const QString& section) const
 
 void IniFile::writeString(const QString& section, const QString& key, const QString& value)
 {
-    Model changed = m_model;
     Line line;
     line.kind = LineKind::Key;
     line.name = key;
     line.value = trimmedBlanks(encodedLine(value));
     line.raw = encodedLine(key) + '=' + encodedLine(value);
-
-    Section* target = nullptr;
-    for (Section& s : changed) {
-        if (!s.hasHeader || !sameName(s.name, section))
-            continue;
-        if (!target)
-            target = &s;
-        for (Line& old : s.lines) {
-            if (old.kind == LineKind::Key && sameName(old.name, key)) {
-                old = line;
-                apply(std::move(changed));
-                return;
+    change([&](Model& model) {
+        Section* target = nullptr;
+        for (Section& s : model) {
+            if (!s.hasHeader || !sameName(s.name, section))
+                continue;
+            if (!target)
+                target = &s;
+            for (Line& old : s.lines) {
+                if (old.kind == LineKind::Key && sameName(old.name, key)) {
+                    old = line;
+                    return;
+                }
             }
         }
-    }
-    if (!target) {
-        Section added;
-        added.hasHeader = true;
-        added.name = section;
-        changed.append(added);
-        target = &changed.last();
-    }
-    // After the section's last non-blank line, so that blank lines keep separating sections.
-    qsizetype at = target->lines.size();
-    while (at > 0 && target->lines[at - 1].kind == LineKind::Other &&
-           trimmedBlanks(target->lines[at - 1].raw).isEmpty())
-        --at;
-    target->lines.insert(at, line);
-    apply(std::move(changed));
+        if (!target) {
+            Section added;
+            added.hasHeader = true;
+            added.name = section;
+            model.append(added);
+            target = &model.last();
+        }
+        // After the section's last non-blank line, so that blank lines keep separating sections.
+        qsizetype at = target->lines.size();
+        while (at > 0 && target->lines[at - 1].kind == LineKind::Other &&
+               trimmedBlanks(target->lines[at - 1].raw).isEmpty())
+            --at;
+        target->lines.insert(at, line);
+    });
 }
 
 void IniFile::writeInteger(const QString& section, const QString& key, int value)
@@ -311,22 +313,21 @@ void IniFile::writeBool(const QString& section, const QString& key, bool value)
 
 void IniFile::eraseSection(const QString& section)
 {
-    Model changed;
-    bool found = false;
-    for (const Section& s : m_model) {
-        if (s.hasHeader && sameName(s.name, section))
-            found = true;
-        else
-            changed.append(s);
-    }
-    if (found)
-        apply(std::move(changed));
+    const auto matches = [&](const Section& s) { return s.hasHeader && sameName(s.name, section); };
+    if (std::none_of(m_model.begin(), m_model.end(), matches))
+        return;
+    change([&](Model& model) { model.removeIf(matches); });
 }
 
-void IniFile::apply(Model changed)
+void IniFile::change(const std::function<void(Model&)>& edit)
 {
-    if (m_batchDepth == 0)
-        persist(changed);
+    if (m_batchDepth > 0) {
+        edit(m_model); // the batch's snapshot restores the model when the batch fails
+        return;
+    }
+    Model changed = m_model;
+    edit(changed);
+    persist(changed);
     m_model = std::move(changed);
 }
 

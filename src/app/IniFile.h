@@ -6,6 +6,7 @@
 #include <QStringList>
 #include <QVector>
 
+#include <functional>
 #include <stdexcept>
 
 namespace vantry {
@@ -104,7 +105,9 @@ private:
     static Model parse(const QByteArray& bytes, bool& crlf);
     QByteArray serialize(const Model& model) const;
     const Line* findKey(const QString& section, const QString& key) const;
-    void apply(Model changed);
+    // Applies an edit: at once to the file, or to the model only while a batch runs.
+    void change(const std::function<void(Model&)>& edit);
+    static QString valueText(const Line& line);
     void persist(const Model& model) const;
     QString writeErrorText() const;
 

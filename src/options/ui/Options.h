@@ -1,0 +1,168 @@
+#pragma once
+
+#include "options/LiveSettings.h"
+#include "options/StoredSettings.h"
+
+#include <QDialog>
+
+#include <array>
+#include <functional>
+#include <memory>
+
+class QCheckBox;
+class QComboBox;
+class QFileDialog;
+class QLineEdit;
+class QPushButton;
+class QSlider;
+class QSpinBox;
+class QTabWidget;
+class QToolButton;
+class QTreeWidget;
+class QTreeWidgetItem;
+
+namespace vantry {
+class IniFile;
+}
+
+namespace vantry::options {
+
+class IPv4Edit;
+class PortEdit;
+class SettingsHost;
+
+// The options dialog. Created once and only hidden on close; its controls are the live settings
+// the rest of the program reads (through LiveSettings). It owns the settings store: FormCreate
+// loads the file, FormDestroy writes it back (the destructor does so when nobody did).
+class TSettings : public QDialog, public LiveSettings
+{
+    Q_OBJECT
+public:
+    TSettings(SettingsHost& host, QWidget* mainWindow, QWidget* parent = nullptr);
+    ~TSettings() override;
+
+    void FormCreate();
+    // Writes the settings once; a refused write is shown in the standard error box.
+    void FormDestroy();
+    // The store of the settings file, also for the password prompt's section.
+    IniFile& store();
+    // Called at each change of the main window's scan mode.
+    void storeScanMode(int index);
+
+    // Picks the game executable; the default runs the file dialog `OD` and returns the chosen
+    // path, or an empty text on cancel. Tests answer in its place.
+    void setExecutableChooser(std::function<QString(QFileDialog&)> chooser)
+    {
+        m_chooseExecutable = std::move(chooser);
+    }
+
+    // LiveSettings
+    QVector<AddressRange> ranges() const override;
+    QVector<Favourite> favourites() const override;
+    int rangeCount() const override;
+    int favouriteCount() const override;
+    QString gamePort() const override;
+    QString hltvPort() const override;
+    int delayMs() const override;
+    bool broadcast() const override;
+    bool scanOld() const override;
+    bool doubleClickConnects() const override;
+    QString gamePath(int slot) const override;
+    QString startParams(int slot) const override;
+    bool autoScan() const override;
+    int updateIntervalSec() const override;
+    bool addFavourite(const Favourite& favourite) override;
+
+    // Handlers
+    void FormShow();
+    void TS1Show();
+    void CBGameChange();
+    void SBExeClick();
+    void BitBtn2Click();
+    void BitBtn1Click();
+    void BBSaveClick();
+    void CBTransClick();
+    void TBTransChange();
+    void TS2Show();
+    void SBAddClick();
+    void SBDelClick();
+    void SpeedButton1Click();
+    void SpeedButton2Click();
+    void SpeedButton3Click();
+    void SpeedButton4Click();
+    void SpeedButton5Click();
+    void LVFavColumnClick(int column);
+    void CBAutoUpdateClick();
+    void SEUpdIntervalChange();
+
+    // Controls
+    QTabWidget* PageControl = nullptr;
+    QWidget* TS1 = nullptr;
+    QWidget* TS2 = nullptr;
+    QWidget* TS3 = nullptr;
+    QComboBox* CBGame = nullptr;
+    QLineEdit* EditExe = nullptr;
+    QToolButton* SBExe = nullptr;
+    QLineEdit* EditParam = nullptr;
+    QComboBox* CBParams = nullptr;
+    QPushButton* BitBtn2 = nullptr;
+    QPushButton* BitBtn1 = nullptr;
+    QPushButton* BBSave = nullptr;
+    QCheckBox* CBDclick = nullptr;
+    QCheckBox* CBTrans = nullptr;
+    QSlider* TBTrans = nullptr;
+    QFileDialog* OD = nullptr;
+
+    QCheckBox* CBBroadcast = nullptr;
+    QCheckBox* CBOld = nullptr;
+    QToolButton* SpeedButton1 = nullptr;
+    QToolButton* SpeedButton2 = nullptr;
+    QTreeWidget* LWranges = nullptr;
+    IPv4Edit* IPE1 = nullptr;
+    IPv4Edit* IPE2 = nullptr;
+    QToolButton* SpeedButton3 = nullptr;
+    QPushButton* SBDel = nullptr;
+    QPushButton* SBAdd = nullptr;
+    PortEdit* CSport = nullptr;
+    PortEdit* HLTVport = nullptr;
+    QSpinBox* SEDelay = nullptr;
+
+    QTreeWidget* LVFav = nullptr;
+    QCheckBox* CBAutoUpdate = nullptr;
+    QSpinBox* SEUpdInterval = nullptr;
+    IPv4Edit* GHIP = nullptr;
+    PortEdit* MEPort = nullptr;
+    QPushButton* SpeedButton5 = nullptr;
+    QPushButton* SpeedButton4 = nullptr;
+
+protected:
+    void showEvent(QShowEvent* event) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
+private:
+    void buildGeneralPage();
+    void buildScanPage();
+    void buildFavouritesPage();
+    void connectHandlers();
+    void applyLoaded(const StoredSettings& s);
+    StoredSettings collect() const;
+    void pageShown(int index);
+    void showSlot(int slot);
+    void appendRange(const AddressRange& range);
+    void appendFavourite(const Favourite& favourite);
+    void swapRanges(int row, int other);
+    void saveRangeList();
+    void error(const QString& text);
+    void standardError(const QString& text);
+
+    SettingsHost& m_host;
+    QWidget* m_mainWindow;
+    std::unique_ptr<IniFile> m_store;
+    std::array<QString, GameSlotCount> m_gamePaths;
+    std::array<QString, GameSlotCount> m_startParams;
+    std::function<QString(QFileDialog&)> m_chooseExecutable;
+    bool m_loaded = false;
+    bool m_saved = false;
+};
+
+} // namespace vantry::options

@@ -1,0 +1,362 @@
+#include "OptionsFixture.h"
+#include "app/IniFile.h"
+#include "options/ui/PortEdit.h"
+#include "options/ui/Transparency.h"
+
+#include <QCheckBox>
+#include <QComboBox>
+#include <QDir>
+#include <QFileDialog>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QSlider>
+#include <QSpinBox>
+#include <QTabWidget>
+#include <QTest>
+#include <QTreeWidget>
+
+#include <csignal>
+#include <sys/resource.h>
+
+using namespace vantry::options;
+using vantry::test::OptionsFixture;
+
+namespace {
+
+using OptionsDialog = OptionsFixture;
+
+} // namespace
+
+TEST_F(OptionsDialog, WithoutAFileTheDialogShowsTheDefaultsAndAnExitWritesThemAll)
+{
+    TSettings& d = create();
+    EXPECT_EQ(m_host.mode, 0);
+    EXPECT_EQ(m_host.size, QSize(680, 351));
+    EXPECT_EQ(d.CBGame->currentText(), u"HL");
+    EXPECT_TRUE(d.EditExe->text().isEmpty());
+    EXPECT_EQ(d.EditParam->text(), u"-console");
+    EXPECT_FALSE(d.BBSave->isEnabled());
+    EXPECT_TRUE(d.CBDclick->isChecked());
+    EXPECT_FALSE(d.CBTrans->isChecked());
+    EXPECT_FALSE(d.TBTrans->isEnabled());
+    EXPECT_EQ(d.gamePort(), u"27015");
+    EXPECT_EQ(d.hltvPort(), u"27020");
+    EXPECT_EQ(d.delayMs(), 5);
+    EXPECT_TRUE(d.broadcast());
+    EXPECT_TRUE(d.scanOld());
+    EXPECT_FALSE(d.autoScan());
+    EXPECT_EQ(d.updateIntervalSec(), 10);
+    EXPECT_EQ(d.PageControl->currentIndex(), 0);
+    EXPECT_EQ(d.CBParams->count(), 11);
+    EXPECT_EQ(d.CBParams->currentIndex(), -1);
+    EXPECT_EQ(d.rangeCount(), 0);
+    EXPECT_EQ(d.favouriteCount(), 0);
+    EXPECT_FALSE(m_host.timer.enabled());
+    EXPECT_FALSE(QFile::exists(path())); // loading creates no file
+    destroy();
+    const QByteArray file = readRaw();
+    EXPECT_TRUE(file.startsWith("[Ranges]\nChecked=\n[Settings]\nHeight=351\nWidth=680\nTransLevel=255\n"));
+    EXPECT_TRUE(file.contains("Param5=-steam -game hl2mp\n[Params]\n-console=\n"));
+}
+
+TEST_F(OptionsDialog, EverySettingMadeInTheDialogSurvivesARestart)
+{
+    TSettings& d = create();
+    m_host.mode = 1;
+    m_host.size = QSize(800, 500);
+    d.CBGame->setCurrentIndex(2);
+    d.CBGameChange();
+    d.EditParam->setText(QStringLiteral("-game cstrike -nojoy"));
+    d.BBSaveClick();
+    d.CSport->setText(QStringLiteral("27016"));
+    d.HLTVport->setText(QString());
+    d.SEDelay->setValue(12);
+    d.CBBroadcast->setChecked(false);
+    d.CBOld->setChecked(false);
+    d.CBDclick->setChecked(false);
+    d.CBTrans->setChecked(true);
+    d.TBTrans->setValue(180);
+    d.CBAutoUpdate->setChecked(true);
+    d.SEUpdInterval->setValue(33);
+    d.PageControl->setCurrentIndex(2);
+    d.LVFav->setColumnWidth(0, 90);
+    d.addFavourite({QStringLiteral("10.0.0.7"), QStringLiteral("27017")});
+    destroy();
+
+    m_host.reset();
+    TSettings& r = create();
+    EXPECT_EQ(m_host.mode, 1);
+    EXPECT_EQ(m_host.size, QSize(800, 500));
+    EXPECT_EQ(r.CBGame->currentIndex(), 2);
+    EXPECT_EQ(r.EditParam->text(), u"-game cstrike -nojoy");
+    EXPECT_EQ(r.startParams(2), u"-game cstrike -nojoy");
+    EXPECT_EQ(r.gamePort(), u"27016");
+    EXPECT_EQ(r.hltvPort(), QString());
+    EXPECT_EQ(r.delayMs(), 12);
+    EXPECT_FALSE(r.broadcast());
+    EXPECT_FALSE(r.scanOld());
+    EXPECT_FALSE(r.doubleClickConnects());
+    EXPECT_TRUE(r.CBTrans->isChecked());
+    EXPECT_TRUE(r.TBTrans->isEnabled());
+    EXPECT_EQ(Transparency::level(), 180);
+    EXPECT_TRUE(r.autoScan());
+    EXPECT_EQ(r.updateIntervalSec(), 33);
+    EXPECT_EQ(r.PageControl->currentIndex(), 2);
+    EXPECT_EQ(r.LVFav->columnWidth(0), 90);
+    ASSERT_EQ(r.favouriteCount(), 1);
+    EXPECT_EQ(r.favourites()[0].port, u"27017");
+}
+
+TEST_F(OptionsDialog, AutoScanAtStartUpRunsTheFirstPassAfter200Ms)
+{
+    writeRaw("[Settings]\nFavAutoScan=1\nUpdInterval=20\n");
+    TSettings& d = create();
+    EXPECT_TRUE(m_host.timer.enabled());
+    EXPECT_EQ(m_host.timer.interval(), 200);
+    EXPECT_EQ(m_host.status[2], u" Autoscan enabled");
+    EXPECT_EQ(d.updateIntervalSec(), 20);
+    m_host.status[0] = QStringLiteral(" 10.0.0.1");
+    d.CBAutoUpdate->setChecked(false);
+    EXPECT_FALSE(m_host.timer.enabled());
+    EXPECT_EQ(m_host.status[0], QString());
+    EXPECT_EQ(m_host.status[2], u" Autoscan disabled");
+    d.CBAutoUpdate->setChecked(true);
+    d.SEUpdInterval->setValue(11);
+    EXPECT_EQ(m_host.timer.interval(), 11000);
+}
+
+TEST_F(OptionsDialog, UnsavedPathsAndParametersAreNotStoredButSavedOnesAre)
+{
+    TSettings& d = create();
+    d.show();
+    d.CBGame->setCurrentIndex(2);
+    d.CBGameChange();
+    d.EditParam->setFocus();
+    QTest::keyClicks(d.EditParam, QStringLiteral(" -x"));
+    EXPECT_TRUE(d.BBSave->isEnabled());
+    d.CBGame->setCurrentIndex(3); // switching drops the edit without a question
+    d.CBGameChange();
+    EXPECT_EQ(d.EditParam->text(), u"-game czero");
+    EXPECT_EQ(d.startParams(2), u"-game cstrike");
+    EXPECT_TRUE(d.BBSave->isEnabled()); // keeps its state
+    d.setExecutableChooser([](QFileDialog&) { return QStringLiteral("/opt/hl/hl.exe"); });
+    d.SBExeClick();
+    d.BBSaveClick();
+    EXPECT_EQ(d.gamePath(3), u"/opt/hl/hl.exe");
+    EXPECT_FALSE(d.BBSave->isEnabled());
+    d.CBGame->setCurrentIndex(0);
+    d.CBGameChange();
+    d.EditParam->setText(QStringLiteral("never saved"));
+    destroy();
+    const QByteArray file = readRaw();
+    EXPECT_TRUE(file.contains("ExePath3=/opt/hl/hl.exe\nParam3=-game czero\n"));
+    EXPECT_TRUE(file.contains("Param0=-console\n"));
+    EXPECT_TRUE(file.contains("CurItem=0\n"));
+}
+
+TEST_F(OptionsDialog, ParameterKeysEnableSaveButDeleteAndArrowsDoNotAndEnterSaves)
+{
+    TSettings& d = create();
+    d.show();
+    d.EditParam->setFocus();
+    QTest::keyClick(d.EditParam, Qt::Key_Home);
+    QTest::keyClick(d.EditParam, Qt::Key_Delete);
+    QTest::keyClick(d.EditParam, Qt::Key_Right);
+    EXPECT_EQ(d.EditParam->text(), u"console");
+    EXPECT_FALSE(d.BBSave->isEnabled());
+    QTest::keyClick(d.EditParam, Qt::Key_Return); // save disabled: nothing
+    EXPECT_EQ(d.startParams(0), u"-console");
+    QTest::keyClick(d.EditParam, Qt::Key_Backspace);
+    EXPECT_TRUE(d.BBSave->isEnabled());
+    QTest::keyClick(d.EditParam, Qt::Key_Return);
+    EXPECT_FALSE(d.BBSave->isEnabled());
+    EXPECT_EQ(d.startParams(0), u"onsole");
+    EXPECT_TRUE(d.isVisible());
+}
+
+TEST_F(OptionsDialog, AddAndResetParameters)
+{
+    TSettings& d = create();
+    d.CBGame->setCurrentIndex(2);
+    d.CBGameChange();
+    d.BitBtn2Click(); // nothing picked
+    EXPECT_EQ(d.EditParam->text(), u"-game cstrike");
+    EXPECT_FALSE(d.BBSave->isEnabled());
+    d.CBParams->setCurrentIndex(d.CBParams->findText(QStringLiteral("-freq 100")));
+    d.BitBtn2Click();
+    EXPECT_EQ(d.EditParam->text(), u"-game cstrike -freq 100");
+    EXPECT_TRUE(d.BBSave->isEnabled());
+    d.BitBtn2Click();
+    EXPECT_EQ(d.EditParam->text(), u"-game cstrike -freq 100 -freq 100");
+    d.EditParam->clear();
+    d.BitBtn2Click();
+    EXPECT_EQ(d.EditParam->text(), u" -freq 100");
+    d.BBSaveClick();
+    d.BitBtn1Click();
+    EXPECT_EQ(d.EditParam->text(), u"-game cstrike");
+    EXPECT_TRUE(d.BBSave->isEnabled());
+    d.BBSaveClick();
+    d.BitBtn1Click(); // already the default: the button stays as it was
+    EXPECT_FALSE(d.BBSave->isEnabled());
+}
+
+TEST_F(OptionsDialog, BrowseFiltersBySlotAndCancelChangesNothing)
+{
+    TSettings& d = create();
+    QString filter;
+    d.setExecutableChooser([&](QFileDialog& od) {
+        filter = od.nameFilters().value(0);
+        EXPECT_TRUE(od.testOption(QFileDialog::DontUseNativeDialog));
+        return QString();
+    });
+    d.SBExeClick();
+    EXPECT_EQ(filter, u"Half-Life (hl.exe) (HL.EXE)");
+    EXPECT_TRUE(d.EditExe->text().isEmpty());
+    EXPECT_FALSE(d.BBSave->isEnabled());
+    d.CBGame->setCurrentIndex(5);
+    d.SBExeClick();
+    EXPECT_EQ(filter, u"Half-Life2 (hl2.exe) (HL2.EXE)");
+}
+
+TEST_F(OptionsDialog, GameSlotOutsideTheListLeavesNoSelectionAndTouchesNoSlot)
+{
+    writeRaw("[Settings]\nCurItem=9\nExePath0=/a\n");
+    TSettings& d = create();
+    EXPECT_EQ(d.CBGame->currentIndex(), -1);
+    EXPECT_TRUE(d.EditExe->text().isEmpty());
+    EXPECT_TRUE(d.EditParam->text().isEmpty());
+    d.BitBtn1Click();
+    EXPECT_TRUE(d.EditParam->text().isEmpty());
+    d.EditParam->setText(QStringLiteral("x"));
+    d.BBSaveClick();
+    for (int slot = 0; slot < GameSlotCount; ++slot)
+        EXPECT_NE(d.startParams(slot), u"x");
+    EXPECT_EQ(d.gamePath(0), u"/a");
+    EXPECT_EQ(d.gamePath(6), QString());
+    destroy();
+    EXPECT_TRUE(readRaw().contains("CurItem=-1\n"));
+    EXPECT_TRUE(readRaw().contains("ExePath0=/a\n"));
+}
+
+TEST_F(OptionsDialog, LowStoredLevelIsKeptUntilTheGeneralPageRaisesItTo50)
+{
+    writeRaw("[Settings]\nTrans=1\nTransLevel=30\nCurPage=1\n");
+    TSettings& d = create();
+    EXPECT_EQ(Transparency::level(), 30);
+    d.show();
+    EXPECT_EQ(Transparency::level(), 30); // the scanning page is the one shown
+    // The track bar already stands at its minimum, so setting 30 changes no position.
+    d.TBTrans->blockSignals(true);
+    d.TBTrans->setValue(50);
+    d.TBTrans->blockSignals(false);
+    d.PageControl->setCurrentIndex(0);
+    EXPECT_EQ(Transparency::level(), 50);
+    EXPECT_NEAR(d.windowOpacity(), 50 / 255.0, 0.01);
+}
+
+TEST_F(OptionsDialog, StoredLevelSurvivesARunThatNeverShowsTheGeneralPage)
+{
+    writeRaw("[Settings]\nTransLevel=200\n");
+    create();
+    destroy();
+    EXPECT_TRUE(readRaw().contains("TransLevel=200\n"));
+}
+
+TEST_F(OptionsDialog, TransparencySwitchAndLevelReachTheWindowsAtOnce)
+{
+    TSettings& d = create();
+    QWidget about;
+    Transparency::registerWindow(&about);
+    d.show();
+    d.CBTrans->setChecked(true);
+    EXPECT_TRUE(d.TBTrans->isEnabled());
+    d.TBTrans->setValue(102);
+    EXPECT_NEAR(m_main.windowOpacity(), 0.4, 0.01);
+    EXPECT_NEAR(d.windowOpacity(), 0.4, 0.01);
+    EXPECT_NEAR(about.windowOpacity(), 0.4, 0.01);
+    d.CBTrans->setChecked(false);
+    EXPECT_FALSE(d.TBTrans->isEnabled());
+    EXPECT_DOUBLE_EQ(m_main.windowOpacity(), 1.0);
+    EXPECT_DOUBLE_EQ(about.windowOpacity(), 1.0);
+    // A window that is not registered takes the settings when it is shown.
+    Transparency::setOn(true);
+    QWidget later;
+    Transparency::applyOnShow(&later);
+    EXPECT_NEAR(later.windowOpacity(), 0.4, 0.01);
+}
+
+TEST_F(OptionsDialog, HiddenOnCloseAndSaveButtonDisabledAtEachShow)
+{
+    TSettings& d = create();
+    d.show();
+    d.BBSave->setEnabled(true);
+    d.close();
+    EXPECT_FALSE(d.isVisible());
+    d.show();
+    EXPECT_FALSE(d.BBSave->isEnabled());
+    EXPECT_FALSE(d.isModal());
+}
+
+namespace {
+
+// Files may grow to at most `bytes` while it lives.
+class FileSizeLimit
+{
+public:
+    explicit FileSizeLimit(rlim_t bytes)
+    {
+        getrlimit(RLIMIT_FSIZE, &m_old);
+        m_handler = std::signal(SIGXFSZ, SIG_IGN);
+        rlimit limit = m_old;
+        limit.rlim_cur = bytes;
+        setrlimit(RLIMIT_FSIZE, &limit);
+    }
+    ~FileSizeLimit()
+    {
+        setrlimit(RLIMIT_FSIZE, &m_old);
+        std::signal(SIGXFSZ, m_handler);
+    }
+
+private:
+    rlimit m_old{};
+    void (*m_handler)(int) = nullptr;
+};
+
+} // namespace
+
+TEST_F(OptionsDialog, RefusedShutdownWriteIsReportedAndTheOldFileKept)
+{
+    writeRaw("[Favorites]\n10.0.0.1 0=27015\n");
+    TSettings& d = create();
+    d.addFavourite({QStringLiteral("10.0.0.2"), QStringLiteral("27015")});
+    {
+        FileSizeLimit limit(40);
+        destroy();
+    }
+    const auto box = lastBox();
+    EXPECT_EQ(box.text, QStringLiteral("Unable to write to ") + QDir::toNativeSeparators(path()) + u'.');
+    EXPECT_EQ(box.icon, vantry::BoxIcon::Error);
+    EXPECT_EQ(readRaw(), QByteArray("[Favorites]\n10.0.0.1 0=27015\n"));
+}
+
+TEST_F(OptionsDialog, ScanModeIsStoredAtEachChangeAndTheStoreServesOtherSections)
+{
+    TSettings& d = create();
+    d.storeScanMode(1);
+    EXPECT_EQ(readRaw(), QByteArray("[Settings]\nGameType=1\n"));
+    d.store().writeString(QStringLiteral("Password"), QStringLiteral("LastPass"), QStringLiteral("pw"));
+    destroy();
+    m_host.reset();
+    create();
+    EXPECT_EQ(m_host.mode, 0); // the shutdown wrote the host's mode
+    EXPECT_TRUE(readRaw().startsWith("[Password]\nLastPass=pw\n"));
+}
+
+TEST_F(OptionsDialog, ADialogThatNeverLoadedDoesNotOverwriteTheFile)
+{
+    writeRaw("[Favorites]\n10.0.0.1 0=27015\n");
+    {
+        TSettings never(m_host, &m_main);
+    }
+    EXPECT_EQ(readRaw(), QByteArray("[Favorites]\n10.0.0.1 0=27015\n"));
+}

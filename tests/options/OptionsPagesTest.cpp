@@ -1,0 +1,283 @@
+#include "OptionsFixture.h"
+#include "options/Rules.h"
+#include "options/ui/IPv4Edit.h"
+#include "options/ui/PortEdit.h"
+
+#include <QApplication>
+#include <QClipboard>
+#include <QHeaderView>
+#include <QTest>
+#include <QTreeWidget>
+
+using namespace vantry::options;
+using vantry::test::OptionsFixture;
+
+namespace {
+
+class Pages : public OptionsFixture
+{
+protected:
+    static void setAddress(IPv4Edit* field, int a, int b, int c, int d)
+    {
+        field->setOctet(0, a);
+        field->setOctet(1, b);
+        field->setOctet(2, c);
+        field->setOctet(3, d);
+    }
+    void addRange(const std::array<int, 4>& from, const std::array<int, 4>& to)
+    {
+        setAddress(dialog().IPE1, from[0], from[1], from[2], from[3]);
+        setAddress(dialog().IPE2, to[0], to[1], to[2], to[3]);
+        dialog().SBAddClick();
+    }
+    void addFavourite(const std::array<int, 4>& address, const QString& port)
+    {
+        setAddress(dialog().GHIP, address[0], address[1], address[2], address[3]);
+        dialog().MEPort->setText(port);
+        dialog().SpeedButton4Click();
+    }
+    QStringList rangeFroms() const
+    {
+        QStringList list;
+        for (const AddressRange& range : m_dialog->ranges())
+            list.append(range.from);
+        return list;
+    }
+    QStringList favouriteAddresses() const
+    {
+        QStringList list;
+        for (const Favourite& f : m_dialog->favourites())
+            list.append(f.address + u':' + f.port);
+        return list;
+    }
+    void select(QTreeWidget* list, int row) { list->setCurrentItem(list->topLevelItem(row)); }
+};
+
+} // namespace
+
+TEST_F(Pages, RangeMessagesInErrorBoxesAndTheListUnchanged)
+{
+    TSettings& d = create();
+    d.SBAddClick();
+    EXPECT_EQ(lastBox().caption, u"Error");
+    EXPECT_EQ(lastBox().text, u"Incorrect IP range");
+    EXPECT_EQ(lastBox().icon, vantry::BoxIcon::None);
+    addRange({192, 168, 0, 1}, {192, 168, 20, 254});
+    EXPECT_EQ(lastBox().text, u"IP range incorrect or very big");
+    addRange({10, 0, 5, 10}, {10, 0, 5, 9});
+    EXPECT_EQ(lastBox().text, u"IP range incorrect");
+    EXPECT_EQ(d.rangeCount(), 0);
+    EXPECT_FALSE(QFile::exists(path()));
+    addRange({10, 0, 0, 1}, {10, 0, 0, 254});
+    addRange({10, 0, 0, 1}, {10, 0, 0, 100});
+    EXPECT_EQ(lastBox().text, u"IP range exist");
+    EXPECT_EQ(d.rangeCount(), 1);
+}
+
+TEST_F(Pages, NewRangeIsAppendedCheckedAndStoredAtOnceItsCheckMarkOnlyAtExit)
+{
+    TSettings& d = create();
+    addRange({10, 0, 0, 1}, {10, 0, 0, 254});
+    addRange({10, 0, 0, 100}, {10, 0, 0, 200}); // overlapping ranges are allowed
+    EXPECT_TRUE(m_prompter.boxes.empty());
+    ASSERT_EQ(d.rangeCount(), 2);
+    EXPECT_TRUE(d.ranges()[1].checked);
+    // New keys go to the end of the section, after the "Checked" of the first write.
+    EXPECT_EQ(readRaw(),
+              QByteArray("[Ranges]\nRanges=2\nRangeFrom0=10.0.0.1\nRangeTo0=10.0.0.254\nChecked=11\n"
+                         "RangeFrom1=10.0.0.100\nRangeTo1=10.0.0.200\n"));
+    d.LWranges->topLevelItem(1)->setCheckState(0, Qt::Unchecked);
+    EXPECT_TRUE(readRaw().contains("Checked=11\n"));
+    EXPECT_EQ(d.IPE1->text(), u"10.0.0.100"); // the fields keep their contents
+    destroy();
+    EXPECT_TRUE(readRaw().contains("Checked=10\n"));
+}
+
+TEST_F(Pages, DeletingSelectsTheRowAboveOrTheNewFirstRow)
+{
+    TSettings& d = create();
+    addRange({10, 0, 0, 1}, {10, 0, 0, 2});
+    addRange({10, 0, 1, 1}, {10, 0, 1, 2});
+    addRange({10, 0, 2, 1}, {10, 0, 2, 2});
+    d.SBDelClick(); // no selection: nothing
+    EXPECT_EQ(d.rangeCount(), 3);
+    select(d.LWranges, 0);
+    d.SBDelClick();
+    EXPECT_EQ(rangeFroms(), (QStringList{QStringLiteral("10.0.1.1"), QStringLiteral("10.0.2.1")}));
+    EXPECT_EQ(d.LWranges->selectedItems().value(0), d.LWranges->topLevelItem(0));
+    select(d.LWranges, 1);
+    d.SBDelClick();
+    EXPECT_EQ(d.LWranges->selectedItems().value(0), d.LWranges->topLevelItem(0));
+    d.SBDelClick();
+    EXPECT_EQ(d.rangeCount(), 0);
+    EXPECT_TRUE(readRaw().startsWith("[Ranges]\nRanges=0\n"));
+    EXPECT_TRUE(readRaw().contains("Checked=\n"));
+}
+
+TEST_F(Pages, UpAndDownMoveTheWholeRowWithItsSelection)
+{
+    TSettings& d = create();
+    addRange({10, 0, 0, 1}, {10, 0, 0, 2});
+    addRange({10, 0, 1, 1}, {10, 0, 1, 2});
+    d.LWranges->topLevelItem(1)->setCheckState(0, Qt::Unchecked);
+    const QByteArray stored = readRaw();
+    d.SpeedButton1Click(); // no selection
+    select(d.LWranges, 0);
+    d.SpeedButton1Click(); // first row: nothing
+    EXPECT_EQ(rangeFroms().first(), u"10.0.0.1");
+    select(d.LWranges, 1);
+    d.SpeedButton2Click(); // last row: nothing
+    d.SpeedButton1Click();
+    EXPECT_EQ(rangeFroms(), (QStringList{QStringLiteral("10.0.1.1"), QStringLiteral("10.0.0.1")}));
+    EXPECT_FALSE(d.ranges()[0].checked);
+    EXPECT_TRUE(d.ranges()[1].checked);
+    EXPECT_EQ(d.ranges()[0].to, u"10.0.1.2");
+    EXPECT_EQ(d.LWranges->selectedItems().value(0), d.LWranges->topLevelItem(0));
+    d.SpeedButton2Click();
+    EXPECT_EQ(rangeFroms().first(), u"10.0.0.1");
+    EXPECT_EQ(readRaw(), stored); // moves reach the file only at exit
+}
+
+TEST_F(Pages, ReadersHoldCopiesThatOutliveDeletedRows)
+{
+    TSettings& d = create();
+    addRange({10, 0, 0, 1}, {10, 0, 0, 2});
+    addFavourite({10, 0, 0, 5}, QStringLiteral("27015"));
+    const QVector<AddressRange> ranges = d.ranges();
+    const QVector<Favourite> favourites = d.favourites();
+    select(d.LWranges, 0);
+    d.SBDelClick();
+    select(d.LVFav, 0);
+    d.SpeedButton5Click();
+    ASSERT_EQ(ranges.size(), 1);
+    EXPECT_EQ(ranges[0].to, u"10.0.0.2");
+    EXPECT_EQ(favourites[0].address, u"10.0.0.5");
+}
+
+TEST_F(Pages, FillLastAddressToTheEndOfItsBlock)
+{
+    TSettings& d = create();
+    d.SpeedButton3Click();
+    EXPECT_TRUE(d.IPE2->text().isEmpty());
+    setAddress(d.IPE1, 172, 16, 4, 10);
+    d.SpeedButton3Click();
+    EXPECT_EQ(d.IPE2->text(), u"172.16.4.255");
+}
+
+TEST_F(Pages, PortFieldsTakeDigitsOnlyWithABeepAndAtMostFive)
+{
+    TSettings& d = create();
+    d.show();
+    PortEdit* port = d.CSport;
+    port->clear();
+    port->setFocus();
+    QTest::keyClicks(port, QStringLiteral("27a15"));
+    EXPECT_EQ(port->text(), u"2715");
+    EXPECT_EQ(m_prompter.beeps, 1);
+    QTest::keyClicks(port, QStringLiteral("01"));
+    EXPECT_EQ(port->text(), u"27150");
+    QTest::keyClick(port, Qt::Key_Backspace);
+    EXPECT_EQ(port->text(), u"2715");
+    // Pasted text passes no key filter; it gets in only as digits.
+    port->clear();
+    QApplication::clipboard()->setText(QStringLiteral("12ab"));
+    port->paste();
+    EXPECT_EQ(port->text(), QString());
+    QApplication::clipboard()->setText(QStringLiteral("123456"));
+    port->paste();
+    EXPECT_EQ(port->text(), QString());
+    QApplication::clipboard()->setText(QStringLiteral("27016"));
+    port->paste();
+    EXPECT_EQ(port->text(), u"27016");
+    QTest::keyClicks(d.MEPort, QStringLiteral("x"));
+    EXPECT_EQ(m_prompter.beeps, 2);
+}
+
+TEST_F(Pages, HandEditedPortsLoadAsTheyAre)
+{
+    writeRaw("[Settings]\nCSPort=270150\nHLTVPort=abc\n");
+    TSettings& d = create();
+    EXPECT_EQ(d.gamePort(), u"270150");
+    EXPECT_EQ(d.hltvPort(), u"abc");
+}
+
+TEST_F(Pages, FavouriteRulesDuplicatesAndPortsOutsideTheUdpRange)
+{
+    TSettings& d = create();
+    addFavourite({192, 168, 0, 5}, QStringLiteral("27015"));
+    addFavourite({192, 168, 0, 5}, QStringLiteral("27015"));
+    EXPECT_EQ(lastBox().caption, u"Error");
+    EXPECT_EQ(lastBox().text, u"This address is already exist");
+    addFavourite({192, 168, 0, 5}, QStringLiteral("27020"));
+    addFavourite({0, 1, 2, 3}, QStringLiteral("27015"));
+    EXPECT_EQ(lastBox().text, u"Bad address");
+    addFavourite({192, 168, 0, 6}, QString());
+    EXPECT_EQ(lastBox().text, u"Bad address");
+    addFavourite({192, 168, 0, 6}, QStringLiteral("0"));
+    EXPECT_EQ(lastBox().text, QString::fromUtf16(BadPortMessage));
+    addFavourite({192, 168, 0, 6}, QStringLiteral("70000"));
+    EXPECT_EQ(lastBox().text, QString::fromUtf16(BadPortMessage));
+    EXPECT_EQ(favouriteAddresses(),
+              (QStringList{QStringLiteral("192.168.0.5:27015"), QStringLiteral("192.168.0.5:27020")}));
+    EXPECT_FALSE(d.addFavourite({QStringLiteral("192.168.0.5"), QStringLiteral("27020")}));
+    EXPECT_TRUE(d.addFavourite({QStringLiteral("192.168.0.7"), QStringLiteral("27020")}));
+    EXPECT_FALSE(QFile::exists(path())); // favourites reach the file at exit
+}
+
+TEST_F(Pages, DeletingAFavouriteLeavesNoSelection)
+{
+    TSettings& d = create();
+    addFavourite({10, 0, 0, 1}, QStringLiteral("1"));
+    addFavourite({10, 0, 0, 2}, QStringLiteral("2"));
+    addFavourite({10, 0, 0, 3}, QStringLiteral("3"));
+    d.LVFav->clearSelection();
+    d.SpeedButton5Click();
+    EXPECT_EQ(d.favouriteCount(), 3);
+    select(d.LVFav, 1);
+    d.SpeedButton5Click();
+    EXPECT_EQ(favouriteAddresses(),
+              (QStringList{QStringLiteral("10.0.0.1:1"), QStringLiteral("10.0.0.3:3")}));
+    EXPECT_TRUE(d.LVFav->selectedItems().isEmpty());
+}
+
+TEST_F(Pages, HeaderClicksSortAscendingAndTheOrderIsStored)
+{
+    writeRaw("[Favorites]\n10.0.0.9 0=27015\n192.168.0.5 1=27005\n10.0.0.10 2=junk\n");
+    TSettings& d = create();
+    d.show();
+    QTest::mouseClick(d.LVFav->header()->viewport(), Qt::LeftButton, {},
+                      QPoint(d.LVFav->header()->sectionViewportPosition(0) + 5, 5));
+    EXPECT_EQ(favouriteAddresses(),
+              (QStringList{QStringLiteral("10.0.0.10:junk"), QStringLiteral("10.0.0.9:27015"),
+                           QStringLiteral("192.168.0.5:27005")}));
+    d.LVFavColumnClick(1);
+    d.LVFavColumnClick(1); // no reversal
+    EXPECT_EQ(favouriteAddresses(),
+              (QStringList{QStringLiteral("10.0.0.10:junk"), QStringLiteral("192.168.0.5:27005"),
+                           QStringLiteral("10.0.0.9:27015")}));
+    destroy();
+    EXPECT_TRUE(readRaw().endsWith("[Favorites]\n10.0.0.10 0=junk\n192.168.0.5 1=27005\n10.0.0.9 2=27015\n"));
+}
+
+TEST_F(Pages, HandEditedRangesAndFavouritesSurviveTheNextShutdown)
+{
+    writeRaw("[Ranges]\nRanges=x\nRangeFrom0=10.0.0.1\nRangeTo0=10.0.0.9\nChecked=\n[Favorites]\n10.0.0.1 "
+             "0=27015\n");
+    TSettings& d = create();
+    ASSERT_EQ(d.rangeCount(), 1);
+    EXPECT_FALSE(d.ranges()[0].checked);
+    destroy();
+    EXPECT_TRUE(readRaw().contains("RangeFrom0=10.0.0.1\n"));
+    EXPECT_TRUE(readRaw().contains("[Favorites]\n10.0.0.1 0=27015\n"));
+}
+
+TEST_F(Pages, FavouriteAddressColumnKeepsToItsLimits)
+{
+    writeRaw("[Settings]\nFavWidth=20\n");
+    TSettings& d = create();
+    EXPECT_EQ(d.LVFav->columnWidth(0), 70);
+    d.LVFav->header()->resizeSection(0, 300);
+    EXPECT_EQ(d.LVFav->columnWidth(0), 110);
+    d.LVFav->header()->resizeSection(1, 10);
+    EXPECT_EQ(d.LVFav->columnWidth(1), 40);
+}
