@@ -6,6 +6,7 @@
 
 #include <cstdint>
 #include <functional>
+#include <optional>
 #include <span>
 #include <stdexcept>
 
@@ -30,8 +31,11 @@ public:
     static constexpr std::uint16_t DefaultRemotePort = 27015;
     static constexpr int HeldSize = 2048;
 
-    // Resolves a host name; an empty result is a failed lookup. Tests replace it.
-    using Resolver = std::function<std::uint32_t(const QString& host)>;
+    // Resolves a host name to an IPv4 address in host order; an empty result is a failed lookup.
+    // Called inside send(); it keeps the event loop running while it waits. Tests replace it.
+    using Resolver = std::function<std::optional<std::uint32_t>(const QString& host)>;
+    // Asks for this much kernel receive buffer, so a sweep's replies survive its blocking sleeps.
+    static constexpr int WantedReceiveBuffer = 8 * 1024 * 1024;
 
     explicit UdpEndpoint(QObject* parent = nullptr);
     ~UdpEndpoint() override;
@@ -42,6 +46,8 @@ public:
     void close();
     bool isOpen() const;
     std::uint16_t localPort() const;
+    // The kernel's receive buffer as it reports it (Linux reports twice the bytes granted).
+    int receiveBufferSize() const { return m_receiveBufferSize; }
 
     // Throws EndpointError. A host name is looked up while the event loop keeps running.
     void send(std::span<const std::uint8_t> data, const QString& host, std::uint16_t port);
@@ -50,6 +56,8 @@ public:
     std::size_t read(std::span<std::uint8_t> dest) const;
 
     void setResolver(Resolver resolver);
+    // QHostInfo in a local event loop; the first IPv4 result.
+    static std::optional<std::uint32_t> lookupHost(const QString& host);
 
 signals:
     // Fires once per datagram, also after a failed receive (numberBytes -1).
@@ -61,9 +69,14 @@ signals:
 
 private:
     void drain();
+    std::uint32_t resolve(const QString& host);
 
+    // Kept from the first open() to destruction; close() only closes it, so a data handler that
+    // closes the endpoint never pulls the socket from under the drain loop that called it.
     QUdpSocket* m_socket = nullptr;
     QByteArray m_held;
+    int m_heldLength = 0;
+    int m_receiveBufferSize = 0;
     Resolver m_resolver;
 };
 

@@ -1,0 +1,198 @@
+#include "EmuServer.h"
+
+#include "Replies.h"
+
+#include <arpa/inet.h>
+#include <array>
+#include <cerrno>
+#include <cstring>
+#include <fcntl.h>
+#include <netinet/in.h>
+#include <poll.h>
+#include <string>
+#include <sys/socket.h>
+#include <unistd.h>
+
+namespace vantry::emu {
+
+namespace {
+
+constexpr int BufferBytes = 8 * 1024 * 1024;
+constexpr std::size_t MaxRequest = 2048;
+
+void closeAll(std::vector<int>& fds)
+{
+    for (int fd : fds) {
+        if (fd >= 0)
+            ::close(fd);
+    }
+    fds.clear();
+}
+
+int openPort(std::uint16_t port, int& rcvbuf, int& sndbuf)
+{
+    const int fd = ::socket(AF_INET, SOCK_DGRAM | SOCK_CLOEXEC, 0);
+    if (fd < 0)
+        throw EmuError("socket: " + std::string(std::strerror(errno)));
+    const int on = 1;
+    if (::setsockopt(fd, IPPROTO_IP, IP_PKTINFO, &on, sizeof on) != 0) {
+        const int err = errno;
+        ::close(fd);
+        throw EmuError("IP_PKTINFO: " + std::string(std::strerror(err)));
+    }
+    rcvbuf = growBuffer(fd, SO_RCVBUF, SO_RCVBUFFORCE, BufferBytes);
+    sndbuf = growBuffer(fd, SO_SNDBUF, SO_SNDBUFFORCE, BufferBytes);
+    sockaddr_in addr{};
+    addr.sin_family = AF_INET;
+    addr.sin_port = htons(port);
+    addr.sin_addr.s_addr = htonl(INADDR_ANY);
+    if (::bind(fd, reinterpret_cast<const sockaddr*>(&addr), sizeof addr) != 0) {
+        const int err = errno;
+        ::close(fd);
+        throw EmuError("bind 0.0.0.0:" + std::to_string(port) + ": " + std::strerror(err));
+    }
+    return fd;
+}
+
+} // namespace
+
+int growBuffer(int fd, int option, int forceOption, int size)
+{
+    if (::setsockopt(fd, SOL_SOCKET, forceOption, &size, sizeof size) != 0)
+        ::setsockopt(fd, SOL_SOCKET, option, &size, sizeof size);
+    int actual = 0;
+    socklen_t length = sizeof actual;
+    ::getsockopt(fd, SOL_SOCKET, option, &actual, &length);
+    return actual;
+}
+
+EmuServer::EmuServer(ProfileTable table, std::vector<std::uint16_t> ports)
+    : m_table(std::move(table)), m_ports(std::move(ports))
+{}
+
+EmuServer::~EmuServer()
+{
+    stop();
+}
+
+void EmuServer::start()
+{
+    if (m_thread.joinable())
+        return;
+    try {
+        for (std::uint16_t port : m_ports) {
+            int rcvbuf = 0;
+            int sndbuf = 0;
+            m_sockets.push_back(openPort(port, rcvbuf, sndbuf));
+            if (m_sockets.size() == 1) {
+                m_rcvbuf = rcvbuf;
+                m_sndbuf = sndbuf;
+            }
+        }
+        if (::pipe2(m_wake, O_CLOEXEC | O_NONBLOCK) != 0)
+            throw EmuError("pipe: " + std::string(std::strerror(errno)));
+    } catch (...) {
+        closeAll(m_sockets);
+        throw;
+    }
+    m_stop = false;
+    m_thread = std::thread([this] { run(); });
+}
+
+void EmuServer::stop()
+{
+    if (!m_thread.joinable())
+        return;
+    m_stop = true;
+    const char wake = 1;
+    [[maybe_unused]] const ssize_t written = ::write(m_wake[1], &wake, 1);
+    m_thread.join();
+    closeAll(m_sockets);
+    ::close(m_wake[0]);
+    ::close(m_wake[1]);
+    m_wake[0] = m_wake[1] = -1;
+}
+
+void EmuServer::run()
+{
+    std::vector<pollfd> fds;
+    for (int fd : m_sockets)
+        fds.push_back({fd, POLLIN, 0});
+    fds.push_back({m_wake[0], POLLIN, 0});
+    while (!m_stop.load()) {
+        // The time-out only bounds a stop whose wake-up byte was somehow lost.
+        if (::poll(fds.data(), fds.size(), 200) < 0 && errno != EINTR)
+            return;
+        for (std::size_t i = 0; i < m_sockets.size(); ++i) {
+            if (fds[i].revents & POLLIN)
+                serve(m_sockets[i], m_ports[i]);
+        }
+    }
+}
+
+// Drains every waiting request of one socket and answers each one.
+void EmuServer::serve(int fd, std::uint16_t port)
+{
+    std::array<std::uint8_t, MaxRequest> request{};
+    alignas(cmsghdr) std::array<char, CMSG_SPACE(sizeof(in_pktinfo))> control{};
+    while (!m_stop.load()) {
+        sockaddr_in peer{};
+        iovec iov{request.data(), request.size()};
+        msghdr msg{};
+        msg.msg_name = &peer;
+        msg.msg_namelen = sizeof peer;
+        msg.msg_iov = &iov;
+        msg.msg_iovlen = 1;
+        msg.msg_control = control.data();
+        msg.msg_controllen = control.size();
+        const ssize_t n = ::recvmsg(fd, &msg, MSG_DONTWAIT);
+        if (n < 0)
+            return; // EAGAIN: drained
+        ++m_requests;
+
+        in_addr destination{};
+        bool known = false;
+        for (cmsghdr* c = CMSG_FIRSTHDR(&msg); c; c = CMSG_NXTHDR(&msg, c)) {
+            if (c->cmsg_level == IPPROTO_IP && c->cmsg_type == IP_PKTINFO) {
+                in_pktinfo info{};
+                std::memcpy(&info, CMSG_DATA(c), sizeof info);
+                destination = info.ipi_addr;
+                known = true;
+            }
+        }
+        const std::uint32_t dest = ntohl(destination.s_addr);
+        // Only loopback addresses are emulated; anything else is not ours to answer for.
+        if (!known || (dest >> 24) != 127)
+            continue;
+        const std::optional<Profile> profile = m_table.find(dest, port);
+        if (!profile)
+            continue;
+        const auto replies =
+            answer(*profile, std::span(request.data(), static_cast<std::size_t>(n)), dest, port);
+        for (const Datagram& reply : replies) {
+            alignas(cmsghdr) std::array<char, CMSG_SPACE(sizeof(in_pktinfo))> out{};
+            iovec outIov{const_cast<std::uint8_t*>(reply.data()), reply.size()};
+            msghdr outMsg{};
+            outMsg.msg_name = &peer;
+            outMsg.msg_namelen = sizeof peer;
+            outMsg.msg_iov = &outIov;
+            outMsg.msg_iovlen = 1;
+            outMsg.msg_control = out.data();
+            outMsg.msg_controllen = out.size();
+            cmsghdr* c = CMSG_FIRSTHDR(&outMsg);
+            c->cmsg_level = IPPROTO_IP;
+            c->cmsg_type = IP_PKTINFO;
+            c->cmsg_len = CMSG_LEN(sizeof(in_pktinfo));
+            in_pktinfo info{};
+            info.ipi_spec_dst = destination; // reply from the address that was probed
+            std::memcpy(CMSG_DATA(c), &info, sizeof info);
+            // Blocking send: with a full send buffer it waits rather than losing the reply.
+            if (::sendmsg(fd, &outMsg, 0) == static_cast<ssize_t>(reply.size()))
+                ++m_replies;
+            else
+                ++m_sendFailures;
+        }
+    }
+}
+
+} // namespace vantry::emu

@@ -1,0 +1,63 @@
+#pragma once
+
+#include "ProfileTable.h"
+
+#include <atomic>
+#include <cstdint>
+#include <stdexcept>
+#include <thread>
+#include <vector>
+
+namespace vantry::emu {
+
+class EmuError : public std::runtime_error
+{
+public:
+    using std::runtime_error::runtime_error;
+};
+
+// Emulated servers for every address of 127.0.0.0/8 on the given ports: one socket per port bound
+// to 0.0.0.0, learning each request's destination address from IP_PKTINFO and replying from it.
+// The socket loop runs on its own thread between start() and stop().
+class EmuServer
+{
+public:
+    EmuServer(ProfileTable table, std::vector<std::uint16_t> ports);
+    ~EmuServer();
+    EmuServer(const EmuServer&) = delete;
+    EmuServer& operator=(const EmuServer&) = delete;
+
+    // Binds every port (throws EmuError) and starts the loop.
+    void start();
+    // Stops the loop within a few milliseconds and closes the sockets; safe to call twice.
+    void stop();
+
+    std::uint64_t requestsReceived() const { return m_requests.load(); }
+    std::uint64_t repliesSent() const { return m_replies.load(); }
+    std::uint64_t sendFailures() const { return m_sendFailures.load(); }
+    // Effective kernel buffer sizes of the first socket (as getsockopt reports them).
+    int receiveBufferSize() const { return m_rcvbuf; }
+    int sendBufferSize() const { return m_sndbuf; }
+
+private:
+    void run();
+    void serve(int fd, std::uint16_t port);
+
+    ProfileTable m_table;
+    std::vector<std::uint16_t> m_ports;
+    std::vector<int> m_sockets;
+    int m_wake[2] = {-1, -1};
+    std::thread m_thread;
+    std::atomic<bool> m_stop{false};
+    std::atomic<std::uint64_t> m_requests{0};
+    std::atomic<std::uint64_t> m_replies{0};
+    std::atomic<std::uint64_t> m_sendFailures{0};
+    int m_rcvbuf = 0;
+    int m_sndbuf = 0;
+};
+
+// Asks for size bytes of kernel buffer, forcing past the system limit where permitted (root, or
+// the owner of a private network namespace); returns what the kernel then reports.
+int growBuffer(int fd, int option, int forceOption, int size);
+
+} // namespace vantry::emu

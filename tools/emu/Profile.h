@@ -1,0 +1,66 @@
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <string>
+#include <vector>
+
+namespace vantry::emu {
+
+// What an emulated server answers to, and with which reply layout.
+enum class Kind
+{
+    Hl1,     // 'T' -> 'm' reply of the older engine; 'U'/'V' behind a challenge
+    Source,  // 'T' -> 'I' reply of the newer engine; 'U'/'V' behind a challenge
+    OldInfo, // "infostring" -> "infostringresponse"; old "players"/"rules" answered directly
+    Silent,  // counts requests, never answers
+};
+
+struct Player
+{
+    std::string name;
+    std::int32_t kills = 0;
+    float seconds = 0.0f;
+};
+
+struct Rule
+{
+    std::string name;
+    std::string value;
+};
+
+struct Profile
+{
+    Kind kind = Kind::Hl1;
+    std::string name = "Vantry emulated server";
+    std::string map = "de_dust2";
+    std::string gameDir = "cstrike";
+    std::string description = "Counter-Strike";
+    std::uint8_t players = 0; // the count in the info reply; the players list is separate
+    std::uint8_t maxPlayers = 20;
+    std::uint8_t bots = 0;
+    std::uint8_t protocol = 47;
+    char serverType = 'd';
+    char os = 'l';
+    std::uint8_t password = 0;
+    std::uint16_t appId = 240; // Source only
+    std::string version = "1.0.0.34";
+    // 0: the 'm' address field names the port the request came in on; otherwise this port.
+    std::uint16_t advertisedPort = 0;
+    // Old info-string only: the value of "\proxy\" (1 marks an HLTV relay).
+    std::string proxy = "0";
+    std::vector<Player> playerList;
+    std::vector<Rule> rules;
+    // Send the rules reply as two fragments: the first exactly 1400 bytes, the second the rest.
+    // Only takes effect when the whole reply does not fit in the first fragment.
+    bool splitRules = false;
+    // The 4 request-number bytes of a split reply's fragment header.
+    std::array<std::uint8_t, 4> splitId{0x14, 0x08, 0x00, 0x00};
+    // The bytes a 'U'/'V' request must carry; 0 derives them from the destination address.
+    std::array<std::uint8_t, 4> challenge{};
+};
+
+const char* kindName(Kind kind);
+bool parseKind(const std::string& text, Kind& kind);
+
+} // namespace vantry::emu

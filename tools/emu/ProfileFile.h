@@ -1,0 +1,25 @@
+#pragma once
+
+#include "ProfileTable.h"
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+namespace vantry::emu {
+
+// One line of a profile file; blank lines and '#' comments are allowed:
+//   server ADDR[:PORT] [key=value ...]        one server (no port: any listening port)
+//   range ADDR count=N [step=S] [port=P] [key=value ...]
+//   listen PORT [PORT ...]
+// Keys: kind (hl1|source|old|silent), name, map, dir, desc, players, max, bots, protocol, type,
+// os, password, appid, version, advport, proxy, split (0|1), challenge (8 hex digits),
+// player=NAME:KILLS (repeatable), rule=NAME=VALUE (repeatable), rules=N (N generated rules).
+// Values with blanks go in double quotes. Throws std::invalid_argument naming the fault.
+void applyProfileLine(const std::string& line, ProfileTable& table, std::vector<std::uint16_t>& ports);
+void loadProfileFile(const std::string& path, ProfileTable& table, std::vector<std::uint16_t>& ports);
+
+// Splits at blanks, keeping double-quoted runs together (the quotes removed).
+std::vector<std::string> splitWords(const std::string& line);
+
+} // namespace vantry::emu
