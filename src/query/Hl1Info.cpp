@@ -13,11 +13,11 @@ THL1info decodeHL1info(Bytes datagram)
 {
     ByteReader in(datagram, 5);
     THL1info info;
-    info.address = raw(in.cstring());
-    info.name = raw(in.cstring());
-    info.map = raw(in.cstring());
-    info.gameDirectory = raw(in.cstring());
-    info.description = raw(in.cstring());
+    info.address = in.cstring();
+    info.name = in.cstring();
+    info.map = in.cstring();
+    info.gameDirectory = in.cstring();
+    info.description = in.cstring();
     info.players = in.u8();
     info.maxPlayers = in.u8();
     info.protocol = in.u8();
@@ -25,15 +25,15 @@ THL1info decodeHL1info(Bytes datagram)
     info.os = in.u8();
     info.password = in.u8();
     info.mod = in.u8();
-    info.modLink = raw(in.cstring());
-    info.modDownload = raw(in.cstring());
+    info.modLink = in.cstring();
+    info.modDownload = in.cstring();
     return info;
 }
 
-std::optional<std::uint16_t> hl1AddressPort(const std::string& addressField)
+std::optional<std::uint16_t> hl1AddressPort(std::string_view addressField)
 {
     const std::size_t colon = addressField.find(':');
-    if (colon == std::string::npos)
+    if (colon == std::string_view::npos)
         return std::nullopt;
     const std::size_t next = addressField.find(':', colon + 1);
     const std::string_view piece =
@@ -71,7 +71,7 @@ std::optional<ServerRow> AddHL1(Bytes datagram, const Source& from)
     const THL1info info = decodeHL1info(datagram);
     const Kind* kind = nullptr;
     for (const Kind& k : Hl1Kinds)
-        if (info.description == k.description) {
+        if (chars(info.description) == k.description) {
             kind = &k;
             break;
         }
@@ -85,7 +85,7 @@ std::optional<ServerRow> AddHL1(Bytes datagram, const Source& from)
     row.address = from.address;
     // The address field is the server's own claim; it reaches the duplicate test, favourites, the
     // settings file and the game's command line, so only a plain port number is taken from it.
-    row.identityPort = hl1AddressPort(info.address).value_or(from.port);
+    row.identityPort = hl1AddressPort(chars(info.address)).value_or(from.port);
     row.port = decimal(row.identityPort);
     row.protocol = decimal(info.protocol);
     row.map = shown(info.map);

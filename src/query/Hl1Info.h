@@ -5,18 +5,19 @@
 
 #include <cstdint>
 #include <optional>
-#include <string>
+#include <string_view>
 
 namespace vantry::query {
 
-// The info reply of type 'm' as read from the datagram. Texts are the raw bytes.
+// The info reply of type 'm' as read from the datagram. Texts are views of the datagram's bytes:
+// the record is valid while the datagram is.
 struct THL1info
 {
-    std::string address; // the server's own "address:port"
-    std::string name;
-    std::string map;
-    std::string gameDirectory;
-    std::string description;
+    Bytes address; // the server's own "address:port"
+    Bytes name;
+    Bytes map;
+    Bytes gameDirectory;
+    Bytes description;
     std::uint8_t players = 0;
     std::uint8_t maxPlayers = 0;
     std::uint8_t protocol = 0;
@@ -24,8 +25,8 @@ struct THL1info
     std::uint8_t os = 0;
     std::uint8_t password = 0;
     std::uint8_t mod = 0;
-    std::string modLink;
-    std::string modDownload;
+    Bytes modLink;
+    Bytes modDownload;
 };
 
 // Reads the fields from offset 5 on; bytes past the datagram's end read as zeros.
@@ -33,7 +34,7 @@ THL1info decodeHL1info(Bytes datagram);
 
 // The port text the address field names: the piece between its first ':' and the next ':' or its
 // end, when that is 1 to 5 ASCII digits of value 1..65535; otherwise none.
-std::optional<std::uint16_t> hl1AddressPort(const std::string& addressField);
+std::optional<std::uint16_t> hl1AddressPort(std::string_view addressField);
 
 // The row of an 'm' reply, or none when its game is not one of ours. No duplicate test here.
 std::optional<ServerRow> AddHL1(Bytes datagram, const Source& from);

@@ -4,7 +4,6 @@
 
 #include <algorithm>
 #include <array>
-#include <cstring>
 
 namespace vantry::query {
 
@@ -35,12 +34,8 @@ std::string_view oldInfoString(Bytes datagram)
 {
     if (datagram.size() <= InfoStringOffset)
         return {};
-    const Bytes rest = datagram.subspan(InfoStringOffset);
-    const void* nul = std::memchr(rest.data(), 0, rest.size());
-    const std::size_t length =
-        nul ? static_cast<std::size_t>(static_cast<const std::uint8_t*>(nul) - rest.data()) : rest.size();
-    // A char view of the bytes: the same object representation, no copy.
-    return std::string_view(static_cast<const char*>(static_cast<const void*>(rest.data())), length);
+    ByteReader in(datagram, InfoStringOffset);
+    return chars(in.cstring());
 }
 
 std::string extractField(std::string_view infoString, std::string_view marker)

@@ -11,6 +11,17 @@ std::string raw(Bytes bytes)
     return std::string(bytes.begin(), bytes.end());
 }
 
+std::string_view chars(Bytes bytes)
+{
+    // char may alias any object, so viewing the bytes as chars is well-defined.
+    return {static_cast<const char*>(static_cast<const void*>(bytes.data())), bytes.size()};
+}
+
+std::string shown(Bytes bytes)
+{
+    return decodeText(bytes);
+}
+
 std::string shown(const std::string& bytes)
 {
     return decodeText(bytes);

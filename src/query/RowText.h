@@ -13,8 +13,11 @@ namespace vantry::query::rowtext {
 
 // The bytes as they came, one char per byte.
 std::string raw(Bytes bytes);
+// The same bytes seen as chars, without a copy.
+std::string_view chars(Bytes bytes);
 // A text as shown: UTF-8 when well-formed, otherwise read as Windows-1251.
 std::string shown(const std::string& bytes);
+std::string shown(Bytes bytes);
 std::string decimal(unsigned value);
 // Digits only, at least one, value fitting an int; otherwise none.
 std::optional<int> decimalValue(std::string_view text);

@@ -14,10 +14,10 @@ TCSSinfo decodeCSSinfo(Bytes datagram)
     ByteReader in(datagram, 5);
     TCSSinfo info;
     info.protocol = in.u8();
-    info.name = raw(in.cstring());
-    info.map = raw(in.cstring());
-    info.gameDirectory = raw(in.cstring());
-    info.description = raw(in.cstring());
+    info.name = in.cstring();
+    info.map = in.cstring();
+    info.gameDirectory = in.cstring();
+    info.description = in.cstring();
     in.skip(2); // application number
     info.players = in.u8();
     info.maxPlayers = in.u8();
@@ -50,7 +50,7 @@ std::optional<ServerRow> AddCSS(Bytes datagram, const Source& from)
     const TCSSinfo info = decodeCSSinfo(datagram);
     const Kind* kind = nullptr;
     for (const Kind& k : SourceKinds)
-        if (info.description == k.description) {
+        if (chars(info.description) == k.description) {
             kind = &k;
             break;
         }

@@ -5,18 +5,18 @@
 
 #include <cstdint>
 #include <optional>
-#include <string>
 
 namespace vantry::query {
 
-// The info reply of type 'I' as read from the datagram. Texts are the raw bytes.
+// The info reply of type 'I' as read from the datagram. Texts are views of the datagram's bytes:
+// the record is valid while the datagram is.
 struct TCSSinfo
 {
     std::uint8_t protocol = 0;
-    std::string name;
-    std::string map;
-    std::string gameDirectory;
-    std::string description;
+    Bytes name;
+    Bytes map;
+    Bytes gameDirectory;
+    Bytes description;
     std::uint8_t players = 0;
     std::uint8_t maxPlayers = 0;
     std::uint8_t bots = 0;

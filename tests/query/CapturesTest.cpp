@@ -68,9 +68,9 @@ std::string field(const CaptureNotes& n, const std::string& key)
 }
 
 // The listed texts were written from the raw bytes; our records keep the raw bytes.
-void expectText(const std::string& raw, const std::string& listed, const std::string& what)
+void expectText(Bytes raw, const std::string& listed, const std::string& what)
 {
-    EXPECT_EQ(raw, jsonString(listed)) << what;
+    EXPECT_EQ(std::string(raw.begin(), raw.end()), jsonString(listed)) << what;
 }
 
 std::optional<std::pair<std::string, Image>> hl1Kind(const std::string& game, int protocol)
@@ -144,7 +144,8 @@ TEST_F(Captures, Hl1InfoRepliesDecodeToTheirListedValues)
         Requests requests;
         Dispatcher dispatcher(requests);
         const Outcome o = dispatcher.dispatch(view(d), Sender);
-        const auto kind = hl1Kind(info.description, info.protocol);
+        const auto kind =
+            hl1Kind(std::string(info.description.begin(), info.description.end()), info.protocol);
         if (!kind) {
             ASSERT_TRUE(std::holds_alternative<Dropped>(o));
             EXPECT_EQ(std::get<Dropped>(o).reason, DropReason::OtherGame);
@@ -189,7 +190,7 @@ TEST_F(Captures, SourceInfoRepliesDecodeToTheirListedValues)
         Dispatcher dispatcher(requests);
         const Outcome o = dispatcher.dispatch(view(d), Source{"127.0.0.1", 27016});
         // The older engine's 'I' replies name their mod, which the Source table does not list.
-        const auto kind = sourceKind(info.description);
+        const auto kind = sourceKind(std::string(info.description.begin(), info.description.end()));
         if (!kind) {
             ASSERT_TRUE(std::holds_alternative<Dropped>(o));
             EXPECT_EQ(std::get<Dropped>(o).reason, DropReason::OtherGame);
