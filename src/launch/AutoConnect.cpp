@@ -1,0 +1,212 @@
+#include "AutoConnect.h"
+
+#include "Launcher.h"
+#include "app/Prompter.h"
+
+#include <QMetaObject>
+
+#include <algorithm>
+#include <exception>
+
+namespace vantry::launch {
+
+namespace {
+
+const QString Caption = QStringLiteral("Auto connect");
+const QString Disabled = QStringLiteral(" Autoconnect disabled.");
+
+} // namespace
+
+AutoConnect::AutoConnect(MainState& state, Launcher& launcher, LaunchHost& host, QObject* parent)
+    : QObject(parent), m_state(state), m_launcher(launcher), m_host(host)
+{
+    m_defer = [this](std::function<void()> job) {
+        QMetaObject::invokeMethod(this, std::move(job), Qt::QueuedConnection);
+    };
+    m_launcher.setArmedEnd([this] { endByPlay(); });
+}
+
+AutoConnect::~AutoConnect()
+{
+    m_launcher.setArmedEnd({});
+}
+
+bool AutoConnect::armed() const
+{
+    return m_state.autoConnect;
+}
+
+void AutoConnect::toggle()
+{
+    if (m_state.autoConnect)
+        endByUser();
+    else
+        m_host.showAutoDialog(m_host.selectedServer());
+}
+
+bool AutoConnect::arm(const ArmRequest& request)
+{
+    if (!request.server) {
+        prompter().message(Caption, QStringLiteral("No server selected; autoconnect not started."),
+                           BoxIcon::Error);
+        return false;
+    }
+    if (!m_host.findServer(*request.server)) {
+        prompter().message(Caption,
+                           QStringLiteral("Server ") + request.server->address + u':' + request.server->port +
+                               QStringLiteral(" is no longer listed; autoconnect not started."),
+                           BoxIcon::Error);
+        return false;
+    }
+
+    m_host.setTrayAnimation(false);
+    // Off, then on again below: the first poll comes a full interval after OK.
+    m_host.setAutoTimerEnabled(false);
+    m_host.setButtonEnabled(LaunchHost::Button::ScanAll, false);
+    m_host.setButtonEnabled(LaunchHost::Button::Refresh, false);
+    m_state.autoConnect = false;
+    m_state.autoTarget = *request.server;
+    m_state.pollCounter = 0;
+    m_host.setAutoTimerEnabled(true);
+    m_state.playerThreshold = request.threshold;
+    m_comparison = request.comparison;
+    m_ask = request.ask;
+    if (!request.password.isEmpty())
+        m_launcher.givePassword(request.password, *request.server);
+    m_state.autoConnect = true;
+    m_host.setAutoCaptionRed(true);
+    m_host.setTrayAnimation(true);
+    m_host.setStatusText(2, QStringLiteral(" Autoconnect to ") + m_state.autoTarget.address +
+                                QStringLiteral(". Waiting ") + comparisonText(m_comparison) + u' ' +
+                                QString::number(request.threshold) + QStringLiteral(" players."));
+    emit armedChanged(true);
+    return true;
+}
+
+void AutoConnect::poll()
+{
+    // A timeout queued before the mode ended.
+    if (!m_state.autoConnect)
+        return;
+    m_host.clearServers();
+    bool ok = false;
+    const int port = m_state.autoTarget.port.toInt(&ok);
+    // A send that fails still counts as a silent poll; its error is raised after the count.
+    std::exception_ptr failure;
+    try {
+        if (ok && port > 0 && port <= 65535)
+            m_host.sendInfoRequest(m_state.autoTarget.address, static_cast<std::uint16_t>(port));
+    } catch (...) {
+        failure = std::current_exception();
+    }
+    // The last request's answer is not awaited: giving up happens in the tick that sent it.
+    if (++m_state.pollCounter >= GiveUpPolls) {
+        endMode();
+        prompter().message(Caption, QStringLiteral("Server is not avalible, autoconnect disabled."),
+                           BoxIcon::None);
+        m_host.setStatusText(2, Disabled);
+    }
+    if (failure)
+        std::rethrow_exception(failure);
+}
+
+void AutoConnect::check(const ServerAddress& from, std::optional<int> players)
+{
+    if (!m_state.autoConnect || !sameServer(from, m_state.autoTarget))
+        return;
+    m_state.pollCounter = 0;
+    m_host.setButtonEnabled(LaunchHost::Button::Play, false);
+    if (!players)
+        return;
+    const bool met = m_comparison == Comparison::AtMost ? *players <= m_state.playerThreshold
+                                                        : *players > m_state.playerThreshold;
+    if (!met)
+        return;
+
+    // The mode ends here, synchronously, so no later reply can fire a second time.
+    endMode();
+    m_host.setButtonEnabled(LaunchHost::Button::Play, true);
+    const ServerAddress target = m_state.autoTarget;
+    const int count = *players;
+    const bool ask = m_ask;
+    m_defer([this, target, count, ask] { join(target, count, ask); });
+}
+
+void AutoConnect::join(const ServerAddress& target, int players, bool ask)
+{
+    m_host.selectServer(target);
+    prompter().beep();
+    if (ask) {
+        m_host.bringToFront();
+        const QString question = QStringLiteral("Server ") + target.address + QStringLiteral(" has ") +
+                                 QString::number(players) +
+                                 QStringLiteral(" players now. Do you want to join ?");
+        if (!prompter().confirm(question)) {
+            m_host.setStatusText(2, Disabled);
+            return;
+        }
+    }
+    m_launcher.playServer(target);
+    m_host.setStatusText(2, Disabled);
+}
+
+void AutoConnect::endByUser()
+{
+    endMode();
+    m_host.hideAutoDialog();
+    m_host.setStatusText(2, Disabled);
+}
+
+void AutoConnect::endByPlay()
+{
+    endMode();
+    m_host.setStatusText(2, Disabled);
+}
+
+// Every end leaves the same signs: no tray animation, no polls, scanning and refresh possible,
+// black caption, mode off.
+void AutoConnect::endMode()
+{
+    m_host.setTrayAnimation(false);
+    m_host.setAutoTimerEnabled(false);
+    m_host.setButtonEnabled(LaunchHost::Button::ScanAll, true);
+    m_host.setButtonEnabled(LaunchHost::Button::Refresh, true);
+    const bool was = m_state.autoConnect;
+    m_state.autoConnect = false;
+    m_host.setAutoCaptionRed(false);
+    if (was)
+        emit armedChanged(false);
+}
+
+QString AutoConnect::comparisonText(Comparison comparison)
+{
+    return comparison == Comparison::AtMost ? QStringLiteral("<=") : QStringLiteral(">");
+}
+
+AutoConnect::Presets AutoConnect::presets(const QString& playersText, const Presets& current)
+{
+    Presets out = current;
+    const qsizetype slash = playersText.indexOf(u'/');
+    if (slash < 0)
+        return out;
+    bool ok = false;
+    const int maximum = playersText.mid(slash + 1).trimmed().toInt(&ok);
+    if (ok && maximum >= 0)
+        out.maximum = maximum;
+    const int now = playersText.left(slash).trimmed().toInt(&ok);
+    if (ok)
+        out.value = now - 1;
+    out.value = std::clamp(out.value, 0, out.maximum);
+    return out;
+}
+
+int AutoConnect::thresholdFromText(const QString& text, int minimum, int maximum)
+{
+    bool ok = false;
+    const int value = text.trimmed().toInt(&ok);
+    if (!ok)
+        return minimum;
+    return std::clamp(value, minimum, std::max(minimum, maximum));
+}
+
+} // namespace vantry::launch

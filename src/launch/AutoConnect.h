@@ -1,0 +1,97 @@
+#pragma once
+
+#include "LaunchHost.h"
+
+#include <QObject>
+#include <QString>
+
+#include <functional>
+#include <optional>
+
+namespace vantry::launch {
+
+class Launcher;
+
+// Auto-connect: waits for one server's player count to meet a condition and then joins it.
+// `SBAutoClick`, the dialog's OK, `TimerAutoTimer` and the check the info decoders run after
+// each new row, without widgets; the main window and the dialog reach it through these calls.
+class AutoConnect : public QObject
+{
+    Q_OBJECT
+public:
+    enum class Comparison
+    {
+        AtMost,   // "<="
+        MoreThan, // ">"
+    };
+
+    // The dialog's values at OK.
+    struct ArmRequest
+    {
+        std::optional<ServerAddress> server; // the row the dialog was opened for
+        Comparison comparison = Comparison::AtMost;
+        int threshold = 9;
+        bool ask = false;
+        QString password; // empty: the password parameter stays as it is
+    };
+
+    // The spin edit's upper limit and value proposed for a row.
+    struct Presets
+    {
+        int maximum = 64;
+        int value = 9;
+    };
+
+    // Polls without an answer after which auto-connect gives up.
+    static constexpr int GiveUpPolls = 4;
+
+    AutoConnect(MainState& state, Launcher& launcher, LaunchHost& host, QObject* parent = nullptr);
+    ~AutoConnect() override;
+
+    // Runs the join (question and launch) later: it must not run inside the datagram handler that
+    // found the condition met, where a modal box would stall the socket. Queued on this object's
+    // thread unless replaced.
+    using Deferral = std::function<void(std::function<void()>)>;
+    void setDeferral(Deferral deferral) { m_defer = std::move(deferral); }
+
+    // `SBAutoClick`: opens the dialog while off, ends auto-connect while armed.
+    void toggle();
+    // OK in the dialog. False, with a message and nothing changed, when the dialog's row is gone.
+    bool arm(const ArmRequest& request);
+    // `TimerAutoTimer`: one poll of the target.
+    void poll();
+    // Run after a row was listed, with its address and port texts and its player count.
+    void check(const ServerAddress& from, std::optional<int> players);
+    // The user's stop.
+    void endByUser();
+    // A launch while armed.
+    void endByPlay();
+
+    bool armed() const;
+    Comparison comparison() const { return m_comparison; }
+    bool asks() const { return m_ask; }
+
+    static QString comparisonText(Comparison comparison);
+    // From a players text "current/maximum": the upper limit becomes the maximum and the value
+    // current - 1, kept within 0 and the limit. Parts that are not numbers keep what was there.
+    static Presets presets(const QString& playersText, const Presets& current);
+    // The spin edit's text as the threshold: not a number gives the minimum; kept within the range.
+    static int thresholdFromText(const QString& text, int minimum, int maximum);
+
+signals:
+    // The mode went on or off.
+    void armedChanged(bool armed);
+
+private:
+    void endMode();
+    void join(const ServerAddress& target, int players, bool ask);
+
+    MainState& m_state;
+    Launcher& m_launcher;
+    LaunchHost& m_host;
+    Deferral m_defer;
+    Comparison m_comparison = Comparison::AtMost;
+    bool m_ask = false;
+};
+
+} // namespace vantry::launch

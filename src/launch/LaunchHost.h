@@ -1,0 +1,77 @@
+#pragma once
+
+#include "app/Second.h"
+#include "query/Records.h"
+
+#include <QString>
+
+#include <cstdint>
+#include <optional>
+
+namespace vantry::launch {
+
+// What the launcher and auto-connect need to know of one row of the server list.
+struct ListedServer
+{
+    QString kind;                       // the game kind text of the first column
+    QString address;                    // column "Адрес"
+    QString port;                       // column "Порт", as text
+    QString players;                    // "current/maximum"
+    std::optional<query::Image> status; // Open, Full, Password, or none
+
+    ServerAddress server() const { return {address, port}; }
+};
+
+// A server is known by its address text and its port text.
+inline bool sameServer(const ServerAddress& a, const ServerAddress& b)
+{
+    return a.address == b.address && a.port == b.port;
+}
+
+// The main window as the launcher and auto-connect drive it. Everything runs on the window thread;
+// none of these calls may open a box of its own.
+class LaunchHost
+{
+public:
+    enum class Button
+    {
+        ScanAll,
+        Refresh,
+        Play,
+    };
+
+    virtual ~LaunchHost() = default;
+
+    // The server list.
+    virtual std::optional<ListedServer> selectedServer() const = 0;
+    virtual std::optional<ListedServer> findServer(const ServerAddress& server) const = 0;
+    // Selects the row of that server; false when it is not listed.
+    virtual bool selectServer(const ServerAddress& server) = 0;
+    virtual void clearServers() = 0;
+    // The info request and, with old servers on, the old info request. May throw the endpoint's error.
+    virtual void sendInfoRequest(const QString& address, std::uint16_t port) = 0;
+
+    // The main window's controls.
+    virtual void setButtonEnabled(Button button, bool enabled) = 0;
+    virtual void setAutoCaptionRed(bool red) = 0;
+    virtual void setAutoTimerEnabled(bool enabled) = 0; // TimerAuto, 5000 ms
+    // On: cycle the tray images; off: stop and show the first image.
+    virtual void setTrayAnimation(bool on) = 0;
+    virtual void setStatusText(int panel, const QString& text) = 0;
+
+    // The window.
+    virtual bool windowVisible() const = 0;
+    // Makes a question visible while the main window stays hidden in the tray.
+    virtual void restoreForQuestion() = 0;
+    // Restores the application and brings its window to the foreground.
+    virtual void bringToFront() = 0;
+    virtual void hideWindow() = 0;
+
+    // The dialogs, both not modal.
+    virtual void showPasswordPrompt(const ServerAddress& server) = 0;
+    // The auto-connect dialog, with the presets of the selected row when there is one.
+    virtual void showAutoDialog(const std::optional<ListedServer>& row) = 0;
+    virtual void hideAutoDialog() = 0;
+};
+
+} // namespace vantry::launch

@@ -1,0 +1,183 @@
+#include "Launcher.h"
+
+#include "GameCommand.h"
+#include "app/Prompter.h"
+#include "options/LiveSettings.h"
+
+#include <QDir>
+#include <QFileInfo>
+#include <QProcess>
+
+namespace vantry::launch {
+
+namespace {
+
+const QString ErrorCaption = QStringLiteral("Error");
+
+QString serverText(const ServerAddress& server)
+{
+    return server.address + u':' + server.port;
+}
+
+// Starts the client detached in its own folder. Empty on success, otherwise the reason.
+QString startClient(const QString& path, const QStringList& args)
+{
+    const QFileInfo file(path);
+    if (!file.exists())
+        return QStringLiteral("file not found");
+    if (file.isDir())
+        return QStringLiteral("it is a folder");
+    if (!file.isExecutable())
+        return QStringLiteral("not an executable file");
+    QProcess process;
+    process.setProgram(file.absoluteFilePath());
+    process.setArguments(args);
+    process.setWorkingDirectory(file.absolutePath());
+    process.setStandardInputFile(QProcess::nullDevice());
+    process.setStandardOutputFile(QProcess::nullDevice());
+    process.setStandardErrorFile(QProcess::nullDevice());
+    if (!process.startDetached())
+        return process.errorString();
+    return {};
+}
+
+} // namespace
+
+Launcher::Launcher(MainState& state, const options::LiveSettings& settings, LaunchHost& host)
+    : m_state(state), m_settings(settings), m_host(host)
+{}
+
+Launcher::Outcome Launcher::play()
+{
+    if (m_state.autoConnect) {
+        // Play while auto-connect waits joins the target itself, its port included. The selected
+        // row only stands in for the target's kind and status while the target is not listed.
+        const ServerAddress target = m_state.autoTarget;
+        std::optional<ListedServer> row = m_host.findServer(target);
+        if (!row)
+            row = m_host.selectedServer();
+        if (!row) {
+            refuse(QStringLiteral("Server ") + serverText(target) +
+                   QStringLiteral(" is not listed; nothing started."));
+            return Outcome::Refused;
+        }
+        m_host.setTrayAnimation(false);
+        endArmed();
+        return launch(*row, target);
+    }
+    const std::optional<ListedServer> row = m_host.selectedServer();
+    if (!row) {
+        refuse(QStringLiteral("No server selected; nothing started."));
+        return Outcome::Refused;
+    }
+    m_host.setTrayAnimation(false);
+    return launch(*row, row->server());
+}
+
+Launcher::Outcome Launcher::playServer(const ServerAddress& server)
+{
+    const std::optional<ListedServer> row = m_host.findServer(server);
+    if (!row) {
+        refuse(QStringLiteral("Server ") + serverText(server) +
+               QStringLiteral(" is no longer listed; nothing started."));
+        return Outcome::Refused;
+    }
+    m_host.setTrayAnimation(false);
+    if (m_state.autoConnect)
+        endArmed();
+    return launch(*row, server);
+}
+
+bool Launcher::acceptPassword(const ServerAddress& server, const QString& password)
+{
+    if (!m_host.findServer(server)) {
+        refuse(QStringLiteral("Server ") + serverText(server) +
+               QStringLiteral(" is no longer listed; nothing started."));
+        return false;
+    }
+    givePassword(password, server);
+    return true;
+}
+
+void Launcher::givePassword(const QString& password, const ServerAddress& server)
+{
+    m_state.passwordParam = PasswordPrefix + password;
+    m_state.passwordGiven = true;
+    m_passwordServer = server;
+}
+
+void Launcher::withdrawPassword()
+{
+    m_state.passwordGiven = false;
+}
+
+QString Launcher::passwordParamFor(const ServerAddress& server) const
+{
+    if (m_passwordServer && sameServer(*m_passwordServer, server))
+        return m_state.passwordParam;
+    return {};
+}
+
+Launcher::Outcome Launcher::launch(const ListedServer& row, const ServerAddress& target)
+{
+    if (row.status == query::Image::Full) {
+        if (!m_host.windowVisible())
+            m_host.restoreForQuestion();
+        if (!prompter().confirm(QStringLiteral("Server is full.  Connect now ?")))
+            return Outcome::Declined;
+    }
+    const bool passwordReady =
+        m_state.passwordGiven && m_passwordServer && sameServer(*m_passwordServer, target);
+    if (row.status == query::Image::Password && !passwordReady) {
+        m_host.showPasswordPrompt(target);
+        return Outcome::PromptShown;
+    }
+
+    const int slot = slotForKind(row.kind);
+    if (slot < 0) {
+        m_state.passwordGiven = false;
+        prompter().message(ErrorCaption,
+                           QStringLiteral("No game client for the game \"") + row.kind +
+                               QStringLiteral("\"; nothing started."),
+                           BoxIcon::Error);
+        return Outcome::UnknownKind;
+    }
+    const QString path = m_settings.gamePath(slot);
+    if (path.isEmpty()) {
+        m_state.passwordGiven = false;
+        prompter().message(ErrorCaption, missingPathMessage(slot), BoxIcon::Error);
+        return Outcome::MissingPath;
+    }
+
+    const QStringList args =
+        commandArguments(m_settings.startParams(slot), target.address, target.port, passwordParamFor(target));
+    const QString failure = startClient(path, args);
+    // A failed start clears the flag like a missing path: the next try asks for the password again.
+    m_state.passwordGiven = false;
+    if (!failure.isEmpty()) {
+        prompter().message(ErrorCaption,
+                           QStringLiteral("Unable to start ") + QDir::toNativeSeparators(path) +
+                               QStringLiteral(": ") + failure,
+                           BoxIcon::Error);
+        return Outcome::StartFailed;
+    }
+    m_lastProgram = path;
+    m_lastArguments = args;
+    m_host.hideWindow();
+    return Outcome::Started;
+}
+
+void Launcher::endArmed()
+{
+    if (m_armedEnd)
+        m_armedEnd();
+    else
+        m_state.autoConnect = false;
+}
+
+void Launcher::refuse(const QString& text) const
+{
+    prompter().message(ErrorCaption, text, BoxIcon::Error);
+}
+
+} // namespace vantry::launch

@@ -1,0 +1,76 @@
+#pragma once
+
+#include "LaunchHost.h"
+
+#include <QString>
+#include <QStringList>
+
+#include <functional>
+#include <optional>
+
+namespace vantry::options {
+class LiveSettings;
+}
+
+namespace vantry::launch {
+
+// Starts the game client of a listed server and hides the main window: `TForm1.SBPlayClick`
+// and the launches that the password prompt and auto-connect start.
+//
+// A password is bound to the server it was given for (address and port): only a launch to that
+// server carries it and only that server's password-protected row skips the prompt with it.
+class Launcher
+{
+public:
+    enum class Outcome
+    {
+        Started,
+        Refused,     // no such row any more, or none selected; a message said so
+        Declined,    // No to the full-server question
+        PromptShown, // the password prompt is open for the server
+        UnknownKind, // the game kind has no slot; a message said so
+        MissingPath, // the slot's game path is empty; a message said so
+        StartFailed, // the client could not be started; a message gave the reason
+    };
+
+    Launcher(MainState& state, const options::LiveSettings& settings, LaunchHost& host);
+
+    // `SBPlayClick`: joins the selected row, or the auto-connect target while auto-connect waits
+    // (which ends it).
+    Outcome play();
+    // Joins one server by address and port, not whatever row is selected: the password prompt's OK
+    // and auto-connect's firing. Refused with a message when the server is no longer listed.
+    Outcome playServer(const ServerAddress& server);
+
+    // The password prompt's OK: gives the password for the server and true, or, when the server
+    // is no longer listed, says so and gives nothing.
+    bool acceptPassword(const ServerAddress& server, const QString& password);
+    // Sets the password parameter and the password-given flag for one server.
+    void givePassword(const QString& password, const ServerAddress& server);
+    // Cancel in the password prompt: the flag is cleared, the parameter stays.
+    void withdrawPassword();
+    // The password parameter a launch to this server carries: empty for every other server.
+    QString passwordParamFor(const ServerAddress& server) const;
+
+    // How a launch ends an armed auto-connect; auto-connect installs it.
+    void setArmedEnd(std::function<void()> end) { m_armedEnd = std::move(end); }
+
+    // The program and arguments of the last client started, for the record.
+    const QString& lastProgram() const { return m_lastProgram; }
+    const QStringList& lastArguments() const { return m_lastArguments; }
+
+private:
+    Outcome launch(const ListedServer& row, const ServerAddress& target);
+    void endArmed();
+    void refuse(const QString& text) const;
+
+    MainState& m_state;
+    const options::LiveSettings& m_settings;
+    LaunchHost& m_host;
+    std::optional<ServerAddress> m_passwordServer;
+    std::function<void()> m_armedEnd;
+    QString m_lastProgram;
+    QStringList m_lastArguments;
+};
+
+} // namespace vantry::launch

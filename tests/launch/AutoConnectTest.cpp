@@ -1,0 +1,320 @@
+#include "launch/AutoConnect.h"
+
+#include "LaunchFixtures.h"
+#include "browser/StaticSettings.h"
+#include "launch/Launcher.h"
+
+#include <QCoreApplication>
+
+#include <functional>
+#include <gtest/gtest.h>
+
+using vantry::MainState;
+using vantry::ServerAddress;
+using vantry::browser::StaticSettings;
+using vantry::launch::AutoConnect;
+using vantry::launch::Launcher;
+using vantry::launch::LaunchHost;
+using vantry::test::FakeHost;
+using vantry::test::Probe;
+using vantry::test::RecordingPrompter;
+using Comparison = AutoConnect::Comparison;
+
+namespace {
+
+const ServerAddress Target{QStringLiteral("127.0.0.5"), QStringLiteral("27015")};
+
+struct AutoFixture : ::testing::Test
+{
+    MainState state;
+    StaticSettings settings;
+    FakeHost host;
+    RecordingPrompter prompts;
+    Launcher launcher{state, settings, host};
+    AutoConnect autoConnect{state, launcher, host};
+
+    AutoFixture()
+    {
+        autoConnect.setDeferral([](std::function<void()> job) { job(); });
+        listTarget();
+    }
+
+    void listTarget(const QString& kind = QStringLiteral("1.6"))
+    {
+        host.selected = host.add(kind, Target.address, Target.port, QStringLiteral("12/16"));
+    }
+
+    bool arm(Comparison comparison = Comparison::AtMost, int threshold = 9, bool ask = false,
+             const QString& password = {})
+    {
+        AutoConnect::ArmRequest request;
+        request.server = Target;
+        request.comparison = comparison;
+        request.threshold = threshold;
+        request.ask = ask;
+        request.password = password;
+        return autoConnect.arm(request);
+    }
+
+    // The signs every end leaves behind.
+    void expectEnded(const char* which) const
+    {
+        EXPECT_FALSE(state.autoConnect) << which;
+        EXPECT_FALSE(host.timer) << which;
+        EXPECT_FALSE(host.tray) << which;
+        EXPECT_FALSE(host.autoRed) << which;
+        EXPECT_TRUE(host.enabled(LaunchHost::Button::ScanAll)) << which;
+        EXPECT_TRUE(host.enabled(LaunchHost::Button::Refresh)) << which;
+        EXPECT_EQ(host.status[2], QStringLiteral(" Autoconnect disabled.")) << which;
+    }
+};
+
+} // namespace
+
+TEST_F(AutoFixture, ArmingShowsTheSignsAndSendsNothingBeforeTheFirstPoll)
+{
+    ASSERT_TRUE(arm());
+    EXPECT_TRUE(state.autoConnect);
+    EXPECT_TRUE(vantry::launch::sameServer(state.autoTarget, Target));
+    EXPECT_EQ(state.playerThreshold, 9);
+    EXPECT_EQ(state.pollCounter, 0);
+    EXPECT_TRUE(host.timer);
+    // Disabled and enabled again: the first poll is a full interval away.
+    EXPECT_EQ(host.log, (QStringList{QStringLiteral("timer off"), QStringLiteral("timer on")}));
+    EXPECT_TRUE(host.sends.isEmpty());
+    EXPECT_FALSE(host.enabled(LaunchHost::Button::ScanAll));
+    EXPECT_FALSE(host.enabled(LaunchHost::Button::Refresh));
+    EXPECT_TRUE(host.autoRed);
+    EXPECT_TRUE(host.tray);
+    EXPECT_EQ(host.status[2], QStringLiteral(" Autoconnect to 127.0.0.5. Waiting <= 9 players."));
+
+    host.status[2].clear();
+    ASSERT_TRUE(arm(Comparison::MoreThan, 0));
+    EXPECT_EQ(host.status[2], QStringLiteral(" Autoconnect to 127.0.0.5. Waiting > 0 players."));
+}
+
+TEST_F(AutoFixture, FiresExactlyWhenTheCountMeetsTheCondition)
+{
+    struct Case
+    {
+        Comparison comparison;
+        int threshold;
+        int players;
+        bool fires;
+    };
+    const Case cases[] = {
+        {Comparison::AtMost, 9, 9, true},    {Comparison::AtMost, 9, 10, false},
+        {Comparison::AtMost, 9, 0, true},    {Comparison::MoreThan, 9, 9, false},
+        {Comparison::MoreThan, 9, 10, true}, {Comparison::AtMost, 0, 0, true},
+        {Comparison::MoreThan, 0, 0, false},
+    };
+    for (const Case& c : cases) {
+        host.rows.clear();
+        listTarget();
+        ASSERT_TRUE(arm(c.comparison, c.threshold));
+        state.pollCounter = 2;
+        prompts.beeps = 0;
+        autoConnect.check(Target, c.players);
+        const std::string which = std::to_string(c.players) + " against " + std::to_string(c.threshold);
+        EXPECT_EQ(state.pollCounter, 0) << which;
+        EXPECT_EQ(state.autoConnect, !c.fires) << which;
+        EXPECT_EQ(prompts.beeps, c.fires ? 1 : 0) << which;
+        // Every answer from the target disables Play; firing enables it again.
+        EXPECT_EQ(host.enabled(LaunchHost::Button::Play), c.fires) << which;
+        if (state.autoConnect)
+            autoConnect.endByUser();
+    }
+
+    // A row without a player count is an answer, never a reason to join.
+    ASSERT_TRUE(arm(Comparison::AtMost, 64));
+    state.pollCounter = 3;
+    autoConnect.check(Target, std::nullopt);
+    EXPECT_EQ(state.pollCounter, 0);
+    EXPECT_TRUE(state.autoConnect);
+}
+
+TEST_F(AutoFixture, AnotherServerOnTheSameHostNeitherAnswersNorFires)
+{
+    ASSERT_TRUE(arm());
+    autoConnect.poll();
+    autoConnect.poll();
+    ASSERT_EQ(state.pollCounter, 2);
+    host.buttons[2] = true;
+    autoConnect.check({Target.address, QStringLiteral("27016")}, 0);
+    autoConnect.check({QStringLiteral("127.0.0.6"), Target.port}, 0);
+    autoConnect.check({Target.address + u' ', Target.port}, 0);
+    EXPECT_EQ(state.pollCounter, 2);
+    EXPECT_TRUE(state.autoConnect);
+    EXPECT_TRUE(host.enabled(LaunchHost::Button::Play));
+    EXPECT_EQ(prompts.beeps, 0);
+}
+
+TEST_F(AutoFixture, GivesUpAfterFourSilentPollsAndCountsAfreshWhenArmedAgain)
+{
+    for (int round = 0; round < 2; ++round) {
+        host.rows.clear();
+        listTarget();
+        host.sends.clear();
+        ASSERT_TRUE(arm());
+        for (int i = 0; i < 3; ++i)
+            autoConnect.poll();
+        EXPECT_TRUE(state.autoConnect) << round;
+        EXPECT_TRUE(host.rows.isEmpty()) << round; // each poll empties the list
+        EXPECT_TRUE(prompts.messages.isEmpty()) << round;
+        autoConnect.poll();
+        EXPECT_EQ(host.sends.size(), 4) << round;
+        for (const ServerAddress& s : host.sends)
+            EXPECT_TRUE(vantry::launch::sameServer(s, Target));
+        ASSERT_EQ(prompts.messages.size(), 1) << round;
+        EXPECT_EQ(prompts.messages[0].caption, QStringLiteral("Auto connect"));
+        EXPECT_EQ(prompts.messages[0].text, QStringLiteral("Server is not avalible, autoconnect disabled."));
+        expectEnded("give up");
+        prompts.messages.clear();
+        // A tick queued before the end does nothing.
+        autoConnect.poll();
+        EXPECT_EQ(host.sends.size(), 4);
+    }
+
+    // An answer in between starts the count again.
+    listTarget();
+    ASSERT_TRUE(arm());
+    for (int i = 0; i < 3; ++i)
+        autoConnect.poll();
+    autoConnect.check(Target, 12);
+    for (int i = 0; i < 3; ++i)
+        autoConnect.poll();
+    EXPECT_TRUE(state.autoConnect);
+    EXPECT_TRUE(prompts.messages.isEmpty());
+}
+
+TEST_F(AutoFixture, EveryEndRestoresTheButtonsAndTheSigns)
+{
+    const std::pair<const char*, std::function<void()>> ends[] = {
+        {"user", [&] { autoConnect.toggle(); }},
+        {"give up",
+         [&] {
+             for (int i = 0; i < AutoConnect::GiveUpPolls; ++i)
+                 autoConnect.poll();
+         }},
+        {"fire", [&] { autoConnect.check(Target, 3); }},
+        {"play", [&] { launcher.play(); }},
+    };
+    for (const auto& [name, end] : ends) {
+        host.rows.clear();
+        listTarget();
+        ASSERT_TRUE(arm());
+        host.status[2].clear();
+        end();
+        expectEnded(name);
+    }
+    // The user's stop closes the dialog without a box of its own.
+    EXPECT_EQ(host.autoDialogHidden, 1);
+}
+
+TEST_F(AutoFixture, ToggleOpensTheDialogWithTheSelectedRowWhileOff)
+{
+    autoConnect.toggle();
+    EXPECT_EQ(host.autoDialogShown, 1);
+    ASSERT_TRUE(host.autoDialogRow);
+    EXPECT_EQ(host.autoDialogRow->players, QStringLiteral("12/16"));
+    host.selected = -1;
+    autoConnect.toggle();
+    EXPECT_EQ(host.autoDialogShown, 2);
+    EXPECT_FALSE(host.autoDialogRow);
+    EXPECT_FALSE(state.autoConnect);
+}
+
+TEST_F(AutoFixture, FiringSelectsTheTargetsRowAndJoinsItWithTheDialogsPassword)
+{
+    Probe probe;
+    settings.paths[4] = probe.install(QStringLiteral("css"));
+    host.rows.clear();
+    // A late reply of another server came first, and another server of the same host second.
+    host.add(QStringLiteral("1.6"), QStringLiteral("127.0.0.9"), QStringLiteral("27015"));
+    host.add(QStringLiteral("1.6"), Target.address, QStringLiteral("27016"));
+    host.selected = host.add(QStringLiteral("CSS"), Target.address, Target.port, QStringLiteral("12/16"));
+    ASSERT_TRUE(arm(Comparison::AtMost, 9, false, QStringLiteral("pw 1")));
+    host.selected = 0;
+
+    probe.expect(QStringLiteral("fired"));
+    autoConnect.check(Target, 9);
+    EXPECT_EQ(host.selected, 2);
+    const auto record = probe.wait();
+    ASSERT_TRUE(record);
+    EXPECT_EQ(record->arguments.mid(record->arguments.indexOf(QStringLiteral("+connect"))),
+              (QStringList{QStringLiteral("+connect"), QStringLiteral("127.0.0.5:27015"),
+                           QStringLiteral("+password"), QStringLiteral("pw 1")}));
+    EXPECT_FALSE(host.visible);
+    EXPECT_EQ(host.status[2], QStringLiteral(" Autoconnect disabled."));
+}
+
+TEST_F(AutoFixture, JoinQuestionWaitsForTheEventLoopAndNoStartsNothing)
+{
+    AutoConnect queued(state, launcher, host); // with its own, queued deferral
+    AutoConnect::ArmRequest request;
+    request.server = Target;
+    request.ask = true;
+    ASSERT_TRUE(queued.arm(request));
+    prompts.answer = false;
+    prompts.log = &host.log;
+    host.log.clear();
+
+    queued.check(Target, 9);
+    // The mode is over at once; the box is not opened inside the datagram handler.
+    EXPECT_FALSE(state.autoConnect);
+    EXPECT_TRUE(prompts.questions.isEmpty());
+    EXPECT_EQ(prompts.beeps, 0);
+
+    QCoreApplication::sendPostedEvents();
+    EXPECT_EQ(prompts.beeps, 1);
+    EXPECT_EQ(prompts.questions,
+              QStringList{QStringLiteral("Server 127.0.0.5 has 9 players now. Do you want to join ?")});
+    EXPECT_LT(host.log.indexOf(QStringLiteral("front")), host.log.indexOf(QStringLiteral("confirm")));
+    EXPECT_TRUE(launcher.lastProgram().isEmpty());
+    EXPECT_TRUE(prompts.messages.isEmpty());
+    EXPECT_TRUE(host.visible);
+    EXPECT_EQ(host.status[2], QStringLiteral(" Autoconnect disabled."));
+}
+
+TEST_F(AutoFixture, ArmingWithoutItsRowIsRefusedAndChangesNothing)
+{
+    AutoConnect::ArmRequest none;
+    EXPECT_FALSE(autoConnect.arm(none));
+    host.rows.clear();
+    EXPECT_FALSE(arm());
+    ASSERT_EQ(prompts.messages.size(), 2);
+    EXPECT_EQ(prompts.messages[0].caption, QStringLiteral("Auto connect"));
+    EXPECT_EQ(prompts.messages[1].text,
+              QStringLiteral("Server 127.0.0.5:27015 is no longer listed; autoconnect not started."));
+    EXPECT_FALSE(state.autoConnect);
+    EXPECT_TRUE(host.log.isEmpty());
+    EXPECT_TRUE(host.enabled(LaunchHost::Button::ScanAll));
+    EXPECT_FALSE(host.autoRed);
+}
+
+TEST(AutoConnectPresets, DialogProposesOneLessThanTheCurrentCountWithinTheMaximum)
+{
+    const AutoConnect::Presets start{64, 9};
+    auto p = AutoConnect::presets(QStringLiteral("12/16"), start);
+    EXPECT_EQ(p.maximum, 16);
+    EXPECT_EQ(p.value, 11);
+    p = AutoConnect::presets(QStringLiteral("0/16"), start);
+    EXPECT_EQ(p.value, 0);
+    p = AutoConnect::presets(QStringLiteral("20/16"), start);
+    EXPECT_EQ(p.value, 16);
+    p = AutoConnect::presets(QStringLiteral("0/0"), start);
+    EXPECT_EQ(p.maximum, 0);
+    EXPECT_EQ(p.value, 0);
+    p = AutoConnect::presets(QStringLiteral("garbage"), start);
+    EXPECT_EQ(p.maximum, 64);
+    EXPECT_EQ(p.value, 9);
+    p = AutoConnect::presets(QStringLiteral("x/8"), start);
+    EXPECT_EQ(p.maximum, 8);
+    EXPECT_EQ(p.value, 8);
+
+    EXPECT_EQ(AutoConnect::thresholdFromText(QString(), 0, 64), 0);
+    EXPECT_EQ(AutoConnect::thresholdFromText(QStringLiteral("abc"), 0, 64), 0);
+    EXPECT_EQ(AutoConnect::thresholdFromText(QStringLiteral("12"), 0, 64), 12);
+    EXPECT_EQ(AutoConnect::thresholdFromText(QStringLiteral("99"), 0, 16), 16);
+    EXPECT_EQ(AutoConnect::thresholdFromText(QStringLiteral("-3"), 0, 16), 0);
+}

@@ -1,0 +1,112 @@
+#pragma once
+
+#include "app/Prompter.h"
+#include "launch/LaunchHost.h"
+
+#include <QStringList>
+#include <QTemporaryDir>
+#include <QVector>
+
+#include <optional>
+
+namespace vantry::test {
+
+// The main window as the launcher sees it: a list of rows, the controls' states, and a log of the
+// calls in order.
+class FakeHost : public launch::LaunchHost
+{
+public:
+    QVector<launch::ListedServer> rows;
+    int selected = -1;
+    bool visible = true;
+    bool buttons[3] = {true, true, true}; // ScanAll, Refresh, Play
+    bool autoRed = false;
+    bool timer = false;
+    bool tray = false;
+    QString status[3];
+    QVector<ServerAddress> sends;
+    std::optional<ServerAddress> promptFor;
+    int promptCount = 0;
+    int autoDialogShown = 0;
+    std::optional<launch::ListedServer> autoDialogRow;
+    int autoDialogHidden = 0;
+    QStringList log;
+
+    // Adds a row; returns its index.
+    int add(const QString& kind, const QString& address, const QString& port,
+            const QString& players = QStringLiteral("3/16"),
+            std::optional<query::Image> status = query::Image::Open);
+    void remove(const ServerAddress& server);
+    bool enabled(Button button) const { return buttons[static_cast<int>(button)]; }
+
+    std::optional<launch::ListedServer> selectedServer() const override;
+    std::optional<launch::ListedServer> findServer(const ServerAddress& server) const override;
+    bool selectServer(const ServerAddress& server) override;
+    void clearServers() override;
+    void sendInfoRequest(const QString& address, std::uint16_t port) override;
+    void setButtonEnabled(Button button, bool enabled) override;
+    void setAutoCaptionRed(bool red) override;
+    void setAutoTimerEnabled(bool enabled) override;
+    void setTrayAnimation(bool on) override;
+    void setStatusText(int panel, const QString& text) override;
+    bool windowVisible() const override { return visible; }
+    void restoreForQuestion() override;
+    void bringToFront() override;
+    void hideWindow() override;
+    void showPasswordPrompt(const ServerAddress& server) override;
+    void showAutoDialog(const std::optional<launch::ListedServer>& row) override;
+    void hideAutoDialog() override;
+};
+
+// Records every box and answers questions as told; installed for the life of the object.
+class RecordingPrompter : public Prompter
+{
+public:
+    struct Box
+    {
+        QString caption;
+        QString text;
+    };
+
+    RecordingPrompter();
+    ~RecordingPrompter() override;
+
+    QVector<Box> messages;
+    QStringList questions;
+    bool answer = true;
+    int beeps = 0;
+    QStringList* log = nullptr; // when set, boxes and beeps are logged there too
+
+    void message(const QString& caption, const QString& text, BoxIcon icon) override;
+    bool confirm(const QString& text) override;
+    void beep() override;
+};
+
+// Copies of the test suite's probe program in folders of a temporary directory, standing in for
+// game clients; each start writes a record file.
+class Probe
+{
+public:
+    struct Record
+    {
+        QString workingDirectory;
+        QStringList arguments;
+    };
+
+    Probe();
+
+    // Installs a copy as folder/name and returns its full path.
+    QString install(const QString& folder, const QString& name = QStringLiteral("hl.exe"));
+    QString folder(const QString& name) const;
+    // Names the record file the next start writes; removes an older one of that name.
+    void expect(const QString& name);
+    // Waits for the record named by expect(); none after about ten seconds.
+    std::optional<Record> wait() const;
+    const QTemporaryDir& dir() const { return m_dir; }
+
+private:
+    QTemporaryDir m_dir;
+    QString m_record;
+};
+
+} // namespace vantry::test

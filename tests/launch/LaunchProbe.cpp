@@ -1,0 +1,30 @@
+// A stand-in for a game client: writes its working directory and its arguments, each ended by a
+// NUL byte, to the file named by VANTRY_LAUNCH_PROBE_OUT. The file appears whole (written beside
+// it, then renamed), so a reader never sees half of it.
+#include <cstdio>
+#include <cstdlib>
+#include <string>
+#include <unistd.h>
+
+int main(int argc, char** argv)
+{
+    const char* out = std::getenv("VANTRY_LAUNCH_PROBE_OUT");
+    if (!out || !*out)
+        return 2;
+    std::string record;
+    char cwd[4096];
+    if (!getcwd(cwd, sizeof cwd))
+        return 3;
+    record.append(cwd).push_back('\0');
+    for (int i = 1; i < argc; ++i)
+        record.append(argv[i]).push_back('\0');
+
+    const std::string part = std::string(out) + ".part";
+    std::FILE* file = std::fopen(part.c_str(), "wb");
+    if (!file)
+        return 4;
+    const bool written = std::fwrite(record.data(), 1, record.size(), file) == record.size();
+    if (std::fclose(file) != 0 || !written)
+        return 5;
+    return std::rename(part.c_str(), out) == 0 ? 0 : 6;
+}
