@@ -211,19 +211,6 @@ TEST_F(AutoFixture, EveryEndRestoresTheButtonsAndTheSigns)
     EXPECT_EQ(host.autoDialogHidden, 1);
 }
 
-TEST_F(AutoFixture, ToggleOpensTheDialogWithTheSelectedRowWhileOff)
-{
-    autoConnect.toggle();
-    EXPECT_EQ(host.autoDialogShown, 1);
-    ASSERT_TRUE(host.autoDialogRow);
-    EXPECT_EQ(host.autoDialogRow->players, QStringLiteral("12/16"));
-    host.selected = -1;
-    autoConnect.toggle();
-    EXPECT_EQ(host.autoDialogShown, 2);
-    EXPECT_FALSE(host.autoDialogRow);
-    EXPECT_FALSE(state.autoConnect);
-}
-
 TEST_F(AutoFixture, FiringSelectsTheTargetsRowAndJoinsItWithTheDialogsPassword)
 {
     Probe probe;
