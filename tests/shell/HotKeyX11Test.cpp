@@ -1,0 +1,241 @@
+#include "app/ui/HotKeyX11.h"
+
+#include "RecordingPrompter.h"
+#include "XServer.h"
+#include "app/ui/Tray.h"
+
+#include <QMainWindow>
+#include <QProcess>
+#include <QSignalSpy>
+#include <QTest>
+
+#include <cstdlib>
+#include <gtest/gtest.h>
+#include <initializer_list>
+
+#ifdef VANTRY_TEST_HAVE_XTEST
+#include <xcb/xtest.h>
+#endif
+
+namespace vantry {
+namespace {
+
+using test::XServer;
+
+constexpr std::uint16_t ShiftAlt = XCB_MOD_MASK_SHIFT | XCB_MOD_MASK_1;
+
+// Another client taking a key combination on the root window.
+bool grab(xcb_connection_t* c, std::uint16_t modifiers)
+{
+    const xcb_keycode_t s = test::keycodeOf(c, test::KeyS);
+    xcb_generic_error_t* error =
+        xcb_request_check(c, xcb_grab_key_checked(c, 1, test::rootOf(c), modifiers, s, XCB_GRAB_MODE_ASYNC,
+                                                  XCB_GRAB_MODE_ASYNC));
+    std::free(error);
+    return error == nullptr;
+}
+
+void ungrab(xcb_connection_t* c, std::uint16_t modifiers)
+{
+    xcb_ungrab_key(c, test::keycodeOf(c, test::KeyS), test::rootOf(c), modifiers);
+    std::free(xcb_get_input_focus_reply(c, xcb_get_input_focus(c), nullptr)); // round trip
+}
+
+struct Connection
+{
+    explicit Connection(const XServer& server) : c(server.connect()) {}
+    ~Connection()
+    {
+        if (c)
+            xcb_disconnect(c);
+    }
+    xcb_connection_t* c;
+};
+
+#define START_X_OR_SKIP(server)                                                                              \
+    XServer server;                                                                                          \
+    if (!server.start()) {                                                                                   \
+        if (server.reason().startsWith(QStringLiteral("no Xvfb")))                                           \
+            GTEST_SKIP() << qPrintable(server.reason());                                                     \
+        FAIL() << qPrintable(server.reason());                                                               \
+    }
+
+TEST(HotKeyX11, HeldCombinationFailsWithOneMessageAndLeavesNoPartialGrab)
+{
+    START_X_OR_SKIP(server);
+    Connection holder(server), ours(server), third(server);
+    ASSERT_TRUE(holder.c && ours.c && third.c);
+
+    // The other program holds only the Num Lock form: ours must fail and take back what it got.
+    ASSERT_TRUE(grab(holder.c, ShiftAlt | XCB_MOD_MASK_2));
+    test::RecordingPrompter boxes;
+    HotKeyX11 key(ours.c);
+    ASSERT_NE(key.keycode(), 0);
+    EXPECT_FALSE(registerHotKeyOrWarn(key));
+    EXPECT_FALSE(key.isRegistered());
+    ASSERT_EQ(boxes.boxes.size(), 1);
+    EXPECT_EQ(boxes.boxes[0].text, QStringLiteral("Unable to assign Alt-Ctrl-S as hotkey."));
+    EXPECT_TRUE(grab(third.c, ShiftAlt)) << "a failed registration left a grab behind";
+    ungrab(third.c, ShiftAlt);
+
+    // Once free, the combination is ours alone, in every lock state, until released.
+    ungrab(holder.c, ShiftAlt | XCB_MOD_MASK_2);
+    ASSERT_TRUE(key.registerKey());
+    const int locks[] = {0, XCB_MOD_MASK_LOCK, XCB_MOD_MASK_2, XCB_MOD_MASK_LOCK | XCB_MOD_MASK_2};
+    for (int lock : locks)
+        EXPECT_FALSE(grab(third.c, static_cast<std::uint16_t>(ShiftAlt | lock)))
+            << "lock mask " << lock << " not grabbed";
+    key.unregisterKey();
+    EXPECT_TRUE(grab(third.c, ShiftAlt)) << "the grab outlived unregisterKey";
+    EXPECT_EQ(boxes.boxes.size(), 1);
+}
+
+TEST(HotKeyX11, FilterTakesOnlyShiftAltSOnTheRoot)
+{
+    START_X_OR_SKIP(server);
+    Connection ours(server);
+    ASSERT_TRUE(ours.c);
+    HotKeyX11 key(ours.c);
+    QSignalSpy activated(&key, &HotKey::activated);
+
+    xcb_key_press_event_t press = {};
+    press.response_type = XCB_KEY_PRESS;
+    press.detail = key.keycode();
+    press.root = press.event = test::rootOf(ours.c);
+    press.state = ShiftAlt;
+    const QByteArray type("xcb_generic_event_t");
+    EXPECT_FALSE(key.nativeEventFilter(type, &press, nullptr)) << "not registered yet";
+
+    ASSERT_TRUE(key.registerKey());
+    EXPECT_TRUE(key.nativeEventFilter(type, &press, nullptr));
+    press.state = ShiftAlt | XCB_MOD_MASK_LOCK | XCB_MOD_MASK_2 | XCB_BUTTON_MASK_1;
+    press.response_type = XCB_KEY_PRESS | 0x80; // sent by a client: still a key press
+    EXPECT_TRUE(key.nativeEventFilter(type, &press, nullptr));
+    EXPECT_EQ(activated.count(), 2);
+
+    press.response_type = XCB_KEY_PRESS;
+    press.state = XCB_MOD_MASK_CONTROL | XCB_MOD_MASK_1;
+    EXPECT_FALSE(key.nativeEventFilter(type, &press, nullptr)) << "Ctrl+Alt+S is not the hot key";
+    press.state = ShiftAlt | XCB_MOD_MASK_CONTROL;
+    EXPECT_FALSE(key.nativeEventFilter(type, &press, nullptr));
+    press.state = ShiftAlt;
+    press.detail = static_cast<xcb_keycode_t>(key.keycode() + 1);
+    EXPECT_FALSE(key.nativeEventFilter(type, &press, nullptr));
+    press.detail = key.keycode();
+    press.event = press.root + 1;
+    EXPECT_FALSE(key.nativeEventFilter(type, &press, nullptr)) << "a press in some window, not our grab";
+    press.event = press.root;
+    press.response_type = XCB_KEY_RELEASE;
+    EXPECT_FALSE(key.nativeEventFilter(type, &press, nullptr));
+    EXPECT_EQ(activated.count(), 2);
+}
+
+#ifdef VANTRY_TEST_HAVE_XTEST
+
+// Presses and releases keys as a keyboard would, through the XTEST extension.
+void type(xcb_connection_t* c, std::initializer_list<xcb_keysym_t> chord)
+{
+    for (xcb_keysym_t k : chord)
+        xcb_test_fake_input(c, XCB_KEY_PRESS, test::keycodeOf(c, k), XCB_CURRENT_TIME, XCB_NONE, 0, 0, 0);
+    for (auto it = std::rbegin(chord); it != std::rend(chord); ++it)
+        xcb_test_fake_input(c, XCB_KEY_RELEASE, test::keycodeOf(c, *it), XCB_CURRENT_TIME, XCB_NONE, 0, 0, 0);
+    std::free(xcb_get_input_focus_reply(c, xcb_get_input_focus(c), nullptr));
+}
+
+// Hands the connection's events to the key's filter, as the application's event loop would.
+int pump(HotKeyX11& key, xcb_connection_t* c, int ms)
+{
+    QSignalSpy activated(&key, &HotKey::activated);
+    QDeadlineTimer deadline(ms);
+    while (!deadline.hasExpired()) {
+        while (xcb_generic_event_t* event = xcb_poll_for_event(c)) {
+            key.nativeEventFilter("xcb_generic_event_t", event, nullptr);
+            std::free(event);
+        }
+        QTest::qWait(20);
+    }
+    return static_cast<int>(activated.count());
+}
+
+TEST(HotKeyX11, KeyboardShiftAltSArrivesInEveryLockStateAndCtrlAltSDoesNot)
+{
+    START_X_OR_SKIP(server);
+    Connection keyboard(server), ours(server);
+    ASSERT_TRUE(keyboard.c && ours.c);
+    HotKeyX11 key(ours.c);
+    ASSERT_TRUE(key.registerKey());
+
+    type(keyboard.c, {test::KeyShiftL, test::KeyAltL, test::KeyS});
+    EXPECT_EQ(pump(key, ours.c, 300), 1);
+    type(keyboard.c, {test::KeyControlL, test::KeyAltL, test::KeyS});
+    EXPECT_EQ(pump(key, ours.c, 300), 0) << "Ctrl instead of Shift does nothing";
+
+    type(keyboard.c, {test::KeyNumLock});
+    type(keyboard.c, {test::KeyShiftL, test::KeyAltL, test::KeyS});
+    EXPECT_EQ(pump(key, ours.c, 300), 1) << "with Num Lock on";
+    type(keyboard.c, {test::KeyCapsLock});
+    type(keyboard.c, {test::KeyShiftL, test::KeyAltL, test::KeyS});
+    EXPECT_EQ(pump(key, ours.c, 300), 1) << "with Num Lock and Caps Lock on";
+    type(keyboard.c, {test::KeyNumLock});
+    type(keyboard.c, {test::KeyShiftL, test::KeyAltL, test::KeyS});
+    EXPECT_EQ(pump(key, ours.c, 300), 1) << "with Caps Lock on";
+    type(keyboard.c, {test::KeyCapsLock});
+
+    key.unregisterKey();
+    type(keyboard.c, {test::KeyShiftL, test::KeyAltL, test::KeyS});
+    EXPECT_EQ(pump(key, ours.c, 300), 0) << "released keys arrive no more";
+}
+
+#endif
+
+// Run in a child process on the X server with Qt's own X connection (the parent test below).
+TEST(QtOnX11, DISABLED_HotKeyOfTheApplicationTogglesTheWindow)
+{
+    ASSERT_EQ(QGuiApplication::platformName(), QStringLiteral("xcb"));
+    const QByteArray display = qgetenv("DISPLAY");
+    xcb_connection_t* other = xcb_connect(display.constData(), nullptr);
+    ASSERT_FALSE(xcb_connection_has_error(other));
+
+    test::RecordingPrompter boxes;
+    std::unique_ptr<HotKey> key = createHotKey();
+    ASSERT_TRUE(grab(other, ShiftAlt));
+    EXPECT_FALSE(registerHotKeyOrWarn(*key)) << "held by another client";
+    EXPECT_EQ(boxes.boxes.size(), 1);
+    ungrab(other, ShiftAlt);
+    ASSERT_TRUE(registerHotKeyOrWarn(*key));
+    EXPECT_EQ(boxes.boxes.size(), 1);
+
+#ifdef VANTRY_TEST_HAVE_XTEST
+    QMainWindow window;
+    window.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&window));
+    QObject::connect(key.get(), &HotKey::activated, &window, [&] { toggleWindow(&window); });
+    type(other, {test::KeyShiftL, test::KeyAltL, test::KeyS});
+    EXPECT_TRUE(QTest::qWaitFor([&] { return !window.isVisible(); }, 3000)) << "first press hides";
+    type(other, {test::KeyShiftL, test::KeyAltL, test::KeyS});
+    EXPECT_TRUE(QTest::qWaitFor([&] { return window.isVisible(); }, 3000)) << "second press shows";
+#endif
+    key.reset();
+    xcb_disconnect(other);
+}
+
+TEST(QtOnX11, ApplicationOnAnXServerTakesTheKeyThroughItsOwnConnection)
+{
+    START_X_OR_SKIP(server);
+    QProcess child;
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert(QStringLiteral("DISPLAY"), server.display());
+    env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("xcb"));
+    child.setProcessEnvironment(env);
+    child.setProcessChannelMode(QProcess::MergedChannels);
+    child.start(QCoreApplication::applicationFilePath(),
+                {QStringLiteral("--gtest_also_run_disabled_tests"),
+                 QStringLiteral("--gtest_filter=QtOnX11.DISABLED_HotKeyOfTheApplicationTogglesTheWindow")});
+    ASSERT_TRUE(child.waitForFinished(60000));
+    const QByteArray output = child.readAll();
+    EXPECT_EQ(child.exitCode(), 0) << output.constData();
+    EXPECT_TRUE(output.contains("[  PASSED  ] 1 test")) << output.constData();
+}
+
+} // namespace
+} // namespace vantry
