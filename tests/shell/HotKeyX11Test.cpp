@@ -12,10 +12,7 @@
 #include <cstdlib>
 #include <gtest/gtest.h>
 #include <initializer_list>
-
-#ifdef VANTRY_TEST_HAVE_XTEST
 #include <xcb/xtest.h>
-#endif
 
 namespace vantry {
 namespace {
@@ -90,48 +87,6 @@ TEST(HotKeyX11, HeldCombinationFailsWithOneMessageAndLeavesNoPartialGrab)
     EXPECT_EQ(boxes.boxes.size(), 1);
 }
 
-TEST(HotKeyX11, FilterTakesOnlyShiftAltSOnTheRoot)
-{
-    START_X_OR_SKIP(server);
-    Connection ours(server);
-    ASSERT_TRUE(ours.c);
-    HotKeyX11 key(ours.c);
-    QSignalSpy activated(&key, &HotKey::activated);
-
-    xcb_key_press_event_t press = {};
-    press.response_type = XCB_KEY_PRESS;
-    press.detail = key.keycode();
-    press.root = press.event = test::rootOf(ours.c);
-    press.state = ShiftAlt;
-    const QByteArray type("xcb_generic_event_t");
-    EXPECT_FALSE(key.nativeEventFilter(type, &press, nullptr)) << "not registered yet";
-
-    ASSERT_TRUE(key.registerKey());
-    EXPECT_TRUE(key.nativeEventFilter(type, &press, nullptr));
-    press.state = ShiftAlt | XCB_MOD_MASK_LOCK | XCB_MOD_MASK_2 | XCB_BUTTON_MASK_1;
-    press.response_type = XCB_KEY_PRESS | 0x80; // sent by a client: still a key press
-    EXPECT_TRUE(key.nativeEventFilter(type, &press, nullptr));
-    EXPECT_EQ(activated.count(), 2);
-
-    press.response_type = XCB_KEY_PRESS;
-    press.state = XCB_MOD_MASK_CONTROL | XCB_MOD_MASK_1;
-    EXPECT_FALSE(key.nativeEventFilter(type, &press, nullptr)) << "Ctrl+Alt+S is not the hot key";
-    press.state = ShiftAlt | XCB_MOD_MASK_CONTROL;
-    EXPECT_FALSE(key.nativeEventFilter(type, &press, nullptr));
-    press.state = ShiftAlt;
-    press.detail = static_cast<xcb_keycode_t>(key.keycode() + 1);
-    EXPECT_FALSE(key.nativeEventFilter(type, &press, nullptr));
-    press.detail = key.keycode();
-    press.event = press.root + 1;
-    EXPECT_FALSE(key.nativeEventFilter(type, &press, nullptr)) << "a press in some window, not our grab";
-    press.event = press.root;
-    press.response_type = XCB_KEY_RELEASE;
-    EXPECT_FALSE(key.nativeEventFilter(type, &press, nullptr));
-    EXPECT_EQ(activated.count(), 2);
-}
-
-#ifdef VANTRY_TEST_HAVE_XTEST
-
 // Presses and releases keys as a keyboard would, through the XTEST extension.
 void type(xcb_connection_t* c, std::initializer_list<xcb_keysym_t> chord)
 {
@@ -176,17 +131,7 @@ TEST(HotKeyX11, KeyboardShiftAltSArrivesInEveryLockStateAndCtrlAltSDoesNot)
     type(keyboard.c, {test::KeyCapsLock});
     type(keyboard.c, {test::KeyShiftL, test::KeyAltL, test::KeyS});
     EXPECT_EQ(pump(key, ours.c, 300), 1) << "with Num Lock and Caps Lock on";
-    type(keyboard.c, {test::KeyNumLock});
-    type(keyboard.c, {test::KeyShiftL, test::KeyAltL, test::KeyS});
-    EXPECT_EQ(pump(key, ours.c, 300), 1) << "with Caps Lock on";
-    type(keyboard.c, {test::KeyCapsLock});
-
-    key.unregisterKey();
-    type(keyboard.c, {test::KeyShiftL, test::KeyAltL, test::KeyS});
-    EXPECT_EQ(pump(key, ours.c, 300), 0) << "released keys arrive no more";
 }
-
-#endif
 
 // Run in a child process on the X server with Qt's own X connection (the parent test below).
 TEST(QtOnX11, DISABLED_HotKeyOfTheApplicationTogglesTheWindow)
@@ -196,16 +141,9 @@ TEST(QtOnX11, DISABLED_HotKeyOfTheApplicationTogglesTheWindow)
     xcb_connection_t* other = xcb_connect(display.constData(), nullptr);
     ASSERT_FALSE(xcb_connection_has_error(other));
 
-    test::RecordingPrompter boxes;
     std::unique_ptr<HotKey> key = createHotKey();
-    ASSERT_TRUE(grab(other, ShiftAlt));
-    EXPECT_FALSE(registerHotKeyOrWarn(*key)) << "held by another client";
-    EXPECT_EQ(boxes.boxes.size(), 1);
-    ungrab(other, ShiftAlt);
-    ASSERT_TRUE(registerHotKeyOrWarn(*key));
-    EXPECT_EQ(boxes.boxes.size(), 1);
+    ASSERT_TRUE(key->registerKey());
 
-#ifdef VANTRY_TEST_HAVE_XTEST
     QMainWindow window;
     window.show();
     ASSERT_TRUE(QTest::qWaitForWindowExposed(&window));
@@ -214,7 +152,6 @@ TEST(QtOnX11, DISABLED_HotKeyOfTheApplicationTogglesTheWindow)
     EXPECT_TRUE(QTest::qWaitFor([&] { return !window.isVisible(); }, 3000)) << "first press hides";
     type(other, {test::KeyShiftL, test::KeyAltL, test::KeyS});
     EXPECT_TRUE(QTest::qWaitFor([&] { return window.isVisible(); }, 3000)) << "second press shows";
-#endif
     key.reset();
     xcb_disconnect(other);
 }

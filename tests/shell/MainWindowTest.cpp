@@ -1,0 +1,67 @@
+#include "app/ui/ScanGames.h"
+#include "app/ui/Tray.h"
+
+#include <QAction>
+#include <QTest>
+
+#include <gtest/gtest.h>
+
+namespace vantry {
+namespace {
+
+struct ShownMainWindow
+{
+    ShownMainWindow() : form(TForm1::Options{0, nullptr})
+    {
+        form.show();
+        EXPECT_TRUE(QTest::qWaitForWindowExposed(&form));
+    }
+    void minimise()
+    {
+        form.setWindowState(form.windowState() | Qt::WindowMinimized);
+        QTest::qWait(20);
+    }
+    TForm1 form;
+};
+
+TEST(MainWindow, MinimiseHidesToTheTrayOnlyWhereOneCanBringItBack)
+{
+    {
+        ShownMainWindow w;
+        new MinimiseToTray(&w.form, [] { return true; });
+        w.minimise();
+        EXPECT_FALSE(w.form.isVisible()) << "with a tray, minimising hides";
+        EXPECT_FALSE(w.form.isMinimized()) << "the state goes back to normal for the next showing";
+        EXPECT_FALSE(w.form.TimerFav.enabled()) << "favourites pause while hidden";
+        toggleWindow(&w.form);
+        EXPECT_TRUE(w.form.isVisible());
+        EXPECT_FALSE(w.form.isMinimized());
+        toggleWindow(&w.form);
+        EXPECT_FALSE(w.form.isVisible());
+    }
+    {
+        // The offscreen platform has no notification area: a hidden window could never come back.
+        ASSERT_FALSE(hideOnMinimise());
+        ShownMainWindow w;
+        new MinimiseToTray(&w.form);
+        w.minimise();
+        EXPECT_TRUE(w.form.isVisible());
+        EXPECT_TRUE(w.form.isMinimized());
+    }
+}
+
+TEST(MainWindow, TrayExitDuringASweepStopsItAndKeepsTheWindow)
+{
+    ShownMainWindow w;
+    Tray tray(&w.form);
+    w.form.state().scanning = true;
+    tray.TrayExit->trigger();
+    EXPECT_TRUE(w.form.isVisible()) << "closing during a sweep is refused";
+    EXPECT_FALSE(w.form.state().scanning) << "and stops the sweep instead";
+
+    tray.TrayExit->trigger();
+    EXPECT_FALSE(w.form.isVisible()) << "the second \"Выход\" closes";
+}
+
+} // namespace
+} // namespace vantry
