@@ -5,6 +5,7 @@
 #include "query/Rules.h"
 #include "query/SourceInfo.h"
 
+#include <algorithm>
 #include <cstddef>
 #include <cstdint>
 #include <cstdlib>
@@ -13,7 +14,13 @@
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size)
 {
     using namespace vantry::query;
-    const Bytes bytes(data, size);
+    // The sizes the dispatcher hands over: a receive buffer, or a reassembled rules reply.
+#if VANTRY_FUZZ_DECODER == 5
+    const std::size_t limit = RulesReassembly::BufferSize - RulesReassembly::HeaderSize;
+#else
+    const std::size_t limit = Dispatcher::ReceiveBufferSize;
+#endif
+    const Bytes bytes(data, std::min(size, limit));
     const Source from{"127.0.0.1", 27015};
 #if VANTRY_FUZZ_DECODER == 1
     if (const auto row = AddHL1(bytes, from))
