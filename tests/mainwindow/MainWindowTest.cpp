@@ -1,0 +1,253 @@
+// The main window against emulated servers on loopback: replies become rows, a selection fills
+// the details, the sweep, stop, cool-down and refresh drive the buttons.
+#include "app/ui/ScanGames.h"
+#include "browser/DetailsModels.h"
+#include "browser/QueryService.h"
+#include "browser/ServerListModel.h"
+#include "browser/StaticSettings.h"
+#include "browser/ui/ListView.h"
+#include "emu/EmuServer.h"
+#include "net/UdpEndpoint.h"
+
+#include <QApplication>
+#include <QGroupBox>
+#include <QMenu>
+#include <QPushButton>
+#include <QSignalSpy>
+#include <QTest>
+
+#include <gtest/gtest.h>
+
+using vantry::TForm1;
+using vantry::browser::ServerListModel;
+using namespace vantry::emu;
+
+namespace {
+
+constexpr std::uint16_t GamePort = 27015;
+
+std::uint32_t local(int last)
+{
+    return (127u << 24) | static_cast<std::uint32_t>(last);
+}
+
+ProfileTable table()
+{
+    ProfileTable t;
+    Profile css = defaultsFor(Kind::Source);
+    css.name = "Source box";
+    css.description = "Counter-Strike: Source";
+    css.players = 2;
+    css.maxPlayers = 16;
+    css.playerList = {{"Ann", 5, 1.0f}, {"Bob", 12, 2.0f}};
+    css.rules = {{"mp_timelimit", "20"}, {"sv_gravity", "800"}};
+    t.add(local(2), GamePort, css);
+
+    Profile hl1 = defaultsFor(Kind::Hl1);
+    hl1.name = "Classic";
+    hl1.description = "Counter-Strike";
+    hl1.players = 20;
+    hl1.maxPlayers = 20;
+    hl1.advertisedPort = 27020; // the address field names another port
+    t.add(local(3), GamePort, hl1);
+
+    Profile old = defaultsFor(Kind::OldInfo);
+    old.name = "Old one";
+    old.description = "Half-Life";
+    t.add(local(4), GamePort, old);
+
+    Profile split = defaultsFor(Kind::Hl1);
+    split.name = "Split rules";
+    for (int i = 0; i < 80; ++i)
+        split.rules.push_back({"rule_number_" + std::to_string(i), "value_" + std::to_string(i)});
+    split.splitRules = true;
+    t.add(local(5), GamePort, split);
+
+    Profile silent;
+    silent.kind = Kind::Silent;
+    t.add(local(6), GamePort, silent);
+    return t;
+}
+
+struct MainWindow : ::testing::Test
+{
+    EmuServer servers{table(), {GamePort}};
+    vantry::browser::StaticSettings settings;
+    std::unique_ptr<TForm1> form;
+
+    void SetUp() override
+    {
+        servers.start();
+        settings.broadcastOn = false;
+        settings.delay = 0;
+        form = std::make_unique<TForm1>();
+        form->setLiveSettings(&settings);
+        form->show();
+    }
+    void TearDown() override
+    {
+        form.reset();
+        servers.stop();
+    }
+
+    ServerListModel& list() { return form->servers(); }
+    bool listed(int n) { return QTest::qWaitFor([&] { return list().count() >= n; }, 5000); }
+    int find(const QString& address)
+    {
+        for (int i = 0; i < list().count(); ++i)
+            if (list().address(i) == address)
+                return i;
+        return -1;
+    }
+};
+
+} // namespace
+
+TEST_F(MainWindow, InfoRepliesOfEveryFormBecomeOneRowEach)
+{
+    for (int last : {2, 3, 4, 6})
+        form->queries().sendInfoRequest(QStringLiteral("127.0.0.%1").arg(last), GamePort);
+    ASSERT_TRUE(listed(3));
+    QTest::qWait(100); // the silent server and late duplicates get their chance
+    EXPECT_EQ(list().count(), 3);
+
+    const int css = find(QStringLiteral("127.0.0.2"));
+    ASSERT_GE(css, 0);
+    EXPECT_EQ(list().kind(css), QStringLiteral("CSS"));
+    EXPECT_EQ(list().players(css), QStringLiteral("2/16"));
+
+    const int hl1 = find(QStringLiteral("127.0.0.3"));
+    ASSERT_GE(hl1, 0);
+    EXPECT_EQ(list().port(hl1), QStringLiteral("27020"));
+    EXPECT_EQ(list().data(list().index(hl1, ServerListModel::Status), ServerListModel::ImageIndexRole).toInt(), 9);
+
+    EXPECT_EQ(list().kind(find(QStringLiteral("127.0.0.4"))), QStringLiteral("HL"));
+
+    // Asked again, nobody adds a second row, the server naming another port included.
+    for (int last : {2, 3, 4})
+        form->queries().sendInfoRequest(QStringLiteral("127.0.0.%1").arg(last), GamePort);
+    QTest::qWait(150);
+    EXPECT_EQ(list().count(), 3);
+    EXPECT_TRUE(form->SBRefresh->isEnabled());
+}
+
+TEST_F(MainWindow, SelectingARowFillsPlayersAndRulesBehindTheChallenge)
+{
+    form->queries().sendInfoRequest(QStringLiteral("127.0.0.2"), GamePort);
+    ASSERT_TRUE(listed(1));
+    form->LW->selectRow(0);
+    EXPECT_TRUE(form->SBPlay->isEnabled());
+    EXPECT_TRUE(form->SBAuto->isEnabled());
+    ASSERT_TRUE(QTest::qWaitFor([&] { return form->playersModel().rowCount() == 2; }, 5000));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return form->rulesModel().rowCount() == 2; }, 5000));
+    EXPECT_EQ(form->playersModel().players().front().name, "Bob"); // most kills first
+    QTest::qWait(100);
+    EXPECT_EQ(form->rulesModel().rowCount(), 2); // cleared before each rules reply: no doubles
+
+    form->LWPlayersColumnClick(vantry::browser::PlayersModel::Name);
+    EXPECT_EQ(form->playersModel().players().front().name, "Ann");
+
+    // A click on empty space drops the selection and empties the details.
+    QTest::mouseClick(form->LW->viewport(), Qt::LeftButton, {}, QPoint(5, form->LW->viewport()->height() - 3));
+    EXPECT_EQ(form->LW->selectedRow(), -1);
+    EXPECT_FALSE(form->SBPlay->isEnabled());
+    EXPECT_EQ(form->playersModel().rowCount(), 0);
+    EXPECT_EQ(form->rulesModel().rowCount(), 0);
+}
+
+TEST_F(MainWindow, SplitRulesReplyIsShownOnceWhole)
+{
+    form->queries().sendInfoRequest(QStringLiteral("127.0.0.5"), GamePort);
+    ASSERT_TRUE(listed(1));
+    form->LW->selectRow(0);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return form->rulesModel().rowCount() == 80; }, 5000));
+    EXPECT_EQ(form->rulesModel().rules().back().name, "rule_number_79");
+}
+
+TEST_F(MainWindow, ContextMenuOpensOnlyOverASelectedRow)
+{
+    QSignalSpy wanted(form->LW, &vantry::browser::ListView::contextMenuWanted);
+    const QPoint empty(5, form->LW->viewport()->height() - 3);
+    QTest::mousePress(form->LW->viewport(), Qt::RightButton, {}, empty);
+    QContextMenuEvent noRow(QContextMenuEvent::Mouse, empty, form->LW->viewport()->mapToGlobal(empty));
+    QApplication::sendEvent(form->LW->viewport(), &noRow);
+    EXPECT_EQ(wanted.count(), 0);
+
+    form->queries().sendInfoRequest(QStringLiteral("127.0.0.2"), GamePort);
+    ASSERT_TRUE(listed(1));
+    form->LW->selectRow(0);
+    const QPoint onRow = form->LW->visualRect(list().index(0, 1)).center();
+    QTest::mousePress(form->LW->viewport(), Qt::RightButton, {}, onRow);
+    QContextMenuEvent overRow(QContextMenuEvent::Mouse, onRow, form->LW->viewport()->mapToGlobal(onRow));
+    QApplication::sendEvent(form->LW->viewport(), &overRow);
+    EXPECT_EQ(wanted.count(), 1);
+    EXPECT_EQ(form->PMServers->actions().size(), 3);
+    QTest::mouseRelease(form->LW->viewport(), Qt::RightButton, {}, onRow);
+}
+
+TEST_F(MainWindow, SweepListsTheRangeThenCoolsDownAndRefreshAsksAgain)
+{
+    settings.rangeList = {{true, QStringLiteral("127.0.0.1"), QStringLiteral("127.0.0.10")}};
+    form->SBScanAllClick();
+    EXPECT_EQ(form->statusText(0), QStringLiteral(" Завершено :)"));
+    EXPECT_EQ(form->statusText(1), QStringLiteral("10"));
+    EXPECT_FALSE(form->state().scanning);
+    EXPECT_FALSE(form->SBScanAll->isEnabled());
+    EXPECT_TRUE(form->RG->isEnabled());
+    EXPECT_FALSE(form->SBStop->isEnabled());
+    ASSERT_TRUE(listed(4)); // replies that come after the end still become rows
+    EXPECT_TRUE(form->SBRefresh->isEnabled());
+
+    QStringList captions;
+    for (int i = 0; i < 4; ++i) {
+        form->TimerTimer();
+        captions << form->SBScanAll->text();
+    }
+    EXPECT_EQ(captions, (QStringList{QStringLiteral("Wait 3"), QStringLiteral("Wait 2"), QStringLiteral("Wait 1"),
+                                     QStringLiteral("Сканировать")}));
+    EXPECT_TRUE(form->SBScanAll->isEnabled());
+    EXPECT_FALSE(form->Timer.enabled());
+
+    form->SBRefreshClick();
+    EXPECT_EQ(form->statusText(0), QStringLiteral(" Готово!!!"));
+    // The server whose address field names port 27020 is asked there, where nothing answers.
+    EXPECT_TRUE(listed(3));
+    QTest::qWait(100);
+    EXPECT_EQ(list().count(), 3);
+    EXPECT_EQ(find(QStringLiteral("127.0.0.3")), -1);
+}
+
+TEST_F(MainWindow, CloseDuringASweepStopsItAndKeepsTheWindow)
+{
+    settings.rangeList = {{true, QStringLiteral("127.0.0.1"), QStringLiteral("127.0.3.254")}};
+    settings.delay = 1;
+    bool closedDuring = true;
+    QTimer::singleShot(50, form.get(), [&] { closedDuring = form->close(); });
+    form->SBScanAllClick();
+    EXPECT_FALSE(closedDuring);
+    EXPECT_TRUE(form->isVisible());
+    EXPECT_EQ(form->statusText(0), QStringLiteral(" Отменено :("));
+    EXPECT_FALSE(form->state().scanning);
+    EXPECT_TRUE(form->close()); // the second close goes through
+}
+
+TEST_F(MainWindow, ScanModeChangeIsStoredAtOnce)
+{
+    std::vector<int> stored;
+    form->setScanModeStore([&](int mode) { stored.push_back(mode); });
+    form->setScanMode(1);
+    form->setScanMode(1);
+    form->setScanMode(7); // clamped
+    form->setScanMode(-1);
+    EXPECT_EQ(stored, (std::vector<int>{1, -1}));
+    EXPECT_EQ(form->scanMode(), -1);
+}
+
+TEST_F(MainWindow, SecondEndpointOnTheTakenPortStillGetsReplies)
+{
+    // This window holds 27005 (or, with another test program running, some other port).
+    TForm1 second;
+    EXPECT_NE(second.endpoint().localPort(), form->endpoint().localPort());
+    second.queries().sendInfoRequest(QStringLiteral("127.0.0.2"), GamePort);
+    EXPECT_TRUE(QTest::qWaitFor([&] { return second.servers().count() == 1; }, 5000));
+}
