@@ -14,7 +14,7 @@ jobs=$(nproc 2>/dev/null || echo 2)
 packages=(cmake g++ clang libclang-rt-14-dev make pkg-config
     qt6-base-dev qt6-base-dev-tools libgl-dev
     libgtest-dev libbenchmark-dev libbz2-dev
-    iproute2 util-linux xvfb xauth x11-utils qstat)
+    libxcb1-dev libxcb-xtest0-dev iproute2 util-linux xvfb xauth x11-utils qstat)
 
 install_missing() {
     local missing=()

@@ -4,9 +4,33 @@
 #include "app/ui/Shell.h"
 #include "app/ui/SingleInstance.h"
 #include "app/ui/WidgetPrompter.h"
+#include "emu/EmuServer.h"
 
 #include <QApplication>
 #include <QCommandLineParser>
+#include <QFile>
+#include <QTemporaryDir>
+#include <QTimer>
+
+#include <cstdio>
+#include <memory>
+
+namespace {
+
+// A settings file for the demo: the broadcast probe off and one ticked loopback range, so that
+// nothing leaves the host.
+bool writeDemoSettings(const QString& path)
+{
+    QFile file(path);
+    if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate))
+        return false;
+    file.write("[Ranges]\nRanges=1\nRangeFrom0=127.0.0.1\nRangeTo0=127.0.0.40\nChecked=1\n"
+               "[Settings]\nBroadcast=0\nScanOld=1\nDelay=2\nCSPort=27015\nHLTVPort=27020\n"
+               "[Favorites]\n127.0.0.8 0=27020\n");
+    return true;
+}
+
+} // namespace
 
 int main(int argc, char** argv)
 {
@@ -21,8 +45,13 @@ int main(int argc, char** argv)
     parser.addVersionOption();
     const QCommandLineOption settingsOption(QStringList{QStringLiteral("settings")},
                                             QStringLiteral("Use FILE as the settings file."), QStringLiteral("FILE"));
+    const QCommandLineOption demoOption(
+        QStringList{QStringLiteral("demo")},
+        QStringLiteral("Start emulated servers on loopback with a temporary settings file and sweep them."));
     parser.addOption(settingsOption);
+    parser.addOption(demoOption);
     parser.process(app);
+    const bool demo = parser.isSet(demoOption);
 
     // A second copy brings the first one forward and ends before any settings are touched.
     vantry::SingleInstance instance(vantry::appTitle());
@@ -33,16 +62,41 @@ int main(int argc, char** argv)
     vantry::WidgetPrompter prompter;
     vantry::setPrompter(&prompter);
 
+    vantry::Shell::Options options;
+    options.settingsFile = parser.value(settingsOption);
+
+    QTemporaryDir demoDir;
+    std::unique_ptr<vantry::emu::EmuServer> demoServers;
+    if (demo) {
+        try {
+            vantry::emu::ProfileTable table = vantry::emu::demoTable();
+            std::vector<std::uint16_t> ports = table.ports();
+            demoServers = std::make_unique<vantry::emu::EmuServer>(std::move(table), std::move(ports));
+            demoServers->start();
+        } catch (const std::exception& e) {
+            std::fprintf(stderr, "vantry: cannot start the demo servers: %s\n", e.what());
+            return 1;
+        }
+        options.settingsFile = demoDir.filePath(QStringLiteral("vantry.ini"));
+        if (!demoDir.isValid() || !writeDemoSettings(options.settingsFile)) {
+            std::fprintf(stderr, "vantry: cannot write the demo settings file\n");
+            return 1;
+        }
+    }
+
     int result = 0;
     {
-        vantry::Shell::Options options;
-        options.settingsFile = parser.value(settingsOption);
         vantry::Shell shell(options);
-        QObject::connect(&instance, &vantry::SingleInstance::restoreRequested, &shell.mainWindow(),
+        vantry::TForm1& form = shell.mainWindow();
+        QObject::connect(&instance, &vantry::SingleInstance::restoreRequested, &form,
                          &vantry::TForm1::restoreFromSecondCopy);
         shell.show();
+        if (demo)
+            QTimer::singleShot(400, &form, [&form] { form.guarded([&form] { form.SBScanAllClick(); }); });
         result = QApplication::exec();
     }
+    if (demoServers)
+        demoServers->stop();
     vantry::setPrompter(nullptr);
     return result;
 }

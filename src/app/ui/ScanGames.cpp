@@ -130,6 +130,7 @@ void TForm1::buildControls()
     for (QPushButton* b : {SBScanAll, SBStop, SBRefresh, SBAuto, SBPlay})
         top->addWidget(b);
     connect(SBPlay, &QPushButton::clicked, this, [this] { guarded([this] { SBPlayClick(); }); });
+    connect(SBAuto, &QPushButton::clicked, this, [this] { guarded([this] { SBAutoClick(); }); });
     connect(SBScanAll, &QPushButton::clicked, this, [this] { guarded([this] { SBScanAllClick(); }); });
     connect(SBStop, &QPushButton::clicked, this, [this] { guarded([this] { SBStopClick(); }); });
     connect(SBRefresh, &QPushButton::clicked, this, [this] { guarded([this] { SBRefreshClick(); }); });
@@ -149,7 +150,7 @@ void TForm1::buildControls()
     LW->setModel(m_servers);
     QHeaderView* header = LW->horizontalHeader();
     header->setMinimumSectionSize(10);
-    const int widths[browser::ServerListModel::ColumnCount] = {50, 150, 100, 48, 26, 90, 46, 55, 16};
+    const int widths[browser::ServerListModel::ColumnCount] = {58, 150, 100, 48, 26, 90, 50, 55, 20};
     for (int c = 0; c < browser::ServerListModel::ColumnCount; ++c)
         LW->setColumnWidth(c, widths[c]);
     header->setSectionResizeMode(browser::ServerListModel::Name, QHeaderView::Stretch);
@@ -219,7 +220,7 @@ void TForm1::buildMenus()
 
     PMServers = new QMenu(this);
     Play = PMServers->addAction(QStringLiteral("Играть"), this, [this] { guarded([this] { SBPlayClick(); }); });
-    Auto = PMServers->addAction(QStringLiteral("Автосоединение"));
+    Auto = PMServers->addAction(QStringLiteral("Автосоединение"), this, [this] { guarded([this] { SBAutoClick(); }); });
     PMSAdd = PMServers->addAction(QStringLiteral("Добавить в избранное"), this,
                                   [this] { guarded([this] { PMSAddClick(); }); });
     connect(LW, &browser::ListView::contextMenuWanted, this, [this](const QPoint& at) { PMServers->popup(at); });
@@ -347,7 +348,14 @@ void TForm1::LWPlayersColumnClick(int column)
 
 void TForm1::SBPlayClick()
 {
-    // The launcher takes this over; until a game client can be started nothing happens here.
+    if (m_playHandler)
+        m_playHandler();
+}
+
+void TForm1::SBAutoClick()
+{
+    if (m_autoHandler)
+        m_autoHandler();
 }
 
 void TForm1::Options1Click()

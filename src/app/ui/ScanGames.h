@@ -63,6 +63,9 @@ public:
     void setAboutWindow(QWidget* window) { m_aboutWindow = window; }
     // Called at each change of the scan mode, to store it at once.
     void setScanModeStore(std::function<void(int)> store) { m_storeScanMode = std::move(store); }
+    // The launcher and auto-connect take over the Play and auto buttons.
+    void setPlayHandler(std::function<void()> handler) { m_playHandler = std::move(handler); }
+    void setAutoHandler(std::function<void()> handler) { m_autoHandler = std::move(handler); }
     // Applies the transparency settings to a window each time it is shown.
     void setShowHook(std::function<void(QWidget*)> hook) { m_showHook = std::move(hook); }
 
@@ -87,6 +90,7 @@ public:
     void Hide1Click();
     void Exit1Click();
     void SBPlayClick();
+    void SBAutoClick();
     void SBScanAllClick();
     void SBStopClick();
     void SBRefreshClick();
@@ -175,6 +179,8 @@ private:
     QWidget* m_aboutWindow = nullptr;
     std::function<void(int)> m_storeScanMode;
     std::function<void(QWidget*)> m_showHook;
+    std::function<void()> m_playHandler;
+    std::function<void()> m_autoHandler;
     MainState m_state;
     int m_scanMode = 0;
 };
