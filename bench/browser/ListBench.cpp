@@ -8,7 +8,6 @@
 #include <QApplication>
 
 #include <benchmark/benchmark.h>
-
 #include <string>
 #include <variant>
 #include <vector>
@@ -52,7 +51,8 @@ void ListServers(benchmark::State& state)
     for (auto _ : state) {
         model.clear();
         for (int i = 0; i < n; ++i) {
-            auto outcome = dispatcher.dispatch(replies[static_cast<std::size_t>(i)], sources[static_cast<std::size_t>(i)]);
+            auto outcome = dispatcher.dispatch(replies[static_cast<std::size_t>(i)],
+                                               sources[static_cast<std::size_t>(i)]);
             if (auto* info = std::get_if<vantry::query::InfoReply>(&outcome))
                 model.add(info->row);
         }
@@ -62,9 +62,8 @@ void ListServers(benchmark::State& state)
             state.SkipWithError("not every server was listed");
     }
     state.counters["rows"] = n;
-    state.counters["us_per_row"] =
-        benchmark::Counter(static_cast<double>(n), benchmark::Counter::kIsIterationInvariantRate |
-                                                       benchmark::Counter::kInvert);
+    state.counters["us_per_row"] = benchmark::Counter(
+        static_cast<double>(n), benchmark::Counter::kIsIterationInvariantRate | benchmark::Counter::kInvert);
 }
 BENCHMARK(ListServers)->Arg(1000)->Arg(10000)->Unit(benchmark::kMillisecond);
 

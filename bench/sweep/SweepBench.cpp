@@ -15,13 +15,12 @@
 #include <QTest>
 
 #include <arpa/inet.h>
+#include <cstdio>
+#include <fstream>
 #include <netinet/in.h>
 #include <sys/resource.h>
 #include <sys/socket.h>
 #include <unistd.h>
-
-#include <cstdio>
-#include <fstream>
 
 namespace {
 
@@ -41,8 +40,8 @@ std::vector<std::uint32_t> serverAddresses()
 
 std::string dotted(std::uint32_t a)
 {
-    return std::to_string(a >> 24) + "." + std::to_string((a >> 16) & 255) + "." + std::to_string((a >> 8) & 255) +
-           "." + std::to_string(a & 255);
+    return std::to_string(a >> 24) + "." + std::to_string((a >> 16) & 255) + "." +
+           std::to_string((a >> 8) & 255) + "." + std::to_string(a & 255);
 }
 
 double bareSendMicros()
@@ -81,8 +80,9 @@ void qstat(const std::vector<std::uint32_t>& addresses)
     QProcess q;
     QElapsedTimer timer;
     timer.start();
-    q.start(QStringLiteral("quakestat"), {QStringLiteral("-f"), list, QStringLiteral("-raw"), QStringLiteral(","),
-                                          QStringLiteral("-maxsim"), QStringLiteral("1000")});
+    q.start(QStringLiteral("quakestat"),
+            {QStringLiteral("-f"), list, QStringLiteral("-raw"), QStringLiteral(","),
+             QStringLiteral("-maxsim"), QStringLiteral("1000")});
     q.waitForFinished(120000);
     const double seconds = static_cast<double>(timer.elapsed()) / 1000.0;
     const QList<QByteArray> lines = q.readAllStandardOutput().split('\n');
@@ -134,11 +134,13 @@ int main(int argc, char** argv)
 
     rusage usage{};
     getrusage(RUSAGE_SELF, &usage);
-    std::printf("vantry sweep: %.3f s for %s probes (%.2f us per probe, %.2fx bare send), all replies listed after "
-                "%.3f s\n",
-                sweepSeconds, form.statusText(1).toUtf8().constData(), perProbe, perProbe / bare, allSeconds);
-    std::printf("servers listed: %d of %d; peak memory %.1f MiB; emulator saw %llu requests\n", listed, Servers,
-                static_cast<double>(usage.ru_maxrss) / 1024.0, static_cast<unsigned long long>(servers.requestsReceived()));
+    std::printf(
+        "vantry sweep: %.3f s for %s probes (%.2f us per probe, %.2fx bare send), all replies listed after "
+        "%.3f s\n",
+        sweepSeconds, form.statusText(1).toUtf8().constData(), perProbe, perProbe / bare, allSeconds);
+    std::printf("servers listed: %d of %d; peak memory %.1f MiB; emulator saw %llu requests\n", listed,
+                Servers, static_cast<double>(usage.ru_maxrss) / 1024.0,
+                static_cast<unsigned long long>(servers.requestsReceived()));
     qstat(addresses);
     servers.stop();
     if (listed != Servers) {

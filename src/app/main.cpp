@@ -44,7 +44,8 @@ int main(int argc, char** argv)
     parser.addHelpOption();
     parser.addVersionOption();
     const QCommandLineOption settingsOption(QStringList{QStringLiteral("settings")},
-                                            QStringLiteral("Use FILE as the settings file."), QStringLiteral("FILE"));
+                                            QStringLiteral("Use FILE as the settings file."),
+                                            QStringLiteral("FILE"));
     const QCommandLineOption demoOption(
         QStringList{QStringLiteral("demo")},
         QStringLiteral("Start emulated servers on loopback with a temporary settings file and sweep them."));

@@ -46,8 +46,9 @@ void PlayersModel::clear()
 void PlayersModel::sortByName()
 {
     emit layoutAboutToBeChanged();
-    std::stable_sort(m_players.begin(), m_players.end(),
-                     [](const query::PlayerRow& a, const query::PlayerRow& b) { return nameLess(a.name, b.name); });
+    std::stable_sort(
+        m_players.begin(), m_players.end(),
+        [](const query::PlayerRow& a, const query::PlayerRow& b) { return nameLess(a.name, b.name); });
     emit layoutChanged();
 }
 

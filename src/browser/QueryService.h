@@ -29,8 +29,8 @@ class QueryService : public QObject
 {
     Q_OBJECT
 public:
-    QueryService(net::UdpEndpoint& endpoint, ServerListModel& servers, PlayersModel& players, RulesModel& rules,
-                 Clock& clock, QObject* parent = nullptr);
+    QueryService(net::UdpEndpoint& endpoint, ServerListModel& servers, PlayersModel& players,
+                 RulesModel& rules, Clock& clock, QObject* parent = nullptr);
 
     // Whether the old-style requests go out too; read at every send.
     void setScanOld(std::function<bool()> scanOld);

@@ -31,8 +31,7 @@ private:
 
 ScanEngine::ScanEngine(MainState& state, const options::LiveSettings& settings, ScanSink& sink)
     : m_state(state), m_settings(settings), m_sink(sink)
-{
-}
+{}
 
 std::optional<std::array<int, 4>> ScanEngine::parseAddress(const QString& text)
 {
@@ -73,7 +72,8 @@ ScanEngine::Outcome ScanEngine::sweep(int scanMode)
         return Outcome::Skipped;
 
     if (m_settings.rangeCount() == 0 && m_settings.favouriteCount() == 0 && !m_settings.broadcast()) {
-        m_sink.warn(QStringLiteral("IP ranges, Favorites list is empty and Broadcast is disabled. Please set it in Options."));
+        m_sink.warn(QStringLiteral(
+            "IP ranges, Favorites list is empty and Broadcast is disabled. Please set it in Options."));
         return Outcome::Refused;
     }
     const QString portText = scanMode == 1 ? m_settings.hltvPort() : m_settings.gamePort();

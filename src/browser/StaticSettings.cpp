@@ -4,9 +4,12 @@ namespace vantry::browser {
 
 StaticSettings::StaticSettings()
 {
-    params = {QStringLiteral("-console"),     QStringLiteral("-game cstrike -console"),
-              QStringLiteral("-game cstrike"), QStringLiteral("-game czero"),
-              QStringLiteral("-steam -game cstrike -console"), QStringLiteral("-steam -game hl2mp")};
+    params = {QStringLiteral("-console"),
+              QStringLiteral("-game cstrike -console"),
+              QStringLiteral("-game cstrike"),
+              QStringLiteral("-game czero"),
+              QStringLiteral("-steam -game cstrike -console"),
+              QStringLiteral("-steam -game hl2mp")};
 }
 
 QString StaticSettings::gamePath(int slot) const

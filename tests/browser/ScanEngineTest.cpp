@@ -1,9 +1,9 @@
 #include "browser/ScanEngine.h"
+
 #include "browser/StaticSettings.h"
 
-#include <gtest/gtest.h>
-
 #include <functional>
+#include <gtest/gtest.h>
 
 using vantry::MainState;
 using vantry::ServerAddress;
@@ -152,7 +152,8 @@ TEST(ScanEngine, ChecksWarnInOrderAndChangeNothing)
     EXPECT_EQ(f.engine.sweep(0), Outcome::Refused);
     ASSERT_EQ(f.sink.warnings.size(), 5u);
     EXPECT_EQ(f.sink.warnings[0],
-              QStringLiteral("IP ranges, Favorites list is empty and Broadcast is disabled. Please set it in Options."));
+              QStringLiteral(
+                  "IP ranges, Favorites list is empty and Broadcast is disabled. Please set it in Options."));
     EXPECT_EQ(f.sink.warnings[1], QStringLiteral("Game port is empty. Please set it in Options."));
     EXPECT_EQ(f.sink.warnings[2], QStringLiteral("HLTV port is empty. Please set it in Options."));
     EXPECT_EQ(f.sink.warnings[3], QStringLiteral("Game port is incorrect. Please set it in Options."));
@@ -223,7 +224,8 @@ TEST(ScanEngine, StopDuringRangesCostsExactlyOneMoreProbeAndKeepsTheRefreshList)
     EXPECT_EQ(f.engine.sweep(0), Outcome::Cancelled);
     EXPECT_EQ(f.sink.infoTargets().size(), 6u); // five yielded, one more after the stop
     EXPECT_EQ(f.sink.panels[0], QStringLiteral(" Отменено :("));
-    EXPECT_EQ(f.sink.panels[1], QStringLiteral("5")); // the probe after which the stop was seen is not counted
+    EXPECT_EQ(f.sink.panels[1],
+              QStringLiteral("5")); // the probe after which the stop was seen is not counted
     EXPECT_EQ(f.state.refreshList.size(), 1);
     EXPECT_EQ(f.state.refreshList[0].address, QStringLiteral("127.9.9.9"));
     EXPECT_EQ(f.sink.leaves, 1); // the stop left the scanning state; the sweep does not again

@@ -1,5 +1,6 @@
-#include "browser/DetailsModels.h"
 #include "browser/ServerListModel.h"
+
+#include "browser/DetailsModels.h"
 
 #include <QAbstractItemModelTester>
 #include <QSignalSpy>
@@ -42,7 +43,8 @@ TEST(ServerListModel, SecondReplyOfAListedServerAddsNoRowAndKeepsTheFirst)
     again.name = "Changed";
     EXPECT_EQ(model.add(again), -1);
     EXPECT_EQ(model.count(), 1);
-    EXPECT_EQ(model.data(model.index(0, ServerListModel::Name), Qt::DisplayRole).toString(), QStringLiteral("Box"));
+    EXPECT_EQ(model.data(model.index(0, ServerListModel::Name), Qt::DisplayRole).toString(),
+              QStringLiteral("Box"));
 
     // Same address, another port: another server.
     EXPECT_EQ(model.add(row("127.0.0.5", 27016)), 1);
@@ -95,16 +97,20 @@ TEST(ServerListModel, CellsShowTextsImagesAndRawNumbers)
     r.status = Image::Password;
     r.kindImage = Image::Hltv;
     model.add(r);
-    EXPECT_EQ(model.data(model.index(0, ServerListModel::Os), Qt::DisplayRole).toString(), QStringLiteral("WIN"));
+    EXPECT_EQ(model.data(model.index(0, ServerListModel::Os), Qt::DisplayRole).toString(),
+              QStringLiteral("WIN"));
     EXPECT_EQ(model.data(model.index(0, ServerListModel::Os), ServerListModel::ImageIndexRole).toInt(), 13);
-    EXPECT_EQ(model.data(model.index(0, ServerListModel::Status), ServerListModel::ImageIndexRole).toInt(), 10);
+    EXPECT_EQ(model.data(model.index(0, ServerListModel::Status), ServerListModel::ImageIndexRole).toInt(),
+              10);
     EXPECT_EQ(model.data(model.index(0, ServerListModel::Game), ServerListModel::ImageIndexRole).toInt(), 4);
     EXPECT_EQ(model.data(model.index(0, ServerListModel::Status), Qt::DisplayRole).toString(), QString());
-    EXPECT_EQ(model.data(model.index(0, ServerListModel::Port), ServerListModel::RawValueRole).toInt(), 27020);
+    EXPECT_EQ(model.data(model.index(0, ServerListModel::Port), ServerListModel::RawValueRole).toInt(),
+              27020);
     EXPECT_EQ(model.data(model.index(0, ServerListModel::Players), ServerListModel::RawValueRole).toInt(), 3);
     EXPECT_EQ(model.headerData(ServerListModel::Address, Qt::Horizontal, Qt::DisplayRole).toString(),
               QStringLiteral("Адрес"));
-    EXPECT_EQ(model.headerData(ServerListModel::Players, Qt::Horizontal, Qt::DisplayRole).toString(), QString());
+    EXPECT_EQ(model.headerData(ServerListModel::Players, Qt::Horizontal, Qt::DisplayRole).toString(),
+              QString());
     EXPECT_EQ(model.find(QStringLiteral("127.0.0.9"), QStringLiteral("27020")), 0);
     EXPECT_EQ(model.find(QStringLiteral("127.0.0.9"), QStringLiteral("27015")), -1);
 }
@@ -122,7 +128,8 @@ TEST(PlayersModel, HeaderSortsOrderByFoldedNameAndByKillsDescending)
     model.sortByKills();
     EXPECT_EQ(model.players().front().name, "Bravo");
     EXPECT_EQ(model.players().back().kills, -1);
-    EXPECT_EQ(model.data(model.index(4, PlayersModel::Kills), Qt::DisplayRole).toString(), QStringLiteral("-1"));
+    EXPECT_EQ(model.data(model.index(4, PlayersModel::Kills), Qt::DisplayRole).toString(),
+              QStringLiteral("-1"));
     // Bytes outside a-z compare by value: '_' (0x5F) sorts after 'Z' but before folded 'a'..'z' ('A'..).
     EXPECT_TRUE(vantry::browser::nameLess("Z", "_"));
     EXPECT_FALSE(vantry::browser::nameLess("_", "a"));
@@ -135,7 +142,8 @@ TEST(RulesModel, AppendKeepsReplyOrderAndClearEmpties)
     model.append({{"mp_timelimit", "20"}, {"sv_gravity", "800"}});
     model.append({});
     ASSERT_EQ(model.rowCount(), 2);
-    EXPECT_EQ(model.data(model.index(1, RulesModel::Name), Qt::DisplayRole).toString(), QStringLiteral("sv_gravity"));
+    EXPECT_EQ(model.data(model.index(1, RulesModel::Name), Qt::DisplayRole).toString(),
+              QStringLiteral("sv_gravity"));
     model.clear();
     EXPECT_EQ(model.rowCount(), 0);
 }

@@ -91,7 +91,10 @@ struct MainWindow : ::testing::Test
     }
 
     ServerListModel& list() { return form->servers(); }
-    bool listed(int n) { return QTest::qWaitFor([&] { return list().count() >= n; }, 5000); }
+    bool listed(int n)
+    {
+        return QTest::qWaitFor([&] { return list().count() >= n; }, 5000);
+    }
     int find(const QString& address)
     {
         for (int i = 0; i < list().count(); ++i)
@@ -119,7 +122,8 @@ TEST_F(MainWindow, InfoRepliesOfEveryFormBecomeOneRowEach)
     const int hl1 = find(QStringLiteral("127.0.0.3"));
     ASSERT_GE(hl1, 0);
     EXPECT_EQ(list().port(hl1), QStringLiteral("27020"));
-    EXPECT_EQ(list().data(list().index(hl1, ServerListModel::Status), ServerListModel::ImageIndexRole).toInt(), 9);
+    EXPECT_EQ(
+        list().data(list().index(hl1, ServerListModel::Status), ServerListModel::ImageIndexRole).toInt(), 9);
 
     EXPECT_EQ(list().kind(find(QStringLiteral("127.0.0.4"))), QStringLiteral("HL"));
 
@@ -148,7 +152,8 @@ TEST_F(MainWindow, SelectingARowFillsPlayersAndRulesBehindTheChallenge)
     EXPECT_EQ(form->playersModel().players().front().name, "Ann");
 
     // A click on empty space drops the selection and empties the details.
-    QTest::mouseClick(form->LW->viewport(), Qt::LeftButton, {}, QPoint(5, form->LW->viewport()->height() - 3));
+    QTest::mouseClick(form->LW->viewport(), Qt::LeftButton, {},
+                      QPoint(5, form->LW->viewport()->height() - 3));
     EXPECT_EQ(form->LW->selectedRow(), -1);
     EXPECT_FALSE(form->SBPlay->isEnabled());
     EXPECT_EQ(form->playersModel().rowCount(), 0);
@@ -203,8 +208,8 @@ TEST_F(MainWindow, SweepListsTheRangeThenCoolsDownAndRefreshAsksAgain)
         form->TimerTimer();
         captions << form->SBScanAll->text();
     }
-    EXPECT_EQ(captions, (QStringList{QStringLiteral("Wait 3"), QStringLiteral("Wait 2"), QStringLiteral("Wait 1"),
-                                     QStringLiteral("Сканировать")}));
+    EXPECT_EQ(captions, (QStringList{QStringLiteral("Wait 3"), QStringLiteral("Wait 2"),
+                                     QStringLiteral("Wait 1"), QStringLiteral("Сканировать")}));
     EXPECT_TRUE(form->SBScanAll->isEnabled());
     EXPECT_FALSE(form->Timer.enabled());
 

@@ -1,10 +1,9 @@
 #include "LoopbackGuard.h"
 
 #include <arpa/inet.h>
+#include <cstring>
 #include <ifaddrs.h>
 #include <net/if.h>
-
-#include <cstring>
 
 namespace vantry::test {
 

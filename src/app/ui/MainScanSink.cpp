@@ -19,8 +19,6 @@
 #include <QPushButton>
 #include <QTimer>
 
-
-
 namespace vantry {
 
 void TForm1::SBScanAllClick()
@@ -63,7 +61,8 @@ void TForm1::PMSAddClick()
     if (row < 0)
         return;
     if (!m_settings->addFavourite({m_servers->address(row), m_servers->port(row)}))
-        prompter().message(QStringLiteral("Error"), QStringLiteral("This address is already exist"), BoxIcon::None);
+        prompter().message(QStringLiteral("Error"), QStringLiteral("This address is already exist"),
+                           BoxIcon::None);
 }
 
 void TForm1::afterLongOperation()

@@ -2,7 +2,6 @@
 
 // The main window's sink for the scan engine: the endpoint, the event loop and the controls.
 #include "ScanGames.h"
-
 #include "app/Prompter.h"
 #include "browser/DetailsModels.h"
 #include "browser/QueryService.h"

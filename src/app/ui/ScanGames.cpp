@@ -1,7 +1,6 @@
 #include "ScanGames.h"
 
 #include "MainScanSink.h"
-
 #include "app/AppInfo.h"
 #include "app/Clock.h"
 #include "app/Prompter.h"
@@ -123,7 +122,8 @@ void TForm1::buildControls()
     SBScanAll = button(QStringLiteral("Сканировать"), QStringLiteral("Сканировать все IP"), true, central);
     SBStop = button(QStringLiteral("Остановить"), QStringLiteral("Остановить сканирование"), false, central);
     SBRefresh = button(QStringLiteral("RF"), QStringLiteral("Обновить текущие сервера"), false, central);
-    SBAuto = button(QStringLiteral("Автоматически"), QStringLiteral("Вкл/Откл автосоединение"), false, central);
+    SBAuto =
+        button(QStringLiteral("Автоматически"), QStringLiteral("Вкл/Откл автосоединение"), false, central);
     SBPlay = button(QStringLiteral("Играть"), QStringLiteral("Соединиться с сервером"), false, central);
     SBScanAll->setIcon(browser::icon(static_cast<int>(query::Image::AddressHeader)));
     SBPlay->setIcon(browser::icon(static_cast<int>(query::Image::Open)));
@@ -206,7 +206,8 @@ void TForm1::buildControls()
             [this] { guarded([this] { LWSelectItem(); }); });
     connect(LW, &browser::ListView::clickedAnywhere, this, [this] { guarded([this] { LWClick(); }); });
     connect(LW, &browser::ListView::pressed, this, [this] { LWMouseDown(); });
-    connect(LW, &browser::ListView::doubleClickedAnywhere, this, [this] { guarded([this] { LWDblClick(); }); });
+    connect(LW, &browser::ListView::doubleClickedAnywhere, this,
+            [this] { guarded([this] { LWDblClick(); }); });
     connect(LW, &browser::ListView::activated, this, [this] { guarded([this] { LWDblClick(); }); });
 }
 
@@ -219,11 +220,14 @@ void TForm1::buildMenus()
     About1 = menuBar()->addAction(QStringLiteral("О программе..."), this, [this] { About1Click(); });
 
     PMServers = new QMenu(this);
-    Play = PMServers->addAction(QStringLiteral("Играть"), this, [this] { guarded([this] { SBPlayClick(); }); });
-    Auto = PMServers->addAction(QStringLiteral("Автосоединение"), this, [this] { guarded([this] { SBAutoClick(); }); });
+    Play =
+        PMServers->addAction(QStringLiteral("Играть"), this, [this] { guarded([this] { SBPlayClick(); }); });
+    Auto = PMServers->addAction(QStringLiteral("Автосоединение"), this,
+                                [this] { guarded([this] { SBAutoClick(); }); });
     PMSAdd = PMServers->addAction(QStringLiteral("Добавить в избранное"), this,
                                   [this] { guarded([this] { PMSAddClick(); }); });
-    connect(LW, &browser::ListView::contextMenuWanted, this, [this](const QPoint& at) { PMServers->popup(at); });
+    connect(LW, &browser::ListView::contextMenuWanted, this,
+            [this](const QPoint& at) { PMServers->popup(at); });
 }
 
 void TForm1::setLiveSettings(options::LiveSettings* settings)

@@ -29,9 +29,9 @@ namespace {
 QUrl manualUrl()
 {
     const QDir exe(QCoreApplication::applicationDirPath());
-    for (const QString& candidate : {exe.filePath(QStringLiteral("README.md")),
-                                     exe.filePath(QStringLiteral("../README.md")),
-                                     exe.filePath(QStringLiteral("../../README.md"))})
+    for (const QString& candidate :
+         {exe.filePath(QStringLiteral("README.md")), exe.filePath(QStringLiteral("../README.md")),
+          exe.filePath(QStringLiteral("../../README.md"))})
         if (QFileInfo::exists(candidate))
             return QUrl::fromLocalFile(QFileInfo(candidate).canonicalFilePath());
     return QUrl::fromLocalFile(exe.filePath(QStringLiteral("README.md")));
@@ -85,7 +85,8 @@ Shell::Shell(const Options& options)
     parts.setStatus = [&form](int panel, const QString& text) { form.setStatusText(panel, text); };
     parts.trayAnimation = [this](bool on) { on ? m_tray->startAnimation() : m_tray->stopAnimation(); };
     parts.guard = [&form](const std::function<void()>& handler) { form.guarded(handler); };
-    m_launch = std::make_unique<launch::MainWindowLink>(parts, form.state(), *m_settings, &m_settings->store());
+    m_launch =
+        std::make_unique<launch::MainWindowLink>(parts, form.state(), *m_settings, &m_settings->store());
     m_launch->setShowHook(&options::Transparency::applyOnShow);
     options::Transparency::registerWindow(&m_launch->passForm());
     form.setPlayHandler([this] { m_launch->launcher().play(); });

@@ -18,7 +18,8 @@ const QByteArray RestoreCommand = QByteArrayLiteral("restore\n");
 SingleInstance::SingleInstance(const QString& title, QObject* parent) : QObject(parent)
 {
     // Socket names must be short and plain; the title is hashed, the user keeps copies apart.
-    const QByteArray hash = QCryptographicHash::hash(title.toUtf8(), QCryptographicHash::Sha1).toHex().left(16);
+    const QByteArray hash =
+        QCryptographicHash::hash(title.toUtf8(), QCryptographicHash::Sha1).toHex().left(16);
     m_name = QStringLiteral("vantry-%1-%2").arg(QString::number(getuid()), QString::fromLatin1(hash));
 }
 

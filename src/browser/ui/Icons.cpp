@@ -28,15 +28,15 @@ void soldier(QPainter& p, const QColor& ground)
     }
     p.setPen(Qt::NoPen);
     p.setBrush(Ink);
-    p.drawEllipse(QPointF(6, 3.5), 2, 2);               // head
-    p.drawRoundedRect(QRectF(4, 6, 4, 5.5), 1, 1);      // body
+    p.drawEllipse(QPointF(6, 3.5), 2, 2);          // head
+    p.drawRoundedRect(QRectF(4, 6, 4, 5.5), 1, 1); // body
     p.setPen(pen(Ink, 1.6));
-    p.drawLine(QPointF(5, 11.5), QPointF(4, 15));       // legs
+    p.drawLine(QPointF(5, 11.5), QPointF(4, 15)); // legs
     p.drawLine(QPointF(7, 11.5), QPointF(8.5, 15));
     p.setPen(pen(QColor(0x3a, 0x2a, 0x1a), 1.3));
-    p.drawLine(QPointF(4.5, 9.5), QPointF(15, 5.5));    // rifle
+    p.drawLine(QPointF(4.5, 9.5), QPointF(15, 5.5)); // rifle
     p.setPen(pen(Ink, 1.2));
-    p.drawLine(QPointF(7.5, 7.5), QPointF(11, 7));      // arm on the rifle
+    p.drawLine(QPointF(7.5, 7.5), QPointF(11, 7)); // arm on the rifle
 }
 
 void lambdaSign(QPainter& p, bool two)
@@ -159,8 +159,8 @@ void draw(QPainter& p, int index)
     case 12:
         break;
     case 13: { // Windows
-        const QColor colours[4] = {QColor(0xf2, 0x50, 0x22), QColor(0x7f, 0xba, 0x00), QColor(0x00, 0xa4, 0xef),
-                                   QColor(0xff, 0xb9, 0x00)};
+        const QColor colours[4] = {QColor(0xf2, 0x50, 0x22), QColor(0x7f, 0xba, 0x00),
+                                   QColor(0x00, 0xa4, 0xef), QColor(0xff, 0xb9, 0x00)};
         p.setPen(Qt::NoPen);
         for (int i = 0; i < 4; ++i) {
             p.setBrush(colours[i]);
