@@ -48,13 +48,14 @@ test)
     echo "== build: gcc"
     build "$here/build"
     echo "== tests: gcc (private network namespace, loopback only)"
-    "$here/tools/netns-run" ctest --test-dir "$here/build" --output-on-failure -j"$jobs" || status=1
+    summary=$(mktemp)
+    "$here/tools/netns-run" ctest --test-dir "$here/build" --output-on-failure -j"$jobs" | tee -a "$summary" || status=1
 
     echo "== build: clang with AddressSanitizer, UndefinedBehaviorSanitizer and the fuzzers"
     CC=clang CXX=clang++ build "$here/build-asan" -DVANTRY_SANITIZE=ON -DVANTRY_FUZZ=ON
     echo "== tests: sanitizers"
     ASAN_OPTIONS=detect_leaks=0:abort_on_error=1 UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 \
-        "$here/tools/netns-run" ctest --test-dir "$here/build-asan" --output-on-failure -j"$jobs" || status=1
+        "$here/tools/netns-run" ctest --test-dir "$here/build-asan" --output-on-failure -j"$jobs" | tee -a "$summary" || status=1
 
     echo "== fuzzers: a short run each"
     for f in "$here"/build-asan/tests/fuzz/fuzz_*; do
@@ -70,6 +71,12 @@ test)
         fi
         rm -rf "$corpus" "$log"
     done
+    # Both builds' test programs, counted together.
+    total=$(grep -oE 'tests failed out of [0-9]+' "$summary" | awk '{s += $5} END {print s + 0}')
+    failed=$(grep -oE '[0-9]+ tests failed out of' "$summary" | awk '{s += $1} END {print s + 0}')
+    rm -f "$summary"
+    [ "$failed" -eq 0 ] || status=1
+    echo "tests: $((total - failed)) passed, $failed failed"
     exit $status
     ;;
 *)
