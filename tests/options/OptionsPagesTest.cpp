@@ -278,6 +278,9 @@ TEST_F(Pages, FavouriteAddressColumnKeepsToItsLimits)
     EXPECT_EQ(d.LVFav->columnWidth(0), 70);
     d.LVFav->header()->resizeSection(0, 300);
     EXPECT_EQ(d.LVFav->columnWidth(0), 110);
+    // The port column keeps at least its design 40 pixels, more when five digits need them.
     d.LVFav->header()->resizeSection(1, 10);
-    EXPECT_EQ(d.LVFav->columnWidth(1), 40);
+    EXPECT_GE(d.LVFav->columnWidth(1), 40);
+    d.LVFav->header()->resizeSection(1, 300);
+    EXPECT_LT(d.LVFav->columnWidth(1), 100);
 }

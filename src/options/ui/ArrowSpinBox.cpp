@@ -9,6 +9,7 @@ ArrowSpinBox::ArrowSpinBox(int minimum, int maximum, int value, QWidget* parent)
     setRange(minimum, maximum);
     setValue(value);
     lineEdit()->setReadOnly(true);
+    setSizePolicy(QSizePolicy::Fixed, QSizePolicy::Fixed);
 }
 
 } // namespace vantry::options

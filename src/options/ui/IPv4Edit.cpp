@@ -25,7 +25,7 @@ IPv4Edit::IPv4Edit(QWidget* parent) : QFrame(parent)
         box->setAlignment(Qt::AlignCenter);
         box->setMaxLength(3);
         box->setValidator(validator);
-        box->setMinimumWidth(box->fontMetrics().horizontalAdvance(QStringLiteral("0000")));
+        box->setFixedWidth(box->fontMetrics().horizontalAdvance(QStringLiteral("0000")) + 4);
         box->installEventFilter(this);
         connect(box, &QLineEdit::textEdited, this, [this, i] { boxEdited(i); });
         m_boxes[static_cast<std::size_t>(i)] = box;
@@ -33,6 +33,7 @@ IPv4Edit::IPv4Edit(QWidget* parent) : QFrame(parent)
         if (i < 3)
             layout->addWidget(new QLabel(QStringLiteral("."), this));
     }
+    setSizePolicy(QSizePolicy::Fixed, QSizePolicy::Fixed);
     setFocusProxy(m_boxes[0]);
     setFocusPolicy(Qt::StrongFocus);
 }

@@ -90,6 +90,10 @@ TSettings::TSettings(SettingsHost& host, QWidget* mainWindow, QWidget* parent)
     setWindowTitle(QStringLiteral("Настройки"));
     setWindowFlags(Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowCloseButtonHint);
     setModal(false);
+    // The design's 8-point font, in the platform's sans family.
+    QFont small = font();
+    small.setPointSize(8);
+    setFont(small);
 
     PageControl = new QTabWidget(this);
     TS1 = new QWidget(PageControl);
@@ -203,8 +207,11 @@ void TSettings::buildScanPage()
     SpeedButton2->setToolTip(QStringLiteral("Ниже"));
     LWranges = reportList({QString(), QStringLiteral("С IP:"), QStringLiteral("До IP:")}, TS2);
     LWranges->setColumnWidth(0, 20);
-    LWranges->setColumnWidth(1, 91);
-    LWranges->setColumnWidth(2, 91);
+    // 91 pixels at the design font; wider when the platform's font needs it for a full address.
+    const int addressWidth =
+        std::max(91, fontMetrics().horizontalAdvance(QStringLiteral("255.255.255.255")) + 12);
+    LWranges->setColumnWidth(1, addressWidth);
+    LWranges->setColumnWidth(2, addressWidth);
     LWranges->headerItem()->setTextAlignment(1, Qt::AlignCenter);
     LWranges->headerItem()->setTextAlignment(2, Qt::AlignCenter);
     LWranges->header()->setSectionsClickable(false);
@@ -265,7 +272,7 @@ void TSettings::buildFavouritesPage()
 {
     LVFav = reportList({QStringLiteral("IP - Адрес"), QStringLiteral("Порт")}, TS3);
     LVFav->setColumnWidth(0, 103);
-    LVFav->setColumnWidth(1, 45);
+    LVFav->setColumnWidth(1, portColumnLimits().first + 5);
     LVFav->headerItem()->setTextAlignment(1, Qt::AlignCenter);
     LVFav->header()->setSectionsClickable(true);
     LVFav->header()->setSortIndicatorShown(false);
@@ -323,11 +330,18 @@ void TSettings::connectHandlers()
 
     // The address column keeps to 70..110 pixels, the port column to 40..50.
     connect(LVFav->header(), &QHeaderView::sectionResized, this, [this](int column, int, int width) {
-        const int low = column == 0 ? 70 : 40;
-        const int high = column == 0 ? 110 : 50;
+        const int low = column == 0 ? 70 : portColumnLimits().first;
+        const int high = column == 0 ? 110 : portColumnLimits().second;
         if (width < low || width > high)
             LVFav->header()->resizeSection(column, std::clamp(width, low, high));
     });
+}
+
+std::pair<int, int> TSettings::portColumnLimits() const
+{
+    // 40..50 pixels at the design font; raised so that five digits always show.
+    const int needed = fontMetrics().horizontalAdvance(QStringLiteral("00000")) + 14;
+    return {std::max(40, needed), std::max(50, needed + 10)};
 }
 
 void TSettings::showEvent(QShowEvent* event)

@@ -8,6 +8,7 @@
 #include <array>
 #include <functional>
 #include <memory>
+#include <utility>
 
 class QCheckBox;
 class QComboBox;
@@ -147,6 +148,7 @@ private:
     void applyLoaded(const StoredSettings& s);
     StoredSettings collect() const;
     void pageShown(int index);
+    std::pair<int, int> portColumnLimits() const;
     void showSlot(int slot);
     void appendRange(const AddressRange& range);
     void appendFavourite(const Favourite& favourite);

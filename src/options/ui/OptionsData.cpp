@@ -38,8 +38,10 @@ void TSettings::FormCreate()
 {
     if (QScreen* display = screen())
         move(display->availableGeometry().center() - rect().center());
-    m_store = std::make_unique<IniFile>(settingsFilePath());
-    applyLoaded(loadStoredSettings(*m_store));
+    // A store handed out before (the password prompt's) stays the same object: it only rereads.
+    if (m_store)
+        m_store->reload();
+    applyLoaded(loadStoredSettings(store()));
     m_loaded = true;
 }
 

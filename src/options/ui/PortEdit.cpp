@@ -10,6 +10,7 @@ namespace vantry::options {
 PortEdit::PortEdit(QWidget* parent) : QLineEdit(parent)
 {
     // A validator rather than a length limit: a limit would cut a longer text loaded from the file.
+    setMaximumWidth(fontMetrics().horizontalAdvance(QStringLiteral("0000000")) + 8);
     setValidator(new QRegularExpressionValidator(QRegularExpression(QStringLiteral("[0-9]{0,5}")), this));
 }
 
