@@ -33,6 +33,11 @@ Dispatcher::Dispatcher(Requests& requests) : m_requests(requests) {}
 
 Outcome Dispatcher::dispatch(std::span<const std::uint8_t> datagram, const Source& from)
 {
+    return dispatch(datagram, from, 0);
+}
+
+Outcome Dispatcher::dispatch(std::span<const std::uint8_t> datagram, const Source& from, std::uint64_t nowMs)
+{
     if (datagram.empty())
         return Dropped{DropReason::FailedReceive};
     const Bytes d = datagram.first(std::min(datagram.size(), ReceiveBufferSize));
@@ -65,13 +70,35 @@ Outcome Dispatcher::dispatch(std::span<const std::uint8_t> datagram, const Sourc
         return info(AddHL1(d, from));
     default:
         if (at(d, 0) == SplitMark)
-            return splitFragment(d, from);
+            return splitFragment(d, from, nowMs);
         return Dropped{DropReason::UnknownType};
     }
 }
 
-Outcome Dispatcher::splitFragment(std::span<const std::uint8_t> datagram, const Source& from)
+Outcome Dispatcher::splitFragment(std::span<const std::uint8_t> datagram, const Source& from,
+                                  std::uint64_t nowMs)
 {
+    // A last fragment that completes a kept older-engine first fragment stays with it, whatever
+    // its bytes 8..15 look like; only then is the newer header considered.
+    if (!m_reassembly.completes(datagram, from) && SplitReplies::isFragment(datagram)) {
+        switch (m_splitReplies.add(datagram, from, nowMs)) {
+        case SplitReplies::Result::Held:
+            return Dropped{DropReason::PartialReply};
+        case SplitReplies::Result::Rejected:
+            return Dropped{DropReason::BadSplitReply};
+        case SplitReplies::Result::Complete:
+            break;
+        }
+        const Bytes reply = m_splitReplies.reply();
+        switch (at(reply, 4)) {
+        case 'D':
+            return PlayersReply{AddPlayers(reply)};
+        case 'E':
+            return RulesReply{AddRules(reply)};
+        default:
+            return Dropped{DropReason::UnknownType};
+        }
+    }
     if (datagram.size() == RulesReassembly::FirstFragmentSize) {
         m_reassembly.storeFirst(datagram, from);
         return RulesReply{};

@@ -3,6 +3,7 @@
 #include "Records.h"
 #include "Requests.h"
 #include "RulesReassembly.h"
+#include "SplitReplies.h"
 
 #include <array>
 #include <cstdint>
@@ -20,6 +21,8 @@ enum class DropReason
     UnknownType,   // a type byte we do not handle, without the split mark 0xFE
     NotInfoString, // type 'i' without "r" at byte 14 and "e" at byte 21
     OtherGame,     // an info reply whose game is not one of ours
+    PartialReply,  // a fragment of the newer engine kept until its reply is whole
+    BadSplitReply, // a newer-engine split reply that does not fit together or decompress
 };
 
 struct Dropped
@@ -55,7 +58,7 @@ struct RulesReply
 using Outcome = std::variant<Dropped, ChallengeAnswer, InfoReply, PlayersReply, RulesReply>;
 
 // The single entry point for every received datagram. Holds the state that carries over from
-// one datagram to the next: the challenge slot (in Requests) and the split-rules reassembly.
+// one datagram to the next: the challenge slot (in Requests) and the reassembly of split replies.
 class Dispatcher
 {
 public:
@@ -65,16 +68,20 @@ public:
 
     explicit Dispatcher(Requests& requests);
 
-    // Datagrams longer than ReceiveBufferSize are cut to it.
+    // Datagrams longer than ReceiveBufferSize are cut to it. nowMs is a monotonic time that
+    // bounds how long the fragments of a newer-engine split reply are kept; the overload without
+    // it uses 0, for which nothing expires.
     Outcome dispatch(std::span<const std::uint8_t> datagram, const Source& from);
+    Outcome dispatch(std::span<const std::uint8_t> datagram, const Source& from, std::uint64_t nowMs);
 
     Requests& requests() { return m_requests; }
 
 private:
-    Outcome splitFragment(std::span<const std::uint8_t> datagram, const Source& from);
+    Outcome splitFragment(std::span<const std::uint8_t> datagram, const Source& from, std::uint64_t nowMs);
 
     Requests& m_requests;
     RulesReassembly m_reassembly;
+    SplitReplies m_splitReplies;
 };
 
 } // namespace vantry::query

@@ -66,20 +66,36 @@ constexpr std::array<Kind, 5> Hl1Kinds = {{
 
 } // namespace
 
+std::optional<GameKind> hl1Kind(std::string_view description, std::uint8_t protocol)
+{
+    for (const Kind& k : Hl1Kinds)
+        if (description == k.description)
+            return GameKind{k.kind ? k.kind : (protocol == 46 ? "1.5" : "1.6"), k.image};
+    return std::nullopt;
+}
+
+std::optional<GameKind> hl1KindByDirectory(std::string_view directory)
+{
+    if (directory == "cstrike")
+        return GameKind{"1.6", Image::CounterStrike};
+    if (directory == "czero")
+        return GameKind{"CZ", Image::ConditionZero};
+    if (directory == "valve")
+        return GameKind{"HL", Image::HalfLife};
+    return std::nullopt;
+}
+
 std::optional<ServerRow> AddHL1(Bytes datagram, const Source& from)
 {
     const THL1info info = decodeHL1info(datagram);
-    const Kind* kind = nullptr;
-    for (const Kind& k : Hl1Kinds)
-        if (chars(info.description) == k.description) {
-            kind = &k;
-            break;
-        }
+    std::optional<GameKind> kind = hl1Kind(chars(info.description), info.protocol);
+    if (!kind)
+        kind = hl1KindByDirectory(chars(info.gameDirectory));
     if (!kind)
         return std::nullopt;
 
     ServerRow row;
-    row.kind = kind->kind ? kind->kind : (info.protocol == 46 ? "1.5" : "1.6");
+    row.kind = kind->kind;
     row.kindImage = kind->image;
     row.name = shown(info.name);
     row.address = from.address;

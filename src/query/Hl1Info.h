@@ -36,6 +36,19 @@ THL1info decodeHL1info(Bytes datagram);
 // end, when that is 1 to 5 ASCII digits of value 1..65535; otherwise none.
 std::optional<std::uint16_t> hl1AddressPort(std::string_view addressField);
 
+struct GameKind
+{
+    const char* kind; // column 1 text
+    Image image;
+};
+
+// The HL1 table: the game description, and the protocol for relays ("1.5" at 46, else "1.6").
+std::optional<GameKind> hl1Kind(std::string_view description, std::uint8_t protocol);
+
+// The game of an older-engine server whose description a plugin replaced, by its game directory:
+// "cstrike" is "1.6", "czero" "CZ", "valve" "HL"; other directories (other games) none.
+std::optional<GameKind> hl1KindByDirectory(std::string_view directory);
+
 // The row of an 'm' reply, or none when its game is not one of ours. No duplicate test here.
 std::optional<ServerRow> AddHL1(Bytes datagram, const Source& from);
 

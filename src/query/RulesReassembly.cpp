@@ -27,10 +27,15 @@ void RulesReassembly::storeFirst(Bytes fragment, const Source& from)
     m_requestNumber = requestNumber(fragment);
 }
 
+bool RulesReassembly::completes(Bytes last, const Source& from) const
+{
+    return m_haveFirst && m_firstFrom.address == from.address && m_firstFrom.port == from.port &&
+           m_requestNumber == requestNumber(last);
+}
+
 std::vector<RuleRow> RulesReassembly::completeWith(Bytes last, const Source& from)
 {
-    if (!m_haveFirst || m_firstFrom.address != from.address || m_firstFrom.port != from.port ||
-        m_requestNumber != requestNumber(last))
+    if (!completes(last, from))
         return {};
     const Bytes payload = last.size() > HeaderSize ? last.subspan(HeaderSize) : Bytes{};
     const std::size_t copied = std::min(payload.size(), BufferSize - FirstFragmentSize);

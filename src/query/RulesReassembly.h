@@ -26,6 +26,9 @@ public:
     // last fragment stands alone behind zeros, whose count of 0 gives no rules.
     std::vector<RuleRow> completeWith(Bytes last, const Source& from);
 
+    // Whether `last` would complete the kept first fragment (same sender, same request number).
+    bool completes(Bytes last, const Source& from) const;
+
 private:
     std::array<std::uint8_t, BufferSize> m_buffer{};
     bool m_haveFirst = false;

@@ -1,5 +1,6 @@
 #include "SourceInfo.h"
 
+#include "Hl1Info.h"
 #include "RowText.h"
 
 #include <array>
@@ -18,7 +19,8 @@ TCSSinfo decodeCSSinfo(Bytes datagram)
     info.map = in.cstring();
     info.gameDirectory = in.cstring();
     info.description = in.cstring();
-    in.skip(2); // application number
+    info.applicationNumber = in.u8();
+    info.applicationNumber = static_cast<std::uint16_t>(info.applicationNumber | (in.u8() << 8));
     info.players = in.u8();
     info.maxPlayers = in.u8();
     info.bots = in.u8();
@@ -43,17 +45,39 @@ constexpr std::array<Kind, 3> SourceKinds = {{
     {"Counter-Strike: Source", "CSS", Image::Source},
 }};
 
+bool olderEngine(const TCSSinfo& info)
+{
+    constexpr std::uint8_t OlderProtocol = 48;
+    const std::uint16_t app = info.applicationNumber;
+    return info.protocol == OlderProtocol || app == 10 || app == 80 || app == 70;
+}
+
+std::optional<GameKind> sourceKind(const TCSSinfo& info)
+{
+    const std::string_view description = chars(info.description);
+    for (const Kind& k : SourceKinds)
+        if (description == k.description)
+            return GameKind{k.kind, k.image};
+    if (olderEngine(info))
+        if (auto kind = hl1Kind(description, info.protocol))
+            return kind;
+
+    constexpr std::uint16_t CounterStrikeSource = 240;
+    constexpr std::uint16_t HalfLife2Deathmatch = 320;
+    const std::string_view directory = chars(info.gameDirectory);
+    if (directory == "cstrike" && info.applicationNumber == CounterStrikeSource)
+        return GameKind{"CSS", Image::Source};
+    if (directory == "hl2mp" || info.applicationNumber == HalfLife2Deathmatch)
+        return GameKind{"HL2", Image::HalfLife2};
+    return hl1KindByDirectory(directory);
+}
+
 } // namespace
 
 std::optional<ServerRow> AddCSS(Bytes datagram, const Source& from)
 {
     const TCSSinfo info = decodeCSSinfo(datagram);
-    const Kind* kind = nullptr;
-    for (const Kind& k : SourceKinds)
-        if (chars(info.description) == k.description) {
-            kind = &k;
-            break;
-        }
+    const std::optional<GameKind> kind = sourceKind(info);
     if (!kind)
         return std::nullopt;
 

@@ -60,7 +60,8 @@ void checkOutcome(const Outcome& outcome, const Source& from)
         for (const RuleRow& r : rules->rules)
             require(utf8(r.name) && utf8(r.value));
     } else if (const auto* players = std::get_if<PlayersReply>(&outcome)) {
-        require(players->players.size() <= Dispatcher::ReceiveBufferSize / 10 + 1);
+        // A reassembled reply is at most SplitReplies::MaxReplySize bytes; a record is 10 or more.
+        require(players->players.size() <= SplitReplies::MaxReplySize / 10 + 1);
         for (std::size_t i = 0; i < players->players.size(); ++i) {
             require(utf8(players->players[i].name));
             if (i > 0)

@@ -73,7 +73,7 @@ void expectText(Bytes raw, const std::string& listed, const std::string& what)
     EXPECT_EQ(std::string(raw.begin(), raw.end()), jsonString(listed)) << what;
 }
 
-std::optional<std::pair<std::string, Image>> hl1Kind(const std::string& game, int protocol)
+std::optional<std::pair<std::string, Image>> listedHl1Kind(const std::string& game, int protocol)
 {
     if (game == "Counter-Strike")
         return std::pair{"1.6", Image::CounterStrike};
@@ -88,13 +88,34 @@ std::optional<std::pair<std::string, Image>> hl1Kind(const std::string& game, in
     return std::nullopt;
 }
 
-std::optional<std::pair<std::string, Image>> sourceKind(const std::string& game)
+// A description a plugin replaced: the game directory of one of our HL1 games.
+std::optional<std::pair<std::string, Image>> hl1Folder(const std::string& folder)
+{
+    if (folder == "cstrike")
+        return std::pair{"1.6", Image::CounterStrike};
+    if (folder == "czero")
+        return std::pair{"CZ", Image::ConditionZero};
+    if (folder == "valve")
+        return std::pair{"HL", Image::HalfLife};
+    return std::nullopt;
+}
+
+std::optional<std::pair<std::string, Image>> sourceKind(const std::string& game, const std::string& folder,
+                                                        int protocol, long app)
 {
     if (game == "Deathmatch")
         return std::pair{"HL2", Image::HalfLife2};
     if (game == "Counter-Strike: Source" || game == "Counter-Strike:Source Bots Enabled")
         return std::pair{"CSS", Image::Source};
-    return std::nullopt;
+    const bool older = protocol == 48 || app == 10 || app == 80 || app == 70;
+    if (older)
+        if (auto kind = listedHl1Kind(game, protocol))
+            return kind;
+    if (folder == "cstrike" && app == 240)
+        return std::pair{"CSS", Image::Source};
+    if (folder == "hl2mp" || app == 320)
+        return std::pair{"HL2", Image::HalfLife2};
+    return hl1Folder(folder);
 }
 
 void expectListedRules(const std::vector<RuleRow>& rules, const CaptureNotes& n, const std::string& what)
@@ -144,8 +165,10 @@ TEST_F(Captures, Hl1InfoRepliesDecodeToTheirListedValues)
         Requests requests;
         Dispatcher dispatcher(requests);
         const Outcome o = dispatcher.dispatch(view(d), Sender);
-        const auto kind =
-            hl1Kind(std::string(info.description.begin(), info.description.end()), info.protocol);
+        auto kind =
+            listedHl1Kind(std::string(info.description.begin(), info.description.end()), info.protocol);
+        if (!kind)
+            kind = hl1Folder(std::string(info.gameDirectory.begin(), info.gameDirectory.end()));
         if (!kind) {
             ASSERT_TRUE(std::holds_alternative<Dropped>(o));
             EXPECT_EQ(std::get<Dropped>(o).reason, DropReason::OtherGame);
@@ -189,8 +212,10 @@ TEST_F(Captures, SourceInfoRepliesDecodeToTheirListedValues)
         Requests requests;
         Dispatcher dispatcher(requests);
         const Outcome o = dispatcher.dispatch(view(d), Source{"127.0.0.1", 27016});
-        // The older engine's 'I' replies name their mod, which the Source table does not list.
-        const auto kind = sourceKind(std::string(info.description.begin(), info.description.end()));
+        EXPECT_EQ(info.applicationNumber, leadingNumber(field(n, "appid (u16)")));
+        const auto kind = sourceKind(std::string(info.description.begin(), info.description.end()),
+                                     std::string(info.gameDirectory.begin(), info.gameDirectory.end()),
+                                     info.protocol, info.applicationNumber);
         if (!kind) {
             ASSERT_TRUE(std::holds_alternative<Dropped>(o));
             EXPECT_EQ(std::get<Dropped>(o).reason, DropReason::OtherGame);
@@ -236,9 +261,9 @@ TEST_F(Captures, PlayersRepliesListEveryPlayer)
         Dispatcher dispatcher(requests);
         const Outcome o = dispatcher.dispatch(view(d), Sender);
         if (file.find("split") != std::string::npos) {
-            // Fragments of a split players reply are not reassembled: they only clear the rules.
-            ASSERT_TRUE(std::holds_alternative<RulesReply>(o));
-            EXPECT_TRUE(std::get<RulesReply>(o).rules.empty());
+            // A fragment alone is held for its reply.
+            ASSERT_TRUE(std::holds_alternative<Dropped>(o));
+            EXPECT_EQ(std::get<Dropped>(o).reason, DropReason::PartialReply);
             continue;
         }
         ASSERT_TRUE(std::holds_alternative<PlayersReply>(o));
@@ -314,16 +339,83 @@ TEST_F(Captures, TwoFragmentRulesRepliesAreReassembled)
     EXPECT_GT(pairs, 0);
 }
 
-TEST_F(Captures, ManyFragmentRulesRepliesShowNothing)
+TEST_F(Captures, NewerEngineSplitRepliesAreReassembled)
 {
-    // Newer servers split at other sizes than 1400 bytes and into more than two fragments; such
-    // fragments never form a first fragment, so every one of them decodes as standing alone.
+    // Every captured reply in the order of its files (one was captured out of order), then in
+    // reverse; all but the last fragment are held.
+    int replies = 0;
     for (const std::string& file : files("rules_E_split_source_")) {
+        if (file.find("_part1.hex") == std::string::npos)
+            continue;
+        const std::string stem = file.substr(0, file.size() - std::string("_part1.hex").size());
+        SCOPED_TRACE(stem);
+        std::vector<Datagram> parts;
+        for (int i = 1; std::filesystem::exists(m_dir / (stem + "_part" + std::to_string(i) + ".hex")); ++i)
+            parts.push_back(hex(stem + "_part" + std::to_string(i) + ".hex"));
+        ASSERT_GE(parts.size(), 2u);
+        for (const bool reversed : {false, true}) {
+            if (reversed)
+                std::reverse(parts.begin(), parts.end());
+            Requests requests;
+            Dispatcher dispatcher(requests);
+            for (std::size_t i = 0; i + 1 < parts.size(); ++i) {
+                const Outcome held = dispatcher.dispatch(view(parts[i]), Sender, 10 * i);
+                ASSERT_TRUE(std::holds_alternative<Dropped>(held));
+                EXPECT_EQ(std::get<Dropped>(held).reason, DropReason::PartialReply);
+            }
+            const Outcome o = dispatcher.dispatch(view(parts.back()), Sender, 100);
+            ASSERT_TRUE(std::holds_alternative<RulesReply>(o));
+            expectListedRules(std::get<RulesReply>(o).rules, notes(stem), stem);
+        }
+        ++replies;
+    }
+    EXPECT_EQ(replies, 5);
+
+    for (const std::string stem : {"players_D_split_source_1", "players_D_split_source_2"}) {
+        SCOPED_TRACE(stem);
+        Requests requests;
+        Dispatcher dispatcher(requests);
+        dispatcher.dispatch(view(hex(stem + "_part2.hex")), Sender);
+        const Outcome o = dispatcher.dispatch(view(hex(stem + "_part1.hex")), Sender);
+        ASSERT_TRUE(std::holds_alternative<PlayersReply>(o));
+        const CaptureNotes& n = notes(stem);
+        ASSERT_TRUE(n.entries);
+        const auto& players = std::get<PlayersReply>(o).players;
+        EXPECT_EQ(players.size(), static_cast<std::size_t>(*n.entries));
+        for (const auto& listed : n.players) {
+            const bool found = std::any_of(players.begin(), players.end(), [&](const PlayerRow& p) {
+                return p.name == listed.first && p.kills == listed.second;
+            });
+            EXPECT_TRUE(found) << listed.first;
+        }
+    }
+}
+
+TEST_F(Captures, OlderEngineServersAnsweringInTheNewerLayoutAreListed)
+{
+    const std::map<std::string, std::pair<std::string, Image>> expected = {
+        {"goldsrc_I_1.hex", {"1.6", Image::CounterStrike}}, // description replaced by a clan's name
+        {"goldsrc_I_2.hex", {"1.6", Image::CounterStrike}},
+        {"goldsrc_I_3.hex", {"1.6", Image::CounterStrike}},
+        {"goldsrc_I_4.hex", {"HL", Image::HalfLife}},
+        {"goldsrc_I_5.hex", {"CZ", Image::ConditionZero}},
+        {"goldsrc_I_7.hex", {"1.6", Image::CounterStrike}},
+    };
+    for (const std::string& file : files("goldsrc_I_")) {
         SCOPED_TRACE(file);
         Requests requests;
         Dispatcher dispatcher(requests);
-        const Outcome o = dispatcher.dispatch(view(hex(file)), Sender);
-        ASSERT_TRUE(std::holds_alternative<RulesReply>(o));
-        EXPECT_TRUE(std::get<RulesReply>(o).rules.empty());
+        const Outcome o = dispatcher.dispatch(view(hex(file)), Source{"127.0.0.1", 27016});
+        const auto it = expected.find(file);
+        if (it == expected.end()) {
+            // Day of Defeat is not one of ours.
+            ASSERT_TRUE(std::holds_alternative<Dropped>(o));
+            EXPECT_EQ(std::get<Dropped>(o).reason, DropReason::OtherGame);
+            continue;
+        }
+        ASSERT_TRUE(std::holds_alternative<InfoReply>(o));
+        EXPECT_EQ(std::get<InfoReply>(o).row.kind, it->second.first);
+        EXPECT_EQ(std::get<InfoReply>(o).row.kindImage, it->second.second);
+        EXPECT_EQ(std::get<InfoReply>(o).row.protocol, "48");
     }
 }

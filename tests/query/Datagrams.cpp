@@ -1,5 +1,6 @@
 #include "Datagrams.h"
 
+#include <algorithm>
 #include <stdexcept>
 
 namespace vantry::test {
@@ -65,7 +66,8 @@ Datagram sourceReply(const SourceFields& f)
         .cstr(f.map)
         .cstr(f.directory)
         .cstr(f.description)
-        .bytes({240, 0}) // application number
+        .byte(static_cast<std::uint8_t>(f.application & 0xFF))
+        .byte(static_cast<std::uint8_t>(f.application >> 8))
         .bytes({f.players, f.maxPlayers, f.bots, f.serverType, f.os, f.password, 1})
         .cstr("1.0.0.22")
         .build();
@@ -122,6 +124,25 @@ std::pair<Datagram, Datagram> splitRulesReply(std::uint32_t requestNumber, int r
     return {first, last};
 }
 
+std::vector<Datagram> newerSplit(std::uint32_t id, const Datagram& body, std::size_t splitSize)
+{
+    const std::size_t total = (body.size() + splitSize - 1) / splitSize;
+    std::vector<Datagram> out;
+    for (std::size_t i = 0; i < total; ++i) {
+        DatagramWriter w;
+        w.bytes({0xFE, 0xFF, 0xFF, 0xFF}).i32(static_cast<std::int32_t>(id));
+        w.byte(static_cast<std::uint8_t>(total)).byte(static_cast<std::uint8_t>(i));
+        w.byte(static_cast<std::uint8_t>(splitSize & 0xFF)).byte(static_cast<std::uint8_t>(splitSize >> 8));
+        Datagram d = w.build();
+        const auto from = body.begin() + static_cast<std::ptrdiff_t>(i * splitSize);
+        const auto to =
+            body.begin() + static_cast<std::ptrdiff_t>(std::min(body.size(), (i + 1) * splitSize));
+        d.insert(d.end(), from, to);
+        out.push_back(std::move(d));
+    }
+    return out;
+}
+
 std::vector<Datagram> sampleDatagrams()
 {
     std::vector<Datagram> out;
@@ -147,6 +168,9 @@ std::vector<Datagram> sampleDatagrams()
     const auto [first, last] = splitRulesReply(0x0814, 100);
     out.push_back(first);
     out.push_back(last);
+    for (const Datagram& d :
+         newerSplit(0x21, rulesReply({{"sv_gravity", "800"}, {"mp_timelimit", "50"}}), 16))
+        out.push_back(d);
     return out;
 }
 

@@ -57,6 +57,7 @@ struct SourceFields
     std::uint8_t serverType = 'd';
     std::uint8_t os = 'l';
     std::uint8_t password = 0;
+    std::uint16_t application = 240;
 };
 Datagram sourceReply(const SourceFields& f = {});
 
@@ -70,6 +71,10 @@ Datagram rulesReply(const std::vector<std::pair<std::string, std::string>>& rule
 
 // A rules reply split into a first fragment of exactly 1400 bytes and a last one.
 std::pair<Datagram, Datagram> splitRulesReply(std::uint32_t requestNumber, int ruleCount);
+
+// The newer engine's fragments of `body`: header FE FF FF FF, id, total, number, splitSize (LE),
+// then up to splitSize bytes of the body each, in order.
+std::vector<Datagram> newerSplit(std::uint32_t id, const Datagram& body, std::size_t splitSize);
 
 // A varied set of well-formed replies of every type.
 std::vector<Datagram> sampleDatagrams();

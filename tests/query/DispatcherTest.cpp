@@ -52,6 +52,7 @@ TEST_F(DispatcherTest, EnvelopeFaultsAreDropped)
     EXPECT_EQ(dropReason(DatagramWriter().header('i').build()), DropReason::NotInfoString);
     Hl1Fields otherGame;
     otherGame.description = "Day of Defeat";
+    otherGame.directory = "dod";
     EXPECT_EQ(dropReason(hl1Reply(otherGame)), DropReason::OtherGame);
 }
 

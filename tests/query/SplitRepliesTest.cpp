@@ -1,0 +1,218 @@
+#include "query/SplitReplies.h"
+
+#include "Datagrams.h"
+#include "query/Dispatcher.h"
+
+#include <bzlib.h>
+#include <gtest/gtest.h>
+
+using namespace vantry::query;
+using namespace vantry::test;
+
+namespace {
+
+const Source Server{"10.0.0.5", 27015};
+constexpr std::uint32_t Compressed = 0x80000000u;
+
+std::vector<std::pair<std::string, std::string>> manyRules(int count)
+{
+    std::vector<std::pair<std::string, std::string>> rules;
+    for (int i = 0; i < count; ++i)
+        rules.emplace_back("rule_" + std::to_string(i), "value_" + std::to_string(i * 7));
+    return rules;
+}
+
+Datagram bzip2(const Datagram& plain)
+{
+    Datagram out(plain.size() + plain.size() / 100 + 600);
+    unsigned int size = static_cast<unsigned int>(out.size());
+    const int status =
+        BZ2_bzBuffToBuffCompress(reinterpret_cast<char*>(out.data()), &size,
+                                 const_cast<char*>(reinterpret_cast<const char*>(plain.data())),
+                                 static_cast<unsigned int>(plain.size()), 9, 0, 0);
+    if (status != BZ_OK)
+        throw std::runtime_error("bzip2 failed");
+    out.resize(size);
+    return out;
+}
+
+// The body of a compressed reply: the declared size and CRC32, then the bzip2 stream.
+Datagram compressedBody(const Datagram& plain, std::uint32_t declaredSize, std::uint32_t crc)
+{
+    Datagram body = DatagramWriter()
+                        .i32(static_cast<std::int32_t>(declaredSize))
+                        .i32(static_cast<std::int32_t>(crc))
+                        .build();
+    const Datagram packed = bzip2(plain);
+    body.insert(body.end(), packed.begin(), packed.end());
+    return body;
+}
+
+Datagram compressedBody(const Datagram& plain)
+{
+    return compressedBody(plain, static_cast<std::uint32_t>(plain.size()), crc32(plain));
+}
+
+DropReason dropReason(const Outcome& o)
+{
+    const auto* dropped = std::get_if<Dropped>(&o);
+    if (!dropped) {
+        ADD_FAILURE() << "not dropped";
+        return DropReason::FailedReceive;
+    }
+    return dropped->reason;
+}
+
+} // namespace
+
+TEST(NewerSplit, CompressedRulesInThreeFragmentsDecompressToTheWholeList)
+{
+    const Datagram plain = rulesReply(manyRules(150));
+    const Datagram body = compressedBody(plain);
+    const auto fragments = newerSplit(0x1234 | Compressed, body, body.size() / 3 + 1);
+    ASSERT_EQ(fragments.size(), 3u);
+    Requests requests;
+    Dispatcher dispatcher(requests);
+    EXPECT_EQ(dropReason(dispatcher.dispatch(view(fragments[0]), Server, 100)), DropReason::PartialReply);
+    EXPECT_EQ(dropReason(dispatcher.dispatch(view(fragments[1]), Server, 120)), DropReason::PartialReply);
+    const Outcome o = dispatcher.dispatch(view(fragments[2]), Server, 140);
+    ASSERT_TRUE(std::holds_alternative<RulesReply>(o));
+    const auto& rules = std::get<RulesReply>(o).rules;
+    ASSERT_EQ(rules.size(), 150u);
+    EXPECT_EQ(rules[149].name, "rule_149");
+    EXPECT_EQ(rules[149].value, "value_1043");
+}
+
+TEST(NewerSplit, FragmentsInAnyOrderAndPerSender)
+{
+    const Datagram whole = rulesReply(manyRules(120));
+    const auto fragments = newerSplit(77, whole, whole.size() / 3 + 1);
+    ASSERT_EQ(fragments.size(), 3u);
+    const Source other{"10.0.0.6", 27015};
+    Requests requests;
+    Dispatcher dispatcher(requests);
+    // Two servers answering with the same request id interleave; each reply is its own.
+    dispatcher.dispatch(view(fragments[2]), Server);
+    dispatcher.dispatch(view(fragments[1]), other);
+    dispatcher.dispatch(view(fragments[0]), Server);
+    dispatcher.dispatch(view(fragments[2]), other);
+    // A repeated fragment changes nothing.
+    EXPECT_EQ(dropReason(dispatcher.dispatch(view(fragments[0]), Server)), DropReason::PartialReply);
+    const Outcome o = dispatcher.dispatch(view(fragments[1]), Server);
+    ASSERT_TRUE(std::holds_alternative<RulesReply>(o));
+    EXPECT_EQ(std::get<RulesReply>(o).rules.size(), 120u);
+    const Outcome o2 = dispatcher.dispatch(view(fragments[0]), other);
+    ASSERT_TRUE(std::holds_alternative<RulesReply>(o2));
+    EXPECT_EQ(std::get<RulesReply>(o2).rules.back().name, "rule_119");
+}
+
+TEST(NewerSplit, PlayersReplyIsReassembledAsPlayers)
+{
+    std::vector<std::pair<std::string, std::int32_t>> players;
+    for (int i = 0; i < 200; ++i)
+        players.emplace_back("player_" + std::to_string(i), i);
+    const auto fragments = newerSplit(5, playersReply(players), 1248);
+    ASSERT_GE(fragments.size(), 3u);
+    Requests requests;
+    Dispatcher dispatcher(requests);
+    Outcome o;
+    for (const Datagram& f : fragments)
+        o = dispatcher.dispatch(view(f), Server);
+    ASSERT_TRUE(std::holds_alternative<PlayersReply>(o));
+    const auto& rows = std::get<PlayersReply>(o).players;
+    ASSERT_EQ(rows.size(), 200u);
+    EXPECT_EQ(rows.front().name, "player_199");
+}
+
+TEST(NewerSplit, MissingFragmentTimesOutAndOpenRepliesAreBounded)
+{
+    const Datagram whole = rulesReply(manyRules(120));
+    const auto fragments = newerSplit(9, whole, whole.size() / 3 + 1);
+    ASSERT_EQ(fragments.size(), 3u);
+    Requests requests;
+    Dispatcher dispatcher(requests);
+    dispatcher.dispatch(view(fragments[0]), Server, 1000);
+    dispatcher.dispatch(view(fragments[1]), Server, 1100);
+    // The last fragment comes after the time limit: the partial reply is gone, so it starts anew.
+    const std::uint64_t late = 1000 + SplitReplies::TimeLimitMs + 1;
+    EXPECT_EQ(dropReason(dispatcher.dispatch(view(fragments[2]), Server, late)), DropReason::PartialReply);
+    // Within the limit it would have completed.
+    dispatcher.dispatch(view(fragments[0]), Server, late + 10);
+    EXPECT_TRUE(
+        std::holds_alternative<RulesReply>(dispatcher.dispatch(view(fragments[1]), Server, late + 20)));
+
+    SplitReplies splits;
+    for (std::uint16_t port = 1; port <= 200; ++port)
+        splits.add(view(fragments[0]), Source{"10.0.0.7", port}, port);
+    EXPECT_EQ(splits.openReplies(), SplitReplies::MaxPartials);
+    // The oldest gave way: the newest ones still complete.
+    splits.add(view(fragments[1]), Source{"10.0.0.7", 200}, 200);
+    EXPECT_EQ(splits.add(view(fragments[2]), Source{"10.0.0.7", 200}, 200), SplitReplies::Result::Complete);
+    EXPECT_EQ(splits.add(view(fragments[2]), Source{"10.0.0.7", 1}, 201), SplitReplies::Result::Held);
+}
+
+TEST(NewerSplit, BadCrcWrongSizeAndBombsAreDropped)
+{
+    const Datagram plain = rulesReply(manyRules(150));
+    auto dispatchAll = [](const std::vector<Datagram>& fragments) {
+        Requests requests;
+        Dispatcher dispatcher(requests);
+        Outcome o;
+        for (const Datagram& f : fragments)
+            o = dispatcher.dispatch(view(f), Server);
+        return o;
+    };
+    const auto size = static_cast<std::uint32_t>(plain.size());
+    const Outcome badCrc =
+        dispatchAll(newerSplit(1 | Compressed, compressedBody(plain, size, crc32(plain) ^ 1), 500));
+    EXPECT_EQ(dropReason(badCrc), DropReason::BadSplitReply);
+    const Outcome shortSize =
+        dispatchAll(newerSplit(2 | Compressed, compressedBody(plain, size - 1, crc32(plain)), 500));
+    EXPECT_EQ(dropReason(shortSize), DropReason::BadSplitReply);
+
+    // A megabyte of one byte packs into a few dozen bytes; neither its true size nor a small
+    // declared size lets it unpack past the cap.
+    Datagram bomb = rulesReply({{"a", "b"}});
+    bomb.resize(1 << 20, 'x');
+    const auto bombSize = static_cast<std::uint32_t>(bomb.size());
+    EXPECT_EQ(dropReason(dispatchAll(newerSplit(3 | Compressed, compressedBody(bomb), 16))),
+              DropReason::BadSplitReply);
+    EXPECT_EQ(
+        dropReason(dispatchAll(newerSplit(4 | Compressed, compressedBody(bomb, 1000, crc32(bomb)), 16))),
+        DropReason::BadSplitReply);
+    (void)bombSize;
+    // Garbage behind the bzip2 mark.
+    Datagram garbage = compressedBody(plain);
+    std::fill(garbage.begin() + 14, garbage.end(), 0x55);
+    EXPECT_EQ(dropReason(dispatchAll(newerSplit(5 | Compressed, garbage, 500))), DropReason::BadSplitReply);
+}
+
+TEST(NewerSplit, OlderEngineFragmentsKeepTheirTwoFragmentPath)
+{
+    // A newer reply whose first fragment happens to be 1400 bytes long is still a newer reply.
+    const auto newer = newerSplit(11, rulesReply(manyRules(150)), 1388);
+    ASSERT_EQ(newer[0].size(), 1400u);
+    {
+        Requests requests;
+        Dispatcher dispatcher(requests);
+        Outcome o;
+        for (const Datagram& f : newer)
+            o = dispatcher.dispatch(view(f), Server);
+        ASSERT_TRUE(std::holds_alternative<RulesReply>(o));
+        EXPECT_EQ(std::get<RulesReply>(o).rules.size(), 150u);
+    }
+    // An older last fragment whose bytes 8..11 read like a newer header (total 0x12, number 1,
+    // a plausible size) still completes the kept first fragment of the same request.
+    auto [first, last] = splitRulesReply(0x0814, 100);
+    EXPECT_FALSE(SplitReplies::isFragment(view(first)));
+    last[9] = 0x01;
+    last[10] = 0x01;
+    last[11] = 0x05;
+    ASSERT_TRUE(SplitReplies::isFragment(view(last)));
+    Requests requests;
+    Dispatcher dispatcher(requests);
+    EXPECT_TRUE(std::get<RulesReply>(dispatcher.dispatch(view(first), Server)).rules.empty());
+    const Outcome o = dispatcher.dispatch(view(last), Server);
+    ASSERT_TRUE(std::holds_alternative<RulesReply>(o));
+    EXPECT_EQ(std::get<RulesReply>(o).rules.size(), 100u);
+}
