@@ -48,44 +48,44 @@ const std::array<KeySpec, KeyCount>& keyTable()
     return Table;
 }
 
-const KeySpec& spec(Key key)
+const KeySpec& entry(Key key)
 {
     return Table[static_cast<std::size_t>(key)];
 }
 
 int readInteger(const IniFile& file, Key key)
 {
-    const KeySpec& s = spec(key);
+    const KeySpec& s = entry(key);
     return file.readInteger(s.section.toString(), s.name.toString(), s.number);
 }
 
 bool readBool(const IniFile& file, Key key)
 {
-    const KeySpec& s = spec(key);
+    const KeySpec& s = entry(key);
     return file.readBool(s.section.toString(), s.name.toString(), s.number != 0);
 }
 
 QString readText(const IniFile& file, Key key)
 {
-    const KeySpec& s = spec(key);
+    const KeySpec& s = entry(key);
     return file.readString(s.section.toString(), s.name.toString(), s.text.toString());
 }
 
 void write(IniFile& file, Key key, int value)
 {
-    const KeySpec& s = spec(key);
+    const KeySpec& s = entry(key);
     file.writeInteger(s.section.toString(), s.name.toString(), value);
 }
 
 void writeBool(IniFile& file, Key key, bool value)
 {
-    const KeySpec& s = spec(key);
+    const KeySpec& s = entry(key);
     file.writeBool(s.section.toString(), s.name.toString(), value);
 }
 
 void write(IniFile& file, Key key, const QString& value)
 {
-    const KeySpec& s = spec(key);
+    const KeySpec& s = entry(key);
     file.writeString(s.section.toString(), s.name.toString(), value);
 }
 

@@ -63,7 +63,7 @@ struct KeySpec
 };
 
 const std::array<KeySpec, KeyCount>& keyTable();
-const KeySpec& spec(Key key);
+const KeySpec& entry(Key key);
 
 // Typed access with the key's own default.
 int readInteger(const IniFile& file, Key key);
