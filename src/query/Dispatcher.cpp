@@ -20,13 +20,6 @@ std::uint8_t at(Bytes data, std::size_t index)
     return ByteReader::byteAt(data, index);
 }
 
-Outcome info(std::optional<ServerRow> row)
-{
-    if (!row)
-        return Dropped{DropReason::OtherGame};
-    return InfoReply{std::move(*row)};
-}
-
 } // namespace
 
 Dispatcher::Dispatcher(Requests& requests) : m_requests(requests) {}
@@ -50,29 +43,62 @@ Outcome Dispatcher::dispatch(std::span<const std::uint8_t> datagram, const Sourc
         return Dropped{DropReason::TooShort};
 
     switch (at(d, 4)) {
-    case 'A': {
-        ByteReader in(d, 5);
-        m_requests.setChallenge(in.bytes4());
-        return ChallengeAnswer{from};
-    }
+    case 'A':
+        return challenge(d, from, nowMs);
     case 'D':
         return PlayersReply{AddPlayers(d)};
     case 'E':
         // A whole reply is decoded where it lies; a first fragment kept for reassembly stays.
         return RulesReply{AddRules(d)};
     case 'I':
-        return info(AddCSS(d, from));
+        return info(AddCSS(d, from), from, nowMs);
     case 'i':
         if (at(d, 14) != 'r' || at(d, 21) != 'e')
             return Dropped{DropReason::NotInfoString};
-        return InfoReply{AddOld(extractOldInfo(d), from)};
+        return info(AddOld(extractOldInfo(d), from), from, nowMs);
     case 'm':
-        return info(AddHL1(d, from));
+        return info(AddHL1(d, from), from, nowMs);
     default:
         if (at(d, 0) == SplitMark)
             return splitFragment(d, from, nowMs);
         return Dropped{DropReason::UnknownType};
     }
+}
+
+Outcome Dispatcher::challenge(Bytes datagram, const Source& from, std::uint64_t nowMs)
+{
+    ByteReader in(datagram, 5);
+    const std::array<std::uint8_t, 4> bytes = in.bytes4();
+    if (m_outstanding) {
+        const auto address = OutstandingRequests::parseAddress(from.address);
+        const auto route = address ? m_outstanding->challenge(*address, from.port, std::int64_t(nowMs))
+                                   : OutstandingRequests::ChallengeFor::Nobody;
+        if (route == OutstandingRequests::ChallengeFor::Info)
+            return InfoChallenge{from, bytes};
+        if (route == OutstandingRequests::ChallengeFor::Nobody)
+            return Dropped{DropReason::Unasked};
+    }
+    m_requests.setChallenge(bytes);
+    return ChallengeAnswer{from};
+}
+
+Outcome Dispatcher::info(std::optional<ServerRow> row, const Source& from, std::uint64_t nowMs)
+{
+    if (!row)
+        return Dropped{DropReason::OtherGame};
+    if (m_outstanding) {
+        if (const auto address = OutstandingRequests::parseAddress(from.address)) {
+            if (row->identity == Identity::AddressOnly) {
+                row->pingMs = m_outstanding->oldInfoReply(*address, from.port, std::int64_t(nowMs));
+            } else {
+                const auto answer = m_outstanding->infoReply(*address, from.port, std::int64_t(nowMs));
+                if (!answer.first)
+                    return Dropped{DropReason::SecondReply};
+                row->pingMs = answer.pingMs;
+            }
+        }
+    }
+    return InfoReply{std::move(*row)};
 }
 
 Outcome Dispatcher::splitFragment(std::span<const std::uint8_t> datagram, const Source& from,

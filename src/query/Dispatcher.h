@@ -1,5 +1,6 @@
 #pragma once
 
+#include "OutstandingRequests.h"
 #include "Records.h"
 #include "Requests.h"
 #include "RulesReassembly.h"
@@ -23,6 +24,8 @@ enum class DropReason
     OtherGame,     // an info reply whose game is not one of ours
     PartialReply,  // a fragment of the newer engine kept until its reply is whole
     BadSplitReply, // a newer-engine split reply that does not fit together or decompress
+    Unasked,       // a challenge from a server with no request of ours in flight
+    SecondReply,   // another 'm'/'I' reply to an info request that was already answered
 };
 
 struct Dropped
@@ -35,6 +38,14 @@ struct Dropped
 struct ChallengeAnswer
 {
     Source to;
+};
+
+// A challenge to our info request: send infoWithChallenge(challenge) to `to`, once. The
+// challenge slot of the players and rules requests is left alone.
+struct InfoChallenge
+{
+    Source to;
+    std::array<std::uint8_t, 4> challenge{};
 };
 
 // An info reply of one of our games. The caller runs the duplicate test and lists it.
@@ -55,7 +66,7 @@ struct RulesReply
     std::vector<RuleRow> rules;
 };
 
-using Outcome = std::variant<Dropped, ChallengeAnswer, InfoReply, PlayersReply, RulesReply>;
+using Outcome = std::variant<Dropped, ChallengeAnswer, InfoChallenge, InfoReply, PlayersReply, RulesReply>;
 
 // The single entry point for every received datagram. Holds the state that carries over from
 // one datagram to the next: the challenge slot (in Requests) and the reassembly of split replies.
@@ -76,12 +87,21 @@ public:
 
     Requests& requests() { return m_requests; }
 
+    // With a table, a challenge goes where the table says (and is dropped when nothing was
+    // asked), a second 'm'/'I' reply to one request is dropped, and info rows carry their round
+    // trip. Without one every challenge is answered as a details challenge. Not owned.
+    void setOutstanding(OutstandingRequests* table) { m_outstanding = table; }
+
 private:
+    Outcome challenge(Bytes datagram, const Source& from, std::uint64_t nowMs);
+    Outcome info(std::optional<ServerRow> row, const Source& from, std::uint64_t nowMs);
+
     Outcome splitFragment(std::span<const std::uint8_t> datagram, const Source& from, std::uint64_t nowMs);
 
     Requests& m_requests;
     RulesReassembly m_reassembly;
     SplitReplies m_splitReplies;
+    OutstandingRequests* m_outstanding = nullptr;
 };
 
 } // namespace vantry::query

@@ -46,11 +46,11 @@ enum class Identity
 // One server row as an info decoder builds it. Texts are UTF-8.
 struct ServerRow
 {
-    std::string kind;               // "HL", "1.5", "1.6", "CZ", "CSS", "HL2" or "?"
+    std::string kind; // "HL", "1.5", "1.6", "CZ", "CSS", "HL2" or "?"
     Image kindImage = Image::CounterStrike;
     std::string name;
-    std::string address;            // the sender's address text
-    std::string port;               // decimal text shown in the port column
+    std::string address; // the sender's address text
+    std::string port;    // decimal text shown in the port column
     std::string protocol;
     std::string map;
     std::string players;            // "current/maximum"
@@ -59,6 +59,7 @@ struct ServerRow
     std::optional<int> playerCount; // for the auto-connect check; none when the text is not a number
     Identity identity = Identity::AddressAndPort;
     std::uint16_t identityPort = 0; // the port value the duplicate test compares (AddressAndPort only)
+    std::optional<int> pingMs;      // round trip of the info request; none when not known
 };
 
 struct PlayerRow

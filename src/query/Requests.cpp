@@ -55,6 +55,14 @@ Bytes Requests::rules() const
     return m_rules;
 }
 
+std::array<std::uint8_t, 29> Requests::infoWithChallenge(const std::array<std::uint8_t, 4>& challenge) const
+{
+    std::array<std::uint8_t, 29> packet{};
+    std::copy(m_info.begin(), m_info.end(), packet.begin());
+    std::copy(challenge.begin(), challenge.end(), packet.begin() + m_info.size());
+    return packet;
+}
+
 Bytes Requests::playersChallenge() const
 {
     return Bytes(m_players).first(ChallengeRequestLength);

@@ -1,0 +1,165 @@
+#include "Datagrams.h"
+#include "query/Dispatcher.h"
+
+#include <gtest/gtest.h>
+
+using namespace vantry::query;
+using namespace vantry::test;
+
+namespace {
+
+using Route = OutstandingRequests::ChallengeFor;
+
+constexpr std::uint32_t Box = (127u << 24) | 5; // 127.0.0.5
+const Source From{"127.0.0.5", 27015};
+
+Datagram challengeReply(std::uint8_t a, std::uint8_t b, std::uint8_t c, std::uint8_t d)
+{
+    return DatagramWriter().header('A').bytes({a, b, c, d}).build();
+}
+
+class RoutedDispatch : public ::testing::Test
+{
+protected:
+    RoutedDispatch() { m_dispatcher.setOutstanding(&m_table); }
+
+    Outcome dispatch(const Datagram& d, std::uint64_t nowMs, const Source& from = From)
+    {
+        return m_dispatcher.dispatch(view(d), from, nowMs);
+    }
+
+    Requests m_requests;
+    OutstandingRequests m_table;
+    Dispatcher m_dispatcher{m_requests};
+};
+
+} // namespace
+
+TEST(OutstandingRequests, ChallengeGoesToWhatWasAskedAndReSendsInfoOnlyOnce)
+{
+    OutstandingRequests t;
+    EXPECT_EQ(t.challenge(Box, 27015, 0), Route::Nobody);
+
+    t.infoSent(Box, 27015, 100);
+    EXPECT_EQ(t.challenge(Box, 27016, 110), Route::Nobody) << "another port was asked nothing";
+    EXPECT_EQ(t.challenge(Box, 27015, 110), Route::Info);
+    EXPECT_EQ(t.challenge(Box, 27015, 120), Route::Nobody) << "a server that keeps challenging is not fed";
+
+    // A details request outranks the info request, as often as the server challenges it.
+    t.detailsSent(Box, 27015, 130);
+    EXPECT_EQ(t.challenge(Box, 27015, 140), Route::Details);
+    EXPECT_EQ(t.challenge(Box, 27015, 150), Route::Details);
+
+    // A new info request may be challenged again once its details request has expired.
+    t.infoSent(Box, 27015, 200 + OutstandingRequests::DetailsLifetimeMs);
+    EXPECT_EQ(t.challenge(Box, 27015, 210 + OutstandingRequests::DetailsLifetimeMs), Route::Info);
+}
+
+TEST(OutstandingRequests, PingCountsFromTheAnsweredRequestAndOnlyTheFirstReplyCounts)
+{
+    OutstandingRequests t;
+    EXPECT_EQ(t.infoReply(Box, 27015, 5).pingMs, std::nullopt) << "unasked: listed, without a ping";
+    EXPECT_TRUE(t.infoReply(Box, 27015, 5).first);
+
+    t.infoSent(Box, 27015, 1000);
+    const auto first = t.infoReply(Box, 27015, 1042);
+    EXPECT_TRUE(first.first);
+    EXPECT_EQ(first.pingMs, 42);
+    EXPECT_FALSE(t.infoReply(Box, 27015, 1043).first) << "an 'I' after an 'm' to one request";
+    EXPECT_EQ(t.oldInfoReply(Box, 27015, 1050), 50);
+
+    // The challenged request's round trip starts at the re-send.
+    t.infoSent(Box, 27015, 2000);
+    ASSERT_EQ(t.challenge(Box, 27015, 2030), Route::Info);
+    EXPECT_EQ(t.infoReply(Box, 27015, 2061).pingMs, 31);
+
+    // Past its lifetime a request is forgotten: the reply is listed, without a ping.
+    t.infoSent(Box, 27015, 3000);
+    const auto late = t.infoReply(Box, 27015, 3001 + OutstandingRequests::InfoLifetimeMs);
+    EXPECT_TRUE(late.first);
+    EXPECT_EQ(late.pingMs, std::nullopt);
+}
+
+TEST(OutstandingRequests, StaysBoundedThroughAWideSweep)
+{
+    OutstandingRequests t;
+    const std::uint32_t count = OutstandingRequests::MaxEntries + 5000;
+    for (std::uint32_t i = 0; i < count; ++i)
+        t.infoSent((10u << 24) + i, 27015, 0);
+    EXPECT_LE(t.size(), OutstandingRequests::MaxEntries);
+    // The newest requests are kept, the oldest gave way.
+    EXPECT_EQ(t.infoReply((10u << 24) + count - 1, 27015, 7).pingMs, 7);
+    EXPECT_EQ(t.infoReply(10u << 24, 27015, 7).pingMs, std::nullopt);
+    // Everything expires.
+    t.infoSent(Box, 27015, OutstandingRequests::InfoLifetimeMs + 10);
+    EXPECT_EQ(t.size(), 1u);
+}
+
+TEST(OutstandingRequests, AddressesAreStrictDottedQuads)
+{
+    EXPECT_EQ(OutstandingRequests::parseAddress("127.0.0.5"), Box);
+    EXPECT_EQ(OutstandingRequests::parseAddress("255.255.255.255"), 0xFFFFFFFFu);
+    for (const char* bad : {"", "127.0.0", "127.0.0.5.", "127.0.0.256", "127.0.0.-1", "127..0.5", "a.b.c.d",
+                            "127.0.0.5 ", "1270.0.0.5", "127.0.0.0005"})
+        EXPECT_EQ(OutstandingRequests::parseAddress(bad), std::nullopt) << bad;
+}
+
+TEST_F(RoutedDispatch, InfoChallengeIsAnsweredWithInfoAndLeavesTheDetailsSlotAlone)
+{
+    const auto slot = m_requests.challenge();
+    m_table.infoSent(Box, 27015, 0);
+    const Outcome o = dispatch(challengeReply(1, 2, 3, 4), 5);
+    const auto* c = std::get_if<InfoChallenge>(&o);
+    ASSERT_NE(c, nullptr);
+    EXPECT_EQ(c->to.address, "127.0.0.5");
+    EXPECT_EQ(c->to.port, 27015);
+    const auto packet = m_requests.infoWithChallenge(c->challenge);
+    const std::array<std::uint8_t, 4> tail{packet[25], packet[26], packet[27], packet[28]};
+    EXPECT_EQ(tail, (std::array<std::uint8_t, 4>{1, 2, 3, 4}));
+    EXPECT_TRUE(std::equal(m_requests.info().begin(), m_requests.info().end(), packet.begin()));
+    EXPECT_EQ(m_requests.challenge(), slot)
+        << "a sweep server's challenge must not reach the details requests";
+
+    // A second challenge to the same request, and one from a server asked nothing, are dropped.
+    for (const Source& from : {From, Source{"127.0.0.6", 27015}, Source{"not an address", 27015}}) {
+        const Outcome again = dispatch(challengeReply(9, 9, 9, 9), 6, from);
+        ASSERT_TRUE(std::holds_alternative<Dropped>(again)) << from.address;
+        EXPECT_EQ(std::get<Dropped>(again).reason, DropReason::Unasked);
+    }
+    EXPECT_EQ(m_requests.challenge(), slot);
+}
+
+TEST_F(RoutedDispatch, DetailsChallengeKeepsItsAnswer)
+{
+    m_table.infoSent(Box, 27015, 0);
+    m_table.detailsSent(Box, 27015, 1);
+    const Outcome o = dispatch(challengeReply(5, 6, 7, 8), 2);
+    ASSERT_TRUE(std::holds_alternative<ChallengeAnswer>(o));
+    EXPECT_EQ(m_requests.challenge(), (std::array<std::uint8_t, 4>{5, 6, 7, 8}));
+}
+
+TEST_F(RoutedDispatch, OneRowPerRequestWithItsPing)
+{
+    m_table.infoSent(Box, 27015, 1000);
+    Hl1Fields hl1;
+    hl1.address = "127.0.0.5:27015";
+    const Outcome m = dispatch(hl1Reply(hl1), 1012);
+    ASSERT_TRUE(std::holds_alternative<InfoReply>(m));
+    EXPECT_EQ(std::get<InfoReply>(m).row.pingMs, 12);
+
+    const Outcome i = dispatch(sourceReply(), 1013);
+    ASSERT_TRUE(std::holds_alternative<Dropped>(i));
+    EXPECT_EQ(std::get<Dropped>(i).reason, DropReason::SecondReply);
+
+    // An old info-string reply is its own row, with the round trip of the same request.
+    const Outcome old =
+        dispatch(oldReply("\\hostname\\Box\\map\\de_dust\\gamedir\\cstrike\\players\\1\\max\\8"
+                          "\\protocol\\47\\password\\0\\proxy\\0\\os\\l"),
+                 1020);
+    ASSERT_TRUE(std::holds_alternative<InfoReply>(old));
+    EXPECT_EQ(std::get<InfoReply>(old).row.pingMs, 20);
+
+    // The next request is answered afresh.
+    m_table.infoSent(Box, 27015, 2000);
+    EXPECT_TRUE(std::holds_alternative<InfoReply>(dispatch(sourceReply(), 2003)));
+}
