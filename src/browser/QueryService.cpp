@@ -14,6 +14,7 @@ QueryService::QueryService(net::UdpEndpoint& endpoint, ServerListModel& servers,
     : QObject(parent), m_endpoint(endpoint), m_servers(servers), m_players(players), m_rules(rules),
       m_clock(clock)
 {
+    m_dispatcher.setOutstanding(&m_outstanding);
     connect(&m_endpoint, &net::UdpEndpoint::dataReceived, this, &QueryService::onDatagram);
 }
 
@@ -31,7 +32,8 @@ void QueryService::sendInfoRequest(const QString& host, std::uint16_t port)
 
 void QueryService::sendInfo(const QString& host, std::uint16_t port)
 {
-    m_endpoint.send(m_requests.info(), host, port);
+    if (const std::uint32_t address = m_endpoint.send(m_requests.info(), host, port))
+        m_outstanding.infoSent(address, port, net::UdpEndpoint::steadyMs());
 }
 
 void QueryService::sendOldInfo(const QString& host, std::uint16_t port)
@@ -41,7 +43,9 @@ void QueryService::sendOldInfo(const QString& host, std::uint16_t port)
 
 void QueryService::sendDetailsRequest(const QString& host, std::uint16_t port)
 {
-    m_endpoint.send(m_requests.rules(), host, port);
+    // Recorded before the pauses: a challenge may come back while the next request waits.
+    if (const std::uint32_t address = m_endpoint.send(m_requests.rules(), host, port))
+        m_outstanding.detailsSent(address, port, net::UdpEndpoint::steadyMs());
     m_clock.sleep(10);
     m_endpoint.send(m_requests.players(), host, port);
     m_clock.sleep(5);
@@ -58,7 +62,8 @@ void QueryService::onDatagram(int numberBytes, const QString& fromIp, std::uint1
         return;
     const std::size_t n = m_endpoint.read(m_receive);
     const query::Source from{fromIp.toStdString(), port};
-    const query::Outcome outcome = m_dispatcher.dispatch({m_receive.data(), n}, from);
+    const auto receivedAt = static_cast<std::uint64_t>(m_endpoint.heldTimeMs());
+    const query::Outcome outcome = m_dispatcher.dispatch({m_receive.data(), n}, from, receivedAt);
 
     std::visit(
         [&](const auto& result) {
@@ -68,6 +73,15 @@ void QueryService::onDatagram(int numberBytes, const QString& fromIp, std::uint1
                     const QString to = QString::fromStdString(result.to.address);
                     m_endpoint.send(m_requests.playersChallenge(), to, result.to.port);
                     m_endpoint.send(m_requests.rulesChallenge(), to, result.to.port);
+                } catch (const std::exception& e) {
+                    emit sendFailed(QString::fromUtf8(e.what()));
+                }
+            } else if constexpr (std::is_same_v<T, query::InfoChallenge>) {
+                // Sent as it stands, not through sendInfo(): that would count as a new request
+                // and allow another challenge round.
+                try {
+                    const auto packet = m_requests.infoWithChallenge(result.challenge);
+                    m_endpoint.send(packet, QString::fromStdString(result.to.address), result.to.port);
                 } catch (const std::exception& e) {
                     emit sendFailed(QString::fromUtf8(e.what()));
                 }

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "query/Dispatcher.h"
+#include "query/OutstandingRequests.h"
 #include "query/Requests.h"
 
 #include <QObject>
@@ -43,6 +44,7 @@ public:
     void sendDetailsRequest(const QString& host, std::uint16_t port);
 
     query::Requests& requests() { return m_requests; }
+    const query::OutstandingRequests& outstanding() const { return m_outstanding; }
 
     // The endpoint's data event.
     void onDatagram(int numberBytes, const QString& fromIp, std::uint16_t port);
@@ -62,6 +64,7 @@ private:
     RulesModel& m_rules;
     Clock& m_clock;
     query::Requests m_requests;
+    query::OutstandingRequests m_outstanding;
     query::Dispatcher m_dispatcher{m_requests};
     std::function<bool()> m_scanOld;
     std::array<std::uint8_t, query::Dispatcher::ReceiveBufferSize> m_receive{};

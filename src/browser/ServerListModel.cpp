@@ -1,5 +1,9 @@
 #include "ServerListModel.h"
 
+#include <algorithm>
+#include <limits>
+#include <numeric>
+
 namespace vantry::browser {
 
 namespace {
@@ -23,6 +27,12 @@ std::pair<int, int> playerNumbers(const QString& text)
     const QString current = slash < 0 ? text : text.left(slash);
     const QString maximum = slash < 0 ? QString() : text.mid(slash + 1);
     return {current.toInt(), maximum.toInt()};
+}
+
+// Unknown round trips sort after every known one.
+int pingOrder(const query::ServerRow& server)
+{
+    return server.pingMs ? *server.pingMs : std::numeric_limits<int>::max();
 }
 
 } // namespace
@@ -61,6 +71,8 @@ int ServerListModel::add(const query::ServerRow& server)
     row.map = fromUtf8(server.map);
     row.players = fromUtf8(server.players);
     row.portValue = portValueOf(row.port);
+    if (server.pingMs)
+        row.ping = QString::number(*server.pingMs);
 
     const int at = count();
     beginInsertRows({}, at, at);
@@ -88,6 +100,31 @@ int ServerListModel::find(const QString& address, const QString& port) const
         if (m_rows[i].address == address && m_rows[i].port == port)
             return i;
     return -1;
+}
+
+void ServerListModel::sortByPing()
+{
+    std::vector<int> order(m_rows.size());
+    std::iota(order.begin(), order.end(), 0);
+    std::stable_sort(order.begin(), order.end(), [this](int a, int b) {
+        return pingOrder(m_rows[a].server) < pingOrder(m_rows[b].server);
+    });
+    emit layoutAboutToBeChanged({}, QAbstractItemModel::VerticalSortHint);
+    QVector<Row> sorted;
+    sorted.reserve(m_rows.size());
+    std::vector<int> newRow(m_rows.size());
+    for (int i = 0; i < static_cast<int>(order.size()); ++i) {
+        sorted.append(std::move(m_rows[order[i]]));
+        newRow[order[i]] = i;
+    }
+    m_rows = std::move(sorted);
+    const QModelIndexList before = persistentIndexList();
+    QModelIndexList after;
+    after.reserve(before.size());
+    for (const QModelIndex& i : before)
+        after.append(index(newRow[i.row()], i.column()));
+    changePersistentIndexList(before, after);
+    emit layoutChanged({}, QAbstractItemModel::VerticalSortHint);
 }
 
 int ServerListModel::rowCount(const QModelIndex& parent) const
@@ -139,6 +176,8 @@ QVariant ServerListModel::data(const QModelIndex& index, int role) const
             return row.players;
         case Os:
             return row.server.windows ? QStringLiteral("WIN") : QStringLiteral("LIN");
+        case Ping:
+            return row.ping;
         default:
             return QString();
         }
@@ -152,6 +191,8 @@ QVariant ServerListModel::data(const QModelIndex& index, int role) const
             return playerNumbers(row.players).first;
         case Status:
             return imageIndex(row, column);
+        case Ping:
+            return pingOrder(row.server);
         default:
             return data(index, Qt::DisplayRole);
         }
@@ -192,6 +233,8 @@ QVariant ServerListModel::headerData(int section, Qt::Orientation orientation, i
             return QStringLiteral("ОС");
         case Status:
             return QStringLiteral("A");
+        case Ping:
+            return QStringLiteral("Пинг");
         default:
             return QString();
         }

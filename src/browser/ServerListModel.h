@@ -28,6 +28,7 @@ public:
         Players,
         Os,
         Status,
+        Ping,
         ColumnCount
     };
     enum Role
@@ -60,6 +61,10 @@ public:
     // -1 when no such row.
     int find(const QString& address, const QString& port) const;
 
+    // Sorts the rows once, in place, by round trip, shortest first, unknown last; equal rows
+    // keep their order. Rows added later are appended unsorted. Selections follow their rows.
+    void sortByPing();
+
     int rowCount(const QModelIndex& parent = {}) const override;
     int columnCount(const QModelIndex& parent = {}) const override;
     QVariant data(const QModelIndex& index, int role) const override;
@@ -71,6 +76,7 @@ private:
         query::ServerRow server;
         // Display texts, converted once when the row arrives.
         QString kind, name, address, port, protocol, map, players;
+        QString ping;
         int portValue = -1; // the port column as a number, -1 when it is not one
     };
 

@@ -8,6 +8,7 @@
 #include <algorithm>
 #include <arpa/inet.h>
 #include <cerrno>
+#include <chrono>
 #include <cstring>
 #include <netinet/in.h>
 #include <poll.h>
@@ -168,10 +169,10 @@ std::uint32_t UdpEndpoint::resolve(const QString& host)
     throw EndpointError("Host Lookup Canceled");
 }
 
-void UdpEndpoint::send(std::span<const std::uint8_t> data, const QString& host, std::uint16_t port)
+std::uint32_t UdpEndpoint::send(std::span<const std::uint8_t> data, const QString& host, std::uint16_t port)
 {
     if (!isOpen())
-        return;
+        return 0;
     if (data.empty()) {
         emit bufferInvalid();
         throw EndpointError("Invalid buffer");
@@ -181,8 +182,9 @@ void UdpEndpoint::send(std::span<const std::uint8_t> data, const QString& host, 
         throw EndpointError("Null Remote Address");
     // A lookup keeps the event loop running, and a handler may have closed us meanwhile.
     if (!isOpen())
-        return;
+        return 0;
     sendDatagram(int(m_socket->socketDescriptor()), data, address, port);
+    return address;
 }
 
 std::size_t UdpEndpoint::read(std::span<std::uint8_t> dest) const
@@ -191,6 +193,12 @@ std::size_t UdpEndpoint::read(std::span<std::uint8_t> dest) const
     if (count > 0)
         std::memcpy(dest.data(), m_held.constData(), count);
     return count;
+}
+
+std::int64_t UdpEndpoint::steadyMs()
+{
+    using namespace std::chrono;
+    return duration_cast<milliseconds>(steady_clock::now().time_since_epoch()).count();
 }
 
 // Every waiting datagram in one go: while a data handler runs a nested event loop Qt does not
@@ -203,6 +211,7 @@ void UdpEndpoint::drain()
         // A longer datagram is cut to the held buffer.
         const qint64 n = m_socket->readDatagram(m_held.data(), HeldSize, &from, &fromPort);
         m_heldLength = n < 0 ? 0 : int(n);
+        m_heldTimeMs = steadyMs();
         emit dataReceived(n < 0 ? -1 : int(n), dotted(from), fromPort);
         if (n < 0)
             break;

@@ -50,10 +50,16 @@ public:
     int receiveBufferSize() const { return m_receiveBufferSize; }
 
     // Throws EndpointError. A host name is looked up while the event loop keeps running.
-    void send(std::span<const std::uint8_t> data, const QString& host, std::uint16_t port);
+    // Returns the address sent to (host order), or 0 when the endpoint is closed.
+    std::uint32_t send(std::span<const std::uint8_t> data, const QString& host, std::uint16_t port);
 
     // Copies the held datagram into dest, at most dest.size() bytes; returns the count copied.
     std::size_t read(std::span<std::uint8_t> dest) const;
+    // When the held datagram was taken off the socket, on the steadyMs() clock: round trips are
+    // measured here, not after the handlers that ran before this datagram's turn.
+    std::int64_t heldTimeMs() const { return m_heldTimeMs; }
+    // Monotonic milliseconds, the clock of heldTimeMs().
+    static std::int64_t steadyMs();
 
     void setResolver(Resolver resolver);
     // QHostInfo in a local event loop; the first IPv4 result.
@@ -76,6 +82,7 @@ private:
     QUdpSocket* m_socket = nullptr;
     QByteArray m_held;
     int m_heldLength = 0;
+    std::int64_t m_heldTimeMs = 0;
     int m_receiveBufferSize = 0;
     Resolver m_resolver;
 };

@@ -115,6 +115,42 @@ TEST(ServerListModel, CellsShowTextsImagesAndRawNumbers)
     EXPECT_EQ(model.find(QStringLiteral("127.0.0.9"), QStringLiteral("27015")), -1);
 }
 
+TEST(ServerListModel, PingColumnSortsOnceByRoundTripWithUnknownLastAndSelectionFollows)
+{
+    ServerListModel model;
+    QAbstractItemModelTester tester(&model, QAbstractItemModelTester::FailureReportingMode::Fatal);
+    const std::vector<std::optional<int>> pings{120, std::nullopt, 8, 120, 0};
+    for (std::size_t i = 0; i < pings.size(); ++i) {
+        ServerRow r = row("127.0.0." + std::to_string(i + 1), 27015);
+        r.pingMs = pings[i];
+        model.add(r);
+    }
+    EXPECT_EQ(model.headerData(ServerListModel::Ping, Qt::Horizontal, Qt::DisplayRole).toString(),
+              QStringLiteral("Пинг"));
+    EXPECT_EQ(model.data(model.index(0, ServerListModel::Ping), Qt::DisplayRole).toString(),
+              QStringLiteral("120"));
+    EXPECT_EQ(model.data(model.index(1, ServerListModel::Ping), Qt::DisplayRole).toString(), QString());
+    EXPECT_EQ(model.data(model.index(4, ServerListModel::Ping), Qt::DisplayRole).toString(),
+              QStringLiteral("0"));
+
+    const QPersistentModelIndex selected = model.index(2, ServerListModel::Name); // 127.0.0.3, 8 ms
+    model.sortByPing();
+    std::vector<std::string> order;
+    for (int i = 0; i < model.count(); ++i)
+        order.push_back(model.address(i).toStdString());
+    // Numbers, not texts ("120" < "8" as text); equal round trips keep their order.
+    EXPECT_EQ(order,
+              (std::vector<std::string>{"127.0.0.5", "127.0.0.3", "127.0.0.1", "127.0.0.4", "127.0.0.2"}));
+    EXPECT_EQ(selected.row(), 1);
+    EXPECT_EQ(model.find(QStringLiteral("127.0.0.2"), QStringLiteral("27015")), 4);
+
+    // Later rows are appended unsorted, and the duplicate test still knows every sorted row.
+    ServerRow late = row("127.0.0.9", 27015);
+    late.pingMs = 1;
+    EXPECT_EQ(model.add(late), 5);
+    EXPECT_EQ(model.add(row("127.0.0.3", 27015)), -1);
+}
+
 TEST(PlayersModel, HeaderSortsOrderByFoldedNameAndByKillsDescending)
 {
     PlayersModel model;

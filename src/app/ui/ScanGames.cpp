@@ -150,10 +150,12 @@ void TForm1::buildControls()
     LW->setModel(m_servers);
     QHeaderView* header = LW->horizontalHeader();
     header->setMinimumSectionSize(10);
-    const int widths[browser::ServerListModel::ColumnCount] = {58, 150, 100, 48, 26, 90, 50, 55, 20};
+    const int widths[browser::ServerListModel::ColumnCount] = {58, 150, 100, 48, 26, 90, 50, 55, 20, 44};
     for (int c = 0; c < browser::ServerListModel::ColumnCount; ++c)
         LW->setColumnWidth(c, widths[c]);
     header->setSectionResizeMode(browser::ServerListModel::Name, QHeaderView::Stretch);
+    header->setSectionsClickable(true);
+    connect(header, &QHeaderView::sectionClicked, this, [this](int column) { LWColumnClick(column); });
     middle->addWidget(LW, 1);
 
     PageControl1 = new QTabWidget(central);
@@ -348,6 +350,12 @@ void TForm1::LWPlayersColumnClick(int column)
         m_players->sortByName();
     else
         m_players->sortByKills();
+}
+
+void TForm1::LWColumnClick(int column)
+{
+    if (column == browser::ServerListModel::Ping)
+        m_servers->sortByPing();
 }
 
 void TForm1::SBPlayClick()

@@ -84,6 +84,8 @@ public:
     void LWMouseDown();
     void LWDblClick();
     void LWPlayersColumnClick(int column);
+    // Only the round-trip column sorts; the other columns keep the order of arrival.
+    void LWColumnClick(int column);
     void RGClick();
     void Options1Click();
     void About1Click();
