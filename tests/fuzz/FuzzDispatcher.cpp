@@ -5,15 +5,30 @@
 #include <cstddef>
 #include <cstdint>
 
-// Several datagrams from several senders into one dispatcher, so that the challenge slot and
-// the reassembly of split replies carry state from one datagram to the next.
+// Several datagrams from several senders into one dispatcher, so that the challenge slot, the
+// table of requests in flight and the reassembly of split replies carry state from one datagram
+// to the next.
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size)
 {
+    using vantry::query::OutstandingRequests;
     vantry::query::Requests requests;
     vantry::query::Dispatcher dispatcher(requests);
-    // Each frame comes a second after the one before, so that split replies also time out.
+    OutstandingRequests table;
+    // Odd-sized inputs run without the table, as the decoders' own tests do.
+    if (size % 2 == 0)
+        dispatcher.setOutstanding(&table);
+    // Each frame comes a second after the one before, so that split replies also time out; the
+    // senders are asked for info or details in turn, so every challenge route is taken.
     std::uint64_t nowMs = 0;
+    unsigned turn = 0;
     for (const vantry::fuzz::Frame& frame : vantry::fuzz::splitFrames({data, size})) {
+        if (const auto address = OutstandingRequests::parseAddress(frame.from.address)) {
+            if (turn % 3 == 0)
+                table.infoSent(*address, frame.from.port, std::int64_t(nowMs));
+            else if (turn % 3 == 1)
+                table.detailsSent(*address, frame.from.port, std::int64_t(nowMs));
+        }
+        ++turn;
         vantry::fuzz::checkOutcome(dispatcher.dispatch(frame.datagram, frame.from, nowMs), frame.from);
         nowMs += 1000;
     }

@@ -47,6 +47,8 @@ void checkRow(const ServerRow& row, const Source& from)
     } else {
         require(row.kind.size() <= 3);
     }
+    if (row.pingMs)
+        require(*row.pingMs >= 0);
     if (row.status)
         require(*row.status == Image::Open || *row.status == Image::Full || *row.status == Image::Password);
 }
@@ -59,6 +61,9 @@ void checkOutcome(const Outcome& outcome, const Source& from)
         require(rules->rules.size() <= Dispatcher::RulesTableSize);
         for (const RuleRow& r : rules->rules)
             require(utf8(r.name) && utf8(r.value));
+    } else if (const auto* challenge = std::get_if<InfoChallenge>(&outcome)) {
+        // A re-sent info request only ever goes back to the server that challenged it.
+        require(challenge->to.address == from.address && challenge->to.port == from.port);
     } else if (const auto* players = std::get_if<PlayersReply>(&outcome)) {
         // A reassembled reply is at most SplitReplies::MaxReplySize bytes; a record is 10 or more.
         require(players->players.size() <= SplitReplies::MaxReplySize / 10 + 1);
