@@ -29,6 +29,25 @@ struct Rule
     std::string value;
 };
 
+// In which order the fragments of a newer-engine split reply leave.
+enum class FragmentOrder
+{
+    Forward,
+    Reverse,
+    Shuffled, // a fixed shuffle per request id, never the forward order
+};
+
+// A rules reply split the newer engine's way: 12-byte headers FE FF FF FF, request id (LE, bit 31
+// set when compressed), total, number, split size (LE u16). A compressed reply is the bzip2 of the
+// whole reply, with its size and CRC32 (LE) ahead of it in fragment 0.
+struct NewerSplit
+{
+    std::uint16_t size = 0; // payload bytes per fragment; 0: not split this way
+    bool compressed = false;
+    FragmentOrder order = FragmentOrder::Forward;
+    int withheld = -1; // the number of a fragment that is never sent; -1: every fragment leaves
+};
+
 struct Profile
 {
     Kind kind = Kind::Hl1;
@@ -58,9 +77,19 @@ struct Profile
     std::array<std::uint8_t, 4> splitId{0x14, 0x08, 0x00, 0x00};
     // The bytes a 'U'/'V' request must carry; 0 derives them from the destination address.
     std::array<std::uint8_t, 4> challenge{};
+    // Answer 'T' with a challenge unless the request carries that challenge after its NUL (29
+    // bytes), as newer-engine servers have done since 2021. The challenge is the one above.
+    bool infoChallenge = false;
+    // Answer 'T' with both layouts, 'm' first and then 'I' (some older-engine servers do).
+    bool bothInfoLayouts = false;
+    // Takes precedence over splitRules when its size is set and the reply does not fit in one
+    // fragment; a reply that fits is sent whole.
+    NewerSplit newerSplit;
 };
 
 const char* kindName(Kind kind);
 bool parseKind(const std::string& text, Kind& kind);
+const char* orderName(FragmentOrder order);
+bool parseOrder(const std::string& text, FragmentOrder& order);
 
 } // namespace vantry::emu

@@ -81,6 +81,19 @@ void applyKey(Profile& profile, const std::string& key, const std::string& value
         profile.splitRules = number(key, value, 0, 1) == 1;
     } else if (key == "challenge") {
         profile.challenge = hex4(key, value);
+    } else if (key == "infochallenge") {
+        profile.infoChallenge = number(key, value, 0, 1) == 1;
+    } else if (key == "both") {
+        profile.bothInfoLayouts = number(key, value, 0, 1) == 1;
+    } else if (key == "nsplit") {
+        profile.newerSplit.size = static_cast<std::uint16_t>(number(key, value, 0, 1400));
+    } else if (key == "bzip") {
+        profile.newerSplit.compressed = number(key, value, 0, 1) == 1;
+    } else if (key == "order") {
+        if (!parseOrder(value, profile.newerSplit.order))
+            fail("order: want forward, reverse or shuffle: " + value);
+    } else if (key == "withhold") {
+        profile.newerSplit.withheld = static_cast<int>(number(key, value, 0, 254));
     } else if (key == "player") {
         const auto colon = value.rfind(':');
         if (colon == std::string::npos)

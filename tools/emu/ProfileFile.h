@@ -14,7 +14,12 @@ namespace vantry::emu {
 //   listen PORT [PORT ...]
 // Keys: kind (hl1|source|old|silent), name, map, dir, desc, players, max, bots, protocol, type,
 // os, password, appid, version, advport, proxy, split (0|1), challenge (8 hex digits),
-// player=NAME:KILLS (repeatable), rule=NAME=VALUE (repeatable), rules=N (N generated rules).
+// player=NAME:KILLS (repeatable), rule=NAME=VALUE (repeatable), rules=N (N generated rules),
+// infochallenge (0|1: info behind a challenge), both (0|1: 'm' and 'I' to one info request),
+// nsplit=SIZE (rules split the newer engine's way, SIZE payload bytes a fragment), bzip (0|1),
+// order (forward|reverse|shuffle), withhold=N (fragment N never sent).
+// An older-engine server in the 'I' layout: kind=source protocol=48 appid=10 dir=cstrike
+// desc=Counter-Strike.
 // Values with blanks go in double quotes. Throws std::invalid_argument naming the fault.
 void applyProfileLine(const std::string& line, ProfileTable& table, std::vector<std::uint16_t>& ports);
 void loadProfileFile(const std::string& path, ProfileTable& table, std::vector<std::uint16_t>& ports);

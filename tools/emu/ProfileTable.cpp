@@ -81,6 +81,16 @@ Profile defaultsFor(Kind kind)
     return profile;
 }
 
+Profile olderEngineInNewerLayout()
+{
+    Profile profile = defaultsFor(Kind::Source);
+    profile.protocol = 48;
+    profile.appId = 10;
+    profile.gameDir = "cstrike";
+    profile.description = "Counter-Strike";
+    return profile;
+}
+
 bool parseAddress(const std::string& text, std::uint32_t& hostOrder)
 {
     in_addr addr{};

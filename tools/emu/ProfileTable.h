@@ -44,6 +44,10 @@ private:
 // Sensible field values for a kind (protocol, game directory, description).
 Profile defaultsFor(Kind kind);
 
+// A Counter-Strike 1.6 server of the older engine that answers the info request in the newer 'I'
+// layout: protocol 48, application 10, game directory "cstrike", description "Counter-Strike".
+Profile olderEngineInNewerLayout();
+
 // A handful of servers on 127.0.0.2 ... 127.0.0.14 covering every game kind and reply form.
 ProfileTable demoTable();
 

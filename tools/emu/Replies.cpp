@@ -1,7 +1,11 @@
 #include "Replies.h"
 
 #include <algorithm>
+#include <bzlib.h>
 #include <cstring>
+#include <numeric>
+#include <random>
+#include <stdexcept>
 #include <string_view>
 
 namespace vantry::emu {
@@ -219,6 +223,110 @@ std::vector<Datagram> splitReply(const Datagram& whole, const std::array<std::ui
     return {fragment(0x02, 0, firstPayload), fragment(0x12, firstPayload, whole.size())};
 }
 
+Datagram bzip2(const Datagram& data)
+{
+    // libbz2's documented worst case: 1 % more than the input and 600 bytes.
+    Datagram out(data.size() + data.size() / 100 + 601);
+    unsigned int length = static_cast<unsigned int>(out.size());
+    Datagram input = data; // the library takes a non-const source
+    const int status = BZ2_bzBuffToBuffCompress(reinterpret_cast<char*>(out.data()), &length,
+                                                reinterpret_cast<char*>(input.data()),
+                                                static_cast<unsigned int>(input.size()), 9, 0, 0);
+    if (status != BZ_OK)
+        throw std::runtime_error("bzip2 failed: " + std::to_string(status));
+    out.resize(length);
+    return out;
+}
+
+std::uint32_t crc32(std::span<const std::uint8_t> data)
+{
+    std::uint32_t crc = 0xFFFFFFFFu;
+    for (std::uint8_t b : data) {
+        crc ^= b;
+        for (int bit = 0; bit < 8; ++bit)
+            crc = (crc >> 1) ^ (0xEDB88320u & (0u - (crc & 1u)));
+    }
+    return ~crc;
+}
+
+std::vector<Datagram> newerSplitReply(const Datagram& whole, const NewerSplit& split,
+                                      const std::array<std::uint8_t, 4>& idBytes)
+{
+    if (split.size == 0 || whole.size() <= split.size)
+        return {whole};
+    std::uint32_t id = 0;
+    for (std::size_t i = 0; i < 4; ++i)
+        id |= std::uint32_t(idBytes[i]) << (8 * i);
+    id &= 0x7FFFFFFFu;
+    Datagram payload = whole;
+    if (split.compressed) {
+        payload.clear();
+        Writer w(payload);
+        w.u32(static_cast<std::uint32_t>(whole.size()));
+        w.u32(crc32(whole));
+        const Datagram packed = bzip2(whole);
+        payload.insert(payload.end(), packed.begin(), packed.end());
+        id |= 0x80000000u;
+    }
+    const std::size_t total = (payload.size() + split.size - 1) / split.size;
+    // A header counts fragments in one byte, and a reply of one fragment is no split reply.
+    if (total < 2 || total > 255)
+        return {whole};
+
+    std::vector<std::size_t> order(total);
+    std::iota(order.begin(), order.end(), std::size_t{0});
+    if (split.order == FragmentOrder::Reverse) {
+        std::reverse(order.begin(), order.end());
+    } else if (split.order == FragmentOrder::Shuffled) {
+        std::mt19937 random(id);
+        std::shuffle(order.begin(), order.end(), random);
+        if (std::is_sorted(order.begin(), order.end()))
+            std::rotate(order.begin(), order.begin() + 1, order.end());
+    }
+    std::vector<Datagram> out;
+    for (std::size_t number : order) {
+        if (split.withheld >= 0 && number == static_cast<std::size_t>(split.withheld))
+            continue;
+        Datagram fragment;
+        Writer w(fragment);
+        w.byte(0xFE);
+        w.byte(Ff);
+        w.byte(Ff);
+        w.byte(Ff);
+        w.u32(id);
+        w.byte(static_cast<std::uint8_t>(total));
+        w.byte(static_cast<std::uint8_t>(number));
+        w.u16(split.size);
+        const std::size_t from = number * split.size;
+        const std::size_t to = std::min(payload.size(), from + split.size);
+        fragment.insert(fragment.end(), payload.begin() + static_cast<std::ptrdiff_t>(from),
+                        payload.begin() + static_cast<std::ptrdiff_t>(to));
+        out.push_back(std::move(fragment));
+    }
+    return out;
+}
+
+namespace {
+
+std::vector<Datagram> rulesDatagrams(const Profile& profile)
+{
+    const Datagram whole = rulesReply(profile);
+    if (profile.newerSplit.size > 0)
+        return newerSplitReply(whole, profile.newerSplit, profile.splitId);
+    if (profile.splitRules)
+        return splitReply(whole, profile.splitId);
+    return {whole};
+}
+
+bool carriesChallenge(std::span<const std::uint8_t> request, std::size_t at,
+                      const std::array<std::uint8_t, 4>& expected)
+{
+    return request.size() >= at + expected.size() &&
+           std::memcmp(request.data() + at, expected.data(), expected.size()) == 0;
+}
+
+} // namespace
+
 std::vector<Datagram> answer(const Profile& profile, std::span<const std::uint8_t> request,
                              std::uint32_t destAddr, std::uint16_t destPort)
 {
@@ -233,8 +341,7 @@ std::vector<Datagram> answer(const Profile& profile, std::span<const std::uint8_
         if (isOldRequest(request, "players"))
             return {playersReply(profile)};
         if (isOldRequest(request, "rules"))
-            return profile.splitRules ? splitReply(rulesReply(profile), profile.splitId)
-                                      : std::vector<Datagram>{rulesReply(profile)};
+            return rulesDatagrams(profile);
         return {};
     }
 
@@ -244,19 +351,24 @@ std::vector<Datagram> answer(const Profile& profile, std::span<const std::uint8_
         if (request.size() < 5 + query.size() ||
             std::memcmp(request.data() + 5, query.data(), query.size()) != 0)
             return {};
+        // The challenge follows the request's NUL: bytes 25..28.
+        constexpr std::size_t InfoChallengeAt = 5 + query.size() + 1;
+        if (profile.infoChallenge &&
+            !carriesChallenge(request, InfoChallengeAt, challengeFor(profile, destAddr)))
+            return {challengeReply(challengeFor(profile, destAddr))};
+        if (profile.bothInfoLayouts)
+            return {hl1InfoReply(profile, destAddr, destPort), sourceInfoReply(profile, destPort)};
         if (profile.kind == Kind::Hl1)
             return {hl1InfoReply(profile, destAddr, destPort)};
         return {sourceInfoReply(profile, destPort)};
     }
     if (type == 'U' || type == 'V') {
         const auto expected = challengeFor(profile, destAddr);
-        if (request.size() < 9 || std::memcmp(request.data() + 5, expected.data(), expected.size()) != 0)
+        if (!carriesChallenge(request, 5, expected))
             return {challengeReply(expected)};
         if (type == 'U')
             return {playersReply(profile)};
-        if (profile.splitRules)
-            return splitReply(rulesReply(profile), profile.splitId);
-        return {rulesReply(profile)};
+        return rulesDatagrams(profile);
     }
     return {};
 }
@@ -281,6 +393,30 @@ bool parseKind(const std::string& text, Kind& kind)
     for (Kind k : {Kind::Hl1, Kind::Source, Kind::OldInfo, Kind::Silent}) {
         if (text == kindName(k)) {
             kind = k;
+            return true;
+        }
+    }
+    return false;
+}
+
+const char* orderName(FragmentOrder order)
+{
+    switch (order) {
+    case FragmentOrder::Forward:
+        return "forward";
+    case FragmentOrder::Reverse:
+        return "reverse";
+    case FragmentOrder::Shuffled:
+        return "shuffle";
+    }
+    return "?";
+}
+
+bool parseOrder(const std::string& text, FragmentOrder& order)
+{
+    for (FragmentOrder o : {FragmentOrder::Forward, FragmentOrder::Reverse, FragmentOrder::Shuffled}) {
+        if (text == orderName(o)) {
+            order = o;
             return true;
         }
     }

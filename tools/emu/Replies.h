@@ -32,6 +32,16 @@ Datagram challengeReply(const std::array<std::uint8_t, 4>& challenge);
 // One datagram when the reply fits, otherwise two fragments with a 9-byte header each.
 std::vector<Datagram> splitReply(const Datagram& whole, const std::array<std::uint8_t, 4>& id);
 
+inline constexpr std::size_t NewerHeaderSize = 12;
+// The reply as newer-engine fragments in the order they leave (a withheld one left out), or the
+// whole reply alone when it fits in one fragment (or would need more than 255).
+std::vector<Datagram> newerSplitReply(const Datagram& whole, const NewerSplit& split,
+                                      const std::array<std::uint8_t, 4>& id);
+// bzip2 of the data at block size 9; throws std::runtime_error when libbz2 fails.
+Datagram bzip2(const Datagram& data);
+// CRC-32 of the zlib polynomial, reflected, as the newer engine's compressed replies carry it.
+std::uint32_t crc32(std::span<const std::uint8_t> data);
+
 std::string dottedAddress(std::uint32_t hostOrder);
 
 } // namespace vantry::emu
