@@ -66,6 +66,44 @@ ProfileTable table()
     Profile silent;
     silent.kind = Kind::Silent;
     t.add(local(6), GamePort, silent);
+
+    // Today's servers, on 127.0.1.x so that the sweeps above never meet them.
+    Profile challenged = defaultsFor(Kind::Source);
+    challenged.name = "Wants the challenge";
+    challenged.infoChallenge = true;
+    challenged.challenge = {0x5A, 0x01, 0x02, 0x03};
+    challenged.playerList = {{"Intruder", 99, 1.0f}};
+    challenged.rules = {{"intruder_rule", "1"}};
+    t.add(local(256 + 1), GamePort, challenged);
+
+    Profile both = defaultsFor(Kind::Hl1);
+    both.name = "Both layouts";
+    both.bothInfoLayouts = true;
+    t.add(local(256 + 2), GamePort, both);
+
+    Profile olderInI = defaultsFor(Kind::Source);
+    olderInI.name = "Older engine in I";
+    olderInI.protocol = 48;
+    olderInI.appId = 10;
+    olderInI.gameDir = "cstrike";
+    olderInI.description = "Clan Box"; // changed by a plugin
+    t.add(local(256 + 3), GamePort, olderInI);
+
+    for (const FragmentOrder order : {FragmentOrder::Reverse, FragmentOrder::Shuffled}) {
+        Profile compressed = defaultsFor(Kind::Source);
+        compressed.name = "Compressed split";
+        for (int i = 0; i < 150; ++i)
+            compressed.rules.push_back(
+                {"cvar_" + std::to_string(i * 7919), std::to_string(i * 104729 % 9973)});
+        compressed.newerSplit = {300, true, order, -1};
+        t.add(local(256 + 4 + (order == FragmentOrder::Shuffled ? 1 : 0)), GamePort, compressed);
+    }
+    Profile missing = defaultsFor(Kind::Source);
+    missing.name = "A fragment never comes";
+    for (int i = 0; i < 150; ++i)
+        missing.rules.push_back({"cvar_" + std::to_string(i), "value_" + std::to_string(i)});
+    missing.newerSplit = {300, false, FragmentOrder::Forward, 1};
+    t.add(local(256 + 6), GamePort, missing);
     return t;
 }
 
@@ -255,4 +293,67 @@ TEST_F(MainWindow, SecondEndpointOnTheTakenPortStillGetsReplies)
     EXPECT_NE(second.endpoint().localPort(), form->endpoint().localPort());
     second.queries().sendInfoRequest(QStringLiteral("127.0.0.2"), GamePort);
     EXPECT_TRUE(QTest::qWaitFor([&] { return second.servers().count() == 1; }, 5000));
+}
+
+TEST_F(MainWindow, TodaysServersAreListedOnceWithTheirPingAndNeverTouchTheSelectedDetails)
+{
+    settings.rangeList = {{true, QStringLiteral("127.0.1.1"), QStringLiteral("127.0.1.3")}};
+    form->SBScanAllClick();
+    ASSERT_TRUE(listed(3));
+    QTest::qWait(150); // a second layout or a stray challenge round gets its chance
+    EXPECT_EQ(list().count(), 3) << "one row per server, the one answering in both layouts included";
+
+    const int challenged = find(QStringLiteral("127.0.1.1"));
+    ASSERT_GE(challenged, 0) << "the info request is sent again with the challenge";
+    EXPECT_EQ(list().kind(challenged), QStringLiteral("CSS"));
+    const int older = find(QStringLiteral("127.0.1.3"));
+    ASSERT_GE(older, 0);
+    EXPECT_EQ(list().kind(older), QStringLiteral("1.6"));
+    for (int row = 0; row < list().count(); ++row) {
+        const QString ping =
+            list().data(list().index(row, ServerListModel::Ping), Qt::DisplayRole).toString();
+        bool number = false;
+        EXPECT_GE(ping.toInt(&number), 0);
+        EXPECT_TRUE(number) << list().address(row).toStdString() << " has no ping";
+    }
+
+    // A server whose details are shown; then the challenged server is asked for its info again,
+    // as a sweep, refresh or favourites pass does: its challenge must not reach the details.
+    form->queries().sendInfoRequest(QStringLiteral("127.0.0.2"), GamePort);
+    ASSERT_TRUE(listed(4));
+    const int shown = find(QStringLiteral("127.0.0.2"));
+    form->LW->selectRow(shown);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return form->playersModel().rowCount() == 2; }, 5000));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return form->rulesModel().rowCount() == 2; }, 5000));
+    form->queries().sendInfoRequest(QStringLiteral("127.0.1.1"), GamePort);
+    QTest::qWait(200);
+    ASSERT_EQ(form->playersModel().rowCount(), 2);
+    EXPECT_EQ(form->playersModel().players().front().name, "Bob");
+    EXPECT_EQ(form->rulesModel().rules().front().name, "mp_timelimit");
+
+    // The round-trip header sorts the rows and the selection stays on its server.
+    form->LWColumnClick(ServerListModel::Ping);
+    ASSERT_GE(form->LW->selectedRow(), 0);
+    EXPECT_EQ(list().address(form->LW->selectedRow()), QStringLiteral("127.0.0.2"));
+    for (int row = 1; row < list().count(); ++row)
+        EXPECT_LE(
+            list().data(list().index(row - 1, ServerListModel::Ping), ServerListModel::RawValueRole).toInt(),
+            list().data(list().index(row, ServerListModel::Ping), ServerListModel::RawValueRole).toInt());
+}
+
+TEST_F(MainWindow, CompressedRulesInFragmentsOfAnyOrderAreShownWholeAndAMissingOneShowsNothing)
+{
+    for (int last : {4, 5, 6})
+        form->queries().sendInfoRequest(QStringLiteral("127.0.1.%1").arg(last), GamePort);
+    ASSERT_TRUE(listed(3));
+    for (int last : {4, 5}) {
+        form->LW->selectRow(find(QStringLiteral("127.0.1.%1").arg(last)));
+        ASSERT_TRUE(QTest::qWaitFor([&] { return form->rulesModel().rowCount() == 150; }, 5000)) << last;
+        EXPECT_EQ(form->rulesModel().rules().back().name, "cvar_" + std::to_string(149 * 7919));
+    }
+    QTest::qWait(200); // the second answers of the last selection's repeated requests come and go
+    form->LW->selectRow(find(QStringLiteral("127.0.1.6")));
+    QTest::qWait(200);
+    EXPECT_EQ(form->rulesModel().rowCount(), 0);
+    EXPECT_EQ(list().count(), 3);
 }
