@@ -253,6 +253,34 @@ ProfileTable demoTable()
     other.description = "Day of Defeat";
     other.map = "dod_anzio";
     table.add(local(14), 27015, other);
+
+    // Servers as they answer today: the info request behind a challenge, the older engine in
+    // the newer layout with a clan's description, rules compressed in fragments out of order.
+    Profile challenged = css;
+    challenged.name = "CS:S 2021+ (info challenge)";
+    challenged.map = "de_mirage";
+    challenged.infoChallenge = true;
+    table.add(local(15), 27015, challenged);
+
+    Profile clan = defaultsFor(Kind::Source);
+    clan.name = "CS 1.6 in the newer layout";
+    clan.description = "[RU] Clan Server";
+    clan.protocol = 48;
+    clan.appId = 10;
+    clan.gameDir = "cstrike";
+    clan.map = "de_train";
+    clan.players = 9;
+    clan.maxPlayers = 32;
+    clan.playerList = somePlayers();
+    clan.rules = someRules();
+    table.add(local(16), 27015, clan);
+
+    Profile compressed = css;
+    compressed.name = "CS:S (compressed split rules)";
+    compressed.map = "cs_office";
+    compressed.rules = manyRules();
+    compressed.newerSplit = {400, true, FragmentOrder::Reverse, -1};
+    table.add(local(17), 27015, compressed);
     return table;
 }
 

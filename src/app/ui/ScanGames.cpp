@@ -40,6 +40,8 @@ constexpr int DefaultWidth = 680;
 constexpr int DefaultHeight = 351;
 constexpr int MinimumWidth = 680;
 constexpr int MinimumHeight = 175;
+// The pace of the window's paints during a long operation, the status panels' pace.
+constexpr int FrameMs = 30;
 
 QPushButton* button(const QString& caption, const QString& hint, bool enabled, QWidget* parent)
 {
@@ -150,7 +152,7 @@ void TForm1::buildControls()
     LW->setModel(m_servers);
     QHeaderView* header = LW->horizontalHeader();
     header->setMinimumSectionSize(10);
-    const int widths[browser::ServerListModel::ColumnCount] = {58, 150, 100, 48, 26, 90, 50, 55, 20, 44};
+    const int widths[browser::ServerListModel::ColumnCount] = {58, 150, 100, 48, 26, 90, 50, 55, 20, 50};
     for (int c = 0; c < browser::ServerListModel::ColumnCount; ++c)
         LW->setColumnWidth(c, widths[c]);
     header->setSectionResizeMode(browser::ServerListModel::Name, QHeaderView::Stretch);
@@ -197,11 +199,17 @@ void TForm1::buildControls()
     }
     m_panelFlush = new QTimer(this);
     m_panelFlush->setSingleShot(true);
-    m_panelFlush->setInterval(30);
+    m_panelFlush->setInterval(FrameMs);
     connect(m_panelFlush, &QTimer::timeout, this, [this] {
         for (int i = 0; i < 3; ++i)
             if (m_panels[i]->text() != m_panelTexts[i])
                 m_panels[i]->setText(m_panelTexts[i]);
+    });
+
+    m_paintLater = new QTimer(this);
+    m_paintLater->setSingleShot(true);
+    connect(m_paintLater, &QTimer::timeout, this, [this] {
+        QCoreApplication::postEvent(this, new QEvent(QEvent::UpdateRequest), Qt::LowEventPriority);
     });
 
     connect(LW->selectionModel(), &QItemSelectionModel::selectionChanged, this,
@@ -424,6 +432,24 @@ void TForm1::guarded(const std::function<void()>& handler)
 void TForm1::showStandardError(const QString& message)
 {
     prompter().message(appTitle(), standardErrorText(message), BoxIcon::Error);
+}
+
+// A sweep yields every millisecond and nearly every yield brings a reply that dirties the list;
+// painting the window each time costs more than the probes. While a long operation runs, the
+// window paints at most once every FrameMs: a request that comes sooner is held back, and the
+// window asks again when it is due, so every change is still painted.
+bool TForm1::event(QEvent* event)
+{
+    if (event->type() == QEvent::UpdateRequest) {
+        const qint64 since = m_sincePaint.isValid() ? m_sincePaint.elapsed() : FrameMs;
+        if (m_state.running != LongOperation::None && since < FrameMs) {
+            if (!m_paintLater->isActive())
+                m_paintLater->start(int(FrameMs - since));
+            return true;
+        }
+        m_sincePaint.start();
+    }
+    return QMainWindow::event(event);
 }
 
 void TForm1::showEvent(QShowEvent* event)
