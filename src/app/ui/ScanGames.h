@@ -4,6 +4,7 @@
 #include "app/Second.h"
 #include "options/SettingsHost.h"
 
+#include <QElapsedTimer>
 #include <QMainWindow>
 
 #include <functional>
@@ -147,6 +148,7 @@ signals:
     void scanModeChanged(int index);
 
 protected:
+    bool event(QEvent* event) override;
     void showEvent(QShowEvent* event) override;
     void hideEvent(QHideEvent* event) override;
     void changeEvent(QEvent* event) override;
@@ -172,6 +174,9 @@ private:
     // A sweep writes the panels after every probe; the labels follow at display pace.
     QString m_panelTexts[3];
     QTimer* m_panelFlush = nullptr;
+    // Paints during a long operation: at most one a frame, a held-back one when the frame is due.
+    QElapsedTimer m_sincePaint;
+    QTimer* m_paintLater = nullptr;
     std::unique_ptr<browser::StaticSettings> m_defaultSettings;
     options::LiveSettings* m_settings = nullptr;
     std::unique_ptr<ScanSinkImpl> m_sink;
