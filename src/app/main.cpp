@@ -1,5 +1,7 @@
 #include "app/AppInfo.h"
 #include "app/Prompter.h"
+#include "app/cli/CliArguments.h"
+#include "app/cli/CliRun.h"
 #include "app/ui/ScanGames.h"
 #include "app/ui/Shell.h"
 #include "app/ui/SingleInstance.h"
@@ -34,6 +36,10 @@ bool writeDemoSettings(const QString& path)
 
 int main(int argc, char** argv)
 {
+    // "query" and "sweep" run headless: no window, no tray, no application object.
+    if (argc > 1 && vantry::cli::isCliCommand(argv[1]))
+        return vantry::cli::runCli(argc, argv);
+
     QApplication app(argc, argv);
     QApplication::setApplicationName(vantry::productName());
     QApplication::setApplicationDisplayName(vantry::appTitle());

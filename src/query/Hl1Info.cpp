@@ -30,6 +30,21 @@ THL1info decodeHL1info(Bytes datagram)
     return info;
 }
 
+std::uint8_t hl1Bots(Bytes datagram)
+{
+    ByteReader in(datagram, 5);
+    for (int i = 0; i < 5; ++i)
+        in.cstring(); // address, name, map, game directory, description
+    in.skip(6);       // players .. password
+    if (in.u8() == 1) {
+        in.cstring();
+        in.cstring();
+        in.skip(1 + 4 + 4 + 1 + 1);
+    }
+    in.skip(1); // secure
+    return in.u8();
+}
+
 std::optional<std::uint16_t> hl1AddressPort(std::string_view addressField)
 {
     const std::size_t colon = addressField.find(':');
@@ -110,6 +125,10 @@ std::optional<ServerRow> AddHL1(Bytes datagram, const Source& from)
     row.status = binaryStatus(info.password, info.players, info.maxPlayers);
     row.playerCount = info.players;
     row.identity = Identity::AddressAndPort;
+    row.maxPlayerCount = info.maxPlayers;
+    row.botCount = hl1Bots(datagram);
+    row.passwordRequired = info.password != 0;
+    row.osIndicator = static_cast<char>(info.os);
     return row;
 }
 

@@ -32,6 +32,11 @@ struct THL1info
 // Reads the fields from offset 5 on; bytes past the datagram's end read as zeros.
 THL1info decodeHL1info(Bytes datagram);
 
+// The bot count of an 'm' reply: after the mod flag come, for a mod, its two strings, a NUL, its
+// version and size (4 bytes each), its type and DLL bytes; then the secure byte and the bots.
+// Bytes past the datagram's end read as zeros.
+std::uint8_t hl1Bots(Bytes datagram);
+
 // The port text the address field names: the piece between its first ':' and the next ':' or its
 // end, when that is 1 to 5 ASCII digits of value 1..65535; otherwise none.
 std::optional<std::uint16_t> hl1AddressPort(std::string_view addressField);

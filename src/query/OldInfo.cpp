@@ -69,6 +69,7 @@ OldInfoFields extractOldInfo(Bytes datagram)
     f.relay = extractField(info, "\\proxy\\");
     f.protocol = extractField(info, "\\protocol\\");
     f.description = extractField(info, "\\description\\");
+    f.bots = extractField(info, "\\bots\\");
     return f;
 }
 
@@ -131,6 +132,11 @@ ServerRow AddOld(const OldInfoFields& f, const Source& from)
     row.playerCount = decimalValue(f.players);
     row.identity = Identity::AddressOnly;
     row.identityPort = from.port;
+    row.maxPlayerCount = decimalValue(f.maximum);
+    row.botCount = decimalValue(f.bots);
+    if (f.password == "0" || f.password == "1")
+        row.passwordRequired = f.password == "1";
+    row.osIndicator = f.os.empty() ? '\0' : f.os.front();
     return row;
 }
 

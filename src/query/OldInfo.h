@@ -20,6 +20,7 @@ struct OldInfoFields
     std::string os;
     std::string password;
     std::string relay; // the "\proxy\" marker: "1" for an HLTV relay
+    std::string bots;
 };
 
 // The info string: bytes 23.. of the datagram up to its first NUL; empty for 23 bytes or fewer.

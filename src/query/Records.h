@@ -60,6 +60,11 @@ struct ServerRow
     Identity identity = Identity::AddressAndPort;
     std::uint16_t identityPort = 0; // the port value the duplicate test compares (AddressAndPort only)
     std::optional<int> pingMs;      // round trip of the info request; none when not known
+    // Values the list does not show, for the command line's output.
+    std::optional<int> maxPlayerCount;    // none when the text is not a number
+    std::optional<int> botCount;          // none when the reply does not say
+    std::optional<bool> passwordRequired; // a flag other than 0; none for old texts but "0" and "1"
+    char osIndicator = 0;                 // as received ('l', 'w', ...); 0 when the reply has none
 };
 
 struct PlayerRow

@@ -96,6 +96,10 @@ std::optional<ServerRow> AddCSS(Bytes datagram, const Source& from)
     row.playerCount = info.players;
     row.identity = Identity::AddressAndPort;
     row.identityPort = from.port;
+    row.maxPlayerCount = info.maxPlayers;
+    row.botCount = info.bots;
+    row.passwordRequired = info.password != 0;
+    row.osIndicator = static_cast<char>(info.os);
     return row;
 }
 

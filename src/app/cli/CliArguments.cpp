@@ -1,0 +1,208 @@
+#include "CliArguments.h"
+
+#include "SweepRange.h"
+
+#include <charconv>
+
+namespace vantry::cli {
+
+namespace {
+
+std::string quoted(std::string_view text)
+{
+    return "'" + std::string(text) + "'";
+}
+
+std::optional<HostArgument> parseHost(const std::string& word, std::string& error)
+{
+    HostArgument out;
+    const std::size_t colon = word.rfind(':');
+    out.host = word.substr(0, colon);
+    if (colon != std::string::npos) {
+        const auto port = parseNumber(std::string_view(word).substr(colon + 1), 1, 65535);
+        if (!port) {
+            error = "the port of " + quoted(word) + " is not a number from 1 to 65535";
+            return std::nullopt;
+        }
+        out.port = static_cast<std::uint16_t>(*port);
+    }
+    if (out.host.empty()) {
+        error = quoted(word) + " names no host";
+        return std::nullopt;
+    }
+    return out;
+}
+
+} // namespace
+
+bool isCliCommand(std::string_view word)
+{
+    return word == "query" || word == "sweep";
+}
+
+std::optional<int> parseNumber(std::string_view text, int low, int high)
+{
+    if (text.empty() || text.size() > 9 || text.find_first_not_of("0123456789") != std::string_view::npos)
+        return std::nullopt;
+    int value = 0;
+    std::from_chars(text.data(), text.data() + text.size(), value);
+    if (value < low || value > high)
+        return std::nullopt;
+    return value;
+}
+
+std::optional<std::uint32_t> parseDottedQuad(std::string_view text)
+{
+    std::uint32_t address = 0;
+    for (int part = 0; part < 4; ++part) {
+        const std::size_t dot = part < 3 ? text.find('.') : text.size();
+        if (dot == std::string_view::npos || dot == 0 || dot > 3)
+            return std::nullopt;
+        const auto octet = parseNumber(text.substr(0, dot), 0, 255);
+        if (!octet)
+            return std::nullopt;
+        address = (address << 8) | static_cast<std::uint32_t>(*octet);
+        text.remove_prefix(part < 3 ? dot + 1 : dot);
+    }
+    return address;
+}
+
+ParsedArguments parseArguments(const std::vector<std::string>& words)
+{
+    ParsedArguments result;
+    auto failed = [&](std::string text) {
+        result.options.reset();
+        result.error = std::move(text);
+        return result;
+    };
+    if (words.empty() || !isCliCommand(words[0]))
+        return failed("want a command: query or sweep");
+
+    CliOptions o;
+    o.command = words[0] == "query" ? Command::Query : Command::Sweep;
+    std::vector<std::string> positional;
+    for (std::size_t i = 1; i < words.size(); ++i) {
+        std::string word = words[i];
+        std::optional<std::string> inlineValue;
+        if (word.rfind("--", 0) == 0) {
+            if (const std::size_t eq = word.find('='); eq != std::string::npos) {
+                inlineValue = word.substr(eq + 1);
+                word.resize(eq);
+            }
+        }
+        bool missing = false;
+        const auto value = [&]() -> std::string {
+            if (inlineValue)
+                return *inlineValue;
+            if (i + 1 >= words.size()) {
+                missing = true;
+                return {};
+            }
+            return words[++i];
+        };
+        const auto flag = [&](bool& target) {
+            if (inlineValue)
+                return false;
+            target = true;
+            return true;
+        };
+
+        if (word == "--json" || word == "--players" || word == "--rules" || word == "--old" ||
+            word == "--help" || word == "-h") {
+            bool& target = word == "--json"      ? o.json
+                           : word == "--players" ? o.players
+                           : word == "--rules"   ? o.rules
+                           : word == "--old"     ? o.old
+                                                 : o.help;
+            if (!flag(target))
+                return failed(word + " takes no value");
+        } else if (word == "--port") {
+            const std::string v = value();
+            const auto port = parseNumber(v, 1, 65535);
+            if (missing || !port)
+                return failed("--port wants a number from 1 to 65535" +
+                              (missing ? "" : ", not " + quoted(v)));
+            o.port = static_cast<std::uint16_t>(*port);
+        } else if (word == "--delay") {
+            const std::string v = value();
+            const auto delay = parseNumber(v, 0, MaxDelayMs);
+            if (missing || !delay)
+                return failed("--delay wants milliseconds from 0 to " + std::to_string(MaxDelayMs) +
+                              (missing ? "" : ", not " + quoted(v)));
+            o.delayMs = *delay;
+        } else if (word == "--timeout") {
+            const std::string v = value();
+            const auto timeout = parseNumber(v, 0, MaxTimeoutMs);
+            if (missing || !timeout)
+                return failed("--timeout wants milliseconds from 0 to " + std::to_string(MaxTimeoutMs) +
+                              (missing ? "" : ", not " + quoted(v)));
+            o.timeoutMs = *timeout;
+        } else if (word == "--settings") {
+            const std::string v = value();
+            if (missing || v.empty())
+                return failed("--settings wants a file");
+            o.settingsFile = v;
+        } else if (word == "--") {
+            positional.insert(positional.end(), words.begin() + static_cast<std::ptrdiff_t>(i) + 1,
+                              words.end());
+            break;
+        } else if (word.size() > 1 && word[0] == '-') {
+            return failed("unknown option " + quoted(word));
+        } else {
+            positional.push_back(word);
+        }
+    }
+    if (o.help) {
+        result.options = std::move(o);
+        return result;
+    }
+
+    if (o.command == Command::Query) {
+        if (positional.empty())
+            return failed("query wants at least one HOST[:PORT]");
+        for (const std::string& word : positional) {
+            std::string error;
+            auto host = parseHost(word, error);
+            if (!host)
+                return failed(error);
+            o.hosts.push_back(std::move(*host));
+        }
+    } else {
+        if (positional.size() != 2)
+            return failed("sweep wants two addresses, FROM and TO");
+        for (int i = 0; i < 2; ++i) {
+            const auto address = parseDottedQuad(positional[static_cast<std::size_t>(i)]);
+            if (!address)
+                return failed(quoted(positional[static_cast<std::size_t>(i)]) +
+                              " is not a dotted IPv4 address");
+            (i == 0 ? o.from : o.to) = *address;
+        }
+        if (sweepSize(o.from, o.to) == 0)
+            return failed("the range " + positional[0] + " to " + positional[1] +
+                          " holds no address to probe");
+    }
+    result.options = std::move(o);
+    return result;
+}
+
+std::string usageText()
+{
+    return "usage: vantry query HOST[:PORT]... [options]\n"
+           "       vantry sweep FROM TO [options]\n"
+           "Asks game servers for their details over UDP and prints one line per server that answers.\n"
+           "A sweep probes FROM to TO as the window's sweep does: the first two octets of FROM, third\n"
+           "octets from FROM's to TO's, fourth octets up to 254 except in the last block.\n"
+           "options:\n"
+           "  --port N         port of hosts named without one and of the sweep (default 27015)\n"
+           "  --delay MS       pause after each probe, 0 to 1000 (default 5)\n"
+           "  --timeout MS     wait for replies after the last request (default 1000); a query\n"
+           "                   ends as soon as every host has answered\n"
+           "  --json           print a JSON array of objects instead of lines\n"
+           "  --players        ask each server for its players too\n"
+           "  --rules          ask each server for its rules too\n"
+           "  --old            also send the old info request, for old servers\n"
+           "  --settings FILE  take the default game port and delay from this settings file\n"
+           "exit status: 0 when at least one server answered, 1 when none did, 2 on bad arguments\n";
+}
+
+} // namespace vantry::cli

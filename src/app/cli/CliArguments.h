@@ -1,0 +1,64 @@
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace vantry::cli {
+
+struct HostArgument
+{
+    std::string host;                  // a dotted quad or a name
+    std::optional<std::uint16_t> port; // none: the default port
+};
+
+enum class Command
+{
+    Query, // the servers named on the command line
+    Sweep, // every address of a range
+};
+
+struct CliOptions
+{
+    Command command = Command::Query;
+    std::vector<HostArgument> hosts; // query
+    std::uint32_t from = 0;          // sweep, host order
+    std::uint32_t to = 0;
+    std::optional<std::uint16_t> port; // --port: the default port of hosts and of the sweep
+    std::optional<int> delayMs;        // --delay: pause after each probe
+    int timeoutMs = 1000;              // --timeout: wait after the last request
+    bool json = false;
+    bool players = false;
+    bool rules = false;
+    bool old = false; // also send the old info request
+    bool help = false;
+    std::optional<std::string> settingsFile;
+};
+
+inline constexpr std::uint16_t DefaultPort = 27015;
+inline constexpr int DefaultDelayMs = 5;
+inline constexpr int MaxDelayMs = 1000;
+inline constexpr int MaxTimeoutMs = 60'000;
+
+// Parses the words after the program name, the command first. On failure the text says what is
+// wrong, in one line without the program name.
+struct ParsedArguments
+{
+    std::optional<CliOptions> options;
+    std::string error;
+};
+ParsedArguments parseArguments(const std::vector<std::string>& words);
+
+// Whether the word names a command of the command line ("query", "sweep").
+bool isCliCommand(std::string_view word);
+
+std::string usageText();
+
+// "a.b.c.d" with four decimal octets of 0..255, nothing else; host order.
+std::optional<std::uint32_t> parseDottedQuad(std::string_view text);
+// Decimal digits only, within low..high.
+std::optional<int> parseNumber(std::string_view text, int low, int high);
+
+} // namespace vantry::cli

@@ -1,0 +1,42 @@
+#pragma once
+
+#include "query/Records.h"
+
+#include <optional>
+#include <ostream>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace vantry::cli {
+
+// One answering server and, when they were asked for, its players and rules (none: no reply).
+struct ServerResult
+{
+    query::ServerRow row;
+    std::optional<std::vector<query::PlayerRow>> players;
+    std::optional<std::vector<query::RuleRow>> rules;
+};
+
+struct OutputChoice
+{
+    bool json = false;
+    bool players = false;
+    bool rules = false;
+};
+
+// A JSON string literal for any bytes: well-formed UTF-8 passes through, controls, quotes and
+// backslashes are escaped, and a byte that is not part of well-formed UTF-8 becomes \u00XX.
+std::string jsonString(std::string_view bytes);
+
+// The operating system as a word: "windows", "linux", "mac", or the indicator itself.
+std::string osName(char indicator);
+
+// Lines: address:port, kind, name, map, players/max, protocol, WIN/LIN, open/full/password/-,
+// ping in ms or "-", separated by tabs (controls in texts become blanks); players and rules
+// follow their server, one a line, indented by a tab.
+void writeLines(std::ostream& out, const std::vector<ServerResult>& servers, const OutputChoice& choice);
+// An array of objects, one a line.
+void writeJson(std::ostream& out, const std::vector<ServerResult>& servers, const OutputChoice& choice);
+
+} // namespace vantry::cli

@@ -1,0 +1,155 @@
+#include "CliRun.h"
+
+#include "CliArguments.h"
+#include "CliSession.h"
+#include "CliSettings.h"
+#include "SweepRange.h"
+
+#include <algorithm>
+#include <arpa/inet.h>
+#include <cstring>
+#include <iostream>
+#include <netdb.h>
+#include <unordered_set>
+
+namespace vantry::cli {
+
+namespace {
+
+// IPv4 only: the game servers of this family are reached over IPv4.
+std::optional<std::uint32_t> resolve(const std::string& host, std::string& error)
+{
+    if (const auto dotted = parseDottedQuad(host))
+        return dotted;
+    addrinfo hints{};
+    hints.ai_family = AF_INET;
+    hints.ai_socktype = SOCK_DGRAM;
+    addrinfo* found = nullptr;
+    const int status = ::getaddrinfo(host.c_str(), nullptr, &hints, &found);
+    if (status != 0 || !found) {
+        error = "cannot find the address of '" + host + "': " + ::gai_strerror(status);
+        return std::nullopt;
+    }
+    sockaddr_in address{};
+    std::memcpy(&address, found->ai_addr, std::min<std::size_t>(sizeof address, found->ai_addrlen));
+    ::freeaddrinfo(found);
+    return ntohl(address.sin_addr.s_addr);
+}
+
+int badArguments(std::ostream& err, const std::string& text)
+{
+    err << "vantry: " << text << "\n"
+        << "Try 'vantry query --help'.\n";
+    return ExitBadArguments;
+}
+
+// The query's results in the order the hosts were named, each server once.
+std::vector<ServerResult> inTargetOrder(std::vector<ServerResult> servers,
+                                        const std::vector<net::Peer>& targets)
+{
+    std::vector<ServerResult> out;
+    out.reserve(servers.size());
+    std::vector<bool> taken(servers.size(), false);
+    for (const net::Peer& t : targets) {
+        for (std::size_t i = 0; i < servers.size(); ++i) {
+            if (!taken[i] && servers[i].row.address == dottedQuad(t.address) &&
+                (servers[i].row.identity == query::Identity::AddressOnly ||
+                 servers[i].row.identityPort == t.port || servers[i].row.port == std::to_string(t.port))) {
+                taken[i] = true;
+                out.push_back(std::move(servers[i]));
+            }
+        }
+    }
+    for (std::size_t i = 0; i < servers.size(); ++i) {
+        if (!taken[i])
+            out.push_back(std::move(servers[i]));
+    }
+    return out;
+}
+
+} // namespace
+
+int runCli(const std::vector<std::string>& words, std::ostream& out, std::ostream& err)
+{
+    const ParsedArguments parsed = parseArguments(words);
+    if (!parsed.options)
+        return badArguments(err, parsed.error);
+    const CliOptions& o = *parsed.options;
+    if (o.help) {
+        out << usageText();
+        return ExitAnswered;
+    }
+
+    std::uint16_t defaultPort = DefaultPort;
+    int delayMs = DefaultDelayMs;
+    if (o.settingsFile) {
+        std::string error;
+        const auto defaults = readSettingsDefaults(*o.settingsFile, error);
+        if (!defaults)
+            return badArguments(err, error);
+        defaultPort = defaults->port;
+        delayMs = defaults->delayMs;
+    }
+    if (o.port)
+        defaultPort = *o.port;
+    if (o.delayMs)
+        delayMs = *o.delayMs;
+
+    SessionPlan plan;
+    plan.delayMs = delayMs;
+    plan.timeoutMs = o.timeoutMs;
+    plan.players = o.players;
+    plan.rules = o.rules;
+    plan.old = o.old;
+    plan.endWhenAllDone = o.command == Command::Query;
+    if (o.command == Command::Query) {
+        std::unordered_set<std::uint64_t> seen;
+        for (const HostArgument& h : o.hosts) {
+            std::string error;
+            const auto address = resolve(h.host, error);
+            if (!address)
+                return badArguments(err, error);
+            const net::Peer peer{*address, h.port.value_or(defaultPort)};
+            if (seen.insert(query::OutstandingRequests::keyOf(peer.address, peer.port)).second)
+                plan.targets.push_back(peer);
+        }
+    } else {
+        for (std::uint32_t a : sweepAddresses(o.from, o.to))
+            plan.targets.push_back({a, defaultPort});
+    }
+
+    std::vector<ServerResult> servers;
+    try {
+        net::BatchSocket socket;
+        QuerySession session(plan);
+        servers = session.run(socket);
+    } catch (const net::BatchSocketError& e) {
+        err << "vantry: cannot use the network: " << e.what() << "\n";
+        return ExitNoneAnswered;
+    }
+    if (o.command == Command::Query)
+        servers = inTargetOrder(std::move(servers), plan.targets);
+
+    const OutputChoice choice{o.json, o.players, o.rules};
+    if (o.json)
+        writeJson(out, servers, choice);
+    else
+        writeLines(out, servers, choice);
+    out.flush();
+    if (servers.empty()) {
+        err << "vantry: no server answered\n";
+        return ExitNoneAnswered;
+    }
+    return ExitAnswered;
+}
+
+int runCli(int argc, char** argv)
+{
+    std::vector<std::string> words;
+    for (int i = 1; i < argc; ++i)
+        words.emplace_back(argv[i]);
+    std::ios::sync_with_stdio(false);
+    return runCli(words, std::cout, std::cerr);
+}
+
+} // namespace vantry::cli

@@ -1,0 +1,187 @@
+#include "BatchSocket.h"
+
+#include <algorithm>
+#include <arpa/inet.h>
+#include <cerrno>
+#include <chrono>
+#include <cstring>
+#include <ctime>
+#include <netinet/in.h>
+#include <poll.h>
+#include <string>
+#include <sys/socket.h>
+#include <unistd.h>
+
+namespace vantry::net {
+
+namespace {
+
+[[noreturn]] void fail(const char* what)
+{
+    throw BatchSocketError(std::string(what) + ": " + std::strerror(errno));
+}
+
+sockaddr_in socketAddress(const Peer& peer)
+{
+    sockaddr_in out{};
+    out.sin_family = AF_INET;
+    out.sin_port = htons(peer.port);
+    out.sin_addr.s_addr = htonl(peer.address);
+    return out;
+}
+
+std::int64_t realtimeNs()
+{
+    timespec now{};
+    ::clock_gettime(CLOCK_REALTIME, &now);
+    return std::int64_t(now.tv_sec) * 1'000'000'000 + now.tv_nsec;
+}
+
+constexpr std::size_t ControlSize = CMSG_SPACE(sizeof(timespec));
+
+} // namespace
+
+BatchSocket::BatchSocket(int wantedReceiveBuffer)
+    : m_buffers(BatchSize * DatagramCapacity), m_incoming(BatchSize), m_from(BatchSize), m_iov(BatchSize),
+      m_headers(BatchSize), m_control(BatchSize)
+{
+    static_assert(ControlSize <= 64);
+    for (std::size_t i = 0; i < BatchSize; ++i) {
+        m_iov[i] = {m_buffers.data() + i * DatagramCapacity, DatagramCapacity};
+        m_headers[i].msg_hdr.msg_name = &m_from[i];
+        m_headers[i].msg_hdr.msg_iov = &m_iov[i];
+        m_headers[i].msg_hdr.msg_iovlen = 1;
+        m_headers[i].msg_hdr.msg_control = m_control[i].data();
+    }
+    m_fd = ::socket(AF_INET, SOCK_DGRAM | SOCK_NONBLOCK | SOCK_CLOEXEC, 0);
+    if (m_fd < 0)
+        fail("socket");
+    // Forcing past the system limit works for root and inside a private namespace; otherwise the
+    // plain request gets what the limit allows.
+    if (::setsockopt(m_fd, SOL_SOCKET, SO_RCVBUFFORCE, &wantedReceiveBuffer, sizeof wantedReceiveBuffer) != 0)
+        ::setsockopt(m_fd, SOL_SOCKET, SO_RCVBUF, &wantedReceiveBuffer, sizeof wantedReceiveBuffer);
+    socklen_t length = sizeof m_receiveBuffer;
+    ::getsockopt(m_fd, SOL_SOCKET, SO_RCVBUF, &m_receiveBuffer, &length);
+    // Kernel arrival times make round trips exact even for replies that wait while a batch leaves.
+    const int on = 1;
+    ::setsockopt(m_fd, SOL_SOCKET, SO_TIMESTAMPNS, &on, sizeof on);
+
+    sockaddr_in any{};
+    any.sin_family = AF_INET;
+    any.sin_addr.s_addr = htonl(INADDR_ANY);
+    if (::bind(m_fd, reinterpret_cast<const sockaddr*>(&any), sizeof any) != 0) {
+        const int err = errno;
+        ::close(m_fd);
+        errno = err;
+        fail("bind");
+    }
+    sockaddr_in bound{};
+    length = sizeof bound;
+    ::getsockname(m_fd, reinterpret_cast<sockaddr*>(&bound), &length);
+    m_localPort = ntohs(bound.sin_port);
+}
+
+BatchSocket::~BatchSocket()
+{
+    if (m_fd >= 0)
+        ::close(m_fd);
+}
+
+std::size_t BatchSocket::send(std::span<const Outgoing> datagrams)
+{
+    std::vector<sockaddr_in> to(std::min(datagrams.size(), BatchSize));
+    std::vector<iovec> iov(to.size());
+    std::vector<mmsghdr> headers(to.size());
+    std::size_t sent = 0;
+    std::size_t next = 0;
+    while (next < datagrams.size()) {
+        const std::size_t count = std::min(BatchSize, datagrams.size() - next);
+        for (std::size_t i = 0; i < count; ++i) {
+            const Outgoing& d = datagrams[next + i];
+            to[i] = socketAddress(d.to);
+            iov[i] = {const_cast<std::uint8_t*>(d.data.data()), d.data.size()};
+            headers[i] = {};
+            headers[i].msg_hdr.msg_name = &to[i];
+            headers[i].msg_hdr.msg_namelen = sizeof to[i];
+            headers[i].msg_hdr.msg_iov = &iov[i];
+            headers[i].msg_hdr.msg_iovlen = 1;
+        }
+        const int n = ::sendmmsg(m_fd, headers.data(), static_cast<unsigned>(count), 0);
+        if (n > 0) {
+            sent += static_cast<std::size_t>(n);
+            next += static_cast<std::size_t>(n);
+        } else if (n < 0 && (errno == EAGAIN || errno == EWOULDBLOCK || errno == ENOBUFS)) {
+            pollfd p{m_fd, POLLOUT, 0};
+            ::poll(&p, 1, 10);
+        } else if (n < 0 && errno == EINTR) {
+            continue;
+        } else {
+            ++next; // the first datagram of the batch was refused: skip it
+        }
+    }
+    return sent;
+}
+
+std::size_t BatchSocket::sendAll(std::span<const std::uint8_t> data, std::span<const Peer> peers)
+{
+    std::vector<Outgoing> out;
+    out.reserve(peers.size());
+    for (const Peer& p : peers)
+        out.push_back({p, data});
+    return send(out);
+}
+
+bool BatchSocket::wait(int timeoutMs)
+{
+    pollfd p{m_fd, POLLIN, 0};
+    const int n = ::poll(&p, 1, std::max(timeoutMs, 0));
+    return n > 0 && (p.revents & POLLIN);
+}
+
+std::span<const Incoming> BatchSocket::receive()
+{
+    // The kernel shortens these to what it wrote; give every header its full room again.
+    for (mmsghdr& h : m_headers) {
+        h.msg_hdr.msg_namelen = sizeof(sockaddr_in);
+        h.msg_hdr.msg_controllen = ControlSize;
+        h.msg_hdr.msg_flags = 0;
+        h.msg_len = 0;
+    }
+    int n = -1;
+    do {
+        n = ::recvmmsg(m_fd, m_headers.data(), BatchSize, MSG_DONTWAIT, nullptr);
+    } while (n < 0 && errno == EINTR);
+    if (n <= 0)
+        return {};
+
+    // Kernel times are wall-clock; carry them over to the steady clock at this moment.
+    const std::int64_t steadyNow = steadyMs();
+    const std::int64_t realNow = realtimeNs();
+    for (std::size_t i = 0; i < static_cast<std::size_t>(n); ++i) {
+        Incoming& in = m_incoming[i];
+        in.from = {ntohl(m_from[i].sin_addr.s_addr), ntohs(m_from[i].sin_port)};
+        in.data = {m_buffers.data() + i * DatagramCapacity,
+                   std::min<std::size_t>(m_headers[i].msg_len, DatagramCapacity)};
+        in.atMs = steadyNow;
+        msghdr& msg = m_headers[i].msg_hdr;
+        for (cmsghdr* c = CMSG_FIRSTHDR(&msg); c; c = CMSG_NXTHDR(&msg, c)) {
+            if (c->cmsg_level == SOL_SOCKET && c->cmsg_type == SO_TIMESTAMPNS) {
+                timespec at{};
+                std::memcpy(&at, CMSG_DATA(c), sizeof at);
+                const std::int64_t ageNs = realNow - (std::int64_t(at.tv_sec) * 1'000'000'000 + at.tv_nsec);
+                // A wall clock stepped meanwhile gives nonsense; keep within a minute of now.
+                if (ageNs >= 0 && ageNs < 60'000'000'000)
+                    in.atMs = steadyNow - ageNs / 1'000'000;
+            }
+        }
+    }
+    return {m_incoming.data(), static_cast<std::size_t>(n)};
+}
+
+std::int64_t BatchSocket::steadyMs()
+{
+    using namespace std::chrono;
+    return duration_cast<milliseconds>(steady_clock::now().time_since_epoch()).count();
+}
+
+} // namespace vantry::net

@@ -1,0 +1,88 @@
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <netinet/in.h>
+#include <span>
+#include <stdexcept>
+#include <sys/socket.h>
+#include <vector>
+
+namespace vantry::net {
+
+class BatchSocketError : public std::runtime_error
+{
+public:
+    using std::runtime_error::runtime_error;
+};
+
+// An IPv4 address and port in host order.
+struct Peer
+{
+    std::uint32_t address = 0;
+    std::uint16_t port = 0;
+    bool operator==(const Peer&) const = default;
+};
+
+struct Outgoing
+{
+    Peer to;
+    std::span<const std::uint8_t> data;
+};
+
+struct Incoming
+{
+    Peer from;
+    std::int64_t atMs = 0;              // arrival, on the steadyMs() clock
+    std::span<const std::uint8_t> data; // valid until the next receive(); at most DatagramCapacity
+};
+
+// A non-blocking UDP socket for many requests at once, without a toolkit: sends with sendmmsg in
+// batches and drains with recvmmsg into fixed buffers. Bound to 0.0.0.0 on a port the system
+// picks. The receive buffer is made large so that a burst of replies fits while a batch leaves.
+class BatchSocket
+{
+public:
+    static constexpr std::size_t BatchSize = 1024;
+    static constexpr std::size_t DatagramCapacity = 2048; // longer datagrams are cut to this
+    static constexpr int DefaultReceiveBuffer = 32 * 1024 * 1024;
+
+    // Throws BatchSocketError when no socket can be opened and bound.
+    explicit BatchSocket(int wantedReceiveBuffer = DefaultReceiveBuffer);
+    ~BatchSocket();
+    BatchSocket(const BatchSocket&) = delete;
+    BatchSocket& operator=(const BatchSocket&) = delete;
+
+    std::uint16_t localPort() const { return m_localPort; }
+    // What the kernel reports after the request (Linux reports twice the bytes it books).
+    int receiveBufferSize() const { return m_receiveBuffer; }
+
+    // Sends every datagram, in batches of at most BatchSize; waits for room in the send buffer
+    // rather than dropping. A datagram the kernel refuses (no route, say) is skipped. Returns the
+    // number sent.
+    std::size_t send(std::span<const Outgoing> datagrams);
+    // The same bytes to every peer.
+    std::size_t sendAll(std::span<const std::uint8_t> data, std::span<const Peer> peers);
+
+    // Waits until a datagram is waiting or timeoutMs passes (0: just looks). True when one waits.
+    bool wait(int timeoutMs);
+    // Takes up to BatchSize waiting datagrams without blocking; empty when none waits.
+    std::span<const Incoming> receive();
+
+    // Monotonic milliseconds, the clock of Incoming::atMs.
+    static std::int64_t steadyMs();
+
+private:
+    int m_fd = -1;
+    std::uint16_t m_localPort = 0;
+    int m_receiveBuffer = 0;
+    // Receive state, laid out once: buffers, sender addresses, headers and control space.
+    std::vector<std::uint8_t> m_buffers;
+    std::vector<Incoming> m_incoming;
+    std::vector<sockaddr_in> m_from;
+    std::vector<iovec> m_iov;
+    std::vector<mmsghdr> m_headers;
+    std::vector<std::array<char, 64>> m_control; // room for one timestamp message
+};
+
+} // namespace vantry::net
