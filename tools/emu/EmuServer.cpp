@@ -9,6 +9,7 @@
 #include <fcntl.h>
 #include <netinet/in.h>
 #include <poll.h>
+#include <span>
 #include <string>
 #include <sys/socket.h>
 #include <unistd.h>
@@ -130,68 +131,81 @@ void EmuServer::run()
     }
 }
 
-// Drains every waiting request of one socket and answers each one.
+// Drains every waiting request of one socket, a batch per call into the kernel, and answers each.
 void EmuServer::serve(int fd, std::uint16_t port)
 {
-    std::array<std::uint8_t, MaxRequest> request{};
-    alignas(cmsghdr) std::array<char, CMSG_SPACE(sizeof(in_pktinfo))> control{};
+    constexpr std::size_t Batch = 256;
+    using Control = std::array<char, CMSG_SPACE(sizeof(in_pktinfo))>;
+    // Laid out once per loop thread; every call drains into the same buffers.
+    static thread_local std::vector<std::uint8_t> buffers(Batch * MaxRequest);
+    static thread_local std::vector<sockaddr_in> peers(Batch);
+    static thread_local std::vector<iovec> iov(Batch);
+    static thread_local std::vector<Control> controls(Batch);
+    static thread_local std::vector<mmsghdr> headers(Batch);
     while (!m_stop.load()) {
-        sockaddr_in peer{};
-        iovec iov{request.data(), request.size()};
-        msghdr msg{};
-        msg.msg_name = &peer;
-        msg.msg_namelen = sizeof peer;
-        msg.msg_iov = &iov;
-        msg.msg_iovlen = 1;
-        msg.msg_control = control.data();
-        msg.msg_controllen = control.size();
-        const ssize_t n = ::recvmsg(fd, &msg, MSG_DONTWAIT);
-        if (n < 0)
+        for (std::size_t i = 0; i < Batch; ++i) {
+            iov[i] = {buffers.data() + i * MaxRequest, MaxRequest};
+            headers[i] = {};
+            headers[i].msg_hdr.msg_name = &peers[i];
+            headers[i].msg_hdr.msg_namelen = sizeof peers[i];
+            headers[i].msg_hdr.msg_iov = &iov[i];
+            headers[i].msg_hdr.msg_iovlen = 1;
+            headers[i].msg_hdr.msg_control = controls[i].data();
+            headers[i].msg_hdr.msg_controllen = controls[i].size();
+        }
+        const int n = ::recvmmsg(fd, headers.data(), Batch, MSG_DONTWAIT, nullptr);
+        if (n <= 0)
             return; // EAGAIN: drained
-        ++m_requests;
+        for (std::size_t i = 0; i < static_cast<std::size_t>(n); ++i) {
+            ++m_requests;
+            answerOne(fd, port, headers[i].msg_hdr,
+                      std::span(buffers.data() + i * MaxRequest,
+                                std::min<std::size_t>(headers[i].msg_len, MaxRequest)));
+        }
+    }
+}
 
-        in_addr destination{};
-        bool known = false;
-        for (cmsghdr* c = CMSG_FIRSTHDR(&msg); c; c = CMSG_NXTHDR(&msg, c)) {
-            if (c->cmsg_level == IPPROTO_IP && c->cmsg_type == IP_PKTINFO) {
-                in_pktinfo info{};
-                std::memcpy(&info, CMSG_DATA(c), sizeof info);
-                destination = info.ipi_addr;
-                known = true;
-            }
-        }
-        const std::uint32_t dest = ntohl(destination.s_addr);
-        // Only loopback addresses are emulated; anything else is not ours to answer for.
-        if (!known || (dest >> 24) != 127)
-            continue;
-        const std::optional<Profile> profile = m_table.find(dest, port);
-        if (!profile)
-            continue;
-        const auto replies =
-            answer(*profile, std::span(request.data(), static_cast<std::size_t>(n)), dest, port);
-        for (const Datagram& reply : replies) {
-            alignas(cmsghdr) std::array<char, CMSG_SPACE(sizeof(in_pktinfo))> out{};
-            iovec outIov{const_cast<std::uint8_t*>(reply.data()), reply.size()};
-            msghdr outMsg{};
-            outMsg.msg_name = &peer;
-            outMsg.msg_namelen = sizeof peer;
-            outMsg.msg_iov = &outIov;
-            outMsg.msg_iovlen = 1;
-            outMsg.msg_control = out.data();
-            outMsg.msg_controllen = out.size();
-            cmsghdr* c = CMSG_FIRSTHDR(&outMsg);
-            c->cmsg_level = IPPROTO_IP;
-            c->cmsg_type = IP_PKTINFO;
-            c->cmsg_len = CMSG_LEN(sizeof(in_pktinfo));
+void EmuServer::answerOne(int fd, std::uint16_t port, msghdr& msg, std::span<const std::uint8_t> request)
+{
+    in_addr destination{};
+    bool known = false;
+    for (cmsghdr* c = CMSG_FIRSTHDR(&msg); c; c = CMSG_NXTHDR(&msg, c)) {
+        if (c->cmsg_level == IPPROTO_IP && c->cmsg_type == IP_PKTINFO) {
             in_pktinfo info{};
-            info.ipi_spec_dst = destination; // reply from the address that was probed
-            std::memcpy(CMSG_DATA(c), &info, sizeof info);
-            // Blocking send: with a full send buffer it waits rather than losing the reply.
-            if (::sendmsg(fd, &outMsg, 0) == static_cast<ssize_t>(reply.size()))
-                ++m_replies;
-            else
-                ++m_sendFailures;
+            std::memcpy(&info, CMSG_DATA(c), sizeof info);
+            destination = info.ipi_addr;
+            known = true;
         }
+    }
+    const std::uint32_t dest = ntohl(destination.s_addr);
+    // Only loopback addresses are emulated; anything else is not ours to answer for.
+    if (!known || (dest >> 24) != 127)
+        return;
+    const std::optional<Profile> profile = m_table.find(dest, port);
+    if (!profile)
+        return;
+    for (const Datagram& reply : answer(*profile, request, dest, port)) {
+        alignas(cmsghdr) std::array<char, CMSG_SPACE(sizeof(in_pktinfo))> out{};
+        iovec outIov{const_cast<std::uint8_t*>(reply.data()), reply.size()};
+        msghdr outMsg{};
+        outMsg.msg_name = msg.msg_name;
+        outMsg.msg_namelen = msg.msg_namelen;
+        outMsg.msg_iov = &outIov;
+        outMsg.msg_iovlen = 1;
+        outMsg.msg_control = out.data();
+        outMsg.msg_controllen = out.size();
+        cmsghdr* c = CMSG_FIRSTHDR(&outMsg);
+        c->cmsg_level = IPPROTO_IP;
+        c->cmsg_type = IP_PKTINFO;
+        c->cmsg_len = CMSG_LEN(sizeof(in_pktinfo));
+        in_pktinfo info{};
+        info.ipi_spec_dst = destination; // reply from the address that was probed
+        std::memcpy(CMSG_DATA(c), &info, sizeof info);
+        // Blocking send: with a full send buffer it waits rather than losing the reply.
+        if (::sendmsg(fd, &outMsg, 0) == static_cast<ssize_t>(reply.size()))
+            ++m_replies;
+        else
+            ++m_sendFailures;
     }
 }
 

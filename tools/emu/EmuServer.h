@@ -4,7 +4,9 @@
 
 #include <atomic>
 #include <cstdint>
+#include <span>
 #include <stdexcept>
+#include <sys/socket.h>
 #include <thread>
 #include <vector>
 
@@ -42,6 +44,7 @@ public:
 private:
     void run();
     void serve(int fd, std::uint16_t port);
+    void answerOne(int fd, std::uint16_t port, msghdr& msg, std::span<const std::uint8_t> request);
 
     ProfileTable m_table;
     std::vector<std::uint16_t> m_ports;
