@@ -1,0 +1,37 @@
+#pragma once
+
+#include "emu/EmuServer.h"
+
+#include <QJsonArray>
+#include <QJsonObject>
+
+#include <memory>
+#include <string>
+#include <vector>
+
+namespace vantry::test {
+
+struct CliResult
+{
+    int status = -1;
+    std::string out;
+    std::string err;
+};
+
+// The command line's own entry, in this process, with its output captured.
+CliResult runInProcess(const std::vector<std::string>& words);
+// The real program as a child process.
+CliResult runProgram(const std::vector<std::string>& words);
+
+// The output of --json; fails the test when it is not a JSON array.
+QJsonArray jsonArray(const std::string& text);
+// The object whose "address" is this one; an empty object when there is none.
+QJsonObject serverAt(const QJsonArray& servers, const QString& address);
+
+std::uint32_t loopback(std::uint8_t b, std::uint8_t c, std::uint8_t d);
+
+// Emulated servers for one test, started at once, stopped at the end.
+std::unique_ptr<emu::EmuServer> startServers(emu::ProfileTable table,
+                                             std::vector<std::uint16_t> ports = {27015});
+
+} // namespace vantry::test
