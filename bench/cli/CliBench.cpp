@@ -129,7 +129,7 @@ int main(int argc, char** argv)
             std::ofstream file(list.toStdString());
             for (std::uint32_t a : addresses)
                 file << "A2S " << (a >> 24) << '.' << ((a >> 16) & 255) << '.' << ((a >> 8) & 255) << '.'
-                    << (a & 255) << ':' << Port << '\n';
+                     << (a & 255) << ':' << Port << '\n';
         }
         const Timed q = run(QStringLiteral("quakestat"),
                             {QStringLiteral("-f"), list, QStringLiteral("-raw"), QStringLiteral(","),
