@@ -16,6 +16,7 @@
 
 #include <arpa/inet.h>
 #include <cstdio>
+#include <cstring>
 #include <fstream>
 #include <netinet/in.h>
 #include <sys/resource.h>
@@ -110,7 +111,9 @@ int main(int argc, char** argv)
     vantry::emu::EmuServer servers(std::move(table), {Port});
     servers.start();
 
-    const double bare = bareSendMicros();
+    // --sweep-only leaves out the bare sends and qstat, for profiling the sweep alone.
+    const bool sweepOnly = argc > 1 && std::strcmp(argv[1], "--sweep-only") == 0;
+    const double bare = sweepOnly ? 1.0 : bareSendMicros();
     std::printf("bare sendto: %.2f us per probe (%d probes)\n", bare, 256 * 255);
 
     vantry::browser::StaticSettings settings;
@@ -141,7 +144,8 @@ int main(int argc, char** argv)
     std::printf("servers listed: %d of %d; peak memory %.1f MiB; emulator saw %llu requests\n", listed,
                 Servers, static_cast<double>(usage.ru_maxrss) / 1024.0,
                 static_cast<unsigned long long>(servers.requestsReceived()));
-    qstat(addresses);
+    if (!sweepOnly)
+        qstat(addresses);
     servers.stop();
     if (listed != Servers) {
         std::printf("FAILED: %d replies lost\n", Servers - listed);

@@ -41,6 +41,17 @@ void QueryService::sendOldInfo(const QString& host, std::uint16_t port)
     m_endpoint.send(m_requests.oldInfo(), host, port);
 }
 
+void QueryService::sendInfo(std::uint32_t address, std::uint16_t port)
+{
+    if (m_endpoint.send(m_requests.info(), address, port))
+        m_outstanding.infoSent(address, port, net::UdpEndpoint::steadyMs());
+}
+
+void QueryService::sendOldInfo(std::uint32_t address, std::uint16_t port)
+{
+    m_endpoint.send(m_requests.oldInfo(), address, port);
+}
+
 void QueryService::sendDetailsRequest(const QString& host, std::uint16_t port)
 {
     // Recorded before the pauses: a challenge may come back while the next request waits.

@@ -40,6 +40,9 @@ public:
     void sendInfoRequest(const QString& host, std::uint16_t port);
     void sendInfo(const QString& host, std::uint16_t port);
     void sendOldInfo(const QString& host, std::uint16_t port);
+    // The same to an IPv4 address in host order, for the sweep's ranges: no text, no lookup.
+    void sendInfo(std::uint32_t address, std::uint16_t port);
+    void sendOldInfo(std::uint32_t address, std::uint16_t port);
     // Rules, 10 ms, players, 5 ms and, with old servers on, old players, 10 ms, old rules.
     void sendDetailsRequest(const QString& host, std::uint16_t port);
 

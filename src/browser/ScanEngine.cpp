@@ -27,6 +27,25 @@ private:
     MainState& m_state;
 };
 
+// " a.b.c.d" for panel 0, built in one go: a sweep writes it after every probe.
+QString statusOf(std::uint32_t address)
+{
+    char16_t text[16];
+    int n = 0;
+    text[n++] = u' ';
+    for (int shift = 24; shift >= 0; shift -= 8) {
+        const unsigned octet = (address >> shift) & 0xFF;
+        if (octet >= 100)
+            text[n++] = char16_t(u'0' + octet / 100);
+        if (octet >= 10)
+            text[n++] = char16_t(u'0' + octet / 10 % 10);
+        text[n++] = char16_t(u'0' + octet % 10);
+        if (shift > 0)
+            text[n++] = u'.';
+    }
+    return QString(reinterpret_cast<const QChar*>(text), n);
+}
+
 } // namespace
 
 ScanEngine::ScanEngine(MainState& state, const options::LiveSettings& settings, ScanSink& sink)
@@ -171,14 +190,13 @@ bool ScanEngine::probeRanges(std::uint16_t port)
         const int t3 = (*to)[2], t4 = (*to)[3];
         if (t3 < f3)
             continue;
-        const QString prefix = QStringLiteral("%1.%2.").arg(f1).arg(f2);
+        const std::uint32_t base = (std::uint32_t(f1) << 24) | (std::uint32_t(f2) << 16);
         for (int c = f3; c <= t3; ++c) {
             const int last = c == t3 ? t4 : 254;
             if (last < f4)
                 continue;
-            const QString block = prefix + QString::number(c) + u'.';
             for (int d = f4; d <= last; ++d) {
-                const QString address = block + QString::number(d);
+                const std::uint32_t address = base | (std::uint32_t(c) << 8) | std::uint32_t(d);
                 // Each probe names its port: a handler run during a yield cannot redirect it.
                 m_sink.sendInfo(address, port);
                 m_sink.pause(m_settings.delayMs());
@@ -194,6 +212,24 @@ bool ScanEngine::probeRanges(std::uint16_t port)
 
 bool ScanEngine::afterProbe(const QString& address)
 {
+    if (!stopOrYield())
+        return false;
+    m_sink.setStatus(0, u' ' + address);
+    countProbe();
+    return true;
+}
+
+bool ScanEngine::afterProbe(std::uint32_t address)
+{
+    if (!stopOrYield())
+        return false;
+    m_sink.setStatus(0, statusOf(address));
+    countProbe();
+    return true;
+}
+
+bool ScanEngine::stopOrYield()
+{
     if (m_state.closing) {
         m_end = Outcome::Closing;
         return false;
@@ -208,14 +244,17 @@ bool ScanEngine::afterProbe(const QString& address)
         m_end = Outcome::Closing;
         return false;
     }
-    m_sink.setStatus(0, u' ' + address);
-    countProbe();
     return true;
 }
 
 void ScanEngine::countProbe()
 {
-    m_sink.setStatus(1, QString::number(m_sink.status(1).toInt() + 1));
+    // The panel is the count's only store: whatever else wrote it is read back as a number.
+    const QString text = m_sink.status(1);
+    const bool ours = !m_countText.isNull() && text.constData() == m_countText.constData();
+    m_count = (ours ? m_count : text.toInt()) + 1;
+    m_countText = QString::number(m_count);
+    m_sink.setStatus(1, m_countText);
 }
 
 void ScanEngine::rememberServers()

@@ -23,6 +23,9 @@ public:
 
     virtual void sendInfo(const QString& host, std::uint16_t port) = 0;
     virtual void sendOldInfo(const QString& host, std::uint16_t port) = 0;
+    // A range probe: an IPv4 address in host order, no text to parse.
+    virtual void sendInfo(std::uint32_t address, std::uint16_t port) = 0;
+    virtual void sendOldInfo(std::uint32_t address, std::uint16_t port) = 0;
     // A pause between probes; the window keeps its event loop running through it.
     virtual void pause(int ms) = 0;
     // Let every waiting event run (replies, clicks, timers).
@@ -91,6 +94,8 @@ private:
     bool probeRanges(std::uint16_t port);
     // After a probe: the stop check, the yield and the status texts. False when the loop ends.
     bool afterProbe(const QString& address);
+    bool afterProbe(std::uint32_t address);
+    bool stopOrYield();
     void countProbe();
     void rememberServers();
 
@@ -98,6 +103,9 @@ private:
     const options::LiveSettings& m_settings;
     ScanSink& m_sink;
     Outcome m_end = Outcome::Completed;
+    // The probe count as last written, so reading it back needs no parse while it is unchanged.
+    QString m_countText;
+    int m_count = 0;
 };
 
 } // namespace vantry::browser

@@ -187,6 +187,20 @@ std::uint32_t UdpEndpoint::send(std::span<const std::uint8_t> data, const QStrin
     return address;
 }
 
+std::uint32_t UdpEndpoint::send(std::span<const std::uint8_t> data, std::uint32_t address, std::uint16_t port)
+{
+    if (!isOpen())
+        return 0;
+    if (data.empty()) {
+        emit bufferInvalid();
+        throw EndpointError("Invalid buffer");
+    }
+    if (address == 0)
+        throw EndpointError("Null Remote Address");
+    sendDatagram(int(m_socket->socketDescriptor()), data, address, port);
+    return address;
+}
+
 std::size_t UdpEndpoint::read(std::span<std::uint8_t> dest) const
 {
     const std::size_t count = std::min(dest.size(), std::size_t(m_heldLength));

@@ -52,6 +52,9 @@ public:
     // Throws EndpointError. A host name is looked up while the event loop keeps running.
     // Returns the address sent to (host order), or 0 when the endpoint is closed.
     std::uint32_t send(std::span<const std::uint8_t> data, const QString& host, std::uint16_t port);
+    // The same to an IPv4 address in host order: no text to parse, no lookup. Address 0 is
+    // refused as the text "0.0.0.0" is.
+    std::uint32_t send(std::span<const std::uint8_t> data, std::uint32_t address, std::uint16_t port);
 
     // Copies the held datagram into dest, at most dest.size() bytes; returns the count copied.
     std::size_t read(std::span<std::uint8_t> dest) const;

@@ -14,6 +14,11 @@ using Outcome = ScanEngine::Outcome;
 
 namespace {
 
+QString dotted(std::uint32_t a)
+{
+    return QStringLiteral("%1.%2.%3.%4").arg(a >> 24).arg((a >> 16) & 255).arg((a >> 8) & 255).arg(a & 255);
+}
+
 // Records every step; a test can act inside a chosen yield.
 class RecordingSink : public ScanSink
 {
@@ -38,6 +43,14 @@ public:
 
     void sendInfo(const QString& host, std::uint16_t port) override { steps.push_back({'i', host, port}); }
     void sendOldInfo(const QString& host, std::uint16_t port) override { steps.push_back({'o', host, port}); }
+    void sendInfo(std::uint32_t address, std::uint16_t port) override
+    {
+        steps.push_back({'i', dotted(address), port});
+    }
+    void sendOldInfo(std::uint32_t address, std::uint16_t port) override
+    {
+        steps.push_back({'o', dotted(address), port});
+    }
     void pause(int ms) override { steps.push_back({'p', {}, ms}); }
     void yield() override
     {
@@ -134,6 +147,25 @@ TEST(ScanEngine, RangesAreWalkedInTheirOctetOrder)
         EXPECT_EQ(f.sink.panels[1], QString::number(c.expected.size()));
         EXPECT_EQ(f.sink.panels[0], QStringLiteral(" Завершено :)"));
     }
+}
+
+TEST(ScanEngine, PanelsShowEachProbedAddressAndTheCountIsReadBackFromItsPanel)
+{
+    Fixture f;
+    f.range(QStringLiteral("127.100.109.0"), QStringLiteral("127.100.109.255"));
+    std::vector<std::string> shown;
+    f.sink.onYield = [&](int index) {
+        if (index > 0)
+            shown.push_back(f.sink.panels[0].toStdString()); // the text the previous probe left
+        if (index == 10)
+            f.sink.panels[1] = QStringLiteral("500"); // another writer: the count goes on from it
+    };
+    ASSERT_EQ(f.engine.sweep(0), Outcome::Completed);
+    std::vector<std::string> expected;
+    for (int d = 0; d < 255; ++d)
+        expected.push_back(" 127.100.109." + std::to_string(d));
+    EXPECT_EQ(shown, expected);
+    EXPECT_EQ(f.sink.panels[1].toStdString(), "746"); // 500, then the 246 probes from the 11th on
 }
 
 TEST(ScanEngine, ChecksWarnInOrderAndChangeNothing)

@@ -98,6 +98,12 @@ TEST(UdpEndpoint, InfoRequestRoundTripComesBackFromTheProbedAddress)
     const auto expected = vantry::emu::hl1InfoReply(profile, Addr2, GamePort);
     EXPECT_EQ(got.count, int(expected.size()));
     EXPECT_EQ(got.data, expected);
+
+    // A numeric destination is in host order and reaches the same server.
+    EXPECT_EQ(endpoint.send(InfoRequest, Addr2, GamePort), Addr2);
+    ASSERT_TRUE(collector.waitFor(2));
+    EXPECT_EQ(collector.arrivals[1].fromIp, QStringLiteral("127.0.0.2"));
+    EXPECT_EQ(collector.arrivals[1].data, expected);
 }
 
 TEST(UdpEndpoint, BurstIsDrainedWholeEvenWhenAHandlerRunsANestedLoop)
@@ -170,6 +176,12 @@ TEST(UdpEndpoint, DestinationErrorsCarryTheirTexts)
     QSignalSpy bufferInvalid(&endpoint, &UdpEndpoint::bufferInvalid);
     EXPECT_EQ(errorOf([&] { endpoint.send({}, QStringLiteral("127.0.0.2"), GamePort); }), "Invalid buffer");
     EXPECT_EQ(bufferInvalid.count(), 1);
+
+    // The numeric destination refuses the same things.
+    EXPECT_EQ(errorOf([&] { endpoint.send(InfoRequest, std::uint32_t(0), GamePort); }),
+              "Null Remote Address");
+    EXPECT_EQ(errorOf([&] { endpoint.send({}, Addr2, GamePort); }), "Invalid buffer");
+    EXPECT_EQ(bufferInvalid.count(), 2);
 }
 
 TEST(UdpEndpoint, UnresolvableNameIsLookedUpTwiceThenCanceled)
@@ -256,6 +268,7 @@ TEST(UdpEndpoint, NothingIsSentOrReceivedAfterClose)
     EXPECT_FALSE(endpoint.isOpen());
     EXPECT_NO_THROW(endpoint.send(bytesOf("after"), QStringLiteral("127.0.0.1"), peer.port()));
     EXPECT_NO_THROW(endpoint.send({}, QStringLiteral("0.0.0.0"), peer.port()));
+    EXPECT_EQ(endpoint.send(bytesOf("after"), (127u << 24) | 1, peer.port()), 0u);
     EXPECT_FALSE(peer.receive(100).has_value());
     peer.sendTo(bytesOf("to a closed endpoint"), "127.0.0.1", port);
     QTest::qWait(100);

@@ -33,6 +33,15 @@ public:
         m_form.m_queries->sendOldInfo(host, port);
     }
 
+    void sendInfo(std::uint32_t address, std::uint16_t port) override
+    {
+        m_form.m_queries->sendInfo(address, port);
+    }
+    void sendOldInfo(std::uint32_t address, std::uint16_t port) override
+    {
+        m_form.m_queries->sendOldInfo(address, port);
+    }
+
     void pause(int ms) override
     {
         if (ms <= 0)
