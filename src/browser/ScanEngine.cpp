@@ -27,25 +27,6 @@ private:
     MainState& m_state;
 };
 
-// " a.b.c.d" for panel 0, built in one go: a sweep writes it after every probe.
-QString statusOf(std::uint32_t address)
-{
-    char16_t text[16];
-    int n = 0;
-    text[n++] = u' ';
-    for (int shift = 24; shift >= 0; shift -= 8) {
-        const unsigned octet = (address >> shift) & 0xFF;
-        if (octet >= 100)
-            text[n++] = char16_t(u'0' + octet / 100);
-        if (octet >= 10)
-            text[n++] = char16_t(u'0' + octet / 10 % 10);
-        text[n++] = char16_t(u'0' + octet % 10);
-        if (shift > 0)
-            text[n++] = u'.';
-    }
-    return QString(reinterpret_cast<const QChar*>(text), n);
-}
-
 } // namespace
 
 ScanEngine::ScanEngine(MainState& state, const options::LiveSettings& settings, ScanSink& sink)
@@ -70,6 +51,25 @@ std::optional<std::array<int, 4>> ScanEngine::parseAddress(const QString& text)
             return std::nullopt;
     }
     return octets;
+}
+
+// Built in one go, without the formatting machinery.
+QString ScanEngine::addressStatus(std::uint32_t address)
+{
+    char16_t text[16];
+    int n = 0;
+    text[n++] = u' ';
+    for (int shift = 24; shift >= 0; shift -= 8) {
+        const unsigned octet = (address >> shift) & 0xFF;
+        if (octet >= 100)
+            text[n++] = char16_t(u'0' + octet / 100);
+        if (octet >= 10)
+            text[n++] = char16_t(u'0' + octet / 10 % 10);
+        text[n++] = char16_t(u'0' + octet % 10);
+        if (shift > 0)
+            text[n++] = u'.';
+    }
+    return QString(reinterpret_cast<const QChar*>(text), n);
 }
 
 std::optional<std::uint16_t> ScanEngine::parsePort(const QString& text)
@@ -223,7 +223,7 @@ bool ScanEngine::afterProbe(std::uint32_t address)
 {
     if (!stopOrYield())
         return false;
-    m_sink.setStatus(0, statusOf(address));
+    m_sink.setStatusAddress(address);
     countProbe();
     return true;
 }

@@ -34,6 +34,9 @@ public:
     virtual std::optional<QString> localAddress() = 0;
 
     virtual void setStatus(int panel, const QString& text) = 0;
+    // Panel 0 becomes ScanEngine::addressStatus(address); a sweep does this after every probe,
+    // so the text may be made only when it is read or shown.
+    virtual void setStatusAddress(std::uint32_t address) = 0;
     virtual QString status(int panel) const = 0;
     // A sweep's missing settings: the warning, then the options dialog.
     virtual void warn(const QString& text) = 0;
@@ -86,6 +89,8 @@ public:
 
     // Strict dotted quad; nothing for anything else.
     static std::optional<std::array<int, 4>> parseAddress(const QString& text);
+    // A space and the dotted address: panel 0 after a range probe.
+    static QString addressStatus(std::uint32_t address);
     // 1..65535 written with 1 to 5 digits; nothing for anything else.
     static std::optional<std::uint16_t> parsePort(const QString& text);
 

@@ -61,6 +61,7 @@ public:
     }
     std::optional<QString> localAddress() override { return local; }
     void setStatus(int panel, const QString& text) override { panels[panel] = text; }
+    void setStatusAddress(std::uint32_t address) override { panels[0] = u' ' + dotted(address); }
     QString status(int panel) const override { return panels[panel]; }
     void warn(const QString& text) override { warnings.push_back(text); }
     void enterScanning() override { ++enters; }
@@ -166,6 +167,16 @@ TEST(ScanEngine, PanelsShowEachProbedAddressAndTheCountIsReadBackFromItsPanel)
         expected.push_back(" 127.100.109." + std::to_string(d));
     EXPECT_EQ(shown, expected);
     EXPECT_EQ(f.sink.panels[1].toStdString(), "746"); // 500, then the 246 probes from the 11th on
+}
+
+TEST(ScanEngine, AddressStatusWritesEveryOctetWithoutLeadingZeros)
+{
+    const std::pair<std::uint32_t, std::string> cases[] = {
+        {0x7F000001u, " 127.0.0.1"}, {0x7F096364u, " 127.9.99.100"},    {0x7FA86DFFu, " 127.168.109.255"},
+        {0x00000000u, " 0.0.0.0"},   {0xFFFFFFFFu, " 255.255.255.255"},
+    };
+    for (const auto& [address, text] : cases)
+        EXPECT_EQ(ScanEngine::addressStatus(address).toStdString(), text);
 }
 
 TEST(ScanEngine, ChecksWarnInOrderAndChangeNothing)

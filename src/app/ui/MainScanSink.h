@@ -77,6 +77,7 @@ public:
     }
 
     void setStatus(int panel, const QString& text) override { m_form.setStatusText(panel, text); }
+    void setStatusAddress(std::uint32_t address) override { m_form.setStatusAddress(address); }
     QString status(int panel) const override { return m_form.statusText(panel); }
 
     void warn(const QString& text) override

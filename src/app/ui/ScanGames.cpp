@@ -201,6 +201,10 @@ void TForm1::buildControls()
     m_panelFlush->setSingleShot(true);
     m_panelFlush->setInterval(FrameMs);
     connect(m_panelFlush, &QTimer::timeout, this, [this] {
+        if (m_panel0Address) {
+            m_panelTexts[0] = browser::ScanEngine::addressStatus(*m_panel0Address);
+            m_panel0Address.reset();
+        }
         for (int i = 0; i < 3; ++i)
             if (m_panels[i]->text() != m_panelTexts[i])
                 m_panels[i]->setText(m_panelTexts[i]);
@@ -294,13 +298,24 @@ void TForm1::setStatusText(int panel, const QString& text)
 {
     if (panel < 0 || panel >= 3)
         return;
+    if (panel == 0)
+        m_panel0Address.reset();
     m_panelTexts[panel] = text;
+    if (!m_panelFlush->isActive())
+        m_panelFlush->start();
+}
+
+void TForm1::setStatusAddress(std::uint32_t address)
+{
+    m_panel0Address = address;
     if (!m_panelFlush->isActive())
         m_panelFlush->start();
 }
 
 QString TForm1::statusText(int panel) const
 {
+    if (panel == 0 && m_panel0Address)
+        return browser::ScanEngine::addressStatus(*m_panel0Address);
     return panel >= 0 && panel < 3 ? m_panelTexts[panel] : QString();
 }
 

@@ -9,6 +9,7 @@
 
 #include <functional>
 #include <memory>
+#include <optional>
 
 class QAction;
 class QButtonGroup;
@@ -78,6 +79,8 @@ public:
     IntervalTimer& favouritesTimer() override { return TimerFav; }
     void setStatusText(int panel, const QString& text) override;
     QString statusText(int panel) const;
+    // Panel 0 shows a probed address; its text is made when it is read or shown.
+    void setStatusAddress(std::uint32_t address);
 
     // Handlers
     void LWSelectItem();
@@ -173,6 +176,7 @@ private:
     QLabel* m_panels[3] = {};
     // A sweep writes the panels after every probe; the labels follow at display pace.
     QString m_panelTexts[3];
+    std::optional<std::uint32_t> m_panel0Address; // stands for panel 0's text while set
     QTimer* m_panelFlush = nullptr;
     // Paints during a long operation: at most one a frame, a held-back one when the frame is due.
     QElapsedTimer m_sincePaint;
