@@ -5,10 +5,12 @@
 #include "app/ui/ScanGames.h"
 #include "browser/ServerListModel.h"
 #include "browser/StaticSettings.h"
+#include "browser/ui/ListView.h"
 #include "emu/EmuServer.h"
 
 #include <QApplication>
 #include <QElapsedTimer>
+#include <QEvent>
 #include <QProcess>
 #include <QStandardPaths>
 #include <QTemporaryDir>
@@ -94,6 +96,25 @@ void qstat(const std::vector<std::uint32_t>& addresses)
     std::printf("qstat -a2s: %.3f s for %zu servers, %d answered\n", seconds, addresses.size(), up);
 }
 
+// Counts the paints of a widget, and whether one came after a given moment.
+class PaintCounter : public QObject
+{
+public:
+    int paints = 0;
+    qint64 lastPaintNs = 0;
+    QElapsedTimer clock;
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override
+    {
+        if (event->type() == QEvent::Paint) {
+            ++paints;
+            lastPaintNs = clock.nsecsElapsed();
+        }
+        return QObject::eventFilter(watched, event);
+    }
+};
+
 } // namespace
 
 int main(int argc, char** argv)
@@ -126,13 +147,21 @@ int main(int argc, char** argv)
     form.show();
     QApplication::processEvents();
 
+    PaintCounter painted;
+    form.LW->viewport()->installEventFilter(&painted);
+
     QElapsedTimer timer;
     timer.start();
+    painted.clock.start();
     form.SBScanAllClick();
     const double sweepSeconds = static_cast<double>(timer.nsecsElapsed()) / 1e9;
+    const int sweepPaints = painted.paints;
     (void)QTest::qWaitFor([&] { return form.servers().count() >= Servers; }, 10000);
     const double allSeconds = static_cast<double>(timer.nsecsElapsed()) / 1e9;
     const int listed = form.servers().count();
+    // The list must still be painted once after its last row: held-back paints are not lost.
+    const qint64 lastRowNs = painted.clock.nsecsElapsed();
+    (void)QTest::qWaitFor([&] { return painted.lastPaintNs > lastRowNs; }, 1000);
     const double perProbe = sweepSeconds * 1e6 / Probes;
 
     rusage usage{};
@@ -144,6 +173,8 @@ int main(int argc, char** argv)
     std::printf("servers listed: %d of %d; peak memory %.1f MiB; emulator saw %llu requests\n", listed,
                 Servers, static_cast<double>(usage.ru_maxrss) / 1024.0,
                 static_cast<unsigned long long>(servers.requestsReceived()));
+    std::printf("server list painted %d times during the sweep, %s after its last row\n", sweepPaints,
+                painted.lastPaintNs > lastRowNs ? "and again" : "but NOT");
     if (!sweepOnly)
         qstat(addresses);
     servers.stop();
