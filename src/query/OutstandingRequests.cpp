@@ -2,15 +2,38 @@
 
 #include <algorithm>
 #include <charconv>
+#include <climits>
+#include <utility>
 
 namespace vantry::query {
 
+namespace {
+
+constexpr std::uint64_t Used = std::uint64_t(1) << 63;
+
+int elapsed(std::int64_t from, std::int64_t to)
+{
+    return int(std::clamp<std::int64_t>(to - from, 0, 999'999));
+}
+
+} // namespace
+
+OutstandingRequests::OutstandingRequests(std::size_t capacity)
+{
+    m_capacity = MinimumCapacity;
+    m_bits = 6;
+    while (m_capacity < capacity && m_capacity < (std::size_t(1) << 30)) {
+        m_capacity <<= 1;
+        ++m_bits;
+    }
+}
+
 void OutstandingRequests::infoSent(std::uint32_t address, std::uint16_t port, std::int64_t nowMs)
 {
-    Entry& e = touch(keyOf(address, port), nowMs);
-    e.infoAt = nowMs;
-    e.challenged = false;
-    e.answered = false;
+    Slot& s = touch(keyOf(address, port), nowMs);
+    s.infoAt = nowMs;
+    s.challenged = false;
+    s.answered = false;
 }
 
 void OutstandingRequests::detailsSent(std::uint32_t address, std::uint16_t port, std::int64_t nowMs)
@@ -21,18 +44,16 @@ void OutstandingRequests::detailsSent(std::uint32_t address, std::uint16_t port,
 OutstandingRequests::ChallengeFor OutstandingRequests::challenge(std::uint32_t address, std::uint16_t port,
                                                                  std::int64_t nowMs)
 {
-    expire(nowMs);
-    const auto it = m_entries.find(keyOf(address, port));
-    if (it == m_entries.end())
+    Slot* s = find(keyOf(address, port));
+    if (!s)
         return ChallengeFor::Nobody;
-    Entry& e = it->second;
-    if (detailsLive(e, nowMs))
+    if (detailsLive(*s, nowMs))
         return ChallengeFor::Details;
-    if (infoLive(e, nowMs) && !e.challenged && !e.answered) {
+    if (infoLive(*s, nowMs) && !s->challenged && !s->answered) {
         // Once per request: a server that answers the challenged request with another challenge
         // would otherwise keep us sending forever.
-        e.challenged = true;
-        e.infoAt = nowMs; // the round trip counts from the request that is answered
+        s->challenged = true;
+        s->infoAt = nowMs; // the round trip counts from the request that is answered
         return ChallengeFor::Info;
     }
     return ChallengeFor::Nobody;
@@ -41,32 +62,33 @@ OutstandingRequests::ChallengeFor OutstandingRequests::challenge(std::uint32_t a
 OutstandingRequests::InfoAnswer OutstandingRequests::infoReply(std::uint32_t address, std::uint16_t port,
                                                                std::int64_t nowMs)
 {
-    expire(nowMs);
-    const auto it = m_entries.find(keyOf(address, port));
-    if (it == m_entries.end())
+    Slot* s = find(keyOf(address, port));
+    if (!s || !infoLive(*s, nowMs))
         return {};
-    Entry& e = it->second;
-    if (!infoLive(e, nowMs))
-        return {};
-    if (e.answered)
+    if (s->answered)
         return {false, std::nullopt};
-    e.answered = true;
-    return {true, int(std::min<std::int64_t>(nowMs - e.infoAt, 999'999))};
+    s->answered = true;
+    return {true, elapsed(s->infoAt, nowMs)};
 }
 
 std::optional<int> OutstandingRequests::oldInfoReply(std::uint32_t address, std::uint16_t port,
                                                      std::int64_t nowMs) const
 {
-    const auto it = m_entries.find(keyOf(address, port));
-    if (it == m_entries.end() || !infoLive(it->second, nowMs))
+    const Slot* s = find(keyOf(address, port));
+    if (!s || !infoLive(*s, nowMs))
         return std::nullopt;
-    return int(std::min<std::int64_t>(nowMs - it->second.infoAt, 999'999));
+    return elapsed(s->infoAt, nowMs);
 }
 
 void OutstandingRequests::clear()
 {
-    m_entries.clear();
-    m_order.clear();
+    m_slots.clear();
+}
+
+std::size_t OutstandingRequests::liveEntries(std::int64_t nowMs) const
+{
+    return std::size_t(
+        std::count_if(m_slots.begin(), m_slots.end(), [&](const Slot& s) { return live(s, nowMs); }));
 }
 
 std::optional<std::uint32_t> OutstandingRequests::parseAddress(std::string_view text)
@@ -92,53 +114,79 @@ std::optional<std::uint32_t> OutstandingRequests::parseAddress(std::string_view 
     return address;
 }
 
-std::optional<std::uint64_t> OutstandingRequests::keyOf(const Source& from)
+std::uint64_t OutstandingRequests::keyOf(std::uint32_t address, std::uint16_t port)
 {
-    const auto address = parseAddress(from.address);
-    if (!address)
-        return std::nullopt;
-    return keyOf(*address, from.port);
+    return Used | (std::uint64_t(address) << 16) | port;
 }
 
-OutstandingRequests::Entry& OutstandingRequests::touch(std::uint64_t key, std::int64_t nowMs)
+std::size_t OutstandingRequests::home(std::uint64_t key) const
 {
-    expire(nowMs);
-    while (m_entries.size() >= MaxEntries && !m_order.empty()) {
-        const auto [oldKey, at] = m_order.front();
-        m_order.pop_front();
-        const auto it = m_entries.find(oldKey);
-        if (it != m_entries.end() && it->second.lastUse == at)
-            m_entries.erase(it);
+    // Fibonacci hashing spreads the consecutive addresses of a sweep over the whole table.
+    return std::size_t((key * 0x9E3779B97F4A7C15ull) >> (64 - m_bits));
+}
+
+bool OutstandingRequests::live(const Slot& s, std::int64_t nowMs)
+{
+    return s.key != 0 && (infoLive(s, nowMs) || detailsLive(s, nowMs));
+}
+
+bool OutstandingRequests::infoLive(const Slot& s, std::int64_t nowMs)
+{
+    return s.infoAt >= 0 && nowMs - s.infoAt <= InfoLifetimeMs;
+}
+
+bool OutstandingRequests::detailsLive(const Slot& s, std::int64_t nowMs)
+{
+    return s.detailsAt >= 0 && nowMs - s.detailsAt <= DetailsLifetimeMs;
+}
+
+const OutstandingRequests::Slot* OutstandingRequests::find(std::uint64_t key) const
+{
+    if (m_slots.empty())
+        return nullptr;
+    // Slots are never emptied once used, so a key lies before the first empty slot of its
+    // neighbourhood.
+    for (std::size_t i = 0, at = home(key); i < Neighbourhood; ++i, at = next(at)) {
+        const Slot& s = m_slots[at];
+        if (s.key == key)
+            return &s;
+        if (s.key == 0)
+            return nullptr;
     }
-    // Stale places of keys used again pile up only within one lifetime; keep that bounded too.
-    while (m_order.size() >= 2 * MaxEntries)
-        m_order.pop_front();
-    Entry& e = m_entries[key];
-    e.lastUse = nowMs;
-    m_order.emplace_back(key, nowMs);
-    return e;
+    return nullptr;
 }
 
-void OutstandingRequests::expire(std::int64_t nowMs)
+OutstandingRequests::Slot* OutstandingRequests::find(std::uint64_t key)
 {
-    const std::int64_t lifetime = std::max(InfoLifetimeMs, DetailsLifetimeMs);
-    while (!m_order.empty() && nowMs - m_order.front().second > lifetime) {
-        const auto [key, at] = m_order.front();
-        m_order.pop_front();
-        const auto it = m_entries.find(key);
-        if (it != m_entries.end() && it->second.lastUse == at)
-            m_entries.erase(it);
+    return const_cast<Slot*>(std::as_const(*this).find(key));
+}
+
+OutstandingRequests::Slot& OutstandingRequests::touch(std::uint64_t key, std::int64_t nowMs)
+{
+    if (m_slots.empty())
+        m_slots.resize(m_capacity);
+    Slot* reuse = nullptr;
+    std::int64_t reuseAt = 0;
+    for (std::size_t i = 0, at = home(key); i < Neighbourhood; ++i, at = next(at)) {
+        Slot& s = m_slots[at];
+        if (s.key == key)
+            return s;
+        if (s.key == 0) {
+            // The key is not in the table; an expired slot before this one is as good.
+            if (!reuse || reuseAt != INT64_MIN)
+                reuse = &s;
+            break;
+        }
+        // An expired slot is free; otherwise the one asked longest ago gives way.
+        const std::int64_t lastUse = live(s, nowMs) ? std::max(s.infoAt, s.detailsAt) : INT64_MIN;
+        if (!reuse || lastUse < reuseAt) {
+            reuse = &s;
+            reuseAt = lastUse;
+        }
     }
-}
-
-bool OutstandingRequests::infoLive(const Entry& e, std::int64_t nowMs) const
-{
-    return e.infoAt >= 0 && nowMs - e.infoAt <= InfoLifetimeMs;
-}
-
-bool OutstandingRequests::detailsLive(const Entry& e, std::int64_t nowMs) const
-{
-    return e.detailsAt >= 0 && nowMs - e.detailsAt <= DetailsLifetimeMs;
+    *reuse = Slot{};
+    reuse->key = key;
+    return *reuse;
 }
 
 } // namespace vantry::query

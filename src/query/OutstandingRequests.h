@@ -3,21 +3,25 @@
 #include "Records.h"
 
 #include <cstdint>
-#include <deque>
 #include <optional>
 #include <string_view>
-#include <unordered_map>
+#include <vector>
 
 namespace vantry::query {
 
 // The requests in flight, per server: what was asked and when. It decides where a challenge
 // reply goes, keeps one server from being listed twice for one request, and gives the round
 // trip of the first info reply. Servers are keyed by IPv4 address (host order) and port; times
-// are monotonic milliseconds. Bounded: old entries expire and the oldest give way at the cap.
+// are monotonic milliseconds. A flat table of fixed size, taken at first use: a sweep records a
+// request per probe, so recording must cost next to nothing. Old entries expire; when a
+// neighbourhood of the table is full, its oldest entry gives way.
 class OutstandingRequests
 {
 public:
-    static constexpr std::size_t MaxEntries = 1 << 18;
+    static constexpr std::size_t Capacity = 1 << 17;
+    static constexpr std::size_t MinimumCapacity = 64;
+    // How many neighbouring slots a key may use; bounds every lookup.
+    static constexpr std::size_t Neighbourhood = 32;
     // A reply after this still lists the server, only without the table's help.
     static constexpr std::int64_t InfoLifetimeMs = 60'000;
     static constexpr std::int64_t DetailsLifetimeMs = 10'000;
@@ -37,6 +41,10 @@ public:
         std::optional<int> pingMs;
     };
 
+    // capacity is rounded up to a power of two of at least MinimumCapacity; small tables are for
+    // tests and fuzzing.
+    explicit OutstandingRequests(std::size_t capacity = Capacity);
+
     void infoSent(std::uint32_t address, std::uint16_t port, std::int64_t nowMs);
     void detailsSent(std::uint32_t address, std::uint16_t port, std::int64_t nowMs);
 
@@ -48,36 +56,39 @@ public:
     std::optional<int> oldInfoReply(std::uint32_t address, std::uint16_t port, std::int64_t nowMs) const;
 
     void clear();
-    std::size_t size() const { return m_entries.size(); }
+    std::size_t capacity() const { return m_capacity; }
+    // Entries whose requests have not expired at nowMs. Walks the whole table: for tests.
+    std::size_t liveEntries(std::int64_t nowMs) const;
 
     // A dotted quad as the endpoint reports senders; nothing for anything else.
     static std::optional<std::uint32_t> parseAddress(std::string_view text);
-    // The same for a Source; nothing when its address is not a dotted quad.
-    static std::optional<std::uint64_t> keyOf(const Source& from);
-    static std::uint64_t keyOf(std::uint32_t address, std::uint16_t port)
-    {
-        return (std::uint64_t(address) << 16) | port;
-    }
+    // A server's key, never 0.
+    static std::uint64_t keyOf(std::uint32_t address, std::uint16_t port);
 
 private:
-    struct Entry
+    struct Slot
     {
+        std::uint64_t key = 0;       // 0: never used; otherwise the server with the Used bit
         std::int64_t infoAt = -1;    // when the info request went out, -1 for none
         std::int64_t detailsAt = -1; // when the details request went out, -1 for none
         bool challenged = false;     // the info request was re-sent with a challenge
         bool answered = false;       // an 'm'/'I' reply to the current info request arrived
-        std::int64_t lastUse = 0;
     };
 
-    Entry& touch(std::uint64_t key, std::int64_t nowMs);
-    void expire(std::int64_t nowMs);
-    bool infoLive(const Entry& e, std::int64_t nowMs) const;
-    bool detailsLive(const Entry& e, std::int64_t nowMs) const;
+    std::size_t home(std::uint64_t key) const;
+    std::size_t next(std::size_t at) const { return (at + 1) & (m_capacity - 1); }
+    static bool live(const Slot& s, std::int64_t nowMs);
+    static bool infoLive(const Slot& s, std::int64_t nowMs);
+    static bool detailsLive(const Slot& s, std::int64_t nowMs);
 
-    std::unordered_map<std::uint64_t, Entry> m_entries;
-    // Keys in the order they were last used; a key may appear more than once (only its newest
-    // place counts: an entry is expired through an older place only when its lastUse agrees).
-    std::deque<std::pair<std::uint64_t, std::int64_t>> m_order;
+    const Slot* find(std::uint64_t key) const;
+    Slot* find(std::uint64_t key);
+    // The key's slot, taking a free, expired or the oldest neighbouring slot when it has none.
+    Slot& touch(std::uint64_t key, std::int64_t nowMs);
+
+    std::size_t m_capacity = Capacity;
+    int m_bits = 17;
+    std::vector<Slot> m_slots;
 };
 
 } // namespace vantry::query

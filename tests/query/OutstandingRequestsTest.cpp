@@ -80,19 +80,48 @@ TEST(OutstandingRequests, PingCountsFromTheAnsweredRequestAndOnlyTheFirstReplyCo
     EXPECT_EQ(late.pingMs, std::nullopt);
 }
 
-TEST(OutstandingRequests, StaysBoundedThroughAWideSweep)
+TEST(OutstandingRequests, StaysBoundedThroughAWideSweepAndKeepsTheNewestRequests)
 {
     OutstandingRequests t;
-    const std::uint32_t count = OutstandingRequests::MaxEntries + 5000;
+    // A sweep twice the table's size, one request a millisecond apart for every 16 probes.
+    const std::uint32_t count = 2 * OutstandingRequests::Capacity;
     for (std::uint32_t i = 0; i < count; ++i)
-        t.infoSent((10u << 24) + i, 27015, 0);
-    EXPECT_LE(t.size(), OutstandingRequests::MaxEntries);
-    // The newest requests are kept, the oldest gave way.
-    EXPECT_EQ(t.infoReply((10u << 24) + count - 1, 27015, 7).pingMs, 7);
-    EXPECT_EQ(t.infoReply(10u << 24, 27015, 7).pingMs, std::nullopt);
-    // Everything expires.
-    t.infoSent(Box, 27015, OutstandingRequests::InfoLifetimeMs + 10);
-    EXPECT_EQ(t.size(), 1u);
+        t.infoSent((10u << 24) + i, 27015, i / 16);
+    const std::int64_t end = count / 16;
+    EXPECT_LE(t.liveEntries(end), OutstandingRequests::Capacity);
+    // Every request of the last stretch is still known; the oldest gave way to them.
+    int known = 0;
+    for (std::uint32_t i = count - 4096; i < count; ++i)
+        known += t.infoReply((10u << 24) + i, 27015, end).pingMs.has_value();
+    EXPECT_EQ(known, 4096);
+    int early = 0;
+    for (std::uint32_t i = 0; i < 4096; ++i)
+        early += t.infoReply((10u << 24) + i, 27015, end).pingMs.has_value();
+    EXPECT_LT(early, 4096 / 4);
+
+    // Expired entries free their slots.
+    t.infoSent(Box, 27015, end + OutstandingRequests::InfoLifetimeMs + 10);
+    EXPECT_EQ(t.liveEntries(end + OutstandingRequests::InfoLifetimeMs + 10), 1u);
+    // A new sweep of the same size after expiry finds room for every request.
+    const std::int64_t later = end + 2 * OutstandingRequests::InfoLifetimeMs;
+    for (std::uint32_t i = 0; i < OutstandingRequests::Capacity / 2; ++i)
+        t.infoSent((11u << 24) + i, 27015, later);
+    int all = 0;
+    for (std::uint32_t i = 0; i < OutstandingRequests::Capacity / 2; ++i)
+        all += t.infoReply((11u << 24) + i, 27015, later + 1).pingMs == 1;
+    EXPECT_EQ(all, int(OutstandingRequests::Capacity / 2));
+}
+
+TEST(OutstandingRequests, ASmallTableGivesWayToTheNewestRequestsOnly)
+{
+    OutstandingRequests t(1); // rounded up
+    ASSERT_EQ(t.capacity(), OutstandingRequests::MinimumCapacity);
+    for (std::uint32_t i = 0; i < 1000; ++i) {
+        t.infoSent(Box + i, 27015, i);
+        EXPECT_EQ(t.challenge(Box + i, 27015, i), Route::Info) << i;
+    }
+    EXPECT_LE(t.liveEntries(1000), OutstandingRequests::MinimumCapacity);
+    EXPECT_EQ(t.infoReply(Box + 999, 27015, 1000).pingMs, 1);
 }
 
 TEST(OutstandingRequests, AddressesAreStrictDottedQuads)
