@@ -1,7 +1,9 @@
 #include "Datagrams.h"
 #include "query/Dispatcher.h"
+#include "query/OutstandingRequests.h"
 
 #include <benchmark/benchmark.h>
+#include <memory>
 
 using namespace vantry::query;
 using namespace vantry::test;
@@ -81,6 +83,25 @@ void SplitRules(benchmark::State& state)
 }
 
 } // namespace
+
+// The requests a sweep of one /16 records, into a new table each time (what the first sweep of a
+// session pays) and into one table used again.
+void RequestsInFlight(benchmark::State& state)
+{
+    const bool fresh = state.range(0) != 0;
+    auto table = std::make_unique<vantry::query::OutstandingRequests>();
+    std::int64_t now = 0;
+    for (auto _ : state) {
+        if (fresh)
+            table = std::make_unique<vantry::query::OutstandingRequests>();
+        now += 2 * vantry::query::OutstandingRequests::InfoLifetimeMs;
+        for (std::uint32_t a = 0; a < 65281; ++a)
+            table->infoSent((127u << 24) | a, 27015, now);
+        benchmark::DoNotOptimize(table.get());
+    }
+    state.SetItemsProcessed(state.iterations() * 65281);
+}
+BENCHMARK(RequestsInFlight)->Arg(1)->Arg(0)->Unit(benchmark::kMillisecond);
 
 BENCHMARK(Hl1Info);
 BENCHMARK(SourceInfo);
