@@ -40,7 +40,7 @@ public:
     virtual bool scanOld() const = 0;
 
     virtual bool doubleClickConnects() const = 0;
-    virtual QString gamePath(int slot) const = 0;   // empty for a slot outside 0..5
+    virtual QString gamePath(int slot) const = 0; // empty for a slot outside 0..5
     virtual QString startParams(int slot) const = 0;
 
     virtual bool autoScan() const = 0;
