@@ -3,7 +3,7 @@
 #include <QEventLoop>
 #include <QHostAddress>
 #include <QHostInfo>
-#include <QUdpSocket>
+#include <QSocketNotifier>
 
 #include <algorithm>
 #include <arpa/inet.h>
@@ -64,14 +64,21 @@ void sendDatagram(int fd, std::span<const std::uint8_t> data, std::uint32_t addr
     }
 }
 
-QString dotted(const QHostAddress& address)
+QString dotted(std::uint32_t v4)
 {
-    bool ok = false;
-    const quint32 v4 = address.toIPv4Address(&ok);
-    if (!ok)
-        return QStringLiteral("0.0.0.0");
-    return QString::asprintf("%d.%d.%d.%d", int(v4 >> 24), int((v4 >> 16) & 0xFF), int((v4 >> 8) & 0xFF),
-                             int(v4 & 0xFF));
+    char text[16];
+    char* p = text;
+    for (int shift = 24; shift >= 0; shift -= 8) {
+        const unsigned octet = (v4 >> shift) & 0xFF;
+        if (octet >= 100)
+            *p++ = char('0' + octet / 100);
+        if (octet >= 10)
+            *p++ = char('0' + octet / 10 % 10);
+        *p++ = char('0' + octet % 10);
+        if (shift > 0)
+            *p++ = '.';
+    }
+    return QString::fromLatin1(text, p - text);
 }
 
 } // namespace
@@ -89,8 +96,7 @@ void UdpEndpoint::open(std::uint16_t localPort)
     const int fd = ::socket(AF_INET, SOCK_DGRAM | SOCK_NONBLOCK | SOCK_CLOEXEC, 0);
     if (fd < 0)
         failWithNumber(errno);
-    // Qt also sets SO_BROADCAST on every UDP socket it adopts; we keep it, and ask for it here
-    // too, because the sweep's one broadcast probe of the local network needs it.
+    // The sweep's one broadcast probe of the local network needs it.
     const int on = 1;
     ::setsockopt(fd, SOL_SOCKET, SO_BROADCAST, &on, sizeof on);
     m_receiveBufferSize = growBuffer(fd, SO_RCVBUF, SO_RCVBUFFORCE, WantedReceiveBuffer);
@@ -101,31 +107,38 @@ void UdpEndpoint::open(std::uint16_t localPort)
         ::close(fd);
         failWithNumber(error);
     }
-    if (!m_socket) {
-        m_socket = new QUdpSocket(this);
-        connect(m_socket, &QUdpSocket::readyRead, this, &UdpEndpoint::drain);
+    sockaddr_in bound{};
+    socklen_t length = sizeof bound;
+    ::getsockname(fd, reinterpret_cast<sockaddr*>(&bound), &length);
+    m_localPort = ntohs(bound.sin_port);
+    m_fd = fd;
+    if (!m_notifier) {
+        m_notifier = new QSocketNotifier(QSocketNotifier::Read, this);
+        connect(m_notifier, &QSocketNotifier::activated, this, &UdpEndpoint::drain);
     }
-    if (!m_socket->setSocketDescriptor(fd, QAbstractSocket::BoundState)) {
-        ::close(fd);
-        failWithNumber(int(m_socket->error()));
-    }
+    m_notifier->setSocket(fd);
+    m_notifier->setEnabled(true);
 }
 
 void UdpEndpoint::close()
 {
-    if (m_socket)
-        m_socket->close();
+    if (m_notifier)
+        m_notifier->setEnabled(false);
+    if (m_fd >= 0)
+        ::close(m_fd);
+    m_fd = -1;
+    m_localPort = 0;
     m_heldLength = 0;
 }
 
 bool UdpEndpoint::isOpen() const
 {
-    return m_socket && m_socket->state() == QAbstractSocket::BoundState;
+    return m_fd >= 0;
 }
 
 std::uint16_t UdpEndpoint::localPort() const
 {
-    return isOpen() ? m_socket->localPort() : 0;
+    return m_localPort;
 }
 
 void UdpEndpoint::setResolver(Resolver resolver)
@@ -183,7 +196,7 @@ std::uint32_t UdpEndpoint::send(std::span<const std::uint8_t> data, const QStrin
     // A lookup keeps the event loop running, and a handler may have closed us meanwhile.
     if (!isOpen())
         return 0;
-    sendDatagram(int(m_socket->socketDescriptor()), data, address, port);
+    sendDatagram(m_fd, data, address, port);
     return address;
 }
 
@@ -197,7 +210,7 @@ std::uint32_t UdpEndpoint::send(std::span<const std::uint8_t> data, std::uint32_
     }
     if (address == 0)
         throw EndpointError("Null Remote Address");
-    sendDatagram(int(m_socket->socketDescriptor()), data, address, port);
+    sendDatagram(m_fd, data, address, port);
     return address;
 }
 
@@ -215,21 +228,32 @@ std::int64_t UdpEndpoint::steadyMs()
     return duration_cast<milliseconds>(steady_clock::now().time_since_epoch()).count();
 }
 
-// Every waiting datagram in one go: while a data handler runs a nested event loop Qt does not
-// emit readyRead again, so what arrives meanwhile is picked up by this loop when it resumes.
+// Every waiting datagram in one go, read straight off the socket: one system call each. The
+// notifier is off meanwhile, so a handler that runs a nested event loop is not entered again
+// from it; what arrives meanwhile is read by this loop when the handler returns. A flood is
+// read in bounded helpings, so that the event loop still runs between them.
 void UdpEndpoint::drain()
 {
-    while (isOpen() && m_socket->hasPendingDatagrams()) {
-        QHostAddress from;
-        quint16 fromPort = 0;
+    constexpr int Helping = 4096;
+    m_notifier->setEnabled(false);
+    for (int i = 0; i < Helping && isOpen(); ++i) {
+        sockaddr_in from{};
+        socklen_t fromLength = sizeof from;
         // A longer datagram is cut to the held buffer.
-        const qint64 n = m_socket->readDatagram(m_held.data(), HeldSize, &from, &fromPort);
+        const ssize_t n =
+            ::recvfrom(m_fd, m_held.data(), HeldSize, 0, reinterpret_cast<sockaddr*>(&from), &fromLength);
+        if (n < 0 && (errno == EAGAIN || errno == EWOULDBLOCK))
+            break;
+        if (n < 0 && errno == EINTR)
+            continue;
         m_heldLength = n < 0 ? 0 : int(n);
         m_heldTimeMs = steadyMs();
-        emit dataReceived(n < 0 ? -1 : int(n), dotted(from), fromPort);
+        emit dataReceived(n < 0 ? -1 : int(n), dotted(ntohl(from.sin_addr.s_addr)), ntohs(from.sin_port));
         if (n < 0)
             break;
     }
+    if (isOpen())
+        m_notifier->setEnabled(true);
 }
 
 } // namespace vantry::net

@@ -10,7 +10,7 @@
 #include <span>
 #include <stdexcept>
 
-class QUdpSocket;
+class QSocketNotifier;
 
 namespace vantry::net {
 
@@ -80,9 +80,11 @@ private:
     void drain();
     std::uint32_t resolve(const QString& host);
 
-    // Kept from the first open() to destruction; close() only closes it, so a data handler that
-    // closes the endpoint never pulls the socket from under the drain loop that called it.
-    QUdpSocket* m_socket = nullptr;
+    int m_fd = -1;
+    std::uint16_t m_localPort = 0;
+    // Kept from the first open() to destruction and pointed at each new socket: a data handler
+    // that closes the endpoint never destroys it under the drain loop that called it.
+    QSocketNotifier* m_notifier = nullptr;
     QByteArray m_held;
     int m_heldLength = 0;
     std::int64_t m_heldTimeMs = 0;
