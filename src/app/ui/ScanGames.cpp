@@ -32,6 +32,8 @@
 #include <QTimer>
 #include <QVBoxLayout>
 
+#include <algorithm>
+
 namespace vantry {
 
 namespace {
@@ -42,6 +44,7 @@ constexpr int MinimumWidth = 680;
 constexpr int MinimumHeight = 175;
 // The pace of the window's paints during a long operation, the status panels' pace.
 constexpr int FrameMs = 30;
+constexpr int NameWidth = 150;
 
 QPushButton* button(const QString& caption, const QString& hint, bool enabled, QWidget* parent)
 {
@@ -155,7 +158,9 @@ void TForm1::buildControls()
     const int widths[browser::ServerListModel::ColumnCount] = {58, 150, 100, 48, 26, 90, 50, 55, 20, 50};
     for (int c = 0; c < browser::ServerListModel::ColumnCount; ++c)
         LW->setColumnWidth(c, widths[c]);
-    header->setSectionResizeMode(browser::ServerListModel::Name, QHeaderView::Stretch);
+    // The name takes the room the other columns leave, but never less than its own width: in
+    // a narrow window the list scrolls sideways rather than hide the names.
+    LW->viewport()->installEventFilter(this);
     header->setSectionsClickable(true);
     connect(header, &QHeaderView::sectionClicked, this, [this](int column) { LWColumnClick(column); });
     middle->addWidget(LW, 1);
@@ -453,6 +458,20 @@ void TForm1::showStandardError(const QString& message)
 // painting the window each time costs more than the probes. While a long operation runs, the
 // window paints at most once every FrameMs: a request that comes sooner is held back, and the
 // window asks again when it is due, so every change is still painted.
+bool TForm1::eventFilter(QObject* watched, QEvent* event)
+{
+    if (watched == LW->viewport() && event->type() == QEvent::Resize) {
+        QHeaderView* header = LW->horizontalHeader();
+        int others = 0;
+        for (int c = 0; c < browser::ServerListModel::ColumnCount; ++c)
+            if (c != browser::ServerListModel::Name)
+                others += header->sectionSize(c);
+        header->resizeSection(browser::ServerListModel::Name,
+                              std::max(NameWidth, LW->viewport()->width() - others));
+    }
+    return QMainWindow::eventFilter(watched, event);
+}
+
 bool TForm1::event(QEvent* event)
 {
     if (event->type() == QEvent::UpdateRequest) {
