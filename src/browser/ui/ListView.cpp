@@ -4,6 +4,8 @@
 #include <QHeaderView>
 #include <QMouseEvent>
 
+#include <algorithm>
+
 namespace vantry::browser {
 
 ListView::ListView(QWidget* parent) : QTableView(parent)
@@ -38,6 +40,59 @@ void ListView::selectRow(int row)
         return;
     QTableView::selectRow(row);
     setCurrentIndex(model()->index(row, 0));
+}
+
+void ListView::setModel(QAbstractItemModel* model)
+{
+    if (QAbstractItemModel* old = this->model())
+        disconnect(old, nullptr, this, nullptr);
+    QTableView::setModel(model);
+    m_changed = Changed::Anything;
+    if (!model)
+        return;
+    const auto anything = [this] { m_changed = Changed::Anything; };
+    connect(model, &QAbstractItemModel::rowsRemoved, this, anything);
+    connect(model, &QAbstractItemModel::rowsMoved, this, anything);
+    connect(model, &QAbstractItemModel::columnsInserted, this, anything);
+    connect(model, &QAbstractItemModel::columnsRemoved, this, anything);
+    connect(model, &QAbstractItemModel::columnsMoved, this, anything);
+    connect(model, &QAbstractItemModel::layoutChanged, this, anything);
+    connect(model, &QAbstractItemModel::modelReset, this, anything);
+}
+
+void ListView::reset()
+{
+    m_changed = Changed::Anything;
+    QTableView::reset();
+}
+
+void ListView::rowsInserted(const QModelIndex& parent, int start, int end)
+{
+    QTableView::rowsInserted(parent, start, end);
+    const bool atEnd = !parent.isValid() && model() && end == model()->rowCount() - 1;
+    if (!atEnd)
+        m_changed = Changed::Anything;
+    else if (m_changed == Changed::Nothing)
+        m_firstAppended = start, m_changed = Changed::Appended;
+    else if (m_changed == Changed::Appended)
+        m_firstAppended = std::min(m_firstAppended, start);
+}
+
+// A list that fills while a sweep runs gets rows appended many times a second. A full layout
+// repaints every visible row each time, which costs more than the sweep's probes; rows added
+// at the end change only the scroll range and what lies below the last row shown.
+void ListView::doItemsLayout()
+{
+    if (m_changed != Changed::Appended) {
+        m_changed = Changed::Nothing;
+        QTableView::doItemsLayout();
+        return;
+    }
+    m_changed = Changed::Nothing;
+    updateGeometries();
+    const int top = std::max(0, rowViewportPosition(m_firstAppended));
+    if (top < viewport()->height())
+        viewport()->update(0, top, viewport()->width(), viewport()->height() - top);
 }
 
 void ListView::mousePressEvent(QMouseEvent* event)

@@ -19,6 +19,10 @@ public:
     int selectedRow() const;
     void selectRow(int row);
 
+    void setModel(QAbstractItemModel* model) override;
+    void doItemsLayout() override;
+    void reset() override;
+
 signals:
     void pressed(Qt::MouseButton button);
     void clickedAnywhere();
@@ -26,13 +30,24 @@ signals:
     void contextMenuWanted(const QPoint& globalPos);
 
 protected:
+    void rowsInserted(const QModelIndex& parent, int start, int end) override;
     void mousePressEvent(QMouseEvent* event) override;
     void mouseReleaseEvent(QMouseEvent* event) override;
     void mouseDoubleClickEvent(QMouseEvent* event) override;
     void contextMenuEvent(QContextMenuEvent* event) override;
 
 private:
+    // What changed since the rows were last laid out.
+    enum class Changed
+    {
+        Nothing,
+        Appended, // rows were added at the end, and nothing else
+        Anything,
+    };
+
     bool m_menuAllowed = false;
+    Changed m_changed = Changed::Anything;
+    int m_firstAppended = 0;
 };
 
 } // namespace vantry::browser
