@@ -74,10 +74,10 @@ void QueryService::onDatagram(int numberBytes, const QString& fromIp, std::uint1
     const std::size_t n = m_endpoint.read(m_receive);
     const query::Source from{fromIp.toStdString(), port};
     const auto receivedAt = static_cast<std::uint64_t>(m_endpoint.heldTimeMs());
-    const query::Outcome outcome = m_dispatcher.dispatch({m_receive.data(), n}, from, receivedAt);
+    query::Outcome outcome = m_dispatcher.dispatch({m_receive.data(), n}, from, receivedAt);
 
     std::visit(
-        [&](const auto& result) {
+        [&](auto& result) {
             using T = std::decay_t<decltype(result)>;
             if constexpr (std::is_same_v<T, query::ChallengeAnswer>) {
                 try {
@@ -97,7 +97,7 @@ void QueryService::onDatagram(int numberBytes, const QString& fromIp, std::uint1
                     emit sendFailed(QString::fromUtf8(e.what()));
                 }
             } else if constexpr (std::is_same_v<T, query::InfoReply>) {
-                const int row = m_servers.add(result.row);
+                const int row = m_servers.add(std::move(result.row), ServerListModel::Shown::Later);
                 if (row >= 0)
                     emit serverListed(row);
             } else if constexpr (std::is_same_v<T, query::PlayersReply>) {

@@ -42,6 +42,7 @@ ServerListModel::ServerListModel(QObject* parent) : QAbstractTableModel(parent) 
 void ServerListModel::setIconProvider(IconProvider provider)
 {
     m_icons = std::move(provider);
+    showAdded();
     if (!m_rows.isEmpty())
         emit dataChanged(index(0, 0), index(count() - 1, ColumnCount - 1), {Qt::DecorationRole});
     emit headerDataChanged(Qt::Horizontal, 0, ColumnCount - 1);
@@ -49,7 +50,12 @@ void ServerListModel::setIconProvider(IconProvider provider)
 
 bool ServerListModel::contains(const query::ServerRow& row) const
 {
-    const auto it = m_byAddress.constFind(fromUtf8(row.address));
+    return listed(fromUtf8(row.address), row);
+}
+
+bool ServerListModel::listed(const QString& address, const query::ServerRow& row) const
+{
+    const auto it = m_byAddress.constFind(address);
     if (it == m_byAddress.cend())
         return false;
     if (row.identity == query::Identity::AddressOnly)
@@ -57,29 +63,36 @@ bool ServerListModel::contains(const query::ServerRow& row) const
     return it->contains(static_cast<int>(row.identityPort));
 }
 
-int ServerListModel::add(const query::ServerRow& server)
+int ServerListModel::add(query::ServerRow server, Shown shown)
 {
-    if (contains(server))
-        return -1;
     Row row;
-    row.server = server;
-    row.kind = fromUtf8(server.kind);
-    row.name = fromUtf8(server.name);
     row.address = fromUtf8(server.address);
+    if (listed(row.address, server))
+        return -1;
     row.port = fromUtf8(server.port);
-    row.protocol = fromUtf8(server.protocol);
-    row.map = fromUtf8(server.map);
-    row.players = fromUtf8(server.players);
     row.portValue = portValueOf(row.port);
-    if (server.pingMs)
-        row.ping = QString::number(*server.pingMs);
+    row.server = std::move(server);
 
     const int at = count();
-    beginInsertRows({}, at, at);
     m_byAddress[row.address].append(row.portValue);
     m_rows.append(std::move(row));
-    endInsertRows();
+    if (shown == Shown::Now) {
+        showAdded();
+    } else if (!m_showPosted) {
+        m_showPosted = true;
+        QMetaObject::invokeMethod(this, &ServerListModel::showAdded, Qt::QueuedConnection);
+    }
     return at;
+}
+
+void ServerListModel::showAdded()
+{
+    m_showPosted = false;
+    if (m_shown == count())
+        return;
+    beginInsertRows({}, m_shown, count() - 1);
+    m_shown = count();
+    endInsertRows();
 }
 
 void ServerListModel::clear()
@@ -89,7 +102,18 @@ void ServerListModel::clear()
     beginResetModel();
     m_rows.clear();
     m_byAddress.clear();
+    m_shown = 0;
     endResetModel();
+}
+
+QString ServerListModel::kind(int row) const
+{
+    return fromUtf8(m_rows.at(row).server.kind);
+}
+
+QString ServerListModel::players(int row) const
+{
+    return fromUtf8(m_rows.at(row).server.players);
 }
 
 int ServerListModel::find(const QString& address, const QString& port) const
@@ -104,6 +128,7 @@ int ServerListModel::find(const QString& address, const QString& port) const
 
 void ServerListModel::sortByPing()
 {
+    showAdded();
     std::vector<int> order(m_rows.size());
     std::iota(order.begin(), order.end(), 0);
     std::stable_sort(order.begin(), order.end(), [this](int a, int b) {
@@ -129,7 +154,7 @@ void ServerListModel::sortByPing()
 
 int ServerListModel::rowCount(const QModelIndex& parent) const
 {
-    return parent.isValid() ? 0 : count();
+    return parent.isValid() ? 0 : m_shown;
 }
 
 int ServerListModel::columnCount(const QModelIndex& parent) const
@@ -153,7 +178,7 @@ int ServerListModel::imageIndex(const Row& row, int column) const
 
 QVariant ServerListModel::data(const QModelIndex& index, int role) const
 {
-    if (!index.isValid() || index.row() >= count() || index.column() >= ColumnCount)
+    if (!index.isValid() || index.row() >= m_shown || index.column() >= ColumnCount)
         return {};
     const Row& row = m_rows[index.row()];
     const int column = index.column();
@@ -161,23 +186,23 @@ QVariant ServerListModel::data(const QModelIndex& index, int role) const
     case Qt::DisplayRole:
         switch (column) {
         case Game:
-            return row.kind;
+            return fromUtf8(row.server.kind);
         case Name:
-            return row.name;
+            return fromUtf8(row.server.name);
         case Address:
             return row.address;
         case Port:
             return row.port;
         case Protocol:
-            return row.protocol;
+            return fromUtf8(row.server.protocol);
         case Map:
-            return row.map;
+            return fromUtf8(row.server.map);
         case Players:
-            return row.players;
+            return fromUtf8(row.server.players);
         case Os:
             return row.server.windows ? QStringLiteral("WIN") : QStringLiteral("LIN");
         case Ping:
-            return row.ping;
+            return row.server.pingMs ? QString::number(*row.server.pingMs) : QString();
         default:
             return QString();
         }
@@ -186,9 +211,9 @@ QVariant ServerListModel::data(const QModelIndex& index, int role) const
         case Port:
             return row.portValue;
         case Protocol:
-            return row.protocol.toInt();
+            return fromUtf8(row.server.protocol).toInt();
         case Players:
-            return playerNumbers(row.players).first;
+            return playerNumbers(fromUtf8(row.server.players)).first;
         case Status:
             return imageIndex(row, column);
         case Ping:

@@ -48,16 +48,28 @@ public:
     // True when a row of the same server is listed (address and port, or address alone for
     // old info-string replies). Looks up an index, not the rows.
     bool contains(const query::ServerRow& row) const;
-    // Appends unless the server is listed; returns the new row's index or -1.
-    int add(const query::ServerRow& row);
+    enum class Shown
+    {
+        Now,
+        // Views learn of the row with the others added after it, in one insertion, before the
+        // event loop runs on or at the next showAdded(): a sweep's replies come in bursts, and
+        // a view handles one insertion of many rows far faster than many of one.
+        Later,
+    };
+    // Appends unless the server is listed; returns the new row's index or -1. The row is part
+    // of count(), find() and the other lookups at once, whenever it is shown.
+    int add(query::ServerRow row, Shown shown = Shown::Now);
+    // Tells views of every row added for later.
+    void showAdded();
     void clear();
 
+    // Every row, shown or not; rowCount() is what views know of.
     int count() const { return static_cast<int>(m_rows.size()); }
     const query::ServerRow& server(int row) const { return m_rows.at(row).server; }
     QString address(int row) const { return m_rows.at(row).address; }
     QString port(int row) const { return m_rows.at(row).port; }
-    QString kind(int row) const { return m_rows.at(row).kind; }
-    QString players(int row) const { return m_rows.at(row).players; }
+    QString kind(int row) const;
+    QString players(int row) const;
     // -1 when no such row.
     int find(const QString& address, const QString& port) const;
 
@@ -74,15 +86,18 @@ private:
     struct Row
     {
         query::ServerRow server;
-        // Display texts, converted once when the row arrives.
-        QString kind, name, address, port, protocol, map, players;
-        QString ping;
+        // The keys of lookups, converted once; the other texts are converted when shown, as
+        // only the rows in sight ever are.
+        QString address, port;
         int portValue = -1; // the port column as a number, -1 when it is not one
     };
 
     int imageIndex(const Row& row, int column) const;
+    bool listed(const QString& address, const query::ServerRow& row) const;
 
     QVector<Row> m_rows;
+    int m_shown = 0; // rows views were told of
+    bool m_showPosted = false;
     // address text -> port values of its rows
     QHash<QString, QVector<int>> m_byAddress;
     IconProvider m_icons;

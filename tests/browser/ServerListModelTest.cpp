@@ -3,6 +3,7 @@
 #include "browser/DetailsModels.h"
 
 #include <QAbstractItemModelTester>
+#include <QCoreApplication>
 #include <QSignalSpy>
 
 #include <gtest/gtest.h>
@@ -113,6 +114,50 @@ TEST(ServerListModel, CellsShowTextsImagesAndRawNumbers)
               QString());
     EXPECT_EQ(model.find(QStringLiteral("127.0.0.9"), QStringLiteral("27020")), 0);
     EXPECT_EQ(model.find(QStringLiteral("127.0.0.9"), QStringLiteral("27015")), -1);
+}
+
+TEST(ServerListModel, RowsAddedForLaterAreFoundAtOnceAndReachViewsInOneInsertion)
+{
+    ServerListModel model;
+    QAbstractItemModelTester tester(&model, QAbstractItemModelTester::FailureReportingMode::Fatal);
+    QSignalSpy inserted(&model, &QAbstractItemModel::rowsInserted);
+    for (int i = 0; i < 40; ++i)
+        ASSERT_EQ(model.add(row("127.0.0." + std::to_string(i + 1), 27015), ServerListModel::Shown::Later),
+                  i);
+    // Lookups see every row; views see none yet, and a duplicate is still refused.
+    EXPECT_EQ(model.count(), 40);
+    EXPECT_EQ(model.rowCount(), 0);
+    EXPECT_EQ(model.find(QStringLiteral("127.0.0.40"), QStringLiteral("27015")), 39);
+    EXPECT_EQ(model.add(row("127.0.0.7", 27015), ServerListModel::Shown::Later), -1);
+    EXPECT_FALSE(model.data(model.index(0, ServerListModel::Name), Qt::DisplayRole).isValid());
+
+    // The event loop tells views of them, once, in arrival order.
+    QCoreApplication::processEvents();
+    ASSERT_EQ(inserted.size(), 1);
+    EXPECT_EQ(inserted[0][1].toInt(), 0);
+    EXPECT_EQ(inserted[0][2].toInt(), 39);
+    EXPECT_EQ(model.rowCount(), 40);
+    EXPECT_EQ(model.address(39), QStringLiteral("127.0.0.40"));
+
+    // A row added at once takes the held ones with it, before it.
+    model.add(row("127.0.1.1", 27015), ServerListModel::Shown::Later);
+    EXPECT_EQ(model.add(row("127.0.1.2", 27015)), 41);
+    ASSERT_EQ(inserted.size(), 2);
+    EXPECT_EQ(inserted[1][1].toInt(), 40);
+    EXPECT_EQ(inserted[1][2].toInt(), 41);
+    QCoreApplication::processEvents();
+    EXPECT_EQ(inserted.size(), 2) << "nothing left to show";
+
+    // Sorting shows held rows first, so that every row is sorted; clearing drops them.
+    model.add(row("127.0.1.3", 27015), ServerListModel::Shown::Later);
+    model.sortByPing();
+    EXPECT_EQ(model.rowCount(), model.count());
+    model.add(row("127.0.1.4", 27015), ServerListModel::Shown::Later);
+    model.clear();
+    QCoreApplication::processEvents();
+    EXPECT_EQ(model.rowCount(), 0);
+    EXPECT_EQ(model.count(), 0);
+    EXPECT_EQ(model.add(row("127.0.1.4", 27015)), 0);
 }
 
 TEST(ServerListModel, PingColumnSortsOnceByRoundTripWithUnknownLastAndSelectionFollows)

@@ -116,6 +116,7 @@ struct Loopback : ::testing::Test
         queries->sendInfoRequest(QStringLiteral("127.0.0.1"), server.port().toUShort());
         ASSERT_TRUE(
             QTest::qWaitFor([&] { return servers.find(QStringLiteral("127.0.0.1"), server.port()) >= 0; }));
+        servers.showAdded(); // as the event loop would before the user can pick the row
         list->selectRow(servers.find(QStringLiteral("127.0.0.1"), server.port()));
         link->autoConnect().toggle();
         launch::TFormAuto& form = link->autoForm();

@@ -74,6 +74,7 @@ bool MainWindowLink::selectServer(const ServerAddress& server)
     const int row = m_parts.servers ? m_parts.servers->find(server.address, server.port) : -1;
     if (row < 0 || !m_parts.list)
         return false;
+    m_parts.servers->showAdded(); // the view selects only rows it was told of
     m_parts.list->selectRow(row);
     return true;
 }
