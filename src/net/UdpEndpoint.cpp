@@ -7,6 +7,7 @@
 
 #include <algorithm>
 #include <arpa/inet.h>
+#include <array>
 #include <cerrno>
 #include <chrono>
 #include <cstring>
@@ -83,7 +84,7 @@ QString dotted(std::uint32_t v4)
 
 } // namespace
 
-UdpEndpoint::UdpEndpoint(QObject* parent) : QObject(parent), m_held(HeldSize, '\0') {}
+UdpEndpoint::UdpEndpoint(QObject* parent) : QObject(parent), m_held(std::size_t(Batch) * HeldSize) {}
 
 UdpEndpoint::~UdpEndpoint()
 {
@@ -218,7 +219,7 @@ std::size_t UdpEndpoint::read(std::span<std::uint8_t> dest) const
 {
     const std::size_t count = std::min(dest.size(), std::size_t(m_heldLength));
     if (count > 0)
-        std::memcpy(dest.data(), m_held.constData(), count);
+        std::memcpy(dest.data(), m_held.data() + m_heldAt, count);
     return count;
 }
 
@@ -228,31 +229,58 @@ std::int64_t UdpEndpoint::steadyMs()
     return duration_cast<milliseconds>(steady_clock::now().time_since_epoch()).count();
 }
 
-// Every waiting datagram in one go, read straight off the socket: one system call each. The
-// notifier is off meanwhile, so a handler that runs a nested event loop is not entered again
-// from it; what arrives meanwhile is read by this loop when the handler returns. A flood is
-// read in bounded helpings, so that the event loop still runs between them.
+// Every waiting datagram in one go, read straight off the socket, a batch per system call. A
+// handler that runs a nested event loop does not enter this loop again: the notifier goes off
+// until the handler returns, and what arrived meanwhile is read by this loop then. (Turning it
+// off for every helping would cost more than the reads.) A flood is read in bounded helpings,
+// so that the event loop still runs between them.
 void UdpEndpoint::drain()
 {
+    if (m_draining) {
+        m_notifier->setEnabled(false);
+        return;
+    }
+    struct Draining
+    {
+        bool& flag;
+        explicit Draining(bool& f) : flag(f) { flag = true; }
+        ~Draining() { flag = false; }
+    } draining(m_draining);
+
     constexpr int Helping = 4096;
-    m_notifier->setEnabled(false);
-    for (int i = 0; i < Helping && isOpen(); ++i) {
-        sockaddr_in from{};
-        socklen_t fromLength = sizeof from;
-        // A longer datagram is cut to the held buffer.
-        const ssize_t n =
-            ::recvfrom(m_fd, m_held.data(), HeldSize, 0, reinterpret_cast<sockaddr*>(&from), &fromLength);
-        if (n < 0 && (errno == EAGAIN || errno == EWOULDBLOCK))
-            break;
+    std::array<mmsghdr, Batch> headers{};
+    std::array<iovec, Batch> buffers{};
+    std::array<sockaddr_in, Batch> from{};
+    for (int taken = 0; taken < Helping && isOpen();) {
+        for (int i = 0; i < Batch; ++i) {
+            // A longer datagram is cut to its buffer.
+            buffers[i] = {m_held.data() + i * HeldSize, HeldSize};
+            headers[i] = {};
+            headers[i].msg_hdr.msg_name = &from[i];
+            headers[i].msg_hdr.msg_namelen = sizeof from[i];
+            headers[i].msg_hdr.msg_iov = &buffers[i];
+            headers[i].msg_hdr.msg_iovlen = 1;
+        }
+        const int n = ::recvmmsg(m_fd, headers.data(), Batch, MSG_DONTWAIT, nullptr);
         if (n < 0 && errno == EINTR)
             continue;
-        m_heldLength = n < 0 ? 0 : int(n);
-        m_heldTimeMs = steadyMs();
-        emit dataReceived(n < 0 ? -1 : int(n), dotted(ntohl(from.sin_addr.s_addr)), ntohs(from.sin_port));
-        if (n < 0)
+        if (n < 0 && (errno == EAGAIN || errno == EWOULDBLOCK))
             break;
+        if (n <= 0) {
+            m_heldLength = 0;
+            emit dataReceived(-1, dotted(0), 0);
+            break;
+        }
+        // Read at one go, so received at one time.
+        m_heldTimeMs = steadyMs();
+        for (int i = 0; i < n && isOpen(); ++i) {
+            m_heldAt = i * HeldSize;
+            m_heldLength = int(headers[i].msg_len);
+            emit dataReceived(m_heldLength, dotted(ntohl(from[i].sin_addr.s_addr)), ntohs(from[i].sin_port));
+        }
+        taken += n;
     }
-    if (isOpen())
+    if (isOpen() && !m_notifier->isEnabled())
         m_notifier->setEnabled(true);
 }
 

@@ -9,6 +9,7 @@
 #include <optional>
 #include <span>
 #include <stdexcept>
+#include <vector>
 
 class QSocketNotifier;
 
@@ -85,7 +86,11 @@ private:
     // Kept from the first open() to destruction and pointed at each new socket: a data handler
     // that closes the endpoint never destroys it under the drain loop that called it.
     QSocketNotifier* m_notifier = nullptr;
-    QByteArray m_held;
+    bool m_draining = false;
+    // Datagrams are read a batch at a time; the held one is at m_heldAt.
+    static constexpr int Batch = 32;
+    std::vector<std::uint8_t> m_held;
+    int m_heldAt = 0;
     int m_heldLength = 0;
     std::int64_t m_heldTimeMs = 0;
     int m_receiveBufferSize = 0;

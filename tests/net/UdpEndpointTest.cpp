@@ -116,6 +116,7 @@ TEST(UdpEndpoint, BurstIsDrainedWholeEvenWhenAHandlerRunsANestedLoop)
     // The first handler blocks in a nested event loop while more datagrams arrive: Qt does not
     // emit readyRead again then, so only a draining receive picks them up.
     bool nested = false;
+    std::vector<std::uint8_t> heldAfterNesting(64);
     QObject::connect(&endpoint, &UdpEndpoint::dataReceived, &endpoint,
                      [&](int, const QString&, std::uint16_t) {
                          if (nested)
@@ -124,6 +125,8 @@ TEST(UdpEndpoint, BurstIsDrainedWholeEvenWhenAHandlerRunsANestedLoop)
                          for (int i = 0; i < 200; ++i)
                              peer.sendTo(bytesOf("late"), "127.0.0.1", endpoint.localPort());
                          QTest::qWait(100);
+                         // The datagram being handled is still the one read after the nested loop.
+                         heldAfterNesting.resize(endpoint.read(heldAfterNesting));
                      });
     constexpr int burst = 3000;
     for (int i = 0; i < burst; ++i) {
@@ -137,6 +140,7 @@ TEST(UdpEndpoint, BurstIsDrainedWholeEvenWhenAHandlerRunsANestedLoop)
         const std::string text = "datagram " + std::to_string(i);
         EXPECT_EQ(collector.arrivals[std::size_t(i)].data, bytesOf(text)) << i;
     }
+    EXPECT_EQ(heldAfterNesting, bytesOf("datagram 0"));
     EXPECT_EQ(collector.arrivals.back().data, bytesOf("late"));
     EXPECT_EQ(collector.arrivals.back().port, peer.port());
 }
