@@ -21,11 +21,8 @@ int elapsed(std::int64_t from, std::int64_t to)
 OutstandingRequests::OutstandingRequests(std::size_t capacity)
 {
     m_capacity = MinimumCapacity;
-    m_bits = 6;
-    while (m_capacity < capacity && m_capacity < (std::size_t(1) << 30)) {
+    while (m_capacity < capacity && m_capacity < (std::size_t(1) << 30))
         m_capacity <<= 1;
-        ++m_bits;
-    }
 }
 
 void OutstandingRequests::infoSent(std::uint32_t address, std::uint16_t port, std::int64_t nowMs)
@@ -121,8 +118,12 @@ std::uint64_t OutstandingRequests::keyOf(std::uint32_t address, std::uint16_t po
 
 std::size_t OutstandingRequests::home(std::uint64_t key) const
 {
-    // Fibonacci hashing spreads the consecutive addresses of a sweep over the whole table.
-    return std::size_t((key * 0x9E3779B97F4A7C15ull) >> (64 - m_bits));
+    // Consecutive addresses take consecutive slots: a sweep walks the table in order, where
+    // scattered slots would each miss the cache, and never collides with itself. Ports of one
+    // address land far apart. Keys come from our own requests only; replies merely look up.
+    const auto address = std::uint32_t(key >> 16);
+    const auto port = std::uint32_t(key & 0xFFFF);
+    return (address + port * 0x9E3779B1u) & (m_capacity - 1);
 }
 
 bool OutstandingRequests::live(const Slot& s, std::int64_t nowMs)

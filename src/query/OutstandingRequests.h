@@ -87,7 +87,6 @@ private:
     Slot& touch(std::uint64_t key, std::int64_t nowMs);
 
     std::size_t m_capacity = Capacity;
-    int m_bits = 17;
     std::vector<Slot> m_slots;
 };
 
