@@ -250,11 +250,8 @@ bool ScanEngine::stopOrYield()
 void ScanEngine::countProbe()
 {
     // The panel is the count's only store: whatever else wrote it is read back as a number.
-    const QString text = m_sink.status(1);
-    const bool ours = !m_countText.isNull() && text.constData() == m_countText.constData();
-    m_count = (ours ? m_count : text.toInt()) + 1;
-    m_countText = QString::number(m_count);
-    m_sink.setStatus(1, m_countText);
+    const std::optional<int> count = m_sink.statusCount();
+    m_sink.setStatusCount((count ? *count : m_sink.status(1).toInt()) + 1);
 }
 
 void ScanEngine::rememberServers()

@@ -37,6 +37,10 @@ public:
     // Panel 0 becomes ScanEngine::addressStatus(address); a sweep does this after every probe,
     // so the text may be made only when it is read or shown.
     virtual void setStatusAddress(std::uint32_t address) = 0;
+    // Panel 1 shows the number of probes, also set after every probe. statusCount() gives it
+    // back while it is the text the panel shows, and nothing once other text replaced it.
+    virtual void setStatusCount(int count) { setStatus(1, QString::number(count)); }
+    virtual std::optional<int> statusCount() const { return std::nullopt; }
     virtual QString status(int panel) const = 0;
     // A sweep's missing settings: the warning, then the options dialog.
     virtual void warn(const QString& text) = 0;
@@ -109,8 +113,6 @@ private:
     ScanSink& m_sink;
     Outcome m_end = Outcome::Completed;
     // The probe count as last written, so reading it back needs no parse while it is unchanged.
-    QString m_countText;
-    int m_count = 0;
 };
 
 } // namespace vantry::browser

@@ -11,12 +11,17 @@
 
 #include <QApplication>
 #include <QGroupBox>
+#include <QLabel>
 #include <QMenu>
 #include <QPushButton>
 #include <QSignalSpy>
+#include <QStatusBar>
 #include <QTest>
+#include <QTimer>
 
+#include <algorithm>
 #include <gtest/gtest.h>
+#include <utility>
 
 using vantry::TForm1;
 using vantry::browser::ServerListModel;
@@ -129,9 +134,10 @@ struct MainWindow : ::testing::Test
     }
 
     ServerListModel& list() { return form->servers(); }
+    // Shown in the list, as the user sees it.
     bool listed(int n)
     {
-        return QTest::qWaitFor([&] { return list().count() >= n; }, 5000);
+        return QTest::qWaitFor([&] { return list().rowCount() >= n; }, 5000);
     }
     int find(const QString& address)
     {
@@ -228,6 +234,23 @@ TEST_F(MainWindow, ContextMenuOpensOnlyOverASelectedRow)
     QTest::mouseRelease(form->LW->viewport(), Qt::RightButton, {}, onRow);
 }
 
+TEST_F(MainWindow, ProbeCountGoesOnFromWhateverElseWroteItsPanelDuringTheSweep)
+{
+    settings.delay = 1; // every probe's pause runs the event loop
+    settings.rangeList = {{true, QStringLiteral("127.0.0.1"), QStringLiteral("127.0.0.200")}};
+    // Written once some probes were counted: when the first reply comes in.
+    bool written = false;
+    QObject::connect(&form->queries(), &vantry::browser::QueryService::serverListed, form.get(), [&] {
+        if (!std::exchange(written, true))
+            form->setStatusText(1, QStringLiteral("1000"));
+    });
+    form->SBScanAllClick();
+    ASSERT_TRUE(written);
+    const int count = form->statusText(1).toInt();
+    EXPECT_GT(count, 1000);
+    EXPECT_LT(count, 1200);
+}
+
 TEST_F(MainWindow, SweepListsTheRangeThenCoolsDownAndRefreshAsksAgain)
 {
     settings.rangeList = {{true, QStringLiteral("127.0.0.1"), QStringLiteral("127.0.0.10")}};
@@ -240,6 +263,16 @@ TEST_F(MainWindow, SweepListsTheRangeThenCoolsDownAndRefreshAsksAgain)
     EXPECT_FALSE(form->SBStop->isEnabled());
     ASSERT_TRUE(listed(4)); // replies that come after the end still become rows
     EXPECT_TRUE(form->SBRefresh->isEnabled());
+    const auto shows = [&](const QString& text) {
+        return QTest::qWaitFor(
+            [&] {
+                const QList<QLabel*> labels = form->statusBar()->findChildren<QLabel*>();
+                return std::any_of(labels.begin(), labels.end(),
+                                   [&](QLabel* l) { return l->text() == text; });
+            },
+            1000);
+    };
+    EXPECT_TRUE(shows(QStringLiteral("10")));
 
     QStringList captions;
     for (int i = 0; i < 4; ++i) {

@@ -78,6 +78,8 @@ public:
 
     void setStatus(int panel, const QString& text) override { m_form.setStatusText(panel, text); }
     void setStatusAddress(std::uint32_t address) override { m_form.setStatusAddress(address); }
+    void setStatusCount(int count) override { m_form.setStatusCount(count); }
+    std::optional<int> statusCount() const override { return m_form.m_panel1Count; }
     QString status(int panel) const override { return m_form.statusText(panel); }
 
     void warn(const QString& text) override

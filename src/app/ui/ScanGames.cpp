@@ -42,8 +42,9 @@ constexpr int DefaultWidth = 680;
 constexpr int DefaultHeight = 351;
 constexpr int MinimumWidth = 680;
 constexpr int MinimumHeight = 175;
-// The pace of the window's paints during a long operation, the status panels' pace.
-constexpr int FrameMs = 30;
+// The pace of the window's paints during a long operation, and of the status panels: twenty a
+// second reads as live, and each paint costs as much as a few hundred probes.
+constexpr int FrameMs = 50;
 constexpr int NameWidth = 150;
 
 QPushButton* button(const QString& caption, const QString& hint, bool enabled, QWidget* parent)
@@ -210,6 +211,8 @@ void TForm1::buildControls()
             m_panelTexts[0] = browser::ScanEngine::addressStatus(*m_panel0Address);
             m_panel0Address.reset();
         }
+        if (m_panel1Count)
+            m_panelTexts[1] = QString::number(*m_panel1Count);
         for (int i = 0; i < 3; ++i)
             if (m_panels[i]->text() != m_panelTexts[i])
                 m_panels[i]->setText(m_panelTexts[i]);
@@ -305,6 +308,8 @@ void TForm1::setStatusText(int panel, const QString& text)
         return;
     if (panel == 0)
         m_panel0Address.reset();
+    if (panel == 1)
+        m_panel1Count.reset();
     m_panelTexts[panel] = text;
     if (!m_panelFlush->isActive())
         m_panelFlush->start();
@@ -317,10 +322,19 @@ void TForm1::setStatusAddress(std::uint32_t address)
         m_panelFlush->start();
 }
 
+void TForm1::setStatusCount(int count)
+{
+    m_panel1Count = count;
+    if (!m_panelFlush->isActive())
+        m_panelFlush->start();
+}
+
 QString TForm1::statusText(int panel) const
 {
     if (panel == 0 && m_panel0Address)
         return browser::ScanEngine::addressStatus(*m_panel0Address);
+    if (panel == 1 && m_panel1Count)
+        return QString::number(*m_panel1Count);
     return panel >= 0 && panel < 3 ? m_panelTexts[panel] : QString();
 }
 

@@ -81,6 +81,7 @@ public:
     QString statusText(int panel) const;
     // Panel 0 shows a probed address; its text is made when it is read or shown.
     void setStatusAddress(std::uint32_t address);
+    void setStatusCount(int count);
 
     // Handlers
     void LWSelectItem();
@@ -178,6 +179,7 @@ private:
     // A sweep writes the panels after every probe; the labels follow at display pace.
     QString m_panelTexts[3];
     std::optional<std::uint32_t> m_panel0Address; // stands for panel 0's text while set
+    std::optional<int> m_panel1Count;             // stands for panel 1's text while set
     QTimer* m_panelFlush = nullptr;
     // Paints during a long operation: at most one a frame, a held-back one when the frame is due.
     QElapsedTimer m_sincePaint;
