@@ -48,9 +48,8 @@ TEST(Requests, ChallengeSlotIsSharedByPlayersAndRules)
     Requests r;
     r.setChallenge({0x01, 0x02, 0x03, 0x04});
     std::vector<std::uint8_t> expected = {0xFF, 0xFF, 0xFF, 0xFF, 'U', 0x01, 0x02, 0x03, 0x04};
-    const std::string tail = "ce Engine Query";
+    const std::string tail("ce Engine Query\0", 16); // with its terminating NUL
     expected.insert(expected.end(), tail.begin(), tail.end());
-    expected.push_back(0);
     EXPECT_EQ(bytesOf(r.players()), expected);
     expected[4] = 'V';
     EXPECT_EQ(bytesOf(r.rules()), expected);
