@@ -1,5 +1,5 @@
-#include "app/AppInfo.h"
-#include "app/Prompter.h"
+#include "app/base/AppInfo.h"
+#include "app/base/Prompter.h"
 #include "app/cli/CliArguments.h"
 #include "app/cli/CliRun.h"
 #include "app/ui/ScanGames.h"

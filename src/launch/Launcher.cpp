@@ -1,7 +1,7 @@
 #include "Launcher.h"
 
 #include "GameCommand.h"
-#include "app/Prompter.h"
+#include "app/base/Prompter.h"
 #include "options/LiveSettings.h"
 
 #include <QDir>

@@ -1,6 +1,6 @@
-#include "app/IniFile.h"
+#include "app/base/IniFile.h"
 
-#include "app/SettingsTable.h"
+#include "app/base/SettingsTable.h"
 
 #include <QDir>
 #include <QFile>

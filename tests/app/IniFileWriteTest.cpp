@@ -1,5 +1,5 @@
-#include "app/IniFile.h"
-#include "app/SettingsFile.h"
+#include "app/base/IniFile.h"
+#include "app/base/SettingsFile.h"
 
 #include <QDir>
 #include <QFile>

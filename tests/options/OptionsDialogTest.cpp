@@ -1,5 +1,5 @@
 #include "OptionsFixture.h"
-#include "app/IniFile.h"
+#include "app/base/IniFile.h"
 #include "options/ui/PortEdit.h"
 #include "options/ui/Transparency.h"
 

@@ -1,6 +1,6 @@
 #include "OptionsFixture.h"
 
-#include "app/SettingsFile.h"
+#include "app/base/SettingsFile.h"
 #include "options/ui/Transparency.h"
 
 #include <QFile>

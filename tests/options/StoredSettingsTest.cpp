@@ -1,6 +1,6 @@
 #include "options/StoredSettings.h"
 
-#include "app/IniFile.h"
+#include "app/base/IniFile.h"
 #include "options/Rules.h"
 
 #include <QFile>

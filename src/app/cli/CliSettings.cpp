@@ -1,8 +1,8 @@
 #include "CliSettings.h"
 
 #include "CliArguments.h"
-#include "app/IniFile.h"
-#include "app/SettingsTable.h"
+#include "app/base/IniFile.h"
+#include "app/base/SettingsTable.h"
 
 #include <QFileInfo>
 

@@ -1,7 +1,7 @@
 #include "About.h"
 
 #include "Tray.h"
-#include "app/AppInfo.h"
+#include "app/base/AppInfo.h"
 
 #include <QCoreApplication>
 #include <QDesktopServices>

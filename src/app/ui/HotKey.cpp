@@ -1,7 +1,7 @@
 #include "HotKey.h"
 
-#include "app/AppInfo.h"
-#include "app/Prompter.h"
+#include "app/base/AppInfo.h"
+#include "app/base/Prompter.h"
 
 #ifdef VANTRY_HAVE_XCB
 #include "HotKeyX11.h"

@@ -2,7 +2,7 @@
 // the handlers of the scan, stop and refresh buttons, the cool-down and favourites timers.
 #include "MainScanSink.h"
 
-#include "app/Prompter.h"
+#include "app/base/Prompter.h"
 #include "browser/DetailsModels.h"
 #include "browser/QueryService.h"
 #include "browser/ScanEngine.h"

@@ -2,7 +2,7 @@
 
 // The main window's sink for the scan engine: the endpoint, the event loop and the controls.
 #include "ScanGames.h"
-#include "app/Prompter.h"
+#include "app/base/Prompter.h"
 #include "browser/DetailsModels.h"
 #include "browser/QueryService.h"
 #include "browser/ScanEngine.h"

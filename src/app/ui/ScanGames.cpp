@@ -1,9 +1,9 @@
 #include "ScanGames.h"
 
 #include "MainScanSink.h"
-#include "app/AppInfo.h"
-#include "app/Clock.h"
-#include "app/Prompter.h"
+#include "app/base/AppInfo.h"
+#include "app/base/Clock.h"
+#include "app/base/Prompter.h"
 #include "browser/DetailsModels.h"
 #include "browser/QueryService.h"
 #include "browser/ScanEngine.h"

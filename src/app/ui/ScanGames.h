@@ -1,7 +1,7 @@
 #pragma once
 
-#include "app/IntervalTimer.h"
-#include "app/Second.h"
+#include "app/base/IntervalTimer.h"
+#include "app/base/Second.h"
 #include "options/SettingsHost.h"
 
 #include <QElapsedTimer>

@@ -5,7 +5,7 @@
 #include "ScanGames.h"
 #include "SessionEnd.h"
 #include "Tray.h"
-#include "app/SettingsFile.h"
+#include "app/base/SettingsFile.h"
 #include "browser/QueryService.h"
 #include "browser/ServerListModel.h"
 #include "browser/ui/ListView.h"

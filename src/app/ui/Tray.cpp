@@ -1,6 +1,6 @@
 #include "Tray.h"
 
-#include "app/AppInfo.h"
+#include "app/base/AppInfo.h"
 
 #include <QAction>
 #include <QEvent>

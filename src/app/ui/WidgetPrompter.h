@@ -1,6 +1,6 @@
 #pragma once
 
-#include "app/Prompter.h"
+#include "app/base/Prompter.h"
 
 class QWidget;
 

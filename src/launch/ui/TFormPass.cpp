@@ -1,6 +1,6 @@
 #include "TFormPass.h"
 
-#include "app/IniFile.h"
+#include "app/base/IniFile.h"
 #include "browser/ui/Icons.h"
 #include "launch/Launcher.h"
 #include "query/Records.h"

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "app/Second.h"
+#include "app/base/Second.h"
 
 #include <QDialog>
 

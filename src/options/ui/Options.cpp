@@ -1,6 +1,6 @@
 #include "Options.h"
 
-#include "app/IniFile.h"
+#include "app/base/IniFile.h"
 #include "options/SettingsHost.h"
 #include "options/ui/ArrowSpinBox.h"
 #include "options/ui/IPv4Edit.h"

@@ -1,7 +1,7 @@
 // The options dialog's event handlers: general, scanning and favourites pages.
 #include "Options.h"
-#include "app/IntervalTimer.h"
-#include "app/SettingsTable.h"
+#include "app/base/IntervalTimer.h"
+#include "app/base/SettingsTable.h"
 #include "options/Rules.h"
 #include "options/SettingsHost.h"
 #include "options/ui/IPv4Edit.h"
