@@ -82,6 +82,10 @@ void QueryService::onDatagram(int numberBytes, const QString& fromIp, std::uint1
             if constexpr (std::is_same_v<T, query::ChallengeAnswer>) {
                 try {
                     const QString to = QString::fromStdString(result.to.address);
+                    // As the info challenge below: the request as it stands, once.
+                    if (result.infoChallenge)
+                        m_endpoint.send(m_requests.infoWithChallenge(*result.infoChallenge), to,
+                                        result.to.port);
                     m_endpoint.send(m_requests.playersChallenge(), to, result.to.port);
                     m_endpoint.send(m_requests.rulesChallenge(), to, result.to.port);
                 } catch (const std::exception& e) {

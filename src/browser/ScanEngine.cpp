@@ -108,6 +108,16 @@ ScanEngine::Outcome ScanEngine::sweep(int scanMode)
         return Outcome::Refused;
     }
 
+    m_badFavourites.clear();
+    const Outcome end = runSweep(*port);
+    // Told once the sweep is over: a box in the middle would hold the probes up.
+    if (!m_badFavourites.isEmpty() && (end == Outcome::Completed || end == Outcome::Cancelled))
+        m_sink.warn(m_badFavourites.join(u'\n') + QStringLiteral("\nPlease set it in Options."));
+    return end;
+}
+
+ScanEngine::Outcome ScanEngine::runSweep(std::uint16_t port)
+{
     Running running(m_state, LongOperation::Sweep);
     m_state.scanning = true;
     m_state.stopRequest = false;
@@ -136,15 +146,15 @@ ScanEngine::Outcome ScanEngine::sweep(int scanMode)
         if (const std::optional<QString> local = m_sink.localAddress()) {
             if (const auto octets = parseAddress(*local)) {
                 const QString target = QStringLiteral("%1.%2.255.255").arg((*octets)[0]).arg((*octets)[1]);
-                m_sink.sendInfo(target, *port);
+                m_sink.sendInfo(target, port);
                 if (m_settings.scanOld())
-                    m_sink.sendOldInfo(target, *port);
+                    m_sink.sendOldInfo(target, port);
                 countProbe();
             }
         }
     }
 
-    if (!probeRanges(*port))
+    if (!probeRanges(port))
         return m_end;
 
     rememberServers();
@@ -162,8 +172,11 @@ bool ScanEngine::probeFavourites()
     const QVector<options::Favourite> favourites = m_settings.favourites();
     for (const options::Favourite& favourite : favourites) {
         const std::optional<std::uint16_t> port = parsePort(favourite.port);
-        if (!port)
+        if (!port) {
+            m_badFavourites.append(QStringLiteral("Port of favorite %1 is incorrect: \"%2\".")
+                                       .arg(favourite.address, favourite.port));
             continue;
+        }
         const int half = m_settings.delayMs() / 2;
         m_sink.pause(half);
         m_sink.sendInfo(favourite.address, *port);

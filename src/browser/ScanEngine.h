@@ -3,6 +3,7 @@
 #include "app/base/Second.h"
 
 #include <QString>
+#include <QStringList>
 #include <QVector>
 
 #include <cstdint>
@@ -99,6 +100,7 @@ public:
     static std::optional<std::uint16_t> parsePort(const QString& text);
 
 private:
+    Outcome runSweep(std::uint16_t port);
     bool probeFavourites();
     bool probeRanges(std::uint16_t port);
     // After a probe: the stop check, the yield and the status texts. False when the loop ends.
@@ -112,6 +114,8 @@ private:
     const options::LiveSettings& m_settings;
     ScanSink& m_sink;
     Outcome m_end = Outcome::Completed;
+    // One line for each favourite the sweep skipped for its port.
+    QStringList m_badFavourites;
     // The probe count as last written, so reading it back needs no parse while it is unchanged.
 };
 

@@ -41,6 +41,10 @@ Outcome Dispatcher::dispatch(std::span<const std::uint8_t> datagram, const Sourc
         return Dropped{DropReason::BadHeader};
     if (d.size() <= 4)
         return Dropped{DropReason::TooShort};
+    // A newer-engine fragment has its request id where a whole reply has its type, so any letter
+    // may stand there: its header is recognised first.
+    if (isNewerFragment(d, from))
+        return newerFragment(d, from, nowMs);
 
     switch (at(d, 4)) {
     case 'A':
@@ -60,7 +64,7 @@ Outcome Dispatcher::dispatch(std::span<const std::uint8_t> datagram, const Sourc
         return info(AddHL1(d, from), from, nowMs);
     default:
         if (at(d, 0) == SplitMark)
-            return splitFragment(d, from, nowMs);
+            return olderFragment(d, from);
         return Dropped{DropReason::UnknownType};
     }
 }
@@ -69,6 +73,7 @@ Outcome Dispatcher::challenge(Bytes datagram, const Source& from, std::uint64_t 
 {
     ByteReader in(datagram, 5);
     const std::array<std::uint8_t, 4> bytes = in.bytes4();
+    std::optional<std::array<std::uint8_t, 4>> infoToo;
     if (m_outstanding) {
         const auto address = OutstandingRequests::parseAddress(from.address);
         const auto route = address ? m_outstanding->challenge(*address, from.port, std::int64_t(nowMs))
@@ -77,9 +82,11 @@ Outcome Dispatcher::challenge(Bytes datagram, const Source& from, std::uint64_t 
             return InfoChallenge{from, bytes};
         if (route == OutstandingRequests::ChallengeFor::Nobody)
             return Dropped{DropReason::Unasked};
+        if (route == OutstandingRequests::ChallengeFor::InfoAndDetails)
+            infoToo = bytes;
     }
     m_requests.setChallenge(bytes);
-    return ChallengeAnswer{from};
+    return ChallengeAnswer{from, infoToo};
 }
 
 Outcome Dispatcher::info(std::optional<ServerRow> row, const Source& from, std::uint64_t nowMs)
@@ -101,30 +108,37 @@ Outcome Dispatcher::info(std::optional<ServerRow> row, const Source& from, std::
     return InfoReply{std::move(*row)};
 }
 
-Outcome Dispatcher::splitFragment(std::span<const std::uint8_t> datagram, const Source& from,
-                                  std::uint64_t nowMs)
+bool Dispatcher::isNewerFragment(Bytes datagram, const Source& from) const
 {
     // A last fragment that completes a kept older-engine first fragment stays with it, whatever
     // its bytes 8..15 look like; only then is the newer header considered.
-    if (!m_reassembly.completes(datagram, from) && SplitReplies::isFragment(datagram)) {
-        switch (m_splitReplies.add(datagram, from, nowMs)) {
-        case SplitReplies::Result::Held:
-            return Dropped{DropReason::PartialReply};
-        case SplitReplies::Result::Rejected:
-            return Dropped{DropReason::BadSplitReply};
-        case SplitReplies::Result::Complete:
-            break;
-        }
-        const Bytes reply = m_splitReplies.reply();
-        switch (at(reply, 4)) {
-        case 'D':
-            return PlayersReply{AddPlayers(reply)};
-        case 'E':
-            return RulesReply{AddRules(reply)};
-        default:
-            return Dropped{DropReason::UnknownType};
-        }
+    return at(datagram, 0) == SplitMark && !m_reassembly.completes(datagram, from) &&
+           SplitReplies::isFragment(datagram);
+}
+
+Outcome Dispatcher::newerFragment(Bytes datagram, const Source& from, std::uint64_t nowMs)
+{
+    switch (m_splitReplies.add(datagram, from, nowMs)) {
+    case SplitReplies::Result::Held:
+        return Dropped{DropReason::PartialReply};
+    case SplitReplies::Result::Rejected:
+        return Dropped{DropReason::BadSplitReply};
+    case SplitReplies::Result::Complete:
+        break;
     }
+    const Bytes reply = m_splitReplies.reply();
+    switch (at(reply, 4)) {
+    case 'D':
+        return PlayersReply{AddPlayers(reply)};
+    case 'E':
+        return RulesReply{AddRules(reply)};
+    default:
+        return Dropped{DropReason::UnknownType};
+    }
+}
+
+Outcome Dispatcher::olderFragment(Bytes datagram, const Source& from)
+{
     if (datagram.size() == RulesReassembly::FirstFragmentSize) {
         m_reassembly.storeFirst(datagram, from);
         return RulesReply{};

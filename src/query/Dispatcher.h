@@ -8,6 +8,7 @@
 
 #include <array>
 #include <cstdint>
+#include <optional>
 #include <variant>
 #include <vector>
 
@@ -34,10 +35,13 @@ struct Dropped
 };
 
 // A challenge reply: the challenge slot has been updated; send playersChallenge() and then
-// rulesChallenge() to `to`, with no pause between them.
+// rulesChallenge() to `to`, with no pause between them. With infoChallenge set, the server was
+// also asked for its info and the challenge may be that request's: send
+// infoWithChallenge(*infoChallenge) to `to` as well, first.
 struct ChallengeAnswer
 {
     Source to;
+    std::optional<std::array<std::uint8_t, 4>> infoChallenge;
 };
 
 // A challenge to our info request: send infoWithChallenge(challenge) to `to`, once. The
@@ -96,7 +100,11 @@ private:
     Outcome challenge(Bytes datagram, const Source& from, std::uint64_t nowMs);
     Outcome info(std::optional<ServerRow> row, const Source& from, std::uint64_t nowMs);
 
-    Outcome splitFragment(std::span<const std::uint8_t> datagram, const Source& from, std::uint64_t nowMs);
+    bool isNewerFragment(Bytes datagram, const Source& from) const;
+    Outcome newerFragment(Bytes datagram, const Source& from, std::uint64_t nowMs);
+    // The older engine's two-fragment rules reply. Its fragments come here only when their byte 4
+    // is none of the type letters, as the older engine's servers have always been read.
+    Outcome olderFragment(Bytes datagram, const Source& from);
 
     Requests& m_requests;
     RulesReassembly m_reassembly;

@@ -45,23 +45,6 @@ std::uint8_t hl1Bots(Bytes datagram)
     return in.u8();
 }
 
-std::optional<std::uint16_t> hl1AddressPort(std::string_view addressField)
-{
-    const std::size_t colon = addressField.find(':');
-    if (colon == std::string_view::npos)
-        return std::nullopt;
-    const std::size_t next = addressField.find(':', colon + 1);
-    const std::string_view piece =
-        std::string_view(addressField)
-            .substr(colon + 1, next == std::string::npos ? std::string_view::npos : next - colon - 1);
-    if (piece.empty() || piece.size() > 5)
-        return std::nullopt;
-    const std::optional<int> value = decimalValue(piece);
-    if (!value || *value < 1 || *value > 65535)
-        return std::nullopt;
-    return static_cast<std::uint16_t>(*value);
-}
-
 namespace {
 
 struct Kind
@@ -89,10 +72,11 @@ std::optional<GameKind> hl1Kind(std::string_view description, std::uint8_t proto
     return std::nullopt;
 }
 
-std::optional<GameKind> hl1KindByDirectory(std::string_view directory)
+std::optional<GameKind> hl1KindByDirectory(std::string_view directory, std::uint8_t protocol)
 {
+    // Protocol 46 is the engine of Counter-Strike 1.5; its slot starts another game than 1.6's.
     if (directory == "cstrike")
-        return GameKind{"1.6", Image::CounterStrike};
+        return GameKind{protocol == 46 ? "1.5" : "1.6", Image::CounterStrike};
     if (directory == "czero")
         return GameKind{"CZ", Image::ConditionZero};
     if (directory == "valve")
@@ -105,7 +89,7 @@ std::optional<ServerRow> AddHL1(Bytes datagram, const Source& from)
     const THL1info info = decodeHL1info(datagram);
     std::optional<GameKind> kind = hl1Kind(chars(info.description), info.protocol);
     if (!kind)
-        kind = hl1KindByDirectory(chars(info.gameDirectory));
+        kind = hl1KindByDirectory(chars(info.gameDirectory), info.protocol);
     if (!kind)
         return std::nullopt;
 
@@ -114,10 +98,10 @@ std::optional<ServerRow> AddHL1(Bytes datagram, const Source& from)
     row.kindImage = kind->image;
     row.name = shown(info.name);
     row.address = from.address;
-    // The address field is the server's own claim; it reaches the duplicate test, favourites, the
-    // settings file and the game's command line, so only a plain port number is taken from it.
-    row.identityPort = hl1AddressPort(chars(info.address)).value_or(from.port);
-    row.port = decimal(row.identityPort);
+    // The address field is the server's own idea of where it runs, wrong behind NAT: the duplicate
+    // test, the favourites and the game's command line take the port the reply came from.
+    row.identityPort = from.port;
+    row.port = decimal(from.port);
     row.protocol = decimal(info.protocol);
     row.map = shown(info.map);
     row.players = decimal(info.players) + "/" + decimal(info.maxPlayers);

@@ -37,10 +37,6 @@ THL1info decodeHL1info(Bytes datagram);
 // Bytes past the datagram's end read as zeros.
 std::uint8_t hl1Bots(Bytes datagram);
 
-// The port text the address field names: the piece between its first ':' and the next ':' or its
-// end, when that is 1 to 5 ASCII digits of value 1..65535; otherwise none.
-std::optional<std::uint16_t> hl1AddressPort(std::string_view addressField);
-
 struct GameKind
 {
     const char* kind; // column 1 text
@@ -51,8 +47,9 @@ struct GameKind
 std::optional<GameKind> hl1Kind(std::string_view description, std::uint8_t protocol);
 
 // The game of an older-engine server whose description a plugin replaced, by its game directory:
-// "cstrike" is "1.6", "czero" "CZ", "valve" "HL"; other directories (other games) none.
-std::optional<GameKind> hl1KindByDirectory(std::string_view directory);
+// "cstrike" is "1.5" at protocol 46 and "1.6" otherwise, "czero" "CZ", "valve" "HL"; other
+// directories (other games) none.
+std::optional<GameKind> hl1KindByDirectory(std::string_view directory, std::uint8_t protocol);
 
 // The row of an 'm' reply, or none when its game is not one of ours. No duplicate test here.
 std::optional<ServerRow> AddHL1(Bytes datagram, const Source& from);

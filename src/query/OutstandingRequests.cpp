@@ -44,16 +44,21 @@ OutstandingRequests::ChallengeFor OutstandingRequests::challenge(std::uint32_t a
     Slot* s = find(keyOf(address, port));
     if (!s)
         return ChallengeFor::Nobody;
-    if (detailsLive(*s, nowMs))
-        return ChallengeFor::Details;
-    if (infoLive(*s, nowMs) && !s->challenged && !s->answered) {
+    const bool details = detailsLive(*s, nowMs);
+    const bool info = infoLive(*s, nowMs) && !s->challenged && !s->answered;
+    if (info) {
         // Once per request: a server that answers the challenged request with another challenge
         // would otherwise keep us sending forever.
         s->challenged = true;
         s->infoAt = nowMs; // the round trip counts from the request that is answered
-        return ChallengeFor::Info;
     }
-    return ChallengeFor::Nobody;
+    // A selected server refreshed, polled or probed as a favourite has both in flight; the
+    // challenge may be the info request's, which must not go unanswered, or the details'.
+    if (info && details)
+        return ChallengeFor::InfoAndDetails;
+    if (details)
+        return ChallengeFor::Details;
+    return info ? ChallengeFor::Info : ChallengeFor::Nobody;
 }
 
 OutstandingRequests::InfoAnswer OutstandingRequests::infoReply(std::uint32_t address, std::uint16_t port,

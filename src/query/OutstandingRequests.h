@@ -26,11 +26,13 @@ public:
     static constexpr std::int64_t InfoLifetimeMs = 60'000;
     static constexpr std::int64_t DetailsLifetimeMs = 10'000;
 
+    // A challenge reply does not say which request it answers.
     enum class ChallengeFor
     {
-        Info,    // re-send the info request with the challenge appended
-        Details, // answer with the players and rules challenge requests
-        Nobody,  // asked nothing, or the info request was already re-sent once: drop it
+        Info,           // re-send the info request with the challenge appended
+        Details,        // answer with the players and rules challenge requests
+        InfoAndDetails, // both are in flight: answer both ways
+        Nobody,         // asked nothing, or the info request was already re-sent once: drop it
     };
 
     struct InfoAnswer
@@ -48,7 +50,7 @@ public:
     void infoSent(std::uint32_t address, std::uint16_t port, std::int64_t nowMs);
     void detailsSent(std::uint32_t address, std::uint16_t port, std::int64_t nowMs);
 
-    // Details outrank info: the window's details request has always been answered this way.
+    // The info request is re-sent at most once per request, the details answered every time.
     ChallengeFor challenge(std::uint32_t address, std::uint16_t port, std::int64_t nowMs);
     // An 'm' or 'I' reply.
     InfoAnswer infoReply(std::uint32_t address, std::uint16_t port, std::int64_t nowMs);

@@ -17,8 +17,9 @@ std::vector<PlayerRow> AddPlayers(Bytes datagram)
     while (!in.atEnd()) {
         const Bytes name = in.cstring();
         PlayerRow player;
-        if (isWellFormedUtf8(name))
-            player.name.assign(name.begin(), name.end());
+        // A name the server cut inside its last character keeps the characters before it.
+        if (const Utf8Scan scan = scanUtf8(name); scan.wellFormed == name.size() || scan.cutAtEnd)
+            player.name.assign(name.begin(), name.begin() + static_cast<std::ptrdiff_t>(scan.wellFormed));
         player.kills = in.i32le();
         players.push_back(std::move(player));
         in.skip(RecordTail - 4);

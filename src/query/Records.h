@@ -69,7 +69,7 @@ struct ServerRow
 
 struct PlayerRow
 {
-    std::string name; // UTF-8; empty when the reply's name was not well-formed UTF-8
+    std::string name; // UTF-8; empty when the reply's name was not UTF-8, not even cut short
     std::int32_t kills = 0;
 };
 

@@ -19,12 +19,12 @@ std::string_view chars(Bytes bytes)
 
 std::string shown(Bytes bytes)
 {
-    return decodeText(bytes);
+    return decodeName(bytes);
 }
 
 std::string shown(const std::string& bytes)
 {
-    return decodeText(bytes);
+    return decodeName({reinterpret_cast<const std::uint8_t*>(bytes.data()), bytes.size()});
 }
 
 std::string decimal(unsigned value)

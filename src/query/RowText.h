@@ -15,7 +15,8 @@ namespace vantry::query::rowtext {
 std::string raw(Bytes bytes);
 // The same bytes seen as chars, without a copy.
 std::string_view chars(Bytes bytes);
-// A text as shown: UTF-8 when well-formed, otherwise read as Windows-1251.
+// A text as shown: UTF-8 when well-formed or only cut inside its last character (which is then
+// dropped), otherwise read as Windows-1251.
 std::string shown(const std::string& bytes);
 std::string shown(Bytes bytes);
 std::string decimal(unsigned value);

@@ -69,7 +69,7 @@ std::optional<GameKind> sourceKind(const TCSSinfo& info)
         return GameKind{"CSS", Image::Source};
     if (directory == "hl2mp" || info.applicationNumber == HalfLife2Deathmatch)
         return GameKind{"HL2", Image::HalfLife2};
-    return hl1KindByDirectory(directory);
+    return hl1KindByDirectory(directory, info.protocol);
 }
 
 } // namespace

@@ -1,5 +1,6 @@
 #include "Text.h"
 
+#include <algorithm>
 #include <array>
 
 namespace vantry::query {
@@ -36,7 +37,7 @@ void appendUtf8(std::string& out, char32_t cp)
 
 } // namespace
 
-bool isWellFormedUtf8(std::span<const std::uint8_t> s)
+Utf8Scan scanUtf8(std::span<const std::uint8_t> s)
 {
     std::size_t i = 0;
     const std::size_t n = s.size();
@@ -63,18 +64,26 @@ bool isWellFormedUtf8(std::span<const std::uint8_t> s)
             if (c == 0xF4)
                 hi = 0x8F;
         } else {
-            return false;
+            return {i, false};
         }
-        if (n - i < len)
-            return false;
-        if (s[i + 1] < lo || s[i + 1] > hi)
-            return false;
-        for (std::size_t k = 2; k < len; ++k)
+        // Only the bytes that are there are checked: a sequence that runs past the end is a cut
+        // when what it has is a correct start.
+        const std::size_t have = std::min(len, n - i);
+        if (have > 1 && (s[i + 1] < lo || s[i + 1] > hi))
+            return {i, false};
+        for (std::size_t k = 2; k < have; ++k)
             if ((s[i + k] & 0xC0) != 0x80)
-                return false;
+                return {i, false};
+        if (have < len)
+            return {i, true};
         i += len;
     }
-    return true;
+    return {n, false};
+}
+
+bool isWellFormedUtf8(std::span<const std::uint8_t> s)
+{
+    return scanUtf8(s).wellFormed == s.size();
 }
 
 std::string cp1251ToUtf8(std::span<const std::uint8_t> bytes)
@@ -100,6 +109,14 @@ std::string decodeText(std::span<const std::uint8_t> bytes)
         }
     if (ascii || isWellFormedUtf8(bytes))
         return std::string(bytes.begin(), bytes.end());
+    return cp1251ToUtf8(bytes);
+}
+
+std::string decodeName(std::span<const std::uint8_t> bytes)
+{
+    const Utf8Scan scan = scanUtf8(bytes);
+    if (scan.wellFormed == bytes.size() || scan.cutAtEnd)
+        return std::string(bytes.begin(), bytes.begin() + static_cast<std::ptrdiff_t>(scan.wellFormed));
     return cp1251ToUtf8(bytes);
 }
 

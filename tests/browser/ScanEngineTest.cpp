@@ -39,6 +39,7 @@ public:
     int favInterval = 200;
     int enters = 0, leaves = 0, refreshBegins = 0, refreshEnds = 0, clears = 0;
     std::function<void(int yieldIndex)> onYield;
+    std::function<void()> onWarn;
     int yields = 0;
 
     void sendInfo(const QString& host, std::uint16_t port) override { steps.push_back({'i', host, port}); }
@@ -63,7 +64,12 @@ public:
     void setStatus(int panel, const QString& text) override { panels[panel] = text; }
     void setStatusAddress(std::uint32_t address) override { panels[0] = u' ' + dotted(address); }
     QString status(int panel) const override { return panels[panel]; }
-    void warn(const QString& text) override { warnings.push_back(text); }
+    void warn(const QString& text) override
+    {
+        warnings.push_back(text);
+        if (onWarn)
+            onWarn();
+    }
     void enterScanning() override { ++enters; }
     void leaveScanning() override { ++leaves; }
     void beginRefresh() override { ++refreshBegins; }
@@ -237,6 +243,47 @@ TEST(ScanEngine, FavouritesGetHalfTheDelayAroundTheirOwnPortAndBadOnesAreSkipped
     g.settings.favouriteList = {{QStringLiteral("127.0.0.5"), QStringLiteral("27015")}};
     g.engine.sweep(0);
     EXPECT_EQ(g.sink.steps[0].value, 0); // delay 1: no pause for favourites
+}
+
+TEST(ScanEngine, FavouritesWithBadPortsAreNamedInOneWarningPerSweep)
+{
+    Fixture f;
+    f.settings.favouriteList = {{QStringLiteral("127.0.0.5"), QStringLiteral("27020")},
+                                {QStringLiteral("127.0.0.6"), QStringLiteral("abc")},
+                                {QStringLiteral("127.0.0.7"), QStringLiteral("0")},
+                                {QStringLiteral("127.0.0.8"), QString()}};
+    f.range(QStringLiteral("127.0.1.1"), QStringLiteral("127.0.1.1"));
+    int leavesAtWarning = -1;
+    QString panelAtWarning;
+    f.sink.onWarn = [&] {
+        leavesAtWarning = f.sink.leaves;
+        panelAtWarning = f.sink.panels[0];
+    };
+    ASSERT_EQ(f.engine.sweep(0), Outcome::Completed);
+    EXPECT_EQ(f.sink.infoTargets(),
+              (std::vector<QString>{QStringLiteral("127.0.0.5"), QStringLiteral("127.0.1.1")}));
+    ASSERT_EQ(f.sink.warnings.size(), 1u);
+    EXPECT_EQ(f.sink.warnings[0], QStringLiteral("Port of favorite 127.0.0.6 is incorrect: \"abc\".\n"
+                                                 "Port of favorite 127.0.0.7 is incorrect: \"0\".\n"
+                                                 "Port of favorite 127.0.0.8 is incorrect: \"\".\n"
+                                                 "Please set it in Options."));
+    // Told once the sweep is over, so the box does not hold the probes up.
+    EXPECT_EQ(leavesAtWarning, 1);
+    EXPECT_EQ(panelAtWarning, QStringLiteral(" Завершено :)"));
+
+    // The next sweep tells again; the favourites passes in between, every few seconds, do not.
+    EXPECT_EQ(f.engine.favouritesPass(), Outcome::Completed);
+    EXPECT_EQ(f.sink.warnings.size(), 1u);
+    ASSERT_EQ(f.engine.sweep(0), Outcome::Completed);
+    EXPECT_EQ(f.sink.warnings.size(), 2u);
+
+    // A program that is closing shows no box.
+    Fixture g;
+    g.settings.favouriteList = {{QStringLiteral("127.0.0.6"), QStringLiteral("abc")},
+                                {QStringLiteral("127.0.0.5"), QStringLiteral("27015")}};
+    g.sink.onYield = [&](int) { g.state.closing = true; };
+    EXPECT_EQ(g.engine.sweep(0), Outcome::Closing);
+    EXPECT_TRUE(g.sink.warnings.empty());
 }
 
 TEST(ScanEngine, BroadcastGoesToTheLocalBSixteenAndIsSkippedWithoutALocalAddress)

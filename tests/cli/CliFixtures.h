@@ -1,5 +1,6 @@
 #pragma once
 
+#include "app/cli/CliRun.h"
 #include "emu/EmuServer.h"
 
 #include <QJsonArray>
@@ -18,8 +19,9 @@ struct CliResult
     std::string err;
 };
 
-// The command line's own entry, in this process, with its output captured.
-CliResult runInProcess(const std::vector<std::string>& words);
+// The command line's own entry, in this process, with its output captured. Host names go to
+// `lookup`, never to a resolver: a test sends nothing outside 127.0.0.0/8, DNS included.
+CliResult runInProcess(const std::vector<std::string>& words, const cli::HostLookup& lookup = {});
 // The real program as a child process.
 CliResult runProgram(const std::vector<std::string>& words);
 

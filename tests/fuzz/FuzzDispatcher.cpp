@@ -19,18 +19,20 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     if (size % 2 == 0)
         dispatcher.setOutstanding(&table);
     // Each frame comes a second after the one before, so that split replies also time out; the
-    // senders are asked for info or details in turn, so every challenge route is taken.
+    // senders are asked for info, details, both or nothing in turn, so every challenge route is
+    // taken.
     std::uint64_t nowMs = 0;
     unsigned turn = 0;
     for (const vantry::fuzz::Frame& frame : vantry::fuzz::splitFrames({data, size})) {
         if (const auto address = OutstandingRequests::parseAddress(frame.from.address)) {
-            if (turn % 3 == 0)
+            if (turn % 4 == 0 || turn % 4 == 2)
                 table.infoSent(*address, frame.from.port, std::int64_t(nowMs));
-            else if (turn % 3 == 1)
+            if (turn % 4 == 1 || turn % 4 == 2)
                 table.detailsSent(*address, frame.from.port, std::int64_t(nowMs));
         }
         ++turn;
-        vantry::fuzz::checkOutcome(dispatcher.dispatch(frame.datagram, frame.from, nowMs), frame.from);
+        vantry::fuzz::checkOutcome(dispatcher.dispatch(frame.datagram, frame.from, nowMs), frame.from,
+                                   &requests);
         nowMs += 1000;
     }
     return 0;

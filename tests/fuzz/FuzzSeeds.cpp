@@ -91,6 +91,14 @@ int main(int argc, char** argv)
     vantry::fuzz::appendFrame(crossed, 2, last);
     vantry::fuzz::appendFrame(crossed, 0, last);
     write(out / "dispatcher" / "split_crossed", crossed);
+    // A newer-engine split reply whose request id puts 'A' where a whole reply has its type.
+    std::vector<std::pair<std::string, std::string>> rules;
+    for (int i = 0; i < 60; ++i)
+        rules.emplace_back("rule_" + std::to_string(i), std::to_string(i * 31));
+    Datagram lettered;
+    for (const Datagram& fragment : vantry::test::newerSplit(0x1241, vantry::test::rulesReply(rules), 300))
+        vantry::fuzz::appendFrame(lettered, 0, fragment);
+    write(out / "dispatcher" / "split_lettered_id", lettered);
     if (everything.size() < 64 * 1024)
         write(out / "dispatcher" / "all_in_one", everything);
     std::printf("%zu datagrams written to %s\n", datagrams.size(), out.string().c_str());

@@ -41,9 +41,9 @@ void checkRow(const ServerRow& row, const Source& from)
     require(row.address == from.address);
     require(utf8(row.name) && utf8(row.map) && utf8(row.protocol) && utf8(row.players));
     if (row.identity == Identity::AddressAndPort) {
-        // Only a plain port number may reach the duplicate test and the command line.
+        // Only the port the reply came from reaches the duplicate test and the command line.
         require(plainPort(row.port));
-        require(std::to_string(row.identityPort) == row.port);
+        require(row.identityPort == from.port && std::to_string(row.identityPort) == row.port);
     } else {
         require(row.kind.size() <= 3);
     }
@@ -53,7 +53,7 @@ void checkRow(const ServerRow& row, const Source& from)
         require(*row.status == Image::Open || *row.status == Image::Full || *row.status == Image::Password);
 }
 
-void checkOutcome(const Outcome& outcome, const Source& from)
+void checkOutcome(const Outcome& outcome, const Source& from, const Requests* requests)
 {
     if (const auto* info = std::get_if<InfoReply>(&outcome)) {
         checkRow(info->row, from);
@@ -64,6 +64,11 @@ void checkOutcome(const Outcome& outcome, const Source& from)
     } else if (const auto* challenge = std::get_if<InfoChallenge>(&outcome)) {
         // A re-sent info request only ever goes back to the server that challenged it.
         require(challenge->to.address == from.address && challenge->to.port == from.port);
+    } else if (const auto* answer = std::get_if<ChallengeAnswer>(&outcome)) {
+        require(answer->to.address == from.address && answer->to.port == from.port);
+        // The info request goes along only with the slot holding the same challenge.
+        if (answer->infoChallenge && requests)
+            require(*answer->infoChallenge == requests->challenge());
     } else if (const auto* players = std::get_if<PlayersReply>(&outcome)) {
         // A reassembled reply is at most SplitReplies::MaxReplySize bytes; a record is 10 or more.
         require(players->players.size() <= SplitReplies::MaxReplySize / 10 + 1);

@@ -6,6 +6,8 @@
 namespace vantry::fuzz {
 
 void checkRow(const vantry::query::ServerRow& row, const vantry::query::Source& from);
-void checkOutcome(const vantry::query::Outcome& outcome, const vantry::query::Source& from);
+// requests: the dispatcher's, to check the challenge slot against a challenge answer.
+void checkOutcome(const vantry::query::Outcome& outcome, const vantry::query::Source& from,
+                  const vantry::query::Requests* requests = nullptr);
 
 } // namespace vantry::fuzz

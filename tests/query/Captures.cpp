@@ -6,14 +6,9 @@
 
 namespace vantry::test {
 
-std::optional<std::filesystem::path> capturesDir()
+std::filesystem::path capturesDir()
 {
-#ifdef VANTRY_CAPTURES_DIR
-    const std::filesystem::path dir = VANTRY_CAPTURES_DIR;
-    if (std::filesystem::is_directory(dir))
-        return dir;
-#endif
-    return std::nullopt;
+    return VANTRY_CAPTURES_DIR;
 }
 
 Datagram readHex(const std::filesystem::path& file)

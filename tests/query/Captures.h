@@ -19,7 +19,8 @@ struct CaptureNotes
     std::optional<int> entries;                                // "entries decoded" / "pairs decoded"
 };
 
-std::optional<std::filesystem::path> capturesDir();
+// The captures kept with the tests, tests/data/captures of the source tree.
+std::filesystem::path capturesDir();
 Datagram readHex(const std::filesystem::path& file);
 // Sections of the description, by their title ("goldsrc_m_1.hex", "rules_E_split_goldsrc_1").
 std::map<std::string, CaptureNotes> readNotes(const std::filesystem::path& dir);

@@ -63,6 +63,17 @@ TEST(Players, NonUtf8NameIsEmptied)
     EXPECT_EQ(players[2].name, "ok");
 }
 
+TEST(Players, NameCutInTheMiddleOfACharacterKeepsTheRest)
+{
+    // Names are cut at a fixed length, also inside a character: the name shows without it.
+    const std::string vasya = "Василий Пупкин";
+    const auto players =
+        AddPlayers(view(playersReply({{vasya.substr(0, vasya.size() - 1), 3}, {"\xCF\xF0\xE8", 2}})));
+    ASSERT_EQ(players.size(), 2u);
+    EXPECT_EQ(players[0].name, "Василий Пупки");
+    EXPECT_EQ(players[1].name, ""); // broken inside, not only cut: not UTF-8 at all
+}
+
 TEST(Players, RecordCutByTheEndKeepsWhatIsThere)
 {
     Datagram d = playersReply({{"Ann", 5}, {"Bob", 0x0102}});

@@ -70,9 +70,9 @@ TEST(Hl1Info, RowShowsTheReplyFields)
     ASSERT_TRUE(row);
     EXPECT_EQ(row->name, "Box");
     EXPECT_EQ(row->address, "10.0.0.5");
-    EXPECT_EQ(row->port, "27020"); // the port the address field names, not the sender's
+    EXPECT_EQ(row->port, "27015"); // the port the reply came from, not the address field's
     EXPECT_EQ(row->identity, Identity::AddressAndPort);
-    EXPECT_EQ(row->identityPort, 27020);
+    EXPECT_EQ(row->identityPort, 27015);
     EXPECT_EQ(row->protocol, "47");
     EXPECT_EQ(row->map, "de_dust2");
     EXPECT_EQ(row->players, "12/20");
@@ -105,39 +105,23 @@ TEST(Hl1Info, StatusIconAndOsFollowTheFlags)
     EXPECT_TRUE(hl1(upper)->windows);
 }
 
-TEST(Hl1Info, ForgedAddressPortNeverReachesTheRow)
+TEST(Hl1Info, PortIsTheOneTheReplyCameFromWhateverTheAddressFieldSays)
 {
-    struct Case
-    {
-        std::string address;
-        std::uint16_t port;
-    };
-    const std::vector<Case> cases = {
-        {"10.0.0.5:27020", 27020},
-        {"10.0.0.5:1", 1},
-        {"10.0.0.5:65535", 65535},
-        {"10.0.0.5:27020:9", 27020}, // the piece between the first and the next ':'
-        {"10.0.0.5", 27015},         // no ':': the sender's port
-        {"10.0.0.5:", 27015},        // empty piece
-        {"10.0.0.5:27015 +exec x", 27015},
-        {"10.0.0.5:+27016", 27015},
-        {"10.0.0.5:-1", 27015},
-        {"10.0.0.5:0", 27015},
-        {"10.0.0.5:65536", 27015},
-        {"10.0.0.5:027016", 27015}, // six digits
-        {"10.0.0.5:99999999999999999999", 27015},
-        {"10.0.0.5:2701\x01", 27015},
-        {"10.0.0.5:\xD9\xA3", 27015}, // a non-ASCII digit
-    };
-    for (const Case& c : cases) {
+    // The address field is the server's own idea of itself, wrong behind NAT and free to forge:
+    // the duplicate test, the favourites and the game's command line take the sender's port.
+    for (const std::string address :
+         {"10.0.0.5:27015", "10.0.0.5:27020", "192.168.1.2:27015", "10.0.0.5:27020:9", "10.0.0.5",
+          "10.0.0.5:", "10.0.0.5:27015 +exec x", "10.0.0.5:0", "10.0.0.5:65536",
+          "10.0.0.5:99999999999999999999", "10.0.0.5:\xD9\xA3"}) {
         Hl1Fields f;
-        f.address = c.address;
-        const auto row = hl1(f);
-        ASSERT_TRUE(row);
-        EXPECT_EQ(row->port, std::to_string(c.port)) << c.address;
-        EXPECT_EQ(row->identityPort, c.port) << c.address;
+        f.address = address;
+        for (const std::uint16_t port : {std::uint16_t(27015), std::uint16_t(27016), std::uint16_t(1)}) {
+            const auto row = hl1(f, Source{"10.0.0.5", port});
+            ASSERT_TRUE(row);
+            EXPECT_EQ(row->port, std::to_string(port)) << address;
+            EXPECT_EQ(row->identityPort, port) << address;
+        }
     }
-    EXPECT_EQ(hl1AddressPort("a:00080"), 80);
 }
 
 TEST(Hl1Info, TruncatedReplyGivesEmptyTextsAndZeros)
@@ -180,6 +164,37 @@ TEST(Hl1Info, TextsAreDecodedToUtf8)
     ASSERT_TRUE(row);
     EXPECT_EQ(row->name, "Привет");
     EXPECT_EQ(row->map, "карта");
+}
+
+TEST(Hl1Info, NameCutInTheMiddleOfACharacterStaysUtf8)
+{
+    // Servers cut names at a fixed length, also in the middle of a character: the broken tail
+    // goes, the rest is not read as Windows-1251.
+    const std::string moscow = "Сервер №1 | Москва";
+    const std::vector<std::pair<std::string, std::string>> cases = {
+        {moscow.substr(0, moscow.size() - 1), "Сервер №1 | Москв"},
+        {"Box \xE2\x98", "Box "},     // two bytes of three
+        {"Box \xE2", "Box "},         // one byte of three
+        {"Box \xF0\x9F\x98", "Box "}, // three bytes of four
+        {"\xD0\x9F\xD1", "П"},
+        {"\xD0", ""},
+        // A broken sequence anywhere else is no cut: the text is Windows-1251 as before.
+        {"\xCF\xF0\xE8", "При"},
+        {"\xD0\x9F\xFF\xD0", "РџяР"},
+        {"ab\xE0\x80", "abаЂ"},        // E0 80 can begin no character
+        {"ab\xED\xA0", "abн\xC2\xA0"}, // nor can a surrogate's ED A0
+    };
+    for (const auto& [name, shown] : cases) {
+        Hl1Fields f;
+        f.name = name;
+        const auto row = hl1(f);
+        ASSERT_TRUE(row);
+        EXPECT_EQ(row->name, shown) << name;
+    }
+    SourceFields s;
+    s.name = moscow.substr(0, moscow.size() - 1);
+    ASSERT_TRUE(css(s));
+    EXPECT_EQ(css(s)->name, "Сервер №1 | Москв");
 }
 
 TEST(SourceInfo, GameKindTableIsExact)
@@ -259,6 +274,20 @@ TEST(PluginDescription, GameDirectoryAndApplicationNumberNameOurGames)
     newer.directory = "tf";
     newer.application = 440;
     EXPECT_FALSE(css(newer));
+
+    // A plugin's description on a protocol 46 server of the older engine: Counter-Strike 1.5, so
+    // that the launcher picks its slot.
+    for (const auto& [protocol, kind] :
+         std::vector<std::pair<std::uint8_t, std::string>>{{46, "1.5"}, {47, "1.6"}, {48, "1.6"}}) {
+        Hl1Fields f;
+        f.description = "www.clan.example";
+        f.directory = "cstrike";
+        f.protocol = protocol;
+        const auto row = hl1(f);
+        ASSERT_TRUE(row);
+        EXPECT_EQ(row->kind, kind) << int(protocol);
+        EXPECT_EQ(row->kindImage, Image::CounterStrike);
+    }
 
     // The 'm' layout knows only the directory.
     for (const auto& [directory, kind] :

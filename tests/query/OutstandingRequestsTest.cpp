@@ -55,6 +55,29 @@ TEST(OutstandingRequests, ChallengeGoesToWhatWasAskedAndReSendsInfoOnlyOnce)
     EXPECT_EQ(t.challenge(Box, 27015, 210 + OutstandingRequests::DetailsLifetimeMs), Route::Info);
 }
 
+TEST(OutstandingRequests, ChallengeWithInfoAndDetailsInFlightGoesToBoth)
+{
+    // A challenge reply does not say which request it answers: answered as the details' alone,
+    // the challenge to the info request of a refresh, a poll or a favourites pass is lost.
+    OutstandingRequests t;
+    t.detailsSent(Box, 27015, 0); // the selected server
+    t.infoSent(Box, 27015, 100);  // asked again
+    EXPECT_EQ(t.challenge(Box, 27015, 110), Route::InfoAndDetails);
+    EXPECT_EQ(t.challenge(Box, 27015, 111), Route::Details) << "the info request is re-sent once";
+    EXPECT_EQ(t.infoReply(Box, 27015, 115).pingMs, 5);
+
+    // Selected while its info request is in flight: the same.
+    t.infoSent(Box, 27016, 200);
+    t.detailsSent(Box, 27016, 201);
+    EXPECT_EQ(t.challenge(Box, 27016, 210), Route::InfoAndDetails);
+
+    // An info request already answered needs nothing more.
+    t.infoSent(Box, 27017, 300);
+    t.infoReply(Box, 27017, 305);
+    t.detailsSent(Box, 27017, 306);
+    EXPECT_EQ(t.challenge(Box, 27017, 310), Route::Details);
+}
+
 TEST(OutstandingRequests, PingCountsFromTheAnsweredRequestAndOnlyTheFirstReplyCounts)
 {
     OutstandingRequests t;
@@ -165,6 +188,30 @@ TEST_F(RoutedDispatch, DetailsChallengeKeepsItsAnswer)
     const Outcome o = dispatch(challengeReply(5, 6, 7, 8), 2);
     ASSERT_TRUE(std::holds_alternative<ChallengeAnswer>(o));
     EXPECT_EQ(m_requests.challenge(), (std::array<std::uint8_t, 4>{5, 6, 7, 8}));
+}
+
+TEST_F(RoutedDispatch, ChallengeWithInfoAndDetailsInFlightReSendsBothWithIt)
+{
+    m_table.detailsSent(Box, 27015, 0);
+    m_table.infoSent(Box, 27015, 1);
+    const Outcome o = dispatch(challengeReply(5, 6, 7, 8), 2);
+    const auto* answer = std::get_if<ChallengeAnswer>(&o);
+    ASSERT_NE(answer, nullptr);
+    EXPECT_EQ(answer->to.address, "127.0.0.5");
+    EXPECT_EQ(answer->to.port, 27015);
+    ASSERT_TRUE(answer->infoChallenge);
+    EXPECT_EQ(*answer->infoChallenge, (std::array<std::uint8_t, 4>{5, 6, 7, 8}));
+    EXPECT_EQ(m_requests.challenge(), (std::array<std::uint8_t, 4>{5, 6, 7, 8}));
+
+    // The re-sent info request's reply lists the server, its round trip counted from the re-send.
+    const Outcome info = dispatch(sourceReply(), 12);
+    ASSERT_TRUE(std::holds_alternative<InfoReply>(info));
+    EXPECT_EQ(std::get<InfoReply>(info).row.pingMs, 10);
+
+    // The details requests' own challenges are answered as before, without the info request.
+    const Outcome again = dispatch(challengeReply(5, 6, 7, 8), 13);
+    ASSERT_TRUE(std::holds_alternative<ChallengeAnswer>(again));
+    EXPECT_FALSE(std::get<ChallengeAnswer>(again).infoChallenge);
 }
 
 TEST_F(RoutedDispatch, OneRowPerRequestWithItsPing)

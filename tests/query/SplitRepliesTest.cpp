@@ -106,6 +106,50 @@ TEST(NewerSplit, FragmentsInAnyOrderAndPerSender)
     EXPECT_EQ(std::get<RulesReply>(o2).rules.back().name, "rule_119");
 }
 
+TEST(NewerSplit, RequestIdsWhoseLowByteReadsAsATypeLetterStillReassemble)
+{
+    // The request id sits at bytes 4..7, where a whole reply has its type: 6 ids in 256 put one of
+    // our type letters there, and each of their fragments must still count as a fragment.
+    const Datagram rules = rulesReply(manyRules(120));
+    std::vector<std::pair<std::string, std::int32_t>> many;
+    for (int i = 0; i < 120; ++i)
+        many.emplace_back("player_" + std::to_string(i), i);
+    const Datagram players = playersReply(many);
+    for (const char letter : {'A', 'D', 'E', 'I', 'i', 'm'}) {
+        for (const std::uint32_t high : {0x00001200u, Compressed | 0x00345600u}) {
+            SCOPED_TRACE(std::string(1, letter) + (high & Compressed ? " compressed" : ""));
+            const std::uint32_t id = high | static_cast<std::uint8_t>(letter);
+            const bool compressed = (id & Compressed) != 0;
+            for (const bool ofPlayers : {false, true}) {
+                const Datagram& whole = ofPlayers ? players : rules;
+                const auto fragments = newerSplit(id, compressed ? compressedBody(whole) : whole, 200);
+                ASSERT_GE(fragments.size(), 2u);
+                Requests requests;
+                OutstandingRequests table;
+                table.infoSent(0x0A000005, 27015, 0);
+                table.detailsSent(0x0A000005, 27015, 0);
+                Dispatcher dispatcher(requests);
+                dispatcher.setOutstanding(&table);
+                const auto slot = requests.challenge();
+                // Last fragment first: its payload is not a reply's start either.
+                EXPECT_EQ(dropReason(dispatcher.dispatch(view(fragments.back()), Server, 1)),
+                          DropReason::PartialReply);
+                Outcome o;
+                for (std::size_t i = 0; i + 1 < fragments.size(); ++i)
+                    o = dispatcher.dispatch(view(fragments[i]), Server, 2);
+                EXPECT_EQ(requests.challenge(), slot) << "a fragment is no challenge";
+                if (ofPlayers) {
+                    ASSERT_TRUE(std::holds_alternative<PlayersReply>(o));
+                    EXPECT_EQ(std::get<PlayersReply>(o).players.size(), 120u);
+                } else {
+                    ASSERT_TRUE(std::holds_alternative<RulesReply>(o));
+                    EXPECT_EQ(std::get<RulesReply>(o).rules.size(), 120u);
+                }
+            }
+        }
+    }
+}
+
 TEST(NewerSplit, PlayersReplyIsReassembledAsPlayers)
 {
     std::vector<std::pair<std::string, std::int32_t>> players;

@@ -45,3 +45,19 @@ TEST(Text, NonUtf8TextIsReadAsWindows1251)
     EXPECT_EQ(decode({0xD0, 0x9F, 'x'}), "Пx");
     EXPECT_EQ(decode({'p', 'l', 'a', 'i', 'n'}), "plain");
 }
+
+TEST(Text, NameCutInsideItsLastCharacterLosesOnlyThatCharacter)
+{
+    const auto name = [](std::vector<std::uint8_t> bytes) { return decodeName(bytes); };
+    EXPECT_EQ(name({}), "");
+    EXPECT_EQ(name({'a', 0xD0, 0x9F, 0xD0}), "aП");
+    EXPECT_EQ(name({'a', 0xF0, 0x9F, 0x98}), "a");
+    EXPECT_EQ(name({0xD0, 0x9F, 'x'}), "Пx"); // whole, as decodeText keeps it
+    // Only a correct start of a character counts as cut; anything else is Windows-1251.
+    EXPECT_EQ(name({'a', 0xF0, 0x8F}), "aрЏ");
+    EXPECT_EQ(name({'a', 0xF4, 0x90}), "aфђ");
+    EXPECT_EQ(name({'a', 0xE2, 0x82, 'b'}), "aв‚b");
+    EXPECT_EQ(name({0xCF, 0xF0, 0xE8}), "При");
+    // A text the settings file holds is never cut short.
+    EXPECT_EQ(decode({'a', 0xD0}), "aР");
+}

@@ -16,24 +16,16 @@ namespace vantry::cli {
 
 namespace {
 
-// IPv4 only: the game servers of this family are reached over IPv4.
-std::optional<std::uint32_t> resolve(const std::string& host, std::string& error)
+// A dotted quad is taken as it is; only a name is looked up.
+std::optional<std::uint32_t> resolve(const std::string& host, std::string& error, const HostLookup& lookup)
 {
     if (const auto dotted = parseDottedQuad(host))
         return dotted;
-    addrinfo hints{};
-    hints.ai_family = AF_INET;
-    hints.ai_socktype = SOCK_DGRAM;
-    addrinfo* found = nullptr;
-    const int status = ::getaddrinfo(host.c_str(), nullptr, &hints, &found);
-    if (status != 0 || !found) {
-        error = "cannot find the address of '" + host + "': " + ::gai_strerror(status);
-        return std::nullopt;
-    }
-    sockaddr_in address{};
-    std::memcpy(&address, found->ai_addr, std::min<std::size_t>(sizeof address, found->ai_addrlen));
-    ::freeaddrinfo(found);
-    return ntohl(address.sin_addr.s_addr);
+    std::string reason;
+    if (const auto address = lookup(host, reason))
+        return address;
+    error = "cannot find the address of '" + host + "': " + reason;
+    return std::nullopt;
 }
 
 int badArguments(std::ostream& err, const std::string& text)
@@ -69,7 +61,31 @@ std::vector<ServerResult> inTargetOrder(std::vector<ServerResult> servers,
 
 } // namespace
 
+// IPv4 only: the game servers of this family are reached over IPv4.
+std::optional<std::uint32_t> systemHostLookup(const std::string& host, std::string& reason)
+{
+    addrinfo hints{};
+    hints.ai_family = AF_INET;
+    hints.ai_socktype = SOCK_DGRAM;
+    addrinfo* found = nullptr;
+    const int status = ::getaddrinfo(host.c_str(), nullptr, &hints, &found);
+    if (status != 0 || !found) {
+        reason = ::gai_strerror(status);
+        return std::nullopt;
+    }
+    sockaddr_in address{};
+    std::memcpy(&address, found->ai_addr, std::min<std::size_t>(sizeof address, found->ai_addrlen));
+    ::freeaddrinfo(found);
+    return ntohl(address.sin_addr.s_addr);
+}
+
 int runCli(const std::vector<std::string>& words, std::ostream& out, std::ostream& err)
+{
+    return runCli(words, out, err, systemHostLookup);
+}
+
+int runCli(const std::vector<std::string>& words, std::ostream& out, std::ostream& err,
+           const HostLookup& lookup)
 {
     const ParsedArguments parsed = parseArguments(words);
     if (!parsed.options)
@@ -106,7 +122,7 @@ int runCli(const std::vector<std::string>& words, std::ostream& out, std::ostrea
         std::unordered_set<std::uint64_t> seen;
         for (const HostArgument& h : o.hosts) {
             std::string error;
-            const auto address = resolve(h.host, error);
+            const auto address = resolve(h.host, error, lookup);
             if (!address)
                 return badArguments(err, error);
             const net::Peer peer{*address, h.port.value_or(defaultPort)};

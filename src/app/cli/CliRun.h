@@ -1,5 +1,8 @@
 #pragma once
 
+#include <cstdint>
+#include <functional>
+#include <optional>
 #include <ostream>
 #include <string>
 #include <vector>
@@ -11,9 +14,18 @@ inline constexpr int ExitAnswered = 0;     // at least one server answered
 inline constexpr int ExitNoneAnswered = 1; // none did (or the network could not be used)
 inline constexpr int ExitBadArguments = 2;
 
+// Looks a host name up as an IPv4 address (host order); on failure none, and why in `reason`.
+using HostLookup = std::function<std::optional<std::uint32_t>(const std::string& host, std::string& reason)>;
+
+// The system's resolver.
+std::optional<std::uint32_t> systemHostLookup(const std::string& host, std::string& reason);
+
 // Runs "query ..." or "sweep ..." (the words after the program name) and returns the exit status.
 // Results go to `out`, messages to `err`. No window, no settings file unless --settings names one.
+// Host names are looked up by the system's resolver, or by `lookup`.
 int runCli(const std::vector<std::string>& words, std::ostream& out, std::ostream& err);
+int runCli(const std::vector<std::string>& words, std::ostream& out, std::ostream& err,
+           const HostLookup& lookup);
 
 // The same for main(): argv[1] is the command; standard output and standard error.
 int runCli(int argc, char** argv);

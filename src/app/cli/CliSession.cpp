@@ -103,6 +103,10 @@ void QuerySession::handle(net::BatchSocket& socket, const net::Incoming& in)
                 const auto request = m_requests.infoWithChallenge(o.challenge);
                 sendOne(socket, in.from, request);
             } else if constexpr (std::is_same_v<T, query::ChallengeAnswer>) {
+                // The info request goes again before the server is listed; the table allows
+                // this once per request.
+                if (o.infoChallenge)
+                    sendOne(socket, in.from, m_requests.infoWithChallenge(*o.infoChallenge));
                 Server* s = serverAt(in.from);
                 if (!s || s->challengeAnswers >= MaxChallengeAnswers)
                     return;

@@ -1,0 +1,203 @@
+// The browser's queries end to end: the real endpoint, query routing, server list and scan engine,
+// against emulated servers on 127.0.2.x.
+#include "app/base/Clock.h"
+#include "browser/DetailsModels.h"
+#include "browser/QueryService.h"
+#include "browser/ScanEngine.h"
+#include "browser/ServerListModel.h"
+#include "browser/StaticSettings.h"
+#include "emu/EmuServer.h"
+#include "net/UdpEndpoint.h"
+
+#include <QCoreApplication>
+#include <QTest>
+
+#include <gtest/gtest.h>
+#include <memory>
+
+using namespace vantry;
+using vantry::browser::ScanEngine;
+using vantry::emu::EmuServer;
+using vantry::emu::Kind;
+using vantry::emu::Profile;
+using vantry::emu::ProfileTable;
+
+namespace {
+
+constexpr std::uint16_t GamePort = 27015;
+constexpr std::uint16_t SecondPort = 27016;
+
+std::uint32_t local(std::uint8_t last)
+{
+    return (127u << 24) | (2u << 8) | last; // 127.0.2.last
+}
+
+QString host(std::uint8_t last)
+{
+    return QStringLiteral("127.0.2.%1").arg(last);
+}
+
+// The scan engine's steps over the real query service, as the main window takes them.
+class LoopbackSink : public browser::ScanSink
+{
+public:
+    LoopbackSink(browser::QueryService& queries, browser::ServerListModel& servers,
+                 browser::PlayersModel& players)
+        : m_queries(queries), m_servers(servers), m_players(players)
+    {}
+
+    void sendInfo(const QString& host, std::uint16_t port) override { m_queries.sendInfo(host, port); }
+    void sendOldInfo(const QString& host, std::uint16_t port) override { m_queries.sendOldInfo(host, port); }
+    void sendInfo(std::uint32_t address, std::uint16_t port) override { m_queries.sendInfo(address, port); }
+    void sendOldInfo(std::uint32_t address, std::uint16_t port) override
+    {
+        m_queries.sendOldInfo(address, port);
+    }
+    void pause(int ms) override { QTest::qWait(ms); }
+    void yield() override { QCoreApplication::processEvents(); }
+    std::optional<QString> localAddress() override { return std::nullopt; }
+    void setStatus(int panel, const QString& text) override { m_panels[panel] = text; }
+    void setStatusAddress(std::uint32_t address) override
+    {
+        m_panels[0] = ScanEngine::addressStatus(address);
+    }
+    QString status(int panel) const override { return m_panels[panel]; }
+    void warn(const QString& text) override { warnings.push_back(text); }
+    void enterScanning() override { clearLists(); }
+    void leaveScanning() override {}
+    void beginRefresh() override {}
+    void clearLists() override
+    {
+        m_servers.clear();
+        m_players.clear();
+    }
+    void endRefresh() override {}
+    QVector<ServerAddress> listedServers() const override
+    {
+        QVector<ServerAddress> out;
+        for (int i = 0; i < m_servers.count(); ++i)
+            out.push_back({m_servers.address(i), m_servers.port(i)});
+        return out;
+    }
+    int listedCount() const override { return m_servers.count(); }
+    bool scanButtonEnabled() const override { return true; }
+    int favouritesTimerInterval() const override { return 10000; }
+    void setFavouritesTimerInterval(int) override {}
+
+    std::vector<QString> warnings;
+
+private:
+    browser::QueryService& m_queries;
+    browser::ServerListModel& m_servers;
+    browser::PlayersModel& m_players;
+    QString m_panels[3];
+};
+
+struct QueryLoopback : ::testing::Test
+{
+    std::unique_ptr<EmuServer> emulated;
+    net::UdpEndpoint endpoint;
+    browser::ServerListModel servers;
+    browser::PlayersModel players;
+    browser::RulesModel rules;
+    browser::QueryService queries{endpoint, servers, players, rules, systemClock()};
+    MainState state;
+    browser::StaticSettings settings;
+    LoopbackSink sink{queries, servers, players};
+    ScanEngine engine{state, settings, sink};
+
+    void start(ProfileTable table, std::vector<std::uint16_t> ports = {GamePort})
+    {
+        emulated = std::make_unique<EmuServer>(std::move(table), std::move(ports));
+        emulated->start();
+        endpoint.open(0);
+        settings.scanOldOn = false;
+        settings.broadcastOn = false;
+        settings.delay = 0;
+    }
+
+    bool listed(const QString& address, std::uint16_t port, int timeoutMs = 2000)
+    {
+        return QTest::qWaitFor([&] { return servers.find(address, QString::number(port)) >= 0; }, timeoutMs);
+    }
+};
+
+} // namespace
+
+TEST_F(QueryLoopback, TwoServersOnOneAddressAreListedWithThePortsTheirRepliesCameFrom)
+{
+    // Behind one NAT address, both servers believe they run at 27015.
+    ProfileTable table;
+    Profile first = emu::defaultsFor(Kind::Hl1);
+    first.name = "First";
+    first.advertisedPort = GamePort;
+    table.add(local(1), GamePort, first);
+    Profile second = first;
+    second.name = "Second";
+    table.add(local(1), SecondPort, second);
+    start(std::move(table), {GamePort, SecondPort});
+
+    queries.sendInfoRequest(host(1), GamePort);
+    queries.sendInfoRequest(host(1), SecondPort);
+    ASSERT_TRUE(listed(host(1), GamePort));
+    ASSERT_TRUE(listed(host(1), SecondPort));
+    EXPECT_EQ(servers.count(), 2);
+    EXPECT_EQ(servers.server(servers.find(host(1), QStringLiteral("27015"))).name, "First");
+    EXPECT_EQ(servers.server(servers.find(host(1), QStringLiteral("27016"))).name, "Second");
+
+    // The rows' ports are where the servers are asked again: a refresh finds both once more.
+    queries.sendInfoRequest(host(1), SecondPort);
+    QTest::qWait(100);
+    EXPECT_EQ(servers.count(), 2);
+    EXPECT_EQ(engine.refresh(), ScanEngine::Outcome::Completed);
+    ASSERT_TRUE(listed(host(1), GamePort));
+    ASSERT_TRUE(listed(host(1), SecondPort));
+    QTest::qWait(100);
+    EXPECT_EQ(servers.count(), 2);
+}
+
+TEST_F(QueryLoopback, ServerWantingTheChallengeStaysListedWhileItsDetailsAreAsked)
+{
+    // A challenge reply does not say which request it answers. With the selected server's details
+    // request in flight, the challenge to an info request must still bring the info reply.
+    ProfileTable table;
+    Profile challenged = emu::defaultsFor(Kind::Source);
+    challenged.name = "Wants the challenge";
+    challenged.infoChallenge = true;
+    challenged.challenge = {0x5A, 0x01, 0x02, 0x03};
+    challenged.playerList = {{"Ann", 5, 1.0f}, {"Bob", 12, 2.0f}};
+    challenged.rules = {{"mp_timelimit", "20"}};
+    table.add(local(2), GamePort, challenged);
+    start(std::move(table));
+    settings.favouriteList = {{host(2), QStringLiteral("27015")}};
+
+    const auto select = [&] {
+        players.clear();
+        queries.sendDetailsRequest(host(2), GamePort);
+        return QTest::qWaitFor([&] { return players.rowCount() == 2; }, 2000);
+    };
+
+    queries.sendInfoRequest(host(2), GamePort);
+    ASSERT_TRUE(listed(host(2), GamePort));
+
+    // Selected, then RF within the details request's lifetime.
+    ASSERT_TRUE(select());
+    EXPECT_EQ(engine.refresh(), ScanEngine::Outcome::Completed);
+    EXPECT_TRUE(listed(host(2), GamePort)) << "refresh";
+
+    // Selected, then a favourites pass.
+    ASSERT_TRUE(select());
+    servers.clear();
+    EXPECT_EQ(engine.favouritesPass(), ScanEngine::Outcome::Completed);
+    EXPECT_TRUE(listed(host(2), GamePort)) << "favourites pass";
+
+    // Selected, then an auto-connect poll (the info request and its old form).
+    ASSERT_TRUE(select());
+    servers.clear();
+    queries.sendInfoRequest(host(2), GamePort);
+    EXPECT_TRUE(listed(host(2), GamePort)) << "auto-connect poll";
+
+    // The details still come: the challenge answered both requests.
+    EXPECT_EQ(players.rowCount(), 2);
+    EXPECT_EQ(servers.count(), 1);
+}
