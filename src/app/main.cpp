@@ -2,9 +2,11 @@
 #include "app/base/Prompter.h"
 #include "app/cli/CliArguments.h"
 #include "app/cli/CliRun.h"
+#include "app/cli/ProgramHelp.h"
 #include "app/ui/ScanGames.h"
 #include "app/ui/Shell.h"
 #include "app/ui/SingleInstance.h"
+#include "app/ui/Translation.h"
 #include "app/ui/WidgetPrompter.h"
 #include "emu/EmuServer.h"
 
@@ -16,6 +18,8 @@
 
 #include <cstdio>
 #include <memory>
+#include <string>
+#include <vector>
 
 namespace {
 
@@ -36,14 +40,28 @@ bool writeDemoSettings(const QString& path)
 
 int main(int argc, char** argv)
 {
-    // "query" and "sweep" run headless: no window, no tray, no application object.
+    // "query", "sweep" and "master" run headless: no window, no tray, no application object.
     if (argc > 1 && vantry::cli::isCliCommand(argv[1]))
         return vantry::cli::runCli(argc, argv);
+    // A first word that is not an option names a command: one that Vantry does not know is an
+    // error, not a request for the window.
+    if (const auto text = vantry::cli::unknownCommandText(std::vector<std::string>(argv + 1, argv + argc))) {
+        std::fputs(text->c_str(), stderr);
+        return vantry::cli::ExitBadArguments;
+    }
+    // So do --help and --version: they need no display.
+    if (const auto text =
+            vantry::cli::programHelpOrVersion(std::vector<std::string>(argv + 1, argv + argc))) {
+        std::fputs(text->c_str(), stdout);
+        return 0;
+    }
 
     QApplication app(argc, argv);
-    QApplication::setApplicationName(vantry::productName());
-    QApplication::setApplicationDisplayName(vantry::appTitle());
-    QApplication::setApplicationVersion(QStringLiteral("1.98"));
+    // The desktop entry that Wayland compositors match the window to, for its icon and name.
+    QGuiApplication::setDesktopFileName(QStringLiteral(VANTRY_APP_ID));
+    vantry::setApplicationIdentity();
+    // The window texts are Russian; a user whose language is English gets them in English.
+    vantry::installTranslation(vantry::uiLanguageFromEnvironment());
 
     QCommandLineParser parser;
     parser.setApplicationDescription(QStringLiteral("Browser for Half-Life family game servers."));
@@ -97,10 +115,9 @@ int main(int argc, char** argv)
         vantry::TForm1& form = shell.mainWindow();
         QObject::connect(&instance, &vantry::SingleInstance::restoreRequested, &form,
                          &vantry::TForm1::restoreFromSecondCopy);
-        shell.show();
         if (demo)
             QTimer::singleShot(400, &form, [&form] { form.guarded([&form] { form.SBScanAllClick(); }); });
-        result = QApplication::exec();
+        result = shell.run();
     }
     if (demoServers)
         demoServers->stop();

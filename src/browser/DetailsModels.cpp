@@ -86,7 +86,7 @@ QVariant PlayersModel::headerData(int section, Qt::Orientation orientation, int 
 {
     if (orientation != Qt::Horizontal || role != Qt::DisplayRole)
         return {};
-    return section == Name ? QStringLiteral("Ник") : QStringLiteral("Убийства");
+    return section == Name ? tr("Ник") : tr("Убийства");
 }
 
 RulesModel::RulesModel(QObject* parent) : QAbstractTableModel(parent) {}
@@ -136,7 +136,7 @@ QVariant RulesModel::headerData(int section, Qt::Orientation orientation, int ro
 {
     if (orientation != Qt::Horizontal || role != Qt::DisplayRole)
         return {};
-    return section == Name ? QStringLiteral("Правило") : QStringLiteral("Значение");
+    return section == Name ? tr("Правило") : tr("Значение");
 }
 
 } // namespace vantry::browser

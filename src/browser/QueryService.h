@@ -10,6 +10,7 @@
 #include <array>
 #include <cstdint>
 #include <functional>
+#include <vector>
 
 namespace vantry {
 class Clock;
@@ -70,7 +71,7 @@ private:
     query::OutstandingRequests m_outstanding;
     query::Dispatcher m_dispatcher{m_requests};
     std::function<bool()> m_scanOld;
-    std::array<std::uint8_t, query::Dispatcher::ReceiveBufferSize> m_receive{};
+    std::vector<std::uint8_t> m_receive = std::vector<std::uint8_t>(query::Dispatcher::ReceiveBufferSize);
 };
 
 } // namespace vantry::browser

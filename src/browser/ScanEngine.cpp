@@ -2,16 +2,23 @@
 
 #include "options/LiveSettings.h"
 
+#include <QCoreApplication>
 #include <QStringList>
 
 namespace vantry::browser {
 
 namespace {
 
-const QString Completed = QStringLiteral(" Завершено :)");
-const QString Cancelled = QStringLiteral(" Отменено :(");
-const QString Done = QStringLiteral(" Готово!!!");
-const QString ScanCaption = QStringLiteral("Сканировать");
+// Window texts: translated when they are shown, after the program has chosen its language.
+constexpr char Context[] = "vantry::browser::ScanEngine";
+const char* const Completed = QT_TRANSLATE_NOOP("vantry::browser::ScanEngine", " Завершено :)");
+const char* const Cancelled = QT_TRANSLATE_NOOP("vantry::browser::ScanEngine", " Отменено :(");
+const char* const Done = QT_TRANSLATE_NOOP("vantry::browser::ScanEngine", " Готово!!!");
+
+QString shown(const char* text)
+{
+    return QCoreApplication::translate(Context, text);
+}
 
 // Marks one long operation as running for its whole extent, and leaves the scanning state
 // however the sweep ends, by a stop, a failed send or the program closing.
@@ -51,6 +58,11 @@ std::optional<std::array<int, 4>> ScanEngine::parseAddress(const QString& text)
             return std::nullopt;
     }
     return octets;
+}
+
+QString ScanEngine::scanCaption()
+{
+    return QStringLiteral("Сканировать");
 }
 
 // Built in one go, without the formatting machinery.
@@ -158,7 +170,7 @@ ScanEngine::Outcome ScanEngine::runSweep(std::uint16_t port)
         return m_end;
 
     rememberServers();
-    m_sink.setStatus(0, Completed);
+    m_sink.setStatus(0, shown(Completed));
     // Also after a stop that no later check saw: the sweep then ends as a completed one.
     m_state.scanning = false;
     m_state.cooldown = 3;
@@ -248,7 +260,7 @@ bool ScanEngine::stopOrYield()
         return false;
     }
     if (m_state.stopRequest) {
-        m_sink.setStatus(0, Cancelled);
+        m_sink.setStatus(0, QString::fromUtf8(Cancelled));
         m_end = Outcome::Cancelled;
         return false;
     }
@@ -287,7 +299,7 @@ ScanEngine::CooldownTick ScanEngine::cooldownTick()
     CooldownTick tick;
     tick.caption = QStringLiteral("Wait ") + QString::number(m_state.cooldown);
     if (m_state.cooldown == 0) {
-        tick.caption = ScanCaption;
+        tick.caption = scanCaption();
         tick.finished = true;
     }
     --m_state.cooldown;
@@ -322,7 +334,7 @@ ScanEngine::Outcome ScanEngine::refresh()
             m_sink.sendOldInfo(server.address, *port);
     }
     m_sink.endRefresh();
-    m_sink.setStatus(0, Done);
+    m_sink.setStatus(0, shown(Done));
     return Outcome::Completed;
 }
 

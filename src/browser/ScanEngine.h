@@ -94,6 +94,9 @@ public:
 
     // Strict dotted quad; nothing for anything else.
     static std::optional<std::array<int, 4>> parseAddress(const QString& text);
+    // The scan button's caption while no cool-down counts, in the window's language: the one
+    // caption the button starts with and comes back to.
+    static QString scanCaption();
     // A space and the dotted address: panel 0 after a range probe.
     static QString addressStatus(std::uint32_t address);
     // 1..65535 written with 1 to 5 digits; nothing for anything else.

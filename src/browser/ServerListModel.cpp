@@ -243,23 +243,23 @@ QVariant ServerListModel::headerData(int section, Qt::Orientation orientation, i
     if (role == Qt::DisplayRole) {
         switch (section) {
         case Game:
-            return QStringLiteral("Игра");
+            return tr("Игра");
         case Name:
-            return QStringLiteral("Имя");
+            return tr("Имя");
         case Address:
-            return QStringLiteral("Адрес");
+            return tr("Адрес");
         case Port:
-            return QStringLiteral("Порт");
+            return tr("Порт");
         case Protocol:
             return QStringLiteral("PT");
         case Map:
-            return QStringLiteral("Карта");
+            return tr("Карта");
         case Os:
-            return QStringLiteral("ОС");
+            return tr("ОС");
         case Status:
             return QStringLiteral("A");
         case Ping:
-            return QStringLiteral("Пинг");
+            return tr("Пинг");
         default:
             return QString();
         }

@@ -1,6 +1,6 @@
 #include "GameCommand.h"
 
-#include <QRegularExpression>
+#include "ShellWords.h"
 
 #include <array>
 
@@ -46,20 +46,25 @@ QString missingPathMessage(int slot)
 QString commandLine(const QString& startParams, const QString& address, const QString& port,
                     const QString& passwordParam)
 {
-    return startParams + QStringLiteral(" +connect ") + address + u':' + port + u' ' + passwordParam;
+    QString line = startParams;
+    if (!passwordParam.isEmpty())
+        line += u' ' + passwordParam;
+    return line + QStringLiteral(" +connect ") + address + u':' + port + u' ';
 }
 
-QStringList commandArguments(const QString& startParams, const QString& address, const QString& port,
-                             const QString& passwordParam)
+GameArguments gameArguments(const QString& startParams, const QString& address, const QString& port,
+                            const QString& passwordParam)
 {
-    static const QRegularExpression blanks(QStringLiteral("\\s+"));
-    QStringList args = startParams.split(blanks, Qt::SkipEmptyParts);
-    args << QStringLiteral("+connect") << address + u':' + port;
+    ShellWords params = splitShellWords(startParams);
+    if (!params.error.isEmpty())
+        return {{}, QStringLiteral("the start parameters cannot be read: ") + params.error};
+    QStringList args = std::move(params.words);
     if (passwordParam.startsWith(PasswordPrefix))
         args << PasswordPrefix.trimmed() << passwordParam.mid(PasswordPrefix.size());
     else if (!passwordParam.isEmpty())
         args << passwordParam;
-    return args;
+    args << QStringLiteral("+connect") << address + u':' + port;
+    return {args, {}};
 }
 
 } // namespace vantry::launch

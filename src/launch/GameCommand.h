@@ -15,16 +15,24 @@ int slotForKind(const QString& kind);
 // The "Error" text for a slot whose game path is empty; empty for a slot outside 0..5.
 QString missingPathMessage(int slot);
 
-// The game command line as one text: start parameters, " +connect ", address, ":", port, " " and
-// the password parameter, with no other separators.
+// The game command line as one text: start parameters, then, when there is one, a blank and the
+// password parameter, then " +connect ", address, ":", port and " ". The password comes before the
+// connect command because that command carries none: the engine sends the server whatever
+// `password` is set when it connects, so one set afterwards comes too late.
 QString commandLine(const QString& startParams, const QString& address, const QString& port,
                     const QString& passwordParam);
 
-// The same command line as the argument list the client is started with (no shell in between):
-// the start parameters split at blanks, "+connect", address ":" port as one argument, and, when
-// there is a password parameter, "+password" and the password as one argument, blanks and all.
+struct GameArguments
+{
+    QStringList arguments;
+    QString error; // why the start parameters cannot be split; no arguments then
+};
+
+// The same command line as the arguments the game is started with (no shell in between): the
+// start parameters split as a shell splits words, "+password" and the password as one argument
+// when there is a password parameter, then "+connect" and address ":" port as one argument.
 // Nothing in the address, the port or the password can add an argument of its own.
-QStringList commandArguments(const QString& startParams, const QString& address, const QString& port,
-                             const QString& passwordParam);
+GameArguments gameArguments(const QString& startParams, const QString& address, const QString& port,
+                            const QString& passwordParam);
 
 } // namespace vantry::launch

@@ -1,11 +1,11 @@
 #include "Launcher.h"
 
+#include "ClientStart.h"
 #include "GameCommand.h"
 #include "app/base/Prompter.h"
 #include "options/LiveSettings.h"
 
 #include <QDir>
-#include <QFileInfo>
 #include <QProcess>
 
 namespace vantry::launch {
@@ -19,20 +19,14 @@ QString serverText(const ServerAddress& server)
     return server.address + u':' + server.port;
 }
 
-// Starts the client detached in its own folder. Empty on success, otherwise the reason.
-QString startClient(const QString& path, const QStringList& args)
+// Starts the client detached, never through a shell. Empty on success, otherwise the reason.
+QString startClient(const ClientStart& start)
 {
-    const QFileInfo file(path);
-    if (!file.exists())
-        return QStringLiteral("file not found");
-    if (file.isDir())
-        return QStringLiteral("it is a folder");
-    if (!file.isExecutable())
-        return QStringLiteral("not an executable file");
     QProcess process;
-    process.setProgram(file.absoluteFilePath());
-    process.setArguments(args);
-    process.setWorkingDirectory(file.absolutePath());
+    process.setProgram(start.program);
+    process.setArguments(start.arguments);
+    if (!start.workingDirectory.isEmpty())
+        process.setWorkingDirectory(start.workingDirectory);
     process.setStandardInputFile(QProcess::nullDevice());
     process.setStandardOutputFile(QProcess::nullDevice());
     process.setStandardErrorFile(QProcess::nullDevice());
@@ -149,9 +143,15 @@ Launcher::Outcome Launcher::launch(const ListedServer& row, const ServerAddress&
         return Outcome::MissingPath;
     }
 
-    const QStringList args =
-        commandArguments(m_settings.startParams(slot), target.address, target.port, passwordParamFor(target));
-    const QString failure = startClient(path, args);
+    GameLaunch request;
+    request.slot = slot;
+    request.gamePath = path;
+    request.startParams = m_settings.startParams(slot);
+    request.address = target.address;
+    request.port = target.port;
+    request.passwordParam = passwordParamFor(target);
+    const ClientStart start = planClientStart(request, *m_steam);
+    const QString failure = start.failure.isEmpty() ? startClient(start) : start.failure;
     // A failed start clears the flag like a missing path: the next try asks for the password again.
     m_state.passwordGiven = false;
     if (!failure.isEmpty()) {
@@ -161,8 +161,8 @@ Launcher::Outcome Launcher::launch(const ListedServer& row, const ServerAddress&
                            BoxIcon::Error);
         return Outcome::StartFailed;
     }
-    m_lastProgram = path;
-    m_lastArguments = args;
+    m_lastProgram = start.program;
+    m_lastArguments = start.arguments;
     m_host.hideWindow();
     return Outcome::Started;
 }

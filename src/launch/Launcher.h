@@ -1,6 +1,7 @@
 #pragma once
 
 #include "LaunchHost.h"
+#include "SteamLibrary.h"
 
 #include <QString>
 #include <QStringList>
@@ -52,6 +53,9 @@ public:
     // The password parameter a launch to this server carries: empty for every other server.
     QString passwordParamFor(const ServerAddress& server) const;
 
+    // Where Steam's copies of the games are looked up; the user's own Steam folders unless set.
+    void setSteamLibrary(const SteamLibrary& library) { m_steam = &library; }
+
     // How a launch ends an armed auto-connect; auto-connect installs it.
     void setArmedEnd(std::function<void()> end) { m_armedEnd = std::move(end); }
 
@@ -69,6 +73,8 @@ private:
     LaunchHost& m_host;
     std::optional<ServerAddress> m_passwordServer;
     std::function<void()> m_armedEnd;
+    SteamFolders m_userSteam;
+    const SteamLibrary* m_steam = &m_userSteam;
     QString m_lastProgram;
     QStringList m_lastArguments;
 };

@@ -42,12 +42,13 @@ constexpr std::size_t ControlSize = CMSG_SPACE(sizeof(timespec));
 } // namespace
 
 BatchSocket::BatchSocket(int wantedReceiveBuffer)
-    : m_buffers(BatchSize * DatagramCapacity), m_incoming(BatchSize), m_from(BatchSize), m_iov(BatchSize),
-      m_headers(BatchSize), m_control(BatchSize)
+    : m_buffers(new std::uint8_t[ReceiveBatchSize * DatagramCapacity]), m_incoming(ReceiveBatchSize),
+      m_from(ReceiveBatchSize), m_iov(ReceiveBatchSize), m_headers(ReceiveBatchSize),
+      m_control(ReceiveBatchSize)
 {
     static_assert(ControlSize <= 64);
-    for (std::size_t i = 0; i < BatchSize; ++i) {
-        m_iov[i] = {m_buffers.data() + i * DatagramCapacity, DatagramCapacity};
+    for (std::size_t i = 0; i < ReceiveBatchSize; ++i) {
+        m_iov[i] = {m_buffers.get() + i * DatagramCapacity, DatagramCapacity};
         m_headers[i].msg_hdr.msg_name = &m_from[i];
         m_headers[i].msg_hdr.msg_iov = &m_iov[i];
         m_headers[i].msg_hdr.msg_iovlen = 1;
@@ -149,7 +150,7 @@ std::span<const Incoming> BatchSocket::receive()
     }
     int n = -1;
     do {
-        n = ::recvmmsg(m_fd, m_headers.data(), BatchSize, MSG_DONTWAIT, nullptr);
+        n = ::recvmmsg(m_fd, m_headers.data(), ReceiveBatchSize, MSG_DONTWAIT, nullptr);
     } while (n < 0 && errno == EINTR);
     if (n <= 0)
         return {};
@@ -160,7 +161,7 @@ std::span<const Incoming> BatchSocket::receive()
     for (std::size_t i = 0; i < static_cast<std::size_t>(n); ++i) {
         Incoming& in = m_incoming[i];
         in.from = {ntohl(m_from[i].sin_addr.s_addr), ntohs(m_from[i].sin_port)};
-        in.data = {m_buffers.data() + i * DatagramCapacity,
+        in.data = {m_buffers.get() + i * DatagramCapacity,
                    std::min<std::size_t>(m_headers[i].msg_len, DatagramCapacity)};
         in.atMs = steadyNow;
         msghdr& msg = m_headers[i].msg_hdr;

@@ -2,6 +2,7 @@
 
 #include <array>
 #include <cstdint>
+#include <memory>
 #include <netinet/in.h>
 #include <span>
 #include <stdexcept>
@@ -34,7 +35,7 @@ struct Incoming
 {
     Peer from;
     std::int64_t atMs = 0;              // arrival, on the steadyMs() clock
-    std::span<const std::uint8_t> data; // valid until the next receive(); at most DatagramCapacity
+    std::span<const std::uint8_t> data; // valid until the next receive(); the whole datagram
 };
 
 // A non-blocking UDP socket for many requests at once, without a toolkit: sends with sendmmsg in
@@ -44,7 +45,11 @@ class BatchSocket
 {
 public:
     static constexpr std::size_t BatchSize = 1024;
-    static constexpr std::size_t DatagramCapacity = 2048; // longer datagrams are cut to this
+    // Room for the largest UDP payload, so that no datagram is ever cut. A receive takes fewer
+    // datagrams than a send gives, so that these buffers stay at a few MiB, and their pages
+    // are only made real by what the kernel writes into them.
+    static constexpr std::size_t DatagramCapacity = 64 * 1024;
+    static constexpr std::size_t ReceiveBatchSize = 64;
     static constexpr int DefaultReceiveBuffer = 32 * 1024 * 1024;
 
     // Throws BatchSocketError when no socket can be opened and bound.
@@ -66,7 +71,7 @@ public:
 
     // Waits until a datagram is waiting or timeoutMs passes (0: just looks). True when one waits.
     bool wait(int timeoutMs);
-    // Takes up to BatchSize waiting datagrams without blocking; empty when none waits.
+    // Takes up to ReceiveBatchSize waiting datagrams without blocking; empty when none waits.
     std::span<const Incoming> receive();
 
     // Monotonic milliseconds, the clock of Incoming::atMs.
@@ -77,7 +82,7 @@ private:
     std::uint16_t m_localPort = 0;
     int m_receiveBuffer = 0;
     // Receive state, laid out once: buffers, sender addresses, headers and control space.
-    std::vector<std::uint8_t> m_buffers;
+    std::unique_ptr<std::uint8_t[]> m_buffers;
     std::vector<Incoming> m_incoming;
     std::vector<sockaddr_in> m_from;
     std::vector<iovec> m_iov;

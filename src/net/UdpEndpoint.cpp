@@ -84,7 +84,9 @@ QString dotted(std::uint32_t v4)
 
 } // namespace
 
-UdpEndpoint::UdpEndpoint(QObject* parent) : QObject(parent), m_held(std::size_t(Batch) * HeldSize) {}
+UdpEndpoint::UdpEndpoint(QObject* parent)
+    : QObject(parent), m_held(new std::uint8_t[std::size_t(Batch) * HeldSize])
+{}
 
 UdpEndpoint::~UdpEndpoint()
 {
@@ -219,7 +221,7 @@ std::size_t UdpEndpoint::read(std::span<std::uint8_t> dest) const
 {
     const std::size_t count = std::min(dest.size(), std::size_t(m_heldLength));
     if (count > 0)
-        std::memcpy(dest.data(), m_held.data() + m_heldAt, count);
+        std::memcpy(dest.data(), m_held.get() + m_heldAt, count);
     return count;
 }
 
@@ -253,8 +255,7 @@ void UdpEndpoint::drain()
     std::array<sockaddr_in, Batch> from{};
     for (int taken = 0; taken < Helping && isOpen();) {
         for (int i = 0; i < Batch; ++i) {
-            // A longer datagram is cut to its buffer.
-            buffers[i] = {m_held.data() + i * HeldSize, HeldSize};
+            buffers[i] = {m_held.get() + i * HeldSize, HeldSize};
             headers[i] = {};
             headers[i].msg_hdr.msg_name = &from[i];
             headers[i].msg_hdr.msg_namelen = sizeof from[i];

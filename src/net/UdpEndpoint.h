@@ -6,6 +6,7 @@
 
 #include <cstdint>
 #include <functional>
+#include <memory>
 #include <optional>
 #include <span>
 #include <stdexcept>
@@ -30,7 +31,8 @@ class UdpEndpoint : public QObject
 public:
     static constexpr std::uint16_t DefaultLocalPort = 27005;
     static constexpr std::uint16_t DefaultRemotePort = 27015;
-    static constexpr int HeldSize = 2048;
+    // Room for the largest UDP payload: a datagram is never cut.
+    static constexpr int HeldSize = 64 * 1024;
 
     // Resolves a host name to an IPv4 address in host order; an empty result is a failed lookup.
     // Called inside send(); it keeps the event loop running while it waits. Tests replace it.
@@ -87,9 +89,10 @@ private:
     // that closes the endpoint never destroys it under the drain loop that called it.
     QSocketNotifier* m_notifier = nullptr;
     bool m_draining = false;
-    // Datagrams are read a batch at a time; the held one is at m_heldAt.
+    // Datagrams are read a batch at a time; the held one is at m_heldAt. The buffers' pages are
+    // made real only by what the kernel writes into them.
     static constexpr int Batch = 32;
-    std::vector<std::uint8_t> m_held;
+    std::unique_ptr<std::uint8_t[]> m_held;
     int m_heldAt = 0;
     int m_heldLength = 0;
     std::int64_t m_heldTimeMs = 0;

@@ -15,6 +15,10 @@ namespace st = vantry::settings;
 
 namespace {
 
+// The longest range list whose check marks a file can hold: "Checked" is read through a buffer
+// of IniFile::MaxValueLength characters.
+constexpr int MaxStoredRanges = IniFile::MaxValueLength;
+
 QString str(QStringView view)
 {
     return view.toString();
@@ -39,19 +43,28 @@ QVector<AddressRange> loadRanges(const IniFile& file)
     const QString section = str(st::SectionRanges);
     const QString countText = file.readString(section, str(st::RangesCountKey), QStringLiteral("0"));
     const QString checked = file.readString(section, str(st::RangesCheckedKey), QStringLiteral("0"));
-    int count = 0;
-    const bool counted = IniFile::parseInteger(countText, count) && count >= 0;
+    const auto range = [&](int row) {
+        AddressRange r;
+        r.checked = row < checked.size() && checked[row] == u'1';
+        r.from = file.readString(section, st::rangeFromKey(row), QString());
+        r.to = file.readString(section, st::rangeToKey(row), QString());
+        return r;
+    };
     QVector<AddressRange> ranges;
-    // Rows are taken from the keys the file holds, so that a count no program wrote cannot make up
-    // thousands of empty rows, and a count that is not a number still finds the stored ranges.
+    int count = 0;
+    const bool counted = IniFile::parseInteger(countText, count);
+    if (counted && count <= MaxStoredRanges) {
+        // The count rules: rows whose keys are missing load empty, keys above it stay unread.
+        for (int row = 0; row < count; ++row)
+            ranges.append(range(row));
+        return ranges;
+    }
+    // A count that is no number, or one past what the check text can cover, is a damaged file:
+    // the rows are the ones the file holds, so that none is lost and none is made up.
     for (int row : storedRangeRows(file)) {
         if (counted && row >= count)
             break;
-        AddressRange range;
-        range.checked = row < checked.size() && checked[row] == u'1';
-        range.from = file.readString(section, st::rangeFromKey(row), QString());
-        range.to = file.readString(section, st::rangeToKey(row), QString());
-        ranges.append(range);
+        ranges.append(range(row));
     }
     return ranges;
 }

@@ -34,7 +34,7 @@ struct StoredSettings
     bool trans = false;
     bool favAutoScan = false;
     int updInterval = 10; // 5..60
-    int curPage = 0;      // as stored; the dialog decides what an unknown page shows
+    int curPage = 0;      // as stored; outside 0..2 no page is active, and -1 is written back
     bool broadcast = true;
     int transLevel = 255;
     bool doubleClick = true;

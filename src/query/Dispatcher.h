@@ -77,15 +77,16 @@ using Outcome = std::variant<Dropped, ChallengeAnswer, InfoChallenge, InfoReply,
 class Dispatcher
 {
 public:
-    static constexpr std::size_t ReceiveBufferSize = 1500;
+    // The largest UDP payload fits: a datagram is read whole, however many players it lists.
+    static constexpr std::size_t ReceiveBufferSize = 64 * 1024;
     static constexpr std::size_t ReassemblySize = 3000;
     static constexpr std::size_t RulesTableSize = 201;
 
     explicit Dispatcher(Requests& requests);
 
-    // Datagrams longer than ReceiveBufferSize are cut to it. nowMs is a monotonic time that
-    // bounds how long the fragments of a newer-engine split reply are kept; the overload without
-    // it uses 0, for which nothing expires.
+    // Datagrams longer than ReceiveBufferSize (none over IPv4) are cut to it. nowMs is a monotonic
+    // time that bounds how long the fragments of a newer-engine split reply are kept; the overload
+    // without it uses 0, for which nothing expires.
     Outcome dispatch(std::span<const std::uint8_t> datagram, const Source& from);
     Outcome dispatch(std::span<const std::uint8_t> datagram, const Source& from, std::uint64_t nowMs);
 

@@ -46,22 +46,38 @@ std::uint32_t crc32(Bytes data)
     return c ^ 0xFFFFFFFFu;
 }
 
-bool SplitReplies::isFragment(Bytes d)
+namespace {
+
+// Whether the payload behind a header of this size opens a reply: fragment 0's.
+bool opensReply(Bytes d, std::size_t headerSize)
 {
-    if (d.size() <= HeaderSize || ByteReader::byteAt(d, 0) != 0xFE)
+    if (d.size() <= headerSize)
         return false;
-    const std::size_t total = ByteReader::byteAt(d, 8);
-    const std::size_t number = ByteReader::byteAt(d, 9);
-    const std::size_t size = splitSize(d);
-    const std::size_t payload = d.size() - HeaderSize;
-    if (total < 2 || total > MaxFragments || number >= total || size < payload || size > LargestDatagram)
-        return false;
-    if (number != 0)
-        return true;
-    const Bytes p = d.subspan(HeaderSize);
+    const Bytes p = d.subspan(headerSize);
+    if (headerSize == SplitReplies::HeaderSize) {
+        const std::size_t size = splitSize(d);
+        if (size < p.size() || size > LargestDatagram)
+            return false;
+    }
     if (u32le(d, 4) & CompressedBit)
         return p.size() > CompressedPrefix + 3 && p[8] == 'B' && p[9] == 'Z' && p[10] == 'h';
     return p.size() >= 4 && p[0] == 0xFF && p[1] == 0xFF && p[2] == 0xFF && p[3] == 0xFF;
+}
+
+} // namespace
+
+bool SplitReplies::isFragment(Bytes d)
+{
+    if (d.size() <= OlderHeaderSize || ByteReader::byteAt(d, 0) != 0xFE)
+        return false;
+    const std::size_t total = ByteReader::byteAt(d, 8);
+    const std::size_t number = ByteReader::byteAt(d, 9);
+    if (total < 2 || total > MaxFragments || number >= total)
+        return false;
+    // The later fragments of the two layouts look alike; fragment 0 tells them apart.
+    if (number != 0)
+        return true;
+    return opensReply(d, HeaderSize) || opensReply(d, OlderHeaderSize);
 }
 
 SplitReplies::Result SplitReplies::add(Bytes d, const Source& from, std::uint64_t nowMs)
@@ -94,8 +110,7 @@ SplitReplies::Result SplitReplies::add(Bytes d, const Source& from, std::uint64_
     }
     auto& slot = it->fragments[number];
     if (!slot) {
-        const Bytes payload = d.subspan(HeaderSize);
-        slot.emplace(payload.begin(), payload.end());
+        slot.emplace(d.begin(), d.end());
         ++it->received;
     }
     if (it->received < it->total)
@@ -107,14 +122,27 @@ SplitReplies::Result SplitReplies::add(Bytes d, const Source& from, std::uint64_
 
 bool SplitReplies::assemble(const Partial& partial)
 {
+    // Where both layouts open a reply, the one whose reply checks out wins.
+    return assembleAs(partial, HeaderSize) || assembleAs(partial, OlderHeaderSize);
+}
+
+bool SplitReplies::assembleAs(const Partial& partial, std::size_t headerSize)
+{
+    if (!opensReply(*partial.fragments[0], headerSize))
+        return false;
     std::vector<std::uint8_t> joined;
-    for (const auto& fragment : partial.fragments)
-        joined.insert(joined.end(), fragment->begin(), fragment->end());
+    for (const auto& fragment : partial.fragments) {
+        // isFragment() let through nothing shorter than the older header.
+        if (fragment->size() < headerSize)
+            return false;
+        joined.insert(joined.end(), fragment->begin() + static_cast<std::ptrdiff_t>(headerSize),
+                      fragment->end());
+    }
     if (!(partial.id & CompressedBit)) {
         m_reply = std::move(joined);
         return true;
     }
-    // Fragment 0 passed isFragment(), so the prefix and the bzip2 mark are there.
+    // opensReply() saw the prefix and the bzip2 mark.
     const std::uint32_t size = u32le(joined, 0);
     const std::uint32_t crc = u32le(joined, 4);
     if (size < 5 || size > MaxReplySize)

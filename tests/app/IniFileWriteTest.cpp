@@ -59,6 +59,35 @@ TEST(IniFileWrite, NewFileIsForTheOwnerOnly)
               QFileDevice::Permissions());
 }
 
+TEST(IniFileWrite, AFileThatComesToHoldAPasswordLosesItsWiderRights)
+{
+    QTemporaryDir dir;
+    const QString path = dir.filePath(QStringLiteral("vantry.ini"));
+    const QFileDevice::Permissions wide =
+        QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ReadGroup | QFileDevice::ReadOther;
+    const QFileDevice::Permissions others =
+        QFileDevice::ReadGroup | QFileDevice::ReadOther | QFileDevice::WriteGroup | QFileDevice::WriteOther;
+    {
+        QFile file(path);
+        ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+        file.write("[Settings]\nWidth=680\n");
+    }
+    ASSERT_TRUE(QFile::setPermissions(path, wide));
+
+    IniFile ini(path);
+    // Without a password the user's choice of rights stands.
+    ini.writeString(QStringLiteral("Password"), QStringLiteral("LastPass"), QString());
+    EXPECT_EQ(QFile::permissions(path) & others, QFileDevice::ReadGroup | QFileDevice::ReadOther);
+    // The password prompt's save at exit: from now on for the owner only.
+    ini.writeString(QStringLiteral("password"), QStringLiteral("lastpass"), QStringLiteral("secret"));
+    EXPECT_EQ(QFile::permissions(path) & others, QFileDevice::Permissions());
+    EXPECT_TRUE(QFile::permissions(path).testFlags(QFileDevice::ReadOwner | QFileDevice::WriteOwner));
+    // Made wider again by hand, the next write that keeps the password narrows it again.
+    ASSERT_TRUE(QFile::setPermissions(path, wide));
+    ini.writeString(QStringLiteral("Settings"), QStringLiteral("Width"), QStringLiteral("700"));
+    EXPECT_EQ(QFile::permissions(path) & others, QFileDevice::Permissions());
+}
+
 TEST(IniFileWrite, FailedWriteThrowsWithThePathAndKeepsTheOldFileAndState)
 {
     QTemporaryDir dir;

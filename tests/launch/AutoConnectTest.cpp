@@ -228,9 +228,9 @@ TEST_F(AutoFixture, FiringSelectsTheTargetsRowAndJoinsItWithTheDialogsPassword)
     EXPECT_EQ(host.selected, 2);
     const auto record = probe.wait();
     ASSERT_TRUE(record);
-    EXPECT_EQ(record->arguments.mid(record->arguments.indexOf(QStringLiteral("+connect"))),
-              (QStringList{QStringLiteral("+connect"), QStringLiteral("127.0.0.5:27015"),
-                           QStringLiteral("+password"), QStringLiteral("pw 1")}));
+    EXPECT_EQ(record->arguments.mid(record->arguments.indexOf(QStringLiteral("+password"))),
+              (QStringList{QStringLiteral("+password"), QStringLiteral("pw 1"), QStringLiteral("+connect"),
+                           QStringLiteral("127.0.0.5:27015")}));
     EXPECT_FALSE(host.visible);
     EXPECT_EQ(host.status[2], QStringLiteral(" Autoconnect disabled."));
 }

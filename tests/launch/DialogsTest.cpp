@@ -103,8 +103,8 @@ TEST_F(DialogFixture, PasswordPromptOkJoinsTheRowItWasOpenedForWithThePasswordWh
     const auto record = probe.wait();
     ASSERT_TRUE(record);
     EXPECT_EQ(record->arguments.mid(2),
-              (QStringList{QStringLiteral("+connect"), QStringLiteral("127.0.0.5:27015"),
-                           QStringLiteral("+password"), QStringLiteral("my pass ")}));
+              (QStringList{QStringLiteral("+password"), QStringLiteral("my pass "),
+                           QStringLiteral("+connect"), QStringLiteral("127.0.0.5:27015")}));
     EXPECT_EQ(state.passwordParam, QStringLiteral("+password my pass "));
     EXPECT_FALSE(state.passwordGiven); // down again after the launch
 }

@@ -28,7 +28,7 @@ TEST(GameCommand, MissingPathMessagesNameEachSlotsGame)
     EXPECT_TRUE(missingPathMessage(-1).isEmpty());
 }
 
-TEST(GameCommand, CommandLineIsParametersConnectAddressPortBlankPassword)
+TEST(GameCommand, CommandLineIsParametersPasswordConnectAddressPortBlank)
 {
     const vantry::browser::StaticSettings defaults;
     const char* expected[] = {
@@ -46,15 +46,16 @@ TEST(GameCommand, CommandLineIsParametersConnectAddressPortBlankPassword)
             << slot;
     EXPECT_EQ(commandLine(QStringLiteral("-game czero"), QStringLiteral("10.0.0.5"), QStringLiteral("27016"),
                           QStringLiteral("+password se cret ")),
-              QStringLiteral("-game czero +connect 10.0.0.5:27016 +password se cret "));
+              QStringLiteral("-game czero +password se cret  +connect 10.0.0.5:27016 "));
     EXPECT_EQ(commandLine({}, QStringLiteral("10.0.0.5"), QStringLiteral("27015"), {}),
               QStringLiteral(" +connect 10.0.0.5:27015 "));
 }
 
 TEST(GameCommand, NothingInServerDataOrPasswordBecomesAnArgumentOfItsOwn)
 {
-    const QStringList plain = commandArguments(QStringLiteral("  -game\tcstrike   -console "),
-                                               QStringLiteral("10.0.0.5"), QStringLiteral("27015"), {});
+    const QStringList plain = gameArguments(QStringLiteral("  -game\tcstrike   -console "),
+                                            QStringLiteral("10.0.0.5"), QStringLiteral("27015"), {})
+                                  .arguments;
     EXPECT_EQ(plain,
               (QStringList{QStringLiteral("-game"), QStringLiteral("cstrike"), QStringLiteral("-console"),
                            QStringLiteral("+connect"), QStringLiteral("10.0.0.5:27015")}));
@@ -62,14 +63,16 @@ TEST(GameCommand, NothingInServerDataOrPasswordBecomesAnArgumentOfItsOwn)
     // The password stays whole: blanks at either end, shell syntax and a second command alike.
     const QString password = QStringLiteral(" a b; rm -rf ~ && \"x\" +exec evil.cfg ");
     const QStringList withPassword =
-        commandArguments(QStringLiteral("-game cstrike"), QStringLiteral("10.0.0.5"), QStringLiteral("27015"),
-                         QStringLiteral("+password ") + password);
+        gameArguments(QStringLiteral("-game cstrike"), QStringLiteral("10.0.0.5"), QStringLiteral("27015"),
+                      QStringLiteral("+password ") + password)
+            .arguments;
     EXPECT_EQ(withPassword,
-              (QStringList{QStringLiteral("-game"), QStringLiteral("cstrike"), QStringLiteral("+connect"),
-                           QStringLiteral("10.0.0.5:27015"), QStringLiteral("+password"), password}));
+              (QStringList{QStringLiteral("-game"), QStringLiteral("cstrike"), QStringLiteral("+password"),
+                           password, QStringLiteral("+connect"), QStringLiteral("10.0.0.5:27015")}));
 
     // Texts that came from a server reply stay in the one connect argument.
     const QStringList hostile =
-        commandArguments({}, QStringLiteral("10.0.0.5 +exec x"), QStringLiteral("1 +quit"), {});
-    EXPECT_EQ(hostile, (QStringList{QStringLiteral("+connect"), QStringLiteral("10.0.0.5 +exec x:1 +quit")}));
+        gameArguments({}, QStringLiteral("10.0.0.5 +exec x"), QStringLiteral("1 \"+quit"), {}).arguments;
+    EXPECT_EQ(hostile,
+              (QStringList{QStringLiteral("+connect"), QStringLiteral("10.0.0.5 +exec x:1 \"+quit")}));
 }

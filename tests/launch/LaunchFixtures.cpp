@@ -181,6 +181,17 @@ void Probe::expect(const QString& name)
     m_record = m_dir.path() + QStringLiteral("/record-") + name;
     QFile::remove(m_record);
     qputenv("VANTRY_LAUNCH_PROBE_OUT", m_record.toLocal8Bit());
+    m_starts = m_dir.path() + QStringLiteral("/starts-") + name;
+    QFile::remove(m_starts);
+    qputenv("VANTRY_LAUNCH_PROBE_STARTS", m_starts.toLocal8Bit());
+}
+
+int Probe::starts() const
+{
+    QFile file(m_starts);
+    if (!file.open(QIODevice::ReadOnly))
+        return 0;
+    return static_cast<int>(file.readAll().count('\n'));
 }
 
 std::optional<Probe::Record> Probe::wait() const

@@ -102,11 +102,14 @@ public:
     void expect(const QString& name);
     // Waits for the record named by expect(); none after about ten seconds.
     std::optional<Record> wait() const;
+    // How many clients started since expect(), whatever each wrote as its record.
+    int starts() const;
     const QTemporaryDir& dir() const { return m_dir; }
 
 private:
     QTemporaryDir m_dir;
     QString m_record;
+    QString m_starts;
 };
 
 } // namespace vantry::test

@@ -1,8 +1,10 @@
 // A stand-in for a game client: writes its working directory and its arguments, each ended by a
 // NUL byte, to the file named by VANTRY_LAUNCH_PROBE_OUT. The file appears whole (written beside
-// it, then renamed), so a reader never sees half of it.
+// it, then renamed), so a reader never sees half of it. When VANTRY_LAUNCH_PROBE_STARTS names a
+// file, each start also appends one line to it, so that starts can be counted.
 #include <cstdio>
 #include <cstdlib>
+#include <fcntl.h>
 #include <string>
 #include <unistd.h>
 
@@ -11,6 +13,13 @@ int main(int argc, char** argv)
     const char* out = std::getenv("VANTRY_LAUNCH_PROBE_OUT");
     if (!out || !*out)
         return 2;
+    if (const char* starts = std::getenv("VANTRY_LAUNCH_PROBE_STARTS"); starts && *starts) {
+        // One write of a few bytes to a file opened for appending: lines of starts never mix.
+        const int fd = open(starts, O_WRONLY | O_APPEND | O_CREAT, 0600);
+        if (fd < 0 || write(fd, "started\n", 8) != 8)
+            return 7;
+        close(fd);
+    }
     std::string record;
     char cwd[4096];
     if (!getcwd(cwd, sizeof cwd))

@@ -106,8 +106,8 @@ TEST_F(LauncherFixture, PasswordGoesOnlyToTheServerItWasGivenFor)
     auto record = probe.wait();
     ASSERT_TRUE(record);
     EXPECT_EQ(record->arguments.mid(2),
-              (QStringList{QStringLiteral("+connect"), QStringLiteral("127.0.0.5:27015"),
-                           QStringLiteral("+password"), QStringLiteral("s3 cret")}));
+              (QStringList{QStringLiteral("+password"), QStringLiteral("s3 cret"), QStringLiteral("+connect"),
+                           QStringLiteral("127.0.0.5:27015")}));
 
     // Another server, even on the same host, gets no password.
     host.selected = 1;

@@ -221,40 +221,47 @@ TEST(UdpEndpoint, UnresolvableNameIsLookedUpTwiceThenCanceled)
     EXPECT_EQ(UdpEndpoint::lookupHost(QStringLiteral("localhost")), std::optional<std::uint32_t>(0x7F000001));
 }
 
-TEST(UdpEndpoint, ReadIsBoundedByTheDestinationAndLongDatagramsAreCut)
+TEST(UdpEndpoint, LongDatagramsArriveWholeAndReadIsBoundedByTheDestination)
 {
     UdpEndpoint endpoint;
     endpoint.open();
     RawSocket peer;
-    std::vector<std::uint8_t> longDatagram(3000);
-    for (std::size_t i = 0; i < longDatagram.size(); ++i)
-        longDatagram[i] = std::uint8_t(i * 7);
+    // A players reply of a full server, and the largest datagram IPv4 carries.
+    std::vector<std::vector<std::uint8_t>> sent;
+    for (const std::size_t size : {std::size_t(3000), std::size_t(65507)}) {
+        std::vector<std::uint8_t> datagram(size);
+        for (std::size_t i = 0; i < datagram.size(); ++i)
+            datagram[i] = std::uint8_t(i * 7 + size);
+        sent.push_back(std::move(datagram));
+    }
 
     std::vector<std::uint8_t> small(16, 0xAA);
     std::size_t smallCopied = 0;
     std::vector<int> counts;
-    std::vector<std::uint8_t> whole;
+    std::vector<std::vector<std::uint8_t>> read;
     QObject::connect(&endpoint, &UdpEndpoint::dataReceived, &endpoint,
                      [&](int n, const QString&, std::uint16_t) {
                          counts.push_back(n);
                          smallCopied = endpoint.read(std::span(small).first(10));
-                         whole.assign(4096, 0);
+                         std::vector<std::uint8_t> whole(70000, 0);
                          whole.resize(endpoint.read(whole));
+                         read.push_back(std::move(whole));
                      });
-    peer.sendTo(longDatagram, "127.0.0.1", endpoint.localPort());
-    ASSERT_TRUE(QTest::qWaitFor([&] { return !counts.empty(); }, 5000));
-    EXPECT_EQ(counts[0], UdpEndpoint::HeldSize);
+    for (const auto& datagram : sent)
+        peer.sendTo(datagram, "127.0.0.1", endpoint.localPort());
+    ASSERT_TRUE(QTest::qWaitFor([&] { return counts.size() == 2; }, 5000));
+    EXPECT_EQ(counts, (std::vector<int>{3000, 65507}));
+    EXPECT_EQ(read[0], sent[0]);
+    EXPECT_EQ(read[1], sent[1]);
     EXPECT_EQ(smallCopied, 10u);
-    EXPECT_TRUE(std::equal(small.begin(), small.begin() + 10, longDatagram.begin()));
+    EXPECT_TRUE(std::equal(small.begin(), small.begin() + 10, sent[1].begin()));
     EXPECT_EQ(small[10], 0xAA); // nothing past the destination's end
-    ASSERT_EQ(whole.size(), std::size_t(UdpEndpoint::HeldSize));
-    EXPECT_TRUE(std::equal(whole.begin(), whole.end(), longDatagram.begin()));
 
     // A shorter datagram afterwards hands over its own length only, not left-overs.
     peer.sendTo(bytesOf("short"), "127.0.0.1", endpoint.localPort());
-    ASSERT_TRUE(QTest::qWaitFor([&] { return counts.size() == 2; }, 5000));
-    EXPECT_EQ(counts[1], 5);
-    EXPECT_EQ(whole, bytesOf("short"));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return counts.size() == 3; }, 5000));
+    EXPECT_EQ(counts[2], 5);
+    EXPECT_EQ(read[2], bytesOf("short"));
 }
 
 TEST(UdpEndpoint, NothingIsSentOrReceivedAfterClose)

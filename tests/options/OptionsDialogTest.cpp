@@ -11,6 +11,7 @@
 #include <QPushButton>
 #include <QSlider>
 #include <QSpinBox>
+#include <QTabBar>
 #include <QTabWidget>
 #include <QTest>
 #include <QTreeWidget>
@@ -210,12 +211,12 @@ TEST_F(OptionsDialog, BrowseFiltersBySlotAndCancelChangesNothing)
         return QString();
     });
     d.SBExeClick();
-    EXPECT_EQ(filter, u"Half-Life (hl.exe) (HL.EXE)");
+    EXPECT_EQ(filter, u"Half-Life (hl.exe hl_linux hl.sh) (HL.EXE hl_linux hl.sh)");
     EXPECT_TRUE(d.EditExe->text().isEmpty());
     EXPECT_FALSE(d.BBSave->isEnabled());
     d.CBGame->setCurrentIndex(5);
     d.SBExeClick();
-    EXPECT_EQ(filter, u"Half-Life2 (hl2.exe) (HL2.EXE)");
+    EXPECT_EQ(filter, u"Half-Life2 (hl2.exe hl2_linux hl2.sh) (HL2.EXE hl2_linux hl2.sh)");
 }
 
 TEST_F(OptionsDialog, GameSlotOutsideTheListLeavesNoSelectionAndTouchesNoSlot)
@@ -359,4 +360,47 @@ TEST_F(OptionsDialog, ADialogThatNeverLoadedDoesNotOverwriteTheFile)
         TSettings never(m_host, &m_main);
     }
     EXPECT_EQ(readRaw(), QByteArray("[Favorites]\n10.0.0.1 0=27015\n"));
+}
+
+TEST_F(OptionsDialog, UnknownStoredPageLeavesNoPageActiveUntilTheUserPicksOne)
+{
+    const auto pagesShown = [](TSettings& d) {
+        return int(d.TS1->isVisible()) + int(d.TS2->isVisible()) + int(d.TS3->isVisible());
+    };
+    const auto clickTab = [](TSettings& d, int index) {
+        QTabBar* tabs = d.PageControl->tabBar();
+        QTest::mouseClick(tabs, Qt::LeftButton, {}, tabs->tabRect(index).center());
+    };
+
+    writeRaw("[Settings]\nCurPage=7\nTrans=1\nTransLevel=30\n");
+    TSettings& d = create();
+    d.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&d));
+    EXPECT_EQ(pagesShown(d), 0) << "a page outside 0..2 leaves no page active";
+    EXPECT_EQ(Transparency::level(), 30) << "the general page was never shown, so it raised nothing";
+    destroy();
+    EXPECT_TRUE(readRaw().contains("CurPage=-1\n")) << "no active page is written as such";
+
+    // The tab that stands current in name is picked by a click like any other.
+    TSettings& again = create();
+    again.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&again));
+    EXPECT_EQ(pagesShown(again), 0);
+    clickTab(again, again.PageControl->currentIndex());
+    EXPECT_EQ(pagesShown(again), 1);
+    EXPECT_TRUE(again.PageControl->currentWidget()->isVisible());
+    clickTab(again, 2);
+    EXPECT_TRUE(again.TS3->isVisible());
+    destroy();
+    EXPECT_TRUE(readRaw().contains("CurPage=2\n"));
+
+    writeRaw("[Settings]\nCurPage=-1\n");
+    TSettings& other = create();
+    other.show();
+    EXPECT_EQ(pagesShown(other), 0);
+    clickTab(other, 1);
+    EXPECT_TRUE(other.TS2->isVisible());
+    EXPECT_EQ(pagesShown(other), 1);
+    destroy();
+    EXPECT_TRUE(readRaw().contains("CurPage=1\n"));
 }

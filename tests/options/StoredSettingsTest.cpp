@@ -197,16 +197,37 @@ TEST_F(StoredSettingsTest, HandEditedRangeCountsAndChecksLoseNothingAtTheNextShu
     EXPECT_TRUE(readRaw().contains("Checked=10\n"));
 }
 
-TEST_F(StoredSettingsTest, HugeOrNegativeCountsMakeNoEmptyRows)
+TEST_F(StoredSettingsTest, TheCountRulesTheRowsMissingKeysLoadEmpty)
 {
-    writeRaw("[Ranges]\nRanges=2000000000\nRangeFrom0=10.0.0.1\nRangeTo0=10.0.0.9\nChecked=1\n");
-    EXPECT_EQ(load().ranges.size(), 1);
+    // Row 1 lost its keys by hand: it still loads, empty and unchecked, and row 2 keeps its place.
+    writeRaw("[Ranges]\nRanges=3\nRangeFrom0=10.0.0.1\nRangeTo0=10.0.0.9\nRangeFrom2=10.0.2.1\n"
+             "RangeTo2=10.0.2.9\nChecked=101\n");
+    StoredSettings s = load();
+    ASSERT_EQ(s.ranges.size(), 3);
+    EXPECT_EQ(s.ranges[1].from, QString());
+    EXPECT_EQ(s.ranges[1].to, QString());
+    EXPECT_FALSE(s.ranges[1].checked);
+    EXPECT_EQ(s.ranges[2].from, u"10.0.2.1");
+    EXPECT_TRUE(s.ranges[2].checked);
+    writeRaw("[Ranges]\nRanges=2\n");
+    EXPECT_EQ(load().ranges.size(), 2);
+}
+
+TEST_F(StoredSettingsTest, NegativeCountsLoadNothingAndHugeOnesMakeNoEmptyRows)
+{
     writeRaw("[Ranges]\nRanges=-3\nRangeFrom0=10.0.0.1\nRangeTo0=10.0.0.9\n");
-    EXPECT_EQ(load().ranges.size(), 1);
+    EXPECT_EQ(load().ranges.size(), 0);
     writeRaw("[Ranges]\nRanges=0\nRangeFrom0=10.0.0.1\nRangeTo0=10.0.0.9\nChecked=\n");
     EXPECT_EQ(load().ranges.size(), 0);
     writeRaw("[Ranges]\nRangeFrom999999999=10.0.0.1\n");
     EXPECT_EQ(load().ranges.size(), 0); // count absent: 0
+    // Past what a check text can cover the count is damage: the rows the file holds, below it.
+    writeRaw("[Ranges]\nRanges=2000000000\nRangeFrom0=10.0.0.1\nRangeTo0=10.0.0.9\nChecked=1\n");
+    StoredSettings s = load();
+    ASSERT_EQ(s.ranges.size(), 1);
+    EXPECT_TRUE(s.ranges[0].checked);
+    writeRaw("[Ranges]\nRanges=2047\n");
+    EXPECT_EQ(load().ranges.size(), 2047);
 }
 
 TEST_F(StoredSettingsTest, RunningRangeWritesKeepHigherRowsUntilShutdown)

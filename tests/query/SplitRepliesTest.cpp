@@ -53,6 +53,15 @@ Datagram compressedBody(const Datagram& plain)
     return compressedBody(plain, static_cast<std::uint32_t>(plain.size()), crc32(plain));
 }
 
+// The older Source engine's fragments: today's header without the split size.
+std::vector<Datagram> olderSourceSplit(std::uint32_t id, const Datagram& body, std::size_t splitSize)
+{
+    std::vector<Datagram> out = newerSplit(id, body, splitSize);
+    for (Datagram& d : out)
+        d.erase(d.begin() + 10, d.begin() + 12);
+    return out;
+}
+
 DropReason dropReason(const Outcome& o)
 {
     const auto* dropped = std::get_if<Dropped>(&o);
@@ -229,6 +238,68 @@ TEST(NewerSplit, BadCrcWrongSizeAndBombsAreDropped)
     Datagram garbage = compressedBody(plain);
     std::fill(garbage.begin() + 14, garbage.end(), 0x55);
     EXPECT_EQ(dropReason(dispatchAll(newerSplit(5 | Compressed, garbage, 500))), DropReason::BadSplitReply);
+}
+
+TEST(OlderSourceSplit, FragmentsWithoutTheSplitSizeReassembleCompressedOrPlain)
+{
+    const Datagram plain = rulesReply(manyRules(150));
+    const Datagram body = compressedBody(plain);
+    const auto compressed = olderSourceSplit(0x4321 | Compressed, body, body.size() / 3 + 1);
+    ASSERT_EQ(compressed.size(), 3u);
+    ASSERT_TRUE(SplitReplies::isFragment(view(compressed[0])));
+    Requests requests;
+    Dispatcher dispatcher(requests);
+    // Last first: the later fragments are kept before the first one tells the layout.
+    EXPECT_EQ(dropReason(dispatcher.dispatch(view(compressed[2]), Server)), DropReason::PartialReply);
+    EXPECT_EQ(dropReason(dispatcher.dispatch(view(compressed[1]), Server)), DropReason::PartialReply);
+    const Outcome o = dispatcher.dispatch(view(compressed[0]), Server);
+    ASSERT_TRUE(std::holds_alternative<RulesReply>(o));
+    ASSERT_EQ(std::get<RulesReply>(o).rules.size(), 150u);
+    EXPECT_EQ(std::get<RulesReply>(o).rules[149].value, "value_1043");
+
+    // Uncompressed, whose request id's low byte is a type letter.
+    const auto whole = olderSourceSplit('E', rulesReply(manyRules(90)), 700);
+    ASSERT_GE(whole.size(), 2u);
+    Outcome last;
+    for (const Datagram& f : whole)
+        last = dispatcher.dispatch(view(f), Server);
+    ASSERT_TRUE(std::holds_alternative<RulesReply>(last));
+    EXPECT_EQ(std::get<RulesReply>(last).rules.size(), 90u);
+
+    // A players reply comes the same way.
+    std::vector<std::pair<std::string, std::int32_t>> players;
+    for (int i = 0; i < 120; ++i)
+        players.emplace_back("player_" + std::to_string(i), i);
+    const Datagram playersPlain = playersReply(players);
+    last = {};
+    for (const Datagram& f : olderSourceSplit(0x99 | Compressed, compressedBody(playersPlain), 400))
+        last = dispatcher.dispatch(view(f), Server);
+    ASSERT_TRUE(std::holds_alternative<PlayersReply>(last));
+    EXPECT_EQ(std::get<PlayersReply>(last).players.size(), 120u);
+}
+
+TEST(OlderSourceSplit, WrongSizeOrCrcAndUnopenedRepliesAreDropped)
+{
+    const Datagram plain = rulesReply(manyRules(150));
+    const auto size = static_cast<std::uint32_t>(plain.size());
+    auto dispatchAll = [](const std::vector<Datagram>& fragments) {
+        Requests requests;
+        Dispatcher dispatcher(requests);
+        Outcome o;
+        for (const Datagram& f : fragments)
+            o = dispatcher.dispatch(view(f), Server);
+        return o;
+    };
+    EXPECT_EQ(dropReason(dispatchAll(
+                  olderSourceSplit(1 | Compressed, compressedBody(plain, size, crc32(plain) ^ 1), 500))),
+              DropReason::BadSplitReply);
+    EXPECT_EQ(dropReason(dispatchAll(
+                  olderSourceSplit(2 | Compressed, compressedBody(plain, size + 1, crc32(plain)), 500))),
+              DropReason::BadSplitReply);
+    // A first fragment whose reply opens behind neither header is no fragment.
+    auto broken = olderSourceSplit(4, plain, 500);
+    broken[0][10] = 0x00;
+    EXPECT_FALSE(SplitReplies::isFragment(view(broken[0])));
 }
 
 TEST(NewerSplit, OlderEngineFragmentsKeepTheirTwoFragmentPath)

@@ -1,7 +1,11 @@
 #include "app/ui/About.h"
 
+#include <QCoreApplication>
+#include <QFile>
 #include <QFileInfo>
 #include <QLabel>
+#include <QProcess>
+#include <QTemporaryDir>
 #include <QTest>
 
 #include <gtest/gtest.h>
@@ -64,6 +68,23 @@ TEST(About, LinkOpensTheLocalReadmeThroughTheOpenerOnlyOnAClick)
     QTest::mousePress(link, Qt::LeftButton, {}, inside);
     QTest::mouseRelease(link, Qt::LeftButton, {}, link->rect().bottomRight() + QPoint(20, 20));
     EXPECT_EQ(opened.size(), 1);
+}
+
+TEST(About, LinkFindsTheReadmeWhereverTheBuildFolderLies)
+{
+    // This very test program, run from a folder outside the source tree.
+    QTemporaryDir elsewhere;
+    const QString copy = elsewhere.filePath(QStringLiteral("test_shell"));
+    ASSERT_TRUE(QFile::copy(QCoreApplication::applicationFilePath(), copy));
+    QProcess child;
+    child.setProcessChannelMode(QProcess::MergedChannels);
+    child.setWorkingDirectory(elsewhere.path());
+    child.start(copy,
+                {QStringLiteral("--gtest_filter=About.LinkOpensTheLocalReadmeThroughTheOpenerOnlyOnAClick")});
+    ASSERT_TRUE(child.waitForFinished(60000));
+    const QByteArray output = child.readAll();
+    EXPECT_EQ(child.exitCode(), 0) << output.constData();
+    EXPECT_TRUE(output.contains("[  PASSED  ] 1 test")) << output.constData();
 }
 
 } // namespace

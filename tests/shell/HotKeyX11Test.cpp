@@ -11,13 +11,9 @@
 
 #include <cstdlib>
 #include <gtest/gtest.h>
-#include <initializer_list>
-#include <xcb/xtest.h>
 
 namespace vantry {
 namespace {
-
-using test::XServer;
 
 constexpr std::uint16_t ShiftAlt = XCB_MOD_MASK_SHIFT | XCB_MOD_MASK_1;
 
@@ -38,29 +34,10 @@ void ungrab(xcb_connection_t* c, std::uint16_t modifiers)
     std::free(xcb_get_input_focus_reply(c, xcb_get_input_focus(c), nullptr)); // round trip
 }
 
-struct Connection
-{
-    explicit Connection(const XServer& server) : c(server.connect()) {}
-    ~Connection()
-    {
-        if (c)
-            xcb_disconnect(c);
-    }
-    xcb_connection_t* c;
-};
-
-#define START_X_OR_SKIP(server)                                                                              \
-    XServer server;                                                                                          \
-    if (!server.start()) {                                                                                   \
-        if (server.reason().startsWith(QStringLiteral("no Xvfb")))                                           \
-            GTEST_SKIP() << qPrintable(server.reason());                                                     \
-        FAIL() << qPrintable(server.reason());                                                               \
-    }
-
 TEST(HotKeyX11, HeldCombinationFailsWithOneMessageAndLeavesNoPartialGrab)
 {
     START_X_OR_SKIP(server);
-    Connection holder(server), ours(server), third(server);
+    test::XConnection holder(server), ours(server), third(server);
     ASSERT_TRUE(holder.c && ours.c && third.c);
 
     // The other program holds only the Num Lock form: ours must fail and take back what it got.
@@ -87,16 +64,6 @@ TEST(HotKeyX11, HeldCombinationFailsWithOneMessageAndLeavesNoPartialGrab)
     EXPECT_EQ(boxes.boxes.size(), 1);
 }
 
-// Presses and releases keys as a keyboard would, through the XTEST extension.
-void type(xcb_connection_t* c, std::initializer_list<xcb_keysym_t> chord)
-{
-    for (xcb_keysym_t k : chord)
-        xcb_test_fake_input(c, XCB_KEY_PRESS, test::keycodeOf(c, k), XCB_CURRENT_TIME, XCB_NONE, 0, 0, 0);
-    for (auto it = std::rbegin(chord); it != std::rend(chord); ++it)
-        xcb_test_fake_input(c, XCB_KEY_RELEASE, test::keycodeOf(c, *it), XCB_CURRENT_TIME, XCB_NONE, 0, 0, 0);
-    std::free(xcb_get_input_focus_reply(c, xcb_get_input_focus(c), nullptr));
-}
-
 // Hands the connection's events to the key's filter, as the application's event loop would.
 int pump(HotKeyX11& key, xcb_connection_t* c, int ms)
 {
@@ -115,21 +82,21 @@ int pump(HotKeyX11& key, xcb_connection_t* c, int ms)
 TEST(HotKeyX11, KeyboardShiftAltSArrivesInEveryLockStateAndCtrlAltSDoesNot)
 {
     START_X_OR_SKIP(server);
-    Connection keyboard(server), ours(server);
+    test::XConnection keyboard(server), ours(server);
     ASSERT_TRUE(keyboard.c && ours.c);
     HotKeyX11 key(ours.c);
     ASSERT_TRUE(key.registerKey());
 
-    type(keyboard.c, {test::KeyShiftL, test::KeyAltL, test::KeyS});
+    test::typeChord(keyboard.c, {test::KeyShiftL, test::KeyAltL, test::KeyS});
     EXPECT_EQ(pump(key, ours.c, 300), 1);
-    type(keyboard.c, {test::KeyControlL, test::KeyAltL, test::KeyS});
+    test::typeChord(keyboard.c, {test::KeyControlL, test::KeyAltL, test::KeyS});
     EXPECT_EQ(pump(key, ours.c, 300), 0) << "Ctrl instead of Shift does nothing";
 
-    type(keyboard.c, {test::KeyNumLock});
-    type(keyboard.c, {test::KeyShiftL, test::KeyAltL, test::KeyS});
+    test::typeChord(keyboard.c, {test::KeyNumLock});
+    test::typeChord(keyboard.c, {test::KeyShiftL, test::KeyAltL, test::KeyS});
     EXPECT_EQ(pump(key, ours.c, 300), 1) << "with Num Lock on";
-    type(keyboard.c, {test::KeyCapsLock});
-    type(keyboard.c, {test::KeyShiftL, test::KeyAltL, test::KeyS});
+    test::typeChord(keyboard.c, {test::KeyCapsLock});
+    test::typeChord(keyboard.c, {test::KeyShiftL, test::KeyAltL, test::KeyS});
     EXPECT_EQ(pump(key, ours.c, 300), 1) << "with Num Lock and Caps Lock on";
 }
 
@@ -148,9 +115,9 @@ TEST(QtOnX11, DISABLED_HotKeyOfTheApplicationTogglesTheWindow)
     window.show();
     ASSERT_TRUE(QTest::qWaitForWindowExposed(&window));
     QObject::connect(key.get(), &HotKey::activated, &window, [&] { toggleWindow(&window); });
-    type(other, {test::KeyShiftL, test::KeyAltL, test::KeyS});
+    test::typeChord(other, {test::KeyShiftL, test::KeyAltL, test::KeyS});
     EXPECT_TRUE(QTest::qWaitFor([&] { return !window.isVisible(); }, 3000)) << "first press hides";
-    type(other, {test::KeyShiftL, test::KeyAltL, test::KeyS});
+    test::typeChord(other, {test::KeyShiftL, test::KeyAltL, test::KeyS});
     EXPECT_TRUE(QTest::qWaitFor([&] { return window.isVisible(); }, 3000)) << "second press shows";
     key.reset();
     xcb_disconnect(other);

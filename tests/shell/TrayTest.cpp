@@ -1,7 +1,9 @@
 #include "app/ui/Tray.h"
 
 #include <QAction>
+#include <QGuiApplication>
 #include <QMainWindow>
+#include <QStyleHints>
 #include <QSystemTrayIcon>
 #include <QTest>
 
@@ -9,6 +11,43 @@
 
 namespace vantry {
 namespace {
+
+TEST(WindowToggle, TrayTogglesOncePerClickOrDoubleClickWhateverTheTrayReports)
+{
+    QMainWindow window;
+    window.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&window));
+    Tray tray(&window);
+    const auto report = [&](QSystemTrayIcon::ActivationReason reason) {
+        emit tray.TrayIcon->activated(reason);
+    };
+    // Gestures of a user come further apart than a double-click interval.
+    const auto nextGesture = [] {
+        QTest::qWait(QGuiApplication::styleHints()->mouseDoubleClickInterval() + 60);
+    };
+
+    // A StatusNotifierItem tray (KDE Plasma, GNOME with AppIndicator) reports one activation.
+    report(QSystemTrayIcon::Trigger);
+    EXPECT_FALSE(window.isVisible()) << "a single activation toggles";
+    nextGesture();
+    report(QSystemTrayIcon::Trigger);
+    EXPECT_TRUE(window.isVisible());
+
+    // An XEmbed tray reports a double click as a Trigger at each press and then a DoubleClick.
+    nextGesture();
+    report(QSystemTrayIcon::Trigger);
+    report(QSystemTrayIcon::Trigger);
+    report(QSystemTrayIcon::DoubleClick);
+    EXPECT_FALSE(window.isVisible()) << "one double click, one toggle";
+    nextGesture();
+    report(QSystemTrayIcon::DoubleClick);
+    EXPECT_TRUE(window.isVisible()) << "a tray that reports only the double click";
+
+    nextGesture();
+    report(QSystemTrayIcon::Context);
+    report(QSystemTrayIcon::MiddleClick);
+    EXPECT_TRUE(window.isVisible()) << "the menu and the middle button do not toggle";
+}
 
 TEST(WindowToggle, MinimisedWindowHidesAndComesBackRestoredAndShowNeverHides)
 {
@@ -19,11 +58,9 @@ TEST(WindowToggle, MinimisedWindowHidesAndComesBackRestoredAndShowNeverHides)
 
     // Without a tray a minimised window still counts as visible: the toggle hides it first.
     window.setWindowState(Qt::WindowMinimized);
-    emit tray.TrayIcon->activated(QSystemTrayIcon::Trigger);
-    EXPECT_TRUE(window.isVisible()) << "a single click is not a double click";
-    emit tray.TrayIcon->activated(QSystemTrayIcon::DoubleClick);
+    tray.TrayIconDblClick();
     EXPECT_FALSE(window.isVisible());
-    emit tray.TrayIcon->activated(QSystemTrayIcon::DoubleClick);
+    tray.TrayIconDblClick();
     EXPECT_TRUE(window.isVisible());
     EXPECT_FALSE(window.isMinimized());
 

@@ -6,7 +6,11 @@
 #include <QStandardPaths>
 #include <QThread>
 
+#include <cstdio>
 #include <cstdlib>
+#include <cstring>
+#include <iterator>
+#include <xcb/xtest.h>
 
 namespace vantry::test {
 
@@ -66,6 +70,25 @@ xcb_connection_t* XServer::connect() const
     return c;
 }
 
+bool passesOnXServer(const XServer& server, const QString& test)
+{
+    QProcess child;
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert(QStringLiteral("DISPLAY"), server.display());
+    env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("xcb"));
+    child.setProcessEnvironment(env);
+    child.setProcessChannelMode(QProcess::MergedChannels);
+    child.start(QCoreApplication::applicationFilePath(), {QStringLiteral("--gtest_also_run_disabled_tests"),
+                                                          QStringLiteral("--gtest_filter=") + test});
+    const bool finished = child.waitForFinished(60000);
+    const QByteArray output = child.readAll();
+    const bool passed = finished && child.exitStatus() == QProcess::NormalExit && child.exitCode() == 0 &&
+                        output.contains("[  PASSED  ] 1 test");
+    if (!passed)
+        std::fprintf(stderr, "%s\n", output.constData());
+    return passed;
+}
+
 xcb_keycode_t keycodeOf(xcb_connection_t* connection, xcb_keysym_t keysym)
 {
     const xcb_setup_t* setup = xcb_get_setup(connection);
@@ -88,6 +111,82 @@ xcb_keycode_t keycodeOf(xcb_connection_t* connection, xcb_keysym_t keysym)
 xcb_window_t rootOf(xcb_connection_t* connection)
 {
     return xcb_setup_roots_iterator(xcb_get_setup(connection)).data->root;
+}
+
+void typeChord(xcb_connection_t* connection, std::initializer_list<xcb_keysym_t> chord)
+{
+    for (xcb_keysym_t k : chord)
+        xcb_test_fake_input(connection, XCB_KEY_PRESS, keycodeOf(connection, k), XCB_CURRENT_TIME, XCB_NONE,
+                            0, 0, 0);
+    for (auto it = std::rbegin(chord); it != std::rend(chord); ++it)
+        xcb_test_fake_input(connection, XCB_KEY_RELEASE, keycodeOf(connection, *it), XCB_CURRENT_TIME,
+                            XCB_NONE, 0, 0, 0);
+    std::free(xcb_get_input_focus_reply(connection, xcb_get_input_focus(connection), nullptr));
+}
+
+namespace {
+
+xcb_atom_t atomOf(xcb_connection_t* connection, const QByteArray& name)
+{
+    auto* reply = xcb_intern_atom_reply(
+        connection, xcb_intern_atom(connection, 0, static_cast<std::uint16_t>(name.size()), name.constData()),
+        nullptr);
+    const xcb_atom_t atom = reply ? reply->atom : xcb_atom_t(XCB_ATOM_NONE);
+    std::free(reply);
+    return atom;
+}
+
+QByteArray property(xcb_connection_t* connection, xcb_window_t window, const QByteArray& name,
+                    xcb_atom_t type)
+{
+    auto* reply = xcb_get_property_reply(
+        connection, xcb_get_property(connection, 0, window, atomOf(connection, name), type, 0, 4096),
+        nullptr);
+    if (!reply)
+        return {};
+    const QByteArray value(static_cast<const char*>(xcb_get_property_value(reply)),
+                           xcb_get_property_value_length(reply));
+    std::free(reply);
+    return value;
+}
+
+} // namespace
+
+QString windowCaption(xcb_connection_t* connection, xcb_window_t window)
+{
+    return QString::fromUtf8(
+        property(connection, window, "_NET_WM_NAME", atomOf(connection, QByteArrayLiteral("UTF8_STRING"))));
+}
+
+QVector<xcb_window_t> shownTopLevels(xcb_connection_t* connection)
+{
+    QVector<xcb_window_t> shown;
+    auto* tree = xcb_query_tree_reply(connection, xcb_query_tree(connection, rootOf(connection)), nullptr);
+    if (!tree)
+        return shown;
+    const xcb_window_t* children = xcb_query_tree_children(tree);
+    for (int i = 0; i < xcb_query_tree_children_length(tree); ++i) {
+        auto* attributes = xcb_get_window_attributes_reply(
+            connection, xcb_get_window_attributes(connection, children[i]), nullptr);
+        if (attributes && attributes->map_state == XCB_MAP_STATE_VIEWABLE)
+            shown.append(children[i]);
+        std::free(attributes);
+    }
+    std::free(tree);
+    return shown;
+}
+
+bool isDialogWindow(xcb_connection_t* connection, xcb_window_t window)
+{
+    const QByteArray types = property(connection, window, "_NET_WM_WINDOW_TYPE", XCB_ATOM_ATOM);
+    const xcb_atom_t dialog = atomOf(connection, QByteArrayLiteral("_NET_WM_WINDOW_TYPE_DIALOG"));
+    for (qsizetype at = 0; at + qsizetype(sizeof(xcb_atom_t)) <= types.size(); at += sizeof(xcb_atom_t)) {
+        xcb_atom_t atom = XCB_ATOM_NONE;
+        std::memcpy(&atom, types.constData() + at, sizeof atom);
+        if (atom == dialog)
+            return true;
+    }
+    return false;
 }
 
 } // namespace vantry::test

@@ -165,6 +165,26 @@ void EmuServer::serve(int fd, std::uint16_t port)
     }
 }
 
+bool EmuServer::lost(std::uint32_t addr, std::uint16_t port, const Profile& profile)
+{
+    if (m_loss <= 0 && profile.ignoreFirst == 0)
+        return false;
+    const std::uint64_t server = (std::uint64_t(addr) << 16) | port;
+    const std::uint32_t n = m_requestsTo[server]++;
+    bool drop = n < profile.ignoreFirst;
+    if (!drop && m_loss > 0) {
+        // splitmix64 of the server and n: evenly spread, and the same in every run.
+        std::uint64_t x = server * 0x9E3779B97F4A7C15u + n + 1;
+        x = (x ^ (x >> 30)) * 0xBF58476D1CE4E5B9u;
+        x = (x ^ (x >> 27)) * 0x94D049BB133111EBu;
+        x ^= x >> 31;
+        drop = static_cast<double>(x >> 11) * 0x1p-53 < m_loss;
+    }
+    if (drop)
+        ++m_dropped;
+    return drop;
+}
+
 void EmuServer::answerOne(int fd, std::uint16_t port, msghdr& msg, std::span<const std::uint8_t> request)
 {
     in_addr destination{};
@@ -182,7 +202,7 @@ void EmuServer::answerOne(int fd, std::uint16_t port, msghdr& msg, std::span<con
     if (!known || (dest >> 24) != 127)
         return;
     const std::optional<Profile> profile = m_table.find(dest, port);
-    if (!profile)
+    if (!profile || lost(dest, port, *profile))
         return;
     for (const Datagram& reply : answer(*profile, request, dest, port)) {
         alignas(cmsghdr) std::array<char, CMSG_SPACE(sizeof(in_pktinfo))> out{};

@@ -8,6 +8,7 @@
 #include <stdexcept>
 #include <sys/socket.h>
 #include <thread>
+#include <unordered_map>
 #include <vector>
 
 namespace vantry::emu {
@@ -34,7 +35,14 @@ public:
     // Stops the loop within a few milliseconds and closes the sockets; safe to call twice.
     void stop();
 
+    // Drops this fraction (0 to 1) of the requests that reach emulated servers, the same ones in
+    // every run: whether the n-th request to a server is lost depends only on the server and n.
+    // Set before start().
+    void setRequestLoss(double fraction) { m_loss = fraction; }
+
     std::uint64_t requestsReceived() const { return m_requests.load(); }
+    // Requests left unanswered by the loss above or by a profile's ignoreFirst.
+    std::uint64_t requestsDropped() const { return m_dropped.load(); }
     std::uint64_t repliesSent() const { return m_replies.load(); }
     std::uint64_t sendFailures() const { return m_sendFailures.load(); }
     // Effective kernel buffer sizes of the first socket (as getsockopt reports them).
@@ -45,6 +53,7 @@ private:
     void run();
     void serve(int fd, std::uint16_t port);
     void answerOne(int fd, std::uint16_t port, msghdr& msg, std::span<const std::uint8_t> request);
+    bool lost(std::uint32_t addr, std::uint16_t port, const Profile& profile);
 
     ProfileTable m_table;
     std::vector<std::uint16_t> m_ports;
@@ -55,6 +64,10 @@ private:
     std::atomic<std::uint64_t> m_requests{0};
     std::atomic<std::uint64_t> m_replies{0};
     std::atomic<std::uint64_t> m_sendFailures{0};
+    std::atomic<std::uint64_t> m_dropped{0};
+    double m_loss = 0;
+    // Requests so far per server, for the loss; touched by the loop thread only.
+    std::unordered_map<std::uint64_t, std::uint32_t> m_requestsTo;
     int m_rcvbuf = 0;
     int m_sndbuf = 0;
 };

@@ -45,7 +45,8 @@ struct NewerSplit
     std::uint16_t size = 0; // payload bytes per fragment; 0: not split this way
     bool compressed = false;
     FragmentOrder order = FragmentOrder::Forward;
-    int withheld = -1; // the number of a fragment that is never sent; -1: every fragment leaves
+    int withheld = -1;        // the number of a fragment that is never sent; -1: every fragment leaves
+    bool olderHeader = false; // the older Source engine's 10-byte header, without the split size
 };
 
 struct Profile
@@ -85,6 +86,11 @@ struct Profile
     // Takes precedence over splitRules when its size is set and the reply does not fit in one
     // fragment; a reply that fits is sent whole.
     NewerSplit newerSplit;
+    // The players reply in one datagram however long it grows (up to 64 KiB), as servers with
+    // many players send it, instead of stopping at 1400 bytes.
+    bool widePlayers = false;
+    // The first this many requests to the server go unanswered, as if they had been lost.
+    std::uint32_t ignoreFirst = 0;
 };
 
 const char* kindName(Kind kind);

@@ -87,6 +87,8 @@ void applyKey(Profile& profile, const std::string& key, const std::string& value
         profile.bothInfoLayouts = number(key, value, 0, 1) == 1;
     } else if (key == "nsplit") {
         profile.newerSplit.size = static_cast<std::uint16_t>(number(key, value, 0, 1400));
+    } else if (key == "oldsource") {
+        profile.newerSplit.olderHeader = number(key, value, 0, 1) == 1;
     } else if (key == "bzip") {
         profile.newerSplit.compressed = number(key, value, 0, 1) == 1;
     } else if (key == "order") {
@@ -106,6 +108,15 @@ void applyKey(Profile& profile, const std::string& key, const std::string& value
         if (eq == std::string::npos)
             fail("rule: want NAME=VALUE: " + value);
         profile.rules.push_back({value.substr(0, eq), value.substr(eq + 1)});
+    } else if (key == "playerlist") {
+        const long count = number(key, value, 0, 4000);
+        for (long i = 0; i < count; ++i)
+            profile.playerList.push_back({"emu_player_" + std::to_string(i) + "_with_a_long_name",
+                                          static_cast<std::int32_t>(i), static_cast<float>(i)});
+    } else if (key == "wide") {
+        profile.widePlayers = number(key, value, 0, 1) == 1;
+    } else if (key == "deaf") {
+        profile.ignoreFirst = static_cast<std::uint32_t>(number(key, value, 0, 1000000));
     } else if (key == "rules") {
         const long count = number(key, value, 0, 1000);
         for (long i = 0; i < count; ++i)

@@ -17,7 +17,10 @@ namespace vantry::emu {
 // player=NAME:KILLS (repeatable), rule=NAME=VALUE (repeatable), rules=N (N generated rules),
 // infochallenge (0|1: info behind a challenge), both (0|1: 'm' and 'I' to one info request),
 // nsplit=SIZE (rules split the newer engine's way, SIZE payload bytes a fragment), bzip (0|1),
-// order (forward|reverse|shuffle), withhold=N (fragment N never sent).
+// order (forward|reverse|shuffle), withhold=N (fragment N never sent), oldsource (0|1: the older
+// Source engine's 10-byte fragment header, without the split size), playerlist=N (N generated
+// players), wide (0|1: the players reply in one datagram of any length), deaf=N (the first N
+// requests go unanswered).
 // An older-engine server in the 'I' layout: kind=source protocol=48 appid=10 dir=cstrike
 // desc=Counter-Strike.
 // Values with blanks go in double quotes. Throws std::invalid_argument naming the fault.

@@ -63,6 +63,19 @@ std::size_t ProfileTable::size() const
     return total;
 }
 
+std::vector<std::pair<std::uint32_t, std::uint16_t>> ProfileTable::addresses(std::uint16_t anyPort) const
+{
+    std::vector<std::pair<std::uint32_t, std::uint16_t>> out;
+    out.reserve(size());
+    for (const auto& [key, profile] : m_exact)
+        out.emplace_back(key.first, key.second != 0 ? key.second : anyPort);
+    for (const ProfileRange& range : m_ranges) {
+        for (std::uint32_t i = 0; i < range.count; ++i)
+            out.emplace_back(range.first + i * range.step, range.port != 0 ? range.port : anyPort);
+    }
+    return out;
+}
+
 Profile defaultsFor(Kind kind)
 {
     Profile profile;

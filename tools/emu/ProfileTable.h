@@ -35,6 +35,9 @@ public:
     std::vector<std::uint16_t> ports() const;
     // Number of answering addresses (ranges counted by their size).
     std::size_t size() const;
+    // Every address with a profile and its port (`anyPort` for an address on any port): exact
+    // entries in address order, then each range in order. What an emulated master lists.
+    std::vector<std::pair<std::uint32_t, std::uint16_t>> addresses(std::uint16_t anyPort) const;
 
 private:
     std::map<std::pair<std::uint32_t, std::uint16_t>, Profile> m_exact;

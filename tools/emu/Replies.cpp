@@ -170,7 +170,8 @@ Datagram playersReply(const Profile& profile)
     std::uint8_t count = 0;
     for (const Player& player : profile.playerList) {
         const std::size_t record = 1 + player.name.size() + 1 + 4 + 4;
-        if (out.size() + record > SplitFragmentSize || count == 255)
+        const std::size_t limit = profile.widePlayers ? LargestDatagram : SplitFragmentSize;
+        if (out.size() + record > limit || count == 255)
             break; // a players reply is never split: keep it in one datagram
         w.byte(count);
         w.text(player.name);
@@ -296,7 +297,8 @@ std::vector<Datagram> newerSplitReply(const Datagram& whole, const NewerSplit& s
         w.u32(id);
         w.byte(static_cast<std::uint8_t>(total));
         w.byte(static_cast<std::uint8_t>(number));
-        w.u16(split.size);
+        if (!split.olderHeader)
+            w.u16(split.size);
         const std::size_t from = number * split.size;
         const std::size_t to = std::min(payload.size(), from + split.size);
         fragment.insert(fragment.end(), payload.begin() + static_cast<std::ptrdiff_t>(from),

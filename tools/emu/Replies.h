@@ -13,6 +13,8 @@ using Datagram = std::vector<std::uint8_t>;
 
 inline constexpr std::size_t SplitFragmentSize = 1400;
 inline constexpr std::size_t SplitHeaderSize = 9;
+// The largest UDP payload over IPv4.
+inline constexpr std::size_t LargestDatagram = 65507;
 
 // The reply datagrams that a server of this profile, reached at destAddr:destPort (host order),
 // sends for one request. Empty when it does not answer. Pure: no sockets, no clock.

@@ -1,7 +1,9 @@
 // vantry-emu: emulated game servers on 127.0.0.0/8 for manual runs, demos and benchmarks.
 #include "EmuServer.h"
+#include "MasterEmu.h"
 #include "ProfileFile.h"
 #include "Replies.h"
+#include "WebApiEmu.h"
 
 #include <algorithm>
 #include <atomic>
@@ -9,6 +11,7 @@
 #include <csignal>
 #include <cstdio>
 #include <cstdlib>
+#include <memory>
 #include <stdexcept>
 #include <string>
 #include <thread>
@@ -26,10 +29,99 @@ void usage()
 {
     std::fputs("usage: vantry-emu [--demo] [--file PROFILES] [--server 'ADDR[:PORT] key=value...']\n"
                "                  [--range 'ADDR count=N step=S key=value...'] [--listen PORT]...\n"
-               "                  [--seconds N] [--stats] [--list]\n"
+               "                  [--seconds N] [--stats] [--list] [--loss FRACTION]\n"
+               "                  [--master 'PORT key=value...'] [--webapi 'PORT key=value...']\n"
                "Answers server queries for addresses of 127.0.0.0/8. Profile lines are described in\n"
-               "tools/emu/ProfileFile.h. Without a port the servers listen on 27015.\n",
+               "tools/emu/ProfileFile.h. Without a port the servers listen on 27015.\n"
+               "--master: a UDP master on 127.0.0.1:PORT listing every server (0: a free port). Keys:\n"
+               "  address=A (a loopback address to listen on), page=N (entries a reply), silent=N (N\n"
+               "  more addresses that answer nothing, from 127.200.0.1), interval=MS (drop requests\n"
+               "  sooner than this), lose=K, repeat=K, malformed=K (fault on page K), noend, endless,\n"
+               "  filter=TEXT (serve only requests whose filter holds TEXT).\n"
+               "--webapi: the Steam Web API's GetServerList on http://127.0.0.1:PORT listing every\n"
+               "  server. Keys: key=KEY (the key it accepts), malformed (a cut JSON body).\n",
                stderr);
+}
+
+struct MasterLine
+{
+    std::uint16_t port = 0;
+    std::uint32_t address = 0x7F000001;
+    std::size_t pageSize = 231;
+    std::uint32_t silent = 0;
+    std::string filter;
+    vantry::emu::MasterFaults faults;
+};
+
+struct WebApiLine
+{
+    std::uint16_t port = 0;
+    vantry::emu::WebApiOptions options;
+};
+
+std::uint16_t portOf(const std::string& word)
+{
+    const unsigned long port = std::stoul(word);
+    if (port > 65535)
+        throw std::invalid_argument("not a port: " + word);
+    return static_cast<std::uint16_t>(port);
+}
+
+MasterLine parseMasterLine(const std::string& text)
+{
+    const std::vector<std::string> words = vantry::emu::splitWords(text);
+    if (words.empty())
+        throw std::invalid_argument("--master wants a port");
+    MasterLine line;
+    line.port = portOf(words[0]);
+    for (std::size_t i = 1; i < words.size(); ++i) {
+        const std::string& w = words[i];
+        const std::size_t eq = w.find('=');
+        const std::string key = w.substr(0, eq);
+        const std::string value = eq == std::string::npos ? "" : w.substr(eq + 1);
+        if (key == "address" && vantry::emu::parseAddress(value, line.address))
+            continue;
+        if (key == "page")
+            line.pageSize = std::stoul(value);
+        else if (key == "silent")
+            line.silent = static_cast<std::uint32_t>(std::stoul(value));
+        else if (key == "interval")
+            line.faults.minIntervalMs = std::stoi(value);
+        else if (key == "lose")
+            line.faults.lostPage = std::stoi(value);
+        else if (key == "repeat")
+            line.faults.repeatedPage = std::stoi(value);
+        else if (key == "malformed")
+            line.faults.malformedPage = std::stoi(value);
+        else if (key == "noend" && value.empty())
+            line.faults.noEndMarker = true;
+        else if (key == "endless" && value.empty())
+            line.faults.endless = true;
+        else if (key == "filter")
+            line.filter = value;
+        else
+            throw std::invalid_argument("--master: unknown key or bad value '" + w + "'");
+    }
+    return line;
+}
+
+WebApiLine parseWebApiLine(const std::string& text)
+{
+    const std::vector<std::string> words = vantry::emu::splitWords(text);
+    if (words.empty())
+        throw std::invalid_argument("--webapi wants a port");
+    WebApiLine line;
+    line.port = portOf(words[0]);
+    for (std::size_t i = 1; i < words.size(); ++i) {
+        const std::string& w = words[i];
+        if (w.rfind("key=", 0) == 0)
+            line.options.key = w.substr(4);
+        else if (w == "malformed")
+            line.options.malformedJson = true;
+        else
+            throw std::invalid_argument("--webapi: unknown key '" + w + "'");
+    }
+    return line;
 }
 
 } // namespace
@@ -40,8 +132,11 @@ int main(int argc, char** argv)
     ProfileTable table;
     std::vector<std::uint16_t> ports;
     double seconds = 0;
+    double loss = 0; // the fraction of requests dropped, the same ones every run
     bool stats = false;
     bool list = false;
+    std::vector<MasterLine> masterLines;
+    std::vector<WebApiLine> webApiLines;
     try {
         for (int i = 1; i < argc; ++i) {
             const std::string arg = argv[i];
@@ -60,6 +155,14 @@ int main(int argc, char** argv)
                 applyProfileLine("range " + value(), table, ports);
             } else if (arg == "--listen") {
                 applyProfileLine("listen " + value(), table, ports);
+            } else if (arg == "--master") {
+                masterLines.push_back(parseMasterLine(value()));
+            } else if (arg == "--webapi") {
+                webApiLines.push_back(parseWebApiLine(value()));
+            } else if (arg == "--loss") {
+                loss = std::stod(value());
+                if (!(loss >= 0 && loss <= 1))
+                    throw std::invalid_argument("--loss wants a fraction from 0 to 1");
             } else if (arg == "--seconds") {
                 seconds = std::stod(value());
             } else if (arg == "--stats") {
@@ -100,9 +203,31 @@ int main(int argc, char** argv)
         }
     }
 
+    std::vector<std::unique_ptr<MasterEmu>> masters;
+    std::vector<std::unique_ptr<WebApiEmu>> webApis;
+    for (const MasterLine& line : masterLines) {
+        MasterBook book = masterBookFrom(table, ports.front());
+        for (std::uint32_t i = 0; i < line.silent; ++i)
+            book.servers.push_back({(127u << 24 | 200u << 16) + 1 + i, ports.front()});
+        book.pageSize = line.pageSize;
+        book.requiredFilter = line.filter;
+        masters.push_back(std::make_unique<MasterEmu>(std::move(book), line.faults, line.address, line.port));
+    }
+    for (const WebApiLine& line : webApiLines)
+        webApis.push_back(std::make_unique<WebApiEmu>(apiServersFrom(table, ports.front()), line.options));
+
     EmuServer server(std::move(table), ports);
+    server.setRequestLoss(loss);
     try {
         server.start();
+        for (std::size_t i = 0; i < masters.size(); ++i) {
+            masters[i]->start();
+            std::printf("vantry-emu: master on %s\n", masters[i]->endpointText().c_str());
+        }
+        for (std::size_t i = 0; i < webApis.size(); ++i) {
+            webApis[i]->start(webApiLines[i].port);
+            std::printf("vantry-emu: Web API on %s\n", webApis[i]->baseUrl().c_str());
+        }
     } catch (const std::exception& e) {
         std::fprintf(stderr, "vantry-emu: %s\n", e.what());
         return 1;
@@ -119,10 +244,15 @@ int main(int argc, char** argv)
     const auto until = std::chrono::steady_clock::now() + std::chrono::duration<double>(seconds);
     while (!g_quit.load() && (seconds <= 0 || std::chrono::steady_clock::now() < until))
         std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    for (auto& m : masters)
+        m->stop();
+    for (auto& w : webApis)
+        w->stop();
     server.stop();
     if (stats)
-        std::printf("requests %llu replies %llu send-failures %llu\n",
+        std::printf("requests %llu dropped %llu replies %llu send-failures %llu\n",
                     static_cast<unsigned long long>(server.requestsReceived()),
+                    static_cast<unsigned long long>(server.requestsDropped()),
                     static_cast<unsigned long long>(server.repliesSent()),
                     static_cast<unsigned long long>(server.sendFailures()));
     return 0;

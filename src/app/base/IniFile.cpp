@@ -1,5 +1,6 @@
 #include "IniFile.h"
 
+#include "SettingsTable.h"
 #include "query/Text.h"
 
 #include <QDir>
@@ -331,6 +332,20 @@ void IniFile::change(const std::function<void(Model&)>& edit)
     m_model = std::move(changed);
 }
 
+bool IniFile::holdsPassword(const Model& model)
+{
+    const settings::KeySpec& lastPass = settings::entry(settings::Key::LastPass);
+    for (const Section& section : model) {
+        if (!section.hasHeader || !sameName(section.name, lastPass.section.toString()))
+            continue;
+        for (const Line& line : section.lines)
+            if (line.kind == LineKind::Key && sameName(line.name, lastPass.name.toString()) &&
+                !line.value.isEmpty())
+                return true;
+    }
+    return false;
+}
+
 QString IniFile::writeErrorText() const
 {
     return QStringLiteral("Unable to write to %1").arg(QDir::toNativeSeparators(m_path));
@@ -352,8 +367,10 @@ void IniFile::persist(const Model& model) const
         file.cancelWriting();
         throw StoreWriteError(writeErrorText());
     }
-    // The file holds a server password: a new one is for the owner's eyes only.
-    if (!existed && !file.setPermissions(QFileDevice::ReadOwner | QFileDevice::WriteOwner)) {
+    // A new file, and any file that holds a server password, is for the owner's eyes only; the
+    // rename would otherwise keep the wider rights of the file it replaces.
+    if ((!existed || holdsPassword(model)) &&
+        !file.setPermissions(QFileDevice::ReadOwner | QFileDevice::WriteOwner)) {
         file.cancelWriting();
         throw StoreWriteError(writeErrorText());
     }

@@ -29,7 +29,8 @@ private:
 //
 // Every write goes to the file at once and atomically (a temporary file in the same folder renamed
 // over the old one); a refused write throws StoreWriteError and leaves both the file and this
-// object as they were. A file it creates is readable and writable by the owner only.
+// object as they were. A file it creates, and a file that holds a password, is readable and
+// writable by the owner only.
 //
 // Text is written as UTF-8; a value or name read back that is not well-formed UTF-8 is read as
 // Windows-1251 (files carried over from that code page).
@@ -109,6 +110,8 @@ private:
     void change(const std::function<void(Model&)>& edit);
     static QString valueText(const Line& line);
     void persist(const Model& model) const;
+    // A last password is stored in the model ("LastPass" in section "Password", not empty).
+    static bool holdsPassword(const Model& model);
     QString writeErrorText() const;
 
     QString m_path;

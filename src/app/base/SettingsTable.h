@@ -18,6 +18,9 @@ inline constexpr QStringView SectionRanges = u"Ranges";
 inline constexpr QStringView SectionFavorites = u"Favorites";
 inline constexpr QStringView SectionParams = u"Params";
 inline constexpr QStringView SectionPassword = u"Password";
+// Public server lists: "SteamKey", the user's Steam Web API key, a secret like a password.
+inline constexpr QStringView SectionMaster = u"Master";
+inline constexpr QStringView MasterSteamKey = u"SteamKey";
 
 enum class Form
 {

@@ -37,7 +37,7 @@ std::optional<HostArgument> parseHost(const std::string& word, std::string& erro
 
 bool isCliCommand(std::string_view word)
 {
-    return word == "query" || word == "sweep";
+    return word == "query" || word == "sweep" || word == "master";
 }
 
 std::optional<int> parseNumber(std::string_view text, int low, int high)
@@ -75,7 +75,7 @@ ParsedArguments parseArguments(const std::vector<std::string>& words)
         result.error = std::move(text);
         return result;
     };
-    if (words.empty() || !isCliCommand(words[0]))
+    if (words.empty() || (words[0] != "query" && words[0] != "sweep"))
         return failed("want a command: query or sweep");
 
     CliOptions o;
@@ -137,6 +137,13 @@ ParsedArguments parseArguments(const std::vector<std::string>& words)
                 return failed("--timeout wants milliseconds from 0 to " + std::to_string(MaxTimeoutMs) +
                               (missing ? "" : ", not " + quoted(v)));
             o.timeoutMs = *timeout;
+        } else if (word == "--retries") {
+            const std::string v = value();
+            const auto retries = parseNumber(v, 0, MaxRetries);
+            if (missing || !retries)
+                return failed("--retries wants a number from 0 to " + std::to_string(MaxRetries) +
+                              (missing ? "" : ", not " + quoted(v)));
+            o.retries = *retries;
         } else if (word == "--settings") {
             const std::string v = value();
             if (missing || v.empty())
@@ -197,6 +204,8 @@ std::string usageText()
            "  --delay MS       pause after each probe, 0 to 1000 (default 5)\n"
            "  --timeout MS     wait for replies after the last request (default 1000); a query\n"
            "                   ends as soon as every host has answered\n"
+           "  --retries N      ask a host that has not answered N more times, 0 to 10 (default\n"
+           "                   2), after half the time-out and then twice the pause before\n"
            "  --json           print a JSON array of objects instead of lines\n"
            "  --players        ask each server for its players too\n"
            "  --rules          ask each server for its rules too\n"

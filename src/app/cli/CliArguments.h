@@ -20,6 +20,9 @@ enum class Command
     Sweep, // every address of a range
 };
 
+inline constexpr int DefaultRetries = 2;
+inline constexpr int MaxRetries = 10;
+
 struct CliOptions
 {
     Command command = Command::Query;
@@ -29,6 +32,7 @@ struct CliOptions
     std::optional<std::uint16_t> port; // --port: the default port of hosts and of the sweep
     std::optional<int> delayMs;        // --delay: pause after each probe
     int timeoutMs = 1000;              // --timeout: wait after the last request
+    int retries = DefaultRetries;      // --retries: more asks of a host that has not answered
     bool json = false;
     bool players = false;
     bool rules = false;
@@ -51,7 +55,7 @@ struct ParsedArguments
 };
 ParsedArguments parseArguments(const std::vector<std::string>& words);
 
-// Whether the word names a command of the command line ("query", "sweep").
+// Whether the word names a command of the command line ("query", "sweep", "master").
 bool isCliCommand(std::string_view word);
 
 std::string usageText();

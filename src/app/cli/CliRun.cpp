@@ -1,6 +1,7 @@
 #include "CliRun.h"
 
 #include "CliArguments.h"
+#include "CliMaster.h"
 #include "CliSession.h"
 #include "CliSettings.h"
 #include "SweepRange.h"
@@ -35,30 +36,6 @@ int badArguments(std::ostream& err, const std::string& text)
     return ExitBadArguments;
 }
 
-// The query's results in the order the hosts were named, each server once.
-std::vector<ServerResult> inTargetOrder(std::vector<ServerResult> servers,
-                                        const std::vector<net::Peer>& targets)
-{
-    std::vector<ServerResult> out;
-    out.reserve(servers.size());
-    std::vector<bool> taken(servers.size(), false);
-    for (const net::Peer& t : targets) {
-        for (std::size_t i = 0; i < servers.size(); ++i) {
-            if (!taken[i] && servers[i].row.address == dottedQuad(t.address) &&
-                (servers[i].row.identity == query::Identity::AddressOnly ||
-                 servers[i].row.identityPort == t.port || servers[i].row.port == std::to_string(t.port))) {
-                taken[i] = true;
-                out.push_back(std::move(servers[i]));
-            }
-        }
-    }
-    for (std::size_t i = 0; i < servers.size(); ++i) {
-        if (!taken[i])
-            out.push_back(std::move(servers[i]));
-    }
-    return out;
-}
-
 } // namespace
 
 // IPv4 only: the game servers of this family are reached over IPv4.
@@ -87,6 +64,8 @@ int runCli(const std::vector<std::string>& words, std::ostream& out, std::ostrea
 int runCli(const std::vector<std::string>& words, std::ostream& out, std::ostream& err,
            const HostLookup& lookup)
 {
+    if (!words.empty() && words[0] == "master")
+        return runMaster(words, out, err, lookup);
     const ParsedArguments parsed = parseArguments(words);
     if (!parsed.options)
         return badArguments(err, parsed.error);
@@ -118,6 +97,8 @@ int runCli(const std::vector<std::string>& words, std::ostream& out, std::ostrea
     plan.rules = o.rules;
     plan.old = o.old;
     plan.endWhenAllDone = o.command == Command::Query;
+    plan.targetOrder = o.command == Command::Query;
+    plan.retries = o.retries;
     if (o.command == Command::Query) {
         std::unordered_set<std::uint64_t> seen;
         for (const HostArgument& h : o.hosts) {
@@ -143,8 +124,6 @@ int runCli(const std::vector<std::string>& words, std::ostream& out, std::ostrea
         err << "vantry: cannot use the network: " << e.what() << "\n";
         return ExitNoneAnswered;
     }
-    if (o.command == Command::Query)
-        servers = inTargetOrder(std::move(servers), plan.targets);
 
     const OutputChoice choice{o.json, o.players, o.rules};
     if (o.json)

@@ -20,8 +20,8 @@ using HostLookup = std::function<std::optional<std::uint32_t>(const std::string&
 // The system's resolver.
 std::optional<std::uint32_t> systemHostLookup(const std::string& host, std::string& reason);
 
-// Runs "query ..." or "sweep ..." (the words after the program name) and returns the exit status.
-// Results go to `out`, messages to `err`. No window, no settings file unless --settings names one.
+// Runs "query ...", "sweep ..." or "master ..." (the words after the program name) and returns the exit
+// status. Results go to `out`, messages to `err`. No window, no settings file unless --settings names one.
 // Host names are looked up by the system's resolver, or by `lookup`.
 int runCli(const std::vector<std::string>& words, std::ostream& out, std::ostream& err);
 int runCli(const std::vector<std::string>& words, std::ostream& out, std::ostream& err,

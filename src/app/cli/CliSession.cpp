@@ -9,6 +9,8 @@ namespace {
 
 // A server that answers every challenge with another is not followed for ever.
 constexpr int MaxChallengeAnswers = 2;
+// Bounds a wait so that a clock that jumps is noticed.
+constexpr std::int64_t LongestWaitMs = 50;
 
 std::uint64_t keyOf(const net::Peer& p)
 {
@@ -19,63 +21,167 @@ std::uint64_t keyOf(const net::Peer& p)
 
 std::string dottedQuad(std::uint32_t a)
 {
-    return std::to_string(a >> 24) + "." + std::to_string((a >> 16) & 0xFF) + "." +
-           std::to_string((a >> 8) & 0xFF) + "." + std::to_string(a & 0xFF);
+    std::string out;
+    out.reserve(15);
+    for (int shift = 24; shift >= 0; shift -= 8) {
+        out += std::to_string((a >> shift) & 0xFF);
+        if (shift > 0)
+            out += '.';
+    }
+    return out;
 }
 
-QuerySession::QuerySession(SessionPlan plan) : m_plan(std::move(plan)), m_dispatcher(m_requests)
+QuerySession::QuerySession(SessionPlan plan)
+    : m_plan(std::move(plan)), m_dispatcher(m_requests),
+      m_retries(static_cast<std::size_t>(std::clamp(m_plan.retries, 0, MaxRetries)))
 {
     m_dispatcher.setOutstanding(&m_outstanding);
-    for (const net::Peer& p : m_plan.targets)
-        m_asked.insert(keyOf(p));
+    m_targets.reserve(m_plan.targets.size());
+    m_targetOf.reserve(m_plan.targets.size());
+    for (const net::Peer& p : m_plan.targets) {
+        // A target named twice is asked once.
+        if (m_targetOf.emplace(keyOf(p), static_cast<std::uint32_t>(m_targets.size())).second)
+            m_targets.push_back({p});
+    }
 }
 
 std::vector<ServerResult> QuerySession::run(net::BatchSocket& socket)
 {
-    const std::size_t batch = m_plan.delayMs == 0 ? net::BatchSocket::BatchSize : 1;
-    std::vector<net::Peer> peers;
-    for (std::size_t next = 0; next < m_plan.targets.size();) {
-        const std::size_t count = std::min(batch, m_plan.targets.size() - next);
-        peers.assign(m_plan.targets.begin() + static_cast<std::ptrdiff_t>(next),
-                     m_plan.targets.begin() + static_cast<std::ptrdiff_t>(next + count));
-        next += count;
-        m_lastSendMs = net::BatchSocket::steadyMs();
-        for (const net::Peer& p : peers)
-            m_outstanding.infoSent(p.address, p.port, m_lastSendMs);
-        socket.sendAll(m_requests.info(), peers);
-        if (m_plan.old)
-            socket.sendAll(m_requests.oldInfo(), peers);
-        // Replies are taken between batches, so the receive buffer never has to hold a sweep's.
-        drain(socket);
-        if (m_plan.delayMs > 0 && next < m_plan.targets.size()) {
-            const std::int64_t until = net::BatchSocket::steadyMs() + m_plan.delayMs;
-            for (std::int64_t now = net::BatchSocket::steadyMs(); now < until;
-                 now = net::BatchSocket::steadyMs()) {
-                if (socket.wait(static_cast<int>(until - now)))
-                    drain(socket);
-            }
-        }
-    }
-    // Every request sent while waiting (challenges, details) moves the end along.
+    const bool paced = m_plan.delayMs > 0;
+    const std::size_t batch = paced ? 1 : net::BatchSocket::BatchSize;
+    std::size_t next = 0; // the first target never asked
+    std::int64_t nextProbeMs = 0;
+    std::vector<std::uint32_t> due;
     for (;;) {
-        if (m_plan.endWhenAllDone && allDone())
+        std::int64_t now = net::BatchSocket::steadyMs();
+        if (!paced || now >= nextProbeMs) {
+            // Retries first: they are older than any target not yet asked.
+            due.clear();
+            takeDueRetries(now, batch, due);
+            while (due.size() < batch && next < m_targets.size())
+                due.push_back(static_cast<std::uint32_t>(next++));
+            if (!due.empty()) {
+                ask(socket, due);
+                nextProbeMs = now + m_plan.delayMs;
+            }
+            // Replies are taken between batches, so the receive buffer never has to hold a
+            // sweep's.
+            drain(socket);
+            now = net::BatchSocket::steadyMs();
+        }
+        const bool allAsked = next == m_targets.size();
+        if (finished(now, allAsked))
             break;
-        const std::int64_t now = net::BatchSocket::steadyMs();
-        const std::int64_t end = m_lastSendMs + m_plan.timeoutMs;
-        if (now >= end)
-            break;
-        if (socket.wait(static_cast<int>(std::min<std::int64_t>(end - now, 50))))
+
+        // Sleep until a reply comes, a request falls due, or the wait after the last one ends.
+        std::int64_t wake = m_lastSendMs + m_plan.timeoutMs;
+        if (const auto retry = nextRetryMs())
+            wake = paced ? std::max(*retry, nextProbeMs) : *retry;
+        if (!allAsked)
+            wake = std::min(wake, nextProbeMs);
+        const std::int64_t wait = std::clamp<std::int64_t>(wake - now, 0, LongestWaitMs);
+        if (socket.wait(static_cast<int>(wait)))
             drain(socket);
     }
 
     std::vector<ServerResult> out;
     out.reserve(m_servers.size());
-    for (Server& s : m_servers)
-        out.push_back(std::move(s.result));
+    if (m_plan.targetOrder) {
+        for (const Target& t : m_targets) {
+            if (t.server >= 0)
+                out.push_back(std::move(m_servers[static_cast<std::size_t>(t.server)].result));
+        }
+    } else {
+        for (Server& s : m_servers)
+            out.push_back(std::move(s.result));
+    }
     m_servers.clear();
-    m_bySender.clear();
     m_byAddress.clear();
+    for (Target& t : m_targets)
+        t.server = -1;
     return out;
+}
+
+bool QuerySession::finished(std::int64_t nowMs, bool allAsked)
+{
+    if (m_plan.endWhenAllDone && m_done == m_targets.size())
+        return true;
+    return allAsked && !nextRetryMs() && nowMs >= m_lastSendMs + m_plan.timeoutMs;
+}
+
+void QuerySession::ask(net::BatchSocket& socket, const std::vector<std::uint32_t>& targets)
+{
+    std::vector<net::Peer> infoPeers;
+    infoPeers.reserve(targets.size());
+    const std::int64_t now = net::BatchSocket::steadyMs();
+    for (const std::uint32_t index : targets) {
+        Target& t = m_targets[index];
+        if (!t.answered) {
+            infoPeers.push_back(t.peer);
+            m_outstanding.infoSent(t.peer.address, t.peer.port, now);
+        } else if (Server* s = serverOf(t)) {
+            s->challengeAnswers = 0;
+            askDetails(socket, *s);
+        }
+        ++t.asks;
+        t.askedAtMs = now;
+        scheduleRetry(index);
+    }
+    if (!infoPeers.empty()) {
+        m_sent += socket.sendAll(m_requests.info(), infoPeers);
+        if (m_plan.old)
+            m_sent += socket.sendAll(m_requests.oldInfo(), infoPeers);
+        m_lastSendMs = net::BatchSocket::steadyMs();
+    }
+}
+
+void QuerySession::scheduleRetry(std::uint32_t index)
+{
+    const Target& t = m_targets[index];
+    if (t.asks >= 1 && static_cast<std::size_t>(t.asks) <= m_retries.size())
+        m_retries[static_cast<std::size_t>(t.asks - 1)].push_back({index, t.asks, t.askedAtMs});
+}
+
+std::int64_t QuerySession::retryPauseMs(int asks) const
+{
+    return (std::int64_t(m_plan.timeoutMs) / 2) << (asks - 1);
+}
+
+void QuerySession::takeDueRetries(std::int64_t nowMs, std::size_t limit, std::vector<std::uint32_t>& out)
+{
+    for (std::deque<Pending>& queue : m_retries) {
+        while (!queue.empty() && out.size() < limit) {
+            const Pending p = queue.front();
+            const Target& t = m_targets[p.target];
+            if (t.done || t.asks != p.asks || t.askedAtMs != p.askedAtMs) {
+                queue.pop_front();
+                continue;
+            }
+            if (p.askedAtMs + retryPauseMs(p.asks) > nowMs)
+                break;
+            queue.pop_front();
+            out.push_back(p.target);
+        }
+    }
+}
+
+std::optional<std::int64_t> QuerySession::nextRetryMs()
+{
+    std::optional<std::int64_t> first;
+    for (std::deque<Pending>& queue : m_retries) {
+        while (!queue.empty()) {
+            const Pending& p = queue.front();
+            const Target& t = m_targets[p.target];
+            if (t.done || t.asks != p.asks || t.askedAtMs != p.askedAtMs) {
+                queue.pop_front();
+                continue;
+            }
+            const std::int64_t at = p.askedAtMs + retryPauseMs(p.asks);
+            first = first ? std::min(*first, at) : at;
+            break;
+        }
+    }
+    return first;
 }
 
 void QuerySession::drain(net::BatchSocket& socket)
@@ -92,22 +198,23 @@ void QuerySession::drain(net::BatchSocket& socket)
 void QuerySession::handle(net::BatchSocket& socket, const net::Incoming& in)
 {
     ++m_received;
-    if (!m_asked.contains(keyOf(in.from)))
+    const auto found = m_targetOf.find(keyOf(in.from));
+    if (found == m_targetOf.end())
         return;
+    const std::uint32_t index = found->second;
     const query::Source source{dottedQuad(in.from.address), in.from.port};
     query::Outcome outcome = m_dispatcher.dispatch(in.data, source, static_cast<std::uint64_t>(in.atMs));
     std::visit(
         [&](auto& o) {
             using T = std::decay_t<decltype(o)>;
             if constexpr (std::is_same_v<T, query::InfoChallenge>) {
-                const auto request = m_requests.infoWithChallenge(o.challenge);
-                sendOne(socket, in.from, request);
+                sendOne(socket, in.from, m_requests.infoWithChallenge(o.challenge));
             } else if constexpr (std::is_same_v<T, query::ChallengeAnswer>) {
                 // The info request goes again before the server is listed; the table allows
                 // this once per request.
                 if (o.infoChallenge)
                     sendOne(socket, in.from, m_requests.infoWithChallenge(*o.infoChallenge));
-                Server* s = serverAt(in.from);
+                Server* s = serverOf(m_targets[index]);
                 if (!s || s->challengeAnswers >= MaxChallengeAnswers)
                     return;
                 ++s->challengeAnswers;
@@ -117,19 +224,24 @@ void QuerySession::handle(net::BatchSocket& socket, const net::Incoming& in)
                 if (m_plan.rules)
                     sendOne(socket, in.from, m_requests.rulesChallenge());
             } else if constexpr (std::is_same_v<T, query::InfoReply>) {
-                listed(socket, in.from, std::move(o.row));
+                listed(socket, index, std::move(o.row));
             } else if constexpr (std::is_same_v<T, query::PlayersReply>) {
-                if (Server* s = serverAt(in.from); s && m_plan.players)
+                if (Server* s = serverOf(m_targets[index]); s && m_plan.players)
                     s->result.players = std::move(o.players);
             } else if constexpr (std::is_same_v<T, query::RulesReply>) {
                 // An empty reply may be the first of two older-engine fragments: it does not
                 // replace rules already shown.
-                if (Server* s = serverAt(in.from);
+                if (Server* s = serverOf(m_targets[index]);
                     s && m_plan.rules && (!s->result.rules || !o.rules.empty()))
                     s->result.rules = std::move(o.rules);
+            } else if constexpr (std::is_same_v<T, query::Dropped>) {
+                // The host answered, only not with a row of ours: asking again changes nothing.
+                if (o.reason == query::DropReason::OtherGame || o.reason == query::DropReason::SecondReply)
+                    m_targets[index].answered = true;
             }
         },
         outcome);
+    checkDone(m_targets[index]);
 }
 
 bool QuerySession::isDuplicate(const query::ServerRow& row, const net::Peer& from) const
@@ -143,58 +255,72 @@ bool QuerySession::isDuplicate(const query::ServerRow& row, const net::Peer& fro
     return false;
 }
 
-void QuerySession::listed(net::BatchSocket& socket, const net::Peer& from, query::ServerRow row)
+void QuerySession::listed(net::BatchSocket& socket, std::uint32_t index, query::ServerRow row)
 {
-    if (isDuplicate(row, from))
+    Target& t = m_targets[index];
+    const bool first = !t.answered;
+    t.answered = true;
+    // A late reply to an earlier ask, or the other layout of one reply, lists nothing new.
+    if (!first || t.server >= 0 || isDuplicate(row, t.peer))
         return;
-    const std::size_t index = m_servers.size();
-    m_servers.push_back({ServerResult{std::move(row), std::nullopt, std::nullopt}, from, 0});
-    m_bySender.emplace(keyOf(from), index);
-    m_byAddress.emplace(from.address, index);
-    if (m_plan.players || m_plan.rules)
+    const std::size_t at = m_servers.size();
+    m_servers.push_back({ServerResult{std::move(row), std::nullopt, std::nullopt}, t.peer, 0});
+    m_byAddress.emplace(t.peer.address, at);
+    t.server = static_cast<std::int32_t>(at);
+    if (m_plan.players || m_plan.rules) {
         askDetails(socket, m_servers.back());
+        // The details are a new stage with retries of their own.
+        t.asks = 1;
+        t.askedAtMs = net::BatchSocket::steadyMs();
+        scheduleRetry(index);
+    }
 }
 
 void QuerySession::askDetails(net::BatchSocket& socket, Server& server)
 {
     const net::Peer to = server.from;
     m_outstanding.detailsSent(to.address, to.port, net::BatchSocket::steadyMs());
+    const bool wantPlayers = m_plan.players && !server.result.players;
+    const bool wantRules = m_plan.rules && (!server.result.rules || server.result.rules->empty());
     if (server.result.row.identity == query::Identity::AddressOnly) {
-        if (m_plan.players)
+        if (wantPlayers)
             sendOne(socket, to, m_requests.oldPlayers());
-        if (m_plan.rules)
+        if (wantRules)
             sendOne(socket, to, m_requests.oldRules());
         return;
     }
     // The whole forms carry the last challenge of any server; a server that wants its own
     // answers with a challenge, and the dispatcher routes that here.
-    if (m_plan.rules)
+    if (wantRules)
         sendOne(socket, to, m_requests.rules());
-    if (m_plan.players)
+    if (wantPlayers)
         sendOne(socket, to, m_requests.players());
 }
 
 void QuerySession::sendOne(net::BatchSocket& socket, const net::Peer& to, query::Bytes data)
 {
     const net::Outgoing datagram{to, data};
-    socket.send(std::span(&datagram, 1));
+    m_sent += socket.send(std::span(&datagram, 1));
     m_lastSendMs = net::BatchSocket::steadyMs();
 }
 
-QuerySession::Server* QuerySession::serverAt(const net::Peer& from)
+QuerySession::Server* QuerySession::serverOf(const Target& target)
 {
-    const auto it = m_bySender.find(keyOf(from));
-    return it == m_bySender.end() ? nullptr : &m_servers[it->second];
+    return target.server < 0 ? nullptr : &m_servers[static_cast<std::size_t>(target.server)];
 }
 
-bool QuerySession::allDone() const
+void QuerySession::checkDone(Target& t)
 {
-    if (m_bySender.size() < m_asked.size())
-        return false;
-    return std::all_of(m_servers.begin(), m_servers.end(), [&](const Server& s) {
-        return (!m_plan.players || s.result.players) &&
-               (!m_plan.rules || (s.result.rules && !s.result.rules->empty()));
-    });
+    if (t.done || !t.answered)
+        return;
+    if (const Server* s = serverOf(t)) {
+        if (m_plan.players && !s->result.players)
+            return;
+        if (m_plan.rules && (!s->result.rules || s->result.rules->empty()))
+            return;
+    }
+    t.done = true;
+    ++m_done;
 }
 
 } // namespace vantry::cli

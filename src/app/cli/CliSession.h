@@ -1,39 +1,47 @@
 #pragma once
 
+#include "CliArguments.h"
 #include "CliOutput.h"
 #include "net/BatchSocket.h"
 #include "query/Dispatcher.h"
 
 #include <cstdint>
+#include <deque>
+#include <optional>
 #include <unordered_map>
-#include <unordered_set>
 #include <vector>
 
 namespace vantry::cli {
 
 struct SessionPlan
 {
-    std::vector<net::Peer> targets; // each asked once, in this order
-    int delayMs = 0;                // 0: in batches; otherwise one probe, then this pause
+    std::vector<net::Peer> targets; // asked in this order
+    int delayMs = 0;                // 0: in batches; otherwise one request, then this pause
     int timeoutMs = 1000;           // wait after the last request sent
+    // How many more times a target is asked that has not answered all it was asked. The first
+    // pause is half the time-out, each further one twice the one before; info and details each
+    // have this many.
+    int retries = DefaultRetries;
     bool players = false;
     bool rules = false;
     bool old = false;            // also the old info request
     bool endWhenAllDone = false; // end the wait once every target has answered all it was asked
+    bool targetOrder = false;    // results in the order of their targets, not of their arrival
 };
 
 // One run of requests over a batch socket: the info requests to every target, the challenges
-// they bring, the details of each server that answers, and the wait for the last replies. Replies
-// from peers that were not asked are dropped.
+// they bring, the details of each server that answers, the requests again to targets that stay
+// silent, and the wait for the last replies. Replies from peers that were not asked are dropped.
 class QuerySession
 {
 public:
     explicit QuerySession(SessionPlan plan);
 
-    // Servers in the order their first info reply arrived.
+    // Servers in the order their first info reply arrived, or of their targets.
     std::vector<ServerResult> run(net::BatchSocket& socket);
 
     std::size_t datagramsReceived() const { return m_received; }
+    std::size_t requestsSent() const { return m_sent; }
 
 private:
     struct Server
@@ -43,25 +51,56 @@ private:
         int challengeAnswers = 0;
     };
 
+    struct Target
+    {
+        net::Peer peer;
+        std::int64_t askedAtMs = 0;
+        int asks = 0;          // of the current stage: info, then details
+        bool answered = false; // an info reply came, listed or not
+        bool done = false;     // nothing more to ask
+        std::int32_t server = -1;
+    };
+
+    // A target waiting for its next retry; stale once the target was asked again since.
+    struct Pending
+    {
+        std::uint32_t target;
+        int asks;
+        std::int64_t askedAtMs;
+    };
+
+    void ask(net::BatchSocket& socket, const std::vector<std::uint32_t>& targets);
+    void scheduleRetry(std::uint32_t index);
+    void takeDueRetries(std::int64_t nowMs, std::size_t limit, std::vector<std::uint32_t>& out);
+    std::int64_t retryPauseMs(int asks) const;
+    // When the first waiting retry falls due; none when no target waits for one.
+    std::optional<std::int64_t> nextRetryMs();
+    bool finished(std::int64_t nowMs, bool allAsked);
+
     void drain(net::BatchSocket& socket);
     void handle(net::BatchSocket& socket, const net::Incoming& in);
-    void listed(net::BatchSocket& socket, const net::Peer& from, query::ServerRow row);
+    void listed(net::BatchSocket& socket, std::uint32_t target, query::ServerRow row);
     void askDetails(net::BatchSocket& socket, Server& server);
     void sendOne(net::BatchSocket& socket, const net::Peer& to, query::Bytes data);
-    bool allDone() const;
+    void checkDone(Target& target);
     bool isDuplicate(const query::ServerRow& row, const net::Peer& from) const;
-    Server* serverAt(const net::Peer& from);
+    Server* serverOf(const Target& target);
 
     SessionPlan m_plan;
     query::Requests m_requests;
     query::Dispatcher m_dispatcher;
     query::OutstandingRequests m_outstanding;
-    std::unordered_set<std::uint64_t> m_asked;
+    std::vector<Target> m_targets;
+    std::unordered_map<std::uint64_t, std::uint32_t> m_targetOf;
+    // One queue per number of asks so far: within one the retries fall due in the order of
+    // the queue, so only its front is ever looked at.
+    std::vector<std::deque<Pending>> m_retries;
     std::vector<Server> m_servers;
-    std::unordered_map<std::uint64_t, std::size_t> m_bySender;
     std::unordered_multimap<std::uint32_t, std::size_t> m_byAddress;
+    std::size_t m_done = 0;
     std::int64_t m_lastSendMs = 0;
     std::size_t m_received = 0;
+    std::size_t m_sent = 0;
 };
 
 std::string dottedQuad(std::uint32_t hostOrder);

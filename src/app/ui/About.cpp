@@ -51,18 +51,13 @@ QFont styled(const QFont& base, int pixels, bool bold, bool italic)
 QUrl aboutPageUrl()
 {
     const QDir appDir(QCoreApplication::applicationDirPath());
+    // Beside the program, where it was installed, and for a program run from its build folder
+    // (which may lie anywhere) the README of the source tree it was built from.
     for (const QString& candidate : {appDir.filePath(QStringLiteral("README.md")),
-                                     appDir.filePath(QStringLiteral("../share/doc/vantry/README.md"))})
+                                     appDir.filePath(QStringLiteral("../share/doc/vantry/README.md")),
+                                     QString::fromUtf8(VANTRY_SOURCE_README)})
         if (QFileInfo(candidate).isFile())
             return QUrl::fromLocalFile(QFileInfo(candidate).canonicalFilePath());
-    // A build tree: the README of the source tree the build lies in.
-    QDir dir = appDir;
-    for (int level = 0; level < 4 && dir.cdUp(); ++level) {
-        if (QFileInfo(dir.filePath(QStringLiteral("README.md"))).isFile() &&
-            QFileInfo(dir.filePath(QStringLiteral("src/app"))).isDir())
-            return QUrl::fromLocalFile(
-                QFileInfo(dir.filePath(QStringLiteral("README.md"))).canonicalFilePath());
-    }
     return QUrl::fromLocalFile(appDir.filePath(QStringLiteral("README.md")));
 }
 
@@ -71,7 +66,7 @@ TFormAbout::TFormAbout(QWidget* parent)
                           Qt::MSWindowsFixedSizeDialogHint),
       m_opener([](const QUrl& url) { return QDesktopServices::openUrl(url); })
 {
-    setWindowTitle(QStringLiteral("О программе..."));
+    setWindowTitle(tr("О программе..."));
     setFixedSize(ClientWidth, ClientHeight);
     setSizeGripEnabled(false);
     QFont base(QStringLiteral("Times New Roman"));
@@ -89,15 +84,15 @@ TFormAbout::TFormAbout(QWidget* parent)
     Bevel2->setFrameShape(QFrame::HLine);
     Bevel2->setFrameShadow(QFrame::Sunken);
     Bevel2->setGeometry(48, 37, 244, 2);
-    Label3 = label(QStringLiteral("версия 1.98"), QRect(182, 18, 110, 16), this);
+    Label3 = label(tr("версия 1.98"), QRect(182, 18, 110, 16), this);
     Label3->setAlignment(Qt::AlignRight | Qt::AlignBottom);
 
-    Label2 = label(QStringLiteral("Быстрый поиск игровых серверов"), QRect(8, 44, 284, 22), this);
+    Label2 = label(tr("Быстрый поиск игровых серверов"), QRect(8, 44, 284, 22), this);
     Label2->setFont(styled(base, 16, false, true));
     Label2->setAlignment(Qt::AlignCenter);
     setColour(Label2, QColor(0, 0, 128));
 
-    Label11 = label(QStringLiteral("Поддержка игр:"), QRect(8, 70, 284, 16), this);
+    Label11 = label(tr("Поддержка игр:"), QRect(8, 70, 284, 16), this);
     Label11->setFont(styled(base, 12, true, false));
     Label12 = label(QStringLiteral("Half-Life, CS1.5,  CS 1.6,  CS:Source"), QRect(16, 86, 276, 16), this);
     Label13 = label(QStringLiteral("HL2DM,  Condition-Zero"), QRect(16, 102, 276, 16), this);
@@ -106,7 +101,7 @@ TFormAbout::TFormAbout(QWidget* parent)
     Bevel1->setFrameShape(QFrame::Box);
     Bevel1->setFrameShadow(QFrame::Sunken);
     Bevel1->setGeometry(8, 124, 284, 98);
-    Label9 = label(QStringLiteral("Страница в интернете:"), QRect(16, 130, 268, 16), this);
+    Label9 = label(tr("Страница в интернете:"), QRect(16, 130, 268, 16), this);
     Label9->setFont(styled(base, 12, false, true));
     Label10 = label(QString(), QRect(16, 146, 268, 16), this);
     Label10->setFont(styled(base, 12, false, false));
@@ -115,12 +110,12 @@ TFormAbout::TFormAbout(QWidget* parent)
     Label10->installEventFilter(this);
     setLinkColour(LinkBlue);
 
-    Label4 = label(QStringLiteral("Разработка:"), QRect(16, 168, 80, 16), this);
+    Label4 = label(tr("Разработка:"), QRect(16, 168, 80, 16), this);
     Label4->setFont(styled(base, 12, true, false));
     Label5 = label(QStringLiteral("The Vantry developers"), QRect(96, 168, 188, 16), this);
-    Label6 = label(QStringLiteral("Спасибо:"), QRect(16, 186, 80, 16), this);
+    Label6 = label(tr("Спасибо:"), QRect(16, 186, 80, 16), this);
     Label6->setFont(styled(base, 12, true, false));
-    Label7 = label(QStringLiteral("всем, кто проверял поиск в своих сетях"), QRect(16, 202, 268, 16), this);
+    Label7 = label(tr("всем, кто проверял поиск в своих сетях"), QRect(16, 202, 268, 16), this);
 
     setLinkUrl(aboutPageUrl());
 

@@ -19,10 +19,21 @@
 #include <QPushButton>
 #include <QTimer>
 
+#include <utility>
+
 namespace vantry {
 
 void TForm1::SBScanAllClick()
 {
+    // A refresh or favourites pass runs in a handler below this one and a sweep cannot start
+    // inside it: the click is kept, the button shows it taken, and the sweep starts when the pass
+    // has returned.
+    if (!m_state.scanning &&
+        (m_state.running == LongOperation::Refresh || m_state.running == LongOperation::FavouritesPass)) {
+        m_sweepWanted = true;
+        SBScanAll->setEnabled(false);
+        return;
+    }
     m_engine->sweep(m_scanMode);
     afterLongOperation();
 }
@@ -67,10 +78,21 @@ void TForm1::PMSAddClick()
 
 void TForm1::afterLongOperation()
 {
-    if (m_closeWhenUnwound && m_state.running == LongOperation::None) {
+    if (m_state.running != LongOperation::None)
+        return;
+    if (m_closeWhenUnwound) {
         m_closeWhenUnwound = false;
+        m_sweepWanted = false;
         QMetaObject::invokeMethod(this, &QWidget::close, Qt::QueuedConnection);
+        return;
     }
+    if (!std::exchange(m_sweepWanted, false) || m_state.closing)
+        return;
+    // Auto-connect armed meanwhile holds the scan button, and its end gives the button back.
+    if (m_state.autoConnect)
+        return;
+    SBScanAll->setEnabled(true);
+    SBScanAllClick();
 }
 
 void TForm1::closeEvent(QCloseEvent* event)
@@ -79,6 +101,9 @@ void TForm1::closeEvent(QCloseEvent* event)
     if (m_state.scanning) {
         event->ignore();
         SBStopClick();
+        // At the session's end the window closes by itself once the sweep has unwound.
+        if (m_state.closing)
+            m_closeWhenUnwound = true;
         return;
     }
     // A refresh or favourites pass unwinds first; the window is not destroyed under its loop.
@@ -91,6 +116,7 @@ void TForm1::closeEvent(QCloseEvent* event)
     m_state.closing = true;
     releaseEndpoint();
     QMainWindow::closeEvent(event);
+    emit closeAccepted();
 }
 
 } // namespace vantry

@@ -22,17 +22,21 @@
 #include <QLabel>
 #include <QMenu>
 #include <QMenuBar>
+#include <QProxyStyle>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QScreen>
 #include <QShowEvent>
 #include <QSplitter>
 #include <QStatusBar>
+#include <QStyleFactory>
+#include <QTabBar>
 #include <QTabWidget>
 #include <QTimer>
 #include <QVBoxLayout>
 
 #include <algorithm>
+#include <iterator>
 
 namespace vantry {
 
@@ -45,7 +49,24 @@ constexpr int MinimumHeight = 175;
 // The pace of the window's paints during a long operation, and of the status panels: twenty a
 // second reads as live, and each paint costs as much as a few hundred probes.
 constexpr int FrameMs = 50;
-constexpr int NameWidth = 150;
+// Every column shows in the default window, the round-trip column included: the name takes what
+// the others leave, down to this.
+constexpr int NameWidth = 70;
+constexpr int ColumnWidths[] = {50, NameWidth, 94, 48, 24, 60, 42, 50, 20, 32};
+static_assert(std::size(ColumnWidths) == browser::ServerListModel::ColumnCount);
+
+// Tabs as wide as their icon and text and little more: the details panel is narrow, and a desktop
+// style's own padding would push "Правила" out of sight.
+class CompactTabStyle : public QProxyStyle
+{
+public:
+    using QProxyStyle::QProxyStyle;
+    int pixelMetric(PixelMetric metric, const QStyleOption* option, const QWidget* widget) const override
+    {
+        const int value = QProxyStyle::pixelMetric(metric, option, widget);
+        return metric == PM_TabBarTabHSpace ? std::min(value, 8) : value;
+    }
+};
 
 QPushButton* button(const QString& caption, const QString& hint, bool enabled, QWidget* parent)
 {
@@ -74,6 +95,7 @@ TForm1::TForm1(const Options& options, QWidget* parent)
     // A box must not open inside the datagram handler: its nested loop would stall the socket.
     connect(m_queries.get(), &browser::QueryService::sendFailed, this, &TForm1::showStandardError,
             Qt::QueuedConnection);
+    connect(UDP.get(), &net::UdpEndpoint::bufferInvalid, this, &TForm1::UDPBufferInvalid);
 
     m_defaultSettings = std::make_unique<browser::StaticSettings>();
     m_sink = std::make_unique<ScanSinkImpl>(*this);
@@ -86,9 +108,7 @@ TForm1::TForm1(const Options& options, QWidget* parent)
     connect(&TimerFav, &IntervalTimer::timeout, this, [this] { guarded([this] { TimerFavTimer(); }); });
 
     setMinimumSize(MinimumWidth, MinimumHeight);
-    resize(DefaultWidth, DefaultHeight);
-    if (const QScreen* screen = QGuiApplication::primaryScreen())
-        move(screen->availableGeometry().center() - rect().center());
+    setWindowSize(QSize(DefaultWidth, DefaultHeight));
 }
 
 TForm1::~TForm1()
@@ -106,11 +126,11 @@ void TForm1::buildControls()
 
     // Top row: scan mode, the five buttons and the big game icon.
     auto* top = new QHBoxLayout;
-    RG = new QGroupBox(QStringLiteral("Сканирование:"), central);
+    RG = new QGroupBox(tr("Сканирование:"), central);
     auto* rgLayout = new QHBoxLayout(RG);
     rgLayout->setContentsMargins(6, 2, 6, 2);
     m_rgButtons = new QButtonGroup(RG);
-    auto* game = new QRadioButton(QStringLiteral("И г р а"), RG);
+    auto* game = new QRadioButton(tr("И г р а"), RG);
     auto* hltv = new QRadioButton(QStringLiteral("HLTV"), RG);
     m_rgButtons->addButton(game, 0);
     m_rgButtons->addButton(hltv, 1);
@@ -125,14 +145,20 @@ void TForm1::buildControls()
     });
     top->addWidget(RG);
 
-    SBScanAll = button(QStringLiteral("Сканировать"), QStringLiteral("Сканировать все IP"), true, central);
-    SBStop = button(QStringLiteral("Остановить"), QStringLiteral("Остановить сканирование"), false, central);
-    SBRefresh = button(QStringLiteral("RF"), QStringLiteral("Обновить текущие сервера"), false, central);
+    SBScanAll = button(tr("Сканировать"), tr("Сканировать все IP"), true, central);
+    SBStop = button(tr("Остановить"), tr("Остановить сканирование"), false, central);
+    SBRefresh = button(QStringLiteral("RF"), tr("Обновить текущие сервера"), false, central);
     SBAuto =
-        button(QStringLiteral("Автоматически"), QStringLiteral("Вкл/Откл автосоединение"), false, central);
-    SBPlay = button(QStringLiteral("Играть"), QStringLiteral("Соединиться с сервером"), false, central);
+        button(tr("Автоматически"), tr("Вкл/Откл автосоединение"), false, central);
+    SBPlay = button(tr("Играть"), tr("Соединиться с сервером"), false, central);
     SBScanAll->setIcon(browser::icon(static_cast<int>(query::Image::AddressHeader)));
     SBPlay->setIcon(browser::icon(static_cast<int>(query::Image::Open)));
+    // During the cool-down the scan button reads "Wait " and a count; it keeps the width of the
+    // wider caption, so that the buttons beside it stay where they are.
+    SBScanAll->setText(QStringLiteral("Wait 3"));
+    const int waitWidth = SBScanAll->sizeHint().width();
+    SBScanAll->setText(tr("Сканировать"));
+    SBScanAll->setMinimumWidth(std::max(waitWidth, SBScanAll->sizeHint().width()));
     for (QPushButton* b : {SBScanAll, SBStop, SBRefresh, SBAuto, SBPlay})
         top->addWidget(b);
     connect(SBPlay, &QPushButton::clicked, this, [this] { guarded([this] { SBPlayClick(); }); });
@@ -156,9 +182,8 @@ void TForm1::buildControls()
     LW->setModel(m_servers);
     QHeaderView* header = LW->horizontalHeader();
     header->setMinimumSectionSize(10);
-    const int widths[browser::ServerListModel::ColumnCount] = {58, 150, 100, 48, 26, 90, 50, 55, 20, 50};
     for (int c = 0; c < browser::ServerListModel::ColumnCount; ++c)
-        LW->setColumnWidth(c, widths[c]);
+        LW->setColumnWidth(c, ColumnWidths[c]);
     // The name takes the room the other columns leave, but never less than its own width: in
     // a narrow window the list scrolls sideways rather than hide the names.
     LW->viewport()->installEventFilter(this);
@@ -168,12 +193,18 @@ void TForm1::buildControls()
 
     PageControl1 = new QTabWidget(central);
     PageControl1->setFixedWidth(168);
+    auto* tabStyle = new CompactTabStyle(QStyleFactory::create(QApplication::style()->name()));
+    tabStyle->setParent(PageControl1->tabBar());
+    PageControl1->tabBar()->setStyle(tabStyle);
     LWPlayers = new browser::ListView(PageControl1);
     LWPlayers->setObjectName(QStringLiteral("LWPlayers"));
     LWPlayers->setModel(m_players);
     LWPlayers->horizontalHeader()->setSectionsClickable(true);
     LWPlayers->horizontalHeader()->setSectionResizeMode(browser::PlayersModel::Name, QHeaderView::Stretch);
-    LWPlayers->setColumnWidth(browser::PlayersModel::Kills, 40);
+    // "Убийства" is shown whole: the kills column is as wide as its header, the names take the rest.
+    LWPlayers->setColumnWidth(
+        browser::PlayersModel::Kills,
+        std::max(40, LWPlayers->horizontalHeader()->sectionSizeHint(browser::PlayersModel::Kills)));
     connect(LWPlayers->horizontalHeader(), &QHeaderView::sectionClicked, this,
             [this](int column) { LWPlayersColumnClick(column); });
     LWRules = new browser::ListView(PageControl1);
@@ -182,9 +213,9 @@ void TForm1::buildControls()
     LWRules->setColumnWidth(browser::RulesModel::Name, 98);
     LWRules->horizontalHeader()->setSectionResizeMode(browser::RulesModel::Value, QHeaderView::Stretch);
     PageControl1->addTab(LWPlayers, browser::icon(static_cast<int>(query::Image::PlayersHeader)),
-                         QStringLiteral("Игроки"));
+                         tr("Игроки"));
     PageControl1->addTab(LWRules, browser::icon(static_cast<int>(query::Image::MapHeader)),
-                         QStringLiteral("Правила"));
+                         tr("Правила"));
     middle->addWidget(PageControl1);
     outer->addLayout(middle, 1);
     setCentralWidget(central);
@@ -228,25 +259,26 @@ void TForm1::buildControls()
             [this] { guarded([this] { LWSelectItem(); }); });
     connect(LW, &browser::ListView::clickedAnywhere, this, [this] { guarded([this] { LWClick(); }); });
     connect(LW, &browser::ListView::pressed, this, [this] { LWMouseDown(); });
+    // The double click alone joins a server. The view's `activated` is not connected: it comes
+    // with the same double click, with Enter, and under some desktop styles with a single click.
     connect(LW, &browser::ListView::doubleClickedAnywhere, this,
             [this] { guarded([this] { LWDblClick(); }); });
-    connect(LW, &browser::ListView::activated, this, [this] { guarded([this] { LWDblClick(); }); });
 }
 
 void TForm1::buildMenus()
 {
-    QMenu* file = menuBar()->addMenu(QStringLiteral("Файл"));
-    Hide1 = file->addAction(QStringLiteral("Скрыть  (Shift+Alt+S)"), this, [this] { Hide1Click(); });
-    Exit1 = file->addAction(QStringLiteral("Выход"), this, [this] { Exit1Click(); });
-    Options1 = menuBar()->addAction(QStringLiteral("Опции"), this, [this] { Options1Click(); });
-    About1 = menuBar()->addAction(QStringLiteral("О программе..."), this, [this] { About1Click(); });
+    QMenu* file = menuBar()->addMenu(tr("Файл"));
+    Hide1 = file->addAction(tr("Скрыть  (Shift+Alt+S)"), this, [this] { Hide1Click(); });
+    Exit1 = file->addAction(tr("Выход"), this, [this] { Exit1Click(); });
+    Options1 = menuBar()->addAction(tr("Опции"), this, [this] { Options1Click(); });
+    About1 = menuBar()->addAction(tr("О программе..."), this, [this] { About1Click(); });
 
     PMServers = new QMenu(this);
     Play =
-        PMServers->addAction(QStringLiteral("Играть"), this, [this] { guarded([this] { SBPlayClick(); }); });
-    Auto = PMServers->addAction(QStringLiteral("Автосоединение"), this,
+        PMServers->addAction(tr("Играть"), this, [this] { guarded([this] { SBPlayClick(); }); });
+    Auto = PMServers->addAction(tr("Автосоединение"), this,
                                 [this] { guarded([this] { SBAutoClick(); }); });
-    PMSAdd = PMServers->addAction(QStringLiteral("Добавить в избранное"), this,
+    PMSAdd = PMServers->addAction(tr("Добавить в избранное"), this,
                                   [this] { guarded([this] { PMSAddClick(); }); });
     connect(LW, &browser::ListView::contextMenuWanted, this,
             [this](const QPoint& at) { PMServers->popup(at); });
@@ -299,7 +331,16 @@ QSize TForm1::windowSize() const
 
 void TForm1::setWindowSize(const QSize& size)
 {
-    resize(size.expandedTo(minimumSize()));
+    // A stored size no screen can show would be written back as it is: it is held to the screen,
+    // and the window opens centred at the size it really has.
+    const QScreen* screen = QGuiApplication::primaryScreen();
+    const QRect available = screen ? screen->availableGeometry() : QRect();
+    QSize bounded = size;
+    if (available.isValid())
+        bounded = bounded.boundedTo(available.size());
+    resize(bounded.expandedTo(minimumSize()));
+    if (available.isValid())
+        move(available.center() - rect().center());
 }
 
 void TForm1::setStatusText(int panel, const QString& text)
@@ -437,6 +478,11 @@ void TForm1::Hide1Click()
 void TForm1::Exit1Click()
 {
     close();
+}
+
+void TForm1::UDPBufferInvalid()
+{
+    prompter().message(QStringLiteral("Error"), QStringLiteral("Invalid buffer"), BoxIcon::None);
 }
 
 void TForm1::releaseEndpoint()

@@ -104,6 +104,8 @@ public:
     void TimerTimer();
     void TimerFavTimer();
     void PMSAddClick();
+    // The endpoint was asked to send nothing; its own error follows this box.
+    void UDPBufferInvalid();
 
     // Releases the endpoint; nothing is sent or received afterwards. Twice does nothing.
     void releaseEndpoint();
@@ -150,6 +152,8 @@ public:
 signals:
     // The scan mode changed (by the user or by code).
     void scanModeChanged(int index);
+    // The close was accepted: the program ends.
+    void closeAccepted();
 
 protected:
     bool event(QEvent* event) override;
@@ -164,7 +168,7 @@ private:
     void buildMenus();
     void onServerListed(int row);
     bool oldServers() const;
-    // After a long operation returns: a close that waited for it goes ahead now.
+    // After a long operation returns: a close or a sweep that waited for it goes ahead now.
     void afterLongOperation();
     class ScanSinkImpl;
 
@@ -189,6 +193,8 @@ private:
     std::unique_ptr<ScanSinkImpl> m_sink;
     std::unique_ptr<browser::ScanEngine> m_engine;
     bool m_closeWhenUnwound = false;
+    // The scan button was clicked during a refresh or favourites pass; the sweep runs after it.
+    bool m_sweepWanted = false;
     QWidget* m_optionsWindow = nullptr;
     QWidget* m_aboutWindow = nullptr;
     std::function<void(int)> m_storeScanMode;

@@ -5,57 +5,53 @@
 #include "ScanGames.h"
 #include "SessionEnd.h"
 #include "Tray.h"
+#include "app/base/AppInfo.h"
+#include "app/base/Prompter.h"
 #include "app/base/SettingsFile.h"
 #include "browser/QueryService.h"
 #include "browser/ServerListModel.h"
 #include "browser/ui/ListView.h"
 #include "launch/AutoConnect.h"
+#include "launch/ClientStart.h"
 #include "launch/Launcher.h"
+#include "launch/SteamLibrary.h"
 #include "launch/ui/MainWindowLink.h"
 #include "launch/ui/TFormPass.h"
 #include "options/ui/Options.h"
 #include "options/ui/Transparency.h"
 
-#include <QCoreApplication>
-#include <QDir>
-#include <QFileInfo>
-#include <QUrl>
+#include <QApplication>
 
 namespace vantry {
 
-namespace {
-
-// The manual beside the program, or in the source tree it was built from.
-QUrl manualUrl()
+void setApplicationIdentity()
 {
-    const QDir exe(QCoreApplication::applicationDirPath());
-    for (const QString& candidate :
-         {exe.filePath(QStringLiteral("README.md")), exe.filePath(QStringLiteral("../README.md")),
-          exe.filePath(QStringLiteral("../../README.md"))})
-        if (QFileInfo::exists(candidate))
-            return QUrl::fromLocalFile(QFileInfo(candidate).canonicalFilePath());
-    return QUrl::fromLocalFile(exe.filePath(QStringLiteral("README.md")));
+    QApplication::setApplicationName(productName());
+    QApplication::setApplicationVersion(QStringLiteral("1.98"));
 }
-
-} // namespace
 
 Shell::Shell(const Options& options)
 {
+    // A tray program: the last visible window closing (a box while the main window is hidden)
+    // is no reason to end, and a dialog left open is no reason to stay.
+    QGuiApplication::setQuitOnLastWindowClosed(false);
     setSettingsFilePath(options.settingsFile);
 
     TForm1::Options formOptions;
     formOptions.localPort = options.localPort;
     m_form = std::make_unique<TForm1>(formOptions);
     TForm1& form = *m_form;
+    QObject::connect(&form, &TForm1::closeAccepted, &form, [this] { finish(); });
     m_tray = std::make_unique<Tray>(&form);
     m_minimise = std::make_unique<MinimiseToTray>(&form);
+    // Before the hot key: its box may wait for the user while the session ends.
+    m_sessionEnd = std::make_unique<SessionEnd>();
+    QObject::connect(m_sessionEnd.get(), &SessionEnd::endRequested, &form, [this] { endSession(); });
     if (options.hotKey) {
         m_hotKey = createHotKey();
         if (registerHotKeyOrWarn(*m_hotKey))
             QObject::connect(m_hotKey.get(), &HotKey::activated, &form, [&form] { toggleWindow(&form); });
     }
-    m_sessionEnd = std::make_unique<SessionEnd>();
-    QObject::connect(m_sessionEnd.get(), &SessionEnd::endRequested, &form, [this] { endSession(); });
 
     form.setShowHook(&options::Transparency::applyOnShow);
     options::Transparency::registerWindow(&form);
@@ -64,10 +60,20 @@ Shell::Shell(const Options& options)
     form.setLiveSettings(m_settings.get());
     form.setOptionsWindow(m_settings.get());
     form.setScanModeStore([this](int index) { m_settings->storeScanMode(index); });
+    // The browse button offers Steam's copies of the slot's game and warns of clients that cannot start.
+    m_settings->setClientOffers(
+        [](int slot, QStringList* problems) {
+            return launch::offeredClients(launch::SteamFolders(), slot, problems);
+        },
+        [](int slot, const QString& path) {
+            return launch::pickedClientNotice(launch::SteamFolders(), slot, path);
+        });
+    // Said before loading, so that the user knows before changing anything.
+    if (const QString problem = settingsFileProblem(); !problem.isEmpty())
+        prompter().message(appTitle(), standardErrorText(problem), BoxIcon::Error);
     form.guarded([this] { m_settings->FormCreate(); });
 
     m_about = std::make_unique<TFormAbout>();
-    m_about->setLinkUrl(manualUrl());
     m_about->setShowHook(&options::Transparency::applyOnShow);
     options::Transparency::registerWindow(m_about.get());
     form.setAboutWindow(m_about.get());
@@ -115,7 +121,30 @@ Shell::~Shell()
 
 void Shell::show()
 {
-    m_form->show();
+    if (!m_finished)
+        m_form->show();
+}
+
+int Shell::run()
+{
+    if (m_finished)
+        return 0;
+    show();
+    m_running = true;
+    const int result = QApplication::exec();
+    m_running = false;
+    return result;
+}
+
+void Shell::finish()
+{
+    m_finished = true;
+    // Hiding a dialog ends the loop its exec() runs; the handler that opened it then returns.
+    for (QWidget* window : QApplication::topLevelWidgets())
+        if (window != m_form.get() && window->isVisible())
+            window->hide();
+    if (m_running)
+        QCoreApplication::exit(0);
 }
 
 void Shell::endSession()
@@ -123,11 +152,9 @@ void Shell::endSession()
     m_form->state().closing = true;
     m_form->releaseEndpoint();
     m_tray->remove();
-    // During a sweep the close is refused and stops it; the sweep then unwinds on the closing
-    // flag and the window closes once it has.
+    // Refused while a long operation runs: it unwinds on the closing flag and the window closes
+    // once it has, shown or hidden.
     m_form->close();
-    if (m_form->isVisible())
-        QMetaObject::invokeMethod(m_form.get(), &QWidget::close, Qt::QueuedConnection);
 }
 
 } // namespace vantry

@@ -20,14 +20,22 @@ namespace launch {
 class MainWindowLink;
 }
 
+// The application's name and version as the desktop sees them. No display name: the desktop
+// would add it to every dialog's caption, and the captions are the program's own.
+void setApplicationIdentity();
+
 // The program's windows, created in order at start-up and destroyed in the reverse order, so
 // that the options dialog still sees the main window when it writes the settings file.
+//
+// The shell owns the program's life: the process ends when, and only when, the main window's
+// close is accepted (menu, close box, tray, signal, log-off), whatever other window is open or
+// hidden; closing a dialog or a box never ends it.
 class Shell
 {
 public:
     struct Options
     {
-        QString settingsFile; // empty: vantry.ini beside the executable
+        QString settingsFile; // empty: the default place (settingsFilePath)
         std::uint16_t localPort = 27005;
         bool hotKey = true;
     };
@@ -38,12 +46,25 @@ public:
     TForm1& mainWindow() { return *m_form; }
     options::TSettings& settings() { return *m_settings; }
     launch::MainWindowLink& launch() { return *m_launch; }
+    TFormAbout& about() { return *m_about; }
+    Tray& tray() { return *m_tray; }
     void show();
+    // Shows the main window and runs the event loop until the main window closes; returns at
+    // once when it closed during start-up (a signal while the hot key's box was open).
+    int run();
+    // The main window's close was accepted: the program is on its way out.
+    bool finished() const { return m_finished; }
     // Log-off, shut-down or a termination signal: release the endpoint, remove the tray icon
     // and close; the settings are still written on the way out.
     void endSession();
 
 private:
+    // The one way out: closes every other window and box (a box's own loop ends with it) and
+    // ends the event loop.
+    void finish();
+
+    bool m_finished = false;
+    bool m_running = false;
     std::unique_ptr<TForm1> m_form;
     std::unique_ptr<Tray> m_tray;
     std::unique_ptr<MinimiseToTray> m_minimise;

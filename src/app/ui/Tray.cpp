@@ -4,8 +4,10 @@
 
 #include <QAction>
 #include <QEvent>
+#include <QGuiApplication>
 #include <QMenu>
 #include <QPainter>
+#include <QStyleHints>
 #include <QSystemTrayIcon>
 #include <QTimer>
 #include <QWidget>
@@ -93,16 +95,13 @@ Tray::Tray(QWidget* mainWindow, QObject* parent) : QObject(parent), m_window(mai
 
     PMTray = new QMenu;
     TrayShow =
-        PMTray->addAction(QStringLiteral("Показать  (Shift+Alt+S)"), this, [this] { TrayShowClick(); });
+        PMTray->addAction(tr("Показать  (Shift+Alt+S)"), this, [this] { TrayShowClick(); });
     TrayExit = PMTray->addAction(QStringLiteral("Выход"), this, [this] { TrayExitClick(); });
 
     TrayIcon = new QSystemTrayIcon(this);
     TrayIcon->setToolTip(productName());
     TrayIcon->setContextMenu(PMTray);
-    connect(TrayIcon, &QSystemTrayIcon::activated, this, [this](QSystemTrayIcon::ActivationReason reason) {
-        if (reason == QSystemTrayIcon::DoubleClick)
-            TrayIconDblClick();
-    });
+    connect(TrayIcon, &QSystemTrayIcon::activated, this, &Tray::TrayIconActivated);
 
     m_animation = new QTimer(this);
     m_animation->setInterval(AnimationStepMs);
@@ -116,6 +115,21 @@ Tray::~Tray()
 {
     // A menu without a parent: the icon may go before or after the main window.
     delete PMTray;
+}
+
+void Tray::TrayIconActivated(QSystemTrayIcon::ActivationReason reason)
+{
+    if (reason != QSystemTrayIcon::Trigger && reason != QSystemTrayIcon::DoubleClick)
+        return;
+    // Trays that speak StatusNotifierItem report one activation and never a double click; an
+    // XEmbed tray reports a double click as a Trigger at each press and then a DoubleClick. One
+    // gesture toggles once: what comes within a double-click interval of a toggle belongs to it.
+    if (m_sinceToggle.isValid() &&
+        m_sinceToggle.elapsed() < QGuiApplication::styleHints()->mouseDoubleClickInterval())
+        return;
+    TrayIconDblClick();
+    // Counted from the end of the toggle: showing a window can take longer than the interval.
+    m_sinceToggle.start();
 }
 
 void Tray::TrayIconDblClick()

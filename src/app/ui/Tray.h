@@ -1,14 +1,15 @@
 #pragma once
 
+#include <QElapsedTimer>
 #include <QIcon>
 #include <QObject>
 #include <QPixmap>
+#include <QSystemTrayIcon>
 
 #include <functional>
 
 class QAction;
 class QMenu;
-class QSystemTrayIcon;
 class QTimer;
 class QWidget;
 
@@ -21,7 +22,7 @@ QPixmap trayImage(int index, int size);
 // must stay an ordinary minimise: a hidden window could never be brought back.
 bool hideOnMinimise();
 
-// Hot key and tray double click: a visible window is hidden; otherwise it is shown, restored
+// Hot key and tray icon: a visible window is hidden; otherwise it is shown, restored
 // from minimised and brought to the foreground.
 void toggleWindow(QWidget* window);
 // Shows the window, restoring it first if it is minimised; never hides it.
@@ -38,6 +39,9 @@ public:
     explicit Tray(QWidget* mainWindow, QObject* parent = nullptr);
     ~Tray() override;
 
+    // The icon's activation as the desktop's tray reports it: a click or a double click.
+    void TrayIconActivated(QSystemTrayIcon::ActivationReason reason);
+    // Toggles the main window.
     void TrayIconDblClick();
     void TrayShowClick();
     void TrayExitClick();
@@ -67,6 +71,7 @@ private:
     QIcon m_images[ImageCount];
     QTimer* m_animation = nullptr;
     int m_index = 0;
+    QElapsedTimer m_sinceToggle;
 };
 
 // Installed on the main window: minimising hides it (and so its task-bar entry) while a

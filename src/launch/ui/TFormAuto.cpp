@@ -12,6 +12,8 @@
 #include <QScreen>
 #include <QSpinBox>
 
+#include <algorithm>
+
 namespace vantry::launch {
 
 namespace {
@@ -26,12 +28,12 @@ QFont bold(QFont font)
 
 TFormAuto::TFormAuto(AutoConnect& autoConnect, QWidget* parent) : QDialog(parent), m_autoConnect(autoConnect)
 {
-    setWindowTitle(QStringLiteral("Автосоединение"));
+    setWindowTitle(tr("Автосоединение"));
     setWindowFlags(Qt::Dialog | Qt::MSWindowsFixedSizeDialogHint | Qt::WindowTitleHint |
                    Qt::WindowCloseButtonHint);
     setFixedSize(232, 175);
 
-    Label1 = new QLabel(QStringLiteral("Подключаться, если игроков:"), this);
+    Label1 = new QLabel(tr("Подключаться, если игроков:"), this);
     Label1->setFont(bold(font()));
     Label1->setGeometry(8, 8, 216, 16);
     CB = new QComboBox(this);
@@ -45,20 +47,23 @@ TFormAuto::TFormAuto(AutoConnect& autoConnect, QWidget* parent) : QDialog(parent
     Image1 = new QLabel(this);
     Image1->setGeometry(190, 26, 33, 33);
     Image1->setPixmap(browser::pixmap(static_cast<int>(query::Image::PlayersHeader), 32));
-    CBAsk = new QCheckBox(QStringLiteral("Спросить перед соединением"), this);
+    CBAsk = new QCheckBox(tr("Спросить перед соединением"), this);
     CBAsk->setFont(bold(font()));
     CBAsk->setGeometry(8, 62, 216, 17);
-    CBPass = new QCheckBox(QStringLiteral("Пароль:"), this);
+    CBPass = new QCheckBox(tr("Пароль:"), this);
     CBPass->setFont(bold(font()));
-    CBPass->setGeometry(8, 88, 80, 17);
+    // As wide as its text needs in the window's language, at least the design's 80; the edit
+    // takes the rest of the row.
+    const int passWidth = 80;
+    CBPass->setGeometry(8, 88, passWidth, 17);
     EditPass = new QLineEdit(this);
     EditPass->setObjectName(QStringLiteral("EditPass"));
-    EditPass->setGeometry(92, 86, 132, 21);
+    EditPass->setGeometry(12 + passWidth, 86, 212 - passWidth, 21);
     EditPass->setEnabled(false);
     BitBtn1 = new QPushButton(QStringLiteral("OK"), this);
     BitBtn1->setGeometry(40, 140, 75, 25);
     BitBtn1->setDefault(true);
-    BitBtn2 = new QPushButton(QStringLiteral("Отмена"), this);
+    BitBtn2 = new QPushButton(tr("Отмена"), this);
     BitBtn2->setGeometry(124, 140, 75, 25);
     BitBtn2->setAutoDefault(false);
 
@@ -78,7 +83,7 @@ void TFormAuto::openFor(const std::optional<ListedServer>& row)
     if (!row) {
         // No row to take a target from: OK will say so.
         m_server.reset();
-        setWindowTitle(QStringLiteral("Автосоединение"));
+        setWindowTitle(tr("Автосоединение"));
         return;
     }
     m_server = row->server();

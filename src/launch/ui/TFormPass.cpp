@@ -26,7 +26,7 @@ const QString ShowPassKey = QStringLiteral("ShowPass");
 TFormPass::TFormPass(Launcher& launcher, const IniFile* settings, QWidget* parent)
     : QDialog(parent), m_launcher(launcher)
 {
-    setWindowTitle(QStringLiteral("Пароль"));
+    setWindowTitle(tr("Пароль"));
     setWindowFlags(Qt::Dialog | Qt::MSWindowsFixedSizeDialogHint | Qt::WindowTitleHint |
                    Qt::WindowCloseButtonHint);
     setFixedSize(249, 100);
@@ -34,7 +34,7 @@ TFormPass::TFormPass(Launcher& launcher, const IniFile* settings, QWidget* paren
     Image1 = new QLabel(this);
     Image1->setGeometry(8, 10, 32, 32);
     Image1->setPixmap(browser::pixmap(static_cast<int>(query::Image::Password), 32));
-    Label1 = new QLabel(QStringLiteral("Введите пароль"), this);
+    Label1 = new QLabel(tr("Введите пароль"), this);
     Label1->setGeometry(48, 6, 190, 16);
     MEPass = new QLineEdit(this);
     MEPass->setObjectName(QStringLiteral("MEPass"));
@@ -42,12 +42,12 @@ TFormPass::TFormPass(Launcher& launcher, const IniFile* settings, QWidget* paren
     MEPass->setEchoMode(QLineEdit::Password);
     // Every character shows as "*", whatever the style's own mask character is.
     MEPass->setStyleSheet(QStringLiteral("QLineEdit { lineedit-password-character: 42; }"));
-    CBShowPass = new QCheckBox(QStringLiteral("Показать пароль"), this);
+    CBShowPass = new QCheckBox(tr("Показать пароль"), this);
     CBShowPass->setGeometry(48, 48, 193, 17);
     BitBtn1 = new QPushButton(QStringLiteral("OK"), this);
     BitBtn1->setGeometry(86, 70, 75, 25);
     BitBtn1->setDefault(true);
-    BitBtn2 = new QPushButton(QStringLiteral("Отмена"), this);
+    BitBtn2 = new QPushButton(tr("Отмена"), this);
     BitBtn2->setGeometry(166, 70, 75, 25);
     BitBtn2->setAutoDefault(false);
 

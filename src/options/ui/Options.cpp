@@ -11,6 +11,7 @@
 #include <QComboBox>
 #include <QEvent>
 #include <QFileDialog>
+#include <QFileSystemModel>
 #include <QGridLayout>
 #include <QGroupBox>
 #include <QHBoxLayout>
@@ -20,6 +21,7 @@
 #include <QLineEdit>
 #include <QPushButton>
 #include <QSlider>
+#include <QSortFilterProxyModel>
 #include <QStyle>
 #include <QTabWidget>
 #include <QToolButton>
@@ -82,12 +84,35 @@ QTreeWidget* reportList(const QStringList& columns, QWidget* parent)
     return list;
 }
 
+// Under the filter that lists every program, the file dialog shows folders and the files the
+// user may run; under the slot's own filter it shows what the names match, whatever their rights
+// (a Windows hl.exe is not marked executable).
+class ExecutablesOnly : public QSortFilterProxyModel
+{
+public:
+    explicit ExecutablesOnly(QFileDialog* dialog) : QSortFilterProxyModel(dialog), m_dialog(dialog) {}
+    void refilter() { invalidateFilter(); }
+
+protected:
+    bool filterAcceptsRow(int row, const QModelIndex& parent) const override
+    {
+        const auto* files = qobject_cast<const QFileSystemModel*>(sourceModel());
+        if (!files || m_dialog->selectedNameFilter() != QStringLiteral("Все программы (*)"))
+            return true;
+        const QModelIndex index = files->index(row, 0, parent);
+        return files->isDir(index) || files->fileInfo(index).isExecutable();
+    }
+
+private:
+    QFileDialog* m_dialog;
+};
+
 } // namespace
 
 TSettings::TSettings(SettingsHost& host, QWidget* mainWindow, QWidget* parent)
     : QDialog(parent), m_host(host), m_mainWindow(mainWindow)
 {
-    setWindowTitle(QStringLiteral("Настройки"));
+    setWindowTitle(tr("Настройки"));
     setWindowFlags(Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowCloseButtonHint);
     setModal(false);
     // The design's 8-point font, in the platform's sans family.
@@ -99,9 +124,9 @@ TSettings::TSettings(SettingsHost& host, QWidget* mainWindow, QWidget* parent)
     TS1 = new QWidget(PageControl);
     TS2 = new QWidget(PageControl);
     TS3 = new QWidget(PageControl);
-    PageControl->addTab(TS1, QStringLiteral("Основные"));
-    PageControl->addTab(TS2, QStringLiteral("Сканирование"));
-    PageControl->addTab(TS3, QStringLiteral("Избранное"));
+    PageControl->addTab(TS1, tr("Основные"));
+    PageControl->addTab(TS2, tr("Сканирование"));
+    PageControl->addTab(TS3, tr("Избранное"));
     auto* layout = new QVBoxLayout(this);
     layout->setContentsMargins(2, 2, 2, 2);
     layout->addWidget(PageControl);
@@ -134,7 +159,7 @@ void TSettings::buildGeneralPage()
     EditExe->setReadOnly(true);
     SBExe = new QToolButton(TS1);
     SBExe->setText(QStringLiteral("..."));
-    SBExe->setToolTip(QStringLiteral("Обзор"));
+    SBExe->setToolTip(tr("Обзор"));
     QFont bold = SBExe->font();
     bold.setBold(true);
     SBExe->setFont(bold);
@@ -143,17 +168,17 @@ void TSettings::buildGeneralPage()
     CBParams = new QComboBox(TS1);
     CBParams->setCurrentIndex(-1);
     BitBtn2 = button(QStringLiteral("+"), TS1);
-    BitBtn2->setToolTip(QStringLiteral("Добавить параметр"));
-    BitBtn1 = button(QStringLiteral("Сброс"), TS1);
-    BitBtn1->setToolTip(QStringLiteral("Восстановить значение по умолчанию"));
+    BitBtn2->setToolTip(tr("Добавить параметр"));
+    BitBtn1 = button(tr("Сброс"), TS1);
+    BitBtn1->setToolTip(tr("Восстановить значение по умолчанию"));
     BitBtn1->setIcon(style()->standardIcon(QStyle::SP_BrowserReload));
-    BBSave = new QPushButton(QStringLiteral("Сохранить"), TS1);
+    BBSave = new QPushButton(tr("Сохранить"), TS1);
     BBSave->setIcon(style()->standardIcon(QStyle::SP_DialogOkButton));
     BBSave->setDefault(true);
     BBSave->setEnabled(false);
-    CBDclick = new QCheckBox(QStringLiteral("Соединяться по двойному щелчку"), TS1);
+    CBDclick = new QCheckBox(tr("Соединяться по двойному щелчку"), TS1);
     CBDclick->setChecked(true);
-    CBTrans = new QCheckBox(QStringLiteral("Прозрачность"), TS1);
+    CBTrans = new QCheckBox(tr("Прозрачность"), TS1);
     TBTrans = new QSlider(Qt::Horizontal, TS1);
     TBTrans->setRange(50, 255);
     TBTrans->setTickInterval(3);
@@ -167,16 +192,19 @@ void TSettings::buildGeneralPage()
     OD->setFileMode(QFileDialog::ExistingFile);
     OD->setAcceptMode(QFileDialog::AcceptOpen);
     OD->setSizeGripEnabled(true);
+    auto* executables = new ExecutablesOnly(OD);
+    OD->setProxyModel(executables);
+    connect(OD, &QFileDialog::filterSelected, executables, &ExecutablesOnly::refilter);
 
     auto* grid = new QGridLayout(TS1);
-    grid->addWidget(boldLabel(QStringLiteral("Игра:"), TS1), 0, 0);
+    grid->addWidget(boldLabel(tr("Игра:"), TS1), 0, 0);
     grid->addWidget(CBGame, 0, 1, 1, 3);
-    grid->addWidget(boldLabel(QStringLiteral("Путь к игре:"), TS1), 1, 0);
+    grid->addWidget(boldLabel(tr("Путь к игре:"), TS1), 1, 0);
     auto* exeRow = new QHBoxLayout;
     exeRow->addWidget(EditExe);
     exeRow->addWidget(SBExe);
     grid->addLayout(exeRow, 1, 1, 1, 3);
-    grid->addWidget(boldLabel(QStringLiteral("Параметры:"), TS1), 2, 0);
+    grid->addWidget(boldLabel(tr("Параметры:"), TS1), 2, 0);
     grid->addWidget(EditParam, 2, 1, 1, 3);
     auto* paramRow = new QHBoxLayout;
     paramRow->addWidget(CBParams, 1);
@@ -192,20 +220,20 @@ void TSettings::buildGeneralPage()
 
 void TSettings::buildScanPage()
 {
-    CBBroadcast = boldCheckBox(QStringLiteral("Вещание"), TS2);
+    CBBroadcast = boldCheckBox(tr("Вещание"), TS2);
     CBBroadcast->setChecked(true);
-    CBOld = boldCheckBox(QStringLiteral("Сканировать старые серверы"), TS2);
-    CBOld->setToolTip(QStringLiteral("Все CS1.5 и старые серверы CS1.6"));
+    CBOld = boldCheckBox(tr("Сканировать старые серверы"), TS2);
+    CBOld->setToolTip(tr("Все CS1.5 и старые серверы CS1.6"));
     CBOld->setChecked(true);
     SpeedButton1 = new QToolButton(TS2);
     SpeedButton1->setArrowType(Qt::UpArrow);
     SpeedButton1->setAutoRaise(true);
-    SpeedButton1->setToolTip(QStringLiteral("Выше"));
+    SpeedButton1->setToolTip(tr("Выше"));
     SpeedButton2 = new QToolButton(TS2);
     SpeedButton2->setArrowType(Qt::DownArrow);
     SpeedButton2->setAutoRaise(true);
-    SpeedButton2->setToolTip(QStringLiteral("Ниже"));
-    LWranges = reportList({QString(), QStringLiteral("С IP:"), QStringLiteral("До IP:")}, TS2);
+    SpeedButton2->setToolTip(tr("Ниже"));
+    LWranges = reportList({QString(), tr("С IP:"), tr("До IP:")}, TS2);
     LWranges->setColumnWidth(0, 20);
     // 91 pixels at the design font; wider when the platform's font needs it for a full address.
     const int addressWidth =
@@ -220,24 +248,24 @@ void TSettings::buildScanPage()
     SpeedButton3 = new QToolButton(TS2);
     SpeedButton3->setText(QStringLiteral("0..255"));
     SpeedButton3->setAutoRaise(true);
-    SBDel = button(QStringLiteral("Удалить"), TS2);
-    SBAdd = button(QStringLiteral("Добавить"), TS2);
+    SBDel = button(tr("Удалить"), TS2);
+    SBAdd = button(tr("Добавить"), TS2);
     CSport = new PortEdit(TS2);
     CSport->setText(QStringLiteral("27015"));
     HLTVport = new PortEdit(TS2);
     HLTVport->setText(QStringLiteral("27020"));
     SEDelay = new ArrowSpinBox(0, 30, 5, TS2);
 
-    auto* ports = boldGroup(QStringLiteral("Порты:"), TS2);
+    auto* ports = boldGroup(tr("Порты:"), TS2);
     auto* portsGrid = new QGridLayout(ports);
-    portsGrid->addWidget(new QLabel(QStringLiteral("Игры"), ports), 0, 0);
+    portsGrid->addWidget(new QLabel(tr("Игры"), ports), 0, 0);
     portsGrid->addWidget(CSport, 0, 1);
     portsGrid->addWidget(new QLabel(QStringLiteral("HLTV"), ports), 1, 0);
     portsGrid->addWidget(HLTVport, 1, 1);
-    auto* delay = boldGroup(QStringLiteral("Задержка"), TS2);
+    auto* delay = boldGroup(tr("Задержка"), TS2);
     auto* delayRow = new QHBoxLayout(delay);
     delayRow->addWidget(SEDelay);
-    delayRow->addWidget(new QLabel(QStringLiteral("мс"), delay));
+    delayRow->addWidget(new QLabel(tr("мс"), delay));
 
     auto* moveColumn = new QVBoxLayout;
     moveColumn->addWidget(SpeedButton1);
@@ -247,10 +275,10 @@ void TSettings::buildScanPage()
     listRow->addLayout(moveColumn);
     listRow->addWidget(LWranges, 1);
     auto* entry = new QGridLayout;
-    entry->addWidget(new QLabel(QStringLiteral("С:"), TS2), 0, 0);
+    entry->addWidget(new QLabel(tr("С:"), TS2), 0, 0);
     entry->addWidget(IPE1, 0, 1);
     entry->addWidget(SBDel, 0, 2);
-    entry->addWidget(new QLabel(QStringLiteral("До:"), TS2), 1, 0);
+    entry->addWidget(new QLabel(tr("До:"), TS2), 1, 0);
     entry->addWidget(IPE2, 1, 1);
     entry->addWidget(SBAdd, 1, 2);
     entry->addWidget(SpeedButton3, 2, 1);
@@ -270,27 +298,27 @@ void TSettings::buildScanPage()
 
 void TSettings::buildFavouritesPage()
 {
-    LVFav = reportList({QStringLiteral("IP - Адрес"), QStringLiteral("Порт")}, TS3);
+    LVFav = reportList({tr("IP - Адрес"), tr("Порт")}, TS3);
     LVFav->setColumnWidth(0, 103);
     LVFav->setColumnWidth(1, portColumnLimits().first + 5);
     LVFav->headerItem()->setTextAlignment(1, Qt::AlignCenter);
     LVFav->header()->setSectionsClickable(true);
     LVFav->header()->setSortIndicatorShown(false);
-    CBAutoUpdate = boldCheckBox(QStringLiteral("Автосканирование"), TS3);
+    CBAutoUpdate = boldCheckBox(tr("Автосканирование"), TS3);
     SEUpdInterval = new ArrowSpinBox(5, 60, 10, TS3);
     GHIP = new IPv4Edit(TS3);
     MEPort = new PortEdit(TS3);
     MEPort->setText(QStringLiteral("27015"));
-    SpeedButton5 = button(QStringLiteral("Удалить"), TS3);
-    SpeedButton4 = button(QStringLiteral("Добавить"), TS3);
+    SpeedButton5 = button(tr("Удалить"), TS3);
+    SpeedButton4 = button(tr("Добавить"), TS3);
 
     auto* side = new QGridLayout;
     side->addWidget(CBAutoUpdate, 0, 0, 1, 2);
-    side->addWidget(new QLabel(QStringLiteral("Интервал (сек):"), TS3), 1, 0);
+    side->addWidget(new QLabel(tr("Интервал (сек):"), TS3), 1, 0);
     side->addWidget(SEUpdInterval, 1, 1);
-    side->addWidget(new QLabel(QStringLiteral("IP - Адрес"), TS3), 2, 0, 1, 2);
+    side->addWidget(new QLabel(tr("IP - Адрес"), TS3), 2, 0, 1, 2);
     side->addWidget(GHIP, 3, 0, 1, 2);
-    side->addWidget(new QLabel(QStringLiteral("Порт"), TS3), 4, 0);
+    side->addWidget(new QLabel(tr("Порт"), TS3), 4, 0);
     side->addWidget(MEPort, 4, 1);
     side->addWidget(SpeedButton5, 5, 0);
     side->addWidget(SpeedButton4, 5, 1);
@@ -303,6 +331,15 @@ void TSettings::buildFavouritesPage()
 void TSettings::connectHandlers()
 {
     connect(PageControl, &QTabWidget::currentChanged, this, [this](int index) {
+        setNoActivePage(false);
+        if (isVisible())
+            pageShown(index);
+    });
+    // With no page active, the tab that is current in name is picked by a click like any other.
+    connect(PageControl, &QTabWidget::tabBarClicked, this, [this](int index) {
+        if (!m_noActivePage || index != PageControl->currentIndex())
+            return;
+        setNoActivePage(false);
         if (isVisible())
             pageShown(index);
     });
@@ -348,7 +385,15 @@ void TSettings::showEvent(QShowEvent* event)
 {
     QDialog::showEvent(event);
     FormShow();
-    pageShown(PageControl->currentIndex());
+    if (!m_noActivePage)
+        pageShown(PageControl->currentIndex());
+}
+
+void TSettings::setNoActivePage(bool none)
+{
+    m_noActivePage = none;
+    if (QWidget* page = PageControl->currentWidget())
+        page->setVisible(!none);
 }
 
 void TSettings::pageShown(int index)

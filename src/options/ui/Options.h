@@ -4,6 +4,8 @@
 #include "options/StoredSettings.h"
 
 #include <QDialog>
+#include <QList>
+#include <QStringList>
 
 #include <array>
 #include <functional>
@@ -56,6 +58,21 @@ public:
     {
         m_chooseExecutable = std::move(chooser);
     }
+
+    // Game clients the browse button offers beside a file: for a slot, menu labels and the game
+    // paths they stand for (Steam's copies of the slot's game), with the problems met on the way;
+    // and what the user should know of a path just picked (empty: nothing). The program installs
+    // both; without offers the button runs the file dialog at once, as it does where none exist.
+    using ClientOffers = std::function<QList<std::pair<QString, QString>>(int slot, QStringList* problems)>;
+    using PickNotice = std::function<QString(int slot, const QString& path)>;
+    void setClientOffers(ClientOffers offers, PickNotice notice)
+    {
+        m_clientOffers = std::move(offers);
+        m_pickNotice = std::move(notice);
+    }
+    // The file dialog's second filter, which lists every file the user may run: as the dialog
+    // shows it, and so as it reports it chosen, in the window's language.
+    static QString anyProgramFilter();
 
     // LiveSettings
     QVector<AddressRange> ranges() const override;
@@ -148,8 +165,11 @@ private:
     void applyLoaded(const StoredSettings& s);
     StoredSettings collect() const;
     void pageShown(int index);
+    // A stored page outside 0..2 leaves no page active (none shown) until the user picks one.
+    void setNoActivePage(bool none);
     std::pair<int, int> portColumnLimits() const;
     void showSlot(int slot);
+    QString chooseClient(int slot);
     void appendRange(const AddressRange& range);
     void appendFavourite(const Favourite& favourite);
     void swapRanges(int row, int other);
@@ -163,8 +183,11 @@ private:
     std::array<QString, GameSlotCount> m_gamePaths;
     std::array<QString, GameSlotCount> m_startParams;
     std::function<QString(QFileDialog&)> m_chooseExecutable;
+    ClientOffers m_clientOffers;
+    PickNotice m_pickNotice;
     bool m_loaded = false;
     bool m_saved = false;
+    bool m_noActivePage = false;
 };
 
 } // namespace vantry::options

@@ -66,7 +66,10 @@ void TSettings::applyLoaded(const StoredSettings& s)
         m_host.favouritesTimer().setInterval(200);
         m_host.favouritesTimer().setEnabled(true);
     }
-    PageControl->setCurrentIndex(s.curPage >= 0 && s.curPage < PageControl->count() ? s.curPage : 0);
+    const bool knownPage = s.curPage >= 0 && s.curPage < PageControl->count();
+    if (knownPage)
+        PageControl->setCurrentIndex(s.curPage);
+    setNoActivePage(!knownPage);
     CBBroadcast->setChecked(s.broadcast);
     Transparency::setLevel(s.transLevel);
     CBDclick->setChecked(s.doubleClick);
@@ -99,7 +102,7 @@ StoredSettings TSettings::collect() const
     s.trans = CBTrans->isChecked();
     s.favAutoScan = CBAutoUpdate->isChecked();
     s.updInterval = SEUpdInterval->value();
-    s.curPage = PageControl->currentIndex();
+    s.curPage = m_noActivePage ? -1 : PageControl->currentIndex();
     s.broadcast = CBBroadcast->isChecked();
     s.transLevel = Transparency::level();
     s.doubleClick = CBDclick->isChecked();

@@ -12,9 +12,11 @@
 #include <QComboBox>
 #include <QFileDialog>
 #include <QLineEdit>
+#include <QMenu>
 #include <QPushButton>
 #include <QSlider>
 #include <QSpinBox>
+#include <QToolButton>
 #include <QTreeWidget>
 
 #include <algorithm>
@@ -79,18 +81,56 @@ void TSettings::CBGameChange()
     showSlot(CBGame->currentIndex());
 }
 
+QString TSettings::anyProgramFilter()
+{
+    return tr("Все программы (*)");
+}
+
 void TSettings::SBExeClick()
 {
+    // The Windows name first, as the file is called there, then the Linux clients' names.
     const int slot = CBGame->currentIndex();
     if (slot >= 0 && slot <= 3)
-        OD->setNameFilter(nameFilter(QStringLiteral("Half-Life (hl.exe)|HL.EXE")));
+        OD->setNameFilters(
+            {nameFilter(QStringLiteral("Half-Life (hl.exe hl_linux hl.sh)|HL.EXE hl_linux hl.sh")),
+             anyProgramFilter()});
     else if (slot >= 4 && slot <= 5)
-        OD->setNameFilter(nameFilter(QStringLiteral("Half-Life2 (hl2.exe)|HL2.EXE")));
-    const QString path = m_chooseExecutable(*OD);
+        OD->setNameFilters(
+            {nameFilter(QStringLiteral("Half-Life2 (hl2.exe hl2_linux hl2.sh)|HL2.EXE hl2_linux hl2.sh")),
+             anyProgramFilter()});
+    const QString path = chooseClient(slot);
     if (path.isEmpty())
         return;
     EditExe->setText(path);
     BBSave->setEnabled(true);
+    if (m_pickNotice && isSlot(slot))
+        if (const QString notice = m_pickNotice(slot, path); !notice.isEmpty())
+            error(notice);
+}
+
+// The offered clients in a menu under the button, the file dialog behind its last item; the file
+// dialog at once when nothing is offered.
+QString TSettings::chooseClient(int slot)
+{
+    if (!m_clientOffers || !isSlot(slot))
+        return m_chooseExecutable(*OD);
+    QStringList problems;
+    const QList<std::pair<QString, QString>> offers = m_clientOffers(slot, &problems);
+    if (!problems.isEmpty())
+        error(problems.join(u'\n'));
+    if (offers.isEmpty())
+        return m_chooseExecutable(*OD);
+    QMenu menu(SBExe);
+    for (const auto& [label, path] : offers)
+        menu.addAction(label)->setData(path);
+    menu.addSeparator();
+    const QAction* browse = menu.addAction(tr("Обзор..."));
+    const QAction* chosen = menu.exec(SBExe->mapToGlobal(QPoint(0, SBExe->height())));
+    if (!chosen)
+        return {};
+    if (chosen == browse)
+        return m_chooseExecutable(*OD);
+    return chosen->data().toString();
 }
 
 void TSettings::BitBtn2Click()

@@ -1,0 +1,17 @@
+#pragma once
+
+#include "CliRun.h"
+
+#include <ostream>
+#include <string>
+#include <vector>
+
+namespace vantry::cli {
+
+// Runs "master ..." (the words after the program name) and returns the exit status: the lists
+// of public servers from the Steam Web API and from UDP masters, printed or queried. Host names
+// of masters go to `lookup`. The key is never written to `out` or `err`.
+int runMaster(const std::vector<std::string>& words, std::ostream& out, std::ostream& err,
+              const HostLookup& lookup);
+
+} // namespace vantry::cli

@@ -1,0 +1,222 @@
+#include "MasterArguments.h"
+
+namespace vantry::cli {
+
+namespace {
+
+std::string quoted(std::string_view text)
+{
+    return "'" + std::string(text) + "'";
+}
+
+} // namespace
+
+ParsedMasterArguments parseMasterArguments(const std::vector<std::string>& words)
+{
+    ParsedMasterArguments result;
+    auto failed = [&](std::string text) {
+        result.options.reset();
+        result.error = std::move(text);
+        return result;
+    };
+    if (words.empty() || words[0] != "master")
+        return failed("want the command master");
+
+    MasterOptions o;
+    for (std::size_t i = 1; i < words.size(); ++i) {
+        std::string word = words[i];
+        std::optional<std::string> inlineValue;
+        if (word.rfind("--", 0) == 0) {
+            if (const std::size_t eq = word.find('='); eq != std::string::npos) {
+                inlineValue = word.substr(eq + 1);
+                word.resize(eq);
+            }
+        }
+        bool missing = false;
+        const auto value = [&]() -> std::string {
+            if (inlineValue)
+                return *inlineValue;
+            if (i + 1 >= words.size()) {
+                missing = true;
+                return {};
+            }
+            return words[++i];
+        };
+        const auto number = [&](const std::string& what, int low, int high, int& target) -> bool {
+            const std::string v = value();
+            const auto n = parseNumber(v, low, high);
+            if (missing || !n) {
+                result.error = word + " wants " + what + " from " + std::to_string(low) + " to " +
+                               std::to_string(high) + (missing ? "" : ", not " + quoted(v));
+                return false;
+            }
+            target = *n;
+            return true;
+        };
+
+        if (word == "--query" || word == "--json" || word == "--players" || word == "--rules" ||
+            word == "--old" || word == "--not-empty" || word == "--not-full" || word == "--no-password" ||
+            word == "--help" || word == "-h") {
+            if (inlineValue)
+                return failed(word + " takes no value");
+            bool& target = word == "--query"         ? o.query
+                           : word == "--json"        ? o.json
+                           : word == "--players"     ? o.players
+                           : word == "--rules"       ? o.rules
+                           : word == "--old"         ? o.old
+                           : word == "--not-empty"   ? o.notEmpty
+                           : word == "--not-full"    ? o.notFull
+                           : word == "--no-password" ? o.noPassword
+                                                     : o.help;
+            target = true;
+        } else if (word == "--steam-key") {
+            const std::string v = value();
+            if (missing || v.empty())
+                return failed("--steam-key wants a key");
+            if (o.steamKey)
+                return failed("--steam-key is given twice");
+            o.steamKey = v;
+        } else if (word == "--master") {
+            const std::string v = value();
+            if (missing || v.empty())
+                return failed("--master wants HOST[:PORT]");
+            HostArgument host;
+            const std::size_t colon = v.rfind(':');
+            host.host = v.substr(0, colon);
+            if (colon != std::string::npos) {
+                const auto port = parseNumber(std::string_view(v).substr(colon + 1), 1, 65535);
+                if (!port)
+                    return failed("the port of " + quoted(v) + " is not a number from 1 to 65535");
+                host.port = static_cast<std::uint16_t>(*port);
+            }
+            if (host.host.empty())
+                return failed(quoted(v) + " names no host");
+            o.masters.push_back(std::move(host));
+        } else if (word == "--api-url") {
+            const std::string v = value();
+            if (missing || (v.rfind("http://", 0) != 0 && v.rfind("https://", 0) != 0))
+                return failed("--api-url wants an http:// or https:// address" +
+                              (missing ? "" : ", not " + quoted(v)));
+            o.apiUrl = v;
+        } else if (word == "--region") {
+            const std::string v = value();
+            const auto region = query::parseMasterRegion(v);
+            if (missing || !region)
+                return failed("--region wants 0 to 7, 255 or a name (us-east, us-west, south-america, "
+                              "europe, asia, australia, middle-east, africa, all)" +
+                              (missing ? "" : ", not " + quoted(v)));
+            o.region = *region;
+        } else if (word == "--game") {
+            const std::string v = value();
+            const auto game = query::parseListedGame(v);
+            if (missing || !game)
+                return failed("--game wants HL, 1.5, 1.6, CZ, CSS or HL2" +
+                              (missing ? "" : ", not " + quoted(v)));
+            o.game = *game;
+        } else if (word == "--filter") {
+            const std::string v = value();
+            if (missing)
+                return failed("--filter wants a filter text such as \\appid\\10");
+            if (v.size() > query::MaxMasterFilter)
+                return failed("--filter is longer than " + std::to_string(query::MaxMasterFilter) +
+                              " characters");
+            o.filter = v;
+        } else if (word == "--limit") {
+            int limit = 0;
+            if (!number("a count of addresses", 1, static_cast<int>(MaxListLimit), limit))
+                return failed(result.error);
+            o.pacing.limit = static_cast<std::size_t>(limit);
+        } else if (word == "--pace") {
+            if (!number("milliseconds", 0, MaxPaceMs, o.pacing.paceMs))
+                return failed(result.error);
+        } else if (word == "--master-timeout") {
+            if (!number("milliseconds", 1, MaxTimeoutMs, o.pacing.replyTimeoutMs))
+                return failed(result.error);
+        } else if (word == "--delay") {
+            int delay = 0;
+            if (!number("milliseconds", 0, MaxDelayMs, delay))
+                return failed(result.error);
+            o.delayMs = delay;
+        } else if (word == "--timeout") {
+            if (!number("milliseconds", 0, MaxTimeoutMs, o.timeoutMs))
+                return failed(result.error);
+        } else if (word == "--retries") {
+            if (!number("a number", 0, MaxRetries, o.retries))
+                return failed(result.error);
+        } else if (word == "--settings") {
+            const std::string v = value();
+            if (missing || v.empty())
+                return failed("--settings wants a file");
+            o.settingsFile = v;
+        } else {
+            // Never echo a word that may be a key given without its option.
+            return failed(word.size() > 1 && word[0] == '-' ? "unknown option " + quoted(word)
+                                                            : "master takes no words but options");
+        }
+    }
+    if (o.help) {
+        result.options = std::move(o);
+        return result;
+    }
+    if (o.game && o.filter)
+        return failed("give --game or --filter, not both");
+    if (!o.game && !o.filter)
+        o.game = query::ListedGame::CounterStrike;
+    if (o.apiUrl && o.masters.size() > 0 && !o.steamKey)
+        return failed("--api-url names the Steam Web API, which wants a key (--steam-key)");
+    result.options = std::move(o);
+    return result;
+}
+
+std::string masterFilterText(const MasterOptions& o)
+{
+    if (o.filter) {
+        std::string out = *o.filter;
+        if (o.notEmpty)
+            out += "\\empty\\1";
+        if (o.notFull)
+            out += "\\full\\1";
+        if (o.noPassword)
+            out += "\\password\\0";
+        return out;
+    }
+    query::ListFilter f;
+    f.game = o.game.value_or(query::ListedGame::CounterStrike);
+    f.notEmpty = o.notEmpty;
+    f.notFull = o.notFull;
+    f.noPassword = o.noPassword;
+    return query::filterText(f);
+}
+
+std::string masterUsageText()
+{
+    return "usage: vantry master [--steam-key KEY | --master HOST[:PORT]]... [options]\n"
+           "Fetches the list of public servers of a game from the Steam Web API (with your own Steam\n"
+           "Web API key) and from UDP master servers, and prints one address a line; with --query\n"
+           "asks every listed server for its details as 'vantry query' does.\n"
+           "sources:\n"
+           "  --steam-key KEY  ask the Steam Web API with this key; without --steam-key and without\n"
+           "                   --master the key comes from VANTRY_STEAM_KEY or from SteamKey in\n"
+           "                   section [Master] of the --settings file\n"
+           "  --master H[:P]   ask this UDP master (port 27011 when not given); may be repeated\n"
+           "  --api-url URL    the Web API's address (default https://api.steampowered.com)\n"
+           "what to list:\n"
+           "  --game KIND      HL, 1.5, 1.6, CZ, CSS or HL2 (default 1.6)\n"
+           "  --filter TEXT    a filter of your own instead, such as \\appid\\10\\map\\de_dust2\n"
+           "  --region R       0 to 7, 255 or us-east, us-west, south-america, europe, asia,\n"
+           "                   australia, middle-east, africa, all (default all)\n"
+           "  --not-empty, --not-full, --no-password   only servers that are so\n"
+           "  --limit N        stop at N addresses (default 100000)\n"
+           "  --pace MS        least time between two requests to a master (default 3000: public\n"
+           "                   masters answer a few requests a minute)\n"
+           "  --master-timeout MS  wait for a master's page (default 1500, doubled at each retry)\n"
+           "output and queries:\n"
+           "  --json           a JSON array of objects instead of lines\n"
+           "  --query          query the listed servers and print them as 'vantry query' does;\n"
+           "                   --delay, --timeout, --retries, --players, --rules and --old as there\n"
+           "  --settings FILE  take the Steam Web API key (and for --query the delay) from this file\n"
+           "exit status: 0 when a server was listed (with --query: answered), 1 when none was,\n"
+           "2 on bad arguments\n";
+}
+
+} // namespace vantry::cli

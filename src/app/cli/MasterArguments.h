@@ -1,0 +1,57 @@
+#pragma once
+
+#include "CliArguments.h"
+#include "query/MasterFilter.h"
+#include "query/MasterPaging.h"
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace vantry::cli {
+
+inline constexpr std::uint16_t DefaultMasterPort = 27011;
+inline constexpr int MaxPaceMs = 600'000;
+inline constexpr std::size_t MaxListLimit = 1'000'000;
+
+// "vantry master ..."
+struct MasterOptions
+{
+    std::optional<std::string> steamKey; // --steam-key
+    std::vector<HostArgument> masters;   // --master, in the order given
+    std::optional<std::string> apiUrl;   // --api-url
+    query::MasterRegion region = query::MasterRegion::All;
+    std::optional<query::ListedGame> game; // --game; none with --filter
+    std::optional<std::string> filter;     // --filter: sent as it is
+    bool notEmpty = false;
+    bool notFull = false;
+    bool noPassword = false;
+    query::MasterPacing pacing; // --pace, --master-timeout, --limit
+    bool query = false;
+    bool json = false;
+    // For --query, as "vantry query" takes them.
+    std::optional<int> delayMs;
+    int timeoutMs = 1000;
+    int retries = DefaultRetries;
+    bool players = false;
+    bool rules = false;
+    bool old = false;
+    bool help = false;
+    std::optional<std::string> settingsFile;
+};
+
+struct ParsedMasterArguments
+{
+    std::optional<MasterOptions> options;
+    std::string error;
+};
+// The words after the program name, "master" first. An error text never holds the key.
+ParsedMasterArguments parseMasterArguments(const std::vector<std::string>& words);
+
+// The filter the options ask for: --filter as given, or the game's with the options appended.
+std::string masterFilterText(const MasterOptions& options);
+
+std::string masterUsageText();
+
+} // namespace vantry::cli

@@ -1,0 +1,208 @@
+#include "net/MasterFetch.h"
+
+#include "NetTestSupport.h"
+#include "emu/MasterEmu.h"
+#include "query/MasterFilter.h"
+
+#include <chrono>
+#include <gtest/gtest.h>
+
+using namespace vantry;
+using emu::MasterBook;
+using emu::MasterEmu;
+using emu::MasterFaults;
+
+namespace {
+
+// count addresses 127.1.0.1 on, each at port 27015 + its number modulo 3.
+MasterBook bookOf(std::uint32_t count)
+{
+    MasterBook book;
+    for (std::uint32_t i = 0; i < count; ++i)
+        book.servers.push_back({(127u << 24 | 1u << 16) + 1 + i, static_cast<std::uint16_t>(27015 + i % 3)});
+    return book;
+}
+
+query::MasterPacing quick()
+{
+    query::MasterPacing p;
+    p.paceMs = 0;
+    p.replyTimeoutMs = 50;
+    p.retries = 2;
+    return p;
+}
+
+net::MasterListing listingOf(const MasterEmu& master, query::MasterPacing pacing,
+                             const std::string& filter = "\\appid\\10")
+{
+    return {net::Peer{master.address(), master.port()},
+            query::MasterPaging(static_cast<std::uint8_t>(query::MasterRegion::Europe), filter, pacing),
+            false, 0};
+}
+
+net::MasterListing fetchOne(const MasterEmu& master, query::MasterPacing pacing)
+{
+    std::vector<net::MasterListing> listings;
+    listings.push_back(listingOf(master, pacing));
+    net::fetchMasterLists(listings);
+    return std::move(listings.front());
+}
+
+// The addresses of the book, each once, in book order.
+void expectWholeBook(const net::MasterListing& l, const MasterBook& book)
+{
+    ASSERT_EQ(l.paging.servers().size(), book.servers.size());
+    for (std::size_t i = 0; i < book.servers.size(); ++i) {
+        EXPECT_EQ(l.paging.servers()[i],
+                  (query::ServerAddress{book.servers[i].address, book.servers[i].port}))
+            << "at " << i;
+        if (::testing::Test::HasFailure())
+            return;
+    }
+}
+
+} // namespace
+
+TEST(MasterFetch, PagesThroughLongListsOnOneSocketWithTheFilterAndRegion)
+{
+    for (const std::uint32_t count : {4096u, 100'000u}) {
+        const MasterBook book = bookOf(count);
+        MasterEmu master(book);
+        master.start();
+        const net::MasterListing l = fetchOne(master, quick());
+        EXPECT_EQ(l.paging.outcome(), query::MasterOutcome::EndOfList) << count;
+        expectWholeBook(l, book);
+        const std::size_t pages = (count + 230) / 231;
+        EXPECT_EQ(l.paging.requestsSent(), pages) << "one request a page, nothing asked twice";
+        EXPECT_EQ(master.requestsReceived(), pages);
+        const auto filters = master.filtersSeen();
+        ASSERT_FALSE(filters.empty());
+        EXPECT_EQ(filters.front(), "\\appid\\10");
+        EXPECT_EQ(master.regionsSeen().front(), 0x03);
+    }
+}
+
+TEST(MasterFetch, ARateLimitedMasterIsPacedAndARequestItDroppedIsAskedAgain)
+{
+    const MasterBook book = bookOf(2000);
+    MasterFaults faults;
+    faults.minIntervalMs = 40;
+
+    MasterEmu paced(book, faults);
+    paced.start();
+    query::MasterPacing pacing = quick();
+    pacing.paceMs = 60;
+    const net::MasterListing calm = fetchOne(paced, pacing);
+    EXPECT_EQ(calm.paging.outcome(), query::MasterOutcome::EndOfList);
+    expectWholeBook(calm, book);
+    EXPECT_EQ(paced.requestsDropped(), 0u);
+
+    MasterEmu hurried(book, faults);
+    hurried.start();
+    pacing = quick();
+    pacing.replyTimeoutMs = 15;
+    pacing.retries = 3;
+    const net::MasterListing l = fetchOne(hurried, pacing);
+    EXPECT_EQ(l.paging.outcome(), query::MasterOutcome::EndOfList);
+    expectWholeBook(l, book);
+    EXPECT_GT(hurried.requestsDropped(), 0u) << "the test did not hit the limit";
+}
+
+TEST(MasterFetch, ALostPageAndAMalformedReplyAreAskedForAgain)
+{
+    const MasterBook book = bookOf(1000); // five pages
+    MasterFaults faults;
+    faults.lostPage = 2;
+    faults.malformedPage = 3;
+    MasterEmu master(book, faults);
+    master.start();
+    const net::MasterListing l = fetchOne(master, quick());
+    EXPECT_EQ(l.paging.outcome(), query::MasterOutcome::EndOfList);
+    expectWholeBook(l, book);
+    EXPECT_EQ(l.paging.malformedReplies(), 1u);
+    EXPECT_EQ(l.paging.requestsSent(), 5u + 2u);
+}
+
+TEST(MasterFetch, ARepeatedPageStopsTheListingWithWhatCameBefore)
+{
+    const MasterBook book = bookOf(1000);
+    MasterFaults faults;
+    faults.repeatedPage = 2;
+    MasterEmu master(book, faults);
+    master.start();
+    const net::MasterListing l = fetchOne(master, quick());
+    EXPECT_EQ(l.paging.outcome(), query::MasterOutcome::RepeatedPage);
+    EXPECT_EQ(l.paging.servers().size(), 2u * 231u);
+}
+
+TEST(MasterFetch, AListWithoutItsEndMarkEndsInSilenceAndKeepsEveryAddress)
+{
+    const MasterBook book = bookOf(700);
+    MasterFaults faults;
+    faults.noEndMarker = true;
+    MasterEmu master(book, faults);
+    master.start();
+    const net::MasterListing l = fetchOne(master, quick());
+    EXPECT_EQ(l.paging.outcome(), query::MasterOutcome::StoppedAnswering);
+    expectWholeBook(l, book);
+}
+
+TEST(MasterFetch, AMasterThatNeverEndsItsListStopsAtTheLimit)
+{
+    MasterFaults faults;
+    faults.endless = true;
+    MasterEmu master(bookOf(10), faults);
+    master.start();
+    query::MasterPacing pacing = quick();
+    pacing.limit = 5000;
+    const net::MasterListing l = fetchOne(master, pacing);
+    EXPECT_EQ(l.paging.outcome(), query::MasterOutcome::Limit);
+    EXPECT_EQ(l.paging.servers().size(), 5000u);
+    EXPECT_LE(master.requestsReceived(), 5000u / 231u + 1u);
+}
+
+TEST(MasterFetch, SilenceIsAnOutcomeWhetherTheHostRefusesOrSaysNothing)
+{
+    // Nothing listens: the host says so, and the listing still ends after its retries.
+    MasterEmu closed(bookOf(10));
+    closed.start();
+    const std::uint16_t port = closed.port();
+    closed.stop();
+    std::vector<net::MasterListing> listings;
+    listings.push_back({net::Peer{0x7F000001, port}, query::MasterPaging(0xFF, "", quick()), false, 0});
+
+    // A socket that takes the requests and never answers.
+    test::RawSocket mute;
+    ASSERT_TRUE(mute.ok());
+    listings.push_back(
+        {net::Peer{0x7F000001, mute.port()}, query::MasterPaging(0xFF, "", quick()), false, 0});
+
+    const auto start = std::chrono::steady_clock::now();
+    net::fetchMasterLists(listings);
+    const auto elapsed = std::chrono::steady_clock::now() - start;
+    for (const net::MasterListing& l : listings) {
+        EXPECT_EQ(l.paging.outcome(), query::MasterOutcome::Silent);
+        EXPECT_TRUE(l.paging.servers().empty());
+        EXPECT_EQ(l.paging.requestsSent(), 3u);
+    }
+    EXPECT_TRUE(listings[0].refused);
+    EXPECT_FALSE(listings[1].refused);
+    // Side by side: 50 + 100 + 200 ms each, not one after the other.
+    EXPECT_LT(elapsed, std::chrono::milliseconds(650));
+}
+
+TEST(MasterFetch, AStopRequestEndsTheListingsAtOnce)
+{
+    MasterEmu master(bookOf(1000));
+    master.start();
+    query::MasterPacing pacing = quick();
+    pacing.paceMs = 10'000;
+    std::vector<net::MasterListing> listings;
+    listings.push_back(listingOf(master, pacing));
+    int asked = 0;
+    const auto start = std::chrono::steady_clock::now();
+    net::fetchMasterLists(listings, [&] { return ++asked > 3; });
+    EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(2));
+    EXPECT_FALSE(listings[0].paging.done());
+    EXPECT_EQ(listings[0].paging.servers().size(), 231u);
+}

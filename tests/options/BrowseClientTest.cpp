@@ -1,0 +1,245 @@
+// The game path's browse button: the file dialog's filters for Linux players, and the game
+// clients the program offers beside a file (Steam's copies), driven by real clicks and keys.
+#include "OptionsFixture.h"
+
+#include <QApplication>
+#include <QComboBox>
+#include <QDeadlineTimer>
+#include <QDir>
+#include <QFile>
+#include <QFileDialog>
+#include <QLineEdit>
+#include <QListView>
+#include <QMenu>
+#include <QPushButton>
+#include <QTest>
+#include <QThread>
+#include <QTimer>
+#include <QToolButton>
+
+using namespace vantry::options;
+using vantry::test::OptionsFixture;
+
+namespace {
+
+using BrowseClient = OptionsFixture;
+
+void makeFile(const QString& path, bool executable)
+{
+    QFile file(path);
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+    file.write(executable ? "#!/bin/sh\n" : "MZ");
+    file.close();
+    QFile::Permissions rights = QFile::ReadOwner | QFile::WriteOwner;
+    if (executable)
+        rights |= QFile::ExeOwner;
+    QFile::setPermissions(path, rights);
+}
+
+// The names the dialog's list shows, once its folder has loaded and the list has settled.
+QStringList shownNames(QFileDialog& dialog, const QStringList& expected)
+{
+    auto* list = dialog.findChild<QListView*>(QStringLiteral("listView"));
+    if (!list)
+        return {QStringLiteral("<no list>")};
+    QStringList names;
+    const QDeadlineTimer deadline(5000);
+    do {
+        QCoreApplication::processEvents();
+        names.clear();
+        const QModelIndex root = list->rootIndex();
+        for (int row = 0; row < list->model()->rowCount(root); ++row)
+            names << list->model()->index(row, 0, root).data().toString();
+        names.sort();
+        if (names == expected)
+            break;
+        QThread::msleep(10);
+    } while (!deadline.hasExpired());
+    return names;
+}
+
+// Clicks the popup menu's item of that text as soon as the menu is open.
+void clickMenuItemSoon(const QString& text, QStringList* seen)
+{
+    QTimer::singleShot(0, [text, seen] {
+        auto* menu = qobject_cast<QMenu*>(QApplication::activePopupWidget());
+        if (!menu) {
+            seen->append(QStringLiteral("<no menu>"));
+            return;
+        }
+        QAction* target = nullptr;
+        for (QAction* action : menu->actions()) {
+            if (!action->isSeparator())
+                seen->append(action->text());
+            if (action->text() == text)
+                target = action;
+        }
+        if (target) {
+            QTest::mouseClick(menu, Qt::LeftButton, {}, menu->actionGeometry(target).center());
+            return;
+        }
+        menu->close();
+    });
+}
+
+} // namespace
+
+TEST_F(BrowseClient, FileDialogShowsLinuxClientsBesideWindowsNamesAndAnyProgramUnderItsSecondFilter)
+{
+    QTemporaryDir games;
+    const QString dir = games.path();
+    makeFile(dir + QStringLiteral("/hl.exe"), false);
+    makeFile(dir + QStringLiteral("/hl_linux"), true);
+    makeFile(dir + QStringLiteral("/hl.sh"), true);
+    makeFile(dir + QStringLiteral("/hlds_run"), true);
+    makeFile(dir + QStringLiteral("/readme.txt"), false);
+    makeFile(dir + QStringLiteral("/hl2_linux"), true);
+    makeFile(dir + QStringLiteral("/hl2.sh"), true);
+    QDir(dir).mkdir(QStringLiteral("valve"));
+
+    TSettings& d = create();
+    d.show();
+    QStringList named, programs;
+    d.setExecutableChooser([&](QFileDialog& od) {
+        od.setDirectory(dir);
+        od.show();
+        const QStringList first = od.nameFilters();
+        EXPECT_EQ(first.size(), 2);
+        named = shownNames(od, first.value(0).startsWith(u"Half-Life2")
+                                   ? QStringList{QStringLiteral("hl2.sh"), QStringLiteral("hl2_linux"),
+                                                 QStringLiteral("valve")}
+                                   : QStringList{QStringLiteral("hl.exe"), QStringLiteral("hl.sh"),
+                                                 QStringLiteral("hl_linux"), QStringLiteral("valve")});
+        // The user picks the second filter in the dialog's own list of filters.
+        auto* types = od.findChild<QComboBox*>(QStringLiteral("fileTypeCombo"));
+        EXPECT_TRUE(types);
+        if (types)
+            QTest::keyClick(types, Qt::Key_Down);
+        EXPECT_EQ(od.selectedNameFilter(), TSettings::anyProgramFilter());
+        programs =
+            shownNames(od, {QStringLiteral("hl.sh"), QStringLiteral("hl2.sh"), QStringLiteral("hl2_linux"),
+                            QStringLiteral("hl_linux"), QStringLiteral("hlds_run"), QStringLiteral("valve")});
+        od.hide();
+        return QString();
+    });
+
+    QTest::mouseClick(d.SBExe, Qt::LeftButton);
+    EXPECT_EQ(named, (QStringList{QStringLiteral("hl.exe"), QStringLiteral("hl.sh"),
+                                  QStringLiteral("hl_linux"), QStringLiteral("valve")}));
+    EXPECT_EQ(programs,
+              (QStringList{QStringLiteral("hl.sh"), QStringLiteral("hl2.sh"), QStringLiteral("hl2_linux"),
+                           QStringLiteral("hl_linux"), QStringLiteral("hlds_run"), QStringLiteral("valve")}));
+
+    // The filter follows the slot, and each opening starts from the slot's own names.
+    d.CBGame->setCurrentIndex(4);
+    d.CBGameChange();
+    QTest::mouseClick(d.SBExe, Qt::LeftButton);
+    EXPECT_EQ(named,
+              (QStringList{QStringLiteral("hl2.sh"), QStringLiteral("hl2_linux"), QStringLiteral("valve")}));
+    EXPECT_TRUE(d.EditExe->text().isEmpty());
+    EXPECT_FALSE(d.BBSave->isEnabled());
+}
+
+TEST_F(BrowseClient, OfferedSteamCopiesComeInAMenuWithTheFileDialogBehindItsLastItem)
+{
+    TSettings& d = create();
+    d.show();
+    int dialogs = 0;
+    QString fileAnswer = QStringLiteral("/games/Counter-Strike Source/hl2.sh");
+    d.setExecutableChooser([&](QFileDialog&) {
+        ++dialogs;
+        return fileAnswer;
+    });
+    d.setClientOffers(
+        [](int slot, QStringList*) {
+            QList<std::pair<QString, QString>> offers;
+            if (slot == 4)
+                offers.append(
+                    {QStringLiteral("Steam: Counter-Strike: Source (/steam/common/Counter-Strike Source)"),
+                     QStringLiteral("steam://240")});
+            return offers;
+        },
+        [](int, const QString&) { return QString(); });
+
+    d.CBGame->setCurrentIndex(4);
+    d.CBGameChange();
+    QStringList seen;
+    clickMenuItemSoon(QStringLiteral("Steam: Counter-Strike: Source (/steam/common/Counter-Strike Source)"),
+                      &seen);
+    QTest::mouseClick(d.SBExe, Qt::LeftButton);
+    EXPECT_EQ(seen, (QStringList{
+                        QStringLiteral("Steam: Counter-Strike: Source (/steam/common/Counter-Strike Source)"),
+                        QStringLiteral("Обзор...")}));
+    EXPECT_EQ(d.EditExe->text(), QStringLiteral("steam://240"));
+    EXPECT_TRUE(d.BBSave->isEnabled());
+    EXPECT_EQ(dialogs, 0);
+    d.BBSaveClick();
+    EXPECT_EQ(d.gamePath(4), QStringLiteral("steam://240"));
+
+    // The menu's last item is the file dialog.
+    seen.clear();
+    clickMenuItemSoon(QStringLiteral("Обзор..."), &seen);
+    QTest::mouseClick(d.SBExe, Qt::LeftButton);
+    EXPECT_EQ(dialogs, 1);
+    EXPECT_EQ(d.EditExe->text(), fileAnswer);
+
+    // Closing the menu changes nothing.
+    d.BBSaveClick();
+    seen.clear();
+    clickMenuItemSoon(QStringLiteral("<none>"), &seen);
+    QTest::mouseClick(d.SBExe, Qt::LeftButton);
+    EXPECT_EQ(seen.size(), 2);
+    EXPECT_EQ(d.EditExe->text(), fileAnswer);
+    EXPECT_FALSE(d.BBSave->isEnabled());
+    EXPECT_EQ(dialogs, 1);
+
+    // Nothing offered for the slot: the file dialog opens at once, as without Steam.
+    d.CBGame->setCurrentIndex(1);
+    d.CBGameChange();
+    bool menuOpen = true;
+    d.setExecutableChooser([&](QFileDialog&) {
+        menuOpen = QApplication::activePopupWidget() != nullptr;
+        ++dialogs;
+        return QString();
+    });
+    QTest::mouseClick(d.SBExe, Qt::LeftButton);
+    EXPECT_EQ(dialogs, 2);
+    EXPECT_FALSE(menuOpen);
+}
+
+TEST_F(BrowseClient, SteamProblemsAreShownBeforeTheChoiceAndAPickedClientThatCannotStartIsExplained)
+{
+    TSettings& d = create();
+    d.show();
+    QStringList order;
+    d.setExecutableChooser([&](QFileDialog&) {
+        order << QStringLiteral("file dialog, boxes before: %1").arg(m_prompter.boxes.size());
+        return QStringLiteral("/games/Half-Life 2 Deathmatch/hl2.sh");
+    });
+    d.setClientOffers(
+        [](int, QStringList* problems) {
+            *problems << QStringLiteral(
+                "Steam's library list /x/libraryfolders.vdf is broken at line 3: a quoted "
+                "text is not closed.");
+            return QList<std::pair<QString, QString>>();
+        },
+        [](int slot, const QString& path) {
+            return slot == 5 && path.endsWith(u"/hl2.sh")
+                       ? QStringLiteral("hl2.sh refuses to start outside Steam's runtime.")
+                       : QString();
+        });
+    d.CBGame->setCurrentIndex(5);
+    d.CBGameChange();
+    QTest::mouseClick(d.SBExe, Qt::LeftButton);
+    EXPECT_EQ(order, QStringList{QStringLiteral("file dialog, boxes before: 1")});
+    ASSERT_EQ(m_prompter.boxes.size(), 2u);
+    EXPECT_EQ(m_prompter.boxes[0].caption, QStringLiteral("Error"));
+    EXPECT_EQ(m_prompter.boxes[0].text,
+              QStringLiteral("Steam's library list /x/libraryfolders.vdf is broken at "
+                             "line 3: a quoted text is not closed."));
+    EXPECT_EQ(m_prompter.boxes[1].caption, QStringLiteral("Error"));
+    EXPECT_EQ(m_prompter.boxes[1].text, QStringLiteral("hl2.sh refuses to start outside Steam's runtime."));
+    // Told, not refused: the user may know better (an old build that runs by itself).
+    EXPECT_EQ(d.EditExe->text(), QStringLiteral("/games/Half-Life 2 Deathmatch/hl2.sh"));
+    EXPECT_TRUE(d.BBSave->isEnabled());
+}

@@ -1,0 +1,401 @@
+<?xml version="1.0" encoding="utf-8"?>
+<!DOCTYPE TS>
+<TS version="2.1" language="en_US">
+<context>
+    <name>vantry::TForm1</name>
+    <message>
+        <source>Сканирование:</source>
+        <translation>Scan:</translation>
+    </message>
+    <message>
+        <source>И г р а</source>
+        <translation>Games</translation>
+    </message>
+    <message>
+        <source>Сканировать все IP</source>
+        <translation>Scan all IP addresses</translation>
+    </message>
+    <message>
+        <source>Остановить</source>
+        <translation>Stop</translation>
+    </message>
+    <message>
+        <source>Остановить сканирование</source>
+        <translation>Stop scanning</translation>
+    </message>
+    <message>
+        <source>Обновить текущие сервера</source>
+        <translation>Refresh the listed servers</translation>
+    </message>
+    <message>
+        <source>Автоматически</source>
+        <translation>Auto</translation>
+    </message>
+    <message>
+        <source>Вкл/Откл автосоединение</source>
+        <translation>Turn auto-connect on or off</translation>
+    </message>
+    <message>
+        <source>Играть</source>
+        <translation>Play</translation>
+    </message>
+    <message>
+        <source>Соединиться с сервером</source>
+        <translation>Connect to the server</translation>
+    </message>
+    <message>
+        <source>Игроки</source>
+        <translation>Players</translation>
+    </message>
+    <message>
+        <source>Правила</source>
+        <translation>Rules</translation>
+    </message>
+    <message>
+        <source>Файл</source>
+        <translation>File</translation>
+    </message>
+    <message>
+        <source>Скрыть  (Shift+Alt+S)</source>
+        <translation>Hide  (Shift+Alt+S)</translation>
+    </message>
+    <message>
+        <source>Выход</source>
+        <translation>Quit</translation>
+    </message>
+    <message>
+        <source>Опции</source>
+        <translation>Options</translation>
+    </message>
+    <message>
+        <source>О программе...</source>
+        <translation>About...</translation>
+    </message>
+    <message>
+        <source>Автосоединение</source>
+        <translation>Auto-connect</translation>
+    </message>
+    <message>
+        <source>Добавить в избранное</source>
+        <translation>Add to Favorites</translation>
+    </message>
+</context>
+<context>
+    <name>vantry::TFormAbout</name>
+    <message>
+        <source>О программе...</source>
+        <translation>About Vantry</translation>
+    </message>
+    <message>
+        <source>версия 1.98</source>
+        <translation>version 1.98</translation>
+    </message>
+    <message>
+        <source>Быстрый поиск игровых серверов</source>
+        <translation>Fast game server search</translation>
+    </message>
+    <message>
+        <source>Поддержка игр:</source>
+        <translation>Supported games:</translation>
+    </message>
+    <message>
+        <source>Страница в интернете:</source>
+        <translation>Web page:</translation>
+    </message>
+    <message>
+        <source>Разработка:</source>
+        <translation>Authors:</translation>
+    </message>
+    <message>
+        <source>Спасибо:</source>
+        <translation>Thanks to:</translation>
+    </message>
+    <message>
+        <source>всем, кто проверял поиск в своих сетях</source>
+        <translation>everyone who tested it on their networks</translation>
+    </message>
+</context>
+<context>
+    <name>vantry::Tray</name>
+    <message>
+        <source>Показать  (Shift+Alt+S)</source>
+        <translation>Show  (Shift+Alt+S)</translation>
+    </message>
+    <message>
+        <source>Выход</source>
+        <translation>Quit</translation>
+    </message>
+</context>
+<context>
+    <name>vantry::WidgetPrompter</name>
+    <message>
+        <source>Подтверждение</source>
+        <translation>Confirm</translation>
+    </message>
+    <message>
+        <source>&amp;Да</source>
+        <translation>&amp;Yes</translation>
+    </message>
+    <message>
+        <source>&amp;Нет</source>
+        <translation>&amp;No</translation>
+    </message>
+</context>
+<context>
+    <name>vantry::browser::PlayersModel</name>
+    <message>
+        <source>Ник</source>
+        <translation>Player</translation>
+    </message>
+    <message>
+        <source>Убийства</source>
+        <translation>Kills</translation>
+    </message>
+</context>
+<context>
+    <name>vantry::browser::RulesModel</name>
+    <message>
+        <source>Правило</source>
+        <translation>Rule</translation>
+    </message>
+    <message>
+        <source>Значение</source>
+        <translation>Value</translation>
+    </message>
+</context>
+<context>
+    <name>vantry::browser::ScanEngine</name>
+    <message>
+        <source> Завершено :)</source>
+        <translation> Completed :)</translation>
+    </message>
+    <message>
+        <source> Отменено :(</source>
+        <translation> Canceled :(</translation>
+    </message>
+    <message>
+        <source> Готово!!!</source>
+        <translation> Done!!!</translation>
+    </message>
+    <message>
+        <source>Сканировать</source>
+        <translation>Scan</translation>
+    </message>
+</context>
+<context>
+    <name>vantry::browser::ServerListModel</name>
+    <message>
+        <source>Игра</source>
+        <translation>Game</translation>
+    </message>
+    <message>
+        <source>Имя</source>
+        <translation>Name</translation>
+    </message>
+    <message>
+        <source>Адрес</source>
+        <translation>Address</translation>
+    </message>
+    <message>
+        <source>Порт</source>
+        <translation>Port</translation>
+    </message>
+    <message>
+        <source>Карта</source>
+        <translation>Map</translation>
+    </message>
+    <message>
+        <source>ОС</source>
+        <translation>OS</translation>
+    </message>
+    <message>
+        <source>Пинг</source>
+        <translation>Ping</translation>
+    </message>
+</context>
+<context>
+    <name>vantry::launch::TFormAuto</name>
+    <message>
+        <source>Автосоединение</source>
+        <translation>Auto-connect</translation>
+    </message>
+    <message>
+        <source>Подключаться, если игроков:</source>
+        <translation>Connect when player count is:</translation>
+    </message>
+    <message>
+        <source>Спросить перед соединением</source>
+        <translation>Ask before connecting</translation>
+    </message>
+    <message>
+        <source>Пароль:</source>
+        <translation>Password:</translation>
+    </message>
+    <message>
+        <source>Отмена</source>
+        <translation>Cancel</translation>
+    </message>
+</context>
+<context>
+    <name>vantry::launch::TFormPass</name>
+    <message>
+        <source>Пароль</source>
+        <translation>Password</translation>
+    </message>
+    <message>
+        <source>Введите пароль</source>
+        <translation>Enter the password</translation>
+    </message>
+    <message>
+        <source>Показать пароль</source>
+        <translation>Show password</translation>
+    </message>
+    <message>
+        <source>Отмена</source>
+        <translation>Cancel</translation>
+    </message>
+</context>
+<context>
+    <name>vantry::options::TSettings</name>
+    <message>
+        <source>Настройки</source>
+        <translation>Settings</translation>
+    </message>
+    <message>
+        <source>Основные</source>
+        <translation>General</translation>
+    </message>
+    <message>
+        <source>Сканирование</source>
+        <translation>Scanning</translation>
+    </message>
+    <message>
+        <source>Избранное</source>
+        <translation>Favorites</translation>
+    </message>
+    <message>
+        <source>Обзор</source>
+        <translation>Browse</translation>
+    </message>
+    <message>
+        <source>Добавить параметр</source>
+        <translation>Add the parameter</translation>
+    </message>
+    <message>
+        <source>Сброс</source>
+        <translation>Reset</translation>
+    </message>
+    <message>
+        <source>Восстановить значение по умолчанию</source>
+        <translation>Restore the default parameters</translation>
+    </message>
+    <message>
+        <source>Сохранить</source>
+        <translation>Save</translation>
+    </message>
+    <message>
+        <source>Соединяться по двойному щелчку</source>
+        <translation>Connect on double-click</translation>
+    </message>
+    <message>
+        <source>Прозрачность</source>
+        <translation>Transparency</translation>
+    </message>
+    <message>
+        <source>Игра:</source>
+        <translation>Game:</translation>
+    </message>
+    <message>
+        <source>Путь к игре:</source>
+        <translation>Game path:</translation>
+    </message>
+    <message>
+        <source>Параметры:</source>
+        <translation>Parameters:</translation>
+    </message>
+    <message>
+        <source>Вещание</source>
+        <translation>Broadcast</translation>
+    </message>
+    <message>
+        <source>Сканировать старые серверы</source>
+        <translation>Scan old servers</translation>
+    </message>
+    <message>
+        <source>Все CS1.5 и старые серверы CS1.6</source>
+        <translation>All CS1.5 servers and old CS1.6 servers</translation>
+    </message>
+    <message>
+        <source>Выше</source>
+        <translation>Move up</translation>
+    </message>
+    <message>
+        <source>Ниже</source>
+        <translation>Move down</translation>
+    </message>
+    <message>
+        <source>С IP:</source>
+        <translation>From IP:</translation>
+    </message>
+    <message>
+        <source>До IP:</source>
+        <translation>To IP:</translation>
+    </message>
+    <message>
+        <source>Удалить</source>
+        <translation>Remove</translation>
+    </message>
+    <message>
+        <source>Добавить</source>
+        <translation>Add</translation>
+    </message>
+    <message>
+        <source>Порты:</source>
+        <translation>Ports:</translation>
+    </message>
+    <message>
+        <source>Игры</source>
+        <translation>Game</translation>
+    </message>
+    <message>
+        <source>Задержка</source>
+        <translation>Delay</translation>
+    </message>
+    <message>
+        <source>мс</source>
+        <translation>ms</translation>
+    </message>
+    <message>
+        <source>С:</source>
+        <translation>From:</translation>
+    </message>
+    <message>
+        <source>До:</source>
+        <translation>To:</translation>
+    </message>
+    <message>
+        <source>IP - Адрес</source>
+        <translation>IP address</translation>
+    </message>
+    <message>
+        <source>Порт</source>
+        <translation>Port</translation>
+    </message>
+    <message>
+        <source>Автосканирование</source>
+        <translation>Auto-scan</translation>
+    </message>
+    <message>
+        <source>Интервал (сек):</source>
+        <translation>Interval (sec):</translation>
+    </message>
+    <message>
+        <source>Все программы (*)</source>
+        <translation>All programs (*)</translation>
+    </message>
+    <message>
+        <source>Обзор...</source>
+        <translation>Browse...</translation>
+    </message>
+</context>
+</TS>
