@@ -6,8 +6,9 @@
 #   tools/setup.sh test                        build twice (gcc; clang with ASan/UBSan and the fuzzers) and test;
 #                                              the gcc build's tests include its Debian package
 #
-# librsvg2-bin draws the sized icons, dpkg-dev finds the package's dependencies, appstream and
-# desktop-file-utils check its desktop entry and metadata.
+# The Qt tools packages compile the English translation of the windows; librsvg2-bin draws the
+# sized icons, dpkg-dev finds the package's dependencies, appstream and desktop-file-utils check
+# its desktop entry and metadata.
 set -euo pipefail
 
 here=$(cd "$(dirname "$0")/.." && pwd)
@@ -16,7 +17,7 @@ shift || true
 jobs=$(nproc 2>/dev/null || echo 2)
 
 packages=(cmake g++ clang libclang-rt-14-dev make pkg-config
-    qt6-base-dev qt6-base-dev-tools libgl-dev
+    qt6-base-dev qt6-base-dev-tools libgl-dev qt6-tools-dev qt6-tools-dev-tools qt6-l10n-tools
     libgtest-dev libbenchmark-dev libbz2-dev
     libxcb1-dev libxcb-xtest0-dev iproute2 util-linux xvfb xauth x11-utils qstat
     librsvg2-bin dpkg-dev appstream desktop-file-utils)

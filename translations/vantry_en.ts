@@ -181,6 +181,10 @@
         <source>Сканировать</source>
         <translation>Scan</translation>
     </message>
+    <message>
+        <source> Мастер-сервер: %1</source>
+        <translation> Master server: %1</translation>
+    </message>
 </context>
 <context>
     <name>vantry::browser::ServerListModel</name>
@@ -396,6 +400,66 @@
     <message>
         <source>Обзор...</source>
         <translation>Browse...</translation>
+    </message>
+    <message>
+        <source>Мастер-сервер</source>
+        <translation>Master server</translation>
+    </message>
+    <message>
+        <source>Сначала получить список серверов от Steam и мастер-серверов</source>
+        <translation>First fetch the list of servers from Steam and the master servers</translation>
+    </message>
+    <message>
+        <source>Все регионы</source>
+        <translation>All regions</translation>
+    </message>
+    <message>
+        <source>США, восток</source>
+        <translation>US East</translation>
+    </message>
+    <message>
+        <source>США, запад</source>
+        <translation>US West</translation>
+    </message>
+    <message>
+        <source>Южная Америка</source>
+        <translation>South America</translation>
+    </message>
+    <message>
+        <source>Европа</source>
+        <translation>Europe</translation>
+    </message>
+    <message>
+        <source>Азия</source>
+        <translation>Asia</translation>
+    </message>
+    <message>
+        <source>Австралия</source>
+        <translation>Australia</translation>
+    </message>
+    <message>
+        <source>Ближний Восток</source>
+        <translation>Middle East</translation>
+    </message>
+    <message>
+        <source>Африка</source>
+        <translation>Africa</translation>
+    </message>
+    <message>
+        <source>Показать</source>
+        <translation>Show</translation>
+    </message>
+    <message>
+        <source>UDP мастер-серверы:</source>
+        <translation>UDP master servers:</translation>
+    </message>
+    <message>
+        <source>Регион:</source>
+        <translation>Region:</translation>
+    </message>
+    <message>
+        <source>Ключ Steam:</source>
+        <translation>Steam key:</translation>
     </message>
 </context>
 </TS>

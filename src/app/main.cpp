@@ -9,6 +9,8 @@
 #include "app/ui/Translation.h"
 #include "app/ui/WidgetPrompter.h"
 #include "emu/EmuServer.h"
+#include "emu/MasterEmu.h"
+#include "emu/WebApiEmu.h"
 
 #include <QApplication>
 #include <QCommandLineParser>
@@ -23,9 +25,23 @@
 
 namespace {
 
-// A settings file for the demo: the broadcast probe off and one ticked loopback range, so that
-// nothing leaves the host.
-bool writeDemoSettings(const QString& path)
+// The public server lists of the demo: an emulated UDP master and Web API on loopback, both
+// listing the demo servers.
+struct DemoLists
+{
+    // The demo servers that take any port are listed at the game port.
+    explicit DemoLists(const vantry::emu::ProfileTable& table)
+        : master(vantry::emu::masterBookFrom(table, 27015)), api(vantry::emu::apiServersFrom(table, 27015))
+    {}
+
+    vantry::emu::MasterEmu master;
+    vantry::emu::WebApiEmu api;
+    std::string key = vantry::emu::WebApiOptions().key;
+};
+
+// A settings file for the demo: the broadcast probe off, one ticked loopback range and the public
+// lists ticked and pointed at the emulated ones, so that nothing leaves the host.
+bool writeDemoSettings(const QString& path, const DemoLists& lists)
 {
     QFile file(path);
     if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate))
@@ -33,6 +49,10 @@ bool writeDemoSettings(const QString& path)
     file.write("[Ranges]\nRanges=1\nRangeFrom0=127.0.0.1\nRangeTo0=127.0.0.40\nChecked=1\n"
                "[Settings]\nBroadcast=0\nScanOld=1\nDelay=2\nCSPort=27015\nHLTVPort=27020\n"
                "[Favorites]\n127.0.0.8 0=27020\n");
+    // A master of one's own may be asked faster than the public ones.
+    file.write(("[Master]\nEnabled=1\nSteamKey=" + lists.key + "\nApiUrl=" + lists.api.baseUrl() +
+                "\nRegion=255\nPace=100\nMasters=1\nMaster0=" + lists.master.endpointText() + "\n")
+                   .c_str());
     return true;
 }
 
@@ -92,18 +112,22 @@ int main(int argc, char** argv)
 
     QTemporaryDir demoDir;
     std::unique_ptr<vantry::emu::EmuServer> demoServers;
+    std::unique_ptr<DemoLists> demoLists;
     if (demo) {
         try {
             vantry::emu::ProfileTable table = vantry::emu::demoTable();
+            demoLists = std::make_unique<DemoLists>(table);
             std::vector<std::uint16_t> ports = table.ports();
             demoServers = std::make_unique<vantry::emu::EmuServer>(std::move(table), std::move(ports));
             demoServers->start();
+            demoLists->master.start();
+            demoLists->api.start();
         } catch (const std::exception& e) {
             std::fprintf(stderr, "vantry: cannot start the demo servers: %s\n", e.what());
             return 1;
         }
         options.settingsFile = demoDir.filePath(QStringLiteral("vantry.ini"));
-        if (!demoDir.isValid() || !writeDemoSettings(options.settingsFile)) {
+        if (!demoDir.isValid() || !writeDemoSettings(options.settingsFile, *demoLists)) {
             std::fprintf(stderr, "vantry: cannot write the demo settings file\n");
             return 1;
         }
@@ -121,6 +145,10 @@ int main(int argc, char** argv)
     }
     if (demoServers)
         demoServers->stop();
+    if (demoLists) {
+        demoLists->master.stop();
+        demoLists->api.stop();
+    }
     vantry::setPrompter(nullptr);
     return result;
 }

@@ -1,5 +1,6 @@
 #include "ScanEngine.h"
 
+#include "browser/ListSource.h"
 #include "options/LiveSettings.h"
 
 #include <QCoreApplication>
@@ -14,6 +15,10 @@ constexpr char Context[] = "vantry::browser::ScanEngine";
 const char* const Completed = QT_TRANSLATE_NOOP("vantry::browser::ScanEngine", " Завершено :)");
 const char* const Cancelled = QT_TRANSLATE_NOOP("vantry::browser::ScanEngine", " Отменено :(");
 const char* const Done = QT_TRANSLATE_NOOP("vantry::browser::ScanEngine", " Готово!!!");
+const char* const Listed = QT_TRANSLATE_NOOP("vantry::browser::ScanEngine", " Мастер-сервер: %1");
+
+// How often the count of listed addresses is shown while the lists come in.
+constexpr int ListWaitMs = 50;
 
 QString shown(const char* text)
 {
@@ -62,7 +67,7 @@ std::optional<std::array<int, 4>> ScanEngine::parseAddress(const QString& text)
 
 QString ScanEngine::scanCaption()
 {
-    return QStringLiteral("Сканировать");
+    return QCoreApplication::translate("vantry::browser::ScanEngine", "Сканировать");
 }
 
 // Built in one go, without the formatting machinery.
@@ -102,7 +107,9 @@ ScanEngine::Outcome ScanEngine::sweep(int scanMode)
     if (m_state.running != LongOperation::None || m_state.scanning)
         return Outcome::Skipped;
 
-    if (m_settings.rangeCount() == 0 && m_settings.favouriteCount() == 0 && !m_settings.broadcast()) {
+    const bool lists = m_settings.masterSource().enabled && m_sink.listSource();
+    if (m_settings.rangeCount() == 0 && m_settings.favouriteCount() == 0 && !m_settings.broadcast() &&
+        !lists) {
         m_sink.warn(QStringLiteral(
             "IP ranges, Favorites list is empty and Broadcast is disabled. Please set it in Options."));
         return Outcome::Refused;
@@ -121,14 +128,19 @@ ScanEngine::Outcome ScanEngine::sweep(int scanMode)
     }
 
     m_badFavourites.clear();
-    const Outcome end = runSweep(*port);
+    m_listProblems.clear();
+    const Outcome end = runSweep(scanMode, *port);
     // Told once the sweep is over: a box in the middle would hold the probes up.
-    if (!m_badFavourites.isEmpty() && (end == Outcome::Completed || end == Outcome::Cancelled))
-        m_sink.warn(m_badFavourites.join(u'\n') + QStringLiteral("\nPlease set it in Options."));
+    QStringList told;
+    if (!m_badFavourites.isEmpty())
+        told.append(m_badFavourites.join(u'\n') + QStringLiteral("\nPlease set it in Options."));
+    told.append(m_listProblems);
+    if (!told.isEmpty() && (end == Outcome::Completed || end == Outcome::Cancelled))
+        m_sink.warn(told.join(u'\n'));
     return end;
 }
 
-ScanEngine::Outcome ScanEngine::runSweep(std::uint16_t port)
+ScanEngine::Outcome ScanEngine::runSweep(int scanMode, std::uint16_t port)
 {
     Running running(m_state, LongOperation::Sweep);
     m_state.scanning = true;
@@ -151,6 +163,19 @@ ScanEngine::Outcome ScanEngine::runSweep(std::uint16_t port)
     m_sink.enterScanning();
     m_sink.setStatus(1, QStringLiteral("0"));
 
+    // The lists come in while the favourites and the broadcast are probed.
+    ListSource* lists = m_settings.masterSource().enabled ? m_sink.listSource() : nullptr;
+    if (lists)
+        lists->start(m_settings.masterSource(), scanMode);
+    struct EndLists
+    {
+        ListSource* lists;
+        ~EndLists()
+        {
+            (void)lists;
+        }
+    } endLists{lists};
+
     if (!probeFavourites())
         return m_end;
 
@@ -165,6 +190,9 @@ ScanEngine::Outcome ScanEngine::runSweep(std::uint16_t port)
             }
         }
     }
+
+    if (lists && !probeListed(*lists))
+        return m_end;
 
     if (!probeRanges(port))
         return m_end;
@@ -196,6 +224,32 @@ bool ScanEngine::probeFavourites()
         if (m_settings.scanOld())
             m_sink.sendOldInfo(favourite.address, *port);
         if (!afterProbe(favourite.address))
+            return false;
+    }
+    return !m_state.closing;
+}
+
+bool ScanEngine::probeListed(ListSource& source)
+{
+    while (source.running()) {
+        if (stopSeen())
+            return false;
+        m_sink.setStatus(0, shown(Listed).arg(source.servers().size()));
+        m_sink.pause(ListWaitMs);
+    }
+    if (stopSeen())
+        return false;
+    m_sink.setStatus(0, shown(Listed).arg(source.servers().size()));
+    m_listProblems = source.problems();
+    // A copy: a new sweep started from a yield would start the lists again.
+    const std::vector<query::ServerAddress> servers = source.servers();
+    for (const query::ServerAddress& server : servers) {
+        // Each at the port it is listed with: a master lists a server's query port.
+        m_sink.sendInfo(server.address, server.port);
+        m_sink.pause(m_settings.delayMs());
+        if (m_settings.scanOld())
+            m_sink.sendOldInfo(server.address, server.port);
+        if (!afterProbe(server.address))
             return false;
     }
     return !m_state.closing;
@@ -253,17 +307,24 @@ bool ScanEngine::afterProbe(std::uint32_t address)
     return true;
 }
 
-bool ScanEngine::stopOrYield()
+bool ScanEngine::stopSeen()
 {
     if (m_state.closing) {
         m_end = Outcome::Closing;
-        return false;
+        return true;
     }
     if (m_state.stopRequest) {
-        m_sink.setStatus(0, QString::fromUtf8(Cancelled));
+        m_sink.setStatus(0, shown(Cancelled));
         m_end = Outcome::Cancelled;
-        return false;
+        return true;
     }
+    return false;
+}
+
+bool ScanEngine::stopOrYield()
+{
+    if (stopSeen())
+        return false;
     m_sink.yield();
     if (m_state.closing) {
         m_end = Outcome::Closing;

@@ -15,6 +15,8 @@ class LiveSettings;
 
 namespace vantry::browser {
 
+class ListSource;
+
 // What the scan engine drives. The window implements it over the endpoint and its controls;
 // tests implement it with a recording sink and a hand-driven clock.
 class ScanSink
@@ -61,6 +63,9 @@ public:
     virtual bool scanButtonEnabled() const = 0;
     virtual int favouritesTimerInterval() const = 0;
     virtual void setFavouritesTimerInterval(int ms) = 0;
+
+    // The public server lists, asked when the settings tick them; none: they are never asked.
+    virtual ListSource* listSource() { return nullptr; }
 };
 
 // The sweep over favourites, broadcast and ranges; stop, cool-down, refresh and the favourites
@@ -103,13 +108,17 @@ public:
     static std::optional<std::uint16_t> parsePort(const QString& text);
 
 private:
-    Outcome runSweep(std::uint16_t port);
+    Outcome runSweep(int scanMode, std::uint16_t port);
     bool probeFavourites();
+    // Waits for the public lists while the loop runs, then probes what they listed.
+    bool probeListed(ListSource& source);
     bool probeRanges(std::uint16_t port);
     // After a probe: the stop check, the yield and the status texts. False when the loop ends.
     bool afterProbe(const QString& address);
     bool afterProbe(std::uint32_t address);
     bool stopOrYield();
+    // The stop check alone: true, with the end noted, when the sweep must return.
+    bool stopSeen();
     void countProbe();
     void rememberServers();
 
@@ -119,6 +128,8 @@ private:
     Outcome m_end = Outcome::Completed;
     // One line for each favourite the sweep skipped for its port.
     QStringList m_badFavourites;
+    // What went wrong with the public lists, told after the sweep as the favourites are.
+    QStringList m_listProblems;
     // The probe count as last written, so reading it back needs no parse while it is unchanged.
 };
 

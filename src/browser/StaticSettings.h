@@ -24,6 +24,7 @@ public:
     std::array<QString, options::GameSlotCount> params;
     bool autoScanOn = false;
     int updateInterval = 10;
+    options::MasterSource master;
 
     QVector<options::AddressRange> ranges() const override { return rangeList; }
     QVector<options::Favourite> favourites() const override { return favouriteList; }
@@ -40,6 +41,7 @@ public:
     bool autoScan() const override { return autoScanOn; }
     int updateIntervalSec() const override { return updateInterval; }
     bool addFavourite(const options::Favourite& favourite) override;
+    options::MasterSource masterSource() const override { return master; }
 };
 
 } // namespace vantry::browser

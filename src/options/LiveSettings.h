@@ -1,5 +1,7 @@
 #pragma once
 
+#include "options/MasterSource.h"
+
 #include <QString>
 #include <QVector>
 
@@ -48,6 +50,9 @@ public:
 
     // Appends a favourite unless one with the same address and port texts exists; false then.
     virtual bool addFavourite(const Favourite& favourite) = 0;
+
+    // The public server lists a sweep asks first; off unless the user ticked them.
+    virtual MasterSource masterSource() const { return {}; }
 };
 
 } // namespace vantry::options

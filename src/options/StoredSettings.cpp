@@ -119,6 +119,7 @@ StoredSettings loadStoredSettings(const IniFile& file)
         s.paramChoices = file.keys(str(st::SectionParams));
     s.ranges = loadRanges(file);
     s.favourites = loadFavourites(file);
+    s.master = loadMasterSource(file);
     return s;
 }
 
@@ -199,6 +200,7 @@ void saveStoredSettings(IniFile& file, const StoredSettings& s)
     for (int row = 0; row < s.favourites.size(); ++row)
         file.writeString(str(st::SectionFavorites), favouriteKey(s.favourites[row], row),
                          s.favourites[row].port);
+    writeMasterSource(file, s.master);
     batch.commit();
 }
 

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "options/LiveSettings.h"
+#include "options/MasterSource.h"
 
 #include <QSize>
 #include <QString>
@@ -41,14 +42,16 @@ struct StoredSettings
     QStringList paramChoices;
     QVector<AddressRange> ranges;
     QVector<Favourite> favourites;
+    MasterSource master;
 };
 
 // Reads the settings file. Never fails: what cannot be read takes its default, and hand-edited
 // range counts and check texts are read without reaching past what the file holds.
 StoredSettings loadStoredSettings(const IniFile& file);
 
-// Rewrites sections "Settings", "Ranges", "Favorites" and "Params" as a shutdown does, in one
-// file write: on a StoreWriteError the file keeps its old contents.
+// Rewrites sections "Settings", "Ranges", "Favorites" and "Params" as a shutdown does, then
+// section "Master" after them, in one file write: on a StoreWriteError the file keeps its old
+// contents.
 void saveStoredSettings(IniFile& file, const StoredSettings& settings);
 
 // The range list as written after each addition or deletion: the section is not erased first.

@@ -17,7 +17,7 @@ struct Frame
     std::span<const std::uint8_t> datagram;
 };
 
-constexpr std::size_t MaxDatagram = 2048; // what the endpoint can deliver
+constexpr std::size_t MaxDatagram = 65535; // what the endpoint can deliver: any UDP payload
 
 std::vector<Frame> splitFrames(std::span<const std::uint8_t> input);
 void appendFrame(std::vector<std::uint8_t>& out, std::uint8_t sender, std::span<const std::uint8_t> datagram);

@@ -127,7 +127,8 @@ TEST(English, MainWindowItsMenusTrayMenuAndListHeadersReadInEnglish)
     form.show();
     ASSERT_TRUE(QTest::qWaitForWindowExposed(&form));
 
-    EXPECT_EQ(form.windowTitle(), QStringLiteral("Vantry 1.98")) << "the title is the product's, in any language";
+    EXPECT_EQ(form.windowTitle(), QStringLiteral("Vantry 1.98"))
+        << "the title is the product's, in any language";
     EXPECT_EQ(form.RG->title(), QStringLiteral("Scan:"));
     QStringList modes;
     for (const QRadioButton* b : form.RG->findChildren<QRadioButton*>())
@@ -154,15 +155,18 @@ TEST(English, MainWindowItsMenusTrayMenuAndListHeadersReadInEnglish)
               (QStringList{QStringLiteral("File"), QStringLiteral("Options"), QStringLiteral("About...")}));
     const QMenu* file = form.menuBar()->actions().value(0)->menu();
     ASSERT_NE(file, nullptr);
-    EXPECT_EQ(actionTexts(*file), (QStringList{QStringLiteral("Hide  (Shift+Alt+S)"), QStringLiteral("Quit")}));
-    EXPECT_EQ(actionTexts(w.trayMenu()), (QStringList{QStringLiteral("Show  (Shift+Alt+S)"), QStringLiteral("Quit")}));
+    EXPECT_EQ(actionTexts(*file),
+              (QStringList{QStringLiteral("Hide  (Shift+Alt+S)"), QStringLiteral("Quit")}));
+    EXPECT_EQ(actionTexts(w.trayMenu()),
+              (QStringList{QStringLiteral("Show  (Shift+Alt+S)"), QStringLiteral("Quit")}));
 
     // The server list's menu, as a right click on a row opens it.
     test::listAndSelect(form, false);
     rightClickRow(*form.LW, 0);
     ASSERT_TRUE(QTest::qWaitFor([&] { return form.PMServers->isVisible(); }, 2000));
-    EXPECT_EQ(actionTexts(*form.PMServers), (QStringList{QStringLiteral("Play"), QStringLiteral("Auto-connect"),
-                                                         QStringLiteral("Add to Favorites")}));
+    EXPECT_EQ(actionTexts(*form.PMServers),
+              (QStringList{QStringLiteral("Play"), QStringLiteral("Auto-connect"),
+                           QStringLiteral("Add to Favorites")}));
     form.PMServers->close();
 }
 
@@ -175,7 +179,8 @@ TEST(English, OptionsDialogReadsInEnglishOnEachOfItsPages)
     ASSERT_TRUE(QTest::qWaitForWindowExposed(&d));
     EXPECT_EQ(d.windowTitle(), QStringLiteral("Settings"));
     const QStringList tabs{d.PageControl->tabText(0), d.PageControl->tabText(1), d.PageControl->tabText(2)};
-    EXPECT_EQ(tabs, (QStringList{QStringLiteral("General"), QStringLiteral("Scanning"), QStringLiteral("Favorites")}));
+    EXPECT_EQ(tabs, (QStringList{QStringLiteral("General"), QStringLiteral("Scanning"),
+                                 QStringLiteral("Favorites")}));
 
     const QList<QStringList> pages{
         {QStringLiteral("Game:"), QStringLiteral("Game path:"), QStringLiteral("Parameters:"),
@@ -258,9 +263,9 @@ QList<QList<Fit>> fixedDialogFits(UiLanguage language)
 {
     Windows w(language);
     QList<QList<Fit>> dialogs;
-    for (QWidget* dialog : {static_cast<QWidget*>(&w.shell().about()),
-                            static_cast<QWidget*>(&w.shell().launch().passForm()),
-                            static_cast<QWidget*>(&w.shell().launch().autoForm())}) {
+    for (QWidget* dialog :
+         {static_cast<QWidget*>(&w.shell().about()), static_cast<QWidget*>(&w.shell().launch().passForm()),
+          static_cast<QWidget*>(&w.shell().launch().autoForm())}) {
         dialog->show();
         EXPECT_TRUE(QTest::qWaitForWindowExposed(dialog));
         QList<Fit> fits;

@@ -1,9 +1,8 @@
 // Which language the windows speak, from the environment as a desktop session sets it.
 #include "app/base/UiLanguage.h"
 
-#include <gtest/gtest.h>
-
 #include <cstdlib>
+#include <gtest/gtest.h>
 #include <optional>
 #include <string>
 
@@ -55,7 +54,8 @@ TEST(UiLanguage, EnglishOnlyWhenTheFirstPreferenceNamesEnglish)
     };
     for (const Case& c : cases)
         EXPECT_EQ(uiLanguage(c.language, c.lang), c.expected)
-            << "LANGUAGE=" << (c.language ? c.language : "(unset)") << " LANG=" << (c.lang ? c.lang : "(unset)");
+            << "LANGUAGE=" << (c.language ? c.language : "(unset)")
+            << " LANG=" << (c.lang ? c.lang : "(unset)");
 }
 
 // Sets a variable for the life of the object and puts the old value back.

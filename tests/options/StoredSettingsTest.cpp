@@ -59,7 +59,10 @@ TEST_F(StoredSettingsTest, ShutdownWritesTheFileInItsSectionAndKeyOrder)
         "ExePath4=\nParam4=-steam -game cstrike -console\nExePath5=\nParam5=-steam -game hl2mp\n"
         "[Params]\n-console=\n-nointo=\n-steam=\n-full=\n-win=\n-noip=\n-noipx=\n-freq 100=\n"
         "-noforcemparms=\n-noforcemaccel=\n-noforcemspd=\n"
-        "[Favorites]\n192.168.0.5 0=27015\n";
+        "[Favorites]\n192.168.0.5 0=27015\n"
+        // The public server lists, after every section of the file before them.
+        "[Master]\nEnabled=0\nSteamKey=\nApiUrl=https://api.steampowered.com\nRegion=255\nPace=3000\n"
+        "Masters=0\n";
     EXPECT_EQ(readRaw(), expected);
 }
 

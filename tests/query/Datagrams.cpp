@@ -171,6 +171,11 @@ std::vector<Datagram> sampleDatagrams()
     for (const Datagram& d :
          newerSplit(0x21, rulesReply({{"sv_gravity", "800"}, {"mp_timelimit", "50"}}), 16))
         out.push_back(d);
+    // The older Source engine's header, without the split size.
+    for (Datagram d : newerSplit(0x22, rulesReply({{"sv_gravity", "800"}, {"mp_timelimit", "50"}}), 16)) {
+        d.erase(d.begin() + 10, d.begin() + 12);
+        out.push_back(std::move(d));
+    }
     return out;
 }
 

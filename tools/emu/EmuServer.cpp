@@ -158,10 +158,11 @@ void EmuServer::serve(int fd, std::uint16_t port)
             return; // EAGAIN: drained
         for (std::size_t i = 0; i < static_cast<std::size_t>(n); ++i) {
             ++m_requests;
-            answerOne(fd, port, headers[i].msg_hdr,
+            answerOne(port, headers[i].msg_hdr,
                       std::span(buffers.data() + i * MaxRequest,
                                 std::min<std::size_t>(headers[i].msg_len, MaxRequest)));
         }
+        sendReplies(fd);
     }
 }
 
@@ -185,7 +186,7 @@ bool EmuServer::lost(std::uint32_t addr, std::uint16_t port, const Profile& prof
     return drop;
 }
 
-void EmuServer::answerOne(int fd, std::uint16_t port, msghdr& msg, std::span<const std::uint8_t> request)
+void EmuServer::answerOne(std::uint16_t port, msghdr& msg, std::span<const std::uint8_t> request)
 {
     in_addr destination{};
     bool known = false;
@@ -204,29 +205,56 @@ void EmuServer::answerOne(int fd, std::uint16_t port, msghdr& msg, std::span<con
     const std::optional<Profile> profile = m_table.find(dest, port);
     if (!profile || lost(dest, port, *profile))
         return;
-    for (const Datagram& reply : answer(*profile, request, dest, port)) {
-        alignas(cmsghdr) std::array<char, CMSG_SPACE(sizeof(in_pktinfo))> out{};
-        iovec outIov{const_cast<std::uint8_t*>(reply.data()), reply.size()};
-        msghdr outMsg{};
-        outMsg.msg_name = msg.msg_name;
-        outMsg.msg_namelen = msg.msg_namelen;
-        outMsg.msg_iov = &outIov;
-        outMsg.msg_iovlen = 1;
-        outMsg.msg_control = out.data();
-        outMsg.msg_controllen = out.size();
-        cmsghdr* c = CMSG_FIRSTHDR(&outMsg);
-        c->cmsg_level = IPPROTO_IP;
-        c->cmsg_type = IP_PKTINFO;
-        c->cmsg_len = CMSG_LEN(sizeof(in_pktinfo));
-        in_pktinfo info{};
-        info.ipi_spec_dst = destination; // reply from the address that was probed
-        std::memcpy(CMSG_DATA(c), &info, sizeof info);
-        // Blocking send: with a full send buffer it waits rather than losing the reply.
-        if (::sendmsg(fd, &outMsg, 0) == static_cast<ssize_t>(reply.size()))
-            ++m_replies;
-        else
-            ++m_sendFailures;
+    for (Datagram& reply : answer(*profile, request, dest, port)) {
+        sockaddr_in to{};
+        std::memcpy(&to, msg.msg_name, std::min<std::size_t>(sizeof to, msg.msg_namelen));
+        m_outgoing.push_back({std::move(reply), to, destination});
     }
+}
+
+// The replies to one batch of requests leave in one call into the kernel per batch.
+void EmuServer::sendReplies(int fd)
+{
+    using Control = std::array<char, CMSG_SPACE(sizeof(in_pktinfo))>;
+    constexpr std::size_t Batch = 256;
+    static thread_local std::vector<mmsghdr> headers(Batch);
+    static thread_local std::vector<iovec> iov(Batch);
+    static thread_local std::vector<Control> controls(Batch);
+    for (std::size_t next = 0; next < m_outgoing.size();) {
+        const std::size_t count = std::min(Batch, m_outgoing.size() - next);
+        for (std::size_t i = 0; i < count; ++i) {
+            Reply& r = m_outgoing[next + i];
+            iov[i] = {r.data.data(), r.data.size()};
+            headers[i] = {};
+            msghdr& m = headers[i].msg_hdr;
+            m.msg_name = &r.to;
+            m.msg_namelen = sizeof r.to;
+            m.msg_iov = &iov[i];
+            m.msg_iovlen = 1;
+            controls[i] = {};
+            m.msg_control = controls[i].data();
+            m.msg_controllen = controls[i].size();
+            cmsghdr* c = CMSG_FIRSTHDR(&m);
+            c->cmsg_level = IPPROTO_IP;
+            c->cmsg_type = IP_PKTINFO;
+            c->cmsg_len = CMSG_LEN(sizeof(in_pktinfo));
+            in_pktinfo info{};
+            info.ipi_spec_dst = r.from; // reply from the address that was probed
+            std::memcpy(CMSG_DATA(c), &info, sizeof info);
+        }
+        // Blocking send: with a full send buffer it waits rather than losing replies.
+        const int sent = ::sendmmsg(fd, headers.data(), static_cast<unsigned>(count), 0);
+        if (sent > 0) {
+            m_replies += static_cast<std::uint64_t>(sent);
+            next += static_cast<std::size_t>(sent);
+        } else if (sent < 0 && errno == EINTR) {
+            continue;
+        } else {
+            ++m_sendFailures; // the first of the batch was refused: skip it
+            ++next;
+        }
+    }
+    m_outgoing.clear();
 }
 
 } // namespace vantry::emu

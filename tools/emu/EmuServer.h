@@ -4,6 +4,7 @@
 
 #include <atomic>
 #include <cstdint>
+#include <netinet/in.h>
 #include <span>
 #include <stdexcept>
 #include <sys/socket.h>
@@ -52,11 +53,20 @@ public:
 private:
     void run();
     void serve(int fd, std::uint16_t port);
-    void answerOne(int fd, std::uint16_t port, msghdr& msg, std::span<const std::uint8_t> request);
+    // Queues the replies to one request; sendReplies() sends what is queued.
+    void answerOne(std::uint16_t port, msghdr& msg, std::span<const std::uint8_t> request);
+    void sendReplies(int fd);
     bool lost(std::uint32_t addr, std::uint16_t port, const Profile& profile);
 
     ProfileTable m_table;
     std::vector<std::uint16_t> m_ports;
+    struct Reply
+    {
+        std::vector<std::uint8_t> data;
+        sockaddr_in to;
+        in_addr from;
+    };
+    std::vector<Reply> m_outgoing; // loop thread only
     std::vector<int> m_sockets;
     int m_wake[2] = {-1, -1};
     std::thread m_thread;

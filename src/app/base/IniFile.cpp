@@ -332,16 +332,18 @@ void IniFile::change(const std::function<void(Model&)>& edit)
     m_model = std::move(changed);
 }
 
-bool IniFile::holdsPassword(const Model& model)
+bool IniFile::holdsSecret(const Model& model)
 {
-    const settings::KeySpec& lastPass = settings::entry(settings::Key::LastPass);
-    for (const Section& section : model) {
-        if (!section.hasHeader || !sameName(section.name, lastPass.section.toString()))
-            continue;
-        for (const Line& line : section.lines)
-            if (line.kind == LineKind::Key && sameName(line.name, lastPass.name.toString()) &&
-                !line.value.isEmpty())
-                return true;
+    for (const settings::Key key : {settings::Key::LastPass, settings::Key::SteamKey}) {
+        const settings::KeySpec& secret = settings::entry(key);
+        for (const Section& section : model) {
+            if (!section.hasHeader || !sameName(section.name, secret.section.toString()))
+                continue;
+            for (const Line& line : section.lines)
+                if (line.kind == LineKind::Key && sameName(line.name, secret.name.toString()) &&
+                    !line.value.isEmpty())
+                    return true;
+        }
     }
     return false;
 }
@@ -367,9 +369,9 @@ void IniFile::persist(const Model& model) const
         file.cancelWriting();
         throw StoreWriteError(writeErrorText());
     }
-    // A new file, and any file that holds a server password, is for the owner's eyes only; the
-    // rename would otherwise keep the wider rights of the file it replaces.
-    if ((!existed || holdsPassword(model)) &&
+    // A new file, and any file that holds a server password or a Web API key, is for the owner's
+    // eyes only; the rename would otherwise keep the wider rights of the file it replaces.
+    if ((!existed || holdsSecret(model)) &&
         !file.setPermissions(QFileDevice::ReadOwner | QFileDevice::WriteOwner)) {
         file.cancelWriting();
         throw StoreWriteError(writeErrorText());

@@ -29,7 +29,7 @@ private:
 //
 // Every write goes to the file at once and atomically (a temporary file in the same folder renamed
 // over the old one); a refused write throws StoreWriteError and leaves both the file and this
-// object as they were. A file it creates, and a file that holds a password, is readable and
+// object as they were. A file it creates, and a file that holds a password or a key, is readable and
 // writable by the owner only.
 //
 // Text is written as UTF-8; a value or name read back that is not well-formed UTF-8 is read as
@@ -110,8 +110,9 @@ private:
     void change(const std::function<void(Model&)>& edit);
     static QString valueText(const Line& line);
     void persist(const Model& model) const;
-    // A last password is stored in the model ("LastPass" in section "Password", not empty).
-    static bool holdsPassword(const Model& model);
+    // A secret is stored in the model: a last password ("LastPass" in section "Password") or a
+    // Steam Web API key ("SteamKey" in section "Master"), not empty.
+    static bool holdsSecret(const Model& model);
     QString writeErrorText() const;
 
     QString m_path;

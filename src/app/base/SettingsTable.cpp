@@ -25,6 +25,11 @@ constexpr std::array<KeySpec, KeyCount> Table = {{
     {Key::GameType, SectionSettings, u"GameType", Form::Integer, 0, {}},
     {Key::LastPass, SectionPassword, u"LastPass", Form::Text, 0, u""},
     {Key::ShowPass, SectionPassword, u"ShowPass", Form::Boolean, 0, {}},
+    {Key::MasterEnabled, SectionMaster, u"Enabled", Form::Boolean, 0, {}},
+    {Key::SteamKey, SectionMaster, MasterSteamKey, Form::Text, 0, u""},
+    {Key::ApiUrl, SectionMaster, u"ApiUrl", Form::Text, 0, u""},
+    {Key::Region, SectionMaster, u"Region", Form::Integer, 0xFF, {}},
+    {Key::Pace, SectionMaster, u"Pace", Form::Integer, 3000, {}},
 }};
 
 constexpr bool tableInKeyOrder()
@@ -122,6 +127,11 @@ QString rangeFromKey(int row)
 QString rangeToKey(int row)
 {
     return QStringLiteral("RangeTo%1").arg(row);
+}
+
+QString masterKey(int row)
+{
+    return QStringLiteral("Master%1").arg(row);
 }
 
 } // namespace vantry::settings

@@ -21,6 +21,9 @@ inline constexpr QStringView SectionPassword = u"Password";
 // Public server lists: "SteamKey", the user's Steam Web API key, a secret like a password.
 inline constexpr QStringView SectionMaster = u"Master";
 inline constexpr QStringView MasterSteamKey = u"SteamKey";
+// Section "Master": the count of UDP masters and one "host:port" key per master.
+inline constexpr QStringView MastersCountKey = u"Masters";
+QString masterKey(int row);
 
 enum class Form
 {
@@ -52,8 +55,14 @@ enum class Key
     // Section "Password"
     LastPass,
     ShowPass,
+    // Section "Master", written after all the others
+    MasterEnabled,
+    SteamKey,
+    ApiUrl, // empty: the public Web API
+    Region,
+    Pace,
 };
-inline constexpr int KeyCount = static_cast<int>(Key::ShowPass) + 1;
+inline constexpr int KeyCount = static_cast<int>(Key::Pace) + 1;
 
 struct KeySpec
 {

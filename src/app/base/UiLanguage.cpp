@@ -43,7 +43,7 @@ std::string_view firstEntry(const char* list)
 UiLanguage uiLanguage(const char* language, const char* lang)
 {
     const std::string_view locale = lang ? lang : "";
-    if (false && isPlainLocale(locale))
+    if (isPlainLocale(locale))
         return UiLanguage::Russian;
     std::string_view chosen = firstEntry(language);
     if (chosen.empty())

@@ -45,15 +45,13 @@ std::string escapedByte(unsigned char b)
     return buffer;
 }
 
-std::string plainText(std::string_view text)
+// Controls become blanks, so that a text never breaks a line or a field.
+void appendPlain(std::string& out, std::string_view text)
 {
-    std::string out(text);
-    for (char& c : out) {
+    for (const char c : text) {
         const auto b = static_cast<unsigned char>(c);
-        if (b < 0x20 || b == 0x7F)
-            c = ' ';
+        out += b < 0x20 || b == 0x7F ? ' ' : c;
     }
-    return out;
 }
 
 std::string optionalNumber(const std::optional<int>& value)
@@ -152,20 +150,48 @@ std::string osName(char indicator)
 
 void writeLines(std::ostream& out, const std::vector<ServerResult>& servers, const OutputChoice& choice)
 {
+    // Each server's lines are put together first and written at once: thousands of servers
+    // through the stream piece by piece cost more than the query itself.
+    std::string text;
+    const auto field = [&](std::string_view value) {
+        text += '\t';
+        appendPlain(text, value);
+    };
     for (const ServerResult& s : servers) {
         const query::ServerRow& r = s.row;
-        out << r.address << ':' << r.port << '\t' << r.kind << '\t' << plainText(r.name) << '\t'
-            << plainText(r.map) << '\t' << plainText(r.players) << '\t' << plainText(r.protocol) << '\t'
-            << (r.windows ? "WIN" : "LIN") << '\t' << statusWord(r.status) << '\t'
-            << (r.pingMs ? std::to_string(*r.pingMs) + " ms" : "-") << '\n';
+        text.clear();
+        text += r.address;
+        text += ':';
+        text += r.port;
+        text += '\t';
+        text += r.kind;
+        field(r.name);
+        field(r.map);
+        field(r.players);
+        field(r.protocol);
+        text += r.windows ? "\tWIN\t" : "\tLIN\t";
+        text += statusWord(r.status);
+        text += '\t';
+        text += r.pingMs ? std::to_string(*r.pingMs) + " ms" : "-";
+        text += '\n';
         if (choice.players && s.players) {
-            for (const query::PlayerRow& p : *s.players)
-                out << "\tplayer\t" << plainText(p.name) << '\t' << p.kills << '\n';
+            for (const query::PlayerRow& p : *s.players) {
+                text += "\tplayer";
+                field(p.name);
+                text += '\t';
+                text += std::to_string(p.kills);
+                text += '\n';
+            }
         }
         if (choice.rules && s.rules) {
-            for (const query::RuleRow& rule : *s.rules)
-                out << "\trule\t" << plainText(rule.name) << '\t' << plainText(rule.value) << '\n';
+            for (const query::RuleRow& rule : *s.rules) {
+                text += "\trule";
+                field(rule.name);
+                field(rule.value);
+                text += '\n';
+            }
         }
+        out.write(text.data(), static_cast<std::streamsize>(text.size()));
     }
 }
 

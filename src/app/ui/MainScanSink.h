@@ -4,6 +4,7 @@
 #include "ScanGames.h"
 #include "app/base/Prompter.h"
 #include "browser/DetailsModels.h"
+#include "browser/MasterListFetch.h"
 #include "browser/QueryService.h"
 #include "browser/ScanEngine.h"
 #include "browser/ServerListModel.h"
@@ -140,6 +141,8 @@ public:
     bool scanButtonEnabled() const override { return m_form.SBScanAll->isEnabled(); }
     int favouritesTimerInterval() const override { return m_form.TimerFav.interval(); }
     void setFavouritesTimerInterval(int ms) override { m_form.TimerFav.setInterval(ms); }
+
+    browser::ListSource* listSource() override { return m_form.m_lists.get(); }
 
 private:
     static constexpr qint64 YieldEveryNs = 1'000'000;

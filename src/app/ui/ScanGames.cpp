@@ -5,6 +5,7 @@
 #include "app/base/Clock.h"
 #include "app/base/Prompter.h"
 #include "browser/DetailsModels.h"
+#include "browser/MasterListFetch.h"
 #include "browser/QueryService.h"
 #include "browser/ScanEngine.h"
 #include "browser/ServerListModel.h"
@@ -98,6 +99,7 @@ TForm1::TForm1(const Options& options, QWidget* parent)
     connect(UDP.get(), &net::UdpEndpoint::bufferInvalid, this, &TForm1::UDPBufferInvalid);
 
     m_defaultSettings = std::make_unique<browser::StaticSettings>();
+    m_lists = std::make_unique<browser::MasterListFetch>();
     m_sink = std::make_unique<ScanSinkImpl>(*this);
     setLiveSettings(m_defaultSettings.get());
 
@@ -145,11 +147,10 @@ void TForm1::buildControls()
     });
     top->addWidget(RG);
 
-    SBScanAll = button(tr("Сканировать"), tr("Сканировать все IP"), true, central);
+    SBScanAll = button(browser::ScanEngine::scanCaption(), tr("Сканировать все IP"), true, central);
     SBStop = button(tr("Остановить"), tr("Остановить сканирование"), false, central);
     SBRefresh = button(QStringLiteral("RF"), tr("Обновить текущие сервера"), false, central);
-    SBAuto =
-        button(tr("Автоматически"), tr("Вкл/Откл автосоединение"), false, central);
+    SBAuto = button(tr("Автоматически"), tr("Вкл/Откл автосоединение"), false, central);
     SBPlay = button(tr("Играть"), tr("Соединиться с сервером"), false, central);
     SBScanAll->setIcon(browser::icon(static_cast<int>(query::Image::AddressHeader)));
     SBPlay->setIcon(browser::icon(static_cast<int>(query::Image::Open)));
@@ -157,7 +158,7 @@ void TForm1::buildControls()
     // wider caption, so that the buttons beside it stay where they are.
     SBScanAll->setText(QStringLiteral("Wait 3"));
     const int waitWidth = SBScanAll->sizeHint().width();
-    SBScanAll->setText(tr("Сканировать"));
+    SBScanAll->setText(browser::ScanEngine::scanCaption());
     SBScanAll->setMinimumWidth(std::max(waitWidth, SBScanAll->sizeHint().width()));
     for (QPushButton* b : {SBScanAll, SBStop, SBRefresh, SBAuto, SBPlay})
         top->addWidget(b);
@@ -214,8 +215,7 @@ void TForm1::buildControls()
     LWRules->horizontalHeader()->setSectionResizeMode(browser::RulesModel::Value, QHeaderView::Stretch);
     PageControl1->addTab(LWPlayers, browser::icon(static_cast<int>(query::Image::PlayersHeader)),
                          tr("Игроки"));
-    PageControl1->addTab(LWRules, browser::icon(static_cast<int>(query::Image::MapHeader)),
-                         tr("Правила"));
+    PageControl1->addTab(LWRules, browser::icon(static_cast<int>(query::Image::MapHeader)), tr("Правила"));
     middle->addWidget(PageControl1);
     outer->addLayout(middle, 1);
     setCentralWidget(central);
@@ -274,10 +274,8 @@ void TForm1::buildMenus()
     About1 = menuBar()->addAction(tr("О программе..."), this, [this] { About1Click(); });
 
     PMServers = new QMenu(this);
-    Play =
-        PMServers->addAction(tr("Играть"), this, [this] { guarded([this] { SBPlayClick(); }); });
-    Auto = PMServers->addAction(tr("Автосоединение"), this,
-                                [this] { guarded([this] { SBAutoClick(); }); });
+    Play = PMServers->addAction(tr("Играть"), this, [this] { guarded([this] { SBPlayClick(); }); });
+    Auto = PMServers->addAction(tr("Автосоединение"), this, [this] { guarded([this] { SBAutoClick(); }); });
     PMSAdd = PMServers->addAction(tr("Добавить в избранное"), this,
                                   [this] { guarded([this] { PMSAddClick(); }); });
     connect(LW, &browser::ListView::contextMenuWanted, this,
@@ -489,6 +487,9 @@ void TForm1::releaseEndpoint()
 {
     if (UDP)
         UDP->close();
+    // The public lists' sockets and requests go with it.
+    if (m_lists)
+        m_lists->cancel();
 }
 
 void TForm1::restoreFromSecondCopy()

@@ -32,6 +32,7 @@ class LiveSettings;
 }
 namespace vantry::browser {
 class ListView;
+class MasterListFetch;
 class PlayersModel;
 class ScanEngine;
 class StaticSettings;
@@ -123,6 +124,8 @@ public:
     MainState& state() { return m_state; }
     options::LiveSettings& liveSettings() const { return *m_settings; }
     browser::ScanEngine& engine() { return *m_engine; }
+    // The public server lists a sweep asks when the options tick them.
+    browser::MasterListFetch& masterLists() { return *m_lists; }
     Clock& clock() { return *m_clock; }
 
     // Controls, named as the program's other windows and tests refer to them.
@@ -190,6 +193,7 @@ private:
     QTimer* m_paintLater = nullptr;
     std::unique_ptr<browser::StaticSettings> m_defaultSettings;
     options::LiveSettings* m_settings = nullptr;
+    std::unique_ptr<browser::MasterListFetch> m_lists;
     std::unique_ptr<ScanSinkImpl> m_sink;
     std::unique_ptr<browser::ScanEngine> m_engine;
     bool m_closeWhenUnwound = false;

@@ -94,9 +94,8 @@ Tray::Tray(QWidget* mainWindow, QObject* parent) : QObject(parent), m_window(mai
     }
 
     PMTray = new QMenu;
-    TrayShow =
-        PMTray->addAction(tr("Показать  (Shift+Alt+S)"), this, [this] { TrayShowClick(); });
-    TrayExit = PMTray->addAction(QStringLiteral("Выход"), this, [this] { TrayExitClick(); });
+    TrayShow = PMTray->addAction(tr("Показать  (Shift+Alt+S)"), this, [this] { TrayShowClick(); });
+    TrayExit = PMTray->addAction(tr("Выход"), this, [this] { TrayExitClick(); });
 
     TrayIcon = new QSystemTrayIcon(this);
     TrayIcon->setToolTip(productName());

@@ -54,8 +54,10 @@ bool WidgetPrompter::confirm(const QString& text)
     box.setWindowTitle(QCoreApplication::translate("vantry::WidgetPrompter", "Подтверждение"));
     box.setText(text);
     box.setIcon(QMessageBox::Question);
-    QPushButton* yes = box.addButton(QCoreApplication::translate("vantry::WidgetPrompter", "&Да"), QMessageBox::YesRole);
-    QPushButton* no = box.addButton(QCoreApplication::translate("vantry::WidgetPrompter", "&Нет"), QMessageBox::NoRole);
+    QPushButton* yes =
+        box.addButton(QCoreApplication::translate("vantry::WidgetPrompter", "&Да"), QMessageBox::YesRole);
+    QPushButton* no =
+        box.addButton(QCoreApplication::translate("vantry::WidgetPrompter", "&Нет"), QMessageBox::NoRole);
     box.setDefaultButton(yes);
     box.setEscapeButton(no);
     box.exec();

@@ -54,7 +54,7 @@ TFormAuto::TFormAuto(AutoConnect& autoConnect, QWidget* parent) : QDialog(parent
     CBPass->setFont(bold(font()));
     // As wide as its text needs in the window's language, at least the design's 80; the edit
     // takes the rest of the row.
-    const int passWidth = 80;
+    const int passWidth = std::max(80, CBPass->sizeHint().width());
     CBPass->setGeometry(8, 88, passWidth, 17);
     EditPass = new QLineEdit(this);
     EditPass->setObjectName(QStringLiteral("EditPass"));

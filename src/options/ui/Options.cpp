@@ -97,7 +97,7 @@ protected:
     bool filterAcceptsRow(int row, const QModelIndex& parent) const override
     {
         const auto* files = qobject_cast<const QFileSystemModel*>(sourceModel());
-        if (!files || m_dialog->selectedNameFilter() != QStringLiteral("Все программы (*)"))
+        if (!files || m_dialog->selectedNameFilter() != TSettings::anyProgramFilter())
             return true;
         const QModelIndex index = files->index(row, 0, parent);
         return files->isDir(index) || files->fileInfo(index).isExecutable();
@@ -291,9 +291,12 @@ void TSettings::buildScanPage()
     right->addWidget(ports);
     right->addWidget(delay);
     right->addStretch();
-    auto* page = new QHBoxLayout(TS2);
-    page->addLayout(left, 1);
-    page->addLayout(right);
+    auto* columns = new QHBoxLayout;
+    columns->addLayout(left, 1);
+    columns->addLayout(right);
+    auto* page = new QVBoxLayout(TS2);
+    page->addLayout(columns, 1);
+    page->addWidget(buildMasterSource(TS2));
 }
 
 void TSettings::buildFavouritesPage()

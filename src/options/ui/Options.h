@@ -90,6 +90,7 @@ public:
     bool autoScan() const override;
     int updateIntervalSec() const override;
     bool addFavourite(const Favourite& favourite) override;
+    MasterSource masterSource() const override;
 
     // Handlers
     void FormShow();
@@ -107,6 +108,9 @@ public:
     void SpeedButton1Click();
     void SpeedButton2Click();
     void SpeedButton3Click();
+    void SBMasterAddClick();
+    void SBMasterDelClick();
+    void CBShowKeyClick();
     void SpeedButton4Click();
     void SpeedButton5Click();
     void LVFavColumnClick(int column);
@@ -144,6 +148,15 @@ public:
     PortEdit* CSport = nullptr;
     PortEdit* HLTVport = nullptr;
     QSpinBox* SEDelay = nullptr;
+    // The public server lists: the source's switch, the Web API key, the region, the UDP masters.
+    QCheckBox* CBMaster = nullptr;
+    QLineEdit* EditSteamKey = nullptr;
+    QCheckBox* CBShowKey = nullptr;
+    QComboBox* CBRegion = nullptr;
+    QTreeWidget* LWMasters = nullptr;
+    QLineEdit* EditMaster = nullptr;
+    QPushButton* SBMasterDel = nullptr;
+    QPushButton* SBMasterAdd = nullptr;
 
     QTreeWidget* LVFav = nullptr;
     QCheckBox* CBAutoUpdate = nullptr;
@@ -160,6 +173,8 @@ protected:
 private:
     void buildGeneralPage();
     void buildScanPage();
+    QWidget* buildMasterSource(QWidget* page);
+    void applyMaster(const MasterSource& source);
     void buildFavouritesPage();
     void connectHandlers();
     void applyLoaded(const StoredSettings& s);
@@ -188,6 +203,9 @@ private:
     bool m_loaded = false;
     bool m_saved = false;
     bool m_noActivePage = false;
+    // What the file holds of the source that the page does not show (the Web API's address, the
+    // masters' pace): written back as it came.
+    MasterSource m_master;
 };
 
 } // namespace vantry::options

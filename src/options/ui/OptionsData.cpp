@@ -84,6 +84,7 @@ void TSettings::applyLoaded(const StoredSettings& s)
     LVFav->clear();
     for (const Favourite& favourite : s.favourites)
         appendFavourite(favourite);
+    applyMaster(s.master);
 }
 
 StoredSettings TSettings::collect() const
@@ -111,6 +112,7 @@ StoredSettings TSettings::collect() const
         s.paramChoices.append(CBParams->itemText(i));
     s.ranges = ranges();
     s.favourites = favourites();
+    s.master = masterSource();
     return s;
 }
 

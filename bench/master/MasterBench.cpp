@@ -1,0 +1,345 @@
+// `vantry master --query` beside qstat's own master query (-stma2s, which pages through a master's
+// list and queries every server on it), both as child processes timed from start to end, several
+// rounds in alternating order; medians, least and most at the end:
+//  1. an emulated UDP master listing 4,096 answering servers;
+//  2. the same 4,096 from the emulated Steam Web API (vantry only: qstat has no client for it);
+//  3. an emulated UDP master listing 10,000 addresses of which 2,500 answer.
+// vantry pages without its pause between requests (--pace 0: the emulated masters drop nothing,
+// and qstat does not pause either) and queries at delay 0; qstat runs as bench/cli runs it: -raw
+// output and -maxsim 1000. vantry's list alone (without --query) is timed beside, to tell the
+// paging from the queries. Runs only inside the loopback-only namespace:
+//   tools/netns-run build/bench/master/bench_master [ROUNDS [PATH_TO_VANTRY [CASES]]]
+// CASES: a comma-separated choice of master, webapi, silent (default all three); an empty
+// PATH_TO_VANTRY: the one built beside this program.
+#include "LoopbackGuard.h"
+#include "emu/EmuServer.h"
+#include "emu/MasterEmu.h"
+#include "emu/WebApiEmu.h"
+
+#include <QByteArray>
+#include <QElapsedTimer>
+#include <QProcess>
+#include <QProcessEnvironment>
+#include <QStandardPaths>
+#include <QString>
+#include <QStringList>
+
+#include <algorithm>
+#include <cstdio>
+#include <cstdlib>
+#include <map>
+#include <string>
+#include <vector>
+
+namespace {
+
+constexpr std::uint16_t ListPort = 27015;
+constexpr std::uint16_t SparsePort = 27016;
+constexpr std::uint16_t MasterPort = 27011;
+constexpr std::uint32_t ListMaster = (127u << 24) | 2;   // 127.0.0.2
+constexpr std::uint32_t SparseMaster = (127u << 24) | 3; // 127.0.0.3
+constexpr std::uint32_t ListServers = 4096;
+constexpr std::uint32_t SparseListed = 10000;
+constexpr std::uint32_t SparseEvery = 4; // every 4th listed address answers
+constexpr int ChildTimeoutMs = 300000;
+const char* const ApiKey = "0123456789ABCDEF0123456789ABCDEF";
+
+std::string dotted(std::uint32_t a)
+{
+    return std::to_string(a >> 24) + "." + std::to_string((a >> 16) & 255) + "." +
+           std::to_string((a >> 8) & 255) + "." + std::to_string(a & 255);
+}
+
+QString endpoint(std::uint32_t address, std::uint16_t port)
+{
+    return QString::fromStdString(dotted(address) + ":" + std::to_string(port));
+}
+
+struct Timed
+{
+    double seconds = 0;
+    int found = 0;
+    int listed = -1; // qstat's own count of the master's list; -1: not told
+    bool finished = true;
+    std::map<std::string, int> statuses; // qstat's words for servers that did not answer
+};
+
+// Children get no proxy settings: everything they ask is on loopback.
+QProcessEnvironment childEnvironment()
+{
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    for (const char* name :
+         {"http_proxy", "https_proxy", "all_proxy", "HTTP_PROXY", "HTTPS_PROXY", "ALL_PROXY"})
+        env.remove(QString::fromLatin1(name));
+    return env;
+}
+
+QByteArray runChild(const QString& program, const QStringList& arguments, Timed& t)
+{
+    QProcess process;
+    process.setProcessEnvironment(childEnvironment());
+    QElapsedTimer timer;
+    timer.start();
+    process.start(program, arguments);
+    if (!process.waitForStarted()) {
+        std::fprintf(stderr, "cannot start %s: %s\n", program.toLocal8Bit().constData(),
+                     process.errorString().toLocal8Bit().constData());
+        std::exit(1);
+    }
+    t.finished = process.waitForFinished(ChildTimeoutMs);
+    if (!t.finished) {
+        process.kill();
+        process.waitForFinished(5000);
+    }
+    t.seconds = static_cast<double>(timer.nsecsElapsed()) / 1e9;
+    return process.readAllStandardOutput();
+}
+
+// One line per server that answered (or per address listed, without --query).
+Timed runVantry(const QString& binary, const QStringList& arguments)
+{
+    Timed t;
+    const QByteArray out = runChild(binary, arguments, t);
+    t.found = static_cast<int>(out.count('\n'));
+    return t;
+}
+
+// qstat's raw lines: "STMA2S,master,COUNT" first, then "A2S,address:port,name,map,..." for a
+// server that answered and "A2S,address:port,STATUS" (TIMEOUT, DOWN, ERROR...) for one that did not.
+Timed runQstat(const QStringList& arguments)
+{
+    Timed t;
+    const QByteArray out = runChild(QStringLiteral("quakestat"), arguments, t);
+    for (const QByteArray& line : out.split('\n')) {
+        const QList<QByteArray> fields = line.split(',');
+        if (fields.size() < 3)
+            continue;
+        if (fields[0] == "STMA2S") {
+            t.listed = fields[2].trimmed().toInt();
+        } else if (fields.size() > 3) {
+            ++t.found;
+        } else {
+            ++t.statuses[fields[2].trimmed().toStdString()];
+        }
+    }
+    return t;
+}
+
+double median(std::vector<double> values)
+{
+    if (values.empty())
+        return 0;
+    std::sort(values.begin(), values.end());
+    const std::size_t n = values.size();
+    return n % 2 ? values[n / 2] : (values[n / 2 - 1] + values[n / 2]) / 2;
+}
+
+struct Series
+{
+    std::vector<double> seconds;
+    std::vector<double> found;
+    int unfinished = 0;
+    void add(const Timed& t)
+    {
+        seconds.push_back(t.seconds);
+        found.push_back(t.found);
+        unfinished += t.finished ? 0 : 1;
+    }
+};
+
+struct Case
+{
+    const char* name;
+    const char* label;
+    std::uint32_t listed;
+    std::uint32_t answering;
+    QStringList vantryList; // "vantry master" without --query
+    QStringList qstat;      // empty: qstat cannot ask this source
+};
+
+QString commandText(const QString& program, const QStringList& arguments)
+{
+    QString text = program;
+    for (const QString& a : arguments)
+        text += QLatin1Char(' ') +
+                (a.contains(QLatin1Char('\\')) ? QLatin1Char('\'') + a + QLatin1Char('\'') : a);
+    return text;
+}
+
+} // namespace
+
+int main(int argc, char** argv)
+{
+    if (const std::string violation = vantry::test::loopbackOnlyViolation(); !violation.empty()) {
+        std::fprintf(
+            stderr,
+            "refusing to run outside a loopback-only network namespace: %s\nrun it as: tools/netns-run %s\n",
+            violation.c_str(), argv[0]);
+        return 3;
+    }
+    const int rounds = argc > 1 ? std::max(1, std::atoi(argv[1])) : 5;
+    const QString vantry =
+        argc > 2 && *argv[2] ? QString::fromLocal8Bit(argv[2]) : QStringLiteral(VANTRY_BINARY);
+    const QStringList chosen = QString::fromLocal8Bit(argc > 3 ? argv[3] : "master,webapi,silent")
+                                   .split(QLatin1Char(','), Qt::SkipEmptyParts);
+    const bool haveQstat = !QStandardPaths::findExecutable(QStringLiteral("quakestat")).isEmpty();
+    if (!haveQstat)
+        std::printf("qstat: not installed (apt-get install qstat); vantry alone\n");
+
+    // Counter-Strike 1.6 servers as they answer today (the newer 'I' layout, application 10), so
+    // that the Web API's list matches vantry's default filter.
+    vantry::emu::ProfileTable table;
+    table.addRange({(127u << 24) | 1, ListServers, 16, ListPort, vantry::emu::olderEngineInNewerLayout()});
+    const std::uint32_t sparseFirst = (127u << 24) | (1u << 16) | 1; // 127.1.0.1
+    table.addRange({sparseFirst, SparseListed / SparseEvery, SparseEvery, SparsePort,
+                    vantry::emu::olderEngineInNewerLayout()});
+
+    vantry::emu::MasterBook listBook;
+    vantry::emu::MasterBook sparseBook;
+    for (const auto& [address, port] : table.addresses(ListPort)) {
+        if (port == ListPort)
+            listBook.servers.push_back({address, port});
+    }
+    for (std::uint32_t i = 0; i < SparseListed; ++i)
+        sparseBook.servers.push_back({sparseFirst + i, SparsePort});
+    std::vector<vantry::emu::ApiServer> apiServers = vantry::emu::apiServersFrom(table, ListPort);
+    std::erase_if(apiServers, [](const vantry::emu::ApiServer& s) { return s.port != ListPort; });
+
+    vantry::emu::EmuServer servers(std::move(table), {ListPort, SparsePort});
+    vantry::emu::MasterEmu listMaster(std::move(listBook), {}, ListMaster, MasterPort);
+    vantry::emu::MasterEmu sparseMaster(std::move(sparseBook), {}, SparseMaster, MasterPort);
+    vantry::emu::WebApiOptions apiOptions;
+    apiOptions.key = ApiKey;
+    vantry::emu::WebApiEmu webApi(std::move(apiServers), apiOptions);
+    servers.start();
+    listMaster.start();
+    sparseMaster.start();
+    webApi.start();
+
+    const QStringList qstatOptions{QStringLiteral("-raw"), QStringLiteral(","), QStringLiteral("-maxsim"),
+                                   QStringLiteral("1000")};
+    const QStringList fast{QStringLiteral("--pace"), QStringLiteral("0")};
+    std::vector<Case> cases;
+    {
+        Case c{"master", "UDP master, 4,096 answer", ListServers, ListServers, {}, {}};
+        c.vantryList << QStringLiteral("master") << QStringLiteral("--master")
+                     << endpoint(ListMaster, MasterPort) << fast;
+        c.qstat << QStringLiteral("-stma2s") << endpoint(ListMaster, MasterPort) << qstatOptions;
+        cases.push_back(c);
+    }
+    {
+        Case c{"webapi", "Web API, 4,096 answer", ListServers, ListServers, {}, {}};
+        c.vantryList << QStringLiteral("master") << QStringLiteral("--steam-key")
+                     << QString::fromLatin1(ApiKey) << QStringLiteral("--api-url")
+                     << QString::fromStdString(webApi.baseUrl());
+        cases.push_back(c);
+    }
+    {
+        Case c{"silent",     "UDP master, 10,000 listed, 2,500 answer",
+               SparseListed, SparseListed / SparseEvery,
+               {},           {}};
+        c.vantryList << QStringLiteral("master") << QStringLiteral("--master")
+                     << endpoint(SparseMaster, MasterPort) << fast;
+        c.qstat << QStringLiteral("-stma2s") << endpoint(SparseMaster, MasterPort) << qstatOptions;
+        cases.push_back(c);
+    }
+    std::erase_if(cases, [&](const Case& c) { return !chosen.contains(QString::fromLatin1(c.name)); });
+
+    std::printf("vantry: %s\nrounds: %d, vantry and qstat alternately first\n",
+                vantry.toLocal8Bit().constData(), rounds);
+    for (const Case& c : cases) {
+        QStringList query = c.vantryList;
+        query << QStringLiteral("--query") << QStringLiteral("--delay") << QStringLiteral("0");
+        std::printf(
+            "%s (%u listed, %u answer):\n  vantry:      %s\n  vantry list: %s\n  qstat:       %s\n", c.label,
+            c.listed, c.answering, commandText(QStringLiteral("vantry"), query).toLocal8Bit().constData(),
+            commandText(QStringLiteral("vantry"), c.vantryList).toLocal8Bit().constData(),
+            c.qstat.isEmpty() ? "(no client for this source)"
+                              : commandText(QStringLiteral("quakestat"), c.qstat).toLocal8Bit().constData());
+    }
+    std::fflush(stdout);
+
+    std::map<std::string, Series> series;
+    std::map<std::string, int> qstatListed;
+    for (int round = 1; round <= rounds; ++round) {
+        // Alternate who goes first, so that neither always meets a warm or a busy machine.
+        const bool vantryFirst = round % 2 == 1;
+        for (const Case& c : cases) {
+            QStringList query = c.vantryList;
+            query << QStringLiteral("--query") << QStringLiteral("--delay") << QStringLiteral("0");
+            Timed v;
+            Timed l;
+            Timed q;
+            const bool withQstat = haveQstat && !c.qstat.isEmpty();
+            if (vantryFirst) {
+                v = runVantry(vantry, query);
+                l = runVantry(vantry, c.vantryList);
+            }
+            if (withQstat)
+                q = runQstat(c.qstat);
+            if (!vantryFirst) {
+                v = runVantry(vantry, query);
+                l = runVantry(vantry, c.vantryList);
+            }
+            const std::string key = c.name;
+            series[key + " vantry"].add(v);
+            series[key + " list"].add(l);
+            std::printf("round %d %-7s vantry %.3f s %d found | list only %.3f s %d listed", round, c.name,
+                        v.seconds, v.found, l.seconds, l.found);
+            if (withQstat) {
+                series[key + " qstat"].add(q);
+                qstatListed[key] = q.listed;
+                std::printf(" | qstat %.3f s %d found of %d listed", q.seconds, q.found, q.listed);
+                for (const auto& [word, n] : q.statuses)
+                    std::printf(", %d %s", n, word.c_str());
+                std::printf(" | qstat/vantry %.2f", q.seconds / v.seconds);
+            }
+            std::printf("%s\n", v.finished && l.finished && q.finished ? "" : " (a child timed out)");
+            std::fflush(stdout);
+        }
+    }
+
+    std::printf("\nmedians of %d rounds (least - most); found: servers that answered\n", rounds);
+    std::printf("%-40s %-12s %9s %9s %9s %16s %8s\n", "case", "tool", "median s", "min s", "max s",
+                "found (min-max)", "of");
+    const auto row = [&](const Case& c, const char* tool, const std::string& key, std::uint32_t of) {
+        const auto it = series.find(key);
+        if (it == series.end()) {
+            std::printf("%-40s %-12s %9s\n", c.label, tool, "-");
+            return;
+        }
+        const Series& s = it->second;
+        const auto [lo, hi] = std::minmax_element(s.found.begin(), s.found.end());
+        const std::string found = std::to_string(static_cast<int>(median(s.found))) + " (" +
+                                  std::to_string(static_cast<int>(*lo)) + "-" +
+                                  std::to_string(static_cast<int>(*hi)) + ")";
+        std::printf("%-40s %-12s %9.3f %9.3f %9.3f %16s %8u%s\n", c.label, tool, median(s.seconds),
+                    *std::min_element(s.seconds.begin(), s.seconds.end()),
+                    *std::max_element(s.seconds.begin(), s.seconds.end()), found.c_str(), of,
+                    s.unfinished ? " (timed out)" : "");
+    };
+    for (const Case& c : cases) {
+        const std::string key = c.name;
+        row(c, "vantry", key + " vantry", c.answering);
+        row(c, "qstat", key + " qstat", c.answering);
+        row(c, "vantry list", key + " list", c.listed);
+        if (series.count(key + " qstat"))
+            std::printf("%-40s %-12s %9.2f   (qstat lists %d)\n", "", "qstat/vantry",
+                        median(series[key + " qstat"].seconds) / median(series[key + " vantry"].seconds),
+                        qstatListed[key]);
+    }
+    std::printf(
+        "masters: %llu and %llu requests, %llu and %llu pages sent; Web API: %zu requests; servers: %llu "
+        "requests, %llu replies\n",
+        static_cast<unsigned long long>(listMaster.requestsReceived()),
+        static_cast<unsigned long long>(sparseMaster.requestsReceived()),
+        static_cast<unsigned long long>(listMaster.repliesSent()),
+        static_cast<unsigned long long>(sparseMaster.repliesSent()), webApi.requests().size(),
+        static_cast<unsigned long long>(servers.requestsReceived()),
+        static_cast<unsigned long long>(servers.repliesSent()));
+    webApi.stop();
+    sparseMaster.stop();
+    listMaster.stop();
+    servers.stop();
+    return 0;
+}

@@ -1,0 +1,358 @@
+#include "MasterListFetch.h"
+
+#include "net/SteamServerList.h"
+
+#include <QHostAddress>
+#include <QHostInfo>
+#include <QSet>
+#include <QTimer>
+#include <QUdpSocket>
+
+#include <algorithm>
+
+namespace vantry::browser {
+
+namespace {
+
+// The largest UDP payload: a page is read whole, then bounded by its decoder.
+constexpr qint64 MaxDatagram = 65'535;
+
+// A text of the lower layers as a sentence of a box.
+QString sentence(QString text)
+{
+    text = text.trimmed();
+    if (text.isEmpty())
+        return text;
+    text[0] = text[0].toUpper();
+    if (!text.endsWith(u'.'))
+        text += u'.';
+    return text;
+}
+
+std::optional<std::uint32_t> dottedAddress(const QString& host)
+{
+    QHostAddress address;
+    if (!address.setAddress(host) || address.protocol() != QAbstractSocket::IPv4Protocol)
+        return std::nullopt;
+    // Only the four-number form: "10" or "10.1" are names to QHostAddress, not to the user.
+    if (host.count(u'.') != 3)
+        return std::nullopt;
+    return address.toIPv4Address();
+}
+
+} // namespace
+
+std::vector<query::ListFilter> sweepFilters(int scanMode)
+{
+    using query::ListedGame;
+    std::vector<query::ListFilter> out;
+    if (scanMode == 1) {
+        for (const ListedGame game :
+             {ListedGame::HalfLife, ListedGame::CounterStrike, ListedGame::ConditionZero}) {
+            query::ListFilter f;
+            f.game = game;
+            f.proxiesOnly = true;
+            out.push_back(f);
+        }
+        return out;
+    }
+    for (const ListedGame game :
+         {ListedGame::HalfLife, ListedGame::CounterStrike, ListedGame::ConditionZero,
+          ListedGame::CounterStrikeSource, ListedGame::HalfLife2Deathmatch}) {
+        query::ListFilter f;
+        f.game = game;
+        out.push_back(f);
+    }
+    return out;
+}
+
+// One UDP master: its socket, kept for all its pages, and its games one after another.
+struct MasterListFetch::Master
+{
+    ~Master()
+    {
+        if (lookup >= 0)
+            QHostInfo::abortHostLookup(lookup);
+        // Later: the master may end inside its own socket's or timer's signal.
+        for (QObject* o : {static_cast<QObject*>(socket), static_cast<QObject*>(timer)}) {
+            if (o) {
+                o->disconnect();
+                o->deleteLater();
+            }
+        }
+    }
+
+    QString name; // as the user wrote it
+    options::MasterEntry entry;
+    int lookup = -1;
+    std::uint32_t address = 0;
+    QUdpSocket* socket = nullptr;
+    QTimer* timer = nullptr;
+    std::size_t filter = 0; // the game asked for now
+    std::optional<query::MasterPaging> paging;
+    std::size_t taken = 0;  // addresses of the paging already added
+    qint64 notBeforeMs = 0; // the next game's first request waits for the pace
+    qint64 lastSendMs = 0;
+    bool answered = false;
+    bool done = false;
+};
+
+MasterListFetch::MasterListFetch(QObject* parent) : QObject(parent)
+{
+    m_pacing.limit = Limit;
+}
+
+MasterListFetch::~MasterListFetch()
+{
+    cancel();
+}
+
+void MasterListFetch::setReplyWait(int timeoutMs, int retries)
+{
+    m_pacing.replyTimeoutMs = timeoutMs;
+    m_pacing.retries = retries;
+}
+
+void MasterListFetch::cancel()
+{
+    m_running = false;
+    m_masters.clear();
+    m_apiRunning = false;
+    if (m_api) {
+        m_api->disconnect(this);
+        m_api->cancel();
+        m_api->deleteLater();
+        m_api = nullptr;
+    }
+}
+
+void MasterListFetch::start(const options::MasterSource& source, int scanMode)
+{
+    cancel();
+    m_source = source;
+    m_source.steamKey = source.steamKey.trimmed();
+    m_filters = sweepFilters(scanMode);
+    m_pacing.paceMs = source.paceMs;
+    m_servers.clear();
+    m_seen.clear();
+    m_problems.clear();
+    m_clock.start();
+    m_running = true;
+
+    if (m_source.steamKey.isEmpty() && m_source.masters.isEmpty()) {
+        problem(QStringLiteral("The Steam Web API key is empty and no master server is listed. "
+                               "Please set them in Options."));
+        m_running = false;
+        return;
+    }
+
+    if (!m_source.steamKey.isEmpty()) {
+        m_api = new net::SteamServerList(this);
+        connect(m_api, &net::SteamServerList::finished, this, &MasterListFetch::apiAnswered);
+        m_apiRunning = true;
+        m_apiNext = 0;
+    }
+
+    // Masters that end while the others are set up do not end the fetch.
+    m_starting = true;
+    QSet<QString> named;
+    for (const QString& text : m_source.masters) {
+        const std::optional<options::MasterEntry> entry = options::parseMasterEntry(text);
+        if (!entry) {
+            problem(QStringLiteral("Master server \"%1\" is not host:port.").arg(text));
+            continue;
+        }
+        if (named.contains(entry->text().toLower()))
+            continue;
+        named.insert(entry->text().toLower());
+        auto master = std::make_shared<Master>();
+        master->name = entry->text();
+        master->entry = *entry;
+        master->timer = new QTimer;
+        master->timer->setSingleShot(true);
+        const std::weak_ptr<Master> weak = master;
+        connect(master->timer, &QTimer::timeout, this, [this, weak] {
+            if (const auto m = weak.lock())
+                drive(*m);
+        });
+        m_masters.push_back(master);
+        if (const std::optional<std::uint32_t> address = dottedAddress(entry->host)) {
+            openMaster(master, *address);
+            continue;
+        }
+        master->lookup = QHostInfo::lookupHost(entry->host, this, [this, weak](const QHostInfo& info) {
+            const auto m = weak.lock();
+            if (!m)
+                return;
+            m->lookup = -1;
+            for (const QHostAddress& a : info.addresses()) {
+                if (a.protocol() == QAbstractSocket::IPv4Protocol) {
+                    openMaster(m, a.toIPv4Address());
+                    return;
+                }
+            }
+            problem(QStringLiteral("Cannot find the address of master server %1.").arg(m->name));
+            m->done = true;
+            checkFinished();
+        });
+    }
+
+    // The Web API's first request after the masters are set up: its answer comes from the loop.
+    if (m_apiRunning)
+        askApi();
+    m_starting = false;
+    checkFinished();
+}
+
+void MasterListFetch::askApi()
+{
+    if (m_apiNext >= m_filters.size()) {
+        m_apiRunning = false;
+        checkFinished();
+        return;
+    }
+    net::ServerListRequest request;
+    request.baseUrl = m_source.apiUrl;
+    request.key = m_source.steamKey;
+    request.filter = QString::fromStdString(query::filterText(m_filters[m_apiNext]));
+    request.limit = static_cast<int>(Limit);
+    m_api->fetch(request);
+}
+
+void MasterListFetch::apiAnswered(const net::ServerListResult& result)
+{
+    if (!m_apiRunning)
+        return;
+    if (!result.reply) {
+        // A refused key, a wrong address or a busy API: the next game would meet the same.
+        problem(sentence(result.error));
+        m_apiRunning = false;
+        checkFinished();
+        return;
+    }
+    for (const net::ListedServer& server : result.reply->servers)
+        add(server.address);
+    ++m_apiNext;
+    askApi();
+}
+
+void MasterListFetch::openMaster(const std::shared_ptr<Master>& master, std::uint32_t address)
+{
+    master->address = address;
+    master->socket = new QUdpSocket;
+    if (!master->socket->bind(QHostAddress(QHostAddress::AnyIPv4), 0)) {
+        problem(QStringLiteral("Cannot ask master server %1: %2.")
+                    .arg(master->name, master->socket->errorString()));
+        master->done = true;
+        checkFinished();
+        return;
+    }
+    const std::weak_ptr<Master> weak = master;
+    connect(master->socket, &QUdpSocket::readyRead, this, [this, weak] {
+        if (const auto m = weak.lock())
+            readMaster(*m);
+    });
+    drive(*master);
+}
+
+void MasterListFetch::drive(Master& m)
+{
+    while (!m.done) {
+        const qint64 now = m_clock.elapsed();
+        if (!m.paging) {
+            if (m.filter >= m_filters.size()) {
+                m.done = true;
+                break;
+            }
+            if (now < m.notBeforeMs) {
+                m.timer->start(static_cast<int>(m.notBeforeMs - now));
+                return;
+            }
+            m.paging.emplace(static_cast<std::uint8_t>(m_source.region),
+                             query::filterText(m_filters[m.filter]), m_pacing);
+            m.taken = 0;
+        }
+        const query::MasterPaging::Step step = m.paging->step(now);
+        if (!step.send.empty()) {
+            // A send the system refuses is a lost request: the paging asks again.
+            m.socket->writeDatagram(reinterpret_cast<const char*>(step.send.data()),
+                                    static_cast<qint64>(step.send.size()), QHostAddress(m.address),
+                                    m.entry.port);
+            m.lastSendMs = now;
+        }
+        if (!step.done) {
+            m.timer->start(static_cast<int>(std::clamp<qint64>(step.wakeMs - now, 0, 600'000)));
+            return;
+        }
+        take(m);
+        const bool silent = m.paging->outcome() == query::MasterOutcome::Silent;
+        m.paging.reset();
+        ++m.filter;
+        // A master that never answered is not asked for its other games: each would cost the
+        // whole wait again.
+        if (silent && !m.answered) {
+            problem(QStringLiteral("Master server %1 did not answer.").arg(m.name));
+            m.done = true;
+            break;
+        }
+        m.notBeforeMs = m.lastSendMs + m_pacing.paceMs;
+    }
+    m.timer->stop();
+    checkFinished();
+}
+
+void MasterListFetch::readMaster(Master& m)
+{
+    QByteArray buffer;
+    while (m.socket->hasPendingDatagrams()) {
+        const qint64 size = m.socket->pendingDatagramSize();
+        buffer.resize(static_cast<qsizetype>(std::clamp<qint64>(size, 0, MaxDatagram)));
+        QHostAddress sender;
+        quint16 senderPort = 0;
+        const qint64 n = m.socket->readDatagram(buffer.data(), buffer.size(), &sender, &senderPort);
+        if (n < 0)
+            break;
+        // Only the master's own pages count; anyone else's datagrams are dropped.
+        if (sender.toIPv4Address() != m.address || senderPort != m.entry.port || !m.paging)
+            continue;
+        const auto* bytes = reinterpret_cast<const std::uint8_t*>(buffer.constData());
+        if (m.paging->received(std::span<const std::uint8_t>(bytes, static_cast<std::size_t>(n)))) {
+            m.answered = true;
+            take(m);
+        }
+    }
+    if (m.paging && !m.done)
+        drive(m);
+}
+
+void MasterListFetch::take(Master& m)
+{
+    const std::vector<query::ServerAddress>& listed = m.paging->servers();
+    for (; m.taken < listed.size(); ++m.taken)
+        add(listed[m.taken]);
+}
+
+void MasterListFetch::add(const query::ServerAddress& address)
+{
+    if (m_servers.size() < Limit && m_seen.insert(query::addressKey(address)).second)
+        m_servers.push_back(address);
+}
+
+void MasterListFetch::problem(const QString& text)
+{
+    if (!m_problems.contains(text))
+        m_problems.append(text);
+}
+
+void MasterListFetch::checkFinished()
+{
+    if (!m_running || m_starting || m_apiRunning)
+        return;
+    for (const std::shared_ptr<Master>& m : m_masters)
+        if (!m->done)
+            return;
+    m_running = false;
+    emit finished();
+}
+
+} // namespace vantry::browser

@@ -1,0 +1,75 @@
+#pragma once
+
+#include "browser/ListSource.h"
+#include "options/MasterSource.h"
+#include "query/MasterPaging.h"
+
+#include <QElapsedTimer>
+#include <QObject>
+
+#include <memory>
+#include <unordered_set>
+
+namespace vantry::net {
+class SteamServerList;
+struct ServerListResult;
+} // namespace vantry::net
+
+namespace vantry::browser {
+
+// Fetches the lists of a sweep on the thread's event loop: the Steam Web API over Qt Network, one
+// game after another, and each UDP master on a socket of its own, its games one after another at
+// the master's pace. Masters and the Web API run side by side.
+class MasterListFetch : public QObject, public ListSource
+{
+    Q_OBJECT
+public:
+    explicit MasterListFetch(QObject* parent = nullptr);
+    ~MasterListFetch() override;
+
+    // How long a master's page is waited for before it is asked again, and how many times; the
+    // pace between requests is the settings'.
+    void setReplyWait(int timeoutMs, int retries);
+
+    void start(const options::MasterSource& source, int scanMode) override;
+    void cancel() override;
+    bool running() const override { return m_running; }
+    const std::vector<query::ServerAddress>& servers() const override { return m_servers; }
+    QStringList problems() const override { return m_problems; }
+
+    // Addresses kept from all the lists together.
+    static constexpr std::size_t Limit = 100'000;
+
+signals:
+    void finished();
+
+private:
+    struct Master;
+    void askApi();
+    void apiAnswered(const net::ServerListResult& result);
+    void openMaster(const std::shared_ptr<Master>& master, std::uint32_t address);
+    void drive(Master& master);
+    void readMaster(Master& master);
+    void take(Master& master);
+    void add(const query::ServerAddress& address);
+    void problem(const QString& text);
+    void checkFinished();
+
+    std::vector<query::ListFilter> m_filters;
+    options::MasterSource m_source;
+    query::MasterPacing m_pacing;
+    QElapsedTimer m_clock;
+    bool m_running = false;
+    bool m_starting = false;
+
+    net::SteamServerList* m_api = nullptr;
+    bool m_apiRunning = false;
+    std::size_t m_apiNext = 0;
+    std::vector<std::shared_ptr<Master>> m_masters;
+
+    std::vector<query::ServerAddress> m_servers;
+    std::unordered_set<std::uint64_t> m_seen;
+    QStringList m_problems;
+};
+
+} // namespace vantry::browser

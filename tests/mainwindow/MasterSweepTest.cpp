@@ -1,0 +1,289 @@
+// A sweep that first asks the public server lists, against an emulated UDP master and Web API on
+// loopback: the servers they list are probed after the favourites and before the ranges; a refused
+// key and a silent master are told once the sweep is over, which still probes the ranges; Stop
+// during the fetch ends the fetch as well as the sweep.
+#include "../launch/LaunchFixtures.h"
+#include "app/ui/ScanGames.h"
+#include "browser/MasterListFetch.h"
+#include "browser/ServerListModel.h"
+#include "browser/StaticSettings.h"
+#include "emu/EmuServer.h"
+#include "emu/MasterEmu.h"
+#include "emu/WebApiEmu.h"
+
+#include <QElapsedTimer>
+#include <QGroupBox>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QTest>
+#include <QTimer>
+#include <QNetworkDatagram>
+#include <QUdpSocket>
+
+#include <algorithm>
+#include <gtest/gtest.h>
+
+using vantry::TForm1;
+using namespace vantry::emu;
+
+namespace {
+
+std::uint32_t local(int third, int last)
+{
+    return (127u << 24) | static_cast<std::uint32_t>(third) << 8 | static_cast<std::uint32_t>(last);
+}
+
+QString dotted(std::uint32_t a)
+{
+    return QStringLiteral("%1.%2.%3.%4").arg(a >> 24).arg(a >> 16 & 0xFF).arg(a >> 8 & 0xFF).arg(a & 0xFF);
+}
+
+const std::uint32_t Favourite = local(5, 1);
+const std::uint32_t FromMaster1 = local(2, 1);
+const std::uint32_t FromMaster2 = local(2, 2);
+const std::uint32_t FromApi = local(3, 1);
+const std::uint32_t InRange = local(4, 5);
+const std::uint32_t Relay = local(2, 9);
+constexpr std::uint16_t RelayPort = 27021; // not the HLTV port of the settings
+
+ProfileTable table()
+{
+    ProfileTable t;
+    Profile cs = defaultsFor(Kind::Hl1);
+    cs.description = "Counter-Strike";
+    for (const std::uint32_t a : {Favourite, FromMaster1, FromMaster2, InRange}) {
+        cs.name = dotted(a).toStdString();
+        t.add(a, 27015, cs);
+    }
+    Profile css = defaultsFor(Kind::Source);
+    css.name = "listed by the Web API";
+    t.add(FromApi, 27015, css);
+    Profile relay = defaultsFor(Kind::Hl1);
+    relay.name = "relay";
+    relay.description = "HLTV";
+    relay.serverType = 'p';
+    t.add(Relay, RelayPort, relay);
+    return t;
+}
+
+MasterBook book()
+{
+    MasterBook b;
+    b.servers = {{FromMaster1, 27015}, {FromApi, 27015}, {FromMaster2, 27015}};
+    b.pageSize = 2; // two pages, so that the list is paged
+    return b;
+}
+
+std::vector<ApiServer> apiList()
+{
+    ApiServer s;
+    s.address = FromApi;
+    s.appId = 240;
+    return {s};
+}
+
+// A master that never answers: it only counts what it is asked.
+class SilentMaster
+{
+public:
+    SilentMaster()
+    {
+        m_socket.bind(QHostAddress::LocalHost, 0);
+        QObject::connect(&m_socket, &QUdpSocket::readyRead, [this] {
+            while (m_socket.hasPendingDatagrams()) {
+                m_socket.receiveDatagram();
+                ++requests;
+            }
+        });
+    }
+    QString endpoint() const { return QStringLiteral("127.0.0.1:%1").arg(m_socket.localPort()); }
+    int requests = 0;
+
+private:
+    QUdpSocket m_socket;
+};
+
+struct MasterSweep : ::testing::Test
+{
+    EmuServer servers{table(), {27015, RelayPort}};
+    MasterEmu master{book()};
+    WebApiEmu api{apiList()};
+    vantry::browser::StaticSettings settings;
+    vantry::test::RecordingPrompter prompter;
+    std::unique_ptr<TForm1> form;
+
+    void SetUp() override
+    {
+        servers.start();
+        master.start();
+        api.start();
+        settings.broadcastOn = false;
+        settings.delay = 0;
+        settings.favouriteList = {{dotted(Favourite), QStringLiteral("27015")}};
+        settings.rangeList = {{true, QStringLiteral("127.0.4.1"), QStringLiteral("127.0.4.10")}};
+        settings.master.enabled = true;
+        settings.master.steamKey = QString::fromStdString(WebApiOptions().key);
+        settings.master.apiUrl = QString::fromStdString(api.baseUrl());
+        settings.master.masters = {QString::fromStdString(master.endpointText())};
+        settings.master.region = 3;
+        settings.master.paceMs = 0;
+        form = std::make_unique<TForm1>();
+        form->setLiveSettings(&settings);
+        form->show();
+    }
+    void TearDown() override
+    {
+        form.reset();
+        api.stop();
+        master.stop();
+        servers.stop();
+    }
+
+    int row(std::uint32_t address) const
+    {
+        const auto& list = form->servers();
+        for (int i = 0; i < list.count(); ++i)
+            if (list.address(i) == dotted(address))
+                return i;
+        return -1;
+    }
+    bool listed(std::uint32_t address) const
+    {
+        return QTest::qWaitFor([&] { return row(address) >= 0; }, 3000);
+    }
+    void scan() { QTest::mouseClick(form->SBScanAll, Qt::LeftButton); }
+};
+
+} // namespace
+
+TEST_F(MasterSweep, ListedServersAreProbedAfterTheFavouritesAndBeforeTheRanges)
+{
+    scan();
+    EXPECT_EQ(form->statusText(0), QStringLiteral(" Завершено :)"));
+    // A favourite, three listed servers (one listed by both) and ten range addresses.
+    EXPECT_EQ(form->statusText(1), QStringLiteral("14"));
+    for (const std::uint32_t a : {Favourite, FromMaster1, FromMaster2, FromApi, InRange})
+        ASSERT_TRUE(listed(a)) << dotted(a).toStdString();
+    QTest::qWait(100);
+    EXPECT_EQ(form->servers().count(), 5) << "each server once";
+    // Replies come in the order of the probes.
+    EXPECT_LT(row(Favourite), std::min({row(FromMaster1), row(FromMaster2), row(FromApi)}));
+    EXPECT_GT(row(InRange), std::max({row(FromMaster1), row(FromMaster2), row(FromApi)}));
+    EXPECT_TRUE(prompter.messages.isEmpty());
+
+    // Every game kind of the list, in the region chosen, from both lists.
+    const std::vector<std::string> filters = master.filtersSeen();
+    for (const char* game : {"\\appid\\70", "\\appid\\10\\", "\\appid\\80", "\\appid\\240", "\\appid\\320"})
+        EXPECT_TRUE(std::any_of(filters.begin(), filters.end(),
+                                [&](const std::string& f) { return f.find(game) != std::string::npos; }))
+            << game;
+    for (const std::uint8_t region : master.regionsSeen())
+        EXPECT_EQ(region, 3);
+    const std::vector<WebApiEmu::Request> asked = api.requests();
+    ASSERT_EQ(asked.size(), 5u);
+    for (const WebApiEmu::Request& r : asked) {
+        EXPECT_EQ(r.status, 200);
+        EXPECT_EQ(r.query.at("key"), WebApiOptions().key);
+    }
+}
+
+TEST_F(MasterSweep, HltvModeAsksForTheRelaysAndProbesThemAtTheirListedPort)
+{
+    MasterBook relays;
+    relays.servers = {{Relay, RelayPort}};
+    relays.requiredFilter = "\\proxy\\1"; // game servers are not relays
+    MasterEmu relayMaster(relays);
+    relayMaster.start();
+    settings.master.masters = {QString::fromStdString(relayMaster.endpointText())};
+    settings.master.steamKey.clear();
+    settings.rangeList.clear();
+    settings.favouriteList.clear();
+    const QList<QRadioButton*> modes = form->RG->findChildren<QRadioButton*>();
+    const auto hltv = std::find_if(modes.begin(), modes.end(),
+                                   [](QRadioButton* b) { return b->text() == QStringLiteral("HLTV"); });
+    ASSERT_NE(hltv, modes.end());
+    QTest::mouseClick(*hltv, Qt::LeftButton);
+    ASSERT_EQ(form->scanMode(), 1);
+
+    scan();
+    EXPECT_EQ(form->statusText(0), QStringLiteral(" Завершено :)"));
+    ASSERT_TRUE(listed(Relay));
+    EXPECT_EQ(form->servers().port(row(Relay)), QString::number(RelayPort));
+    const std::vector<std::string> filters = relayMaster.filtersSeen();
+    EXPECT_EQ(filters.size(), 3u) << "the older engine's three games";
+    for (const std::string& f : filters)
+        EXPECT_NE(f.find("\\proxy\\1"), std::string::npos) << f;
+    EXPECT_TRUE(prompter.messages.isEmpty());
+    relayMaster.stop();
+}
+
+TEST_F(MasterSweep, RefusedKeyAndSilentMasterAreToldAfterTheSweepWhichStillProbesTheRanges)
+{
+    SilentMaster silent;
+    const QString wrongKey = QStringLiteral("FEDCBA9876543210FEDCBA9876543210");
+    settings.master.steamKey = wrongKey;
+    settings.master.masters = {silent.endpoint()};
+    form->masterLists().setReplyWait(100, 1);
+
+    scan();
+    EXPECT_EQ(form->statusText(0), QStringLiteral(" Завершено :)"));
+    EXPECT_TRUE(listed(Favourite));
+    EXPECT_TRUE(listed(InRange));
+    EXPECT_EQ(row(FromMaster1), -1);
+    ASSERT_EQ(prompter.messages.size(), 1);
+    const QString told = prompter.messages.front().text;
+    EXPECT_TRUE(told.contains(QStringLiteral("refused the key"))) << told.toStdString();
+    EXPECT_TRUE(told.contains(QStringLiteral("Master server %1 did not answer.").arg(silent.endpoint())))
+        << told.toStdString();
+    EXPECT_FALSE(told.contains(wrongKey)) << "the key is never in a text";
+    EXPECT_EQ(api.requests().size(), 1u) << "a refused key is not tried for the other games";
+    EXPECT_EQ(silent.requests, 2) << "one request and one retry, for the first game only";
+}
+
+TEST_F(MasterSweep, MissingKeyWithoutMastersIsToldAndTheSweepGoesOn)
+{
+    settings.master.steamKey = QStringLiteral("   ");
+    settings.master.masters.clear();
+    scan();
+    EXPECT_EQ(form->statusText(0), QStringLiteral(" Завершено :)"));
+    EXPECT_TRUE(listed(InRange));
+    ASSERT_EQ(prompter.messages.size(), 1);
+    EXPECT_EQ(prompter.messages.front().text,
+              QStringLiteral("The Steam Web API key is empty and no master server is listed. "
+                             "Please set them in Options."));
+    EXPECT_TRUE(api.requests().empty());
+}
+
+TEST_F(MasterSweep, StopDuringTheFetchEndsTheFetchAndTheSweep)
+{
+    SilentMaster silent;
+    settings.master.steamKey.clear();
+    settings.master.masters = {silent.endpoint()};
+    settings.favouriteList.clear(); // the sweep waits for the list at once
+    // Stop as soon as the master was asked, with the mouse, while the sweep waits for it.
+    QString shownWhenStopped;
+    QTimer watch;
+    QObject::connect(&watch, &QTimer::timeout, form.get(), [&] {
+        if (silent.requests == 0 || !form->SBStop->isEnabled())
+            return;
+        watch.stop();
+        shownWhenStopped = form->statusText(0);
+        QTest::mouseClick(form->SBStop, Qt::LeftButton);
+    });
+    watch.start(5);
+
+    QElapsedTimer took;
+    took.start();
+    scan();
+    EXPECT_LT(took.elapsed(), 1000) << "not after the master's wait";
+    EXPECT_EQ(shownWhenStopped, QStringLiteral(" Мастер-сервер: 0"));
+    EXPECT_EQ(form->statusText(0), QStringLiteral(" Отменено :("));
+    EXPECT_FALSE(form->SBStop->isEnabled());
+    EXPECT_TRUE(form->RG->isEnabled());
+    EXPECT_FALSE(form->masterLists().running());
+    // The master is asked no more (its first wait is 1.5 s), and no range address is probed.
+    QTest::qWait(2500);
+    EXPECT_EQ(silent.requests, 1);
+    EXPECT_EQ(row(InRange), -1);
+    EXPECT_TRUE(prompter.messages.isEmpty());
+}
