@@ -84,6 +84,12 @@ public:
             return std::min(value, 1);
         return value;
     }
+    // Behaviour (single-click activation and the like) stays the application style's.
+    int styleHint(StyleHint hint, const QStyleOption* option, const QWidget* widget,
+                  QStyleHintReturn* returnData) const override
+    {
+        return QApplication::style()->styleHint(hint, option, widget, returnData);
+    }
 };
 
 QPushButton* button(const QString& caption, const QString& hint, bool enabled, QWidget* parent)
