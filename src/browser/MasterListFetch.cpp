@@ -56,9 +56,8 @@ std::vector<query::ListFilter> sweepFilters(int scanMode)
         }
         return out;
     }
-    for (const ListedGame game :
-         {ListedGame::HalfLife, ListedGame::CounterStrike, ListedGame::ConditionZero,
-          ListedGame::CounterStrikeSource, ListedGame::HalfLife2Deathmatch}) {
+    for (const ListedGame game : {ListedGame::HalfLife, ListedGame::CounterStrike, ListedGame::ConditionZero,
+                                  ListedGame::CounterStrikeSource, ListedGame::HalfLife2Deathmatch}) {
         query::ListFilter f;
         f.game = game;
         out.push_back(f);
@@ -73,7 +72,8 @@ struct MasterListFetch::Master
     {
         if (lookup >= 0)
             QHostInfo::abortHostLookup(lookup);
-        // Later: the master may end inside its own socket's or timer's signal.
+        // Later: the master may end inside its own socket's or timer's signal. Children of the
+        // fetch, so that none outlives it when no event loop runs after.
         for (QObject* o : {static_cast<QObject*>(socket), static_cast<QObject*>(timer)}) {
             if (o) {
                 o->disconnect();
@@ -168,7 +168,7 @@ void MasterListFetch::start(const options::MasterSource& source, int scanMode)
         auto master = std::make_shared<Master>();
         master->name = entry->text();
         master->entry = *entry;
-        master->timer = new QTimer;
+        master->timer = new QTimer(this);
         master->timer->setSingleShot(true);
         const std::weak_ptr<Master> weak = master;
         connect(master->timer, &QTimer::timeout, this, [this, weak] {
@@ -239,7 +239,7 @@ void MasterListFetch::apiAnswered(const net::ServerListResult& result)
 void MasterListFetch::openMaster(const std::shared_ptr<Master>& master, std::uint32_t address)
 {
     master->address = address;
-    master->socket = new QUdpSocket;
+    master->socket = new QUdpSocket(this);
     if (!master->socket->bind(QHostAddress(QHostAddress::AnyIPv4), 0)) {
         problem(QStringLiteral("Cannot ask master server %1: %2.")
                     .arg(master->name, master->socket->errorString()));

@@ -172,7 +172,8 @@ ScanEngine::Outcome ScanEngine::runSweep(int scanMode, std::uint16_t port)
         ListSource* lists;
         ~EndLists()
         {
-            (void)lists;
+            if (lists)
+                lists->cancel();
         }
     } endLists{lists};
 

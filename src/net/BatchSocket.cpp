@@ -90,9 +90,16 @@ BatchSocket::~BatchSocket()
 
 std::size_t BatchSocket::send(std::span<const Outgoing> datagrams)
 {
-    std::vector<sockaddr_in> to(std::min(datagrams.size(), BatchSize));
-    std::vector<iovec> iov(to.size());
-    std::vector<mmsghdr> headers(to.size());
+    // Laid out again only when a larger batch comes: a single datagram is sent often.
+    const std::size_t room = std::min(datagrams.size(), BatchSize);
+    if (m_sendTo.size() < room) {
+        m_sendTo.resize(room);
+        m_sendIov.resize(room);
+        m_sendHeaders.resize(room);
+    }
+    sockaddr_in* to = m_sendTo.data();
+    iovec* iov = m_sendIov.data();
+    mmsghdr* headers = m_sendHeaders.data();
     std::size_t sent = 0;
     std::size_t next = 0;
     while (next < datagrams.size()) {
@@ -107,7 +114,7 @@ std::size_t BatchSocket::send(std::span<const Outgoing> datagrams)
             headers[i].msg_hdr.msg_iov = &iov[i];
             headers[i].msg_hdr.msg_iovlen = 1;
         }
-        const int n = ::sendmmsg(m_fd, headers.data(), static_cast<unsigned>(count), 0);
+        const int n = ::sendmmsg(m_fd, headers, static_cast<unsigned>(count), 0);
         if (n > 0) {
             sent += static_cast<std::size_t>(n);
             next += static_cast<std::size_t>(n);

@@ -88,6 +88,10 @@ private:
     std::vector<iovec> m_iov;
     std::vector<mmsghdr> m_headers;
     std::vector<std::array<char, 64>> m_control; // room for one timestamp message
+    // Send state, grown to the largest batch sent so far.
+    std::vector<sockaddr_in> m_sendTo;
+    std::vector<iovec> m_sendIov;
+    std::vector<mmsghdr> m_sendHeaders;
 };
 
 } // namespace vantry::net

@@ -83,7 +83,8 @@ MasterSource loadMasterSource(const IniFile& file)
         s.region = region;
     s.paceMs = std::clamp(st::readInteger(file, Key::Pace), 0, MaxMasterPaceMs);
     const QString section = st::SectionMaster.toString();
-    const int count = std::clamp(file.readInteger(section, st::MastersCountKey.toString(), 0), 0, MaxStoredMasters);
+    const int count =
+        std::clamp(file.readInteger(section, st::MastersCountKey.toString(), 0), 0, MaxStoredMasters);
     for (int row = 0; row < count; ++row) {
         const QString master = file.readString(section, st::masterKey(row), QString()).trimmed();
         // A row the count names but the file lost is no master; the count is rewritten at exit.

@@ -201,3 +201,20 @@ TEST_F(QueryLoopback, ServerWantingTheChallengeStaysListedWhileItsDetailsAreAske
     EXPECT_EQ(players.rowCount(), 2);
     EXPECT_EQ(servers.count(), 1);
 }
+
+TEST_F(QueryLoopback, PlayersOfAFullServerInOneLongDatagramAreAllListed)
+{
+    // Servers with many players answer in one datagram past 1400 bytes: none of it may be cut.
+    ProfileTable table;
+    Profile crowded = emu::defaultsFor(Kind::Source);
+    crowded.widePlayers = true;
+    for (int i = 0; i < 200; ++i)
+        crowded.playerList.push_back({"player_number_" + std::to_string(i) + "_of_a_full_server", i, 1.0f});
+    table.add(local(3), GamePort, crowded);
+    start(std::move(table));
+
+    queries.sendDetailsRequest(host(3), GamePort);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return players.rowCount() == 200; }, 3000)) << players.rowCount();
+    EXPECT_EQ(players.data(players.index(0, 0)).toString(),
+              QStringLiteral("player_number_199_of_a_full_server"));
+}

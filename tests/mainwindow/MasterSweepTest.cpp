@@ -13,11 +13,11 @@
 
 #include <QElapsedTimer>
 #include <QGroupBox>
+#include <QNetworkDatagram>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QTest>
 #include <QTimer>
-#include <QNetworkDatagram>
 #include <QUdpSocket>
 
 #include <algorithm>
@@ -174,9 +174,9 @@ TEST_F(MasterSweep, ListedServersAreProbedAfterTheFavouritesAndBeforeTheRanges)
     // Every game kind of the list, in the region chosen, from both lists.
     const std::vector<std::string> filters = master.filtersSeen();
     for (const char* game : {"\\appid\\70", "\\appid\\10\\", "\\appid\\80", "\\appid\\240", "\\appid\\320"})
-        EXPECT_TRUE(std::any_of(filters.begin(), filters.end(),
-                                [&](const std::string& f) { return f.find(game) != std::string::npos; }))
-            << game;
+        EXPECT_TRUE(std::any_of(filters.begin(), filters.end(), [&](const std::string& f) {
+            return f.find(game) != std::string::npos;
+        })) << game;
     for (const std::uint8_t region : master.regionsSeen())
         EXPECT_EQ(region, 3);
     const std::vector<WebApiEmu::Request> asked = api.requests();

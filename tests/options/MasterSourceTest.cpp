@@ -21,8 +21,7 @@ using vantry::test::OptionsFixture;
 namespace {
 
 constexpr QFileDevice::Permissions OwnerOnly = QFileDevice::ReadOwner | QFileDevice::WriteOwner;
-constexpr QFileDevice::Permissions Shared =
-    OwnerOnly | QFileDevice::ReadGroup | QFileDevice::ReadOther;
+constexpr QFileDevice::Permissions Shared = OwnerOnly | QFileDevice::ReadGroup | QFileDevice::ReadOther;
 
 // A file as an earlier version wrote it at exit: every section but "Master".
 const QByteArray OlderFile =
@@ -129,8 +128,9 @@ TEST_F(MasterPage, SourceSetWithMouseAndKeysSurvivesARestartAndTheKeyMakesTheFil
     QTest::keyClick(d.EditMaster, Qt::Key_Return); // Enter adds too, at the usual master port
     typeMaster(QStringLiteral("127.0.0.3:27011"));
     QTest::mouseClick(d.SBMasterAdd, Qt::LeftButton);
-    EXPECT_EQ(masters(), (QStringList{QStringLiteral("127.0.0.1:27900"), QStringLiteral("master.example.org:27011"),
-                                      QStringLiteral("127.0.0.3:27011")}));
+    EXPECT_EQ(masters(),
+              (QStringList{QStringLiteral("127.0.0.1:27900"), QStringLiteral("master.example.org:27011"),
+                           QStringLiteral("127.0.0.3:27011")}));
     EXPECT_TRUE(d.EditMaster->text().isEmpty());
     EXPECT_TRUE(m_prompter.boxes.empty());
 
@@ -164,14 +164,15 @@ TEST_F(MasterPage, TypedMastersThatCannotBeAskedAreRefusedWithTheirReason)
     showScanPage();
     typeMaster(QStringLiteral("127.0.0.1:27011"));
     QTest::mouseClick(d.SBMasterAdd, Qt::LeftButton);
-    for (const QString& bad : {QStringLiteral("127.0.0.1:0"), QStringLiteral("127.0.0.1:65536"),
-                               QStringLiteral("300.1.1.1:27011"), QStringLiteral("0.0.0.0:27011"),
-                               QStringLiteral("two words:27011"), QStringLiteral(":27011"),
-                               QStringLiteral("host:27o11")}) {
+    for (const QString& bad :
+         {QStringLiteral("127.0.0.1:0"), QStringLiteral("127.0.0.1:65536"), QStringLiteral("300.1.1.1:27011"),
+          QStringLiteral("0.0.0.0:27011"), QStringLiteral("two words:27011"), QStringLiteral(":27011"),
+          QStringLiteral("host:27o11")}) {
         typeMaster(bad);
         QTest::mouseClick(d.SBMasterAdd, Qt::LeftButton);
         EXPECT_EQ(lastBox().caption, QStringLiteral("Error")) << bad.toStdString();
-        EXPECT_EQ(lastBox().text, QStringLiteral("Incorrect master server: use host:port")) << bad.toStdString();
+        EXPECT_EQ(lastBox().text, QStringLiteral("Incorrect master server: use host:port"))
+            << bad.toStdString();
         EXPECT_EQ(d.EditMaster->text(), bad) << "kept for mending";
     }
     typeMaster(QStringLiteral(" 127.0.0.1 "));

@@ -33,9 +33,13 @@ std::string dottedQuad(std::uint32_t a)
 
 QuerySession::QuerySession(SessionPlan plan)
     : m_plan(std::move(plan)), m_dispatcher(m_requests),
+      // Room for every target twice over, so that no request in flight gives way to another;
+      // the table is laid out (and its pages touched) at the first request.
+      m_outstanding(std::min(2 * m_plan.targets.size(), query::OutstandingRequests::Capacity)),
       m_retries(static_cast<std::size_t>(std::clamp(m_plan.retries, 0, MaxRetries)))
 {
     m_dispatcher.setOutstanding(&m_outstanding);
+    m_servers.reserve(std::min<std::size_t>(m_plan.targets.size(), 4096));
     m_targets.reserve(m_plan.targets.size());
     m_targetOf.reserve(m_plan.targets.size());
     for (const net::Peer& p : m_plan.targets) {

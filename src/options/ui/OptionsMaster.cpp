@@ -32,9 +32,9 @@ QWidget* TSettings::buildMasterSource(QWidget* page)
     CBMaster->setFont(bold);
     CBMaster->setToolTip(tr("Сначала получить список серверов от Steam и мастер-серверов"));
     CBRegion = new QComboBox(box);
-    const QStringList regions = {tr("Все регионы"), tr("США, восток"),    tr("США, запад"),
-                                 tr("Южная Америка"), tr("Европа"),     tr("Азия"),
-                                 tr("Австралия"),    tr("Ближний Восток"), tr("Африка")};
+    const QStringList regions = {tr("Все регионы"),   tr("США, восток"),    tr("США, запад"),
+                                 tr("Южная Америка"), tr("Европа"),         tr("Азия"),
+                                 tr("Австралия"),     tr("Ближний Восток"), tr("Африка")};
     for (std::size_t i = 0; i < MasterRegions.size(); ++i)
         CBRegion->addItem(regions[static_cast<qsizetype>(i)], MasterRegions[i]);
     EditSteamKey = new QLineEdit(box);
