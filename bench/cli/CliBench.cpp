@@ -1,4 +1,4 @@
-// The headless sweep of 127.0.0.0 - 127.0.255.255 (65,281 probes) at delay 0 against emulated
+// The headless sweep of 127.0.0.0 - 127.0.255.255 (65,281 addresses) at delay 0 against emulated
 // servers on 4,096 of those addresses, beside qstat asking the same 4,096 addresses, in one run.
 // The sweep runs in this process through the command line's own entry (the vantry binary adds
 // only its start-up, printed beside it when its path is given); qstat runs as a child process.
@@ -106,7 +106,8 @@ int main(int argc, char** argv)
     vantry.output = QByteArray::fromStdString(out.str());
     vantry.exitCode = status;
     const int found = countLines(vantry.output);
-    std::printf("vantry sweep: %.3f s (65,281 probes, %d ms of it waiting after the last), %d of %d servers "
+    std::printf("vantry sweep: %.3f s (65,281 addresses, the silent ones asked twice more; %d ms time-out), "
+                "%d of %d servers "
                 "found, exit %d\n",
                 vantry.seconds, timeoutMs, found, Servers, vantry.exitCode);
     if (argc > 2) {

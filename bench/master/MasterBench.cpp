@@ -3,13 +3,16 @@
 // rounds in alternating order; medians, least and most at the end:
 //  1. an emulated UDP master listing 4,096 answering servers;
 //  2. the same 4,096 from the emulated Steam Web API (vantry only: qstat has no client for it);
-//  3. an emulated UDP master listing 10,000 addresses of which 2,500 answer.
+//  3. an emulated UDP master listing 10,000 addresses of which 2,500 answer; the 7,500 others on
+//     a port where nothing listens, so that each request meets the kernel's port-unreachable
+//     answer (qstat reports them DOWN);
+//  4. the same, the 7,500 others swallowing every request as a host behind a firewall does.
 // vantry pages without its pause between requests (--pace 0: the emulated masters drop nothing,
 // and qstat does not pause either) and queries at delay 0; qstat runs as bench/cli runs it: -raw
 // output and -maxsim 1000. vantry's list alone (without --query) is timed beside, to tell the
 // paging from the queries. Runs only inside the loopback-only namespace:
 //   tools/netns-run build/bench/master/bench_master [ROUNDS [PATH_TO_VANTRY [CASES]]]
-// CASES: a comma-separated choice of master, webapi, silent (default all three); an empty
+// CASES: a comma-separated choice of master, webapi, closed, silent (default all four); an empty
 // PATH_TO_VANTRY: the one built beside this program.
 #include "LoopbackGuard.h"
 #include "emu/EmuServer.h"
@@ -35,9 +38,11 @@ namespace {
 
 constexpr std::uint16_t ListPort = 27015;
 constexpr std::uint16_t SparsePort = 27016;
+constexpr std::uint16_t ClosedPort = 27017; // nothing listens there
 constexpr std::uint16_t MasterPort = 27011;
 constexpr std::uint32_t ListMaster = (127u << 24) | 2;   // 127.0.0.2
 constexpr std::uint32_t SparseMaster = (127u << 24) | 3; // 127.0.0.3
+constexpr std::uint32_t ClosedMaster = (127u << 24) | 4; // 127.0.0.4
 constexpr std::uint32_t ListServers = 4096;
 constexpr std::uint32_t SparseListed = 10000;
 constexpr std::uint32_t SparseEvery = 4; // every 4th listed address answers
@@ -180,7 +185,7 @@ int main(int argc, char** argv)
     const int rounds = argc > 1 ? std::max(1, std::atoi(argv[1])) : 5;
     const QString vantry =
         argc > 2 && *argv[2] ? QString::fromLocal8Bit(argv[2]) : QStringLiteral(VANTRY_BINARY);
-    const QStringList chosen = QString::fromLocal8Bit(argc > 3 ? argv[3] : "master,webapi,silent")
+    const QStringList chosen = QString::fromLocal8Bit(argc > 3 ? argv[3] : "master,webapi,closed,silent")
                                    .split(QLatin1Char(','), Qt::SkipEmptyParts);
     const bool haveQstat = !QStandardPaths::findExecutable(QStringLiteral("quakestat")).isEmpty();
     if (!haveQstat)
@@ -196,37 +201,43 @@ int main(int argc, char** argv)
 
     vantry::emu::MasterBook listBook;
     vantry::emu::MasterBook sparseBook;
+    vantry::emu::MasterBook closedBook;
     for (const auto& [address, port] : table.addresses(ListPort)) {
         if (port == ListPort)
             listBook.servers.push_back({address, port});
     }
-    for (std::uint32_t i = 0; i < SparseListed; ++i)
+    for (std::uint32_t i = 0; i < SparseListed; ++i) {
         sparseBook.servers.push_back({sparseFirst + i, SparsePort});
+        closedBook.servers.push_back({sparseFirst + i, i % SparseEvery ? ClosedPort : SparsePort});
+    }
     std::vector<vantry::emu::ApiServer> apiServers = vantry::emu::apiServersFrom(table, ListPort);
     std::erase_if(apiServers, [](const vantry::emu::ApiServer& s) { return s.port != ListPort; });
 
     vantry::emu::EmuServer servers(std::move(table), {ListPort, SparsePort});
     vantry::emu::MasterEmu listMaster(std::move(listBook), {}, ListMaster, MasterPort);
     vantry::emu::MasterEmu sparseMaster(std::move(sparseBook), {}, SparseMaster, MasterPort);
+    vantry::emu::MasterEmu closedMaster(std::move(closedBook), {}, ClosedMaster, MasterPort);
     vantry::emu::WebApiOptions apiOptions;
     apiOptions.key = ApiKey;
     vantry::emu::WebApiEmu webApi(std::move(apiServers), apiOptions);
     servers.start();
     listMaster.start();
     sparseMaster.start();
+    closedMaster.start();
     webApi.start();
 
     const QStringList qstatOptions{QStringLiteral("-raw"), QStringLiteral(","), QStringLiteral("-maxsim"),
                                    QStringLiteral("1000")};
-    const QStringList fast{QStringLiteral("--pace"), QStringLiteral("0")};
     std::vector<Case> cases;
-    {
-        Case c{"master", "UDP master, 4,096 answer", ListServers, ListServers, {}, {}};
-        c.vantryList << QStringLiteral("master") << QStringLiteral("--master")
-                     << endpoint(ListMaster, MasterPort) << fast;
-        c.qstat << QStringLiteral("-stma2s") << endpoint(ListMaster, MasterPort) << qstatOptions;
+    const auto udpCase = [&](const char* name, const char* label, std::uint32_t listed,
+                             std::uint32_t answering, std::uint32_t master) {
+        Case c{name, label, listed, answering, {}, {}};
+        c.vantryList << QStringLiteral("master") << QStringLiteral("--master") << endpoint(master, MasterPort)
+                     << QStringLiteral("--pace") << QStringLiteral("0");
+        c.qstat << QStringLiteral("-stma2s") << endpoint(master, MasterPort) << qstatOptions;
         cases.push_back(c);
-    }
+    };
+    udpCase("master", "UDP master, 4,096 answer", ListServers, ListServers, ListMaster);
     {
         Case c{"webapi", "Web API, 4,096 answer", ListServers, ListServers, {}, {}};
         c.vantryList << QStringLiteral("master") << QStringLiteral("--steam-key")
@@ -234,15 +245,10 @@ int main(int argc, char** argv)
                      << QString::fromStdString(webApi.baseUrl());
         cases.push_back(c);
     }
-    {
-        Case c{"silent",     "UDP master, 10,000 listed, 2,500 answer",
-               SparseListed, SparseListed / SparseEvery,
-               {},           {}};
-        c.vantryList << QStringLiteral("master") << QStringLiteral("--master")
-                     << endpoint(SparseMaster, MasterPort) << fast;
-        c.qstat << QStringLiteral("-stma2s") << endpoint(SparseMaster, MasterPort) << qstatOptions;
-        cases.push_back(c);
-    }
+    udpCase("closed", "10,000 listed, 2,500 answer, port closed", SparseListed, SparseListed / SparseEvery,
+            ClosedMaster);
+    udpCase("silent", "10,000 listed, 2,500 answer, swallowed", SparseListed, SparseListed / SparseEvery,
+            SparseMaster);
     std::erase_if(cases, [&](const Case& c) { return !chosen.contains(QString::fromLatin1(c.name)); });
 
     std::printf("vantry: %s\nrounds: %d, vantry and qstat alternately first\n",
@@ -328,16 +334,15 @@ int main(int argc, char** argv)
                         median(series[key + " qstat"].seconds) / median(series[key + " vantry"].seconds),
                         qstatListed[key]);
     }
-    std::printf(
-        "masters: %llu and %llu requests, %llu and %llu pages sent; Web API: %zu requests; servers: %llu "
-        "requests, %llu replies\n",
-        static_cast<unsigned long long>(listMaster.requestsReceived()),
-        static_cast<unsigned long long>(sparseMaster.requestsReceived()),
-        static_cast<unsigned long long>(listMaster.repliesSent()),
-        static_cast<unsigned long long>(sparseMaster.repliesSent()), webApi.requests().size(),
-        static_cast<unsigned long long>(servers.requestsReceived()),
-        static_cast<unsigned long long>(servers.repliesSent()));
+    std::printf("masters (4,096, closed, swallowed): %llu, %llu, %llu requests; Web API: %zu requests; "
+                "servers: %llu requests, %llu replies\n",
+                static_cast<unsigned long long>(listMaster.requestsReceived()),
+                static_cast<unsigned long long>(closedMaster.requestsReceived()),
+                static_cast<unsigned long long>(sparseMaster.requestsReceived()), webApi.requests().size(),
+                static_cast<unsigned long long>(servers.requestsReceived()),
+                static_cast<unsigned long long>(servers.repliesSent()));
     webApi.stop();
+    closedMaster.stop();
     sparseMaster.stop();
     listMaster.stop();
     servers.stop();

@@ -215,6 +215,6 @@ TEST_F(QueryLoopback, PlayersOfAFullServerInOneLongDatagramAreAllListed)
 
     queries.sendDetailsRequest(host(3), GamePort);
     ASSERT_TRUE(QTest::qWaitFor([&] { return players.rowCount() == 200; }, 3000)) << players.rowCount();
-    EXPECT_EQ(players.data(players.index(0, 0)).toString(),
+    EXPECT_EQ(players.data(players.index(0, 0), Qt::DisplayRole).toString(),
               QStringLiteral("player_number_199_of_a_full_server"));
 }

@@ -132,9 +132,9 @@ void QuerySession::ask(net::BatchSocket& socket, const std::vector<std::uint32_t
         scheduleRetry(index);
     }
     if (!infoPeers.empty()) {
-        m_sent += socket.sendAll(m_requests.info(), infoPeers);
+        socket.sendAll(m_requests.info(), infoPeers);
         if (m_plan.old)
-            m_sent += socket.sendAll(m_requests.oldInfo(), infoPeers);
+            socket.sendAll(m_requests.oldInfo(), infoPeers);
         m_lastSendMs = net::BatchSocket::steadyMs();
     }
 }
@@ -304,7 +304,7 @@ void QuerySession::askDetails(net::BatchSocket& socket, Server& server)
 void QuerySession::sendOne(net::BatchSocket& socket, const net::Peer& to, query::Bytes data)
 {
     const net::Outgoing datagram{to, data};
-    m_sent += socket.send(std::span(&datagram, 1));
+    socket.send(std::span(&datagram, 1));
     m_lastSendMs = net::BatchSocket::steadyMs();
 }
 

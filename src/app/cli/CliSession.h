@@ -41,7 +41,6 @@ public:
     std::vector<ServerResult> run(net::BatchSocket& socket);
 
     std::size_t datagramsReceived() const { return m_received; }
-    std::size_t requestsSent() const { return m_sent; }
 
 private:
     struct Server
@@ -100,7 +99,6 @@ private:
     std::size_t m_done = 0;
     std::int64_t m_lastSendMs = 0;
     std::size_t m_received = 0;
-    std::size_t m_sent = 0;
 };
 
 std::string dottedQuad(std::uint32_t hostOrder);
