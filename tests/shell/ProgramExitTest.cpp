@@ -27,6 +27,8 @@ public:
         QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
         env.insert(QStringLiteral("DISPLAY"), display);
         env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("xcb"));
+        // A copy the user runs meanwhile must not take this one for a second copy and end it.
+        env.insert(QStringLiteral("TMPDIR"), m_dir.path());
         m_process.setProcessEnvironment(env);
         m_process.setWorkingDirectory(m_dir.path());
         m_process.setProcessChannelMode(QProcess::MergedChannels);
