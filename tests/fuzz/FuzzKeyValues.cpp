@@ -12,7 +12,8 @@ using namespace vantry::launch::vdf;
 // Counts the pairs and checks that no block lies deeper than the parser allows.
 std::size_t walk(const std::vector<Node>& pairs, int depth)
 {
-    if (depth > MaxDepth)
+    // A leaf's empty list of children may lie one below the deepest block.
+    if (!pairs.empty() && depth > MaxDepth)
         std::abort();
     std::size_t count = 0;
     for (const Node& n : pairs) {

@@ -259,26 +259,7 @@ int runMaster(const std::vector<std::string>& words, std::ostream& out, std::ost
     plan.endWhenAllDone = true;
     for (const Listed& l : listed)
         plan.targets.push_back({l.address.address, l.address.port});
-    std::vector<ServerResult> servers;
-    try {
-        net::BatchSocket socket;
-        QuerySession session(plan);
-        servers = session.run(socket);
-    } catch (const net::BatchSocketError& e) {
-        err << "vantry: cannot use the network: " << e.what() << "\n";
-        return ExitNoneAnswered;
-    }
-    const OutputChoice choice{o.json, o.players, o.rules};
-    if (o.json)
-        writeJson(out, servers, choice);
-    else
-        writeLines(out, servers, choice);
-    out.flush();
-    if (servers.empty()) {
-        err << "vantry: no listed server answered\n";
-        return ExitNoneAnswered;
-    }
-    return ExitAnswered;
+    return runAndPrint(plan, OutputChoice{o.json, o.players, o.rules}, out, err, "no listed server answered");
 }
 
 } // namespace vantry::cli

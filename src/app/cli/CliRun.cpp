@@ -115,27 +115,7 @@ int runCli(const std::vector<std::string>& words, std::ostream& out, std::ostrea
             plan.targets.push_back({a, defaultPort});
     }
 
-    std::vector<ServerResult> servers;
-    try {
-        net::BatchSocket socket;
-        QuerySession session(plan);
-        servers = session.run(socket);
-    } catch (const net::BatchSocketError& e) {
-        err << "vantry: cannot use the network: " << e.what() << "\n";
-        return ExitNoneAnswered;
-    }
-
-    const OutputChoice choice{o.json, o.players, o.rules};
-    if (o.json)
-        writeJson(out, servers, choice);
-    else
-        writeLines(out, servers, choice);
-    out.flush();
-    if (servers.empty()) {
-        err << "vantry: no server answered\n";
-        return ExitNoneAnswered;
-    }
-    return ExitAnswered;
+    return runAndPrint(plan, OutputChoice{o.json, o.players, o.rules}, out, err, "no server answered");
 }
 
 int runCli(int argc, char** argv)

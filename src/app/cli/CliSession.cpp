@@ -1,5 +1,7 @@
 #include "CliSession.h"
 
+#include "CliRun.h"
+
 #include <algorithm>
 #include <type_traits>
 
@@ -325,6 +327,30 @@ void QuerySession::checkDone(Target& t)
     }
     t.done = true;
     ++m_done;
+}
+
+int runAndPrint(const SessionPlan& plan, const OutputChoice& choice, std::ostream& out, std::ostream& err,
+                const char* noneAnswered)
+{
+    std::vector<ServerResult> servers;
+    try {
+        net::BatchSocket socket;
+        QuerySession session(plan);
+        servers = session.run(socket);
+    } catch (const net::BatchSocketError& e) {
+        err << "vantry: cannot use the network: " << e.what() << "\n";
+        return ExitNoneAnswered;
+    }
+    if (choice.json)
+        writeJson(out, servers, choice);
+    else
+        writeLines(out, servers, choice);
+    out.flush();
+    if (servers.empty()) {
+        err << "vantry: " << noneAnswered << "\n";
+        return ExitNoneAnswered;
+    }
+    return ExitAnswered;
 }
 
 } // namespace vantry::cli

@@ -8,6 +8,7 @@
 #include <cstdint>
 #include <deque>
 #include <optional>
+#include <ostream>
 #include <unordered_map>
 #include <vector>
 
@@ -102,5 +103,10 @@ private:
 };
 
 std::string dottedQuad(std::uint32_t hostOrder);
+
+// Runs `plan` on a batch socket of its own and prints the servers that answered as `choice`
+// says; `noneAnswered` goes to `err` when none did. Returns the command's exit status.
+int runAndPrint(const SessionPlan& plan, const OutputChoice& choice, std::ostream& out, std::ostream& err,
+                const char* noneAnswered);
 
 } // namespace vantry::cli
