@@ -81,27 +81,12 @@ ParsedArguments parseArguments(const std::vector<std::string>& words)
     CliOptions o;
     o.command = words[0] == "query" ? Command::Query : Command::Sweep;
     std::vector<std::string> positional;
-    for (std::size_t i = 1; i < words.size(); ++i) {
-        std::string word = words[i];
-        std::optional<std::string> inlineValue;
-        if (word.rfind("--", 0) == 0) {
-            if (const std::size_t eq = word.find('='); eq != std::string::npos) {
-                inlineValue = word.substr(eq + 1);
-                word.resize(eq);
-            }
-        }
+    for (OptionWords args(words); args.next();) {
+        const std::string& word = args.word();
         bool missing = false;
-        const auto value = [&]() -> std::string {
-            if (inlineValue)
-                return *inlineValue;
-            if (i + 1 >= words.size()) {
-                missing = true;
-                return {};
-            }
-            return words[++i];
-        };
+        const auto value = [&] { return args.value(missing); };
         const auto flag = [&](bool& target) {
-            if (inlineValue)
+            if (args.hasInlineValue())
                 return false;
             target = true;
             return true;
@@ -150,8 +135,8 @@ ParsedArguments parseArguments(const std::vector<std::string>& words)
                 return failed("--settings wants a file");
             o.settingsFile = v;
         } else if (word == "--") {
-            positional.insert(positional.end(), words.begin() + static_cast<std::ptrdiff_t>(i) + 1,
-                              words.end());
+            const std::vector<std::string> rest = args.rest();
+            positional.insert(positional.end(), rest.begin(), rest.end());
             break;
         } else if (word.size() > 1 && word[0] == '-') {
             return failed("unknown option " + quoted(word));
@@ -212,6 +197,39 @@ std::string usageText()
            "  --old            also send the old info request, for old servers\n"
            "  --settings FILE  take the default game port and delay from this settings file\n"
            "exit status: 0 when at least one server answered, 1 when none did, 2 on bad arguments\n";
+}
+
+bool OptionWords::next()
+{
+    if (m_next >= m_words.size())
+        return false;
+    m_word = m_words[m_next++];
+    m_inline.reset();
+    if (m_word.rfind("--", 0) == 0) {
+        if (const std::size_t eq = m_word.find('='); eq != std::string::npos) {
+            m_inline = m_word.substr(eq + 1);
+            m_word.resize(eq);
+        }
+    }
+    return true;
+}
+
+std::string OptionWords::value(bool& missing)
+{
+    if (m_inline)
+        return *m_inline;
+    if (m_next >= m_words.size()) {
+        missing = true;
+        return {};
+    }
+    return m_words[m_next++];
+}
+
+std::vector<std::string> OptionWords::rest()
+{
+    std::vector<std::string> words(m_words.begin() + static_cast<std::ptrdiff_t>(m_next), m_words.end());
+    m_next = m_words.size();
+    return words;
 }
 
 } // namespace vantry::cli

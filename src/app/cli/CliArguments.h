@@ -65,4 +65,27 @@ std::optional<std::uint32_t> parseDottedQuad(std::string_view text);
 // Decimal digits only, within low..high.
 std::optional<int> parseNumber(std::string_view text, int low, int high);
 
+// The words after a command word, one at a time: "--name=value" arrives as "--name", and an
+// option's value is its inline one or else the word after it.
+class OptionWords
+{
+public:
+    explicit OptionWords(const std::vector<std::string>& words) : m_words(words) {}
+    // Moves to the next word; false when none is left.
+    bool next();
+    const std::string& word() const { return m_word; }
+    // "--name=value": a flag that takes no value is refused such a word.
+    bool hasInlineValue() const { return m_inline.has_value(); }
+    // The current option's value; `missing` is set when there is none.
+    std::string value(bool& missing);
+    // The words after the current one, which are then used up.
+    std::vector<std::string> rest();
+
+private:
+    const std::vector<std::string>& m_words;
+    std::size_t m_next = 1;
+    std::string m_word;
+    std::optional<std::string> m_inline;
+};
+
 } // namespace vantry::cli

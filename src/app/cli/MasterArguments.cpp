@@ -23,25 +23,10 @@ ParsedMasterArguments parseMasterArguments(const std::vector<std::string>& words
         return failed("want the command master");
 
     MasterOptions o;
-    for (std::size_t i = 1; i < words.size(); ++i) {
-        std::string word = words[i];
-        std::optional<std::string> inlineValue;
-        if (word.rfind("--", 0) == 0) {
-            if (const std::size_t eq = word.find('='); eq != std::string::npos) {
-                inlineValue = word.substr(eq + 1);
-                word.resize(eq);
-            }
-        }
+    for (OptionWords args(words); args.next();) {
+        const std::string& word = args.word();
         bool missing = false;
-        const auto value = [&]() -> std::string {
-            if (inlineValue)
-                return *inlineValue;
-            if (i + 1 >= words.size()) {
-                missing = true;
-                return {};
-            }
-            return words[++i];
-        };
+        const auto value = [&] { return args.value(missing); };
         const auto number = [&](const std::string& what, int low, int high, int& target) -> bool {
             const std::string v = value();
             const auto n = parseNumber(v, low, high);
@@ -57,7 +42,7 @@ ParsedMasterArguments parseMasterArguments(const std::vector<std::string>& words
         if (word == "--query" || word == "--json" || word == "--players" || word == "--rules" ||
             word == "--old" || word == "--not-empty" || word == "--not-full" || word == "--no-password" ||
             word == "--help" || word == "-h") {
-            if (inlineValue)
+            if (args.hasInlineValue())
                 return failed(word + " takes no value");
             bool& target = word == "--query"         ? o.query
                            : word == "--json"        ? o.json
