@@ -78,7 +78,7 @@ EmuServer::~EmuServer()
 
 void EmuServer::start()
 {
-    if (m_thread.joinable())
+    if (m_loop.running())
         return;
     try {
         for (std::uint16_t port : m_ports) {
@@ -90,28 +90,18 @@ void EmuServer::start()
                 m_sndbuf = sndbuf;
             }
         }
-        if (::pipe2(m_wake, O_CLOEXEC | O_NONBLOCK) != 0)
-            throw EmuError("pipe: " + std::string(std::strerror(errno)));
+        m_loop.openWake();
     } catch (...) {
         closeAll(m_sockets);
         throw;
     }
-    m_stop = false;
-    m_thread = std::thread([this] { run(); });
+    m_loop.start([this] { run(); });
 }
 
 void EmuServer::stop()
 {
-    if (!m_thread.joinable())
-        return;
-    m_stop = true;
-    const char wake = 1;
-    [[maybe_unused]] const ssize_t written = ::write(m_wake[1], &wake, 1);
-    m_thread.join();
-    closeAll(m_sockets);
-    ::close(m_wake[0]);
-    ::close(m_wake[1]);
-    m_wake[0] = m_wake[1] = -1;
+    if (m_loop.stop())
+        closeAll(m_sockets);
 }
 
 void EmuServer::run()
@@ -119,8 +109,8 @@ void EmuServer::run()
     std::vector<pollfd> fds;
     for (int fd : m_sockets)
         fds.push_back({fd, POLLIN, 0});
-    fds.push_back({m_wake[0], POLLIN, 0});
-    while (!m_stop.load()) {
+    fds.push_back({m_loop.wakeFd(), POLLIN, 0});
+    while (!m_loop.stopping()) {
         // The time-out only bounds a stop whose wake-up byte was somehow lost.
         if (::poll(fds.data(), fds.size(), 200) < 0 && errno != EINTR)
             return;
@@ -142,7 +132,7 @@ void EmuServer::serve(int fd, std::uint16_t port)
     static thread_local std::vector<iovec> iov(Batch);
     static thread_local std::vector<Control> controls(Batch);
     static thread_local std::vector<mmsghdr> headers(Batch);
-    while (!m_stop.load()) {
+    while (!m_loop.stopping()) {
         for (std::size_t i = 0; i < Batch; ++i) {
             iov[i] = {buffers.data() + i * MaxRequest, MaxRequest};
             headers[i] = {};

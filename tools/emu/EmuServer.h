@@ -1,5 +1,6 @@
 #pragma once
 
+#include "LoopThread.h"
 #include "ProfileTable.h"
 
 #include <atomic>
@@ -68,9 +69,7 @@ private:
     };
     std::vector<Reply> m_outgoing; // loop thread only
     std::vector<int> m_sockets;
-    int m_wake[2] = {-1, -1};
-    std::thread m_thread;
-    std::atomic<bool> m_stop{false};
+    LoopThread m_loop;
     std::atomic<std::uint64_t> m_requests{0};
     std::atomic<std::uint64_t> m_replies{0};
     std::atomic<std::uint64_t> m_sendFailures{0};

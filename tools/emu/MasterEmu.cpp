@@ -210,7 +210,7 @@ std::vector<std::uint8_t> MasterEmu::regionsSeen() const
 
 void MasterEmu::start()
 {
-    if (m_thread.joinable())
+    if (m_loop.running())
         return;
     if ((m_address >> 24) != 127)
         throw EmuError("a master is emulated on loopback only, not " + dottedAddress(m_address));
@@ -231,35 +231,30 @@ void MasterEmu::start()
     socklen_t length = sizeof addr;
     ::getsockname(m_fd, reinterpret_cast<sockaddr*>(&addr), &length);
     m_port = ntohs(addr.sin_port);
-    if (::pipe2(m_wake, O_CLOEXEC | O_NONBLOCK) != 0) {
+    try {
+        m_loop.openWake();
+    } catch (...) {
         ::close(m_fd);
         m_fd = -1;
-        throw EmuError("pipe: " + std::string(std::strerror(errno)));
+        throw;
     }
-    m_stop = false;
-    m_thread = std::thread([this] { run(); });
+    m_loop.start([this] { run(); });
 }
 
 void MasterEmu::stop()
 {
-    if (!m_thread.joinable())
+    if (!m_loop.stop())
         return;
-    m_stop = true;
-    const char wake = 1;
-    [[maybe_unused]] const ssize_t written = ::write(m_wake[1], &wake, 1);
-    m_thread.join();
     ::close(m_fd);
-    ::close(m_wake[0]);
-    ::close(m_wake[1]);
-    m_fd = m_wake[0] = m_wake[1] = -1;
+    m_fd = -1;
 }
 
 void MasterEmu::run()
 {
     std::vector<std::uint8_t> buffer(2048);
     std::map<std::uint64_t, std::int64_t> lastAnswered; // by sender
-    pollfd fds[2] = {{m_fd, POLLIN, 0}, {m_wake[0], POLLIN, 0}};
-    while (!m_stop.load()) {
+    pollfd fds[2] = {{m_fd, POLLIN, 0}, {m_loop.wakeFd(), POLLIN, 0}};
+    while (!m_loop.stopping()) {
         if (::poll(fds, 2, 200) < 0 && errno != EINTR)
             return;
         if (!(fds[0].revents & POLLIN))

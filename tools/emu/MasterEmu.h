@@ -1,5 +1,7 @@
 #pragma once
 
+#include "LoopThread.h"
+
 #include <atomic>
 #include <cstdint>
 #include <mutex>
@@ -89,9 +91,7 @@ private:
     std::uint32_t m_address;
     std::uint16_t m_port;
     int m_fd = -1;
-    int m_wake[2] = {-1, -1};
-    std::thread m_thread;
-    std::atomic<bool> m_stop{false};
+    LoopThread m_loop;
     std::atomic<std::uint64_t> m_requests{0};
     std::atomic<std::uint64_t> m_dropped{0};
     std::atomic<std::uint64_t> m_replies{0};

@@ -236,7 +236,7 @@ std::pair<int, std::string> WebApiEmu::answer(const std::string& target,
 
 void WebApiEmu::start(std::uint16_t port)
 {
-    if (m_thread.joinable())
+    if (m_loop.running())
         return;
     m_listen = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
     if (m_listen < 0)
@@ -257,33 +257,28 @@ void WebApiEmu::start(std::uint16_t port)
     socklen_t length = sizeof addr;
     ::getsockname(m_listen, reinterpret_cast<sockaddr*>(&addr), &length);
     m_port = ntohs(addr.sin_port);
-    if (::pipe2(m_wake, O_CLOEXEC | O_NONBLOCK) != 0) {
+    try {
+        m_loop.openWake();
+    } catch (...) {
         ::close(m_listen);
         m_listen = -1;
-        throw EmuError("pipe: " + std::string(std::strerror(errno)));
+        throw;
     }
-    m_stop = false;
-    m_thread = std::thread([this] { run(); });
+    m_loop.start([this] { run(); });
 }
 
 void WebApiEmu::stop()
 {
-    if (!m_thread.joinable())
+    if (!m_loop.stop())
         return;
-    m_stop = true;
-    const char wake = 1;
-    [[maybe_unused]] const ssize_t written = ::write(m_wake[1], &wake, 1);
-    m_thread.join();
     ::close(m_listen);
-    ::close(m_wake[0]);
-    ::close(m_wake[1]);
-    m_listen = m_wake[0] = m_wake[1] = -1;
+    m_listen = -1;
 }
 
 void WebApiEmu::run()
 {
-    pollfd fds[2] = {{m_listen, POLLIN, 0}, {m_wake[0], POLLIN, 0}};
-    while (!m_stop.load()) {
+    pollfd fds[2] = {{m_listen, POLLIN, 0}, {m_loop.wakeFd(), POLLIN, 0}};
+    while (!m_loop.stopping()) {
         if (::poll(fds, 2, 200) < 0 && errno != EINTR)
             return;
         if (!(fds[0].revents & POLLIN))
@@ -304,7 +299,7 @@ void WebApiEmu::serve(int fd)
     char chunk[4096];
     while (head.find("\r\n\r\n") == std::string::npos) {
         pollfd p{fd, POLLIN, 0};
-        if (m_stop.load() || ::poll(&p, 1, 5000) <= 0)
+        if (m_loop.stopping() || ::poll(&p, 1, 5000) <= 0)
             return;
         const ssize_t n = ::recv(fd, chunk, sizeof chunk, 0);
         if (n <= 0)

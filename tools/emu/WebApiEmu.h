@@ -1,5 +1,7 @@
 #pragma once
 
+#include "LoopThread.h"
+
 #include <atomic>
 #include <cstdint>
 #include <map>
@@ -77,9 +79,7 @@ private:
     WebApiOptions m_options;
     std::uint16_t m_port = 0;
     int m_listen = -1;
-    int m_wake[2] = {-1, -1};
-    std::thread m_thread;
-    std::atomic<bool> m_stop{false};
+    LoopThread m_loop;
     mutable std::mutex m_mutex;
     std::vector<Request> m_requests;
 };
