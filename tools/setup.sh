@@ -45,7 +45,16 @@ build() { # build DIR [cmake args...]
 case "$mode" in
 run)
     install_missing
-    build "$here/build"
+    cmake -S "$here" -B "$here/build" -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
+    if [ "${1:-}" = --demo ]; then
+        shift
+        [ "${1:-}" = -- ] && shift
+        # Only the program and the demo's emulators, not every test and benchmark.
+        cmake --build "$here/build" -j"$jobs" --target vantry vantry-demo
+        exec "$here/build/tools/demo/vantry-demo" "$@"
+    fi
+    [ "${1:-}" = -- ] && shift
+    cmake --build "$here/build" -j"$jobs" --target vantry
     exec "$here/build/src/vantry" "$@"
     ;;
 test)

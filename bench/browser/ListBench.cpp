@@ -1,7 +1,7 @@
 // Time to list N distinct servers in the main window's server list from their info replies:
 // decode, duplicate test and row insertion with the list view attached (offscreen).
 #include "browser/ServerListModel.h"
-#include "browser/ui/Icons.h"
+#include "ui/Icons.h"
 #include "browser/ui/ListView.h"
 #include "query/Dispatcher.h"
 
@@ -41,7 +41,7 @@ void ListServers(benchmark::State& state)
     vantry::query::Requests requests;
     vantry::query::Dispatcher dispatcher(requests);
     vantry::browser::ServerListModel model;
-    model.setIconProvider(&vantry::browser::icon);
+    model.setIconProvider(&vantry::ui::icon);
     vantry::browser::ListView view;
     view.setModel(&model);
     view.resize(790, 600);

@@ -4,7 +4,7 @@
 // only its start-up, printed beside it when its path is given); qstat runs as a child process.
 // Both are timed from start to end. Run it inside the loopback-only namespace:
 //   tools/netns-run build/bench/cli/bench_cli [TIMEOUT_MS [PATH_TO_VANTRY]]
-#include "app/cli/CliRun.h"
+#include "cli/CliRun.h"
 #include "emu/EmuServer.h"
 
 #include <QByteArray>

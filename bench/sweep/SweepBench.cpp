@@ -2,7 +2,7 @@
 // endpoint, decoders and main window (offscreen), against emulated servers on 4,096 of those
 // addresses; beside it the bare cost of one sendto on this machine and qstat on the same
 // servers. Run it inside the loopback-only namespace: tools/netns-run build/bench/sweep/bench_sweep
-#include "app/ui/ScanGames.h"
+#include "shell/ScanGames.h"
 #include "browser/ServerListModel.h"
 #include "browser/StaticSettings.h"
 #include "browser/ui/ListView.h"

@@ -2,7 +2,7 @@
 
 #include "DetailsModels.h"
 #include "ServerListModel.h"
-#include "app/base/Clock.h"
+#include "base/Clock.h"
 #include "net/UdpEndpoint.h"
 
 #include <type_traits>

@@ -1,7 +1,7 @@
 #include "AutoConnect.h"
 
 #include "Launcher.h"
-#include "app/base/Prompter.h"
+#include "base/Prompter.h"
 
 #include <QMetaObject>
 

@@ -2,7 +2,7 @@
 
 #include "ClientStart.h"
 #include "GameCommand.h"
-#include "app/base/Prompter.h"
+#include "base/Prompter.h"
 #include "options/LiveSettings.h"
 
 #include <QDir>

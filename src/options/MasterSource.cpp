@@ -1,7 +1,7 @@
 #include "MasterSource.h"
 
-#include "app/base/IniFile.h"
-#include "app/base/SettingsTable.h"
+#include "base/IniFile.h"
+#include "options/SettingsTable.h"
 #include "net/GetServerList.h"
 
 #include <QRegularExpression>

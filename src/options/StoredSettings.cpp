@@ -1,7 +1,7 @@
 #include "StoredSettings.h"
 
-#include "app/base/IniFile.h"
-#include "app/base/SettingsTable.h"
+#include "base/IniFile.h"
+#include "options/SettingsTable.h"
 #include "options/Rules.h"
 
 #include <QRegularExpression>

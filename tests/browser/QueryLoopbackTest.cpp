@@ -1,6 +1,6 @@
 // The browser's queries end to end: the real endpoint, query routing, server list and scan engine,
 // against emulated servers on 127.0.2.x.
-#include "app/base/Clock.h"
+#include "base/Clock.h"
 #include "browser/DetailsModels.h"
 #include "browser/QueryService.h"
 #include "browser/ScanEngine.h"

@@ -1,10 +1,10 @@
-#include "app/cli/CliArguments.h"
+#include "cli/CliArguments.h"
 
 #include "CliFixtures.h"
-#include "app/cli/CliOutput.h"
-#include "app/cli/CliSession.h"
-#include "app/cli/CliSettings.h"
-#include "app/cli/SweepRange.h"
+#include "cli/CliOutput.h"
+#include "cli/CliSession.h"
+#include "cli/CliSettings.h"
+#include "cli/SweepRange.h"
 #include "query/Hl1Info.h"
 
 #include <QFile>

@@ -1,6 +1,6 @@
 #include "CliFixtures.h"
 
-#include "app/cli/CliRun.h"
+#include "cli/CliRun.h"
 
 #include <QJsonDocument>
 #include <QJsonValue>

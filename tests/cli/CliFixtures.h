@@ -1,6 +1,6 @@
 #pragma once
 
-#include "app/cli/CliRun.h"
+#include "cli/CliRun.h"
 #include "emu/EmuServer.h"
 
 #include <QJsonArray>

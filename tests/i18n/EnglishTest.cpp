@@ -1,9 +1,9 @@
 // The windows of a user whose language is English: every text the windows, menus, lists, boxes
 // and status bar show is English, and what the program compares of its own texts still works.
 #include "WindowTexts.h"
-#include "app/ui/About.h"
-#include "app/ui/ScanGames.h"
-#include "app/ui/Tray.h"
+#include "shell/About.h"
+#include "shell/ScanGames.h"
+#include "shell/Tray.h"
 #include "browser/DetailsModels.h"
 #include "browser/ServerListModel.h"
 #include "browser/ui/ListView.h"

@@ -1,7 +1,7 @@
 // Without an English language the windows show the program's own Russian texts, exactly.
 #include "WindowTexts.h"
-#include "app/ui/ScanGames.h"
-#include "app/ui/Translation.h"
+#include "shell/ScanGames.h"
+#include "shell/Translation.h"
 
 #include <QAbstractButton>
 #include <QMenu>

@@ -1,5 +1,5 @@
 // Which language the windows speak, from the environment as a desktop session sets it.
-#include "app/base/UiLanguage.h"
+#include "base/UiLanguage.h"
 
 #include <cstdlib>
 #include <gtest/gtest.h>

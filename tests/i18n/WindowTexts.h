@@ -1,8 +1,8 @@
 #pragma once
 
-#include "app/base/UiLanguage.h"
-#include "app/ui/Shell.h"
-#include "app/ui/WidgetPrompter.h"
+#include "base/UiLanguage.h"
+#include "shell/Shell.h"
+#include "shell/WidgetPrompter.h"
 
 #include <QByteArray>
 #include <QList>

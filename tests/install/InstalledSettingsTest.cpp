@@ -1,9 +1,9 @@
 // The program as installed, started without --settings: its folder takes no files and its
 // configuration folder cannot be made.
 #include "../shell/RecordingPrompter.h"
-#include "app/base/AppInfo.h"
-#include "app/base/SettingsFile.h"
-#include "app/ui/Shell.h"
+#include "base/AppInfo.h"
+#include "base/SettingsFile.h"
+#include "shell/Shell.h"
 #include "options/ui/Options.h"
 #include "options/ui/PortEdit.h"
 

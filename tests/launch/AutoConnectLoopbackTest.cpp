@@ -1,8 +1,8 @@
 // Auto-connect end to end: the real endpoint, query routing and server list, the main window's
 // controls, and servers on loopback that answer the info request with a chosen player count.
 #include "LaunchFixtures.h"
-#include "app/base/Clock.h"
-#include "app/base/IntervalTimer.h"
+#include "base/Clock.h"
+#include "base/IntervalTimer.h"
 #include "browser/DetailsModels.h"
 #include "browser/QueryService.h"
 #include "browser/ServerListModel.h"

@@ -1,5 +1,5 @@
 #include "LaunchFixtures.h"
-#include "app/base/IniFile.h"
+#include "base/IniFile.h"
 #include "browser/StaticSettings.h"
 #include "launch/AutoConnect.h"
 #include "launch/Launcher.h"

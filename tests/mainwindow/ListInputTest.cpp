@@ -3,8 +3,8 @@
 // style; a scan asked for while a refresh or favourites pass runs is run when that pass ends; the
 // list's columns and the details tabs fit the default window.
 #include "../launch/LaunchFixtures.h"
-#include "app/ui/ScanGames.h"
-#include "app/ui/Shell.h"
+#include "shell/ScanGames.h"
+#include "shell/Shell.h"
 #include "browser/DetailsModels.h"
 #include "browser/QueryService.h"
 #include "browser/ServerListModel.h"

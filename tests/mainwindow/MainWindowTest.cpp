@@ -1,6 +1,6 @@
 // The main window against emulated servers on loopback: replies become rows, a selection fills
 // the details, the sweep, stop, cool-down and refresh drive the buttons.
-#include "app/ui/ScanGames.h"
+#include "shell/ScanGames.h"
 #include "browser/DetailsModels.h"
 #include "browser/QueryService.h"
 #include "browser/ServerListModel.h"

@@ -3,7 +3,7 @@
 // key and a silent master are told once the sweep is over, which still probes the ranges; Stop
 // during the fetch ends the fetch as well as the sweep.
 #include "../launch/LaunchFixtures.h"
-#include "app/ui/ScanGames.h"
+#include "shell/ScanGames.h"
 #include "browser/MasterListFetch.h"
 #include "browser/ServerListModel.h"
 #include "browser/StaticSettings.h"

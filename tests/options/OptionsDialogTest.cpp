@@ -1,7 +1,7 @@
 #include "OptionsFixture.h"
-#include "app/base/IniFile.h"
+#include "base/IniFile.h"
 #include "options/ui/PortEdit.h"
-#include "options/ui/Transparency.h"
+#include "ui/Transparency.h"
 
 #include <QCheckBox>
 #include <QComboBox>
@@ -99,7 +99,7 @@ TEST_F(OptionsDialog, EverySettingMadeInTheDialogSurvivesARestart)
     EXPECT_FALSE(r.doubleClickConnects());
     EXPECT_TRUE(r.CBTrans->isChecked());
     EXPECT_TRUE(r.TBTrans->isEnabled());
-    EXPECT_EQ(Transparency::level(), 180);
+    EXPECT_EQ(vantry::ui::Transparency::level(), 180);
     EXPECT_TRUE(r.autoScan());
     EXPECT_EQ(r.updateIntervalSec(), 33);
     EXPECT_EQ(r.PageControl->currentIndex(), 2);
@@ -243,15 +243,15 @@ TEST_F(OptionsDialog, LowStoredLevelIsKeptUntilTheGeneralPageRaisesItTo50)
 {
     writeRaw("[Settings]\nTrans=1\nTransLevel=30\nCurPage=1\n");
     TSettings& d = create();
-    EXPECT_EQ(Transparency::level(), 30);
+    EXPECT_EQ(vantry::ui::Transparency::level(), 30);
     d.show();
-    EXPECT_EQ(Transparency::level(), 30); // the scanning page is the one shown
+    EXPECT_EQ(vantry::ui::Transparency::level(), 30); // the scanning page is the one shown
     // The track bar already stands at its minimum, so setting 30 changes no position.
     d.TBTrans->blockSignals(true);
     d.TBTrans->setValue(50);
     d.TBTrans->blockSignals(false);
     d.PageControl->setCurrentIndex(0);
-    EXPECT_EQ(Transparency::level(), 50);
+    EXPECT_EQ(vantry::ui::Transparency::level(), 50);
     EXPECT_NEAR(d.windowOpacity(), 50 / 255.0, 0.01);
 }
 
@@ -267,7 +267,7 @@ TEST_F(OptionsDialog, TransparencySwitchAndLevelReachTheWindowsAtOnce)
 {
     TSettings& d = create();
     QWidget about;
-    Transparency::registerWindow(&about);
+    vantry::ui::Transparency::registerWindow(&about);
     d.show();
     d.CBTrans->setChecked(true);
     EXPECT_TRUE(d.TBTrans->isEnabled());
@@ -280,9 +280,9 @@ TEST_F(OptionsDialog, TransparencySwitchAndLevelReachTheWindowsAtOnce)
     EXPECT_DOUBLE_EQ(m_main.windowOpacity(), 1.0);
     EXPECT_DOUBLE_EQ(about.windowOpacity(), 1.0);
     // A window that is not registered takes the settings when it is shown.
-    Transparency::setOn(true);
+    vantry::ui::Transparency::setOn(true);
     QWidget later;
-    Transparency::applyOnShow(&later);
+    vantry::ui::Transparency::applyOnShow(&later);
     EXPECT_NEAR(later.windowOpacity(), 0.4, 0.01);
 }
 
@@ -377,7 +377,8 @@ TEST_F(OptionsDialog, UnknownStoredPageLeavesNoPageActiveUntilTheUserPicksOne)
     d.show();
     ASSERT_TRUE(QTest::qWaitForWindowExposed(&d));
     EXPECT_EQ(pagesShown(d), 0) << "a page outside 0..2 leaves no page active";
-    EXPECT_EQ(Transparency::level(), 30) << "the general page was never shown, so it raised nothing";
+    EXPECT_EQ(vantry::ui::Transparency::level(), 30)
+        << "the general page was never shown, so it raised nothing";
     destroy();
     EXPECT_TRUE(readRaw().contains("CurPage=-1\n")) << "no active page is written as such";
 

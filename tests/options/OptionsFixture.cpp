@@ -1,7 +1,7 @@
 #include "OptionsFixture.h"
 
-#include "app/base/SettingsFile.h"
-#include "options/ui/Transparency.h"
+#include "base/SettingsFile.h"
+#include "ui/Transparency.h"
 
 #include <QFile>
 
@@ -11,8 +11,8 @@ void OptionsFixture::SetUp()
 {
     setSettingsFilePath(path());
     setPrompter(&m_prompter);
-    options::Transparency::setOn(false);
-    options::Transparency::setLevel(255);
+    ui::Transparency::setOn(false);
+    ui::Transparency::setLevel(255);
 }
 
 void OptionsFixture::TearDown()

@@ -1,7 +1,7 @@
 #pragma once
 
-#include "app/base/IntervalTimer.h"
-#include "app/base/Prompter.h"
+#include "base/IntervalTimer.h"
+#include "base/Prompter.h"
 #include "options/SettingsHost.h"
 #include "options/ui/Options.h"
 

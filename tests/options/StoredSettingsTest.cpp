@@ -1,7 +1,8 @@
 #include "options/StoredSettings.h"
 
-#include "app/base/IniFile.h"
+#include "base/IniFile.h"
 #include "options/Rules.h"
+#include "options/SettingsTable.h"
 
 #include <QFile>
 #include <QTemporaryDir>
@@ -269,4 +270,23 @@ TEST_F(StoredSettingsTest, LongFavouriteSectionsLoseNoKeys)
         saveStoredSettings(ini, s);
     }
     EXPECT_EQ(load().favourites.size(), 2000);
+}
+
+TEST(SettingsTable, KeysAreInShutdownOrderWithTheirDefaults)
+{
+    using namespace vantry::settings;
+    QStringList names;
+    for (const KeySpec& k : keyTable()) {
+        if (k.section == SectionSettings)
+            names.append(k.name.toString());
+    }
+    EXPECT_EQ(names.join(u','),
+              QStringLiteral("Height,Width,TransLevel,CSPort,Trans,DoubleClick,HLTVPort,Broadcast,"
+                             "ScanOld,FavAutoScan,UpdInterval,Delay,CurItem,CurPage,FavWidth,"
+                             "GameType"));
+    EXPECT_EQ(defaultStartParams(4), QStringLiteral("-steam -game cstrike -console"));
+    EXPECT_EQ(defaultStartParams(6), QString());
+    EXPECT_EQ(defaultStartParams(-1), QString());
+    EXPECT_EQ(builtInParamChoices().size(), 11);
+    EXPECT_EQ(builtInParamChoices().at(7), QStringLiteral("-freq 100"));
 }

@@ -1,4 +1,4 @@
-#include "app/ui/About.h"
+#include "shell/About.h"
 
 #include <QCoreApplication>
 #include <QFile>

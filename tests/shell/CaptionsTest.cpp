@@ -2,8 +2,8 @@
 // window title, so they are read back from a real X server, not from the widgets.
 #include "ProgramFixture.h"
 #include "XServer.h"
-#include "app/ui/About.h"
-#include "app/ui/ScanGames.h"
+#include "shell/About.h"
+#include "shell/ScanGames.h"
 #include "browser/ServerListModel.h"
 #include "launch/ui/MainWindowLink.h"
 #include "launch/ui/TFormAuto.h"

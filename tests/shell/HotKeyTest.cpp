@@ -1,7 +1,7 @@
-#include "app/ui/HotKey.h"
+#include "shell/HotKey.h"
 
 #include "RecordingPrompter.h"
-#include "app/base/AppInfo.h"
+#include "base/AppInfo.h"
 
 #include <QTest>
 #include <QTimer>

@@ -1,8 +1,8 @@
-#include "app/ui/HotKeyX11.h"
+#include "shell/HotKeyX11.h"
 
 #include "RecordingPrompter.h"
 #include "XServer.h"
-#include "app/ui/Tray.h"
+#include "shell/Tray.h"
 
 #include <QMainWindow>
 #include <QProcess>

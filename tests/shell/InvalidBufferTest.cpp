@@ -1,5 +1,5 @@
 #include "RecordingPrompter.h"
-#include "app/ui/ScanGames.h"
+#include "shell/ScanGames.h"
 #include "net/UdpEndpoint.h"
 
 #include <gtest/gtest.h>

@@ -2,9 +2,9 @@
 // window's close is accepted, whatever dialog or box is open and whether the window is shown or
 // hidden in the tray; the settings are written on the way out.
 #include "ProgramFixture.h"
-#include "app/ui/About.h"
-#include "app/ui/ScanGames.h"
-#include "app/ui/Tray.h"
+#include "shell/About.h"
+#include "shell/ScanGames.h"
+#include "shell/Tray.h"
 #include "launch/ui/MainWindowLink.h"
 #include "launch/ui/TFormAuto.h"
 #include "launch/ui/TFormPass.h"

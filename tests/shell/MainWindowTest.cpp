@@ -1,5 +1,5 @@
-#include "app/ui/ScanGames.h"
-#include "app/ui/Tray.h"
+#include "shell/ScanGames.h"
+#include "shell/Tray.h"
 
 #include <QAction>
 #include <QTest>

@@ -1,7 +1,7 @@
 #include "ProgramFixture.h"
 
-#include "app/base/SettingsFile.h"
-#include "app/ui/ScanGames.h"
+#include "base/SettingsFile.h"
+#include "shell/ScanGames.h"
 #include "browser/ServerListModel.h"
 #include "browser/ui/ListView.h"
 

@@ -1,8 +1,8 @@
 #pragma once
 
-#include "app/base/Prompter.h"
-#include "app/ui/Shell.h"
-#include "app/ui/WidgetPrompter.h"
+#include "base/Prompter.h"
+#include "shell/Shell.h"
+#include "shell/WidgetPrompter.h"
 #include "query/Records.h"
 
 #include <QByteArray>

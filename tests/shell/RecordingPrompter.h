@@ -1,6 +1,6 @@
 #pragma once
 
-#include "app/base/Prompter.h"
+#include "base/Prompter.h"
 
 #include <QList>
 

@@ -1,4 +1,4 @@
-#include "app/ui/SessionEnd.h"
+#include "shell/SessionEnd.h"
 
 #include <QSignalSpy>
 #include <QTest>

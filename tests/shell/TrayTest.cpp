@@ -1,4 +1,4 @@
-#include "app/ui/Tray.h"
+#include "shell/Tray.h"
 
 #include <QAction>
 #include <QGuiApplication>

@@ -2,7 +2,7 @@
 
 #include "TFormAuto.h"
 #include "TFormPass.h"
-#include "app/base/IntervalTimer.h"
+#include "base/IntervalTimer.h"
 #include "browser/QueryService.h"
 #include "browser/ServerListModel.h"
 #include "browser/ui/ListView.h"

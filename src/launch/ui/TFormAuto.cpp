@@ -1,6 +1,6 @@
 #include "TFormAuto.h"
 
-#include "browser/ui/Icons.h"
+#include "ui/Icons.h"
 #include "launch/AutoConnect.h"
 
 #include <QCheckBox>
@@ -46,7 +46,7 @@ TFormAuto::TFormAuto(AutoConnect& autoConnect, QWidget* parent) : QDialog(parent
     SPNeed->setGeometry(72, 30, 57, 22);
     Image1 = new QLabel(this);
     Image1->setGeometry(190, 26, 33, 33);
-    Image1->setPixmap(browser::pixmap(static_cast<int>(query::Image::PlayersHeader), 32));
+    Image1->setPixmap(ui::pixmap(static_cast<int>(query::Image::PlayersHeader), 32));
     CBAsk = new QCheckBox(tr("Спросить перед соединением"), this);
     CBAsk->setFont(bold(font()));
     CBAsk->setGeometry(8, 62, 216, 17);

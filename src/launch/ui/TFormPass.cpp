@@ -1,7 +1,7 @@
 #include "TFormPass.h"
 
-#include "app/base/IniFile.h"
-#include "browser/ui/Icons.h"
+#include "base/IniFile.h"
+#include "ui/Icons.h"
 #include "launch/Launcher.h"
 #include "query/Records.h"
 
@@ -33,7 +33,7 @@ TFormPass::TFormPass(Launcher& launcher, const IniFile* settings, QWidget* paren
 
     Image1 = new QLabel(this);
     Image1->setGeometry(8, 10, 32, 32);
-    Image1->setPixmap(browser::pixmap(static_cast<int>(query::Image::Password), 32));
+    Image1->setPixmap(ui::pixmap(static_cast<int>(query::Image::Password), 32));
     Label1 = new QLabel(tr("Введите пароль"), this);
     Label1->setGeometry(48, 6, 190, 16);
     MEPass = new QLineEdit(this);

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "app/base/Second.h"
+#include "base/Second.h"
 
 #include <QDialog>
 

@@ -1,11 +1,11 @@
 #include "Options.h"
 
-#include "app/base/IniFile.h"
+#include "base/IniFile.h"
 #include "options/SettingsHost.h"
 #include "options/ui/ArrowSpinBox.h"
 #include "options/ui/IPv4Edit.h"
 #include "options/ui/PortEdit.h"
-#include "options/ui/Transparency.h"
+#include "ui/Transparency.h"
 
 #include <QCheckBox>
 #include <QComboBox>
@@ -145,8 +145,8 @@ TSettings::TSettings(SettingsHost& host, QWidget* mainWindow, QWidget* parent)
     // Fixed size: at least the design client area, more when the platform's fonts need it.
     setFixedSize(sizeHint().expandedTo(QSize(328, 208)));
 
-    Transparency::registerWindow(m_mainWindow);
-    Transparency::registerWindow(this);
+    ui::Transparency::registerWindow(m_mainWindow);
+    ui::Transparency::registerWindow(this);
 }
 
 void TSettings::buildGeneralPage()

@@ -1,15 +1,15 @@
 // The options dialog's settings: loading, saving, and the live settings read by other code.
 #include "Options.h"
-#include "app/base/AppInfo.h"
-#include "app/base/IniFile.h"
-#include "app/base/IntervalTimer.h"
-#include "app/base/Prompter.h"
-#include "app/base/SettingsFile.h"
-#include "app/base/SettingsTable.h"
+#include "base/AppInfo.h"
+#include "base/IniFile.h"
+#include "base/IntervalTimer.h"
+#include "base/Prompter.h"
+#include "base/SettingsFile.h"
 #include "options/Rules.h"
 #include "options/SettingsHost.h"
+#include "options/SettingsTable.h"
 #include "options/ui/PortEdit.h"
-#include "options/ui/Transparency.h"
+#include "ui/Transparency.h"
 
 #include <QCheckBox>
 #include <QComboBox>
@@ -19,6 +19,9 @@
 #include <QSpinBox>
 #include <QTabWidget>
 #include <QTreeWidget>
+
+static_assert(vantry::options::MinimumVisibleLevel == vantry::ui::Transparency::MinimumLevel,
+              "a loaded level and a level set in the dialog have the same floor");
 
 namespace vantry::options {
 
@@ -30,7 +33,7 @@ TSettings::~TSettings()
 IniFile& TSettings::store()
 {
     if (!m_store)
-        m_store = std::make_unique<IniFile>(settingsFilePath());
+        m_store = std::make_unique<IniFile>(settingsFilePath(), settings::secretKeys());
     return *m_store;
 }
 
@@ -58,7 +61,7 @@ void TSettings::applyLoaded(const StoredSettings& s)
     HLTVport->setText(s.hltvPort);
     CBOld->setChecked(s.scanOld);
     SEDelay->setValue(s.delay);
-    Transparency::setOn(s.trans);
+    ui::Transparency::setOn(s.trans);
     CBAutoUpdate->setChecked(s.favAutoScan); // runs CBAutoUpdateClick when it changes
     SEUpdInterval->setValue(s.updInterval);  // runs SEUpdIntervalChange when it changes
     if (CBAutoUpdate->isChecked()) {
@@ -71,10 +74,10 @@ void TSettings::applyLoaded(const StoredSettings& s)
         PageControl->setCurrentIndex(s.curPage);
     setNoActivePage(!knownPage);
     CBBroadcast->setChecked(s.broadcast);
-    Transparency::setLevel(s.transLevel);
+    ui::Transparency::setLevel(s.transLevel);
     CBDclick->setChecked(s.doubleClick);
     CBTrans->setChecked(s.trans); // runs CBTransClick when it changes
-    TBTrans->setEnabled(Transparency::on());
+    TBTrans->setEnabled(ui::Transparency::on());
     CBParams->clear();
     CBParams->addItems(s.paramChoices);
     CBParams->setCurrentIndex(-1);
@@ -105,7 +108,7 @@ StoredSettings TSettings::collect() const
     s.updInterval = SEUpdInterval->value();
     s.curPage = m_noActivePage ? -1 : PageControl->currentIndex();
     s.broadcast = CBBroadcast->isChecked();
-    s.transLevel = Transparency::level();
+    s.transLevel = ui::Transparency::level();
     s.doubleClick = CBDclick->isChecked();
     s.paramChoices.clear();
     for (int i = 0; i < CBParams->count(); ++i)

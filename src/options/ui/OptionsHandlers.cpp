@@ -1,12 +1,12 @@
 // The options dialog's event handlers: general, scanning and favourites pages.
 #include "Options.h"
-#include "app/base/IntervalTimer.h"
-#include "app/base/SettingsTable.h"
+#include "base/IntervalTimer.h"
+#include "options/SettingsTable.h"
 #include "options/Rules.h"
 #include "options/SettingsHost.h"
 #include "options/ui/IPv4Edit.h"
 #include "options/ui/PortEdit.h"
-#include "options/ui/Transparency.h"
+#include "ui/Transparency.h"
 
 #include <QCheckBox>
 #include <QComboBox>
@@ -58,15 +58,15 @@ void selectRow(QTreeWidget* list, int row)
 void TSettings::FormShow()
 {
     BBSave->setEnabled(false);
-    Transparency::applyOnShow(this);
+    ui::Transparency::applyOnShow(this);
 }
 
 void TSettings::TS1Show()
 {
-    TBTrans->setValue(Transparency::level());
+    TBTrans->setValue(ui::Transparency::level());
     // The track bar raises a level below its minimum without reporting a change when its position
     // was already there; the level follows the position in every case.
-    if (TBTrans->value() != Transparency::level())
+    if (TBTrans->value() != ui::Transparency::level())
         TBTransChange();
 }
 
@@ -166,13 +166,13 @@ void TSettings::BBSaveClick()
 void TSettings::CBTransClick()
 {
     const bool on = CBTrans->isChecked();
-    Transparency::setOn(on);
+    ui::Transparency::setOn(on);
     TBTrans->setEnabled(on);
 }
 
 void TSettings::TBTransChange()
 {
-    Transparency::setLevel(TBTrans->value());
+    ui::Transparency::setLevel(TBTrans->value());
 }
 
 // Scanning page

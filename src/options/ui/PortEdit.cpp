@@ -1,6 +1,6 @@
 #include "PortEdit.h"
 
-#include "app/base/Prompter.h"
+#include "base/Prompter.h"
 
 #include <QKeyEvent>
 #include <QRegularExpressionValidator>

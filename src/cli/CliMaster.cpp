@@ -1,0 +1,265 @@
+#include "CliMaster.h"
+
+#include "CliOutput.h"
+#include "CliSession.h"
+#include "CliSettings.h"
+#include "MasterArguments.h"
+#include "base/IniFile.h"
+#include "options/SettingsTable.h"
+#include "net/MasterFetch.h"
+#include "net/SteamServerList.h"
+
+#include <QCoreApplication>
+#include <QFileInfo>
+
+#include <cstdlib>
+#include <memory>
+#include <unordered_set>
+
+namespace vantry::cli {
+
+namespace {
+
+constexpr const char* KeyVariable = "VANTRY_STEAM_KEY";
+
+// One listed address and, when the Web API listed it, what the list says of it.
+struct Listed
+{
+    query::ServerAddress address;
+    std::optional<net::ListedServer> described;
+    std::string source;
+};
+
+int badArguments(std::ostream& err, const std::string& text)
+{
+    err << "vantry: " << text << "\n"
+        << "Try 'vantry master --help'.\n";
+    return ExitBadArguments;
+}
+
+std::string addressOnly(const query::ServerAddress& a)
+{
+    const std::string text = query::addressText(a);
+    return text.substr(0, text.rfind(':'));
+}
+
+void reportMaster(std::ostream& err, const std::string& name, const net::MasterListing& l)
+{
+    const std::size_t n = l.paging.servers().size();
+    const std::string after = " after " + std::to_string(n) + " address" + (n == 1 ? "" : "es");
+    switch (l.paging.outcome()) {
+    case query::MasterOutcome::Silent:
+        err << "vantry: master " << name << " did not answer"
+            << (l.refused ? " (its host says nothing listens on that port)" : "") << "\n";
+        break;
+    case query::MasterOutcome::StoppedAnswering:
+        err << "vantry: master " << name << " stopped answering" << after
+            << "; its list may have ended without its end mark\n";
+        break;
+    case query::MasterOutcome::NoNewAddress:
+        err << "vantry: master " << name << " sent a page with no new address" << after
+            << "; stopped there\n";
+        break;
+    case query::MasterOutcome::RepeatedPage:
+        err << "vantry: master " << name << " sent the same page twice" << after << "; stopped there\n";
+        break;
+    case query::MasterOutcome::Limit:
+        err << "vantry: stopped at the limit of " << n << " addresses from master " << name << "\n";
+        break;
+    case query::MasterOutcome::EndOfList:
+    case query::MasterOutcome::Running:
+        break;
+    }
+    if (const std::size_t bad = l.paging.malformedReplies())
+        err << "vantry: master " << name << ": dropped " << bad << " malformed repl"
+            << (bad == 1 ? "y" : "ies") << "\n";
+}
+
+void writeAddressJson(std::ostream& out, const std::vector<Listed>& list)
+{
+    out << '[';
+    for (std::size_t i = 0; i < list.size(); ++i) {
+        const Listed& l = list[i];
+        out << (i ? ",\n" : "\n") << "{\"address\":" << jsonString(addressOnly(l.address))
+            << ",\"port\":" << l.address.port << ",\"source\":" << jsonString(l.source);
+        if (l.described) {
+            const net::ListedServer& s = *l.described;
+            const query::ServerRow row = net::preliminaryRow(s);
+            out << ",\"kind\":" << jsonString(row.kind) << ",\"name\":" << jsonString(s.name)
+                << ",\"map\":" << jsonString(s.map) << ",\"players\":" << s.players
+                << ",\"max_players\":" << s.maxPlayers << ",\"bots\":" << s.bots
+                << ",\"os\":" << jsonString(osName(s.os)) << ",\"appid\":" << s.appId
+                << ",\"gamedir\":" << jsonString(s.gameDir)
+                << ",\"secure\":" << (s.secure ? "true" : "false");
+        }
+        out << '}';
+    }
+    out << (list.empty() ? "]\n" : "\n]\n");
+}
+
+// The key from the settings file; none when it holds none.
+std::optional<std::string> settingsKey(const std::string& path)
+{
+    const IniFile ini(QString::fromLocal8Bit(path.c_str()));
+    const QString key =
+        ini.readString(settings::SectionMaster.toString(), settings::MasterSteamKey.toString(), QString())
+            .trimmed();
+    if (key.isEmpty())
+        return std::nullopt;
+    return key.toStdString();
+}
+
+} // namespace
+
+int runMaster(const std::vector<std::string>& words, std::ostream& out, std::ostream& err,
+              const HostLookup& lookup)
+{
+    const ParsedMasterArguments parsed = parseMasterArguments(words);
+    if (!parsed.options)
+        return badArguments(err, parsed.error);
+    const MasterOptions& o = *parsed.options;
+    if (o.help) {
+        out << masterUsageText();
+        return ExitAnswered;
+    }
+
+    if (o.settingsFile) {
+        const QFileInfo info(QString::fromLocal8Bit(o.settingsFile->c_str()));
+        if (!info.isFile() || !info.isReadable())
+            return badArguments(err, "cannot read the settings file '" + *o.settingsFile + "'");
+    }
+    std::optional<std::string> key = o.steamKey;
+    if (!key && o.masters.empty()) {
+        if (const char* variable = std::getenv(KeyVariable); variable && *variable)
+            key = variable;
+        else if (o.settingsFile)
+            key = settingsKey(*o.settingsFile);
+    }
+    if (o.masters.empty() && !key)
+        return badArguments(err, "nothing to ask: give --master HOST[:PORT], or a Steam Web API key with "
+                                 "--steam-key, VANTRY_STEAM_KEY or SteamKey in section [Master] of the "
+                                 "--settings file");
+    if (key) {
+        if (const QString problem = net::keyProblem(QString::fromStdString(*key).trimmed());
+            !problem.isEmpty())
+            return badArguments(err, problem.toStdString());
+    }
+    int delayMs = o.delayMs.value_or(DefaultDelayMs);
+    if (o.query && o.settingsFile && !o.delayMs) {
+        std::string error;
+        const auto defaults = readSettingsDefaults(*o.settingsFile, error);
+        if (!defaults)
+            return badArguments(err, error);
+        delayMs = defaults->delayMs;
+    }
+
+    std::vector<net::MasterListing> listings;
+    std::vector<std::string> names;
+    {
+        std::unordered_set<std::uint64_t> seen;
+        for (const HostArgument& h : o.masters) {
+            std::optional<std::uint32_t> address = parseDottedQuad(h.host);
+            if (!address) {
+                std::string reason;
+                address = lookup(h.host, reason);
+                if (!address)
+                    return badArguments(err, "cannot find the address of '" + h.host + "': " + reason);
+            }
+            const query::ServerAddress master{*address, h.port.value_or(DefaultMasterPort)};
+            if (!seen.insert(query::addressKey(master)).second)
+                continue;
+            listings.push_back(
+                {net::Peer{master.address, master.port},
+                 query::MasterPaging(static_cast<std::uint8_t>(o.region), masterFilterText(o), o.pacing),
+                 false, 0});
+            const std::string text = query::addressText(master);
+            names.push_back(parseDottedQuad(h.host) ? text : h.host + " (" + text + ")");
+        }
+    }
+
+    std::vector<Listed> listed;
+    std::unordered_set<std::uint64_t> seen;
+    const auto add = [&](const query::ServerAddress& a, std::optional<net::ListedServer> described,
+                         const std::string& source) {
+        if (listed.size() < o.pacing.limit && seen.insert(query::addressKey(a)).second)
+            listed.push_back({a, std::move(described), source});
+    };
+
+    if (key) {
+        std::unique_ptr<QCoreApplication> app;
+        static int argc = 1;
+        static char name[] = "vantry";
+        static char* argv[] = {name, nullptr};
+        if (!QCoreApplication::instance())
+            app = std::make_unique<QCoreApplication>(argc, argv);
+        net::ServerListRequest request;
+        if (o.apiUrl)
+            request.baseUrl = QString::fromStdString(*o.apiUrl);
+        request.key = QString::fromStdString(*key);
+        request.filter = QString::fromStdString(masterFilterText(o));
+        request.limit = static_cast<int>(o.pacing.limit);
+        const net::ServerListResult result = net::SteamServerList::fetchAndWait(request);
+        if (!result.reply) {
+            err << "vantry: " << result.error.toStdString() << "\n";
+        } else {
+            for (const net::ListedServer& s : result.reply->servers)
+                add(s.address, s, "steam");
+            if (result.reply->unusable)
+                err << "vantry: the Steam Web API listed " << result.reply->unusable
+                    << " entries without a usable address or twice; left out\n";
+            if (result.reply->overLimit)
+                err << "vantry: stopped at the limit of " << o.pacing.limit
+                    << " addresses from the Steam Web API\n";
+        }
+    }
+
+    if (!listings.empty()) {
+        try {
+            net::fetchMasterLists(listings);
+        } catch (const net::BatchSocketError& e) {
+            err << "vantry: cannot use the network: " << e.what() << "\n";
+            listings.clear();
+        }
+        for (std::size_t i = 0; i < listings.size(); ++i) {
+            reportMaster(err, names[i], listings[i]);
+            for (const query::ServerAddress& a : listings[i].paging.servers())
+                add(a, std::nullopt,
+                    "master " + query::addressText({listings[i].master.address, listings[i].master.port}));
+        }
+    }
+
+    if (!o.query) {
+        if (o.json) {
+            writeAddressJson(out, listed);
+        } else {
+            for (const Listed& l : listed)
+                out << query::addressText(l.address) << '\n';
+        }
+        out.flush();
+        if (listed.empty()) {
+            err << "vantry: no server listed\n";
+            return ExitNoneAnswered;
+        }
+        return ExitAnswered;
+    }
+
+    if (listed.empty()) {
+        if (o.json)
+            out << "[]\n";
+        err << "vantry: no server listed\n";
+        return ExitNoneAnswered;
+    }
+    SessionPlan plan;
+    plan.delayMs = delayMs;
+    plan.timeoutMs = o.timeoutMs;
+    plan.retries = o.retries;
+    plan.players = o.players;
+    plan.rules = o.rules;
+    plan.old = o.old;
+    plan.endWhenAllDone = true;
+    for (const Listed& l : listed)
+        plan.targets.push_back({l.address.address, l.address.port});
+    return runAndPrint(plan, OutputChoice{o.json, o.players, o.rules}, out, err, "no listed server answered");
+}
+
+} // namespace vantry::cli

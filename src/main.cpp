@@ -1,0 +1,83 @@
+#include "base/AppInfo.h"
+#include "base/Prompter.h"
+#include "cli/CliArguments.h"
+#include "cli/CliRun.h"
+#include "cli/ProgramHelp.h"
+#include "shell/ScanGames.h"
+#include "shell/Shell.h"
+#include "shell/SingleInstance.h"
+#include "shell/Translation.h"
+#include "shell/WidgetPrompter.h"
+
+#include <QApplication>
+#include <QCommandLineParser>
+#include <QTimer>
+
+#include <cstdio>
+#include <memory>
+#include <string>
+#include <vector>
+
+int main(int argc, char** argv)
+{
+    // "query", "sweep" and "master" run headless: no window, no tray, no application object.
+    if (argc > 1 && vantry::cli::isCliCommand(argv[1]))
+        return vantry::cli::runCli(argc, argv);
+    // A first word that is not an option names a command: one that Vantry does not know is an
+    // error, not a request for the window.
+    if (const auto text = vantry::cli::unknownCommandText(std::vector<std::string>(argv + 1, argv + argc))) {
+        std::fputs(text->c_str(), stderr);
+        return vantry::cli::ExitBadArguments;
+    }
+    // So do --help and --version: they need no display.
+    if (const auto text =
+            vantry::cli::programHelpOrVersion(std::vector<std::string>(argv + 1, argv + argc))) {
+        std::fputs(text->c_str(), stdout);
+        return 0;
+    }
+
+    QApplication app(argc, argv);
+    // The desktop entry that Wayland compositors match the window to, for its icon and name.
+    QGuiApplication::setDesktopFileName(QStringLiteral(VANTRY_APP_ID));
+    vantry::setApplicationIdentity();
+    // The window texts are Russian; a user whose language is English gets them in English.
+    vantry::installTranslation(vantry::uiLanguageFromEnvironment());
+
+    QCommandLineParser parser;
+    parser.setApplicationDescription(QStringLiteral("Browser for Half-Life family game servers."));
+    parser.addHelpOption();
+    parser.addVersionOption();
+    const QCommandLineOption settingsOption(QStringList{QStringLiteral("settings")},
+                                            QStringLiteral("Use FILE as the settings file."),
+                                            QStringLiteral("FILE"));
+    const QCommandLineOption scanOption(QStringList{QStringLiteral("scan")},
+                                        QStringLiteral("Start a sweep as soon as the window shows."));
+    parser.addOption(settingsOption);
+    parser.addOption(scanOption);
+    parser.process(app);
+
+    // A second copy brings the first one forward and ends before any settings are touched.
+    vantry::SingleInstance instance(vantry::appTitle());
+    if (instance.askRunningCopyToRestore())
+        return 0;
+    instance.listen();
+
+    vantry::WidgetPrompter prompter;
+    vantry::setPrompter(&prompter);
+
+    vantry::Shell::Options options;
+    options.settingsFile = parser.value(settingsOption);
+
+    int result = 0;
+    {
+        vantry::Shell shell(options);
+        vantry::TForm1& form = shell.mainWindow();
+        QObject::connect(&instance, &vantry::SingleInstance::restoreRequested, &form,
+                         &vantry::TForm1::restoreFromSecondCopy);
+        if (parser.isSet(scanOption))
+            QTimer::singleShot(400, &form, [&form] { form.guarded([&form] { form.SBScanAllClick(); }); });
+        result = shell.run();
+    }
+    vantry::setPrompter(nullptr);
+    return result;
+}

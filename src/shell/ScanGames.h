@@ -1,0 +1,212 @@
+#pragma once
+
+#include "base/IntervalTimer.h"
+#include "base/Second.h"
+#include "options/SettingsHost.h"
+
+#include <QElapsedTimer>
+#include <QMainWindow>
+
+#include <functional>
+#include <memory>
+#include <optional>
+
+class QAction;
+class QButtonGroup;
+class QGroupBox;
+class QLabel;
+class QMenu;
+class QPushButton;
+class QRadioButton;
+class QTabWidget;
+class QTimer;
+
+namespace vantry {
+class Clock;
+}
+namespace vantry::net {
+class UdpEndpoint;
+}
+namespace vantry::options {
+class LiveSettings;
+}
+namespace vantry::browser {
+class ListView;
+class MasterListFetch;
+class PlayersModel;
+class ScanEngine;
+class StaticSettings;
+class QueryService;
+class RulesModel;
+class ServerListModel;
+} // namespace vantry::browser
+
+namespace vantry {
+
+// The main window: the server list, the details of the selected server, the buttons, the scan
+// mode, the status bar, the menus and the three timers. Handlers carry the names of the
+// controls and events they serve.
+class TForm1 : public QMainWindow, public options::SettingsHost
+{
+    Q_OBJECT
+public:
+    struct Options
+    {
+        std::uint16_t localPort = 27005;
+        Clock* clock = nullptr; // the system clock when null
+    };
+
+    explicit TForm1(const Options& options, QWidget* parent = nullptr);
+    TForm1() : TForm1(Options{}) {}
+    ~TForm1() override;
+
+    // Seams to the windows created after this one; the window works without them.
+    void setLiveSettings(options::LiveSettings* settings);
+    void setOptionsWindow(QWidget* window) { m_optionsWindow = window; }
+    void setAboutWindow(QWidget* window) { m_aboutWindow = window; }
+    // Called at each change of the scan mode, to store it at once.
+    void setScanModeStore(std::function<void(int)> store) { m_storeScanMode = std::move(store); }
+    // The launcher and auto-connect take over the Play and auto buttons.
+    void setPlayHandler(std::function<void()> handler) { m_playHandler = std::move(handler); }
+    void setAutoHandler(std::function<void()> handler) { m_autoHandler = std::move(handler); }
+    // Applies the transparency settings to a window each time it is shown.
+    void setShowHook(std::function<void(QWidget*)> hook) { m_showHook = std::move(hook); }
+
+    // SettingsHost
+    int scanMode() const override;
+    void setScanMode(int index) override;
+    QSize windowSize() const override;
+    void setWindowSize(const QSize& size) override;
+    IntervalTimer& favouritesTimer() override { return TimerFav; }
+    void setStatusText(int panel, const QString& text) override;
+    QString statusText(int panel) const;
+    // Panel 0 shows a probed address; its text is made when it is read or shown.
+    void setStatusAddress(std::uint32_t address);
+    void setStatusCount(int count);
+
+    // Handlers
+    void LWSelectItem();
+    void LWClick();
+    void LWMouseDown();
+    void LWDblClick();
+    void LWPlayersColumnClick(int column);
+    // Only the round-trip column sorts; the other columns keep the order of arrival.
+    void LWColumnClick(int column);
+    void RGClick();
+    void Options1Click();
+    void About1Click();
+    void Hide1Click();
+    void Exit1Click();
+    void SBPlayClick();
+    void SBAutoClick();
+    void SBScanAllClick();
+    void SBStopClick();
+    void SBRefreshClick();
+    void TimerTimer();
+    void TimerFavTimer();
+    void PMSAddClick();
+    // The endpoint was asked to send nothing; its own error follows this box.
+    void UDPBufferInvalid();
+
+    // Releases the endpoint; nothing is sent or received afterwards. Twice does nothing.
+    void releaseEndpoint();
+    // Brings the window back when a second copy of the program asks for it.
+    void restoreFromSecondCopy();
+    // Runs a handler, showing what it throws in the standard error box.
+    void guarded(const std::function<void()>& handler);
+    void showStandardError(const QString& message);
+
+    net::UdpEndpoint& endpoint() { return *UDP; }
+    browser::QueryService& queries() { return *m_queries; }
+    browser::ServerListModel& servers() { return *m_servers; }
+    browser::PlayersModel& playersModel() { return *m_players; }
+    browser::RulesModel& rulesModel() { return *m_rules; }
+    MainState& state() { return m_state; }
+    options::LiveSettings& liveSettings() const { return *m_settings; }
+    browser::ScanEngine& engine() { return *m_engine; }
+    // The public server lists a sweep asks when the options tick them.
+    browser::MasterListFetch& masterLists() { return *m_lists; }
+    Clock& clock() { return *m_clock; }
+
+    // Controls, named as the program's other windows and tests refer to them.
+    browser::ListView* LW = nullptr;
+    browser::ListView* LWPlayers = nullptr;
+    browser::ListView* LWRules = nullptr;
+    QTabWidget* PageControl1 = nullptr;
+    QGroupBox* RG = nullptr;
+    QPushButton* SBScanAll = nullptr;
+    QPushButton* SBStop = nullptr;
+    QPushButton* SBRefresh = nullptr;
+    QPushButton* SBAuto = nullptr;
+    QPushButton* SBPlay = nullptr;
+    QLabel* Image = nullptr;
+    QMenu* PMServers = nullptr;
+    QAction* Play = nullptr;
+    QAction* Auto = nullptr;
+    QAction* PMSAdd = nullptr;
+    QAction* Hide1 = nullptr;
+    QAction* Exit1 = nullptr;
+    QAction* Options1 = nullptr;
+    QAction* About1 = nullptr;
+    IntervalTimer Timer{1000};
+    IntervalTimer TimerAuto{5000};
+    IntervalTimer TimerFav{10000};
+
+signals:
+    // The scan mode changed (by the user or by code).
+    void scanModeChanged(int index);
+    // The close was accepted: the program ends.
+    void closeAccepted();
+
+protected:
+    bool event(QEvent* event) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
+    void showEvent(QShowEvent* event) override;
+    void hideEvent(QHideEvent* event) override;
+    void changeEvent(QEvent* event) override;
+    void closeEvent(QCloseEvent* event) override;
+
+private:
+    void buildControls();
+    void buildMenus();
+    void onServerListed(int row);
+    bool oldServers() const;
+    // After a long operation returns: a close or a sweep that waited for it goes ahead now.
+    void afterLongOperation();
+    class ScanSinkImpl;
+
+    Clock* m_clock;
+    std::unique_ptr<net::UdpEndpoint> UDP;
+    browser::ServerListModel* m_servers;
+    browser::PlayersModel* m_players;
+    browser::RulesModel* m_rules;
+    std::unique_ptr<browser::QueryService> m_queries;
+    QButtonGroup* m_rgButtons = nullptr;
+    QLabel* m_panels[3] = {};
+    // A sweep writes the panels after every probe; the labels follow at display pace.
+    QString m_panelTexts[3];
+    std::optional<std::uint32_t> m_panel0Address; // stands for panel 0's text while set
+    std::optional<int> m_panel1Count;             // stands for panel 1's text while set
+    QTimer* m_panelFlush = nullptr;
+    // Paints during a long operation: at most one a frame, a held-back one when the frame is due.
+    QElapsedTimer m_sincePaint;
+    QTimer* m_paintLater = nullptr;
+    std::unique_ptr<browser::StaticSettings> m_defaultSettings;
+    options::LiveSettings* m_settings = nullptr;
+    std::unique_ptr<browser::MasterListFetch> m_lists;
+    std::unique_ptr<ScanSinkImpl> m_sink;
+    std::unique_ptr<browser::ScanEngine> m_engine;
+    bool m_closeWhenUnwound = false;
+    // The scan button was clicked during a refresh or favourites pass; the sweep runs after it.
+    bool m_sweepWanted = false;
+    QWidget* m_optionsWindow = nullptr;
+    QWidget* m_aboutWindow = nullptr;
+    std::function<void(int)> m_storeScanMode;
+    std::function<void(QWidget*)> m_showHook;
+    std::function<void()> m_playHandler;
+    std::function<void()> m_autoHandler;
+    MainState m_state;
+    int m_scanMode = 0;
+};
+
+} // namespace vantry
