@@ -2,6 +2,7 @@
 // endpoint, decoders and main window (offscreen), against emulated servers on 4,096 of those
 // addresses; beside it the bare cost of one sendto on this machine and qstat on the same
 // servers. Run it inside the loopback-only namespace: tools/netns-run build/bench/sweep/bench_sweep
+#include "Controls.h"
 #include "shell/ScanGames.h"
 #include "browser/ServerListModel.h"
 #include "browser/StaticSettings.h"
@@ -156,7 +157,7 @@ int main(int argc, char** argv)
     QElapsedTimer timer;
     timer.start();
     painted.clock.start();
-    form.SBScanAllClick();
+    vantry::test::clickButton(form, "SBScanAll");
     const double sweepSeconds = static_cast<double>(timer.nsecsElapsed()) / 1e9;
     const int sweepPaints = painted.paints;
     (void)QTest::qWaitFor([&] { return form.servers().rowCount() >= Servers; }, 10000);

@@ -1,16 +1,14 @@
-// The main window's side of the scan engine: its sink over the endpoint and the controls, and
-// the handlers of the scan, stop and refresh buttons, the cool-down and favourites timers.
 #include "MainScanSink.h"
 
+#include "ScanController.h"
+#include "StatusPanels.h"
+#include "base/IntervalTimer.h"
 #include "base/Prompter.h"
 #include "browser/DetailsModels.h"
+#include "browser/MasterListFetch.h"
 #include "browser/QueryService.h"
-#include "browser/ScanEngine.h"
 #include "browser/ServerListModel.h"
-#include "browser/ui/ListView.h"
-#include "options/LiveSettings.h"
 
-#include <QCloseEvent>
 #include <QCoreApplication>
 #include <QEventLoop>
 #include <QGroupBox>
@@ -19,104 +17,172 @@
 #include <QPushButton>
 #include <QTimer>
 
-#include <utility>
-
 namespace vantry {
 
-void TForm1::SBScanAllClick()
+void MainScanSink::sendInfo(const QString& host, std::uint16_t port)
 {
-    // A refresh or favourites pass runs in a handler below this one and a sweep cannot start
-    // inside it: the click is kept, the button shows it taken, and the sweep starts when the pass
-    // has returned.
-    if (!m_state.scanning &&
-        (m_state.running == LongOperation::Refresh || m_state.running == LongOperation::FavouritesPass)) {
-        m_sweepWanted = true;
-        SBScanAll->setEnabled(false);
+    m_scan.queries().sendInfo(host, port);
+}
+
+void MainScanSink::sendOldInfo(const QString& host, std::uint16_t port)
+{
+    m_scan.queries().sendOldInfo(host, port);
+}
+
+void MainScanSink::sendInfo(std::uint32_t address, std::uint16_t port)
+{
+    m_scan.queries().sendInfo(address, port);
+}
+
+void MainScanSink::sendOldInfo(std::uint32_t address, std::uint16_t port)
+{
+    m_scan.queries().sendOldInfo(address, port);
+}
+
+void MainScanSink::pause(int ms)
+{
+    if (ms <= 0)
         return;
+    // The window stays responsive through the pause; replies are decoded meanwhile.
+    QEventLoop loop;
+    QTimer::singleShot(ms, Qt::PreciseTimer, &loop, &QEventLoop::quit);
+    loop.exec();
+}
+
+// Running the event loop costs far more than a probe; after every probe it would make a fast
+// sweep ten times slower than its sends. The loop runs when a millisecond has passed since it
+// last ran: the window still answers at once, and every probe keeps its stop check.
+void MainScanSink::yield()
+{
+    if (m_sinceYield.isValid() && m_sinceYield.nsecsElapsed() < YieldEveryNs)
+        return;
+    QCoreApplication::processEvents(QEventLoop::AllEvents);
+    m_sinceYield.start();
+}
+
+std::optional<QString> MainScanSink::localAddress()
+{
+    for (const QNetworkInterface& iface : QNetworkInterface::allInterfaces()) {
+        const auto flags = iface.flags();
+        if (!(flags & QNetworkInterface::IsUp) || (flags & QNetworkInterface::IsLoopBack))
+            continue;
+        for (const QNetworkAddressEntry& entry : iface.addressEntries())
+            if (entry.ip().protocol() == QAbstractSocket::IPv4Protocol)
+                return entry.ip().toString();
     }
-    m_engine->sweep(m_scanMode);
-    afterLongOperation();
+    return std::nullopt;
 }
 
-void TForm1::SBStopClick()
+void MainScanSink::setStatus(int panel, const QString& text)
 {
-    m_engine->stop();
+    m_scan.controls().panels->setText(panel, text);
 }
 
-void TForm1::SBRefreshClick()
+void MainScanSink::setStatusAddress(std::uint32_t address)
 {
-    m_engine->refresh();
-    afterLongOperation();
+    m_scan.controls().panels->setAddress(address);
 }
 
-void TForm1::TimerTimer()
+void MainScanSink::setStatusCount(int count)
 {
-    const browser::ScanEngine::CooldownTick tick = m_engine->cooldownTick();
-    SBScanAll->setText(tick.caption);
-    if (tick.finished) {
-        Timer.setEnabled(false);
-        if (!m_state.autoConnect)
-            SBScanAll->setEnabled(true);
-    }
+    m_scan.controls().panels->setCount(count);
 }
 
-void TForm1::TimerFavTimer()
+std::optional<int> MainScanSink::statusCount() const
 {
-    m_engine->favouritesPass();
-    afterLongOperation();
+    return m_scan.controls().panels->count();
 }
 
-void TForm1::PMSAddClick()
+QString MainScanSink::status(int panel) const
 {
-    const int row = LW->selectedRow();
-    if (row < 0)
-        return;
-    if (!m_settings->addFavourite({m_servers->address(row), m_servers->port(row)}))
-        prompter().message(QStringLiteral("Error"), QStringLiteral("This address is already exist"),
-                           BoxIcon::None);
+    return m_scan.controls().panels->text(panel);
 }
 
-void TForm1::afterLongOperation()
+void MainScanSink::warn(const QString& text)
 {
-    if (m_state.running != LongOperation::None)
-        return;
-    if (m_closeWhenUnwound) {
-        m_closeWhenUnwound = false;
-        m_sweepWanted = false;
-        QMetaObject::invokeMethod(this, &QWidget::close, Qt::QueuedConnection);
-        return;
-    }
-    if (!std::exchange(m_sweepWanted, false) || m_state.closing)
-        return;
-    // Auto-connect armed meanwhile holds the scan button, and its end gives the button back.
-    if (m_state.autoConnect)
-        return;
-    SBScanAll->setEnabled(true);
-    SBScanAllClick();
+    prompter().message(QStringLiteral("Warning"), text, BoxIcon::Warning);
+    if (m_scan.controls().showOptions)
+        m_scan.controls().showOptions();
 }
 
-void TForm1::closeEvent(QCloseEvent* event)
+void MainScanSink::enterScanning()
 {
-    // Closing during a sweep is refused and stops the sweep instead.
-    if (m_state.scanning) {
-        event->ignore();
-        SBStopClick();
-        // At the session's end the window closes by itself once the sweep has unwound.
-        if (m_state.closing)
-            m_closeWhenUnwound = true;
-        return;
-    }
-    // A refresh or favourites pass unwinds first; the window is not destroyed under its loop.
-    if (m_state.running != LongOperation::None) {
-        event->ignore();
-        m_state.closing = true;
-        m_closeWhenUnwound = true;
-        return;
-    }
-    m_state.closing = true;
-    releaseEndpoint();
-    QMainWindow::closeEvent(event);
-    emit closeAccepted();
+    const ScanControls& c = m_scan.controls();
+    if (!m_scan.state().autoConnect)
+        c.autoButton->setEnabled(false);
+    c.scanMode->setEnabled(false);
+    c.play->setEnabled(false);
+    c.scanAll->setEnabled(false);
+    c.refresh->setEnabled(false);
+    c.stop->setEnabled(true);
+    m_scan.servers().clear();
+    m_scan.players().clear();
+}
+
+void MainScanSink::leaveScanning()
+{
+    const ScanControls& c = m_scan.controls();
+    c.scanMode->setEnabled(true);
+    c.cooldown->setEnabled(true);
+    c.stop->setEnabled(false);
+    if (m_scan.servers().count() > 0)
+        c.refresh->setEnabled(true);
+}
+
+void MainScanSink::beginRefresh()
+{
+    const ScanControls& c = m_scan.controls();
+    if (!m_scan.state().autoConnect)
+        c.autoButton->setEnabled(false);
+    c.refresh->setEnabled(false);
+    c.play->setEnabled(false);
+}
+
+void MainScanSink::clearLists()
+{
+    m_scan.servers().clear();
+    m_scan.players().clear();
+}
+
+void MainScanSink::endRefresh()
+{
+    m_scan.controls().refresh->setEnabled(true);
+}
+
+QVector<ServerAddress> MainScanSink::listedServers() const
+{
+    const browser::ServerListModel& servers = m_scan.servers();
+    QVector<ServerAddress> out;
+    const int n = servers.count();
+    out.reserve(n);
+    for (int i = 0; i < n; ++i)
+        out.append({servers.address(i), servers.port(i)});
+    return out;
+}
+
+int MainScanSink::listedCount() const
+{
+    return m_scan.servers().count();
+}
+
+bool MainScanSink::scanButtonEnabled() const
+{
+    return m_scan.controls().scanAll->isEnabled();
+}
+
+int MainScanSink::favouritesTimerInterval() const
+{
+    return m_scan.controls().favourites->interval();
+}
+
+void MainScanSink::setFavouritesTimerInterval(int ms)
+{
+    m_scan.controls().favourites->setInterval(ms);
+}
+
+browser::ListSource* MainScanSink::listSource()
+{
+    return &m_scan.masterLists();
 }
 
 } // namespace vantry

@@ -1,43 +1,38 @@
 #include "ScanGames.h"
 
-#include "MainScanSink.h"
+#include "ListLayout.h"
+#include "PaintPacer.h"
+#include "ScanController.h"
+#include "ScanModeGroup.h"
+#include "StatusPanels.h"
 #include "base/AppInfo.h"
 #include "base/Clock.h"
 #include "base/Prompter.h"
 #include "browser/DetailsModels.h"
-#include "browser/MasterListFetch.h"
 #include "browser/QueryService.h"
 #include "browser/ScanEngine.h"
 #include "browser/ServerListModel.h"
-#include "browser/StaticSettings.h"
-#include "ui/Icons.h"
 #include "browser/ui/ListView.h"
+#include "launch/ui/MainWindowLink.h"
 #include "net/UdpEndpoint.h"
 #include "options/LiveSettings.h"
+#include "ui/Icons.h"
 
 #include <QApplication>
-#include <QButtonGroup>
-#include <QGroupBox>
+#include <QCloseEvent>
 #include <QHBoxLayout>
 #include <QHeaderView>
 #include <QLabel>
 #include <QMenu>
 #include <QMenuBar>
-#include <QProxyStyle>
 #include <QPushButton>
-#include <QRadioButton>
 #include <QScreen>
 #include <QShowEvent>
-#include <QSplitter>
 #include <QStatusBar>
-#include <QStyleFactory>
-#include <QTabBar>
 #include <QTabWidget>
-#include <QTimer>
 #include <QVBoxLayout>
 
 #include <algorithm>
-#include <iterator>
 
 namespace vantry {
 
@@ -50,51 +45,11 @@ constexpr int MinimumHeight = 175;
 // The pace of the window's paints during a long operation, and of the status panels: twenty a
 // second reads as live, and each paint costs as much as a few hundred probes.
 constexpr int FrameMs = 50;
-// Every column shows in the default window, the round-trip column included: the name takes what
-// the others leave, down to this.
-constexpr int NameWidth = 70;
-constexpr int ColumnWidths[] = {55, NameWidth, 90, 46, 22, 60, 42, 54, 20, 31};
-static_assert(std::size(ColumnWidths) == browser::ServerListModel::ColumnCount);
-
-// Tabs as wide as their icon and text and little more: the details panel is narrow, and a desktop
-// style's own padding would push "Правила" out of sight.
-class CompactTabStyle : public QProxyStyle
-{
-public:
-    using QProxyStyle::QProxyStyle;
-    int pixelMetric(PixelMetric metric, const QStyleOption* option, const QWidget* widget) const override
-    {
-        const int value = QProxyStyle::pixelMetric(metric, option, widget);
-        return metric == PM_TabBarTabHSpace ? std::min(value, 8) : value;
-    }
-};
-
-// Cells and headers with a pixel of margin instead of a desktop style's three or four: ten columns
-// share the default window, and "CSS", "WIN" and "Пинг" must still read whole.
-class CompactListStyle : public QProxyStyle
-{
-public:
-    using QProxyStyle::QProxyStyle;
-    int pixelMetric(PixelMetric metric, const QStyleOption* option, const QWidget* widget) const override
-    {
-        const int value = QProxyStyle::pixelMetric(metric, option, widget);
-        if (metric == PM_FocusFrameHMargin)
-            return 0;
-        if (metric == PM_HeaderMargin)
-            return std::min(value, 1);
-        return value;
-    }
-    // Behaviour (single-click activation and the like) stays the application style's.
-    int styleHint(StyleHint hint, const QStyleOption* option, const QWidget* widget,
-                  QStyleHintReturn* returnData) const override
-    {
-        return QApplication::style()->styleHint(hint, option, widget, returnData);
-    }
-};
-
-QPushButton* button(const QString& caption, const QString& hint, bool enabled, QWidget* parent)
+QPushButton* button(const char* name, const QString& caption, const QString& hint, bool enabled,
+                    QWidget* parent)
 {
     auto* b = new QPushButton(caption, parent);
+    b->setObjectName(QLatin1String(name));
     b->setToolTip(hint);
     b->setEnabled(enabled);
     b->setAutoDefault(false);
@@ -104,33 +59,38 @@ QPushButton* button(const QString& caption, const QString& hint, bool enabled, Q
 } // namespace
 
 TForm1::TForm1(const Options& options, QWidget* parent)
-    : QMainWindow(parent), m_clock(options.clock ? options.clock : &systemClock()),
-      UDP(std::make_unique<net::UdpEndpoint>()), m_servers(new browser::ServerListModel(this)),
-      m_players(new browser::PlayersModel(this)), m_rules(new browser::RulesModel(this))
+    : QMainWindow(parent), m_clock(options.clock ? options.clock : &systemClock())
 {
     setWindowTitle(appTitle());
     setWindowIcon(ui::icon(static_cast<int>(query::Image::HalfLife)));
-    m_servers->setIconProvider(&ui::icon);
 
-    UDP->open(options.localPort);
-    m_queries = std::make_unique<browser::QueryService>(*UDP, *m_servers, *m_players, *m_rules, *m_clock);
-    m_queries->setScanOld([this] { return oldServers(); });
-    connect(m_queries.get(), &browser::QueryService::serverListed, this, &TForm1::onServerListed);
+    m_scan = std::make_unique<ScanController>(this, m_state, options.localPort, *m_clock);
     // A box must not open inside the datagram handler: its nested loop would stall the socket.
-    connect(m_queries.get(), &browser::QueryService::sendFailed, this, &TForm1::showStandardError,
+    connect(&m_scan->queries(), &browser::QueryService::sendFailed, this, &TForm1::showStandardError,
             Qt::QueuedConnection);
-    connect(UDP.get(), &net::UdpEndpoint::bufferInvalid, this, &TForm1::UDPBufferInvalid);
-
-    m_defaultSettings = std::make_unique<browser::StaticSettings>();
-    m_lists = std::make_unique<browser::MasterListFetch>();
-    m_sink = std::make_unique<ScanSinkImpl>(*this);
-    setLiveSettings(m_defaultSettings.get());
+    connect(&m_scan->endpoint(), &net::UdpEndpoint::bufferInvalid, this, &TForm1::UDPBufferInvalid);
 
     buildControls();
     buildMenus();
 
+    m_scan->attach({.window = this,
+                    .scanMode = RG,
+                    .scanAll = SBScanAll,
+                    .stop = SBStop,
+                    .refresh = SBRefresh,
+                    .autoButton = SBAuto,
+                    .play = SBPlay,
+                    .cooldown = &Timer,
+                    .favourites = &TimerFav,
+                    .panels = m_panels,
+                    .currentScanMode = [this] { return scanMode(); },
+                    .showOptions = [this] { Options1Click(); }});
     connect(&Timer, &IntervalTimer::timeout, this, [this] { guarded([this] { TimerTimer(); }); });
     connect(&TimerFav, &IntervalTimer::timeout, this, [this] { guarded([this] { TimerFavTimer(); }); });
+
+    Timer.setObjectName(QStringLiteral("Timer"));
+    TimerAuto.setObjectName(QStringLiteral("TimerAuto"));
+    TimerFav.setObjectName(QStringLiteral("TimerFav"));
 
     setMinimumSize(MinimumWidth, MinimumHeight);
     setWindowSize(QSize(DefaultWidth, DefaultHeight));
@@ -142,6 +102,22 @@ TForm1::~TForm1()
     releaseEndpoint();
 }
 
+launch::MainWindowParts TForm1::launchParts()
+{
+    return {.window = this,
+            .servers = &servers(),
+            .list = LW,
+            .queries = &queries(),
+            .scanAll = SBScanAll,
+            .refresh = SBRefresh,
+            .play = SBPlay,
+            .autoButton = SBAuto,
+            .autoTimer = &TimerAuto,
+            .setStatus = [this](int panel, const QString& text) { setStatusText(panel, text); },
+            .trayAnimation = {},
+            .guard = [this](const std::function<void()>& handler) { guarded(handler); }};
+}
+
 void TForm1::buildControls()
 {
     auto* central = new QWidget(this);
@@ -151,30 +127,17 @@ void TForm1::buildControls()
 
     // Top row: scan mode, the five buttons and the big game icon.
     auto* top = new QHBoxLayout;
-    RG = new QGroupBox(tr("Сканирование:"), central);
-    auto* rgLayout = new QHBoxLayout(RG);
-    rgLayout->setContentsMargins(6, 2, 6, 2);
-    m_rgButtons = new QButtonGroup(RG);
-    auto* game = new QRadioButton(tr("И г р а"), RG);
-    auto* hltv = new QRadioButton(QStringLiteral("HLTV"), RG);
-    m_rgButtons->addButton(game, 0);
-    m_rgButtons->addButton(hltv, 1);
-    rgLayout->addWidget(game);
-    rgLayout->addWidget(hltv);
-    game->setChecked(true);
-    connect(m_rgButtons, &QButtonGroup::idToggled, this, [this](int id, bool checked) {
-        if (!checked || id == m_scanMode)
-            return;
-        m_scanMode = id;
-        guarded([this] { RGClick(); });
-    });
+    RG = new ScanModeGroup(tr("Сканирование:"), tr("И г р а"), QStringLiteral("HLTV"), central);
+    RG->setObjectName(QStringLiteral("RG"));
+    connect(RG, &ScanModeGroup::modeChanged, this, [this] { guarded([this] { RGClick(); }); });
     top->addWidget(RG);
 
-    SBScanAll = button(browser::ScanEngine::scanCaption(), tr("Сканировать все IP"), true, central);
-    SBStop = button(tr("Остановить"), tr("Остановить сканирование"), false, central);
-    SBRefresh = button(QStringLiteral("RF"), tr("Обновить текущие сервера"), false, central);
-    SBAuto = button(tr("Автоматически"), tr("Вкл/Откл автосоединение"), false, central);
-    SBPlay = button(tr("Играть"), tr("Соединиться с сервером"), false, central);
+    SBScanAll =
+        button("SBScanAll", browser::ScanEngine::scanCaption(), tr("Сканировать все IP"), true, central);
+    SBStop = button("SBStop", tr("Остановить"), tr("Остановить сканирование"), false, central);
+    SBRefresh = button("SBRefresh", QStringLiteral("RF"), tr("Обновить текущие сервера"), false, central);
+    SBAuto = button("SBAuto", tr("Автоматически"), tr("Вкл/Откл автосоединение"), false, central);
+    SBPlay = button("SBPlay", tr("Играть"), tr("Соединиться с сервером"), false, central);
     SBScanAll->setIcon(ui::icon(static_cast<int>(query::Image::AddressHeader)));
     SBPlay->setIcon(ui::icon(static_cast<int>(query::Image::Open)));
     // During the cool-down the scan button reads "Wait " and a count; it keeps the width of the
@@ -193,6 +156,7 @@ void TForm1::buildControls()
     top->addStretch(1);
 
     Image = new QLabel(central);
+    Image->setObjectName(QStringLiteral("Image"));
     Image->setFixedSize(36, 36);
     Image->setFrameStyle(QFrame::Panel | QFrame::Raised);
     Image->setAlignment(Qt::AlignCenter);
@@ -203,84 +167,35 @@ void TForm1::buildControls()
     auto* middle = new QHBoxLayout;
     LW = new browser::ListView(central);
     LW->setObjectName(QStringLiteral("LW"));
-    LW->setModel(m_servers);
-    QHeaderView* header = LW->horizontalHeader();
-    header->setMinimumSectionSize(10);
-    auto* listStyle = new CompactListStyle(QStyleFactory::create(QApplication::style()->name()));
-    listStyle->setParent(LW);
-    LW->setStyle(listStyle);
-    header->setStyle(listStyle);
-    for (int c = 0; c < browser::ServerListModel::ColumnCount; ++c)
-        LW->setColumnWidth(c, ColumnWidths[c]);
-    // The name takes the room the other columns leave, but never less than its own width: in
-    // a narrow window the list scrolls sideways rather than hide the names.
-    LW->viewport()->installEventFilter(this);
-    header->setSectionsClickable(true);
-    connect(header, &QHeaderView::sectionClicked, this, [this](int column) { LWColumnClick(column); });
+    LW->setModel(&m_scan->servers());
+    layOutServerList(*LW);
+    connect(LW->horizontalHeader(), &QHeaderView::sectionClicked, this,
+            [this](int column) { LWColumnClick(column); });
     middle->addWidget(LW, 1);
 
     PageControl1 = new QTabWidget(central);
-    PageControl1->setFixedWidth(168);
-    auto* tabStyle = new CompactTabStyle(QStyleFactory::create(QApplication::style()->name()));
-    tabStyle->setParent(PageControl1->tabBar());
-    PageControl1->tabBar()->setStyle(tabStyle);
+    PageControl1->setObjectName(QStringLiteral("PageControl1"));
     LWPlayers = new browser::ListView(PageControl1);
     LWPlayers->setObjectName(QStringLiteral("LWPlayers"));
-    LWPlayers->setModel(m_players);
-    LWPlayers->horizontalHeader()->setSectionsClickable(true);
-    LWPlayers->horizontalHeader()->setSectionResizeMode(browser::PlayersModel::Name, QHeaderView::Stretch);
-    // "Убийства" is shown whole: the kills column is as wide as its header, the names take the rest.
-    LWPlayers->setColumnWidth(
-        browser::PlayersModel::Kills,
-        std::max(40, LWPlayers->horizontalHeader()->sectionSizeHint(browser::PlayersModel::Kills)));
+    LWPlayers->setModel(&m_scan->players());
     connect(LWPlayers->horizontalHeader(), &QHeaderView::sectionClicked, this,
             [this](int column) { LWPlayersColumnClick(column); });
     LWRules = new browser::ListView(PageControl1);
     LWRules->setObjectName(QStringLiteral("LWRules"));
-    LWRules->setModel(m_rules);
-    LWRules->setColumnWidth(browser::RulesModel::Name, 98);
-    LWRules->horizontalHeader()->setSectionResizeMode(browser::RulesModel::Value, QHeaderView::Stretch);
-    PageControl1->addTab(LWPlayers, ui::icon(static_cast<int>(query::Image::PlayersHeader)),
-                         tr("Игроки"));
+    LWRules->setModel(&m_scan->rules());
+    layOutDetails(*PageControl1, *LWPlayers, *LWRules);
+    PageControl1->addTab(LWPlayers, ui::icon(static_cast<int>(query::Image::PlayersHeader)), tr("Игроки"));
     PageControl1->addTab(LWRules, ui::icon(static_cast<int>(query::Image::MapHeader)), tr("Правила"));
     middle->addWidget(PageControl1);
     outer->addLayout(middle, 1);
     setCentralWidget(central);
 
     // Status bar: target and outcome, probe count, notices.
-    QFont tahoma(QStringLiteral("Tahoma"));
-    tahoma.setPointSize(8);
-    statusBar()->setFont(tahoma);
-    statusBar()->setSizeGripEnabled(true);
-    const int panelWidths[3] = {95, 50, 50};
-    for (int i = 0; i < 3; ++i) {
-        m_panels[i] = new QLabel(statusBar());
-        m_panels[i]->setMinimumWidth(panelWidths[i]);
-        m_panels[i]->setFrameStyle(QFrame::Panel | QFrame::Sunken);
-        if (i == 1)
-            m_panels[i]->setAlignment(Qt::AlignCenter);
-        statusBar()->addWidget(m_panels[i], i == 2 ? 1 : 0);
-    }
-    m_panelFlush = new QTimer(this);
-    m_panelFlush->setSingleShot(true);
-    m_panelFlush->setInterval(FrameMs);
-    connect(m_panelFlush, &QTimer::timeout, this, [this] {
-        if (m_panel0Address) {
-            m_panelTexts[0] = browser::ScanEngine::addressStatus(*m_panel0Address);
-            m_panel0Address.reset();
-        }
-        if (m_panel1Count)
-            m_panelTexts[1] = QString::number(*m_panel1Count);
-        for (int i = 0; i < 3; ++i)
-            if (m_panels[i]->text() != m_panelTexts[i])
-                m_panels[i]->setText(m_panelTexts[i]);
-    });
+    statusBar()->setObjectName(QStringLiteral("SBar"));
+    m_panels = new StatusPanels(statusBar(), FrameMs);
 
-    m_paintLater = new QTimer(this);
-    m_paintLater->setSingleShot(true);
-    connect(m_paintLater, &QTimer::timeout, this, [this] {
-        QCoreApplication::postEvent(this, new QEvent(QEvent::UpdateRequest), Qt::LowEventPriority);
-    });
+    new PaintPacer(
+        *this, [this] { return m_state.running != LongOperation::None; }, FrameMs);
 
     connect(LW->selectionModel(), &QItemSelectionModel::selectionChanged, this,
             [this] { guarded([this] { LWSelectItem(); }); });
@@ -294,6 +209,7 @@ void TForm1::buildControls()
 
 void TForm1::buildMenus()
 {
+    menuBar()->setObjectName(QStringLiteral("MainMenu1"));
     QMenu* file = menuBar()->addMenu(tr("Файл"));
     Hide1 = file->addAction(tr("Скрыть  (Shift+Alt+S)"), this, [this] { Hide1Click(); });
     Exit1 = file->addAction(tr("Выход"), this, [this] { Exit1Click(); });
@@ -305,48 +221,36 @@ void TForm1::buildMenus()
     Auto = PMServers->addAction(tr("Автосоединение"), this, [this] { guarded([this] { SBAutoClick(); }); });
     PMSAdd = PMServers->addAction(tr("Добавить в избранное"), this,
                                   [this] { guarded([this] { PMSAddClick(); }); });
+    PMServers->setObjectName(QStringLiteral("PMServers"));
+    const std::pair<QAction*, const char*> actions[] = {
+        {Hide1, "Hide1"}, {Exit1, "Exit1"}, {Options1, "Options1"}, {About1, "About1"},
+        {Play, "Play"},   {Auto, "Auto"},   {PMSAdd, "PMSAdd"}};
+    for (const auto& [action, name] : actions)
+        action->setObjectName(QLatin1String(name));
     connect(LW, &browser::ListView::contextMenuWanted, this,
             [this](const QPoint& at) { PMServers->popup(at); });
 }
 
 void TForm1::setLiveSettings(options::LiveSettings* settings)
 {
-    m_settings = settings ? settings : m_defaultSettings.get();
-    m_engine = std::make_unique<browser::ScanEngine>(m_state, *m_settings, *m_sink);
-}
-
-bool TForm1::oldServers() const
-{
-    return m_settings->scanOld();
+    m_scan->setLiveSettings(settings);
 }
 
 int TForm1::scanMode() const
 {
-    return m_scanMode;
+    return RG->mode();
 }
 
 void TForm1::setScanMode(int index)
 {
-    index = std::clamp(index, -1, 1);
-    if (index == m_scanMode)
-        return;
-    if (index < 0) {
-        m_rgButtons->setExclusive(false);
-        for (QAbstractButton* b : m_rgButtons->buttons())
-            b->setChecked(false);
-        m_rgButtons->setExclusive(true);
-        m_scanMode = -1;
-        guarded([this] { RGClick(); });
-        return;
-    }
-    m_rgButtons->button(index)->setChecked(true); // runs RGClick through idToggled
+    RG->setMode(std::clamp(index, -1, 1));
 }
 
 void TForm1::RGClick()
 {
-    emit scanModeChanged(m_scanMode);
+    emit scanModeChanged(scanMode());
     if (m_storeScanMode)
-        m_storeScanMode(m_scanMode);
+        m_storeScanMode(scanMode());
 }
 
 QSize TForm1::windowSize() const
@@ -370,61 +274,30 @@ void TForm1::setWindowSize(const QSize& size)
 
 void TForm1::setStatusText(int panel, const QString& text)
 {
-    if (panel < 0 || panel >= 3)
-        return;
-    if (panel == 0)
-        m_panel0Address.reset();
-    if (panel == 1)
-        m_panel1Count.reset();
-    m_panelTexts[panel] = text;
-    if (!m_panelFlush->isActive())
-        m_panelFlush->start();
-}
-
-void TForm1::setStatusAddress(std::uint32_t address)
-{
-    m_panel0Address = address;
-    if (!m_panelFlush->isActive())
-        m_panelFlush->start();
-}
-
-void TForm1::setStatusCount(int count)
-{
-    m_panel1Count = count;
-    if (!m_panelFlush->isActive())
-        m_panelFlush->start();
+    m_panels->setText(panel, text);
 }
 
 QString TForm1::statusText(int panel) const
 {
-    if (panel == 0 && m_panel0Address)
-        return browser::ScanEngine::addressStatus(*m_panel0Address);
-    if (panel == 1 && m_panel1Count)
-        return QString::number(*m_panel1Count);
-    return panel >= 0 && panel < 3 ? m_panelTexts[panel] : QString();
-}
-
-void TForm1::onServerListed(int)
-{
-    if (m_servers->count() > 0 && !m_state.scanning)
-        SBRefresh->setEnabled(true);
+    return m_panels->text(panel);
 }
 
 void TForm1::LWSelectItem()
 {
     LW->setContextMenuAllowed(false);
-    m_players->clear();
-    m_rules->clear();
+    browser::ServerListModel& servers = m_scan->servers();
+    m_scan->players().clear();
+    m_scan->rules().clear();
     const int row = LW->selectedRow();
     if (row < 0)
         return;
-    const int port = m_servers->port(row).toInt();
+    const int port = servers.port(row).toInt();
     if (port >= 1 && port <= 65535)
-        m_queries->sendDetailsRequest(m_servers->address(row), static_cast<std::uint16_t>(port));
+        m_scan->queries().sendDetailsRequest(servers.address(row), static_cast<std::uint16_t>(port));
     SBPlay->setEnabled(true);
     SBAuto->setEnabled(true);
     Image->clear();
-    Image->setPixmap(ui::pixmap(static_cast<int>(m_servers->server(row).kindImage), 32));
+    Image->setPixmap(ui::pixmap(static_cast<int>(servers.server(row).kindImage), 32));
 }
 
 void TForm1::LWClick()
@@ -435,8 +308,8 @@ void TForm1::LWClick()
     if (!m_state.autoConnect)
         SBAuto->setEnabled(false);
     Image->clear();
-    m_players->clear();
-    m_rules->clear();
+    m_scan->players().clear();
+    m_scan->rules().clear();
 }
 
 void TForm1::LWMouseDown()
@@ -448,22 +321,22 @@ void TForm1::LWDblClick()
 {
     if (LW->selectedRow() < 0)
         return;
-    if (m_settings->doubleClickConnects())
+    if (m_scan->settings().doubleClickConnects())
         SBPlayClick();
 }
 
 void TForm1::LWPlayersColumnClick(int column)
 {
     if (column == browser::PlayersModel::Name)
-        m_players->sortByName();
+        m_scan->players().sortByName();
     else
-        m_players->sortByKills();
+        m_scan->players().sortByKills();
 }
 
 void TForm1::LWColumnClick(int column)
 {
     if (column == browser::ServerListModel::Ping)
-        m_servers->sortByPing();
+        m_scan->servers().sortByPing();
 }
 
 void TForm1::SBPlayClick()
@@ -476,6 +349,41 @@ void TForm1::SBAutoClick()
 {
     if (m_autoHandler)
         m_autoHandler();
+}
+
+void TForm1::SBScanAllClick()
+{
+    m_scan->scanAll(scanMode());
+}
+
+void TForm1::SBStopClick()
+{
+    m_scan->stop();
+}
+
+void TForm1::SBRefreshClick()
+{
+    m_scan->refresh();
+}
+
+void TForm1::TimerTimer()
+{
+    m_scan->cooldownTick();
+}
+
+void TForm1::TimerFavTimer()
+{
+    m_scan->favouritesPass();
+}
+
+void TForm1::PMSAddClick()
+{
+    const int row = LW->selectedRow();
+    if (row < 0)
+        return;
+    if (!m_scan->settings().addFavourite({servers().address(row), servers().port(row)}))
+        prompter().message(QStringLiteral("Error"), QStringLiteral("This address is already exist"),
+                           BoxIcon::None);
 }
 
 void TForm1::Options1Click()
@@ -512,11 +420,8 @@ void TForm1::UDPBufferInvalid()
 
 void TForm1::releaseEndpoint()
 {
-    if (UDP)
-        UDP->close();
-    // The public lists' sockets and requests go with it.
-    if (m_lists)
-        m_lists->cancel();
+    if (m_scan)
+        m_scan->releaseEndpoint();
 }
 
 void TForm1::restoreFromSecondCopy()
@@ -542,44 +447,12 @@ void TForm1::showStandardError(const QString& message)
     prompter().message(appTitle(), standardErrorText(message), BoxIcon::Error);
 }
 
-// A sweep yields every millisecond and nearly every yield brings a reply that dirties the list;
-// painting the window each time costs more than the probes. While a long operation runs, the
-// window paints at most once every FrameMs: a request that comes sooner is held back, and the
-// window asks again when it is due, so every change is still painted.
-bool TForm1::eventFilter(QObject* watched, QEvent* event)
-{
-    if (watched == LW->viewport() && event->type() == QEvent::Resize) {
-        QHeaderView* header = LW->horizontalHeader();
-        int others = 0;
-        for (int c = 0; c < browser::ServerListModel::ColumnCount; ++c)
-            if (c != browser::ServerListModel::Name)
-                others += header->sectionSize(c);
-        header->resizeSection(browser::ServerListModel::Name,
-                              std::max(NameWidth, LW->viewport()->width() - others));
-    }
-    return QMainWindow::eventFilter(watched, event);
-}
-
-bool TForm1::event(QEvent* event)
-{
-    if (event->type() == QEvent::UpdateRequest) {
-        const qint64 since = m_sincePaint.isValid() ? m_sincePaint.elapsed() : FrameMs;
-        if (m_state.running != LongOperation::None && since < FrameMs) {
-            if (!m_paintLater->isActive())
-                m_paintLater->start(int(FrameMs - since));
-            return true;
-        }
-        m_sincePaint.start();
-    }
-    return QMainWindow::event(event);
-}
-
 void TForm1::showEvent(QShowEvent* event)
 {
     QMainWindow::showEvent(event);
     if (event->spontaneous())
         return;
-    if (m_settings->autoScan())
+    if (m_scan->settings().autoScan())
         TimerFav.setEnabled(true);
     if (m_showHook)
         m_showHook(this);
@@ -598,6 +471,30 @@ void TForm1::changeEvent(QEvent* event)
     // Activation through the task bar always shows the window.
     if (event->type() == QEvent::ActivationChange && isActiveWindow() && !isVisible())
         show();
+}
+
+void TForm1::closeEvent(QCloseEvent* event)
+{
+    // Closing during a sweep is refused and stops the sweep instead.
+    if (m_state.scanning) {
+        event->ignore();
+        SBStopClick();
+        // At the session's end the window closes by itself once the sweep has unwound.
+        if (m_state.closing)
+            m_scan->closeWhenUnwound();
+        return;
+    }
+    // A refresh or favourites pass unwinds first; the window is not destroyed under its loop.
+    if (m_state.running != LongOperation::None) {
+        event->ignore();
+        m_state.closing = true;
+        m_scan->closeWhenUnwound();
+        return;
+    }
+    m_state.closing = true;
+    releaseEndpoint();
+    QMainWindow::closeEvent(event);
+    emit closeAccepted();
 }
 
 } // namespace vantry

@@ -1,25 +1,20 @@
 #pragma once
 
+#include "ScanController.h"
 #include "base/IntervalTimer.h"
 #include "base/Second.h"
 #include "options/SettingsHost.h"
 
-#include <QElapsedTimer>
 #include <QMainWindow>
 
 #include <functional>
 #include <memory>
-#include <optional>
 
 class QAction;
-class QButtonGroup;
-class QGroupBox;
 class QLabel;
 class QMenu;
 class QPushButton;
-class QRadioButton;
 class QTabWidget;
-class QTimer;
 
 namespace vantry {
 class Clock;
@@ -29,6 +24,9 @@ class UdpEndpoint;
 }
 namespace vantry::options {
 class LiveSettings;
+}
+namespace vantry::launch {
+struct MainWindowParts;
 }
 namespace vantry::browser {
 class ListView;
@@ -43,9 +41,13 @@ class ServerListModel;
 
 namespace vantry {
 
+class ScanModeGroup;
+class StatusPanels;
+
 // The main window: the server list, the details of the selected server, the buttons, the scan
 // mode, the status bar, the menus and the three timers. Handlers carry the names of the
-// controls and events they serve.
+// controls and events they serve; sweeps and refreshes are the scan controller's, the status
+// texts the status panels'. Controls are private: each has its name as its object name.
 class TForm1 : public QMainWindow, public options::SettingsHost
 {
     Q_OBJECT
@@ -71,6 +73,9 @@ public:
     void setAutoHandler(std::function<void()> handler) { m_autoHandler = std::move(handler); }
     // Applies the transparency settings to a window each time it is shown.
     void setShowHook(std::function<void(QWidget*)> hook) { m_showHook = std::move(hook); }
+    // The controls, lists and timer that the launcher and auto-connect drive; the caller adds
+    // the tray's part.
+    launch::MainWindowParts launchParts();
 
     // SettingsHost
     int scanMode() const override;
@@ -80,9 +85,6 @@ public:
     IntervalTimer& favouritesTimer() override { return TimerFav; }
     void setStatusText(int panel, const QString& text) override;
     QString statusText(int panel) const;
-    // Panel 0 shows a probed address; its text is made when it is read or shown.
-    void setStatusAddress(std::uint32_t address);
-    void setStatusCount(int count);
 
     // Handlers
     void LWSelectItem();
@@ -116,24 +118,43 @@ public:
     void guarded(const std::function<void()>& handler);
     void showStandardError(const QString& message);
 
-    net::UdpEndpoint& endpoint() { return *UDP; }
-    browser::QueryService& queries() { return *m_queries; }
-    browser::ServerListModel& servers() { return *m_servers; }
-    browser::PlayersModel& playersModel() { return *m_players; }
-    browser::RulesModel& rulesModel() { return *m_rules; }
+    net::UdpEndpoint& endpoint() { return m_scan->endpoint(); }
+    browser::QueryService& queries() { return m_scan->queries(); }
+    browser::ServerListModel& servers() { return m_scan->servers(); }
+    browser::PlayersModel& playersModel() { return m_scan->players(); }
+    browser::RulesModel& rulesModel() { return m_scan->rules(); }
     MainState& state() { return m_state; }
-    options::LiveSettings& liveSettings() const { return *m_settings; }
-    browser::ScanEngine& engine() { return *m_engine; }
+    options::LiveSettings& liveSettings() const { return m_scan->settings(); }
+    browser::ScanEngine& engine() { return m_scan->engine(); }
     // The public server lists a sweep asks when the options tick them.
-    browser::MasterListFetch& masterLists() { return *m_lists; }
+    browser::MasterListFetch& masterLists() { return m_scan->masterLists(); }
     Clock& clock() { return *m_clock; }
 
-    // Controls, named as the program's other windows and tests refer to them.
+signals:
+    // The scan mode changed (by the user or by code).
+    void scanModeChanged(int index);
+    // The close was accepted: the program ends.
+    void closeAccepted();
+
+protected:
+    void showEvent(QShowEvent* event) override;
+    void hideEvent(QHideEvent* event) override;
+    void changeEvent(QEvent* event) override;
+    void closeEvent(QCloseEvent* event) override;
+
+private:
+    void buildControls();
+    void buildMenus();
+
+    Clock* m_clock;
+    MainState m_state;
+    std::unique_ptr<ScanController> m_scan;
+
     browser::ListView* LW = nullptr;
     browser::ListView* LWPlayers = nullptr;
     browser::ListView* LWRules = nullptr;
     QTabWidget* PageControl1 = nullptr;
-    QGroupBox* RG = nullptr;
+    ScanModeGroup* RG = nullptr;
     QPushButton* SBScanAll = nullptr;
     QPushButton* SBStop = nullptr;
     QPushButton* SBRefresh = nullptr;
@@ -148,65 +169,17 @@ public:
     QAction* Exit1 = nullptr;
     QAction* Options1 = nullptr;
     QAction* About1 = nullptr;
-    IntervalTimer Timer{1000};
-    IntervalTimer TimerAuto{5000};
-    IntervalTimer TimerFav{10000};
+    IntervalTimer Timer{1000, this};
+    IntervalTimer TimerAuto{5000, this};
+    IntervalTimer TimerFav{10000, this};
+    StatusPanels* m_panels = nullptr;
 
-signals:
-    // The scan mode changed (by the user or by code).
-    void scanModeChanged(int index);
-    // The close was accepted: the program ends.
-    void closeAccepted();
-
-protected:
-    bool event(QEvent* event) override;
-    bool eventFilter(QObject* watched, QEvent* event) override;
-    void showEvent(QShowEvent* event) override;
-    void hideEvent(QHideEvent* event) override;
-    void changeEvent(QEvent* event) override;
-    void closeEvent(QCloseEvent* event) override;
-
-private:
-    void buildControls();
-    void buildMenus();
-    void onServerListed(int row);
-    bool oldServers() const;
-    // After a long operation returns: a close or a sweep that waited for it goes ahead now.
-    void afterLongOperation();
-    class ScanSinkImpl;
-
-    Clock* m_clock;
-    std::unique_ptr<net::UdpEndpoint> UDP;
-    browser::ServerListModel* m_servers;
-    browser::PlayersModel* m_players;
-    browser::RulesModel* m_rules;
-    std::unique_ptr<browser::QueryService> m_queries;
-    QButtonGroup* m_rgButtons = nullptr;
-    QLabel* m_panels[3] = {};
-    // A sweep writes the panels after every probe; the labels follow at display pace.
-    QString m_panelTexts[3];
-    std::optional<std::uint32_t> m_panel0Address; // stands for panel 0's text while set
-    std::optional<int> m_panel1Count;             // stands for panel 1's text while set
-    QTimer* m_panelFlush = nullptr;
-    // Paints during a long operation: at most one a frame, a held-back one when the frame is due.
-    QElapsedTimer m_sincePaint;
-    QTimer* m_paintLater = nullptr;
-    std::unique_ptr<browser::StaticSettings> m_defaultSettings;
-    options::LiveSettings* m_settings = nullptr;
-    std::unique_ptr<browser::MasterListFetch> m_lists;
-    std::unique_ptr<ScanSinkImpl> m_sink;
-    std::unique_ptr<browser::ScanEngine> m_engine;
-    bool m_closeWhenUnwound = false;
-    // The scan button was clicked during a refresh or favourites pass; the sweep runs after it.
-    bool m_sweepWanted = false;
     QWidget* m_optionsWindow = nullptr;
     QWidget* m_aboutWindow = nullptr;
     std::function<void(int)> m_storeScanMode;
     std::function<void(QWidget*)> m_showHook;
     std::function<void()> m_playHandler;
     std::function<void()> m_autoHandler;
-    MainState m_state;
-    int m_scanMode = 0;
 };
 
 } // namespace vantry

@@ -10,7 +10,6 @@
 #include "base/SettingsFile.h"
 #include "browser/QueryService.h"
 #include "browser/ServerListModel.h"
-#include "browser/ui/ListView.h"
 #include "launch/AutoConnect.h"
 #include "launch/ClientStart.h"
 #include "launch/Launcher.h"
@@ -78,19 +77,8 @@ Shell::Shell(const Options& options)
     ui::Transparency::registerWindow(m_about.get());
     form.setAboutWindow(m_about.get());
 
-    launch::MainWindowParts parts;
-    parts.window = &form;
-    parts.servers = &form.servers();
-    parts.list = form.LW;
-    parts.queries = &form.queries();
-    parts.scanAll = form.SBScanAll;
-    parts.refresh = form.SBRefresh;
-    parts.play = form.SBPlay;
-    parts.autoButton = form.SBAuto;
-    parts.autoTimer = &form.TimerAuto;
-    parts.setStatus = [&form](int panel, const QString& text) { form.setStatusText(panel, text); };
+    launch::MainWindowParts parts = form.launchParts();
     parts.trayAnimation = [this](bool on) { on ? m_tray->startAnimation() : m_tray->stopAnimation(); };
-    parts.guard = [&form](const std::function<void()>& handler) { form.guarded(handler); };
     m_launch =
         std::make_unique<launch::MainWindowLink>(parts, form.state(), *m_settings, &m_settings->store());
     m_launch->setShowHook(&ui::Transparency::applyOnShow);

@@ -1,9 +1,8 @@
 // The windows of a user whose language is English: every text the windows, menus, lists, boxes
 // and status bar show is English, and what the program compares of its own texts still works.
+#include "Controls.h"
 #include "WindowTexts.h"
-#include "shell/About.h"
-#include "shell/ScanGames.h"
-#include "shell/Tray.h"
+#include "base/IntervalTimer.h"
 #include "browser/DetailsModels.h"
 #include "browser/ServerListModel.h"
 #include "browser/ui/ListView.h"
@@ -12,6 +11,9 @@
 #include "launch/ui/TFormAuto.h"
 #include "launch/ui/TFormPass.h"
 #include "options/ui/Options.h"
+#include "shell/About.h"
+#include "shell/ScanGames.h"
+#include "shell/Tray.h"
 
 #include <QAbstractButton>
 #include <QApplication>
@@ -43,6 +45,10 @@
 
 namespace vantry {
 namespace {
+
+using test::clickButton;
+using test::control;
+using test::triggerAction;
 
 using test::ShownText;
 using test::Windows;
@@ -95,14 +101,14 @@ TEST(English, NoVisibleTextOfAnyWindowMenuHeaderOrTabIsLeftInRussian)
     TForm1& form = w.form();
     form.show();
     // Every window open as the user opens them, the auto-connect dialog on a selected row.
-    form.Options1->trigger();
-    form.About1->trigger();
+    triggerAction(form, "Options1");
+    triggerAction(form, "About1");
     test::listAndSelect(form, false);
-    QTest::mouseClick(form.SBAuto, Qt::LeftButton);
+    clickButton(form, "SBAuto");
     ASSERT_TRUE(w.shell().launch().autoForm().isVisible());
     w.shell().launch().passForm().show();
-    rightClickRow(*form.LW, 0);
-    ASSERT_TRUE(QTest::qWaitFor([&] { return form.PMServers->isVisible(); }, 2000));
+    rightClickRow(*control<vantry::browser::ListView>(form, "LW"), 0);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return control<QMenu>(form, "PMServers")->isVisible(); }, 2000));
 
     QList<ShownText> all;
     for (QWidget* window : w.windows())
@@ -117,7 +123,7 @@ TEST(English, NoVisibleTextOfAnyWindowMenuHeaderOrTabIsLeftInRussian)
         if (!test::cyrillicTexts({t}).isEmpty())
             russian.append(t);
     EXPECT_TRUE(russian.isEmpty()) << "left in Russian:\n" << qPrintable(test::describe(russian));
-    form.PMServers->close();
+    control<QMenu>(form, "PMServers")->close();
 }
 
 TEST(English, MainWindowItsMenusTrayMenuAndListHeadersReadInEnglish)
@@ -129,19 +135,21 @@ TEST(English, MainWindowItsMenusTrayMenuAndListHeadersReadInEnglish)
 
     EXPECT_EQ(form.windowTitle(), QStringLiteral("Vantry 1.98"))
         << "the title is the product's, in any language";
-    EXPECT_EQ(form.RG->title(), QStringLiteral("Scan:"));
+    EXPECT_EQ(control<QGroupBox>(form, "RG")->title(), QStringLiteral("Scan:"));
     QStringList modes;
-    for (const QRadioButton* b : form.RG->findChildren<QRadioButton*>())
+    for (const QRadioButton* b : control<QGroupBox>(form, "RG")->findChildren<QRadioButton*>())
         modes << b->text();
     EXPECT_EQ(modes, (QStringList{QStringLiteral("Games"), QStringLiteral("HLTV")}));
     const auto button = [](const QPushButton* b) { return b->text() + u'|' + b->toolTip(); };
-    EXPECT_EQ(button(form.SBScanAll), QStringLiteral("Scan|Scan all IP addresses"));
-    EXPECT_EQ(button(form.SBStop), QStringLiteral("Stop|Stop scanning"));
-    EXPECT_EQ(button(form.SBRefresh), QStringLiteral("RF|Refresh the listed servers"));
-    EXPECT_EQ(button(form.SBAuto), QStringLiteral("Auto|Turn auto-connect on or off"));
-    EXPECT_EQ(button(form.SBPlay), QStringLiteral("Play|Connect to the server"));
-    EXPECT_EQ(form.PageControl1->tabText(0), QStringLiteral("Players"));
-    EXPECT_EQ(form.PageControl1->tabText(1), QStringLiteral("Rules"));
+    EXPECT_EQ(button(control<QPushButton>(form, "SBScanAll")), QStringLiteral("Scan|Scan all IP addresses"));
+    EXPECT_EQ(button(control<QPushButton>(form, "SBStop")), QStringLiteral("Stop|Stop scanning"));
+    EXPECT_EQ(button(control<QPushButton>(form, "SBRefresh")),
+              QStringLiteral("RF|Refresh the listed servers"));
+    EXPECT_EQ(button(control<QPushButton>(form, "SBAuto")),
+              QStringLiteral("Auto|Turn auto-connect on or off"));
+    EXPECT_EQ(button(control<QPushButton>(form, "SBPlay")), QStringLiteral("Play|Connect to the server"));
+    EXPECT_EQ(control<QTabWidget>(form, "PageControl1")->tabText(0), QStringLiteral("Players"));
+    EXPECT_EQ(control<QTabWidget>(form, "PageControl1")->tabText(1), QStringLiteral("Rules"));
 
     // The game kinds, the protocol and status columns are data and stay as they are.
     EXPECT_EQ(headers(form.servers()),
@@ -162,19 +170,19 @@ TEST(English, MainWindowItsMenusTrayMenuAndListHeadersReadInEnglish)
 
     // The server list's menu, as a right click on a row opens it.
     test::listAndSelect(form, false);
-    rightClickRow(*form.LW, 0);
-    ASSERT_TRUE(QTest::qWaitFor([&] { return form.PMServers->isVisible(); }, 2000));
-    EXPECT_EQ(actionTexts(*form.PMServers),
+    rightClickRow(*control<vantry::browser::ListView>(form, "LW"), 0);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return control<QMenu>(form, "PMServers")->isVisible(); }, 2000));
+    EXPECT_EQ(actionTexts(*control<QMenu>(form, "PMServers")),
               (QStringList{QStringLiteral("Play"), QStringLiteral("Auto-connect"),
                            QStringLiteral("Add to Favorites")}));
-    form.PMServers->close();
+    control<QMenu>(form, "PMServers")->close();
 }
 
 TEST(English, OptionsDialogReadsInEnglishOnEachOfItsPages)
 {
     Windows w(UiLanguage::English);
     w.form().show();
-    w.form().Options1->trigger();
+    triggerAction(w.form(), "Options1");
     options::TSettings& d = w.shell().settings();
     ASSERT_TRUE(QTest::qWaitForWindowExposed(&d));
     EXPECT_EQ(d.windowTitle(), QStringLiteral("Settings"));
@@ -212,7 +220,7 @@ TEST(English, AboutBoxPasswordPromptAutoConnectDialogAndQuestionReadInEnglish)
     TForm1& form = w.form();
     form.show();
 
-    form.About1->trigger();
+    triggerAction(form, "About1");
     TFormAbout& about = w.shell().about();
     EXPECT_EQ(about.windowTitle(), QStringLiteral("About Vantry"));
     for (const QString& text :
@@ -246,7 +254,7 @@ TEST(English, AboutBoxPasswordPromptAutoConnectDialogAndQuestionReadInEnglish)
             answers << b->text();
         QTest::keyClick(&box, Qt::Key_Escape);
     });
-    QTest::mouseClick(form.SBPlay, Qt::LeftButton);
+    clickButton(form, "SBPlay");
     EXPECT_EQ(caption, QStringLiteral("Confirm"));
     answers.sort();
     EXPECT_EQ(answers, (QStringList{QStringLiteral("&No"), QStringLiteral("&Yes")}));
@@ -326,22 +334,22 @@ TEST(English, SweepRefreshAndStopReportInEnglishAndTheScanButtonComesBackToItsCa
     TForm1& form = w.form();
     form.show();
     ASSERT_TRUE(QTest::qWaitForWindowExposed(&form));
-    const QString startCaption = form.SBScanAll->text();
+    const QString startCaption = control<QPushButton>(form, "SBScanAll")->text();
     EXPECT_EQ(startCaption, QStringLiteral("Scan"));
 
-    QTest::mouseClick(form.SBScanAll, Qt::LeftButton);
+    clickButton(form, "SBScanAll");
     EXPECT_EQ(form.statusText(0), QStringLiteral(" Completed :)"));
     ASSERT_TRUE(QTest::qWaitFor([&] { return form.servers().count() == 1; }, 5000));
     QStringList captions;
-    QObject::connect(&form.Timer, &IntervalTimer::timeout, &form,
-                     [&] { captions << form.SBScanAll->text(); });
-    ASSERT_TRUE(QTest::qWaitFor([&] { return form.SBScanAll->isEnabled(); }, 8000));
+    QObject::connect(control<vantry::IntervalTimer>(form, "Timer"), &IntervalTimer::timeout, &form,
+                     [&] { captions << control<QPushButton>(form, "SBScanAll")->text(); });
+    ASSERT_TRUE(QTest::qWaitFor([&] { return control<QPushButton>(form, "SBScanAll")->isEnabled(); }, 8000));
     EXPECT_EQ(captions, (QStringList{QStringLiteral("Wait 3"), QStringLiteral("Wait 2"),
                                      QStringLiteral("Wait 1"), startCaption}));
-    EXPECT_EQ(form.SBScanAll->text(), startCaption);
+    EXPECT_EQ(control<QPushButton>(form, "SBScanAll")->text(), startCaption);
 
-    ASSERT_TRUE(form.SBRefresh->isEnabled());
-    QTest::mouseClick(form.SBRefresh, Qt::LeftButton);
+    ASSERT_TRUE(control<QPushButton>(form, "SBRefresh")->isEnabled());
+    clickButton(form, "SBRefresh");
     EXPECT_EQ(form.statusText(0), QStringLiteral(" Done!!!"));
     servers.stop();
 }
@@ -352,8 +360,8 @@ TEST(English, StoppedSweepReportsInEnglish)
     TForm1& form = w.form();
     form.show();
     ASSERT_TRUE(QTest::qWaitForWindowExposed(&form));
-    QTimer::singleShot(100, form.SBStop, [&] { QTest::mouseClick(form.SBStop, Qt::LeftButton); });
-    QTest::mouseClick(form.SBScanAll, Qt::LeftButton);
+    QTimer::singleShot(100, control<QPushButton>(form, "SBStop"), [&] { clickButton(form, "SBStop"); });
+    clickButton(form, "SBScanAll");
     EXPECT_EQ(form.statusText(0), QStringLiteral(" Canceled :("));
 }
 

@@ -1,4 +1,5 @@
 // Without an English language the windows show the program's own Russian texts, exactly.
+#include "Controls.h"
 #include "WindowTexts.h"
 #include "shell/ScanGames.h"
 #include "shell/Translation.h"
@@ -13,6 +14,9 @@
 
 namespace vantry {
 namespace {
+
+using test::clickButton;
+using test::control;
 
 using test::ShownText;
 using test::Windows;
@@ -123,12 +127,12 @@ TEST(Russian, QuestionStatusAndScanCaptionStayRussianAfterEnglishWasUsed)
     {
         // English first: a translation removed again leaves nothing behind.
         Windows english(UiLanguage::English);
-        ASSERT_EQ(english.form().SBScanAll->text(), QStringLiteral("Scan"));
+        ASSERT_EQ(control<QPushButton>(english.form(), "SBScanAll")->text(), QStringLiteral("Scan"));
     }
     Windows w(UiLanguage::Russian);
     TForm1& form = w.form();
     form.show();
-    EXPECT_EQ(form.SBScanAll->text(), QStringLiteral("Сканировать"));
+    EXPECT_EQ(control<QPushButton>(form, "SBScanAll")->text(), QStringLiteral("Сканировать"));
     test::listAndSelect(form, true);
     QString caption;
     QStringList answers;
@@ -138,7 +142,7 @@ TEST(Russian, QuestionStatusAndScanCaptionStayRussianAfterEnglishWasUsed)
             answers << b->text();
         QTest::keyClick(&box, Qt::Key_Escape);
     });
-    QTest::mouseClick(form.SBPlay, Qt::LeftButton);
+    clickButton(form, "SBPlay");
     EXPECT_EQ(caption, QStringLiteral("Подтверждение"));
     EXPECT_EQ(sorted(answers), sorted({QStringLiteral("&Да"), QStringLiteral("&Нет")}));
 }

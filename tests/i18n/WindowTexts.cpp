@@ -1,16 +1,17 @@
 #include "WindowTexts.h"
 
+#include "Controls.h"
 #include "base/SettingsFile.h"
-#include "shell/About.h"
-#include "shell/ScanGames.h"
-#include "shell/Translation.h"
-#include "shell/Tray.h"
 #include "browser/ServerListModel.h"
 #include "browser/ui/ListView.h"
 #include "launch/ui/MainWindowLink.h"
 #include "launch/ui/TFormAuto.h"
 #include "launch/ui/TFormPass.h"
 #include "options/ui/Options.h"
+#include "shell/About.h"
+#include "shell/ScanGames.h"
+#include "shell/Translation.h"
+#include "shell/Tray.h"
 
 #include <QAbstractButton>
 #include <QAbstractSpinBox>
@@ -249,7 +250,7 @@ void listAndSelect(TForm1& form, bool full)
     row.status = full ? query::Image::Full : query::Image::Open;
     row.identityPort = 27015;
     form.servers().add(row);
-    browser::ListView* list = form.LW;
+    browser::ListView* list = control<vantry::browser::ListView>(form, "LW");
     const QRect at = list->visualRect(form.servers().index(form.servers().count() - 1, 1));
     QTest::mouseClick(list->viewport(), Qt::LeftButton, {}, at.center());
 }

@@ -3,8 +3,7 @@
 // style; a scan asked for while a refresh or favourites pass runs is run when that pass ends; the
 // list's columns and the details tabs fit the default window.
 #include "../launch/LaunchFixtures.h"
-#include "shell/ScanGames.h"
-#include "shell/Shell.h"
+#include "Controls.h"
 #include "browser/DetailsModels.h"
 #include "browser/QueryService.h"
 #include "browser/ServerListModel.h"
@@ -12,6 +11,8 @@
 #include "emu/EmuServer.h"
 #include "launch/ui/MainWindowLink.h"
 #include "launch/ui/TFormPass.h"
+#include "shell/ScanGames.h"
+#include "shell/Shell.h"
 
 #include <QAction>
 #include <QApplication>
@@ -36,7 +37,10 @@
 using vantry::LongOperation;
 using vantry::Shell;
 using vantry::TForm1;
+using vantry::browser::ListView;
 using vantry::browser::ServerListModel;
+using vantry::test::clickButton;
+using vantry::test::control;
 using namespace vantry::emu;
 
 namespace {
@@ -215,7 +219,7 @@ TEST_F(ListInput, DoubleClickOnARowStartsTheGameOnce)
     TForm1& form = start();
     const QModelIndex open = listed({Open});
     ASSERT_TRUE(open.isValid());
-    doubleClickIndex(open, *form.LW);
+    doubleClickIndex(open, *control<ListView>(form, "LW"));
 
     const std::optional<vantry::test::Probe::Record> record = probe.wait();
     ASSERT_TRUE(record) << "the double click started the client";
@@ -232,14 +236,14 @@ TEST_F(ListInput, EveryQuestionOfADoubleClickComesOnce)
     listed({Full, Locked, NoClient});
     prompter.answer = false;
 
-    doubleClickIndex(row(Full), *form.LW);
+    doubleClickIndex(row(Full), *control<ListView>(form, "LW"));
     EXPECT_EQ(prompter.questions.join(u'|').toStdString(), "Server is full.  Connect now ?");
 
-    doubleClickIndex(row(NoClient), *form.LW);
+    doubleClickIndex(row(NoClient), *control<ListView>(form, "LW"));
     ASSERT_EQ(prompter.messages.size(), 1) << "one error box";
     EXPECT_EQ(prompter.messages.front().text, QStringLiteral("HL .exe path not set"));
 
-    doubleClickIndex(row(Locked), *form.LW);
+    doubleClickIndex(row(Locked), *control<ListView>(form, "LW"));
     vantry::launch::TFormPass& pass = shell->launch().passForm();
     EXPECT_TRUE(pass.isVisible());
     ASSERT_TRUE(pass.server());
@@ -255,11 +259,11 @@ TEST_F(ListInput, EnterOrAClickOnARowStartsNothing)
     TForm1& form = start();
     listed({Open, Full});
     for (const QString& address : {Open, Full}) {
-        clickIndex(row(address), *form.LW, Qt::LeftButton);
-        ASSERT_EQ(form.LW->selectedRow(), row(address).row());
-        ASSERT_EQ(form.LW->currentIndex().row(), row(address).row());
-        QTest::keyClick(form.LW, Qt::Key_Return);
-        QTest::keyClick(form.LW, Qt::Key_Enter);
+        clickIndex(row(address), *control<ListView>(form, "LW"), Qt::LeftButton);
+        ASSERT_EQ(control<ListView>(form, "LW")->selectedRow(), row(address).row());
+        ASSERT_EQ(control<ListView>(form, "LW")->currentIndex().row(), row(address).row());
+        QTest::keyClick(control<ListView>(form, "LW"), Qt::Key_Return);
+        QTest::keyClick(control<ListView>(form, "LW"), Qt::Key_Enter);
     }
     EXPECT_TRUE(prompter.questions.isEmpty()) << "no full-server question";
     EXPECT_TRUE(prompter.messages.isEmpty());
@@ -272,16 +276,19 @@ TEST_F(ListInput, UnderASingleClickStyleOneClickSelectsAndADoubleClickStartsOnce
     useSingleClickStyle();
     TForm1& form = start();
     listed({Open, Full});
-    ASSERT_TRUE(form.LW->style()->styleHint(QStyle::SH_ItemView_ActivateItemOnSingleClick, nullptr, form.LW));
+    ASSERT_TRUE(control<ListView>(form, "LW")
+                    ->style()
+                    ->styleHint(QStyle::SH_ItemView_ActivateItemOnSingleClick, nullptr,
+                                control<ListView>(form, "LW")));
 
-    clickIndex(row(Full), *form.LW, Qt::LeftButton);
+    clickIndex(row(Full), *control<ListView>(form, "LW"), Qt::LeftButton);
     EXPECT_TRUE(prompter.questions.isEmpty()) << "a click asked whether to join the full server";
-    clickIndex(row(Open), *form.LW, Qt::LeftButton);
-    EXPECT_EQ(form.LW->selectedRow(), row(Open).row());
+    clickIndex(row(Open), *control<ListView>(form, "LW"), Qt::LeftButton);
+    EXPECT_EQ(control<ListView>(form, "LW")->selectedRow(), row(Open).row());
     EXPECT_EQ(startsAfterAWhile(), 0) << "a click started the client";
     EXPECT_TRUE(form.isVisible());
 
-    doubleClickIndex(row(Open), *form.LW);
+    doubleClickIndex(row(Open), *control<ListView>(form, "LW"));
     ASSERT_TRUE(probe.wait());
     EXPECT_EQ(startsAfterAWhile(), 1);
 }
@@ -290,12 +297,15 @@ TEST_F(ListInput, RightClickOpensTheMenuWhosePlayStartsOnce)
 {
     TForm1& form = start();
     const QModelIndex open = listed({Open});
-    clickIndex(open, *form.LW, Qt::RightButton);
-    ASSERT_TRUE(QTest::qWaitFor([&] { return form.PMServers->isVisible(); }, 2000)) << "the menu opens";
-    EXPECT_EQ(form.LW->selectedRow(), open.row());
+    clickIndex(open, *control<ListView>(form, "LW"), Qt::RightButton);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return control<QMenu>(form, "PMServers")->isVisible(); }, 2000))
+        << "the menu opens";
+    EXPECT_EQ(control<ListView>(form, "LW")->selectedRow(), open.row());
     EXPECT_EQ(startsAfterAWhile(), 0) << "the right click itself starts nothing";
 
-    QTest::mouseClick(form.PMServers, Qt::LeftButton, {}, form.PMServers->actionGeometry(form.Play).center());
+    QTest::mouseClick(
+        control<QMenu>(form, "PMServers"), Qt::LeftButton, {},
+        control<QMenu>(form, "PMServers")->actionGeometry(control<QAction>(form, "Play")).center());
     ASSERT_TRUE(probe.wait());
     EXPECT_EQ(startsAfterAWhile(), 1);
 
@@ -303,8 +313,8 @@ TEST_F(ListInput, RightClickOpensTheMenuWhosePlayStartsOnce)
     probe.expect(QStringLiteral("button"));
     form.show();
     ASSERT_TRUE(QTest::qWaitForWindowExposed(&form));
-    ASSERT_TRUE(form.SBPlay->isEnabled());
-    QTest::mouseClick(form.SBPlay, Qt::LeftButton);
+    ASSERT_TRUE(control<QPushButton>(form, "SBPlay")->isEnabled());
+    clickButton(form, "SBPlay");
     ASSERT_TRUE(probe.wait());
     EXPECT_EQ(startsAfterAWhile(), 1);
 }
@@ -320,8 +330,8 @@ void clickScanDuring(TForm1& form, LongOperation running, bool& clicked)
         if (form.state().running != running)
             return;
         poll->stop();
-        clicked = form.SBScanAll->isEnabled();
-        QTest::mouseClick(form.SBScanAll, Qt::LeftButton);
+        clicked = control<QPushButton>(form, "SBScanAll")->isEnabled();
+        QTest::mouseClick(control<QPushButton>(form, "SBScanAll"), Qt::LeftButton);
     });
     poll->start();
 }
@@ -335,10 +345,10 @@ TEST_F(ListInput, ScanClickedDuringARefreshRunsWhenTheRefreshEnds)
 {
     TForm1& form = start({}, Range);
     listed({Open});
-    ASSERT_TRUE(form.SBRefresh->isEnabled());
+    ASSERT_TRUE(control<QPushButton>(form, "SBRefresh")->isEnabled());
     bool clicked = false;
     clickScanDuring(form, LongOperation::Refresh, clicked);
-    QTest::mouseClick(form.SBRefresh, Qt::LeftButton);
+    clickButton(form, "SBRefresh");
     ASSERT_TRUE(clicked) << "the scan button was there to click during the refresh";
 
     EXPECT_TRUE(QTest::qWaitFor([&] { return form.statusText(0) == Completed; }, 5000))
@@ -373,27 +383,28 @@ TEST_F(ListInput, DefaultWindowShowsEveryColumnAndWholeTabTexts)
         all << QStringLiteral("127.0.3.%1").arg(i);
     listed(all);
     QTest::qWait(50);
-    ASSERT_TRUE(form.LW->verticalScrollBar()->isVisible()) << "the list is full enough to scroll";
+    ASSERT_TRUE(control<ListView>(form, "LW")->verticalScrollBar()->isVisible())
+        << "the list is full enough to scroll";
 
-    const QHeaderView* header = form.LW->horizontalHeader();
-    const int viewport = form.LW->viewport()->width();
+    const QHeaderView* header = control<ListView>(form, "LW")->horizontalHeader();
+    const int viewport = control<ListView>(form, "LW")->viewport()->width();
     for (int c = 0; c < ServerListModel::ColumnCount; ++c) {
         const int left = header->sectionViewportPosition(c);
         EXPECT_GE(left, 0) << "column " << c;
         EXPECT_LE(left + header->sectionSize(c), viewport) << "column " << c << " is cut or out of sight";
     }
-    EXPECT_EQ(form.LW->horizontalScrollBar()->maximum(), 0);
+    EXPECT_EQ(control<ListView>(form, "LW")->horizontalScrollBar()->maximum(), 0);
     EXPECT_GE(header->sectionSize(ServerListModel::Name), 70);
 
     // The players list's kills header shows whole beside the names.
-    const QHeaderView* players = form.LWPlayers->horizontalHeader();
+    const QHeaderView* players = control<ListView>(form, "LWPlayers")->horizontalHeader();
     const int kills = vantry::browser::PlayersModel::Kills;
     EXPECT_GE(players->sectionSize(kills), players->sectionSizeHint(kills)) << "\"Убийства\" is cut";
     EXPECT_LE(players->sectionViewportPosition(kills) + players->sectionSize(kills),
-              form.LWPlayers->viewport()->width());
+              control<ListView>(form, "LWPlayers")->viewport()->width());
     EXPECT_GE(players->sectionSize(vantry::browser::PlayersModel::Name), 60);
 
-    const QTabBar* bar = form.PageControl1->tabBar();
+    const QTabBar* bar = control<QTabWidget>(form, "PageControl1")->tabBar();
     for (int i = 0; i < bar->count(); ++i) {
         QStyleOptionTab tab;
         tab.initFrom(bar);
@@ -414,24 +425,24 @@ TEST_F(ListInput, ScanButtonKeepsItsWidthThroughTheCoolDown)
 {
     TForm1& form = start({}, Range);
     QTest::qWait(20);
-    const int width = form.SBScanAll->width();
-    const int stopAt = form.SBStop->x();
-    QTest::mouseClick(form.SBScanAll, Qt::LeftButton);
+    const int width = control<QPushButton>(form, "SBScanAll")->width();
+    const int stopAt = control<QPushButton>(form, "SBStop")->x();
+    clickButton(form, "SBScanAll");
     ASSERT_EQ(form.statusText(0), Completed);
 
     // Each caption with the scan button's width and the place of the button beside it.
     QStringList seen;
     const auto sample = [&] {
         return QStringLiteral("%1 %2 %3")
-            .arg(form.SBScanAll->text())
-            .arg(form.SBScanAll->width())
-            .arg(form.SBStop->x());
+            .arg(control<QPushButton>(form, "SBScanAll")->text())
+            .arg(control<QPushButton>(form, "SBScanAll")->width())
+            .arg(control<QPushButton>(form, "SBStop")->x());
     };
     const bool over = QTest::qWaitFor(
         [&] {
             if (seen.isEmpty() || seen.back() != sample())
                 seen << sample();
-            return form.SBScanAll->isEnabled();
+            return control<QPushButton>(form, "SBScanAll")->isEnabled();
         },
         8000);
     ASSERT_TRUE(over);

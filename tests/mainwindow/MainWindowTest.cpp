@@ -1,6 +1,7 @@
 // The main window against emulated servers on loopback: replies become rows, a selection fills
 // the details, the sweep, stop, cool-down and refresh drive the buttons.
-#include "shell/ScanGames.h"
+#include "Controls.h"
+#include "base/IntervalTimer.h"
 #include "browser/DetailsModels.h"
 #include "browser/QueryService.h"
 #include "browser/ServerListModel.h"
@@ -8,14 +9,17 @@
 #include "browser/ui/ListView.h"
 #include "emu/EmuServer.h"
 #include "net/UdpEndpoint.h"
+#include "shell/ScanGames.h"
 
 #include <QApplication>
 #include <QGroupBox>
 #include <QLabel>
 #include <QMenu>
+#include <QMenuBar>
 #include <QPushButton>
 #include <QSignalSpy>
 #include <QStatusBar>
+#include <QTabWidget>
 #include <QTest>
 #include <QTimer>
 
@@ -24,7 +28,11 @@
 #include <utility>
 
 using vantry::TForm1;
+using vantry::browser::ListView;
 using vantry::browser::ServerListModel;
+using vantry::test::clickButton;
+using vantry::test::clickHeader;
+using vantry::test::control;
 using namespace vantry::emu;
 
 namespace {
@@ -150,6 +158,40 @@ struct MainWindow : ::testing::Test
 
 } // namespace
 
+TEST_F(MainWindow, StartsWithOnlyTheScanButtonEnabledAndEveryItemInItsMenu)
+{
+    EXPECT_TRUE(control<QPushButton>(*form, "SBScanAll")->isEnabled());
+    for (const char* name : {"SBStop", "SBRefresh", "SBAuto", "SBPlay"})
+        EXPECT_FALSE(control<QPushButton>(*form, name)->isEnabled()) << name;
+    EXPECT_TRUE(control<QGroupBox>(*form, "RG")->isEnabled());
+    EXPECT_EQ(form->scanMode(), 0);
+    for (const auto& [name, interval] :
+         {std::pair{"Timer", 1000}, std::pair{"TimerAuto", 5000}, std::pair{"TimerFav", 10000}}) {
+        const auto* timer = control<vantry::IntervalTimer>(*form, name);
+        EXPECT_EQ(timer->interval(), interval) << name;
+        EXPECT_FALSE(timer->enabled()) << name;
+    }
+
+    // The players page first, then the rules.
+    auto* pages = control<QTabWidget>(*form, "PageControl1");
+    ASSERT_EQ(pages->count(), 2);
+    EXPECT_EQ(pages->widget(0), control<ListView>(*form, "LWPlayers"));
+    EXPECT_EQ(pages->widget(1), control<ListView>(*form, "LWRules"));
+    EXPECT_EQ(pages->currentIndex(), 0);
+
+    // "Файл" holds hide and exit; options and about sit on the bar; the list's menu has its three.
+    const QList<QAction*> bar = control<QMenuBar>(*form, "MainMenu1")->actions();
+    ASSERT_EQ(bar.size(), 3);
+    ASSERT_NE(bar[0]->menu(), nullptr);
+    EXPECT_EQ(bar[0]->menu()->actions(),
+              (QList<QAction*>{control<QAction>(*form, "Hide1"), control<QAction>(*form, "Exit1")}));
+    EXPECT_EQ(bar[1], control<QAction>(*form, "Options1"));
+    EXPECT_EQ(bar[2], control<QAction>(*form, "About1"));
+    EXPECT_EQ(control<QMenu>(*form, "PMServers")->actions(),
+              (QList<QAction*>{control<QAction>(*form, "Play"), control<QAction>(*form, "Auto"),
+                               control<QAction>(*form, "PMSAdd")}));
+}
+
 TEST_F(MainWindow, InfoRepliesOfEveryFormBecomeOneRowEach)
 {
     for (int last : {2, 3, 4, 6})
@@ -176,30 +218,30 @@ TEST_F(MainWindow, InfoRepliesOfEveryFormBecomeOneRowEach)
         form->queries().sendInfoRequest(QStringLiteral("127.0.0.%1").arg(last), GamePort);
     QTest::qWait(150);
     EXPECT_EQ(list().count(), 3);
-    EXPECT_TRUE(form->SBRefresh->isEnabled());
+    EXPECT_TRUE(control<QPushButton>(*form, "SBRefresh")->isEnabled());
 }
 
 TEST_F(MainWindow, SelectingARowFillsPlayersAndRulesBehindTheChallenge)
 {
     form->queries().sendInfoRequest(QStringLiteral("127.0.0.2"), GamePort);
     ASSERT_TRUE(listed(1));
-    form->LW->selectRow(0);
-    EXPECT_TRUE(form->SBPlay->isEnabled());
-    EXPECT_TRUE(form->SBAuto->isEnabled());
+    control<ListView>(*form, "LW")->selectRow(0);
+    EXPECT_TRUE(control<QPushButton>(*form, "SBPlay")->isEnabled());
+    EXPECT_TRUE(control<QPushButton>(*form, "SBAuto")->isEnabled());
     ASSERT_TRUE(QTest::qWaitFor([&] { return form->playersModel().rowCount() == 2; }, 5000));
     ASSERT_TRUE(QTest::qWaitFor([&] { return form->rulesModel().rowCount() == 2; }, 5000));
     EXPECT_EQ(form->playersModel().players().front().name, "Bob"); // most kills first
     QTest::qWait(100);
     EXPECT_EQ(form->rulesModel().rowCount(), 2); // cleared before each rules reply: no doubles
 
-    form->LWPlayersColumnClick(vantry::browser::PlayersModel::Name);
+    clickHeader(*control<ListView>(*form, "LWPlayers"), vantry::browser::PlayersModel::Name);
     EXPECT_EQ(form->playersModel().players().front().name, "Ann");
 
     // A click on empty space drops the selection and empties the details.
-    QTest::mouseClick(form->LW->viewport(), Qt::LeftButton, {},
-                      QPoint(5, form->LW->viewport()->height() - 3));
-    EXPECT_EQ(form->LW->selectedRow(), -1);
-    EXPECT_FALSE(form->SBPlay->isEnabled());
+    QTest::mouseClick(control<ListView>(*form, "LW")->viewport(), Qt::LeftButton, {},
+                      QPoint(5, control<ListView>(*form, "LW")->viewport()->height() - 3));
+    EXPECT_EQ(control<ListView>(*form, "LW")->selectedRow(), -1);
+    EXPECT_FALSE(control<QPushButton>(*form, "SBPlay")->isEnabled());
     EXPECT_EQ(form->playersModel().rowCount(), 0);
     EXPECT_EQ(form->rulesModel().rowCount(), 0);
 }
@@ -208,30 +250,32 @@ TEST_F(MainWindow, SplitRulesReplyIsShownOnceWhole)
 {
     form->queries().sendInfoRequest(QStringLiteral("127.0.0.5"), GamePort);
     ASSERT_TRUE(listed(1));
-    form->LW->selectRow(0);
+    control<ListView>(*form, "LW")->selectRow(0);
     ASSERT_TRUE(QTest::qWaitFor([&] { return form->rulesModel().rowCount() == 80; }, 5000));
     EXPECT_EQ(form->rulesModel().rules().back().name, "rule_number_79");
 }
 
 TEST_F(MainWindow, ContextMenuOpensOnlyOverASelectedRow)
 {
-    QSignalSpy wanted(form->LW, &vantry::browser::ListView::contextMenuWanted);
-    const QPoint empty(5, form->LW->viewport()->height() - 3);
-    QTest::mousePress(form->LW->viewport(), Qt::RightButton, {}, empty);
-    QContextMenuEvent noRow(QContextMenuEvent::Mouse, empty, form->LW->viewport()->mapToGlobal(empty));
-    QApplication::sendEvent(form->LW->viewport(), &noRow);
+    QSignalSpy wanted(control<ListView>(*form, "LW"), &vantry::browser::ListView::contextMenuWanted);
+    const QPoint empty(5, control<ListView>(*form, "LW")->viewport()->height() - 3);
+    QTest::mousePress(control<ListView>(*form, "LW")->viewport(), Qt::RightButton, {}, empty);
+    QContextMenuEvent noRow(QContextMenuEvent::Mouse, empty,
+                            control<ListView>(*form, "LW")->viewport()->mapToGlobal(empty));
+    QApplication::sendEvent(control<ListView>(*form, "LW")->viewport(), &noRow);
     EXPECT_EQ(wanted.count(), 0);
 
     form->queries().sendInfoRequest(QStringLiteral("127.0.0.2"), GamePort);
     ASSERT_TRUE(listed(1));
-    form->LW->selectRow(0);
-    const QPoint onRow = form->LW->visualRect(list().index(0, 1)).center();
-    QTest::mousePress(form->LW->viewport(), Qt::RightButton, {}, onRow);
-    QContextMenuEvent overRow(QContextMenuEvent::Mouse, onRow, form->LW->viewport()->mapToGlobal(onRow));
-    QApplication::sendEvent(form->LW->viewport(), &overRow);
+    control<ListView>(*form, "LW")->selectRow(0);
+    const QPoint onRow = control<ListView>(*form, "LW")->visualRect(list().index(0, 1)).center();
+    QTest::mousePress(control<ListView>(*form, "LW")->viewport(), Qt::RightButton, {}, onRow);
+    QContextMenuEvent overRow(QContextMenuEvent::Mouse, onRow,
+                              control<ListView>(*form, "LW")->viewport()->mapToGlobal(onRow));
+    QApplication::sendEvent(control<ListView>(*form, "LW")->viewport(), &overRow);
     EXPECT_EQ(wanted.count(), 1);
-    EXPECT_EQ(form->PMServers->actions().size(), 3);
-    QTest::mouseRelease(form->LW->viewport(), Qt::RightButton, {}, onRow);
+    EXPECT_EQ(control<QMenu>(*form, "PMServers")->actions().size(), 3);
+    QTest::mouseRelease(control<ListView>(*form, "LW")->viewport(), Qt::RightButton, {}, onRow);
 }
 
 TEST_F(MainWindow, ProbeCountGoesOnFromWhateverElseWroteItsPanelDuringTheSweep)
@@ -244,7 +288,7 @@ TEST_F(MainWindow, ProbeCountGoesOnFromWhateverElseWroteItsPanelDuringTheSweep)
         if (!std::exchange(written, true))
             form->setStatusText(1, QStringLiteral("1000"));
     });
-    form->SBScanAllClick();
+    clickButton(*form, "SBScanAll");
     ASSERT_TRUE(written);
     const int count = form->statusText(1).toInt();
     EXPECT_GT(count, 1000);
@@ -254,15 +298,15 @@ TEST_F(MainWindow, ProbeCountGoesOnFromWhateverElseWroteItsPanelDuringTheSweep)
 TEST_F(MainWindow, SweepListsTheRangeThenCoolsDownAndRefreshAsksAgain)
 {
     settings.rangeList = {{true, QStringLiteral("127.0.0.1"), QStringLiteral("127.0.0.10")}};
-    form->SBScanAllClick();
+    clickButton(*form, "SBScanAll");
     EXPECT_EQ(form->statusText(0), QStringLiteral(" Завершено :)"));
     EXPECT_EQ(form->statusText(1), QStringLiteral("10"));
     EXPECT_FALSE(form->state().scanning);
-    EXPECT_FALSE(form->SBScanAll->isEnabled());
-    EXPECT_TRUE(form->RG->isEnabled());
-    EXPECT_FALSE(form->SBStop->isEnabled());
+    EXPECT_FALSE(control<QPushButton>(*form, "SBScanAll")->isEnabled());
+    EXPECT_TRUE(control<QGroupBox>(*form, "RG")->isEnabled());
+    EXPECT_FALSE(control<QPushButton>(*form, "SBStop")->isEnabled());
     ASSERT_TRUE(listed(4)); // replies that come after the end still become rows
-    EXPECT_TRUE(form->SBRefresh->isEnabled());
+    EXPECT_TRUE(control<QPushButton>(*form, "SBRefresh")->isEnabled());
     const auto shows = [&](const QString& text) {
         return QTest::qWaitFor(
             [&] {
@@ -277,14 +321,14 @@ TEST_F(MainWindow, SweepListsTheRangeThenCoolsDownAndRefreshAsksAgain)
     QStringList captions;
     for (int i = 0; i < 4; ++i) {
         form->TimerTimer();
-        captions << form->SBScanAll->text();
+        captions << control<QPushButton>(*form, "SBScanAll")->text();
     }
     EXPECT_EQ(captions, (QStringList{QStringLiteral("Wait 3"), QStringLiteral("Wait 2"),
                                      QStringLiteral("Wait 1"), QStringLiteral("Сканировать")}));
-    EXPECT_TRUE(form->SBScanAll->isEnabled());
-    EXPECT_FALSE(form->Timer.enabled());
+    EXPECT_TRUE(control<QPushButton>(*form, "SBScanAll")->isEnabled());
+    EXPECT_FALSE(control<vantry::IntervalTimer>(*form, "Timer")->enabled());
 
-    form->SBRefreshClick();
+    clickButton(*form, "SBRefresh");
     EXPECT_EQ(form->statusText(0), QStringLiteral(" Готово!!!"));
     // Every server is asked where it answered, the one whose address field names 27020 too.
     EXPECT_TRUE(listed(4));
@@ -299,7 +343,7 @@ TEST_F(MainWindow, CloseDuringASweepStopsItAndKeepsTheWindow)
     settings.delay = 1;
     bool closedDuring = true;
     QTimer::singleShot(50, form.get(), [&] { closedDuring = form->close(); });
-    form->SBScanAllClick();
+    clickButton(*form, "SBScanAll");
     EXPECT_FALSE(closedDuring);
     EXPECT_TRUE(form->isVisible());
     EXPECT_EQ(form->statusText(0), QStringLiteral(" Отменено :("));
@@ -331,7 +375,7 @@ TEST_F(MainWindow, SecondEndpointOnTheTakenPortStillGetsReplies)
 TEST_F(MainWindow, TodaysServersAreListedOnceWithTheirPingAndNeverTouchTheSelectedDetails)
 {
     settings.rangeList = {{true, QStringLiteral("127.0.1.1"), QStringLiteral("127.0.1.3")}};
-    form->SBScanAllClick();
+    clickButton(*form, "SBScanAll");
     ASSERT_TRUE(listed(3));
     QTest::qWait(150); // a second layout or a stray challenge round gets its chance
     EXPECT_EQ(list().count(), 3) << "one row per server, the one answering in both layouts included";
@@ -355,7 +399,7 @@ TEST_F(MainWindow, TodaysServersAreListedOnceWithTheirPingAndNeverTouchTheSelect
     form->queries().sendInfoRequest(QStringLiteral("127.0.0.2"), GamePort);
     ASSERT_TRUE(listed(4));
     const int shown = find(QStringLiteral("127.0.0.2"));
-    form->LW->selectRow(shown);
+    control<ListView>(*form, "LW")->selectRow(shown);
     ASSERT_TRUE(QTest::qWaitFor([&] { return form->playersModel().rowCount() == 2; }, 5000));
     ASSERT_TRUE(QTest::qWaitFor([&] { return form->rulesModel().rowCount() == 2; }, 5000));
     form->queries().sendInfoRequest(QStringLiteral("127.0.1.1"), GamePort);
@@ -365,9 +409,9 @@ TEST_F(MainWindow, TodaysServersAreListedOnceWithTheirPingAndNeverTouchTheSelect
     EXPECT_EQ(form->rulesModel().rules().front().name, "mp_timelimit");
 
     // The round-trip header sorts the rows and the selection stays on its server.
-    form->LWColumnClick(ServerListModel::Ping);
-    ASSERT_GE(form->LW->selectedRow(), 0);
-    EXPECT_EQ(list().address(form->LW->selectedRow()), QStringLiteral("127.0.0.2"));
+    clickHeader(*control<ListView>(*form, "LW"), ServerListModel::Ping);
+    ASSERT_GE(control<ListView>(*form, "LW")->selectedRow(), 0);
+    EXPECT_EQ(list().address(control<ListView>(*form, "LW")->selectedRow()), QStringLiteral("127.0.0.2"));
     for (int row = 1; row < list().count(); ++row)
         EXPECT_LE(
             list().data(list().index(row - 1, ServerListModel::Ping), ServerListModel::RawValueRole).toInt(),
@@ -380,12 +424,12 @@ TEST_F(MainWindow, CompressedRulesInFragmentsOfAnyOrderAreShownWholeAndAMissingO
         form->queries().sendInfoRequest(QStringLiteral("127.0.1.%1").arg(last), GamePort);
     ASSERT_TRUE(listed(3));
     for (int last : {4, 5}) {
-        form->LW->selectRow(find(QStringLiteral("127.0.1.%1").arg(last)));
+        control<ListView>(*form, "LW")->selectRow(find(QStringLiteral("127.0.1.%1").arg(last)));
         ASSERT_TRUE(QTest::qWaitFor([&] { return form->rulesModel().rowCount() == 150; }, 5000)) << last;
         EXPECT_EQ(form->rulesModel().rules().back().name, "cvar_" + std::to_string(149 * 7919));
     }
     QTest::qWait(200); // the second answers of the last selection's repeated requests come and go
-    form->LW->selectRow(find(QStringLiteral("127.0.1.6")));
+    control<ListView>(*form, "LW")->selectRow(find(QStringLiteral("127.0.1.6")));
     QTest::qWait(200);
     EXPECT_EQ(form->rulesModel().rowCount(), 0);
     EXPECT_EQ(list().count(), 3);

@@ -3,13 +3,14 @@
 // key and a silent master are told once the sweep is over, which still probes the ranges; Stop
 // during the fetch ends the fetch as well as the sweep.
 #include "../launch/LaunchFixtures.h"
-#include "shell/ScanGames.h"
+#include "Controls.h"
 #include "browser/MasterListFetch.h"
 #include "browser/ServerListModel.h"
 #include "browser/StaticSettings.h"
 #include "emu/EmuServer.h"
 #include "emu/MasterEmu.h"
 #include "emu/WebApiEmu.h"
+#include "shell/ScanGames.h"
 
 #include <QElapsedTimer>
 #include <QGroupBox>
@@ -24,6 +25,8 @@
 #include <gtest/gtest.h>
 
 using vantry::TForm1;
+using vantry::test::clickButton;
+using vantry::test::control;
 using namespace vantry::emu;
 
 namespace {
@@ -151,7 +154,7 @@ struct MasterSweep : ::testing::Test
     {
         return QTest::qWaitFor([&] { return row(address) >= 0; }, 3000);
     }
-    void scan() { QTest::mouseClick(form->SBScanAll, Qt::LeftButton); }
+    void scan() { clickButton(*form, "SBScanAll"); }
 };
 
 } // namespace
@@ -198,7 +201,7 @@ TEST_F(MasterSweep, HltvModeAsksForTheRelaysAndProbesThemAtTheirListedPort)
     settings.master.steamKey.clear();
     settings.rangeList.clear();
     settings.favouriteList.clear();
-    const QList<QRadioButton*> modes = form->RG->findChildren<QRadioButton*>();
+    const QList<QRadioButton*> modes = control<QGroupBox>(*form, "RG")->findChildren<QRadioButton*>();
     const auto hltv = std::find_if(modes.begin(), modes.end(),
                                    [](QRadioButton* b) { return b->text() == QStringLiteral("HLTV"); });
     ASSERT_NE(hltv, modes.end());
@@ -264,11 +267,11 @@ TEST_F(MasterSweep, StopDuringTheFetchEndsTheFetchAndTheSweep)
     QString shownWhenStopped;
     QTimer watch;
     QObject::connect(&watch, &QTimer::timeout, form.get(), [&] {
-        if (silent.requests == 0 || !form->SBStop->isEnabled())
+        if (silent.requests == 0 || !control<QPushButton>(*form, "SBStop")->isEnabled())
             return;
         watch.stop();
         shownWhenStopped = form->statusText(0);
-        QTest::mouseClick(form->SBStop, Qt::LeftButton);
+        clickButton(*form, "SBStop");
     });
     watch.start(5);
 
@@ -278,8 +281,8 @@ TEST_F(MasterSweep, StopDuringTheFetchEndsTheFetchAndTheSweep)
     EXPECT_LT(took.elapsed(), 1000) << "not after the master's wait";
     EXPECT_EQ(shownWhenStopped, QStringLiteral(" Мастер-сервер: 0"));
     EXPECT_EQ(form->statusText(0), QStringLiteral(" Отменено :("));
-    EXPECT_FALSE(form->SBStop->isEnabled());
-    EXPECT_TRUE(form->RG->isEnabled());
+    EXPECT_FALSE(control<QPushButton>(*form, "SBStop")->isEnabled());
+    EXPECT_TRUE(control<QGroupBox>(*form, "RG")->isEnabled());
     EXPECT_FALSE(form->masterLists().running());
     // The master is asked no more (its first wait is 1.5 s), and no range address is probed.
     QTest::qWait(2500);

@@ -1,13 +1,14 @@
 // The captions the desktop shows: a platform may add the application's display name to every
 // window title, so they are read back from a real X server, not from the widgets.
+#include "Controls.h"
 #include "ProgramFixture.h"
 #include "XServer.h"
-#include "shell/About.h"
-#include "shell/ScanGames.h"
 #include "browser/ServerListModel.h"
 #include "launch/ui/MainWindowLink.h"
 #include "launch/ui/TFormAuto.h"
 #include "options/ui/Options.h"
+#include "shell/About.h"
+#include "shell/ScanGames.h"
 
 #include <QAction>
 #include <QGuiApplication>
@@ -21,6 +22,9 @@
 
 namespace vantry {
 namespace {
+
+using test::clickButton;
+using test::triggerAction;
 
 using test::openBox;
 using test::Program;
@@ -44,10 +48,10 @@ TEST(CaptionsOnX11, DISABLED_DialogsAndBoxesShowExactlyTheProgramsCaptions)
         form.show();
         ASSERT_TRUE(QTest::qWaitForWindowExposed(&form));
         EXPECT_EQ(caption(&form), "Vantry 1.98") << "the main window shows the title";
-        form.Options1->trigger();
+        triggerAction(form, "Options1");
         ASSERT_TRUE(QTest::qWaitForWindowExposed(&p.shell().settings()));
         EXPECT_EQ(caption(&p.shell().settings()), "Настройки");
-        form.About1->trigger();
+        triggerAction(form, "About1");
         ASSERT_TRUE(QTest::qWaitForWindowExposed(&p.shell().about()));
         EXPECT_EQ(caption(&p.shell().about()), "О программе...");
 
@@ -61,16 +65,16 @@ TEST(CaptionsOnX11, DISABLED_DialogsAndBoxesShowExactlyTheProgramsCaptions)
                 });
         };
         readBoxes();
-        form.Auto->trigger(); // no server selected
+        triggerAction(form, "Auto"); // no server selected
         QTest::mouseClick(p.shell().launch().autoForm().BitBtn1, Qt::LeftButton);
         readBoxes();
         test::listAndSelect(p, query::Image::Full); // asks first
-        QTest::mouseClick(form.SBPlay, Qt::LeftButton);
+        clickButton(form, "SBPlay");
         form.servers().clear();
         readBoxes();
         test::listAndSelect(p, query::Image::Open); // no game path set
-        QTest::mouseClick(form.SBPlay, Qt::LeftButton);
-        form.Exit1->trigger();
+        clickButton(form, "SBPlay");
+        triggerAction(form, "Exit1");
     });
     EXPECT_EQ(boxes, (std::vector<std::string>{"Auto connect", "Подтверждение", "Error"}));
 }

@@ -1,13 +1,14 @@
 // What the user meets on a desktop while the main window is hidden in the tray.
+#include "Controls.h"
 #include "ProgramFixture.h"
 #include "XServer.h"
 #include "base/IntervalTimer.h"
-#include "shell/About.h"
-#include "shell/ScanGames.h"
-#include "shell/Tray.h"
 #include "launch/ui/MainWindowLink.h"
 #include "launch/ui/TFormAuto.h"
 #include "options/ui/Options.h"
+#include "shell/About.h"
+#include "shell/ScanGames.h"
+#include "shell/Tray.h"
 
 #include <QAction>
 #include <QGuiApplication>
@@ -21,6 +22,9 @@
 
 namespace vantry {
 namespace {
+
+using test::control;
+using test::triggerAction;
 
 using test::listAndSelect;
 using test::openBox;
@@ -50,11 +54,11 @@ TEST(LifeOnX11, DISABLED_ClosingADialogOrABoxWhileHiddenInTheTrayKeepsTheProgram
             form.show();
             // Auto-connect waits in the tray for a server that no longer answers, and gives up.
             listAndSelect(p, query::Image::Open);
-            form.TimerAuto.setInterval(20);
-            form.Auto->trigger();
+            control<vantry::IntervalTimer>(form, "TimerAuto")->setInterval(20);
+            triggerAction(form, "Auto");
             QTest::mouseClick(p.shell().launch().autoForm().BitBtn1, Qt::LeftButton);
             ASSERT_TRUE(form.state().autoConnect);
-            form.Hide1->trigger();
+            triggerAction(form, "Hide1");
             when(
                 &form, [] { return openBox() != nullptr; },
                 [&] {
@@ -67,11 +71,11 @@ TEST(LifeOnX11, DISABLED_ClosingADialogOrABoxWhileHiddenInTheTrayKeepsTheProgram
                 &form, [&] { return !caption.isEmpty() && openBox() == nullptr; },
                 [&] {
                     thenAfterAWhile([&] {
-                        form.Options1->trigger();
+                        triggerAction(form, "Options1");
                         QTest::keyClick(&p.shell().settings(), Qt::Key_Escape);
                         EXPECT_FALSE(p.shell().settings().isVisible());
                         thenAfterAWhile([&] {
-                            form.About1->trigger();
+                            triggerAction(form, "About1");
                             ASSERT_TRUE(QTest::qWaitForWindowExposed(&p.shell().about()));
                             pressCloseBox(&p.shell().about());
                             EXPECT_FALSE(p.shell().about().isVisible());

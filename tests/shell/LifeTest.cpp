@@ -1,14 +1,15 @@
 // The program's life with its real windows and boxes: it ends when, and only when, the main
 // window's close is accepted, whatever dialog or box is open and whether the window is shown or
 // hidden in the tray; the settings are written on the way out.
+#include "Controls.h"
 #include "ProgramFixture.h"
-#include "shell/About.h"
-#include "shell/ScanGames.h"
-#include "shell/Tray.h"
 #include "launch/ui/MainWindowLink.h"
 #include "launch/ui/TFormAuto.h"
 #include "launch/ui/TFormPass.h"
 #include "options/ui/Options.h"
+#include "shell/About.h"
+#include "shell/ScanGames.h"
+#include "shell/Tray.h"
 
 #include <QAction>
 #include <QGuiApplication>
@@ -23,6 +24,9 @@
 
 namespace vantry {
 namespace {
+
+using test::clickButton;
+using test::triggerAction;
 
 using test::listAndSelect;
 using test::openBox;
@@ -41,7 +45,7 @@ void closeMainWindow(Program& p, Closer how)
 {
     switch (how) {
     case Closer::Menu:
-        p.form().Exit1->trigger();
+        triggerAction(p.form(), "Exit1");
         break;
     case Closer::CloseBox:
         pressCloseBox(&p.form());
@@ -61,23 +65,23 @@ struct Opener
 const Opener Dialogs[] = {
     {"options dialog",
      [](Program& p) -> QWidget* {
-         p.form().Options1->trigger();
+         triggerAction(p.form(), "Options1");
          return &p.shell().settings();
      }},
     {"about box",
      [](Program& p) -> QWidget* {
-         p.form().About1->trigger();
+         triggerAction(p.form(), "About1");
          return &p.shell().about();
      }},
     {"password prompt",
      [](Program& p) -> QWidget* {
          listAndSelect(p, query::Image::Password);
-         QTest::mouseClick(p.form().SBPlay, Qt::LeftButton);
+         clickButton(p.form(), "SBPlay");
          return &p.shell().launch().passForm();
      }},
     {"auto-connect dialog",
      [](Program& p) -> QWidget* {
-         p.form().Auto->trigger();
+         triggerAction(p.form(), "Auto");
          return &p.shell().launch().autoForm();
      }},
 };
@@ -117,7 +121,7 @@ TEST(Life, TermOrHupEndsTheProgramShownOrHiddenWithABoxOrADialogOpen)
                     caption = openBox()->windowTitle();
                     std::raise(SIGTERM);
                 });
-            p.form().Auto->trigger();
+            triggerAction(p.form(), "Auto");
             QTest::mouseClick(p.shell().launch().autoForm().BitBtn1, Qt::LeftButton);
         });
         EXPECT_EQ(caption, QStringLiteral("Auto connect"));
@@ -130,8 +134,8 @@ TEST(Life, TermOrHupEndsTheProgramShownOrHiddenWithABoxOrADialogOpen)
         Program p;
         const int result = p.run([&] {
             p.form().show();
-            p.form().Options1->trigger();
-            p.form().Hide1->trigger();
+            triggerAction(p.form(), "Options1");
+            triggerAction(p.form(), "Hide1");
             ASSERT_FALSE(p.form().isVisible());
             std::raise(SIGHUP);
         });
@@ -148,10 +152,10 @@ TEST(Life, TermOrHupEndsTheProgramShownOrHiddenWithABoxOrADialogOpen)
             p.form().show();
             QTimer::singleShot(100, &p.form(), [&] {
                 sweeping = p.form().state().scanning;
-                p.form().Hide1->trigger();
+                triggerAction(p.form(), "Hide1");
                 std::raise(SIGTERM);
             });
-            QTest::mouseClick(p.form().SBScanAll, Qt::LeftButton);
+            clickButton(p.form(), "SBScanAll");
         });
         EXPECT_TRUE(sweeping);
         EXPECT_EQ(result, 0) << "SIGTERM during a sweep, hidden, left the program running";

@@ -1,3 +1,5 @@
+#include "Controls.h"
+#include "base/IntervalTimer.h"
 #include "shell/ScanGames.h"
 #include "shell/Tray.h"
 
@@ -8,6 +10,8 @@
 
 namespace vantry {
 namespace {
+
+using test::control;
 
 struct ShownMainWindow
 {
@@ -32,7 +36,8 @@ TEST(MainWindow, MinimiseHidesToTheTrayOnlyWhereOneCanBringItBack)
         w.minimise();
         EXPECT_FALSE(w.form.isVisible()) << "with a tray, minimising hides";
         EXPECT_FALSE(w.form.isMinimized()) << "the state goes back to normal for the next showing";
-        EXPECT_FALSE(w.form.TimerFav.enabled()) << "favourites pause while hidden";
+        EXPECT_FALSE(control<vantry::IntervalTimer>(w.form, "TimerFav")->enabled())
+            << "favourites pause while hidden";
         toggleWindow(&w.form);
         EXPECT_TRUE(w.form.isVisible());
         EXPECT_FALSE(w.form.isMinimized());

@@ -1,9 +1,10 @@
 #include "ProgramFixture.h"
 
+#include "Controls.h"
 #include "base/SettingsFile.h"
-#include "shell/ScanGames.h"
 #include "browser/ServerListModel.h"
 #include "browser/ui/ListView.h"
+#include "shell/ScanGames.h"
 
 #include <QApplication>
 #include <QCloseEvent>
@@ -107,7 +108,7 @@ void listAndSelect(Program& program, query::Image status)
     row.status = status;
     row.identityPort = 27015;
     program.form().servers().add(row);
-    browser::ListView* list = program.form().LW;
+    browser::ListView* list = control<vantry::browser::ListView>(program.form(), "LW");
     const QRect at = list->visualRect(program.form().servers().index(0, 1));
     QTest::mouseClick(list->viewport(), Qt::LeftButton, {}, at.center());
 }
