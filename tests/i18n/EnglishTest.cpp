@@ -420,7 +420,7 @@ TEST(English, FileDialogsAnyProgramFilterStillListsOnlyProgramsInEnglish)
         od.hide();
         return QString();
     });
-    test::click(d, "SBExe");
+    test::clickButton(d, "SBExe");
     EXPECT_EQ(filters.value(1), QStringLiteral("All programs (*)"));
     EXPECT_EQ(chosen, QStringLiteral("All programs (*)"));
     EXPECT_EQ(programs, (QStringList{QStringLiteral("hl_linux"), QStringLiteral("hlds_run")}));
@@ -442,7 +442,7 @@ TEST(English, BrowseMenuOffersTheFileDialogInEnglish)
         items = actionTexts(menu);
         menu.close();
     });
-    test::click(d, "SBExe");
+    test::clickButton(d, "SBExe");
     EXPECT_EQ(items, (QStringList{QStringLiteral("Steam: Half-Life (/steam/common/Half-Life)"),
                                   QStringLiteral("Browse...")}));
 }

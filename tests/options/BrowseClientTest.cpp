@@ -19,7 +19,7 @@
 #include <QToolButton>
 
 using namespace vantry::options;
-using vantry::test::click;
+using vantry::test::clickButton;
 using vantry::test::control;
 using vantry::test::OptionsFixture;
 using vantry::test::pickItem;
@@ -127,7 +127,7 @@ TEST_F(BrowseClient, FileDialogShowsLinuxClientsBesideWindowsNamesAndAnyProgramU
         return QString();
     });
 
-    click(d, "SBExe");
+    clickButton(d, "SBExe");
     EXPECT_EQ(named, (QStringList{QStringLiteral("hl.exe"), QStringLiteral("hl.sh"),
                                   QStringLiteral("hl_linux"), QStringLiteral("valve")}));
     EXPECT_EQ(programs,
@@ -136,7 +136,7 @@ TEST_F(BrowseClient, FileDialogShowsLinuxClientsBesideWindowsNamesAndAnyProgramU
 
     // The filter follows the slot, and each opening starts from the slot's own names.
     pickItem(control<QComboBox>(d, "CBGame"), 4);
-    click(d, "SBExe");
+    clickButton(d, "SBExe");
     EXPECT_EQ(named,
               (QStringList{QStringLiteral("hl2.sh"), QStringLiteral("hl2_linux"), QStringLiteral("valve")}));
     EXPECT_TRUE(control<QLineEdit>(d, "EditExe")->text().isEmpty());
@@ -168,28 +168,28 @@ TEST_F(BrowseClient, OfferedSteamCopiesComeInAMenuWithTheFileDialogBehindItsLast
     QStringList seen;
     clickMenuItemSoon(QStringLiteral("Steam: Counter-Strike: Source (/steam/common/Counter-Strike Source)"),
                       &seen);
-    click(d, "SBExe");
+    clickButton(d, "SBExe");
     EXPECT_EQ(seen, (QStringList{
                         QStringLiteral("Steam: Counter-Strike: Source (/steam/common/Counter-Strike Source)"),
                         QStringLiteral("Обзор...")}));
     EXPECT_EQ(control<QLineEdit>(d, "EditExe")->text(), QStringLiteral("steam://240"));
     EXPECT_TRUE(control<QPushButton>(d, "BBSave")->isEnabled());
     EXPECT_EQ(dialogs, 0);
-    click(d, "BBSave");
+    clickButton(d, "BBSave");
     EXPECT_EQ(d.gamePath(4), QStringLiteral("steam://240"));
 
     // The menu's last item is the file dialog.
     seen.clear();
     clickMenuItemSoon(QStringLiteral("Обзор..."), &seen);
-    click(d, "SBExe");
+    clickButton(d, "SBExe");
     EXPECT_EQ(dialogs, 1);
     EXPECT_EQ(control<QLineEdit>(d, "EditExe")->text(), fileAnswer);
 
     // Closing the menu changes nothing.
-    click(d, "BBSave");
+    clickButton(d, "BBSave");
     seen.clear();
     clickMenuItemSoon(QStringLiteral("<none>"), &seen);
-    click(d, "SBExe");
+    clickButton(d, "SBExe");
     EXPECT_EQ(seen.size(), 2);
     EXPECT_EQ(control<QLineEdit>(d, "EditExe")->text(), fileAnswer);
     EXPECT_FALSE(control<QPushButton>(d, "BBSave")->isEnabled());
@@ -203,7 +203,7 @@ TEST_F(BrowseClient, OfferedSteamCopiesComeInAMenuWithTheFileDialogBehindItsLast
         ++dialogs;
         return QString();
     });
-    click(d, "SBExe");
+    clickButton(d, "SBExe");
     EXPECT_EQ(dialogs, 2);
     EXPECT_FALSE(menuOpen);
 }
@@ -230,7 +230,7 @@ TEST_F(BrowseClient, SteamProblemsAreShownBeforeTheChoiceAndAPickedClientThatCan
                        : QString();
         });
     pickItem(control<QComboBox>(d, "CBGame"), 5);
-    click(d, "SBExe");
+    clickButton(d, "SBExe");
     EXPECT_EQ(order, QStringList{QStringLiteral("file dialog, boxes before: 1")});
     ASSERT_EQ(m_prompter.boxes.size(), 2u);
     EXPECT_EQ(m_prompter.boxes[0].caption, QStringLiteral("Error"));

@@ -17,7 +17,7 @@
 #include <QTreeWidget>
 
 using namespace vantry::options;
-using vantry::test::click;
+using vantry::test::clickButton;
 using vantry::test::control;
 using vantry::test::OptionsFixture;
 
@@ -130,12 +130,12 @@ TEST_F(MasterPage, SourceSetWithMouseAndKeysSurvivesARestartAndTheKeyMakesTheFil
     EXPECT_EQ(control<QComboBox>(d, "CBRegion")->currentData().toInt(), 3);
 
     typeMaster(QStringLiteral("127.0.0.1:27900"));
-    click(d, "SBMasterAdd");
+    clickButton(d, "SBMasterAdd");
     typeMaster(QStringLiteral("master.example.org"));
     QTest::keyClick(control<QLineEdit>(d, "EditMaster"),
                     Qt::Key_Return); // Enter adds too, at the usual master port
     typeMaster(QStringLiteral("127.0.0.3:27011"));
-    click(d, "SBMasterAdd");
+    clickButton(d, "SBMasterAdd");
     EXPECT_EQ(masters(),
               (QStringList{QStringLiteral("127.0.0.1:27900"), QStringLiteral("master.example.org:27011"),
                            QStringLiteral("127.0.0.3:27011")}));
@@ -144,9 +144,9 @@ TEST_F(MasterPage, SourceSetWithMouseAndKeysSurvivesARestartAndTheKeyMakesTheFil
 
     // The second of three deleted: the row above is selected, and goes next.
     clickRow(control<QTreeWidget>(d, "LWMasters"), 1);
-    click(d, "SBMasterDel");
+    clickButton(d, "SBMasterDel");
     EXPECT_EQ(masters(), (QStringList{QStringLiteral("127.0.0.1:27900"), QStringLiteral("127.0.0.3:27011")}));
-    click(d, "SBMasterDel");
+    clickButton(d, "SBMasterDel");
     EXPECT_EQ(masters(), QStringList{QStringLiteral("127.0.0.3:27011")});
 
     destroy();
@@ -173,20 +173,20 @@ TEST_F(MasterPage, TypedMastersThatCannotBeAskedAreRefusedWithTheirReason)
     TSettings& d = create();
     showScanPage();
     typeMaster(QStringLiteral("127.0.0.1:27011"));
-    click(d, "SBMasterAdd");
+    clickButton(d, "SBMasterAdd");
     for (const QString& bad :
          {QStringLiteral("127.0.0.1:0"), QStringLiteral("127.0.0.1:65536"), QStringLiteral("300.1.1.1:27011"),
           QStringLiteral("0.0.0.0:27011"), QStringLiteral("two words:27011"), QStringLiteral(":27011"),
           QStringLiteral("host:27o11")}) {
         typeMaster(bad);
-        click(d, "SBMasterAdd");
+        clickButton(d, "SBMasterAdd");
         EXPECT_EQ(lastBox().caption, QStringLiteral("Error")) << bad.toStdString();
         EXPECT_EQ(lastBox().text, QStringLiteral("Incorrect master server: use host:port"))
             << bad.toStdString();
         EXPECT_EQ(control<QLineEdit>(d, "EditMaster")->text(), bad) << "kept for mending";
     }
     typeMaster(QStringLiteral(" 127.0.0.1 "));
-    click(d, "SBMasterAdd");
+    clickButton(d, "SBMasterAdd");
     EXPECT_EQ(lastBox().text, QStringLiteral("This master server is already in the list"));
     EXPECT_EQ(masters(), QStringList{QStringLiteral("127.0.0.1:27011")});
 }

@@ -21,7 +21,7 @@
 #include <sys/resource.h>
 
 using namespace vantry::options;
-using vantry::test::click;
+using vantry::test::clickButton;
 using vantry::test::control;
 using vantry::test::OptionsFixture;
 using vantry::test::pickItem;
@@ -74,7 +74,7 @@ TEST_F(OptionsDialog, EverySettingMadeInTheDialogSurvivesARestart)
     auto* param = control<QLineEdit>(d, "EditParam");
     param->clear();
     QTest::keyClicks(param, QStringLiteral("-game cstrike -nojoy")); // typing enables the save button
-    click(d, "BBSave");
+    clickButton(d, "BBSave");
     control<PortEdit>(d, "CSport")->setText(QStringLiteral("27016"));
     control<PortEdit>(d, "HLTVport")->setText(QString());
     control<QSpinBox>(d, "SEDelay")->setValue(12);
@@ -145,8 +145,8 @@ TEST_F(OptionsDialog, UnsavedPathsAndParametersAreNotStoredButSavedOnesAre)
     EXPECT_EQ(d.startParams(2), u"-game cstrike");
     EXPECT_TRUE(control<QPushButton>(d, "BBSave")->isEnabled()); // keeps its state
     d.setExecutableChooser([](QFileDialog&) { return QStringLiteral("/opt/hl/hl.exe"); });
-    click(d, "SBExe");
-    click(d, "BBSave");
+    clickButton(d, "SBExe");
+    clickButton(d, "BBSave");
     EXPECT_EQ(d.gamePath(3), u"/opt/hl/hl.exe");
     EXPECT_FALSE(control<QPushButton>(d, "BBSave")->isEnabled());
     pickItem(control<QComboBox>(d, "CBGame"), 0);
@@ -183,25 +183,25 @@ TEST_F(OptionsDialog, AddAndResetParameters)
     TSettings& d = create();
     d.show(); // laid out, as a user meets it
     pickItem(control<QComboBox>(d, "CBGame"), 2);
-    click(d, "BitBtn2"); // nothing picked
+    clickButton(d, "BitBtn2"); // nothing picked
     EXPECT_EQ(control<QLineEdit>(d, "EditParam")->text(), u"-game cstrike");
     EXPECT_FALSE(control<QPushButton>(d, "BBSave")->isEnabled());
     control<QComboBox>(d, "CBParams")
         ->setCurrentIndex(control<QComboBox>(d, "CBParams")->findText(QStringLiteral("-freq 100")));
-    click(d, "BitBtn2");
+    clickButton(d, "BitBtn2");
     EXPECT_EQ(control<QLineEdit>(d, "EditParam")->text(), u"-game cstrike -freq 100");
     EXPECT_TRUE(control<QPushButton>(d, "BBSave")->isEnabled());
-    click(d, "BitBtn2");
+    clickButton(d, "BitBtn2");
     EXPECT_EQ(control<QLineEdit>(d, "EditParam")->text(), u"-game cstrike -freq 100 -freq 100");
     control<QLineEdit>(d, "EditParam")->clear();
-    click(d, "BitBtn2");
+    clickButton(d, "BitBtn2");
     EXPECT_EQ(control<QLineEdit>(d, "EditParam")->text(), u" -freq 100");
-    click(d, "BBSave");
-    click(d, "BitBtn1");
+    clickButton(d, "BBSave");
+    clickButton(d, "BitBtn1");
     EXPECT_EQ(control<QLineEdit>(d, "EditParam")->text(), u"-game cstrike");
     EXPECT_TRUE(control<QPushButton>(d, "BBSave")->isEnabled());
-    click(d, "BBSave");
-    click(d, "BitBtn1"); // already the default: the button stays as it was
+    clickButton(d, "BBSave");
+    clickButton(d, "BitBtn1"); // already the default: the button stays as it was
     EXPECT_FALSE(control<QPushButton>(d, "BBSave")->isEnabled());
 }
 
@@ -215,12 +215,12 @@ TEST_F(OptionsDialog, BrowseFiltersBySlotAndCancelChangesNothing)
         EXPECT_TRUE(od.testOption(QFileDialog::DontUseNativeDialog));
         return QString();
     });
-    click(d, "SBExe");
+    clickButton(d, "SBExe");
     EXPECT_EQ(filter, u"Half-Life (hl.exe hl_linux hl.sh) (HL.EXE hl_linux hl.sh)");
     EXPECT_TRUE(control<QLineEdit>(d, "EditExe")->text().isEmpty());
     EXPECT_FALSE(control<QPushButton>(d, "BBSave")->isEnabled());
     pickItem(control<QComboBox>(d, "CBGame"), 5);
-    click(d, "SBExe");
+    clickButton(d, "SBExe");
     EXPECT_EQ(filter, u"Half-Life2 (hl2.exe hl2_linux hl2.sh) (HL2.EXE hl2_linux hl2.sh)");
 }
 
@@ -232,10 +232,10 @@ TEST_F(OptionsDialog, GameSlotOutsideTheListLeavesNoSelectionAndTouchesNoSlot)
     EXPECT_EQ(control<QComboBox>(d, "CBGame")->currentIndex(), -1);
     EXPECT_TRUE(control<QLineEdit>(d, "EditExe")->text().isEmpty());
     EXPECT_TRUE(control<QLineEdit>(d, "EditParam")->text().isEmpty());
-    click(d, "BitBtn1");
+    clickButton(d, "BitBtn1");
     EXPECT_TRUE(control<QLineEdit>(d, "EditParam")->text().isEmpty());
     QTest::keyClicks(control<QLineEdit>(d, "EditParam"), QStringLiteral("x"));
-    click(d, "BBSave");
+    clickButton(d, "BBSave");
     for (int slot = 0; slot < GameSlotCount; ++slot)
         EXPECT_NE(d.startParams(slot), u"x");
     EXPECT_EQ(d.gamePath(0), u"/a");
@@ -411,4 +411,20 @@ TEST_F(OptionsDialog, UnknownStoredPageLeavesNoPageActiveUntilTheUserPicksOne)
     EXPECT_EQ(pagesShown(other), 1);
     destroy();
     EXPECT_TRUE(readRaw().contains("CurPage=1\n"));
+}
+
+TEST_F(OptionsDialog, EveryControlIsReachedByItsOwnNameAndNoOtherControlSharesIt)
+{
+    TSettings& d = create();
+    const char* const names[] = {
+        "PageControl",  "TS1",          "TS2",          "TS3",         "CBGame",       "EditExe",
+        "SBExe",        "EditParam",    "CBParams",     "BitBtn2",     "BitBtn1",      "BBSave",
+        "CBDclick",     "CBTrans",      "TBTrans",      "OD",          "CBBroadcast",  "CBOld",
+        "SpeedButton1", "SpeedButton2", "LWranges",     "IPE1",        "IPE2",         "SpeedButton3",
+        "SBDel",        "SBAdd",        "Ports",        "CSport",      "HLTVport",     "GroupBox1",
+        "SEDelay",      "CBMaster",     "EditSteamKey", "CBShowKey",   "CBRegion",     "LWMasters",
+        "EditMaster",   "SBMasterDel",  "SBMasterAdd",  "LVFav",       "CBAutoUpdate", "SEUpdInterval",
+        "GHIP",         "MEPort",       "SpeedButton5", "SpeedButton4"};
+    for (const char* name : names)
+        EXPECT_EQ(d.findChildren<QObject*>(QString::fromLatin1(name)).size(), 1) << name;
 }

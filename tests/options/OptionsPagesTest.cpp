@@ -11,7 +11,7 @@
 #include <QTreeWidget>
 
 using namespace vantry::options;
-using vantry::test::click;
+using vantry::test::clickButton;
 using vantry::test::control;
 using vantry::test::OptionsFixture;
 
@@ -31,13 +31,13 @@ protected:
     {
         setAddress(control<IPv4Edit>(dialog(), "IPE1"), from[0], from[1], from[2], from[3]);
         setAddress(control<IPv4Edit>(dialog(), "IPE2"), to[0], to[1], to[2], to[3]);
-        click(dialog(), "SBAdd");
+        clickButton(dialog(), "SBAdd");
     }
     void addFavourite(const std::array<int, 4>& address, const QString& port)
     {
         setAddress(control<IPv4Edit>(dialog(), "GHIP"), address[0], address[1], address[2], address[3]);
         control<PortEdit>(dialog(), "MEPort")->setText(port);
-        click(dialog(), "SpeedButton4");
+        clickButton(dialog(), "SpeedButton4");
     }
     QStringList rangeFroms() const
     {
@@ -68,7 +68,7 @@ protected:
 TEST_F(Pages, RangeMessagesInErrorBoxesAndTheListUnchanged)
 {
     TSettings& d = create();
-    click(d, "SBAdd");
+    clickButton(d, "SBAdd");
     EXPECT_EQ(lastBox().caption, u"Error");
     EXPECT_EQ(lastBox().text, u"Incorrect IP range");
     EXPECT_EQ(lastBox().icon, vantry::BoxIcon::None);
@@ -109,18 +109,18 @@ TEST_F(Pages, DeletingSelectsTheRowAboveOrTheNewFirstRow)
     addRange({10, 0, 0, 1}, {10, 0, 0, 2});
     addRange({10, 0, 1, 1}, {10, 0, 1, 2});
     addRange({10, 0, 2, 1}, {10, 0, 2, 2});
-    click(d, "SBDel"); // no selection: nothing
+    clickButton(d, "SBDel"); // no selection: nothing
     EXPECT_EQ(d.rangeCount(), 3);
     select(control<QTreeWidget>(d, "LWranges"), 0);
-    click(d, "SBDel");
+    clickButton(d, "SBDel");
     EXPECT_EQ(rangeFroms(), (QStringList{QStringLiteral("10.0.1.1"), QStringLiteral("10.0.2.1")}));
     EXPECT_EQ(control<QTreeWidget>(d, "LWranges")->selectedItems().value(0),
               control<QTreeWidget>(d, "LWranges")->topLevelItem(0));
     select(control<QTreeWidget>(d, "LWranges"), 1);
-    click(d, "SBDel");
+    clickButton(d, "SBDel");
     EXPECT_EQ(control<QTreeWidget>(d, "LWranges")->selectedItems().value(0),
               control<QTreeWidget>(d, "LWranges")->topLevelItem(0));
-    click(d, "SBDel");
+    clickButton(d, "SBDel");
     EXPECT_EQ(d.rangeCount(), 0);
     EXPECT_TRUE(readRaw().startsWith("[Ranges]\nRanges=0\n"));
     EXPECT_TRUE(readRaw().contains("Checked=\n"));
@@ -133,20 +133,20 @@ TEST_F(Pages, UpAndDownMoveTheWholeRowWithItsSelection)
     addRange({10, 0, 1, 1}, {10, 0, 1, 2});
     control<QTreeWidget>(d, "LWranges")->topLevelItem(1)->setCheckState(0, Qt::Unchecked);
     const QByteArray stored = readRaw();
-    click(d, "SpeedButton1"); // no selection
+    clickButton(d, "SpeedButton1"); // no selection
     select(control<QTreeWidget>(d, "LWranges"), 0);
-    click(d, "SpeedButton1"); // first row: nothing
+    clickButton(d, "SpeedButton1"); // first row: nothing
     EXPECT_EQ(rangeFroms().first(), u"10.0.0.1");
     select(control<QTreeWidget>(d, "LWranges"), 1);
-    click(d, "SpeedButton2"); // last row: nothing
-    click(d, "SpeedButton1");
+    clickButton(d, "SpeedButton2"); // last row: nothing
+    clickButton(d, "SpeedButton1");
     EXPECT_EQ(rangeFroms(), (QStringList{QStringLiteral("10.0.1.1"), QStringLiteral("10.0.0.1")}));
     EXPECT_FALSE(d.ranges()[0].checked);
     EXPECT_TRUE(d.ranges()[1].checked);
     EXPECT_EQ(d.ranges()[0].to, u"10.0.1.2");
     EXPECT_EQ(control<QTreeWidget>(d, "LWranges")->selectedItems().value(0),
               control<QTreeWidget>(d, "LWranges")->topLevelItem(0));
-    click(d, "SpeedButton2");
+    clickButton(d, "SpeedButton2");
     EXPECT_EQ(rangeFroms().first(), u"10.0.0.1");
     EXPECT_EQ(readRaw(), stored); // moves reach the file only at exit
 }
@@ -159,9 +159,9 @@ TEST_F(Pages, ReadersHoldCopiesThatOutliveDeletedRows)
     const QVector<AddressRange> ranges = d.ranges();
     const QVector<Favourite> favourites = d.favourites();
     select(control<QTreeWidget>(d, "LWranges"), 0);
-    click(d, "SBDel");
+    clickButton(d, "SBDel");
     select(control<QTreeWidget>(d, "LVFav"), 0);
-    click(d, "SpeedButton5");
+    clickButton(d, "SpeedButton5");
     ASSERT_EQ(ranges.size(), 1);
     EXPECT_EQ(ranges[0].to, u"10.0.0.2");
     EXPECT_EQ(favourites[0].address, u"10.0.0.5");
@@ -170,10 +170,10 @@ TEST_F(Pages, ReadersHoldCopiesThatOutliveDeletedRows)
 TEST_F(Pages, FillLastAddressToTheEndOfItsBlock)
 {
     TSettings& d = create();
-    click(d, "SpeedButton3");
+    clickButton(d, "SpeedButton3");
     EXPECT_TRUE(control<IPv4Edit>(d, "IPE2")->text().isEmpty());
     setAddress(control<IPv4Edit>(d, "IPE1"), 172, 16, 4, 10);
-    click(d, "SpeedButton3");
+    clickButton(d, "SpeedButton3");
     EXPECT_EQ(control<IPv4Edit>(d, "IPE2")->text(), u"172.16.4.255");
 }
 
@@ -244,10 +244,10 @@ TEST_F(Pages, DeletingAFavouriteLeavesNoSelection)
     addFavourite({10, 0, 0, 2}, QStringLiteral("2"));
     addFavourite({10, 0, 0, 3}, QStringLiteral("3"));
     control<QTreeWidget>(d, "LVFav")->clearSelection();
-    click(d, "SpeedButton5");
+    clickButton(d, "SpeedButton5");
     EXPECT_EQ(d.favouriteCount(), 3);
     select(control<QTreeWidget>(d, "LVFav"), 1);
-    click(d, "SpeedButton5");
+    clickButton(d, "SpeedButton5");
     EXPECT_EQ(favouriteAddresses(),
               (QStringList{QStringLiteral("10.0.0.1:1"), QStringLiteral("10.0.0.3:3")}));
     EXPECT_TRUE(control<QTreeWidget>(d, "LVFav")->selectedItems().isEmpty());

@@ -1,58 +1,71 @@
 #pragma once
 
+// Reaching a window's controls as tests see them: by object name, each control's name in the
+// program. A control that is missing, of another kind or disabled when the test would use it
+// fails the test (the exception ends it with the reason).
 #include <QAbstractButton>
+#include <QAction>
 #include <QComboBox>
+#include <QHeaderView>
+#include <QObject>
+#include <QPushButton>
 #include <QTest>
-#include <QWidget>
 
-#include <gtest/gtest.h>
 #include <stdexcept>
 #include <string>
 
 namespace vantry::test {
 
-// The control called `name` inside `root`, found as the object tree knows it: windows keep their
-// controls private. A name that is missing, given twice or on a control of another kind fails
-// the test, which then ends (the exception is gtest's report).
-template <class T> T* control(const QWidget& root, const char* name)
+template <class T> T* control(const QObject& window, const char* name)
 {
-    const QString wanted = QString::fromLatin1(name);
-    const QList<QObject*> found = root.findChildren<QObject*>(wanted);
-    T* typed = found.size() == 1 ? qobject_cast<T*>(found.constFirst()) : nullptr;
-    if (!typed) {
-        const std::string problem = "control " + std::string(name) + ": " + std::to_string(found.size()) +
-                                    " objects by that name, of the wanted kind: " + (typed ? "yes" : "no");
-        ADD_FAILURE() << problem;
-        throw std::runtime_error(problem);
-    }
-    return typed;
+    T* found = window.findChild<T*>(QLatin1String(name));
+    if (!found)
+        throw std::runtime_error(std::string("no control \"") + name + "\" of the kind the test expects in " +
+                                 window.metaObject()->className());
+    return found;
 }
 
-// Clicks a button as a user does; a user cannot click a disabled one.
-inline void click(const QWidget& root, const char* name)
+// The menu item's action, triggered as a click on the item does; a disabled item fails the test.
+inline void triggerAction(const QObject& window, const char* name)
 {
-    auto* button = control<QAbstractButton>(root, name);
-    EXPECT_TRUE(button->isEnabled()) << name << " is disabled";
+    QAction* action = control<QAction>(window, name);
+    if (!action->isEnabled())
+        throw std::runtime_error(std::string("action \"") + name + "\" is disabled");
+    action->trigger();
+}
+
+// A left click on the button (push or tool button); a disabled button fails the test instead of
+// ignoring the click.
+inline void clickButton(const QObject& window, const char* name)
+{
+    QAbstractButton* button = control<QAbstractButton>(window, name);
+    if (!button->isEnabled())
+        throw std::runtime_error(std::string("button \"") + name + "\" is disabled");
     QTest::mouseClick(button, Qt::LeftButton);
 }
 
 // Picks an item of a combo box with the arrow keys, as a user does; each step is an activation.
 inline void pickItem(QComboBox* box, int index)
 {
-    EXPECT_TRUE(box->isEnabled());
-    while (box->currentIndex() < index) {
+    if (!box->isEnabled())
+        throw std::runtime_error("combo box \"" + box->objectName().toStdString() + "\" is disabled");
+    while (box->currentIndex() != index) {
         const int before = box->currentIndex();
-        QTest::keyClick(box, Qt::Key_Down);
+        QTest::keyClick(box, before < index ? Qt::Key_Down : Qt::Key_Up);
         if (box->currentIndex() == before)
-            break;
+            throw std::runtime_error("item " + std::to_string(index) + " cannot be picked");
     }
-    while (box->currentIndex() > index && box->currentIndex() > 0) {
-        const int before = box->currentIndex();
-        QTest::keyClick(box, Qt::Key_Up);
-        if (box->currentIndex() == before)
-            break;
-    }
-    EXPECT_EQ(box->currentIndex(), index);
+}
+
+// A left click on the middle of a column's header in a table-like list.
+template <class View> void clickHeader(View& view, int section)
+{
+    QHeaderView* header = view.horizontalHeader();
+    if (header->isSectionHidden(section) || header->sectionSize(section) <= 0)
+        throw std::runtime_error("column " + std::to_string(section) + " is not shown");
+    const QPoint at(header->sectionViewportPosition(section) + header->sectionSize(section) / 2,
+                    header->height() / 2);
+    QTest::mouseClick(header->viewport(), Qt::LeftButton, {}, at);
 }
 
 } // namespace vantry::test
