@@ -260,23 +260,34 @@
     </message>
 </context>
 <context>
-    <name>vantry::options::TSettings</name>
+    <name>vantry::options::FavouritesPage</name>
     <message>
-        <source>Настройки</source>
-        <translation>Settings</translation>
+        <source>IP - Адрес</source>
+        <translation>IP address</translation>
     </message>
     <message>
-        <source>Основные</source>
-        <translation>General</translation>
+        <source>Порт</source>
+        <translation>Port</translation>
     </message>
     <message>
-        <source>Сканирование</source>
-        <translation>Scanning</translation>
+        <source>Автосканирование</source>
+        <translation>Auto-scan</translation>
     </message>
     <message>
-        <source>Избранное</source>
-        <translation>Favorites</translation>
+        <source>Удалить</source>
+        <translation>Remove</translation>
     </message>
+    <message>
+        <source>Добавить</source>
+        <translation>Add</translation>
+    </message>
+    <message>
+        <source>Интервал (сек):</source>
+        <translation>Interval (sec):</translation>
+    </message>
+</context>
+<context>
+    <name>vantry::options::GeneralPage</name>
     <message>
         <source>Обзор</source>
         <translation>Browse</translation>
@@ -317,6 +328,88 @@
         <source>Параметры:</source>
         <translation>Parameters:</translation>
     </message>
+    <message>
+        <source>Все программы (*)</source>
+        <translation>All programs (*)</translation>
+    </message>
+    <message>
+        <source>Обзор...</source>
+        <translation>Browse...</translation>
+    </message>
+</context>
+<context>
+    <name>vantry::options::MasterSection</name>
+    <message>
+        <source>Мастер-сервер</source>
+        <translation>Master server</translation>
+    </message>
+    <message>
+        <source>Сначала получить список серверов от Steam и мастер-серверов</source>
+        <translation>First fetch the list of servers from Steam and the master servers</translation>
+    </message>
+    <message>
+        <source>Все регионы</source>
+        <translation>All regions</translation>
+    </message>
+    <message>
+        <source>США, восток</source>
+        <translation>US East</translation>
+    </message>
+    <message>
+        <source>США, запад</source>
+        <translation>US West</translation>
+    </message>
+    <message>
+        <source>Южная Америка</source>
+        <translation>South America</translation>
+    </message>
+    <message>
+        <source>Европа</source>
+        <translation>Europe</translation>
+    </message>
+    <message>
+        <source>Азия</source>
+        <translation>Asia</translation>
+    </message>
+    <message>
+        <source>Австралия</source>
+        <translation>Australia</translation>
+    </message>
+    <message>
+        <source>Ближний Восток</source>
+        <translation>Middle East</translation>
+    </message>
+    <message>
+        <source>Африка</source>
+        <translation>Africa</translation>
+    </message>
+    <message>
+        <source>Показать</source>
+        <translation>Show</translation>
+    </message>
+    <message>
+        <source>UDP мастер-серверы:</source>
+        <translation>UDP master servers:</translation>
+    </message>
+    <message>
+        <source>Удалить</source>
+        <translation>Remove</translation>
+    </message>
+    <message>
+        <source>Добавить</source>
+        <translation>Add</translation>
+    </message>
+    <message>
+        <source>Регион:</source>
+        <translation>Region:</translation>
+    </message>
+    <message>
+        <source>Ключ Steam:</source>
+        <translation>Steam key:</translation>
+    </message>
+</context>
+<context>
+    <name>vantry::options::ScanPage</name>
     <message>
         <source>Вещание</source>
         <translation>Broadcast</translation>
@@ -377,89 +470,24 @@
         <source>До:</source>
         <translation>To:</translation>
     </message>
+</context>
+<context>
+    <name>vantry::options::TSettings</name>
     <message>
-        <source>IP - Адрес</source>
-        <translation>IP address</translation>
+        <source>Настройки</source>
+        <translation>Settings</translation>
     </message>
     <message>
-        <source>Порт</source>
-        <translation>Port</translation>
+        <source>Основные</source>
+        <translation>General</translation>
     </message>
     <message>
-        <source>Автосканирование</source>
-        <translation>Auto-scan</translation>
+        <source>Сканирование</source>
+        <translation>Scanning</translation>
     </message>
     <message>
-        <source>Интервал (сек):</source>
-        <translation>Interval (sec):</translation>
-    </message>
-    <message>
-        <source>Все программы (*)</source>
-        <translation>All programs (*)</translation>
-    </message>
-    <message>
-        <source>Обзор...</source>
-        <translation>Browse...</translation>
-    </message>
-    <message>
-        <source>Мастер-сервер</source>
-        <translation>Master server</translation>
-    </message>
-    <message>
-        <source>Сначала получить список серверов от Steam и мастер-серверов</source>
-        <translation>First fetch the list of servers from Steam and the master servers</translation>
-    </message>
-    <message>
-        <source>Все регионы</source>
-        <translation>All regions</translation>
-    </message>
-    <message>
-        <source>США, восток</source>
-        <translation>US East</translation>
-    </message>
-    <message>
-        <source>США, запад</source>
-        <translation>US West</translation>
-    </message>
-    <message>
-        <source>Южная Америка</source>
-        <translation>South America</translation>
-    </message>
-    <message>
-        <source>Европа</source>
-        <translation>Europe</translation>
-    </message>
-    <message>
-        <source>Азия</source>
-        <translation>Asia</translation>
-    </message>
-    <message>
-        <source>Австралия</source>
-        <translation>Australia</translation>
-    </message>
-    <message>
-        <source>Ближний Восток</source>
-        <translation>Middle East</translation>
-    </message>
-    <message>
-        <source>Африка</source>
-        <translation>Africa</translation>
-    </message>
-    <message>
-        <source>Показать</source>
-        <translation>Show</translation>
-    </message>
-    <message>
-        <source>UDP мастер-серверы:</source>
-        <translation>UDP master servers:</translation>
-    </message>
-    <message>
-        <source>Регион:</source>
-        <translation>Region:</translation>
-    </message>
-    <message>
-        <source>Ключ Steam:</source>
-        <translation>Steam key:</translation>
+        <source>Избранное</source>
+        <translation>Favorites</translation>
     </message>
 </context>
 </TS>

@@ -186,7 +186,8 @@ TEST(English, OptionsDialogReadsInEnglishOnEachOfItsPages)
     options::TSettings& d = w.shell().settings();
     ASSERT_TRUE(QTest::qWaitForWindowExposed(&d));
     EXPECT_EQ(d.windowTitle(), QStringLiteral("Settings"));
-    const QStringList tabs{d.PageControl->tabText(0), d.PageControl->tabText(1), d.PageControl->tabText(2)};
+    auto* pageControl = test::control<QTabWidget>(d, "PageControl");
+    const QStringList tabs{pageControl->tabText(0), pageControl->tabText(1), pageControl->tabText(2)};
     EXPECT_EQ(tabs, (QStringList{QStringLiteral("General"), QStringLiteral("Scanning"),
                                  QStringLiteral("Favorites")}));
 
@@ -205,9 +206,9 @@ TEST(English, OptionsDialogReadsInEnglishOnEachOfItsPages)
          QStringLiteral("Interval (sec):"), QStringLiteral("Remove"), QStringLiteral("Add")},
     };
     for (int page = 2; page >= 0; --page) {
-        clickTab(*d.PageControl, page);
-        ASSERT_EQ(d.PageControl->currentIndex(), page);
-        const QStringList shown = textsOf(d.PageControl->currentWidget());
+        clickTab(*pageControl, page);
+        ASSERT_EQ(pageControl->currentIndex(), page);
+        const QStringList shown = textsOf(pageControl->currentWidget());
         for (const QString& text : pages[page])
             EXPECT_TRUE(shown.contains(text)) << "page " << page << " lacks " << qPrintable(text) << ": "
                                               << qPrintable(shown.join(QStringLiteral(", ")));
@@ -426,7 +427,7 @@ TEST(English, FileDialogsAnyProgramFilterStillListsOnlyProgramsInEnglish)
         od.hide();
         return QString();
     });
-    QTest::mouseClick(d.SBExe, Qt::LeftButton);
+    test::clickButton(d, "SBExe");
     EXPECT_EQ(filters.value(1), QStringLiteral("All programs (*)"));
     EXPECT_EQ(chosen, QStringLiteral("All programs (*)"));
     EXPECT_EQ(programs, (QStringList{QStringLiteral("hl_linux"), QStringLiteral("hlds_run")}));
@@ -448,7 +449,7 @@ TEST(English, BrowseMenuOffersTheFileDialogInEnglish)
         items = actionTexts(menu);
         menu.close();
     });
-    QTest::mouseClick(d.SBExe, Qt::LeftButton);
+    test::clickButton(d, "SBExe");
     EXPECT_EQ(items, (QStringList{QStringLiteral("Steam: Half-Life (/steam/common/Half-Life)"),
                                   QStringLiteral("Browse...")}));
 }

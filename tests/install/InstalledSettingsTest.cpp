@@ -3,9 +3,8 @@
 #include "../shell/RecordingPrompter.h"
 #include "base/AppInfo.h"
 #include "base/SettingsFile.h"
-#include "shell/Shell.h"
 #include "options/ui/Options.h"
-#include "options/ui/PortEdit.h"
+#include "shell/Shell.h"
 
 #include <QCoreApplication>
 #include <QFile>
@@ -49,7 +48,7 @@ TEST(InstalledCopy, ConfigFolderThatTakesNoFilesIsSaidAtStartAndTheProgramRunsOn
     EXPECT_EQ(boxes.boxes[0].text.toStdString(),
               "Unable to write to " + config.toStdString() +
                   " (Not a directory): changes to the settings will not be kept.");
-    EXPECT_EQ(shell->settings().CSport->text(), QStringLiteral("27015")) << "the defaults, loaded";
+    EXPECT_EQ(shell->settings().gamePort(), QStringLiteral("27015")) << "the defaults, loaded";
     shell.reset();
 
     // The saves at exit (the password prompt's section, then the rest) meet the same refusal:

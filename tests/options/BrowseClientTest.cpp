@@ -1,5 +1,6 @@
 // The game path's browse button: the file dialog's filters for Linux players, and the game
 // clients the program offers beside a file (Steam's copies), driven by real clicks and keys.
+#include "Controls.h"
 #include "OptionsFixture.h"
 
 #include <QApplication>
@@ -18,7 +19,10 @@
 #include <QToolButton>
 
 using namespace vantry::options;
+using vantry::test::clickButton;
+using vantry::test::control;
 using vantry::test::OptionsFixture;
+using vantry::test::pickItem;
 
 namespace {
 
@@ -123,7 +127,7 @@ TEST_F(BrowseClient, FileDialogShowsLinuxClientsBesideWindowsNamesAndAnyProgramU
         return QString();
     });
 
-    QTest::mouseClick(d.SBExe, Qt::LeftButton);
+    clickButton(d, "SBExe");
     EXPECT_EQ(named, (QStringList{QStringLiteral("hl.exe"), QStringLiteral("hl.sh"),
                                   QStringLiteral("hl_linux"), QStringLiteral("valve")}));
     EXPECT_EQ(programs,
@@ -131,13 +135,12 @@ TEST_F(BrowseClient, FileDialogShowsLinuxClientsBesideWindowsNamesAndAnyProgramU
                            QStringLiteral("hl_linux"), QStringLiteral("hlds_run"), QStringLiteral("valve")}));
 
     // The filter follows the slot, and each opening starts from the slot's own names.
-    d.CBGame->setCurrentIndex(4);
-    d.CBGameChange();
-    QTest::mouseClick(d.SBExe, Qt::LeftButton);
+    pickItem(control<QComboBox>(d, "CBGame"), 4);
+    clickButton(d, "SBExe");
     EXPECT_EQ(named,
               (QStringList{QStringLiteral("hl2.sh"), QStringLiteral("hl2_linux"), QStringLiteral("valve")}));
-    EXPECT_TRUE(d.EditExe->text().isEmpty());
-    EXPECT_FALSE(d.BBSave->isEnabled());
+    EXPECT_TRUE(control<QLineEdit>(d, "EditExe")->text().isEmpty());
+    EXPECT_FALSE(control<QPushButton>(d, "BBSave")->isEnabled());
 }
 
 TEST_F(BrowseClient, OfferedSteamCopiesComeInAMenuWithTheFileDialogBehindItsLastItem)
@@ -161,48 +164,46 @@ TEST_F(BrowseClient, OfferedSteamCopiesComeInAMenuWithTheFileDialogBehindItsLast
         },
         [](int, const QString&) { return QString(); });
 
-    d.CBGame->setCurrentIndex(4);
-    d.CBGameChange();
+    pickItem(control<QComboBox>(d, "CBGame"), 4);
     QStringList seen;
     clickMenuItemSoon(QStringLiteral("Steam: Counter-Strike: Source (/steam/common/Counter-Strike Source)"),
                       &seen);
-    QTest::mouseClick(d.SBExe, Qt::LeftButton);
+    clickButton(d, "SBExe");
     EXPECT_EQ(seen, (QStringList{
                         QStringLiteral("Steam: Counter-Strike: Source (/steam/common/Counter-Strike Source)"),
                         QStringLiteral("Обзор...")}));
-    EXPECT_EQ(d.EditExe->text(), QStringLiteral("steam://240"));
-    EXPECT_TRUE(d.BBSave->isEnabled());
+    EXPECT_EQ(control<QLineEdit>(d, "EditExe")->text(), QStringLiteral("steam://240"));
+    EXPECT_TRUE(control<QPushButton>(d, "BBSave")->isEnabled());
     EXPECT_EQ(dialogs, 0);
-    d.BBSaveClick();
+    clickButton(d, "BBSave");
     EXPECT_EQ(d.gamePath(4), QStringLiteral("steam://240"));
 
     // The menu's last item is the file dialog.
     seen.clear();
     clickMenuItemSoon(QStringLiteral("Обзор..."), &seen);
-    QTest::mouseClick(d.SBExe, Qt::LeftButton);
+    clickButton(d, "SBExe");
     EXPECT_EQ(dialogs, 1);
-    EXPECT_EQ(d.EditExe->text(), fileAnswer);
+    EXPECT_EQ(control<QLineEdit>(d, "EditExe")->text(), fileAnswer);
 
     // Closing the menu changes nothing.
-    d.BBSaveClick();
+    clickButton(d, "BBSave");
     seen.clear();
     clickMenuItemSoon(QStringLiteral("<none>"), &seen);
-    QTest::mouseClick(d.SBExe, Qt::LeftButton);
+    clickButton(d, "SBExe");
     EXPECT_EQ(seen.size(), 2);
-    EXPECT_EQ(d.EditExe->text(), fileAnswer);
-    EXPECT_FALSE(d.BBSave->isEnabled());
+    EXPECT_EQ(control<QLineEdit>(d, "EditExe")->text(), fileAnswer);
+    EXPECT_FALSE(control<QPushButton>(d, "BBSave")->isEnabled());
     EXPECT_EQ(dialogs, 1);
 
     // Nothing offered for the slot: the file dialog opens at once, as without Steam.
-    d.CBGame->setCurrentIndex(1);
-    d.CBGameChange();
+    pickItem(control<QComboBox>(d, "CBGame"), 1);
     bool menuOpen = true;
     d.setExecutableChooser([&](QFileDialog&) {
         menuOpen = QApplication::activePopupWidget() != nullptr;
         ++dialogs;
         return QString();
     });
-    QTest::mouseClick(d.SBExe, Qt::LeftButton);
+    clickButton(d, "SBExe");
     EXPECT_EQ(dialogs, 2);
     EXPECT_FALSE(menuOpen);
 }
@@ -228,9 +229,8 @@ TEST_F(BrowseClient, SteamProblemsAreShownBeforeTheChoiceAndAPickedClientThatCan
                        ? QStringLiteral("hl2.sh refuses to start outside Steam's runtime.")
                        : QString();
         });
-    d.CBGame->setCurrentIndex(5);
-    d.CBGameChange();
-    QTest::mouseClick(d.SBExe, Qt::LeftButton);
+    pickItem(control<QComboBox>(d, "CBGame"), 5);
+    clickButton(d, "SBExe");
     EXPECT_EQ(order, QStringList{QStringLiteral("file dialog, boxes before: 1")});
     ASSERT_EQ(m_prompter.boxes.size(), 2u);
     EXPECT_EQ(m_prompter.boxes[0].caption, QStringLiteral("Error"));
@@ -240,6 +240,7 @@ TEST_F(BrowseClient, SteamProblemsAreShownBeforeTheChoiceAndAPickedClientThatCan
     EXPECT_EQ(m_prompter.boxes[1].caption, QStringLiteral("Error"));
     EXPECT_EQ(m_prompter.boxes[1].text, QStringLiteral("hl2.sh refuses to start outside Steam's runtime."));
     // Told, not refused: the user may know better (an old build that runs by itself).
-    EXPECT_EQ(d.EditExe->text(), QStringLiteral("/games/Half-Life 2 Deathmatch/hl2.sh"));
-    EXPECT_TRUE(d.BBSave->isEnabled());
+    EXPECT_EQ(control<QLineEdit>(d, "EditExe")->text(),
+              QStringLiteral("/games/Half-Life 2 Deathmatch/hl2.sh"));
+    EXPECT_TRUE(control<QPushButton>(d, "BBSave")->isEnabled());
 }

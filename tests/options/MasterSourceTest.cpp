@@ -1,6 +1,7 @@
 // The public server lists on the scanning page, as the user sets them with mouse and keys, and
 // their section of the settings file: written after every other section, owner-only once it holds
 // the key, and absent from older files without changing how those load and are written back.
+#include "Controls.h"
 #include "OptionsFixture.h"
 
 #include <QCheckBox>
@@ -16,6 +17,8 @@
 #include <QTreeWidget>
 
 using namespace vantry::options;
+using vantry::test::clickButton;
+using vantry::test::control;
 using vantry::test::OptionsFixture;
 
 namespace {
@@ -43,13 +46,13 @@ protected:
     void showScanPage()
     {
         dialog().show();
-        QTabBar* tabs = dialog().PageControl->tabBar();
+        QTabBar* tabs = control<QTabWidget>(dialog(), "PageControl")->tabBar();
         QTest::mouseClick(tabs, Qt::LeftButton, {}, tabs->tabRect(1).center());
-        ASSERT_TRUE(dialog().CBMaster->isVisible());
+        ASSERT_TRUE(control<QCheckBox>(dialog(), "CBMaster")->isVisible());
     }
     void typeMaster(const QString& text)
     {
-        QLineEdit* edit = dialog().EditMaster;
+        QLineEdit* edit = control<QLineEdit>(dialog(), "EditMaster");
         QTest::mouseClick(edit, Qt::LeftButton);
         QTest::keyClick(edit, Qt::Key_A, Qt::ControlModifier);
         QTest::keyClick(edit, Qt::Key_Backspace);
@@ -86,10 +89,10 @@ TEST_F(MasterPage, OlderFileLoadsAsBeforeAndGainsTheSectionAfterAllOthers)
     writeRaw(OlderFile);
     QFile::setPermissions(path(), Shared);
     TSettings& d = create();
-    EXPECT_FALSE(d.CBMaster->isChecked()) << "off unless the user ticks it";
-    EXPECT_TRUE(d.EditSteamKey->text().isEmpty());
-    EXPECT_EQ(d.CBRegion->currentData().toInt(), 0xFF);
-    EXPECT_EQ(d.LWMasters->topLevelItemCount(), 0);
+    EXPECT_FALSE(control<QCheckBox>(d, "CBMaster")->isChecked()) << "off unless the user ticks it";
+    EXPECT_TRUE(control<QLineEdit>(d, "EditSteamKey")->text().isEmpty());
+    EXPECT_EQ(control<QComboBox>(d, "CBRegion")->currentData().toInt(), 0xFF);
+    EXPECT_EQ(control<QTreeWidget>(d, "LWMasters")->topLevelItemCount(), 0);
     EXPECT_EQ(d.delayMs(), 9);
     EXPECT_EQ(d.favouriteCount(), 2);
     destroy();
@@ -105,40 +108,45 @@ TEST_F(MasterPage, SourceSetWithMouseAndKeysSurvivesARestartAndTheKeyMakesTheFil
     TSettings& d = create();
     showScanPage();
 
-    clickBox(d.CBMaster);
-    EXPECT_TRUE(d.CBMaster->isChecked());
+    clickBox(control<QCheckBox>(d, "CBMaster"));
+    EXPECT_TRUE(control<QCheckBox>(d, "CBMaster")->isChecked());
 
-    QTest::mouseClick(d.EditSteamKey, Qt::LeftButton);
-    QTest::keyClicks(d.EditSteamKey, QStringLiteral(" 0123456789ABCDEF0123456789ABCDEF "));
-    EXPECT_FALSE(d.EditSteamKey->displayText().contains(QStringLiteral("0123"))) << "hidden as typed";
-    clickBox(d.CBShowKey);
-    EXPECT_EQ(d.EditSteamKey->displayText(), QStringLiteral(" 0123456789ABCDEF0123456789ABCDEF "));
-    clickBox(d.CBShowKey);
-    EXPECT_NE(d.EditSteamKey->displayText(), d.EditSteamKey->text());
+    QTest::mouseClick(control<QLineEdit>(d, "EditSteamKey"), Qt::LeftButton);
+    QTest::keyClicks(control<QLineEdit>(d, "EditSteamKey"),
+                     QStringLiteral(" 0123456789ABCDEF0123456789ABCDEF "));
+    EXPECT_FALSE(control<QLineEdit>(d, "EditSteamKey")->displayText().contains(QStringLiteral("0123")))
+        << "hidden as typed";
+    clickBox(control<QCheckBox>(d, "CBShowKey"));
+    EXPECT_EQ(control<QLineEdit>(d, "EditSteamKey")->displayText(),
+              QStringLiteral(" 0123456789ABCDEF0123456789ABCDEF "));
+    clickBox(control<QCheckBox>(d, "CBShowKey"));
+    EXPECT_NE(control<QLineEdit>(d, "EditSteamKey")->displayText(),
+              control<QLineEdit>(d, "EditSteamKey")->text());
 
     // Down four times from every region: Europe.
-    d.CBRegion->setFocus();
+    control<QComboBox>(d, "CBRegion")->setFocus();
     for (int i = 0; i < 4; ++i)
-        QTest::keyClick(d.CBRegion, Qt::Key_Down);
-    EXPECT_EQ(d.CBRegion->currentData().toInt(), 3);
+        QTest::keyClick(control<QComboBox>(d, "CBRegion"), Qt::Key_Down);
+    EXPECT_EQ(control<QComboBox>(d, "CBRegion")->currentData().toInt(), 3);
 
     typeMaster(QStringLiteral("127.0.0.1:27900"));
-    QTest::mouseClick(d.SBMasterAdd, Qt::LeftButton);
+    clickButton(d, "SBMasterAdd");
     typeMaster(QStringLiteral("master.example.org"));
-    QTest::keyClick(d.EditMaster, Qt::Key_Return); // Enter adds too, at the usual master port
+    QTest::keyClick(control<QLineEdit>(d, "EditMaster"),
+                    Qt::Key_Return); // Enter adds too, at the usual master port
     typeMaster(QStringLiteral("127.0.0.3:27011"));
-    QTest::mouseClick(d.SBMasterAdd, Qt::LeftButton);
+    clickButton(d, "SBMasterAdd");
     EXPECT_EQ(masters(),
               (QStringList{QStringLiteral("127.0.0.1:27900"), QStringLiteral("master.example.org:27011"),
                            QStringLiteral("127.0.0.3:27011")}));
-    EXPECT_TRUE(d.EditMaster->text().isEmpty());
+    EXPECT_TRUE(control<QLineEdit>(d, "EditMaster")->text().isEmpty());
     EXPECT_TRUE(m_prompter.boxes.empty());
 
     // The second of three deleted: the row above is selected, and goes next.
-    clickRow(d.LWMasters, 1);
-    QTest::mouseClick(d.SBMasterDel, Qt::LeftButton);
+    clickRow(control<QTreeWidget>(d, "LWMasters"), 1);
+    clickButton(d, "SBMasterDel");
     EXPECT_EQ(masters(), (QStringList{QStringLiteral("127.0.0.1:27900"), QStringLiteral("127.0.0.3:27011")}));
-    QTest::mouseClick(d.SBMasterDel, Qt::LeftButton);
+    clickButton(d, "SBMasterDel");
     EXPECT_EQ(masters(), QStringList{QStringLiteral("127.0.0.3:27011")});
 
     destroy();
@@ -150,10 +158,12 @@ TEST_F(MasterPage, SourceSetWithMouseAndKeysSurvivesARestartAndTheKeyMakesTheFil
     EXPECT_EQ(permissions(), OwnerOnly) << "the file holds the key";
 
     TSettings& again = create();
-    EXPECT_TRUE(again.CBMaster->isChecked());
-    EXPECT_EQ(again.EditSteamKey->text(), QStringLiteral("0123456789ABCDEF0123456789ABCDEF"));
-    EXPECT_EQ(again.EditSteamKey->echoMode(), QLineEdit::Password) << "shown only on request";
-    EXPECT_EQ(again.CBRegion->currentData().toInt(), 3);
+    EXPECT_TRUE(control<QCheckBox>(again, "CBMaster")->isChecked());
+    EXPECT_EQ(control<QLineEdit>(again, "EditSteamKey")->text(),
+              QStringLiteral("0123456789ABCDEF0123456789ABCDEF"));
+    EXPECT_EQ(control<QLineEdit>(again, "EditSteamKey")->echoMode(), QLineEdit::Password)
+        << "shown only on request";
+    EXPECT_EQ(control<QComboBox>(again, "CBRegion")->currentData().toInt(), 3);
     EXPECT_EQ(again.masterSource().masters, QStringList{QStringLiteral("127.0.0.3:27011")});
     EXPECT_EQ(again.delayMs(), 7);
 }
@@ -163,20 +173,20 @@ TEST_F(MasterPage, TypedMastersThatCannotBeAskedAreRefusedWithTheirReason)
     TSettings& d = create();
     showScanPage();
     typeMaster(QStringLiteral("127.0.0.1:27011"));
-    QTest::mouseClick(d.SBMasterAdd, Qt::LeftButton);
+    clickButton(d, "SBMasterAdd");
     for (const QString& bad :
          {QStringLiteral("127.0.0.1:0"), QStringLiteral("127.0.0.1:65536"), QStringLiteral("300.1.1.1:27011"),
           QStringLiteral("0.0.0.0:27011"), QStringLiteral("two words:27011"), QStringLiteral(":27011"),
           QStringLiteral("host:27o11")}) {
         typeMaster(bad);
-        QTest::mouseClick(d.SBMasterAdd, Qt::LeftButton);
+        clickButton(d, "SBMasterAdd");
         EXPECT_EQ(lastBox().caption, QStringLiteral("Error")) << bad.toStdString();
         EXPECT_EQ(lastBox().text, QStringLiteral("Incorrect master server: use host:port"))
             << bad.toStdString();
-        EXPECT_EQ(d.EditMaster->text(), bad) << "kept for mending";
+        EXPECT_EQ(control<QLineEdit>(d, "EditMaster")->text(), bad) << "kept for mending";
     }
     typeMaster(QStringLiteral(" 127.0.0.1 "));
-    QTest::mouseClick(d.SBMasterAdd, Qt::LeftButton);
+    clickButton(d, "SBMasterAdd");
     EXPECT_EQ(lastBox().text, QStringLiteral("This master server is already in the list"));
     EXPECT_EQ(masters(), QStringList{QStringLiteral("127.0.0.1:27011")});
 }

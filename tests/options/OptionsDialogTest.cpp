@@ -1,3 +1,4 @@
+#include "Controls.h"
 #include "OptionsFixture.h"
 #include "base/IniFile.h"
 #include "options/ui/PortEdit.h"
@@ -20,7 +21,10 @@
 #include <sys/resource.h>
 
 using namespace vantry::options;
+using vantry::test::clickButton;
+using vantry::test::control;
 using vantry::test::OptionsFixture;
+using vantry::test::pickItem;
 
 namespace {
 
@@ -33,13 +37,13 @@ TEST_F(OptionsDialog, WithoutAFileTheDialogShowsTheDefaultsAndAnExitWritesThemAl
     TSettings& d = create();
     EXPECT_EQ(m_host.mode, 0);
     EXPECT_EQ(m_host.size, QSize(680, 351));
-    EXPECT_EQ(d.CBGame->currentText(), u"HL");
-    EXPECT_TRUE(d.EditExe->text().isEmpty());
-    EXPECT_EQ(d.EditParam->text(), u"-console");
-    EXPECT_FALSE(d.BBSave->isEnabled());
-    EXPECT_TRUE(d.CBDclick->isChecked());
-    EXPECT_FALSE(d.CBTrans->isChecked());
-    EXPECT_FALSE(d.TBTrans->isEnabled());
+    EXPECT_EQ(control<QComboBox>(d, "CBGame")->currentText(), u"HL");
+    EXPECT_TRUE(control<QLineEdit>(d, "EditExe")->text().isEmpty());
+    EXPECT_EQ(control<QLineEdit>(d, "EditParam")->text(), u"-console");
+    EXPECT_FALSE(control<QPushButton>(d, "BBSave")->isEnabled());
+    EXPECT_TRUE(control<QCheckBox>(d, "CBDclick")->isChecked());
+    EXPECT_FALSE(control<QCheckBox>(d, "CBTrans")->isChecked());
+    EXPECT_FALSE(control<QSlider>(d, "TBTrans")->isEnabled());
     EXPECT_EQ(d.gamePort(), u"27015");
     EXPECT_EQ(d.hltvPort(), u"27020");
     EXPECT_EQ(d.delayMs(), 5);
@@ -47,9 +51,9 @@ TEST_F(OptionsDialog, WithoutAFileTheDialogShowsTheDefaultsAndAnExitWritesThemAl
     EXPECT_TRUE(d.scanOld());
     EXPECT_FALSE(d.autoScan());
     EXPECT_EQ(d.updateIntervalSec(), 10);
-    EXPECT_EQ(d.PageControl->currentIndex(), 0);
-    EXPECT_EQ(d.CBParams->count(), 11);
-    EXPECT_EQ(d.CBParams->currentIndex(), -1);
+    EXPECT_EQ(control<QTabWidget>(d, "PageControl")->currentIndex(), 0);
+    EXPECT_EQ(control<QComboBox>(d, "CBParams")->count(), 11);
+    EXPECT_EQ(control<QComboBox>(d, "CBParams")->currentIndex(), -1);
     EXPECT_EQ(d.rangeCount(), 0);
     EXPECT_EQ(d.favouriteCount(), 0);
     EXPECT_FALSE(m_host.timer.enabled());
@@ -63,24 +67,26 @@ TEST_F(OptionsDialog, WithoutAFileTheDialogShowsTheDefaultsAndAnExitWritesThemAl
 TEST_F(OptionsDialog, EverySettingMadeInTheDialogSurvivesARestart)
 {
     TSettings& d = create();
+    d.show(); // laid out, as a user meets it
     m_host.mode = 1;
     m_host.size = QSize(800, 500);
-    d.CBGame->setCurrentIndex(2);
-    d.CBGameChange();
-    d.EditParam->setText(QStringLiteral("-game cstrike -nojoy"));
-    d.BBSaveClick();
-    d.CSport->setText(QStringLiteral("27016"));
-    d.HLTVport->setText(QString());
-    d.SEDelay->setValue(12);
-    d.CBBroadcast->setChecked(false);
-    d.CBOld->setChecked(false);
-    d.CBDclick->setChecked(false);
-    d.CBTrans->setChecked(true);
-    d.TBTrans->setValue(180);
-    d.CBAutoUpdate->setChecked(true);
-    d.SEUpdInterval->setValue(33);
-    d.PageControl->setCurrentIndex(2);
-    d.LVFav->setColumnWidth(0, 90);
+    pickItem(control<QComboBox>(d, "CBGame"), 2);
+    auto* param = control<QLineEdit>(d, "EditParam");
+    param->clear();
+    QTest::keyClicks(param, QStringLiteral("-game cstrike -nojoy")); // typing enables the save button
+    clickButton(d, "BBSave");
+    control<PortEdit>(d, "CSport")->setText(QStringLiteral("27016"));
+    control<PortEdit>(d, "HLTVport")->setText(QString());
+    control<QSpinBox>(d, "SEDelay")->setValue(12);
+    control<QCheckBox>(d, "CBBroadcast")->setChecked(false);
+    control<QCheckBox>(d, "CBOld")->setChecked(false);
+    control<QCheckBox>(d, "CBDclick")->setChecked(false);
+    control<QCheckBox>(d, "CBTrans")->setChecked(true);
+    control<QSlider>(d, "TBTrans")->setValue(180);
+    control<QCheckBox>(d, "CBAutoUpdate")->setChecked(true);
+    control<QSpinBox>(d, "SEUpdInterval")->setValue(33);
+    control<QTabWidget>(d, "PageControl")->setCurrentIndex(2);
+    control<QTreeWidget>(d, "LVFav")->setColumnWidth(0, 90);
     d.addFavourite({QStringLiteral("10.0.0.7"), QStringLiteral("27017")});
     destroy();
 
@@ -88,8 +94,8 @@ TEST_F(OptionsDialog, EverySettingMadeInTheDialogSurvivesARestart)
     TSettings& r = create();
     EXPECT_EQ(m_host.mode, 1);
     EXPECT_EQ(m_host.size, QSize(800, 500));
-    EXPECT_EQ(r.CBGame->currentIndex(), 2);
-    EXPECT_EQ(r.EditParam->text(), u"-game cstrike -nojoy");
+    EXPECT_EQ(control<QComboBox>(r, "CBGame")->currentIndex(), 2);
+    EXPECT_EQ(control<QLineEdit>(r, "EditParam")->text(), u"-game cstrike -nojoy");
     EXPECT_EQ(r.startParams(2), u"-game cstrike -nojoy");
     EXPECT_EQ(r.gamePort(), u"27016");
     EXPECT_EQ(r.hltvPort(), QString());
@@ -97,13 +103,13 @@ TEST_F(OptionsDialog, EverySettingMadeInTheDialogSurvivesARestart)
     EXPECT_FALSE(r.broadcast());
     EXPECT_FALSE(r.scanOld());
     EXPECT_FALSE(r.doubleClickConnects());
-    EXPECT_TRUE(r.CBTrans->isChecked());
-    EXPECT_TRUE(r.TBTrans->isEnabled());
+    EXPECT_TRUE(control<QCheckBox>(r, "CBTrans")->isChecked());
+    EXPECT_TRUE(control<QSlider>(r, "TBTrans")->isEnabled());
     EXPECT_EQ(vantry::ui::Transparency::level(), 180);
     EXPECT_TRUE(r.autoScan());
     EXPECT_EQ(r.updateIntervalSec(), 33);
-    EXPECT_EQ(r.PageControl->currentIndex(), 2);
-    EXPECT_EQ(r.LVFav->columnWidth(0), 90);
+    EXPECT_EQ(control<QTabWidget>(r, "PageControl")->currentIndex(), 2);
+    EXPECT_EQ(control<QTreeWidget>(r, "LVFav")->columnWidth(0), 90);
     ASSERT_EQ(r.favouriteCount(), 1);
     EXPECT_EQ(r.favourites()[0].port, u"27017");
 }
@@ -117,12 +123,12 @@ TEST_F(OptionsDialog, AutoScanAtStartUpRunsTheFirstPassAfter200Ms)
     EXPECT_EQ(m_host.status[2], u" Autoscan enabled");
     EXPECT_EQ(d.updateIntervalSec(), 20);
     m_host.status[0] = QStringLiteral(" 10.0.0.1");
-    d.CBAutoUpdate->setChecked(false);
+    control<QCheckBox>(d, "CBAutoUpdate")->setChecked(false);
     EXPECT_FALSE(m_host.timer.enabled());
     EXPECT_EQ(m_host.status[0], QString());
     EXPECT_EQ(m_host.status[2], u" Autoscan disabled");
-    d.CBAutoUpdate->setChecked(true);
-    d.SEUpdInterval->setValue(11);
+    control<QCheckBox>(d, "CBAutoUpdate")->setChecked(true);
+    control<QSpinBox>(d, "SEUpdInterval")->setValue(11);
     EXPECT_EQ(m_host.timer.interval(), 11000);
 }
 
@@ -130,24 +136,21 @@ TEST_F(OptionsDialog, UnsavedPathsAndParametersAreNotStoredButSavedOnesAre)
 {
     TSettings& d = create();
     d.show();
-    d.CBGame->setCurrentIndex(2);
-    d.CBGameChange();
-    d.EditParam->setFocus();
-    QTest::keyClicks(d.EditParam, QStringLiteral(" -x"));
-    EXPECT_TRUE(d.BBSave->isEnabled());
-    d.CBGame->setCurrentIndex(3); // switching drops the edit without a question
-    d.CBGameChange();
-    EXPECT_EQ(d.EditParam->text(), u"-game czero");
+    pickItem(control<QComboBox>(d, "CBGame"), 2);
+    control<QLineEdit>(d, "EditParam")->setFocus();
+    QTest::keyClicks(control<QLineEdit>(d, "EditParam"), QStringLiteral(" -x"));
+    EXPECT_TRUE(control<QPushButton>(d, "BBSave")->isEnabled());
+    pickItem(control<QComboBox>(d, "CBGame"), 3); // switching drops the edit without a question
+    EXPECT_EQ(control<QLineEdit>(d, "EditParam")->text(), u"-game czero");
     EXPECT_EQ(d.startParams(2), u"-game cstrike");
-    EXPECT_TRUE(d.BBSave->isEnabled()); // keeps its state
+    EXPECT_TRUE(control<QPushButton>(d, "BBSave")->isEnabled()); // keeps its state
     d.setExecutableChooser([](QFileDialog&) { return QStringLiteral("/opt/hl/hl.exe"); });
-    d.SBExeClick();
-    d.BBSaveClick();
+    clickButton(d, "SBExe");
+    clickButton(d, "BBSave");
     EXPECT_EQ(d.gamePath(3), u"/opt/hl/hl.exe");
-    EXPECT_FALSE(d.BBSave->isEnabled());
-    d.CBGame->setCurrentIndex(0);
-    d.CBGameChange();
-    d.EditParam->setText(QStringLiteral("never saved"));
+    EXPECT_FALSE(control<QPushButton>(d, "BBSave")->isEnabled());
+    pickItem(control<QComboBox>(d, "CBGame"), 0);
+    control<QLineEdit>(d, "EditParam")->setText(QStringLiteral("never saved"));
     destroy();
     const QByteArray file = readRaw();
     EXPECT_TRUE(file.contains("ExePath3=/opt/hl/hl.exe\nParam3=-game czero\n"));
@@ -159,18 +162,18 @@ TEST_F(OptionsDialog, ParameterKeysEnableSaveButDeleteAndArrowsDoNotAndEnterSave
 {
     TSettings& d = create();
     d.show();
-    d.EditParam->setFocus();
-    QTest::keyClick(d.EditParam, Qt::Key_Home);
-    QTest::keyClick(d.EditParam, Qt::Key_Delete);
-    QTest::keyClick(d.EditParam, Qt::Key_Right);
-    EXPECT_EQ(d.EditParam->text(), u"console");
-    EXPECT_FALSE(d.BBSave->isEnabled());
-    QTest::keyClick(d.EditParam, Qt::Key_Return); // save disabled: nothing
+    control<QLineEdit>(d, "EditParam")->setFocus();
+    QTest::keyClick(control<QLineEdit>(d, "EditParam"), Qt::Key_Home);
+    QTest::keyClick(control<QLineEdit>(d, "EditParam"), Qt::Key_Delete);
+    QTest::keyClick(control<QLineEdit>(d, "EditParam"), Qt::Key_Right);
+    EXPECT_EQ(control<QLineEdit>(d, "EditParam")->text(), u"console");
+    EXPECT_FALSE(control<QPushButton>(d, "BBSave")->isEnabled());
+    QTest::keyClick(control<QLineEdit>(d, "EditParam"), Qt::Key_Return); // save disabled: nothing
     EXPECT_EQ(d.startParams(0), u"-console");
-    QTest::keyClick(d.EditParam, Qt::Key_Backspace);
-    EXPECT_TRUE(d.BBSave->isEnabled());
-    QTest::keyClick(d.EditParam, Qt::Key_Return);
-    EXPECT_FALSE(d.BBSave->isEnabled());
+    QTest::keyClick(control<QLineEdit>(d, "EditParam"), Qt::Key_Backspace);
+    EXPECT_TRUE(control<QPushButton>(d, "BBSave")->isEnabled());
+    QTest::keyClick(control<QLineEdit>(d, "EditParam"), Qt::Key_Return);
+    EXPECT_FALSE(control<QPushButton>(d, "BBSave")->isEnabled());
     EXPECT_EQ(d.startParams(0), u"onsole");
     EXPECT_TRUE(d.isVisible());
 }
@@ -178,44 +181,46 @@ TEST_F(OptionsDialog, ParameterKeysEnableSaveButDeleteAndArrowsDoNotAndEnterSave
 TEST_F(OptionsDialog, AddAndResetParameters)
 {
     TSettings& d = create();
-    d.CBGame->setCurrentIndex(2);
-    d.CBGameChange();
-    d.BitBtn2Click(); // nothing picked
-    EXPECT_EQ(d.EditParam->text(), u"-game cstrike");
-    EXPECT_FALSE(d.BBSave->isEnabled());
-    d.CBParams->setCurrentIndex(d.CBParams->findText(QStringLiteral("-freq 100")));
-    d.BitBtn2Click();
-    EXPECT_EQ(d.EditParam->text(), u"-game cstrike -freq 100");
-    EXPECT_TRUE(d.BBSave->isEnabled());
-    d.BitBtn2Click();
-    EXPECT_EQ(d.EditParam->text(), u"-game cstrike -freq 100 -freq 100");
-    d.EditParam->clear();
-    d.BitBtn2Click();
-    EXPECT_EQ(d.EditParam->text(), u" -freq 100");
-    d.BBSaveClick();
-    d.BitBtn1Click();
-    EXPECT_EQ(d.EditParam->text(), u"-game cstrike");
-    EXPECT_TRUE(d.BBSave->isEnabled());
-    d.BBSaveClick();
-    d.BitBtn1Click(); // already the default: the button stays as it was
-    EXPECT_FALSE(d.BBSave->isEnabled());
+    d.show(); // laid out, as a user meets it
+    pickItem(control<QComboBox>(d, "CBGame"), 2);
+    clickButton(d, "BitBtn2"); // nothing picked
+    EXPECT_EQ(control<QLineEdit>(d, "EditParam")->text(), u"-game cstrike");
+    EXPECT_FALSE(control<QPushButton>(d, "BBSave")->isEnabled());
+    control<QComboBox>(d, "CBParams")
+        ->setCurrentIndex(control<QComboBox>(d, "CBParams")->findText(QStringLiteral("-freq 100")));
+    clickButton(d, "BitBtn2");
+    EXPECT_EQ(control<QLineEdit>(d, "EditParam")->text(), u"-game cstrike -freq 100");
+    EXPECT_TRUE(control<QPushButton>(d, "BBSave")->isEnabled());
+    clickButton(d, "BitBtn2");
+    EXPECT_EQ(control<QLineEdit>(d, "EditParam")->text(), u"-game cstrike -freq 100 -freq 100");
+    control<QLineEdit>(d, "EditParam")->clear();
+    clickButton(d, "BitBtn2");
+    EXPECT_EQ(control<QLineEdit>(d, "EditParam")->text(), u" -freq 100");
+    clickButton(d, "BBSave");
+    clickButton(d, "BitBtn1");
+    EXPECT_EQ(control<QLineEdit>(d, "EditParam")->text(), u"-game cstrike");
+    EXPECT_TRUE(control<QPushButton>(d, "BBSave")->isEnabled());
+    clickButton(d, "BBSave");
+    clickButton(d, "BitBtn1"); // already the default: the button stays as it was
+    EXPECT_FALSE(control<QPushButton>(d, "BBSave")->isEnabled());
 }
 
 TEST_F(OptionsDialog, BrowseFiltersBySlotAndCancelChangesNothing)
 {
     TSettings& d = create();
+    d.show(); // laid out, as a user meets it
     QString filter;
     d.setExecutableChooser([&](QFileDialog& od) {
         filter = od.nameFilters().value(0);
         EXPECT_TRUE(od.testOption(QFileDialog::DontUseNativeDialog));
         return QString();
     });
-    d.SBExeClick();
+    clickButton(d, "SBExe");
     EXPECT_EQ(filter, u"Half-Life (hl.exe hl_linux hl.sh) (HL.EXE hl_linux hl.sh)");
-    EXPECT_TRUE(d.EditExe->text().isEmpty());
-    EXPECT_FALSE(d.BBSave->isEnabled());
-    d.CBGame->setCurrentIndex(5);
-    d.SBExeClick();
+    EXPECT_TRUE(control<QLineEdit>(d, "EditExe")->text().isEmpty());
+    EXPECT_FALSE(control<QPushButton>(d, "BBSave")->isEnabled());
+    pickItem(control<QComboBox>(d, "CBGame"), 5);
+    clickButton(d, "SBExe");
     EXPECT_EQ(filter, u"Half-Life2 (hl2.exe hl2_linux hl2.sh) (HL2.EXE hl2_linux hl2.sh)");
 }
 
@@ -223,13 +228,14 @@ TEST_F(OptionsDialog, GameSlotOutsideTheListLeavesNoSelectionAndTouchesNoSlot)
 {
     writeRaw("[Settings]\nCurItem=9\nExePath0=/a\n");
     TSettings& d = create();
-    EXPECT_EQ(d.CBGame->currentIndex(), -1);
-    EXPECT_TRUE(d.EditExe->text().isEmpty());
-    EXPECT_TRUE(d.EditParam->text().isEmpty());
-    d.BitBtn1Click();
-    EXPECT_TRUE(d.EditParam->text().isEmpty());
-    d.EditParam->setText(QStringLiteral("x"));
-    d.BBSaveClick();
+    d.show(); // laid out, as a user meets it
+    EXPECT_EQ(control<QComboBox>(d, "CBGame")->currentIndex(), -1);
+    EXPECT_TRUE(control<QLineEdit>(d, "EditExe")->text().isEmpty());
+    EXPECT_TRUE(control<QLineEdit>(d, "EditParam")->text().isEmpty());
+    clickButton(d, "BitBtn1");
+    EXPECT_TRUE(control<QLineEdit>(d, "EditParam")->text().isEmpty());
+    QTest::keyClicks(control<QLineEdit>(d, "EditParam"), QStringLiteral("x"));
+    clickButton(d, "BBSave");
     for (int slot = 0; slot < GameSlotCount; ++slot)
         EXPECT_NE(d.startParams(slot), u"x");
     EXPECT_EQ(d.gamePath(0), u"/a");
@@ -247,10 +253,10 @@ TEST_F(OptionsDialog, LowStoredLevelIsKeptUntilTheGeneralPageRaisesItTo50)
     d.show();
     EXPECT_EQ(vantry::ui::Transparency::level(), 30); // the scanning page is the one shown
     // The track bar already stands at its minimum, so setting 30 changes no position.
-    d.TBTrans->blockSignals(true);
-    d.TBTrans->setValue(50);
-    d.TBTrans->blockSignals(false);
-    d.PageControl->setCurrentIndex(0);
+    control<QSlider>(d, "TBTrans")->blockSignals(true);
+    control<QSlider>(d, "TBTrans")->setValue(50);
+    control<QSlider>(d, "TBTrans")->blockSignals(false);
+    control<QTabWidget>(d, "PageControl")->setCurrentIndex(0);
     EXPECT_EQ(vantry::ui::Transparency::level(), 50);
     EXPECT_NEAR(d.windowOpacity(), 50 / 255.0, 0.01);
 }
@@ -269,14 +275,14 @@ TEST_F(OptionsDialog, TransparencySwitchAndLevelReachTheWindowsAtOnce)
     QWidget about;
     vantry::ui::Transparency::registerWindow(&about);
     d.show();
-    d.CBTrans->setChecked(true);
-    EXPECT_TRUE(d.TBTrans->isEnabled());
-    d.TBTrans->setValue(102);
+    control<QCheckBox>(d, "CBTrans")->setChecked(true);
+    EXPECT_TRUE(control<QSlider>(d, "TBTrans")->isEnabled());
+    control<QSlider>(d, "TBTrans")->setValue(102);
     EXPECT_NEAR(m_main.windowOpacity(), 0.4, 0.01);
     EXPECT_NEAR(d.windowOpacity(), 0.4, 0.01);
     EXPECT_NEAR(about.windowOpacity(), 0.4, 0.01);
-    d.CBTrans->setChecked(false);
-    EXPECT_FALSE(d.TBTrans->isEnabled());
+    control<QCheckBox>(d, "CBTrans")->setChecked(false);
+    EXPECT_FALSE(control<QSlider>(d, "TBTrans")->isEnabled());
     EXPECT_DOUBLE_EQ(m_main.windowOpacity(), 1.0);
     EXPECT_DOUBLE_EQ(about.windowOpacity(), 1.0);
     // A window that is not registered takes the settings when it is shown.
@@ -290,11 +296,11 @@ TEST_F(OptionsDialog, HiddenOnCloseAndSaveButtonDisabledAtEachShow)
 {
     TSettings& d = create();
     d.show();
-    d.BBSave->setEnabled(true);
+    control<QPushButton>(d, "BBSave")->setEnabled(true);
     d.close();
     EXPECT_FALSE(d.isVisible());
     d.show();
-    EXPECT_FALSE(d.BBSave->isEnabled());
+    EXPECT_FALSE(control<QPushButton>(d, "BBSave")->isEnabled());
     EXPECT_FALSE(d.isModal());
 }
 
@@ -365,10 +371,11 @@ TEST_F(OptionsDialog, ADialogThatNeverLoadedDoesNotOverwriteTheFile)
 TEST_F(OptionsDialog, UnknownStoredPageLeavesNoPageActiveUntilTheUserPicksOne)
 {
     const auto pagesShown = [](TSettings& d) {
-        return int(d.TS1->isVisible()) + int(d.TS2->isVisible()) + int(d.TS3->isVisible());
+        return int(control<QWidget>(d, "TS1")->isVisible()) + int(control<QWidget>(d, "TS2")->isVisible()) +
+               int(control<QWidget>(d, "TS3")->isVisible());
     };
     const auto clickTab = [](TSettings& d, int index) {
-        QTabBar* tabs = d.PageControl->tabBar();
+        QTabBar* tabs = control<QTabWidget>(d, "PageControl")->tabBar();
         QTest::mouseClick(tabs, Qt::LeftButton, {}, tabs->tabRect(index).center());
     };
 
@@ -387,11 +394,11 @@ TEST_F(OptionsDialog, UnknownStoredPageLeavesNoPageActiveUntilTheUserPicksOne)
     again.show();
     ASSERT_TRUE(QTest::qWaitForWindowExposed(&again));
     EXPECT_EQ(pagesShown(again), 0);
-    clickTab(again, again.PageControl->currentIndex());
+    clickTab(again, control<QTabWidget>(again, "PageControl")->currentIndex());
     EXPECT_EQ(pagesShown(again), 1);
-    EXPECT_TRUE(again.PageControl->currentWidget()->isVisible());
+    EXPECT_TRUE(control<QTabWidget>(again, "PageControl")->currentWidget()->isVisible());
     clickTab(again, 2);
-    EXPECT_TRUE(again.TS3->isVisible());
+    EXPECT_TRUE(control<QWidget>(again, "TS3")->isVisible());
     destroy();
     EXPECT_TRUE(readRaw().contains("CurPage=2\n"));
 
@@ -400,8 +407,24 @@ TEST_F(OptionsDialog, UnknownStoredPageLeavesNoPageActiveUntilTheUserPicksOne)
     other.show();
     EXPECT_EQ(pagesShown(other), 0);
     clickTab(other, 1);
-    EXPECT_TRUE(other.TS2->isVisible());
+    EXPECT_TRUE(control<QWidget>(other, "TS2")->isVisible());
     EXPECT_EQ(pagesShown(other), 1);
     destroy();
     EXPECT_TRUE(readRaw().contains("CurPage=1\n"));
+}
+
+TEST_F(OptionsDialog, EveryControlIsReachedByItsOwnNameAndNoOtherControlSharesIt)
+{
+    TSettings& d = create();
+    const char* const names[] = {
+        "PageControl",  "TS1",          "TS2",          "TS3",         "CBGame",       "EditExe",
+        "SBExe",        "EditParam",    "CBParams",     "BitBtn2",     "BitBtn1",      "BBSave",
+        "CBDclick",     "CBTrans",      "TBTrans",      "OD",          "CBBroadcast",  "CBOld",
+        "SpeedButton1", "SpeedButton2", "LWranges",     "IPE1",        "IPE2",         "SpeedButton3",
+        "SBDel",        "SBAdd",        "Ports",        "CSport",      "HLTVport",     "GroupBox1",
+        "SEDelay",      "CBMaster",     "EditSteamKey", "CBShowKey",   "CBRegion",     "LWMasters",
+        "EditMaster",   "SBMasterDel",  "SBMasterAdd",  "LVFav",       "CBAutoUpdate", "SEUpdInterval",
+        "GHIP",         "MEPort",       "SpeedButton5", "SpeedButton4"};
+    for (const char* name : names)
+        EXPECT_EQ(d.findChildren<QObject*>(QString::fromLatin1(name)).size(), 1) << name;
 }

@@ -1,3 +1,4 @@
+#include "Controls.h"
 #include "OptionsFixture.h"
 #include "options/Rules.h"
 #include "options/ui/IPv4Edit.h"
@@ -10,6 +11,8 @@
 #include <QTreeWidget>
 
 using namespace vantry::options;
+using vantry::test::clickButton;
+using vantry::test::control;
 using vantry::test::OptionsFixture;
 
 namespace {
@@ -26,15 +29,15 @@ protected:
     }
     void addRange(const std::array<int, 4>& from, const std::array<int, 4>& to)
     {
-        setAddress(dialog().IPE1, from[0], from[1], from[2], from[3]);
-        setAddress(dialog().IPE2, to[0], to[1], to[2], to[3]);
-        dialog().SBAddClick();
+        setAddress(control<IPv4Edit>(dialog(), "IPE1"), from[0], from[1], from[2], from[3]);
+        setAddress(control<IPv4Edit>(dialog(), "IPE2"), to[0], to[1], to[2], to[3]);
+        clickButton(dialog(), "SBAdd");
     }
     void addFavourite(const std::array<int, 4>& address, const QString& port)
     {
-        setAddress(dialog().GHIP, address[0], address[1], address[2], address[3]);
-        dialog().MEPort->setText(port);
-        dialog().SpeedButton4Click();
+        setAddress(control<IPv4Edit>(dialog(), "GHIP"), address[0], address[1], address[2], address[3]);
+        control<PortEdit>(dialog(), "MEPort")->setText(port);
+        clickButton(dialog(), "SpeedButton4");
     }
     QStringList rangeFroms() const
     {
@@ -51,6 +54,13 @@ protected:
         return list;
     }
     void select(QTreeWidget* list, int row) { list->setCurrentItem(list->topLevelItem(row)); }
+    // A click on a header of the favourites, a little inside the column.
+    void clickHeader(int column)
+    {
+        QHeaderView* header = control<QTreeWidget>(dialog(), "LVFav")->header();
+        QTest::mouseClick(header->viewport(), Qt::LeftButton, {},
+                          QPoint(header->sectionViewportPosition(column) + 5, 5));
+    }
 };
 
 } // namespace
@@ -58,7 +68,7 @@ protected:
 TEST_F(Pages, RangeMessagesInErrorBoxesAndTheListUnchanged)
 {
     TSettings& d = create();
-    d.SBAddClick();
+    clickButton(d, "SBAdd");
     EXPECT_EQ(lastBox().caption, u"Error");
     EXPECT_EQ(lastBox().text, u"Incorrect IP range");
     EXPECT_EQ(lastBox().icon, vantry::BoxIcon::None);
@@ -86,9 +96,9 @@ TEST_F(Pages, NewRangeIsAppendedCheckedAndStoredAtOnceItsCheckMarkOnlyAtExit)
     EXPECT_EQ(readRaw(),
               QByteArray("[Ranges]\nRanges=2\nRangeFrom0=10.0.0.1\nRangeTo0=10.0.0.254\nChecked=11\n"
                          "RangeFrom1=10.0.0.100\nRangeTo1=10.0.0.200\n"));
-    d.LWranges->topLevelItem(1)->setCheckState(0, Qt::Unchecked);
+    control<QTreeWidget>(d, "LWranges")->topLevelItem(1)->setCheckState(0, Qt::Unchecked);
     EXPECT_TRUE(readRaw().contains("Checked=11\n"));
-    EXPECT_EQ(d.IPE1->text(), u"10.0.0.100"); // the fields keep their contents
+    EXPECT_EQ(control<IPv4Edit>(d, "IPE1")->text(), u"10.0.0.100"); // the fields keep their contents
     destroy();
     EXPECT_TRUE(readRaw().contains("Checked=10\n"));
 }
@@ -99,16 +109,18 @@ TEST_F(Pages, DeletingSelectsTheRowAboveOrTheNewFirstRow)
     addRange({10, 0, 0, 1}, {10, 0, 0, 2});
     addRange({10, 0, 1, 1}, {10, 0, 1, 2});
     addRange({10, 0, 2, 1}, {10, 0, 2, 2});
-    d.SBDelClick(); // no selection: nothing
+    clickButton(d, "SBDel"); // no selection: nothing
     EXPECT_EQ(d.rangeCount(), 3);
-    select(d.LWranges, 0);
-    d.SBDelClick();
+    select(control<QTreeWidget>(d, "LWranges"), 0);
+    clickButton(d, "SBDel");
     EXPECT_EQ(rangeFroms(), (QStringList{QStringLiteral("10.0.1.1"), QStringLiteral("10.0.2.1")}));
-    EXPECT_EQ(d.LWranges->selectedItems().value(0), d.LWranges->topLevelItem(0));
-    select(d.LWranges, 1);
-    d.SBDelClick();
-    EXPECT_EQ(d.LWranges->selectedItems().value(0), d.LWranges->topLevelItem(0));
-    d.SBDelClick();
+    EXPECT_EQ(control<QTreeWidget>(d, "LWranges")->selectedItems().value(0),
+              control<QTreeWidget>(d, "LWranges")->topLevelItem(0));
+    select(control<QTreeWidget>(d, "LWranges"), 1);
+    clickButton(d, "SBDel");
+    EXPECT_EQ(control<QTreeWidget>(d, "LWranges")->selectedItems().value(0),
+              control<QTreeWidget>(d, "LWranges")->topLevelItem(0));
+    clickButton(d, "SBDel");
     EXPECT_EQ(d.rangeCount(), 0);
     EXPECT_TRUE(readRaw().startsWith("[Ranges]\nRanges=0\n"));
     EXPECT_TRUE(readRaw().contains("Checked=\n"));
@@ -119,21 +131,22 @@ TEST_F(Pages, UpAndDownMoveTheWholeRowWithItsSelection)
     TSettings& d = create();
     addRange({10, 0, 0, 1}, {10, 0, 0, 2});
     addRange({10, 0, 1, 1}, {10, 0, 1, 2});
-    d.LWranges->topLevelItem(1)->setCheckState(0, Qt::Unchecked);
+    control<QTreeWidget>(d, "LWranges")->topLevelItem(1)->setCheckState(0, Qt::Unchecked);
     const QByteArray stored = readRaw();
-    d.SpeedButton1Click(); // no selection
-    select(d.LWranges, 0);
-    d.SpeedButton1Click(); // first row: nothing
+    clickButton(d, "SpeedButton1"); // no selection
+    select(control<QTreeWidget>(d, "LWranges"), 0);
+    clickButton(d, "SpeedButton1"); // first row: nothing
     EXPECT_EQ(rangeFroms().first(), u"10.0.0.1");
-    select(d.LWranges, 1);
-    d.SpeedButton2Click(); // last row: nothing
-    d.SpeedButton1Click();
+    select(control<QTreeWidget>(d, "LWranges"), 1);
+    clickButton(d, "SpeedButton2"); // last row: nothing
+    clickButton(d, "SpeedButton1");
     EXPECT_EQ(rangeFroms(), (QStringList{QStringLiteral("10.0.1.1"), QStringLiteral("10.0.0.1")}));
     EXPECT_FALSE(d.ranges()[0].checked);
     EXPECT_TRUE(d.ranges()[1].checked);
     EXPECT_EQ(d.ranges()[0].to, u"10.0.1.2");
-    EXPECT_EQ(d.LWranges->selectedItems().value(0), d.LWranges->topLevelItem(0));
-    d.SpeedButton2Click();
+    EXPECT_EQ(control<QTreeWidget>(d, "LWranges")->selectedItems().value(0),
+              control<QTreeWidget>(d, "LWranges")->topLevelItem(0));
+    clickButton(d, "SpeedButton2");
     EXPECT_EQ(rangeFroms().first(), u"10.0.0.1");
     EXPECT_EQ(readRaw(), stored); // moves reach the file only at exit
 }
@@ -145,10 +158,10 @@ TEST_F(Pages, ReadersHoldCopiesThatOutliveDeletedRows)
     addFavourite({10, 0, 0, 5}, QStringLiteral("27015"));
     const QVector<AddressRange> ranges = d.ranges();
     const QVector<Favourite> favourites = d.favourites();
-    select(d.LWranges, 0);
-    d.SBDelClick();
-    select(d.LVFav, 0);
-    d.SpeedButton5Click();
+    select(control<QTreeWidget>(d, "LWranges"), 0);
+    clickButton(d, "SBDel");
+    select(control<QTreeWidget>(d, "LVFav"), 0);
+    clickButton(d, "SpeedButton5");
     ASSERT_EQ(ranges.size(), 1);
     EXPECT_EQ(ranges[0].to, u"10.0.0.2");
     EXPECT_EQ(favourites[0].address, u"10.0.0.5");
@@ -157,18 +170,18 @@ TEST_F(Pages, ReadersHoldCopiesThatOutliveDeletedRows)
 TEST_F(Pages, FillLastAddressToTheEndOfItsBlock)
 {
     TSettings& d = create();
-    d.SpeedButton3Click();
-    EXPECT_TRUE(d.IPE2->text().isEmpty());
-    setAddress(d.IPE1, 172, 16, 4, 10);
-    d.SpeedButton3Click();
-    EXPECT_EQ(d.IPE2->text(), u"172.16.4.255");
+    clickButton(d, "SpeedButton3");
+    EXPECT_TRUE(control<IPv4Edit>(d, "IPE2")->text().isEmpty());
+    setAddress(control<IPv4Edit>(d, "IPE1"), 172, 16, 4, 10);
+    clickButton(d, "SpeedButton3");
+    EXPECT_EQ(control<IPv4Edit>(d, "IPE2")->text(), u"172.16.4.255");
 }
 
 TEST_F(Pages, PortFieldsTakeDigitsOnlyWithABeepAndAtMostFive)
 {
     TSettings& d = create();
     d.show();
-    PortEdit* port = d.CSport;
+    PortEdit* port = control<PortEdit>(d, "CSport");
     port->clear();
     port->setFocus();
     QTest::keyClicks(port, QStringLiteral("27a15"));
@@ -189,7 +202,7 @@ TEST_F(Pages, PortFieldsTakeDigitsOnlyWithABeepAndAtMostFive)
     QApplication::clipboard()->setText(QStringLiteral("27016"));
     port->paste();
     EXPECT_EQ(port->text(), u"27016");
-    QTest::keyClicks(d.MEPort, QStringLiteral("x"));
+    QTest::keyClicks(control<PortEdit>(d, "MEPort"), QStringLiteral("x"));
     EXPECT_EQ(m_prompter.beeps, 2);
 }
 
@@ -230,14 +243,14 @@ TEST_F(Pages, DeletingAFavouriteLeavesNoSelection)
     addFavourite({10, 0, 0, 1}, QStringLiteral("1"));
     addFavourite({10, 0, 0, 2}, QStringLiteral("2"));
     addFavourite({10, 0, 0, 3}, QStringLiteral("3"));
-    d.LVFav->clearSelection();
-    d.SpeedButton5Click();
+    control<QTreeWidget>(d, "LVFav")->clearSelection();
+    clickButton(d, "SpeedButton5");
     EXPECT_EQ(d.favouriteCount(), 3);
-    select(d.LVFav, 1);
-    d.SpeedButton5Click();
+    select(control<QTreeWidget>(d, "LVFav"), 1);
+    clickButton(d, "SpeedButton5");
     EXPECT_EQ(favouriteAddresses(),
               (QStringList{QStringLiteral("10.0.0.1:1"), QStringLiteral("10.0.0.3:3")}));
-    EXPECT_TRUE(d.LVFav->selectedItems().isEmpty());
+    EXPECT_TRUE(control<QTreeWidget>(d, "LVFav")->selectedItems().isEmpty());
 }
 
 TEST_F(Pages, HeaderClicksSortAscendingAndTheOrderIsStored)
@@ -245,13 +258,12 @@ TEST_F(Pages, HeaderClicksSortAscendingAndTheOrderIsStored)
     writeRaw("[Favorites]\n10.0.0.9 0=27015\n192.168.0.5 1=27005\n10.0.0.10 2=junk\n");
     TSettings& d = create();
     d.show();
-    QTest::mouseClick(d.LVFav->header()->viewport(), Qt::LeftButton, {},
-                      QPoint(d.LVFav->header()->sectionViewportPosition(0) + 5, 5));
+    clickHeader(0);
     EXPECT_EQ(favouriteAddresses(),
               (QStringList{QStringLiteral("10.0.0.10:junk"), QStringLiteral("10.0.0.9:27015"),
                            QStringLiteral("192.168.0.5:27005")}));
-    d.LVFavColumnClick(1);
-    d.LVFavColumnClick(1); // no reversal
+    clickHeader(1);
+    clickHeader(1); // no reversal
     EXPECT_EQ(favouriteAddresses(),
               (QStringList{QStringLiteral("10.0.0.10:junk"), QStringLiteral("192.168.0.5:27005"),
                            QStringLiteral("10.0.0.9:27015")}));
@@ -275,12 +287,12 @@ TEST_F(Pages, FavouriteAddressColumnKeepsToItsLimits)
 {
     writeRaw("[Settings]\nFavWidth=20\n");
     TSettings& d = create();
-    EXPECT_EQ(d.LVFav->columnWidth(0), 70);
-    d.LVFav->header()->resizeSection(0, 300);
-    EXPECT_EQ(d.LVFav->columnWidth(0), 110);
+    EXPECT_EQ(control<QTreeWidget>(d, "LVFav")->columnWidth(0), 70);
+    control<QTreeWidget>(d, "LVFav")->header()->resizeSection(0, 300);
+    EXPECT_EQ(control<QTreeWidget>(d, "LVFav")->columnWidth(0), 110);
     // The port column keeps at least its design 40 pixels, more when five digits need them.
-    d.LVFav->header()->resizeSection(1, 10);
-    EXPECT_GE(d.LVFav->columnWidth(1), 40);
-    d.LVFav->header()->resizeSection(1, 300);
-    EXPECT_LT(d.LVFav->columnWidth(1), 100);
+    control<QTreeWidget>(d, "LVFav")->header()->resizeSection(1, 10);
+    EXPECT_GE(control<QTreeWidget>(d, "LVFav")->columnWidth(1), 40);
+    control<QTreeWidget>(d, "LVFav")->header()->resizeSection(1, 300);
+    EXPECT_LT(control<QTreeWidget>(d, "LVFav")->columnWidth(1), 100);
 }

@@ -1,6 +1,6 @@
-// The options dialog's public server lists, on the scanning page: the source's switch, the Steam
-// Web API key, the region of the masters' lists and the UDP masters the user adds.
-#include "Options.h"
+#include "MasterSection.h"
+
+#include "options/ui/OptionsWidgets.h"
 
 #include <QCheckBox>
 #include <QComboBox>
@@ -13,36 +13,24 @@
 
 namespace vantry::options {
 
-namespace {
+using widgets::named;
 
-int selectedMaster(const QTreeWidget* list)
+MasterSection::MasterSection(QWidget* parent) : QWidget(parent)
 {
-    const QList<QTreeWidgetItem*> selected = list->selectedItems();
-    return selected.isEmpty() ? -1 : list->indexOfTopLevelItem(selected.constFirst());
-}
-
-} // namespace
-
-QWidget* TSettings::buildMasterSource(QWidget* page)
-{
-    auto* box = new QWidget(page);
-    CBMaster = new QCheckBox(tr("Мастер-сервер"), box);
-    QFont bold = CBMaster->font();
-    bold.setBold(true);
-    CBMaster->setFont(bold);
+    CBMaster = named(widgets::boldCheckBox(tr("Мастер-сервер"), this), "CBMaster");
     CBMaster->setToolTip(tr("Сначала получить список серверов от Steam и мастер-серверов"));
-    CBRegion = new QComboBox(box);
+    CBRegion = named(new QComboBox(this), "CBRegion");
     const QStringList regions = {tr("Все регионы"),   tr("США, восток"),    tr("США, запад"),
                                  tr("Южная Америка"), tr("Европа"),         tr("Азия"),
                                  tr("Австралия"),     tr("Ближний Восток"), tr("Африка")};
     for (std::size_t i = 0; i < MasterRegions.size(); ++i)
         CBRegion->addItem(regions[static_cast<qsizetype>(i)], MasterRegions[i]);
-    EditSteamKey = new QLineEdit(box);
+    EditSteamKey = named(new QLineEdit(this), "EditSteamKey");
     EditSteamKey->setEchoMode(QLineEdit::Password);
     // Stars, as in the password prompt.
     EditSteamKey->setStyleSheet(QStringLiteral("QLineEdit { lineedit-password-character: 42; }"));
-    CBShowKey = new QCheckBox(tr("Показать"), box);
-    LWMasters = new QTreeWidget(box);
+    CBShowKey = named(new QCheckBox(tr("Показать"), this), "CBShowKey");
+    LWMasters = named(new QTreeWidget(this), "LWMasters");
     LWMasters->setColumnCount(1);
     LWMasters->setHeaderLabels({tr("UDP мастер-серверы:")});
     LWMasters->setRootIsDecorated(false);
@@ -52,19 +40,17 @@ QWidget* TSettings::buildMasterSource(QWidget* page)
     LWMasters->header()->setSectionsClickable(false);
     // Room for three masters; more scroll.
     LWMasters->setFixedHeight(LWMasters->header()->sizeHint().height() + 3 * fontMetrics().height() + 12);
-    EditMaster = new QLineEdit(box);
+    EditMaster = named(new QLineEdit(this), "EditMaster");
     EditMaster->setPlaceholderText(QStringLiteral("host:27011"));
-    SBMasterDel = new QPushButton(tr("Удалить"), box);
-    SBMasterDel->setAutoDefault(false);
-    SBMasterAdd = new QPushButton(tr("Добавить"), box);
-    SBMasterAdd->setAutoDefault(false);
+    SBMasterDel = named(widgets::button(tr("Удалить"), this), "SBMasterDel");
+    SBMasterAdd = named(widgets::button(tr("Добавить"), this), "SBMasterAdd");
 
-    auto* grid = new QGridLayout(box);
+    auto* grid = new QGridLayout(this);
     grid->setContentsMargins(0, 0, 0, 0);
     grid->addWidget(CBMaster, 0, 0, 1, 2);
-    grid->addWidget(new QLabel(tr("Регион:"), box), 0, 2, Qt::AlignRight);
+    grid->addWidget(new QLabel(tr("Регион:"), this), 0, 2, Qt::AlignRight);
     grid->addWidget(CBRegion, 0, 3);
-    grid->addWidget(new QLabel(tr("Ключ Steam:"), box), 1, 0);
+    grid->addWidget(new QLabel(tr("Ключ Steam:"), this), 1, 0);
     grid->addWidget(EditSteamKey, 1, 1, 1, 2);
     grid->addWidget(CBShowKey, 1, 3);
     grid->addWidget(LWMasters, 2, 0, 3, 2);
@@ -78,12 +64,11 @@ QWidget* TSettings::buildMasterSource(QWidget* page)
     connect(SBMasterDel, &QPushButton::clicked, this, [this] { SBMasterDelClick(); });
     connect(EditMaster, &QLineEdit::returnPressed, this, [this] { SBMasterAddClick(); });
     connect(CBShowKey, &QCheckBox::toggled, this, [this] { CBShowKeyClick(); });
-    return box;
 }
 
-void TSettings::applyMaster(const MasterSource& source)
+void MasterSection::load(const MasterSource& source)
 {
-    m_master = source;
+    m_loaded = source;
     CBMaster->setChecked(source.enabled);
     EditSteamKey->setText(source.steamKey);
     CBRegion->setCurrentIndex(std::max(0, CBRegion->findData(source.region)));
@@ -92,9 +77,9 @@ void TSettings::applyMaster(const MasterSource& source)
         new QTreeWidgetItem(LWMasters, {master});
 }
 
-MasterSource TSettings::masterSource() const
+MasterSource MasterSection::source() const
 {
-    MasterSource s = m_master;
+    MasterSource s = m_loaded;
     s.enabled = CBMaster->isChecked();
     s.steamKey = EditSteamKey->text().trimmed();
     s.region = CBRegion->currentData().toInt();
@@ -104,31 +89,28 @@ MasterSource TSettings::masterSource() const
     return s;
 }
 
-void TSettings::SBMasterAddClick()
+void MasterSection::SBMasterAddClick()
 {
-    const MasterSource listed = masterSource();
+    const MasterSource listed = source();
     if (const QString problem = newMasterError(EditMaster->text(), listed.masters); !problem.isEmpty()) {
-        error(problem);
+        widgets::error(problem);
         return;
     }
     LWMasters->setCurrentItem(new QTreeWidgetItem(LWMasters, {parseMasterEntry(EditMaster->text())->text()}));
     EditMaster->clear();
 }
 
-void TSettings::SBMasterDelClick()
+void MasterSection::SBMasterDelClick()
 {
-    const int row = selectedMaster(LWMasters);
+    const int row = widgets::selectedRow(LWMasters);
     if (row < 0)
         return;
     delete LWMasters->takeTopLevelItem(row);
     LWMasters->clearSelection();
-    if (QTreeWidgetItem* next = LWMasters->topLevelItem(row > 0 ? row - 1 : 0)) {
-        LWMasters->setCurrentItem(next);
-        next->setSelected(true);
-    }
+    widgets::selectRow(LWMasters, row > 0 ? row - 1 : 0);
 }
 
-void TSettings::CBShowKeyClick()
+void MasterSection::CBShowKeyClick()
 {
     EditSteamKey->setEchoMode(CBShowKey->isChecked() ? QLineEdit::Normal : QLineEdit::Password);
 }

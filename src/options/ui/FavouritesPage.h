@@ -1,0 +1,58 @@
+#pragma once
+
+#include "options/LiveSettings.h"
+#include "options/StoredSettings.h"
+
+#include <QWidget>
+
+#include <utility>
+
+class QCheckBox;
+class QPushButton;
+class QSpinBox;
+class QTreeWidget;
+
+namespace vantry::options {
+
+class IPv4Edit;
+class PortEdit;
+class SettingsHost;
+
+// The options dialog's favourites page: the favourite servers and the switch and interval of
+// their re-scan, which drive the main window's favourites timer.
+class FavouritesPage : public QWidget
+{
+    Q_OBJECT
+public:
+    FavouritesPage(SettingsHost& host, QWidget* parent);
+
+    void load(const StoredSettings& s);
+    void store(StoredSettings& s) const;
+
+    QVector<Favourite> favourites() const;
+    int favouriteCount() const;
+    bool autoScan() const;
+    int updateIntervalSec() const;
+    bool addFavourite(const Favourite& favourite);
+
+    void SpeedButton4Click();
+    void SpeedButton5Click();
+    void LVFavColumnClick(int column);
+    void CBAutoUpdateClick();
+    void SEUpdIntervalChange();
+
+private:
+    std::pair<int, int> portColumnLimits() const;
+    void appendFavourite(const Favourite& favourite);
+
+    SettingsHost& m_host;
+    QTreeWidget* LVFav = nullptr;
+    QCheckBox* CBAutoUpdate = nullptr;
+    QSpinBox* SEUpdInterval = nullptr;
+    IPv4Edit* GHIP = nullptr;
+    PortEdit* MEPort = nullptr;
+    QPushButton* SpeedButton5 = nullptr;
+    QPushButton* SpeedButton4 = nullptr;
+};
+
+} // namespace vantry::options

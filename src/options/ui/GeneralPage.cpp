@@ -1,0 +1,343 @@
+#include "GeneralPage.h"
+
+#include "options/Rules.h"
+#include "options/SettingsTable.h"
+#include "options/ui/OptionsWidgets.h"
+#include "ui/Transparency.h"
+
+#include <QCheckBox>
+#include <QComboBox>
+#include <QEvent>
+#include <QFileDialog>
+#include <QFileSystemModel>
+#include <QGridLayout>
+#include <QHBoxLayout>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMenu>
+#include <QPushButton>
+#include <QSlider>
+#include <QSortFilterProxyModel>
+#include <QStyle>
+#include <QToolButton>
+
+static_assert(vantry::options::MinimumVisibleLevel == vantry::ui::Transparency::MinimumLevel,
+              "a loaded level and a level set in the dialog have the same floor");
+
+namespace vantry::options {
+
+using widgets::named;
+
+namespace {
+
+bool isSlot(int slot)
+{
+    return slot >= 0 && slot < GameSlotCount;
+}
+
+// "Description|PATTERN" as Qt writes a name filter: "Description (PATTERN)".
+QString nameFilter(const QString& filter)
+{
+    const qsizetype bar = filter.indexOf(u'|');
+    return filter.left(bar) + QStringLiteral(" (") + filter.mid(bar + 1) + u')';
+}
+
+// Under the filter that lists every program, the file dialog shows folders and the files the
+// user may run; under the slot's own filter it shows what the names match, whatever their rights
+// (a Windows hl.exe is not marked executable).
+class ExecutablesOnly : public QSortFilterProxyModel
+{
+public:
+    explicit ExecutablesOnly(QFileDialog* dialog) : QSortFilterProxyModel(dialog), m_dialog(dialog) {}
+    void refilter() { invalidateFilter(); }
+
+protected:
+    bool filterAcceptsRow(int row, const QModelIndex& parent) const override
+    {
+        const auto* files = qobject_cast<const QFileSystemModel*>(sourceModel());
+        if (!files || m_dialog->selectedNameFilter() != GeneralPage::anyProgramFilter())
+            return true;
+        const QModelIndex index = files->index(row, 0, parent);
+        return files->isDir(index) || files->fileInfo(index).isExecutable();
+    }
+
+private:
+    QFileDialog* m_dialog;
+};
+
+} // namespace
+
+GeneralPage::GeneralPage(QWidget* parent) : QWidget(parent)
+{
+    CBGame = named(new QComboBox(this), "CBGame");
+    CBGame->addItems({QStringLiteral("HL"), QStringLiteral("CS1.5"), QStringLiteral("CS1.6"),
+                      QStringLiteral("CZERO"), QStringLiteral("CSS"), QStringLiteral("HL2DM")});
+    CBGame->setCurrentIndex(0);
+    EditExe = named(new QLineEdit(this), "EditExe");
+    EditExe->setReadOnly(true);
+    SBExe = named(new QToolButton(this), "SBExe");
+    SBExe->setText(QStringLiteral("..."));
+    SBExe->setToolTip(tr("Обзор"));
+    QFont bold = SBExe->font();
+    bold.setBold(true);
+    SBExe->setFont(bold);
+    EditParam = named(new QLineEdit(this), "EditParam");
+    EditParam->installEventFilter(this);
+    CBParams = named(new QComboBox(this), "CBParams");
+    CBParams->setCurrentIndex(-1);
+    BitBtn2 = named(widgets::button(QStringLiteral("+"), this), "BitBtn2");
+    BitBtn2->setToolTip(tr("Добавить параметр"));
+    BitBtn1 = named(widgets::button(tr("Сброс"), this), "BitBtn1");
+    BitBtn1->setToolTip(tr("Восстановить значение по умолчанию"));
+    BitBtn1->setIcon(style()->standardIcon(QStyle::SP_BrowserReload));
+    BBSave = named(new QPushButton(tr("Сохранить"), this), "BBSave");
+    BBSave->setIcon(style()->standardIcon(QStyle::SP_DialogOkButton));
+    BBSave->setDefault(true);
+    BBSave->setEnabled(false);
+    CBDclick = named(new QCheckBox(tr("Соединяться по двойному щелчку"), this), "CBDclick");
+    CBDclick->setChecked(true);
+    CBTrans = named(new QCheckBox(tr("Прозрачность"), this), "CBTrans");
+    TBTrans = named(new QSlider(Qt::Horizontal, this), "TBTrans");
+    TBTrans->setRange(50, 255);
+    TBTrans->setTickInterval(3);
+    TBTrans->setTickPosition(QSlider::TicksBelow);
+    TBTrans->setValue(100);
+    TBTrans->setEnabled(false);
+
+    OD = named(new QFileDialog(this), "OD");
+    // Qt's own dialog, whose name filters match without regard to case ("HL.EXE" finds hl.exe).
+    OD->setOption(QFileDialog::DontUseNativeDialog);
+    OD->setFileMode(QFileDialog::ExistingFile);
+    OD->setAcceptMode(QFileDialog::AcceptOpen);
+    OD->setSizeGripEnabled(true);
+    auto* executables = new ExecutablesOnly(OD);
+    OD->setProxyModel(executables);
+    connect(OD, &QFileDialog::filterSelected, executables, &ExecutablesOnly::refilter);
+    m_chooseExecutable = [](QFileDialog& dialog) {
+        if (dialog.exec() == QDialog::Accepted && !dialog.selectedFiles().isEmpty())
+            return dialog.selectedFiles().constFirst();
+        return QString();
+    };
+
+    auto* grid = new QGridLayout(this);
+    grid->addWidget(widgets::boldLabel(tr("Игра:"), this), 0, 0);
+    grid->addWidget(CBGame, 0, 1, 1, 3);
+    grid->addWidget(widgets::boldLabel(tr("Путь к игре:"), this), 1, 0);
+    auto* exeRow = new QHBoxLayout;
+    exeRow->addWidget(EditExe);
+    exeRow->addWidget(SBExe);
+    grid->addLayout(exeRow, 1, 1, 1, 3);
+    grid->addWidget(widgets::boldLabel(tr("Параметры:"), this), 2, 0);
+    grid->addWidget(EditParam, 2, 1, 1, 3);
+    auto* paramRow = new QHBoxLayout;
+    paramRow->addWidget(CBParams, 1);
+    paramRow->addWidget(BitBtn2);
+    paramRow->addWidget(BitBtn1);
+    grid->addLayout(paramRow, 3, 1, 1, 3);
+    grid->addWidget(CBDclick, 4, 0, 1, 3);
+    grid->addWidget(BBSave, 4, 3);
+    grid->addWidget(CBTrans, 5, 0);
+    grid->addWidget(TBTrans, 5, 1, 1, 3);
+    grid->setRowStretch(6, 1);
+
+    connect(CBGame, &QComboBox::activated, this, [this] { CBGameChange(); });
+    connect(SBExe, &QToolButton::clicked, this, [this] { SBExeClick(); });
+    connect(BitBtn2, &QPushButton::clicked, this, [this] { BitBtn2Click(); });
+    connect(BitBtn1, &QPushButton::clicked, this, [this] { BitBtn1Click(); });
+    connect(BBSave, &QPushButton::clicked, this, [this] { BBSaveClick(); });
+    // toggled, not clicked: the handlers also run when loading changes the boxes.
+    connect(CBTrans, &QCheckBox::toggled, this, [this] { CBTransClick(); });
+    connect(TBTrans, &QSlider::valueChanged, this, [this] { TBTransChange(); });
+}
+
+void GeneralPage::load(const StoredSettings& s)
+{
+    m_gamePaths = s.gamePaths;
+    m_startParams = s.startParams;
+    CBGame->setCurrentIndex(s.curItem);
+    showSlot(s.curItem);
+    ui::Transparency::setOn(s.trans);
+    ui::Transparency::setLevel(s.transLevel);
+    CBDclick->setChecked(s.doubleClick);
+    CBTrans->setChecked(s.trans); // runs CBTransClick when it changes
+    TBTrans->setEnabled(ui::Transparency::on());
+    CBParams->clear();
+    CBParams->addItems(s.paramChoices);
+    CBParams->setCurrentIndex(-1);
+}
+
+void GeneralPage::store(StoredSettings& s) const
+{
+    s.gamePaths = m_gamePaths;
+    s.startParams = m_startParams;
+    s.curItem = CBGame->currentIndex();
+    s.trans = CBTrans->isChecked();
+    s.transLevel = ui::Transparency::level();
+    s.doubleClick = CBDclick->isChecked();
+    s.paramChoices.clear();
+    for (int i = 0; i < CBParams->count(); ++i)
+        s.paramChoices.append(CBParams->itemText(i));
+}
+
+void GeneralPage::setExecutableChooser(std::function<QString(QFileDialog&)> chooser)
+{
+    m_chooseExecutable = std::move(chooser);
+}
+
+void GeneralPage::setClientOffers(ClientOffers offers, PickNotice notice)
+{
+    m_clientOffers = std::move(offers);
+    m_pickNotice = std::move(notice);
+}
+
+QString GeneralPage::anyProgramFilter()
+{
+    return tr("Все программы (*)");
+}
+
+bool GeneralPage::doubleClickConnects() const
+{
+    return CBDclick->isChecked();
+}
+
+QString GeneralPage::gamePath(int slot) const
+{
+    return isSlot(slot) ? m_gamePaths[static_cast<std::size_t>(slot)] : QString();
+}
+
+QString GeneralPage::startParams(int slot) const
+{
+    return isSlot(slot) ? m_startParams[static_cast<std::size_t>(slot)] : QString();
+}
+
+void GeneralPage::dialogShown()
+{
+    BBSave->setEnabled(false);
+}
+
+void GeneralPage::TS1Show()
+{
+    TBTrans->setValue(ui::Transparency::level());
+    // The track bar raises a level below its minimum without reporting a change when its position
+    // was already there; the level follows the position in every case.
+    if (TBTrans->value() != ui::Transparency::level())
+        TBTransChange();
+}
+
+void GeneralPage::showSlot(int slot)
+{
+    EditExe->setText(gamePath(slot));
+    EditParam->setText(startParams(slot));
+}
+
+void GeneralPage::CBGameChange()
+{
+    showSlot(CBGame->currentIndex());
+}
+
+void GeneralPage::SBExeClick()
+{
+    // The Windows name first, as the file is called there, then the Linux clients' names.
+    const int slot = CBGame->currentIndex();
+    if (slot >= 0 && slot <= 3)
+        OD->setNameFilters(
+            {nameFilter(QStringLiteral("Half-Life (hl.exe hl_linux hl.sh)|HL.EXE hl_linux hl.sh")),
+             anyProgramFilter()});
+    else if (slot >= 4 && slot <= 5)
+        OD->setNameFilters(
+            {nameFilter(QStringLiteral("Half-Life2 (hl2.exe hl2_linux hl2.sh)|HL2.EXE hl2_linux hl2.sh")),
+             anyProgramFilter()});
+    const QString path = chooseClient(slot);
+    if (path.isEmpty())
+        return;
+    EditExe->setText(path);
+    BBSave->setEnabled(true);
+    if (m_pickNotice && isSlot(slot))
+        if (const QString notice = m_pickNotice(slot, path); !notice.isEmpty())
+            widgets::error(notice);
+}
+
+// The offered clients in a menu under the button, the file dialog behind its last item; the file
+// dialog at once when nothing is offered.
+QString GeneralPage::chooseClient(int slot)
+{
+    if (!m_clientOffers || !isSlot(slot))
+        return m_chooseExecutable(*OD);
+    QStringList problems;
+    const QList<std::pair<QString, QString>> offers = m_clientOffers(slot, &problems);
+    if (!problems.isEmpty())
+        widgets::error(problems.join(u'\n'));
+    if (offers.isEmpty())
+        return m_chooseExecutable(*OD);
+    QMenu menu(SBExe);
+    for (const auto& [label, path] : offers)
+        menu.addAction(label)->setData(path);
+    menu.addSeparator();
+    const QAction* browse = menu.addAction(tr("Обзор..."));
+    const QAction* chosen = menu.exec(SBExe->mapToGlobal(QPoint(0, SBExe->height())));
+    if (!chosen)
+        return {};
+    if (chosen == browse)
+        return m_chooseExecutable(*OD);
+    return chosen->data().toString();
+}
+
+void GeneralPage::BitBtn2Click()
+{
+    const QString choice = CBParams->currentText();
+    if (choice.isEmpty())
+        return;
+    EditParam->setText(EditParam->text() + u' ' + choice);
+    BBSave->setEnabled(true);
+}
+
+void GeneralPage::BitBtn1Click()
+{
+    const int slot = CBGame->currentIndex();
+    if (!isSlot(slot))
+        return;
+    const QString before = EditParam->text();
+    EditParam->setText(settings::defaultStartParams(slot));
+    if (EditParam->text() != before)
+        BBSave->setEnabled(true);
+}
+
+void GeneralPage::BBSaveClick()
+{
+    const int slot = CBGame->currentIndex();
+    if (isSlot(slot)) {
+        m_gamePaths[static_cast<std::size_t>(slot)] = EditExe->text();
+        m_startParams[static_cast<std::size_t>(slot)] = EditParam->text();
+    }
+    BBSave->setEnabled(false);
+}
+
+void GeneralPage::CBTransClick()
+{
+    const bool on = CBTrans->isChecked();
+    ui::Transparency::setOn(on);
+    TBTrans->setEnabled(on);
+}
+
+void GeneralPage::TBTransChange()
+{
+    ui::Transparency::setLevel(TBTrans->value());
+}
+
+bool GeneralPage::eventFilter(QObject* watched, QEvent* event)
+{
+    if (watched == EditParam && event->type() == QEvent::KeyPress) {
+        // Every character key, Backspace included, counts as an edit; keys that make no character
+        // (arrows, Delete) and the keys the dialog itself acts on do not.
+        const auto* key = static_cast<QKeyEvent*>(event);
+        const QString typed = key->text();
+        if (!typed.isEmpty() && key->key() != Qt::Key_Delete && key->key() != Qt::Key_Return &&
+            key->key() != Qt::Key_Enter && key->key() != Qt::Key_Escape && key->key() != Qt::Key_Tab &&
+            key->key() != Qt::Key_Backtab)
+            BBSave->setEnabled(true);
+    }
+    return QWidget::eventFilter(watched, event);
+}
+
+} // namespace vantry::options
