@@ -3,12 +3,12 @@
 // reads, dispatches, decodes and lists them. Only that thread's CPU time is counted, so the
 // emulator's threads and the sends do not weigh in. Median of several rounds.
 // Run it inside the loopback-only namespace: tools/netns-run build/bench/browser/bench_reply
-#include "base/Clock.h"
 #include "browser/DetailsModels.h"
 #include "browser/QueryService.h"
 #include "browser/ServerListModel.h"
 #include "emu/EmuServer.h"
 #include "net/UdpEndpoint.h"
+#include "query/Clock.h"
 
 #include <QGuiApplication>
 #include <QThread>
@@ -67,14 +67,15 @@ int main(int argc, char** argv)
         vantry::browser::ServerListModel servers;
         vantry::browser::PlayersModel players;
         vantry::browser::RulesModel rules;
-        vantry::browser::QueryService service(endpoint, servers, players, rules, vantry::systemClock());
+        vantry::browser::QueryService service(endpoint, servers, players, rules,
+                                              vantry::query::systemClock());
         service.setScanOld([] { return false; });
         QObject::connect(&endpoint, &vantry::net::UdpEndpoint::dataReceived, &service,
                          &vantry::browser::QueryService::onDatagram);
 
         const auto before = emulated.requestsReceived();
         for (std::uint32_t a : addresses)
-            service.sendInfo(a, Port);
+            service.sendInfo({a, Port});
         // Every reply is in the socket before the loop may read one.
         for (int waited = 0; emulated.requestsReceived() < before + Servers && waited < 5000; ++waited)
             QThread::msleep(1);

@@ -34,14 +34,8 @@ public:
         m_form.m_queries->sendOldInfo(host, port);
     }
 
-    void sendInfo(std::uint32_t address, std::uint16_t port) override
-    {
-        m_form.m_queries->sendInfo(address, port);
-    }
-    void sendOldInfo(std::uint32_t address, std::uint16_t port) override
-    {
-        m_form.m_queries->sendOldInfo(address, port);
-    }
+    void sendInfo(const query::Endpoint& to) override { m_form.m_queries->sendInfo(to); }
+    void sendOldInfo(const query::Endpoint& to) override { m_form.m_queries->sendOldInfo(to); }
 
     void pause(int ms) override
     {
@@ -127,13 +121,13 @@ public:
 
     void endRefresh() override { m_form.SBRefresh->setEnabled(true); }
 
-    QVector<ServerAddress> listedServers() const override
+    QVector<query::Endpoint> listedServers() const override
     {
-        QVector<ServerAddress> out;
+        QVector<query::Endpoint> out;
         const int n = m_form.m_servers->count();
         out.reserve(n);
         for (int i = 0; i < n; ++i)
-            out.append({m_form.m_servers->address(i), m_form.m_servers->port(i)});
+            out.append(m_form.m_servers->server(i).from);
         return out;
     }
     int listedCount() const override { return m_form.m_servers->count(); }

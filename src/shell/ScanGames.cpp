@@ -2,7 +2,6 @@
 
 #include "MainScanSink.h"
 #include "base/AppInfo.h"
-#include "base/Clock.h"
 #include "base/Prompter.h"
 #include "browser/DetailsModels.h"
 #include "browser/MasterListFetch.h"
@@ -10,10 +9,11 @@
 #include "browser/ScanEngine.h"
 #include "browser/ServerListModel.h"
 #include "browser/StaticSettings.h"
-#include "ui/Icons.h"
 #include "browser/ui/ListView.h"
 #include "net/UdpEndpoint.h"
 #include "options/LiveSettings.h"
+#include "query/Clock.h"
+#include "ui/Icons.h"
 
 #include <QApplication>
 #include <QButtonGroup>
@@ -104,7 +104,7 @@ QPushButton* button(const QString& caption, const QString& hint, bool enabled, Q
 } // namespace
 
 TForm1::TForm1(const Options& options, QWidget* parent)
-    : QMainWindow(parent), m_clock(options.clock ? options.clock : &systemClock()),
+    : QMainWindow(parent), m_clock(options.clock ? options.clock : &query::systemClock()),
       UDP(std::make_unique<net::UdpEndpoint>()), m_servers(new browser::ServerListModel(this)),
       m_players(new browser::PlayersModel(this)), m_rules(new browser::RulesModel(this))
 {
@@ -240,8 +240,7 @@ void TForm1::buildControls()
     LWRules->setModel(m_rules);
     LWRules->setColumnWidth(browser::RulesModel::Name, 98);
     LWRules->horizontalHeader()->setSectionResizeMode(browser::RulesModel::Value, QHeaderView::Stretch);
-    PageControl1->addTab(LWPlayers, ui::icon(static_cast<int>(query::Image::PlayersHeader)),
-                         tr("Игроки"));
+    PageControl1->addTab(LWPlayers, ui::icon(static_cast<int>(query::Image::PlayersHeader)), tr("Игроки"));
     PageControl1->addTab(LWRules, ui::icon(static_cast<int>(query::Image::MapHeader)), tr("Правила"));
     middle->addWidget(PageControl1);
     outer->addLayout(middle, 1);
@@ -418,9 +417,8 @@ void TForm1::LWSelectItem()
     const int row = LW->selectedRow();
     if (row < 0)
         return;
-    const int port = m_servers->port(row).toInt();
-    if (port >= 1 && port <= 65535)
-        m_queries->sendDetailsRequest(m_servers->address(row), static_cast<std::uint16_t>(port));
+    if (m_servers->endpoint(row).port != 0)
+        m_queries->sendDetailsRequest(m_servers->endpoint(row));
     SBPlay->setEnabled(true);
     SBAuto->setEnabled(true);
     Image->clear();

@@ -21,7 +21,7 @@ class QRadioButton;
 class QTabWidget;
 class QTimer;
 
-namespace vantry {
+namespace vantry::query {
 class Clock;
 }
 namespace vantry::net {
@@ -53,7 +53,7 @@ public:
     struct Options
     {
         std::uint16_t localPort = 27005;
-        Clock* clock = nullptr; // the system clock when null
+        query::Clock* clock = nullptr; // the system clock when null
     };
 
     explicit TForm1(const Options& options, QWidget* parent = nullptr);
@@ -126,7 +126,7 @@ public:
     browser::ScanEngine& engine() { return *m_engine; }
     // The public server lists a sweep asks when the options tick them.
     browser::MasterListFetch& masterLists() { return *m_lists; }
-    Clock& clock() { return *m_clock; }
+    query::Clock& clock() { return *m_clock; }
 
     // Controls, named as the program's other windows and tests refer to them.
     browser::ListView* LW = nullptr;
@@ -175,7 +175,7 @@ private:
     void afterLongOperation();
     class ScanSinkImpl;
 
-    Clock* m_clock;
+    query::Clock* m_clock;
     std::unique_ptr<net::UdpEndpoint> UDP;
     browser::ServerListModel* m_servers;
     browser::PlayersModel* m_players;

@@ -1,16 +1,16 @@
 #include "WindowTexts.h"
 
 #include "base/SettingsFile.h"
-#include "shell/About.h"
-#include "shell/ScanGames.h"
-#include "shell/Translation.h"
-#include "shell/Tray.h"
 #include "browser/ServerListModel.h"
 #include "browser/ui/ListView.h"
 #include "launch/ui/MainWindowLink.h"
 #include "launch/ui/TFormAuto.h"
 #include "launch/ui/TFormPass.h"
 #include "options/ui/Options.h"
+#include "shell/About.h"
+#include "shell/ScanGames.h"
+#include "shell/Translation.h"
+#include "shell/Tray.h"
 
 #include <QAbstractButton>
 #include <QAbstractSpinBox>
@@ -240,14 +240,12 @@ void whenMenuOpens(QObject* context, const std::function<void(QMenu&)>& action)
 void listAndSelect(TForm1& form, bool full)
 {
     query::ServerRow row;
-    row.kind = "1.6";
+    row.kind = query::Game::CounterStrike16;
     row.name = "Texts";
-    row.address = "127.0.0.1";
-    row.port = "27015";
-    row.players = full ? "20/20" : "3/20";
+    row.from = {(127u << 24) | 1, 27015};
     row.playerCount = full ? 20 : 3;
+    row.maxPlayerCount = 20;
     row.status = full ? query::Image::Full : query::Image::Open;
-    row.identityPort = 27015;
     form.servers().add(row);
     browser::ListView* list = form.LW;
     const QRect at = list->visualRect(form.servers().index(form.servers().count() - 1, 1));

@@ -3,8 +3,6 @@
 // style; a scan asked for while a refresh or favourites pass runs is run when that pass ends; the
 // list's columns and the details tabs fit the default window.
 #include "../launch/LaunchFixtures.h"
-#include "shell/ScanGames.h"
-#include "shell/Shell.h"
 #include "browser/DetailsModels.h"
 #include "browser/QueryService.h"
 #include "browser/ServerListModel.h"
@@ -12,6 +10,8 @@
 #include "emu/EmuServer.h"
 #include "launch/ui/MainWindowLink.h"
 #include "launch/ui/TFormPass.h"
+#include "shell/ScanGames.h"
+#include "shell/Shell.h"
 
 #include <QAction>
 #include <QApplication>
@@ -196,7 +196,7 @@ struct ListInput : ::testing::Test
     }
     QModelIndex row(const QString& address)
     {
-        const int r = list().find(address, QString::number(GamePort));
+        const int r = list().find(*vantry::query::Endpoint::parse(address.toStdString(), GamePort));
         return r < 0 ? QModelIndex() : list().index(r, ServerListModel::Name);
     }
 
@@ -243,7 +243,7 @@ TEST_F(ListInput, EveryQuestionOfADoubleClickComesOnce)
     vantry::launch::TFormPass& pass = shell->launch().passForm();
     EXPECT_TRUE(pass.isVisible());
     ASSERT_TRUE(pass.server());
-    EXPECT_EQ(pass.server()->address, Locked);
+    EXPECT_EQ(*pass.server(), *vantry::query::Endpoint::parse(Locked.toStdString(), GamePort));
 
     EXPECT_EQ(prompter.questions.size(), 1);
     EXPECT_EQ(prompter.messages.size(), 1);
