@@ -47,22 +47,11 @@ ScanEngine::ScanEngine(MainState& state, const options::LiveSettings& settings, 
 
 std::optional<std::array<int, 4>> ScanEngine::parseAddress(const QString& text)
 {
-    const QStringList parts = text.split(u'.');
-    if (parts.size() != 4)
+    const auto address = query::Endpoint::parseAddress(text.toStdString());
+    if (!address)
         return std::nullopt;
-    std::array<int, 4> octets{};
-    for (int i = 0; i < 4; ++i) {
-        const QString& part = parts[i];
-        if (part.isEmpty() || part.size() > 3)
-            return std::nullopt;
-        for (const QChar c : part)
-            if (c < u'0' || c > u'9')
-                return std::nullopt;
-        octets[static_cast<std::size_t>(i)] = part.toInt();
-        if (octets[static_cast<std::size_t>(i)] > 255)
-            return std::nullopt;
-    }
-    return octets;
+    return std::array<int, 4>{int(*address >> 24), int(*address >> 16 & 0xFF), int(*address >> 8 & 0xFF),
+                              int(*address & 0xFF)};
 }
 
 QString ScanEngine::scanCaption()

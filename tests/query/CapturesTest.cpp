@@ -181,7 +181,6 @@ TEST_F(Captures, Hl1InfoRepliesDecodeToTheirListedValues)
         EXPECT_EQ(row.kindImage, kind->second);
         EXPECT_EQ(row.name, decodeText(info.name));
         // The port of the reply, whatever the address field (27015, 27020, 27222) says.
-        EXPECT_EQ(std::to_string(row.from.port), std::to_string(Sender.port));
         EXPECT_EQ(row.from.port, Sender.port);
         EXPECT_EQ(playersText(row), std::to_string(info.players) + "/" + std::to_string(info.maxPlayers));
     }
@@ -228,7 +227,6 @@ TEST_F(Captures, SourceInfoRepliesDecodeToTheirListedValues)
         const ServerRow& row = std::get<InfoReply>(o).row;
         EXPECT_EQ(std::string(gameText(row.kind)), kind->first);
         EXPECT_EQ(row.kindImage, kind->second);
-        EXPECT_EQ(std::to_string(row.from.port), "27016");
         EXPECT_EQ(row.from.port, 27016);
         EXPECT_EQ(row.name, decodeText(info.name));
         EXPECT_EQ(row.map, decodeText(info.map));

@@ -70,10 +70,8 @@ TEST(Hl1Info, RowShowsTheReplyFields)
     ASSERT_TRUE(row);
     EXPECT_EQ(row->name, "Box");
     EXPECT_EQ(addressText(row->from.address), "10.0.0.5");
-    EXPECT_EQ(std::to_string(row->from.port),
-              "27015"); // the port the reply came from, not the address field's
+    EXPECT_EQ(row->from.port, 27015); // the port the reply came from, not the address field's
     EXPECT_EQ(row->identity, Identity::AddressAndPort);
-    EXPECT_EQ(row->from.port, 27015);
     EXPECT_EQ(protocolText(*row), "47");
     EXPECT_EQ(row->map, "de_dust2");
     EXPECT_EQ(playersText(*row), "12/20");
@@ -119,7 +117,6 @@ TEST(Hl1Info, PortIsTheOneTheReplyCameFromWhateverTheAddressFieldSays)
         for (const std::uint16_t port : {std::uint16_t(27015), std::uint16_t(27016), std::uint16_t(1)}) {
             const auto row = hl1(f, (*Endpoint::parse("10.0.0.5", port)));
             ASSERT_TRUE(row);
-            EXPECT_EQ(std::to_string(row->from.port), std::to_string(port)) << address;
             EXPECT_EQ(row->from.port, port) << address;
         }
     }
@@ -320,7 +317,6 @@ TEST(SourceInfo, RowShowsSenderPortAndPlayersWithoutBots)
     ASSERT_TRUE(row);
     EXPECT_EQ(playersText(*row), "16/16");
     EXPECT_EQ(row->status, Image::Full);
-    EXPECT_EQ(std::to_string(row->from.port), "27016");
     EXPECT_EQ(row->from.port, 27016);
     EXPECT_EQ(row->identity, Identity::AddressAndPort);
     EXPECT_EQ(addressText(row->from.address), "10.0.0.9");

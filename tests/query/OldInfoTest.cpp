@@ -36,7 +36,7 @@ TEST(OldInfo, FullInfoStringGivesTheRow)
     EXPECT_EQ(row.map, "crossfire");
     EXPECT_EQ(playersText(row), "3/16");
     EXPECT_EQ(protocolText(row), "46");
-    EXPECT_EQ(std::to_string(row.from.port), "27015");
+    EXPECT_EQ(row.from.port, 27015);
     EXPECT_TRUE(row.windows);
     EXPECT_EQ(row.status, Image::Open);
     EXPECT_EQ(row.playerCount, 3);
