@@ -1,9 +1,9 @@
 // Time to list N distinct servers in the main window's server list from their info replies:
 // decode, duplicate test and row insertion with the list view attached (offscreen).
 #include "browser/ServerListModel.h"
-#include "ui/Icons.h"
 #include "browser/ui/ListView.h"
 #include "query/Dispatcher.h"
+#include "ui/Icons.h"
 
 #include <QApplication>
 
@@ -33,10 +33,10 @@ void ListServers(benchmark::State& state)
 {
     const int n = static_cast<int>(state.range(0));
     std::vector<std::vector<std::uint8_t>> replies;
-    std::vector<vantry::query::Source> sources;
+    std::vector<vantry::query::Endpoint> sources;
     for (int i = 0; i < n; ++i) {
         replies.push_back(infoReply(i));
-        sources.push_back({"127.0." + std::to_string(i / 256) + "." + std::to_string(i % 256), 27015});
+        sources.push_back({(127u << 24) | std::uint32_t(i), 27015});
     }
     vantry::query::Requests requests;
     vantry::query::Dispatcher dispatcher(requests);

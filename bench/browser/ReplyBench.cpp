@@ -7,12 +7,12 @@
 // replies is counted:
 //   tools/netns-run valgrind --tool=callgrind --instr-atstart=no build/bench/browser/bench_reply
 // and the total of instructions it prints (Collected) divided by the replies it names is the cost.
-#include "base/Clock.h"
 #include "browser/DetailsModels.h"
 #include "browser/QueryService.h"
 #include "browser/ServerListModel.h"
 #include "emu/EmuServer.h"
 #include "net/UdpEndpoint.h"
+#include "query/Clock.h"
 
 #include <QGuiApplication>
 #include <QThread>
@@ -80,12 +80,15 @@ int main(int argc, char** argv)
         vantry::browser::ServerListModel servers;
         vantry::browser::PlayersModel players;
         vantry::browser::RulesModel rules;
-        vantry::browser::QueryService service(endpoint, servers, players, rules, vantry::systemClock());
-        service.setScanOld([] { return false; }); // the service hears the endpoint by itself
+        vantry::browser::QueryService service(endpoint, servers, players, rules,
+                                              vantry::query::systemClock());
+        service.setScanOld([] { return false; });
+        // The service hears the endpoint by itself: a second connection would dispatch every
+        // reply twice and count the duplicate's drop as part of the reply's cost.
 
         const auto before = emulated.requestsReceived();
         for (std::uint32_t a : addresses)
-            service.sendInfo(a, Port);
+            service.sendInfo({a, Port});
         // Every reply is in the socket before the loop may read one.
         for (int waited = 0; emulated.requestsReceived() < before + Servers && waited < 5000; ++waited)
             QThread::msleep(1);

@@ -10,7 +10,7 @@ using namespace vantry::test;
 
 namespace {
 
-const Source Sender{"127.0.0.1", 27015};
+const Endpoint Sender{(127u << 24) | 1, 27015};
 
 void run(benchmark::State& state, const std::vector<Datagram>& datagrams)
 {

@@ -1,27 +1,8 @@
-#include "Clock.h"
 #include "Prompter.h"
-
-#include <chrono>
-#include <thread>
 
 namespace vantry {
 
 namespace {
-
-class SteadyClock final : public Clock
-{
-public:
-    std::int64_t nowMs() const override
-    {
-        using namespace std::chrono;
-        return duration_cast<milliseconds>(steady_clock::now().time_since_epoch()).count();
-    }
-    void sleep(int ms) override
-    {
-        if (ms > 0)
-            std::this_thread::sleep_for(std::chrono::milliseconds(ms));
-    }
-};
 
 // Until the application installs a real one, boxes go nowhere rather than crashing headless code.
 class SilentPrompter final : public Prompter
@@ -36,12 +17,6 @@ SilentPrompter g_silent;
 Prompter* g_prompter = &g_silent;
 
 } // namespace
-
-Clock& systemClock()
-{
-    static SteadyClock clock;
-    return clock;
-}
 
 Prompter& prompter()
 {

@@ -1,17 +1,13 @@
 #pragma once
 
+#include "query/Endpoint.h"
+
 #include <QString>
 #include <QVector>
 
 namespace vantry {
 
 // The main window's state that several parts of the program share; all on the window thread.
-struct ServerAddress
-{
-    QString address;
-    QString port;
-};
-
 // The long operations that yield to the event loop; at most one runs at a time.
 enum class LongOperation
 {
@@ -31,11 +27,11 @@ struct MainState
     bool scanning = false;
     bool stopRequest = false;
     int cooldown = 0;
-    QVector<ServerAddress> refreshList;
+    QVector<query::Endpoint> refreshList;
 
     // Auto-connect.
     bool autoConnect = false;
-    ServerAddress autoTarget;
+    query::Endpoint autoTarget;
     int playerThreshold = 0;
     int pollCounter = 0;
 

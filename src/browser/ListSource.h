@@ -29,7 +29,7 @@ public:
     virtual bool running() const = 0;
 
     // Every address once, in the order they came, at most the limit.
-    virtual const std::vector<query::ServerAddress>& servers() const = 0;
+    virtual const std::vector<query::Endpoint>& servers() const = 0;
     // What went wrong, one sentence each, in English, for the box after the sweep. Never the key.
     virtual QStringList problems() const = 0;
 };

@@ -327,14 +327,14 @@ void MasterListFetch::readMaster(Master& m)
 
 void MasterListFetch::take(Master& m)
 {
-    const std::vector<query::ServerAddress>& listed = m.paging->servers();
+    const std::vector<query::Endpoint>& listed = m.paging->servers();
     for (; m.taken < listed.size(); ++m.taken)
         add(listed[m.taken]);
 }
 
-void MasterListFetch::add(const query::ServerAddress& address)
+void MasterListFetch::add(const query::Endpoint& address)
 {
-    if (m_servers.size() < Limit && m_seen.insert(query::addressKey(address)).second)
+    if (m_servers.size() < Limit && m_seen.insert(address.key()).second)
         m_servers.push_back(address);
 }
 

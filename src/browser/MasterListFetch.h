@@ -34,7 +34,7 @@ public:
     void start(const options::MasterSource& source, int scanMode) override;
     void cancel() override;
     bool running() const override { return m_running; }
-    const std::vector<query::ServerAddress>& servers() const override { return m_servers; }
+    const std::vector<query::Endpoint>& servers() const override { return m_servers; }
     QStringList problems() const override { return m_problems; }
 
     // Addresses kept from all the lists together.
@@ -51,7 +51,7 @@ private:
     void drive(Master& master);
     void readMaster(Master& master);
     void take(Master& master);
-    void add(const query::ServerAddress& address);
+    void add(const query::Endpoint& address);
     void problem(const QString& text);
     void checkFinished();
 
@@ -67,7 +67,7 @@ private:
     std::size_t m_apiNext = 0;
     std::vector<std::shared_ptr<Master>> m_masters;
 
-    std::vector<query::ServerAddress> m_servers;
+    std::vector<query::Endpoint> m_servers;
     std::unordered_set<std::uint64_t> m_seen;
     QStringList m_problems;
 };

@@ -2,15 +2,15 @@
 
 #include "DetailsModels.h"
 #include "ServerListModel.h"
-#include "base/Clock.h"
 #include "net/UdpEndpoint.h"
+#include "query/Clock.h"
 
 #include <type_traits>
 
 namespace vantry::browser {
 
 QueryService::QueryService(net::UdpEndpoint& endpoint, ServerListModel& servers, PlayersModel& players,
-                           RulesModel& rules, Clock& clock, QObject* parent)
+                           RulesModel& rules, query::Clock& clock, QObject* parent)
     : QObject(parent), m_endpoint(endpoint), m_servers(servers), m_players(players), m_rules(rules),
       m_clock(clock)
 {
@@ -30,10 +30,17 @@ void QueryService::sendInfoRequest(const QString& host, std::uint16_t port)
         sendOldInfo(host, port);
 }
 
+void QueryService::sendInfoRequest(const query::Endpoint& to)
+{
+    sendInfo(to);
+    if (scanOld())
+        sendOldInfo(to);
+}
+
 void QueryService::sendInfo(const QString& host, std::uint16_t port)
 {
     if (const std::uint32_t address = m_endpoint.send(m_requests.info(), host, port))
-        m_outstanding.infoSent(address, port, net::UdpEndpoint::steadyMs());
+        m_outstanding.infoSent(address, port, m_endpoint.clock().nowMs());
 }
 
 void QueryService::sendOldInfo(const QString& host, std::uint16_t port)
@@ -41,53 +48,51 @@ void QueryService::sendOldInfo(const QString& host, std::uint16_t port)
     m_endpoint.send(m_requests.oldInfo(), host, port);
 }
 
-void QueryService::sendInfo(std::uint32_t address, std::uint16_t port)
+void QueryService::sendInfo(const query::Endpoint& to)
 {
-    if (m_endpoint.send(m_requests.info(), address, port))
-        m_outstanding.infoSent(address, port, net::UdpEndpoint::steadyMs());
+    if (m_endpoint.send(m_requests.info(), to.address, to.port))
+        m_outstanding.infoSent(to.address, to.port, m_endpoint.clock().nowMs());
 }
 
-void QueryService::sendOldInfo(std::uint32_t address, std::uint16_t port)
+void QueryService::sendOldInfo(const query::Endpoint& to)
 {
-    m_endpoint.send(m_requests.oldInfo(), address, port);
+    m_endpoint.send(m_requests.oldInfo(), to.address, to.port);
 }
 
-void QueryService::sendDetailsRequest(const QString& host, std::uint16_t port)
+void QueryService::sendDetailsRequest(const query::Endpoint& to)
 {
     // Recorded before the pauses: a challenge may come back while the next request waits.
-    if (const std::uint32_t address = m_endpoint.send(m_requests.rules(), host, port))
-        m_outstanding.detailsSent(address, port, net::UdpEndpoint::steadyMs());
+    if (m_endpoint.send(m_requests.rules(), to.address, to.port))
+        m_outstanding.detailsSent(to.address, to.port, m_endpoint.clock().nowMs());
     m_clock.sleep(10);
-    m_endpoint.send(m_requests.players(), host, port);
+    m_endpoint.send(m_requests.players(), to.address, to.port);
     m_clock.sleep(5);
     if (scanOld()) {
-        m_endpoint.send(m_requests.oldPlayers(), host, port);
+        m_endpoint.send(m_requests.oldPlayers(), to.address, to.port);
         m_clock.sleep(10);
-        m_endpoint.send(m_requests.oldRules(), host, port);
+        m_endpoint.send(m_requests.oldRules(), to.address, to.port);
     }
 }
 
-void QueryService::onDatagram(int numberBytes, const QString& fromIp, std::uint16_t port)
+void QueryService::onDatagram(int numberBytes, const net::Datagram& datagram)
 {
     if (numberBytes < 1)
         return;
-    const std::size_t n = m_endpoint.read(m_receive);
-    const query::Source from{fromIp.toStdString(), port};
-    const auto receivedAt = static_cast<std::uint64_t>(m_endpoint.heldTimeMs());
-    query::Outcome outcome = m_dispatcher.dispatch({m_receive.data(), n}, from, receivedAt);
+    const auto receivedAt = static_cast<std::uint64_t>(datagram.atMs);
+    query::Outcome outcome = m_dispatcher.dispatch(datagram.bytes, datagram.from, receivedAt);
 
     std::visit(
         [&](auto& result) {
             using T = std::decay_t<decltype(result)>;
             if constexpr (std::is_same_v<T, query::ChallengeAnswer>) {
                 try {
-                    const QString to = QString::fromStdString(result.to.address);
+                    const query::Endpoint& to = result.to;
                     // As the info challenge below: the request as it stands, once.
                     if (result.infoChallenge)
-                        m_endpoint.send(m_requests.infoWithChallenge(*result.infoChallenge), to,
-                                        result.to.port);
-                    m_endpoint.send(m_requests.playersChallenge(), to, result.to.port);
-                    m_endpoint.send(m_requests.rulesChallenge(), to, result.to.port);
+                        m_endpoint.send(m_requests.infoWithChallenge(*result.infoChallenge), to.address,
+                                        to.port);
+                    m_endpoint.send(m_requests.playersChallenge(), to.address, to.port);
+                    m_endpoint.send(m_requests.rulesChallenge(), to.address, to.port);
                 } catch (const std::exception& e) {
                     emit sendFailed(QString::fromUtf8(e.what()));
                 }
@@ -96,7 +101,7 @@ void QueryService::onDatagram(int numberBytes, const QString& fromIp, std::uint1
                 // and allow another challenge round.
                 try {
                     const auto packet = m_requests.infoWithChallenge(result.challenge);
-                    m_endpoint.send(packet, QString::fromStdString(result.to.address), result.to.port);
+                    m_endpoint.send(packet, result.to.address, result.to.port);
                 } catch (const std::exception& e) {
                     emit sendFailed(QString::fromUtf8(e.what()));
                 }

@@ -12,12 +12,13 @@
 #include <functional>
 #include <vector>
 
-namespace vantry {
+namespace vantry::query {
 class Clock;
 }
 namespace vantry::net {
 class UdpEndpoint;
-}
+struct Datagram;
+} // namespace vantry::net
 
 namespace vantry::browser {
 
@@ -32,26 +33,27 @@ class QueryService : public QObject
     Q_OBJECT
 public:
     QueryService(net::UdpEndpoint& endpoint, ServerListModel& servers, PlayersModel& players,
-                 RulesModel& rules, Clock& clock, QObject* parent = nullptr);
+                 RulesModel& rules, query::Clock& clock, QObject* parent = nullptr);
 
     // Whether the old-style requests go out too; read at every send.
     void setScanOld(std::function<bool()> scanOld);
 
     // The info request and, with old servers on, the old info request. Throws net::EndpointError.
     void sendInfoRequest(const QString& host, std::uint16_t port);
+    void sendInfoRequest(const query::Endpoint& to);
     void sendInfo(const QString& host, std::uint16_t port);
     void sendOldInfo(const QString& host, std::uint16_t port);
-    // The same to an IPv4 address in host order, for the sweep's ranges: no text, no lookup.
-    void sendInfo(std::uint32_t address, std::uint16_t port);
-    void sendOldInfo(std::uint32_t address, std::uint16_t port);
+    // The same to an address as it is, for the sweep's ranges and the lists: no text, no lookup.
+    void sendInfo(const query::Endpoint& to);
+    void sendOldInfo(const query::Endpoint& to);
     // Rules, 10 ms, players, 5 ms and, with old servers on, old players, 10 ms, old rules.
-    void sendDetailsRequest(const QString& host, std::uint16_t port);
+    void sendDetailsRequest(const query::Endpoint& to);
 
     query::Requests& requests() { return m_requests; }
     const query::OutstandingRequests& outstanding() const { return m_outstanding; }
 
     // The endpoint's data event.
-    void onDatagram(int numberBytes, const QString& fromIp, std::uint16_t port);
+    void onDatagram(int numberBytes, const net::Datagram& datagram);
 
 signals:
     // A server row was appended to the list.
@@ -66,12 +68,11 @@ private:
     ServerListModel& m_servers;
     PlayersModel& m_players;
     RulesModel& m_rules;
-    Clock& m_clock;
+    query::Clock& m_clock;
     query::Requests m_requests;
     query::OutstandingRequests m_outstanding;
     query::Dispatcher m_dispatcher{m_requests};
     std::function<bool()> m_scanOld;
-    std::vector<std::uint8_t> m_receive = std::vector<std::uint8_t>(query::Dispatcher::ReceiveBufferSize);
 };
 
 } // namespace vantry::browser

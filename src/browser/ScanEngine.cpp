@@ -47,22 +47,11 @@ ScanEngine::ScanEngine(MainState& state, const options::LiveSettings& settings, 
 
 std::optional<std::array<int, 4>> ScanEngine::parseAddress(const QString& text)
 {
-    const QStringList parts = text.split(u'.');
-    if (parts.size() != 4)
+    const auto address = query::Endpoint::parseAddress(text.toStdString());
+    if (!address)
         return std::nullopt;
-    std::array<int, 4> octets{};
-    for (int i = 0; i < 4; ++i) {
-        const QString& part = parts[i];
-        if (part.isEmpty() || part.size() > 3)
-            return std::nullopt;
-        for (const QChar c : part)
-            if (c < u'0' || c > u'9')
-                return std::nullopt;
-        octets[static_cast<std::size_t>(i)] = part.toInt();
-        if (octets[static_cast<std::size_t>(i)] > 255)
-            return std::nullopt;
-    }
-    return octets;
+    return std::array<int, 4>{int(*address >> 24), int(*address >> 16 & 0xFF), int(*address >> 8 & 0xFF),
+                              int(*address & 0xFF)};
 }
 
 QString ScanEngine::scanCaption()
@@ -243,13 +232,13 @@ bool ScanEngine::probeListed(ListSource& source)
     m_sink.setStatus(0, shown(Listed).arg(source.servers().size()));
     m_listProblems = source.problems();
     // A copy: a new sweep started from a yield would start the lists again.
-    const std::vector<query::ServerAddress> servers = source.servers();
-    for (const query::ServerAddress& server : servers) {
+    const std::vector<query::Endpoint> servers = source.servers();
+    for (const query::Endpoint& server : servers) {
         // Each at the port it is listed with: a master lists a server's query port.
-        m_sink.sendInfo(server.address, server.port);
+        m_sink.sendInfo(server);
         m_sink.pause(m_settings.delayMs());
         if (m_settings.scanOld())
-            m_sink.sendOldInfo(server.address, server.port);
+            m_sink.sendOldInfo(server);
         if (!afterProbe(server.address))
             return false;
     }
@@ -278,10 +267,10 @@ bool ScanEngine::probeRanges(std::uint16_t port)
             for (int d = f4; d <= last; ++d) {
                 const std::uint32_t address = base | (std::uint32_t(c) << 8) | std::uint32_t(d);
                 // Each probe names its port: a handler run during a yield cannot redirect it.
-                m_sink.sendInfo(address, port);
+                m_sink.sendInfo({address, port});
                 m_sink.pause(m_settings.delayMs());
                 if (m_settings.scanOld())
-                    m_sink.sendOldInfo(address, port);
+                    m_sink.sendOldInfo({address, port});
                 if (!afterProbe(address))
                     return false;
             }
@@ -383,17 +372,16 @@ ScanEngine::Outcome ScanEngine::refresh()
         return Outcome::Closing;
     m_sink.clearLists();
 
-    const QVector<ServerAddress> servers = m_state.refreshList;
-    for (const ServerAddress& server : servers) {
+    const QVector<query::Endpoint> servers = m_state.refreshList;
+    for (const query::Endpoint& server : servers) {
         m_sink.yield();
         if (m_state.closing)
             return Outcome::Closing;
-        const std::optional<std::uint16_t> port = parsePort(server.port);
-        if (!port)
+        if (server.port == 0)
             continue;
-        m_sink.sendInfo(server.address, *port);
+        m_sink.sendInfo(server);
         if (m_settings.scanOld())
-            m_sink.sendOldInfo(server.address, *port);
+            m_sink.sendOldInfo(server);
     }
     m_sink.endRefresh();
     m_sink.setStatus(0, shown(Done));

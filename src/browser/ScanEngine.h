@@ -1,6 +1,7 @@
 #pragma once
 
 #include "base/Second.h"
+#include "query/Endpoint.h"
 
 #include <QString>
 #include <QStringList>
@@ -26,9 +27,9 @@ public:
 
     virtual void sendInfo(const QString& host, std::uint16_t port) = 0;
     virtual void sendOldInfo(const QString& host, std::uint16_t port) = 0;
-    // A range probe: an IPv4 address in host order, no text to parse.
-    virtual void sendInfo(std::uint32_t address, std::uint16_t port) = 0;
-    virtual void sendOldInfo(std::uint32_t address, std::uint16_t port) = 0;
+    // A probe of an address as it is (a range's, a list's, a listed row's): no text to parse.
+    virtual void sendInfo(const query::Endpoint& to) = 0;
+    virtual void sendOldInfo(const query::Endpoint& to) = 0;
     // A pause between probes; the window keeps its event loop running through it.
     virtual void pause(int ms) = 0;
     // Let every waiting event run (replies, clicks, timers).
@@ -56,7 +57,7 @@ public:
     virtual void endRefresh() = 0;
 
     // The servers listed now, in list order.
-    virtual QVector<ServerAddress> listedServers() const = 0;
+    virtual QVector<query::Endpoint> listedServers() const = 0;
     virtual int listedCount() const = 0;
 
     // The favourites pass runs only while the scan button is enabled.

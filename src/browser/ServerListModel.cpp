@@ -13,20 +13,16 @@ QString fromUtf8(const std::string& s)
     return QString::fromUtf8(s.data(), static_cast<qsizetype>(s.size()));
 }
 
-int portValueOf(const QString& text)
-{
-    bool ok = false;
-    const int value = text.toInt(&ok, 10);
-    return ok ? value : -1;
-}
-
-// "12/20" -> 12 and 20; a part that is not a number reads as 0.
-std::pair<int, int> playerNumbers(const QString& text)
+// "12/20" -> 12; not a number reads as 0.
+int currentPlayers(const QString& text)
 {
     const qsizetype slash = text.indexOf(u'/');
-    const QString current = slash < 0 ? text : text.left(slash);
-    const QString maximum = slash < 0 ? QString() : text.mid(slash + 1);
-    return {current.toInt(), maximum.toInt()};
+    return (slash < 0 ? text : text.left(slash)).toInt();
+}
+
+QString addressText(const query::Endpoint& e)
+{
+    return QString::fromStdString(query::addressText(e.address));
 }
 
 // Unknown round trips sort after every known one.
@@ -50,31 +46,30 @@ void ServerListModel::setIconProvider(IconProvider provider)
 
 bool ServerListModel::contains(const query::ServerRow& row) const
 {
-    return listed(fromUtf8(row.address), row);
-}
-
-bool ServerListModel::listed(const QString& address, const query::ServerRow& row) const
-{
-    const auto it = m_byAddress.constFind(address);
+    const auto it = m_byAddress.constFind(row.from.address);
     if (it == m_byAddress.cend())
         return false;
     if (row.identity == query::Identity::AddressOnly)
         return true;
-    return it->contains(static_cast<int>(row.identityPort));
+    return it->contains(row.from.port);
 }
 
 int ServerListModel::add(query::ServerRow server, Shown shown)
 {
-    Row row;
-    row.address = fromUtf8(server.address);
-    if (listed(row.address, server))
+    if (contains(server))
         return -1;
-    row.port = fromUtf8(server.port);
-    row.portValue = portValueOf(row.port);
+    Row row;
+    if (server.oldTexts) {
+        row.protocolOrder = fromUtf8(server.oldTexts->protocol).toInt();
+        row.playersOrder = currentPlayers(fromUtf8(server.oldTexts->players));
+    } else {
+        row.protocolOrder = server.protocol;
+        row.playersOrder = server.playerCount.value_or(0);
+    }
+    m_byAddress[server.from.address].append(server.from.port);
     row.server = std::move(server);
 
     const int at = count();
-    m_byAddress[row.address].append(row.portValue);
     m_rows.append(std::move(row));
     if (shown == Shown::Now) {
         showAdded();
@@ -106,22 +101,32 @@ void ServerListModel::clear()
     endResetModel();
 }
 
+QString ServerListModel::address(int row) const
+{
+    return addressText(m_rows.at(row).server.from);
+}
+
+QString ServerListModel::port(int row) const
+{
+    return QString::number(m_rows.at(row).server.from.port);
+}
+
 QString ServerListModel::kind(int row) const
 {
-    return fromUtf8(m_rows.at(row).server.kind);
+    return QString::fromLatin1(query::gameText(m_rows.at(row).server.kind));
 }
 
 QString ServerListModel::players(int row) const
 {
-    return fromUtf8(m_rows.at(row).server.players);
+    return fromUtf8(query::playersText(m_rows.at(row).server));
 }
 
-int ServerListModel::find(const QString& address, const QString& port) const
+int ServerListModel::find(const query::Endpoint& server) const
 {
-    if (!m_byAddress.contains(address))
+    if (!m_byAddress.contains(server.address))
         return -1;
     for (int i = 0; i < count(); ++i)
-        if (m_rows[i].address == address && m_rows[i].port == port)
+        if (m_rows[i].server.from == server)
             return i;
     return -1;
 }
@@ -186,19 +191,20 @@ QVariant ServerListModel::data(const QModelIndex& index, int role) const
     case Qt::DisplayRole:
         switch (column) {
         case Game:
-            return fromUtf8(row.server.kind);
+            return QString::fromLatin1(query::gameText(row.server.kind));
         case Name:
             return fromUtf8(row.server.name);
         case Address:
-            return row.address;
+            return addressText(row.server.from);
         case Port:
-            return row.port;
+            return QString::number(row.server.from.port);
         case Protocol:
-            return fromUtf8(row.server.protocol);
+            return row.server.oldTexts ? fromUtf8(row.server.oldTexts->protocol)
+                                       : QString::number(row.server.protocol);
         case Map:
             return fromUtf8(row.server.map);
         case Players:
-            return fromUtf8(row.server.players);
+            return fromUtf8(query::playersText(row.server));
         case Os:
             return row.server.windows ? QStringLiteral("WIN") : QStringLiteral("LIN");
         case Ping:
@@ -209,11 +215,11 @@ QVariant ServerListModel::data(const QModelIndex& index, int role) const
     case RawValueRole:
         switch (column) {
         case Port:
-            return row.portValue;
+            return int(row.server.from.port);
         case Protocol:
-            return fromUtf8(row.server.protocol).toInt();
+            return row.protocolOrder;
         case Players:
-            return playerNumbers(fromUtf8(row.server.players)).first;
+            return row.playersOrder;
         case Status:
             return imageIndex(row, column);
         case Ping:

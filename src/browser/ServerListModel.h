@@ -66,12 +66,14 @@ public:
     // Every row, shown or not; rowCount() is what views know of.
     int count() const { return static_cast<int>(m_rows.size()); }
     const query::ServerRow& server(int row) const { return m_rows.at(row).server; }
-    QString address(int row) const { return m_rows.at(row).address; }
-    QString port(int row) const { return m_rows.at(row).port; }
+    const query::Endpoint& endpoint(int row) const { return m_rows.at(row).server.from; }
+    // The texts of the row's cells.
+    QString address(int row) const;
+    QString port(int row) const;
     QString kind(int row) const;
     QString players(int row) const;
     // -1 when no such row.
-    int find(const QString& address, const QString& port) const;
+    int find(const query::Endpoint& server) const;
 
     // Sorts the rows once, in place, by round trip, shortest first, unknown last; equal rows
     // keep their order. Rows added later are appended unsorted. Selections follow their rows.
@@ -86,20 +88,19 @@ private:
     struct Row
     {
         query::ServerRow server;
-        // The keys of lookups, converted once; the other texts are converted when shown, as
-        // only the rows in sight ever are.
-        QString address, port;
-        int portValue = -1; // the port column as a number, -1 when it is not one
+        // The sort values of the protocol and players columns; an old reply's are read from its
+        // texts once, as the column shows them.
+        int protocolOrder = 0;
+        int playersOrder = 0;
     };
 
     int imageIndex(const Row& row, int column) const;
-    bool listed(const QString& address, const query::ServerRow& row) const;
 
     QVector<Row> m_rows;
     int m_shown = 0; // rows views were told of
     bool m_showPosted = false;
-    // address text -> port values of its rows
-    QHash<QString, QVector<int>> m_byAddress;
+    // address -> ports of its rows
+    QHash<std::uint32_t, QVector<std::uint16_t>> m_byAddress;
     IconProvider m_icons;
 };
 

@@ -5,9 +5,9 @@
 #include "CliSettings.h"
 #include "MasterArguments.h"
 #include "base/IniFile.h"
-#include "options/SettingsTable.h"
 #include "net/MasterFetch.h"
 #include "net/SteamServerList.h"
+#include "options/SettingsTable.h"
 
 #include <QCoreApplication>
 #include <QFileInfo>
@@ -25,7 +25,7 @@ constexpr const char* KeyVariable = "VANTRY_STEAM_KEY";
 // One listed address and, when the Web API listed it, what the list says of it.
 struct Listed
 {
-    query::ServerAddress address;
+    query::Endpoint address;
     std::optional<net::ListedServer> described;
     std::string source;
 };
@@ -37,10 +37,9 @@ int badArguments(std::ostream& err, const std::string& text)
     return ExitBadArguments;
 }
 
-std::string addressOnly(const query::ServerAddress& a)
+std::string addressOnly(const query::Endpoint& a)
 {
-    const std::string text = query::addressText(a);
-    return text.substr(0, text.rfind(':'));
+    return query::addressText(a.address);
 }
 
 void reportMaster(std::ostream& err, const std::string& name, const net::MasterListing& l)
@@ -85,7 +84,7 @@ void writeAddressJson(std::ostream& out, const std::vector<Listed>& list)
         if (l.described) {
             const net::ListedServer& s = *l.described;
             const query::ServerRow row = net::preliminaryRow(s);
-            out << ",\"kind\":" << jsonString(row.kind) << ",\"name\":" << jsonString(s.name)
+            out << ",\"kind\":" << jsonString(query::gameText(row.kind)) << ",\"name\":" << jsonString(s.name)
                 << ",\"map\":" << jsonString(s.map) << ",\"players\":" << s.players
                 << ",\"max_players\":" << s.maxPlayers << ",\"bots\":" << s.bots
                 << ",\"os\":" << jsonString(osName(s.os)) << ",\"appid\":" << s.appId
@@ -165,23 +164,23 @@ int runMaster(const std::vector<std::string>& words, std::ostream& out, std::ost
                 if (!address)
                     return badArguments(err, "cannot find the address of '" + h.host + "': " + reason);
             }
-            const query::ServerAddress master{*address, h.port.value_or(DefaultMasterPort)};
-            if (!seen.insert(query::addressKey(master)).second)
+            const query::Endpoint master{*address, h.port.value_or(DefaultMasterPort)};
+            if (!seen.insert(master.key()).second)
                 continue;
             listings.push_back(
-                {net::Peer{master.address, master.port},
+                {query::Endpoint{master.address, master.port},
                  query::MasterPaging(static_cast<std::uint8_t>(o.region), masterFilterText(o), o.pacing),
                  false, 0});
-            const std::string text = query::addressText(master);
+            const std::string text = query::endpointText(master);
             names.push_back(parseDottedQuad(h.host) ? text : h.host + " (" + text + ")");
         }
     }
 
     std::vector<Listed> listed;
     std::unordered_set<std::uint64_t> seen;
-    const auto add = [&](const query::ServerAddress& a, std::optional<net::ListedServer> described,
+    const auto add = [&](const query::Endpoint& a, std::optional<net::ListedServer> described,
                          const std::string& source) {
-        if (listed.size() < o.pacing.limit && seen.insert(query::addressKey(a)).second)
+        if (listed.size() < o.pacing.limit && seen.insert(a.key()).second)
             listed.push_back({a, std::move(described), source});
     };
 
@@ -222,9 +221,9 @@ int runMaster(const std::vector<std::string>& words, std::ostream& out, std::ost
         }
         for (std::size_t i = 0; i < listings.size(); ++i) {
             reportMaster(err, names[i], listings[i]);
-            for (const query::ServerAddress& a : listings[i].paging.servers())
+            for (const query::Endpoint& a : listings[i].paging.servers())
                 add(a, std::nullopt,
-                    "master " + query::addressText({listings[i].master.address, listings[i].master.port}));
+                    "master " + query::endpointText({listings[i].master.address, listings[i].master.port}));
         }
     }
 
@@ -233,7 +232,7 @@ int runMaster(const std::vector<std::string>& words, std::ostream& out, std::ost
             writeAddressJson(out, listed);
         } else {
             for (const Listed& l : listed)
-                out << query::addressText(l.address) << '\n';
+                out << query::endpointText(l.address) << '\n';
         }
         out.flush();
         if (listed.empty()) {

@@ -160,15 +160,13 @@ void writeLines(std::ostream& out, const std::vector<ServerResult>& servers, con
     for (const ServerResult& s : servers) {
         const query::ServerRow& r = s.row;
         text.clear();
-        text += r.address;
-        text += ':';
-        text += r.port;
+        text += query::endpointText(r.from);
         text += '\t';
-        text += r.kind;
+        text += query::gameText(r.kind);
         field(r.name);
         field(r.map);
-        field(r.players);
-        field(r.protocol);
+        field(query::playersText(r));
+        field(query::protocolText(r));
         text += r.windows ? "\tWIN\t" : "\tLIN\t";
         text += statusWord(r.status);
         text += '\t';
@@ -203,11 +201,13 @@ void writeJson(std::ostream& out, const std::vector<ServerResult>& servers, cons
         const query::ServerRow& r = s.row;
         out << (firstServer ? "\n" : ",\n");
         firstServer = false;
-        out << "{\"address\":" << jsonString(r.address) << ",\"port\":" << numberOrString(r.port)
-            << ",\"kind\":" << jsonString(r.kind) << ",\"name\":" << jsonString(r.name)
-            << ",\"map\":" << jsonString(r.map) << ",\"players\":" << optionalNumber(r.playerCount)
+        out << "{\"address\":" << jsonString(query::addressText(r.from.address))
+            << ",\"port\":" << r.from.port << ",\"kind\":" << jsonString(query::gameText(r.kind))
+            << ",\"name\":" << jsonString(r.name) << ",\"map\":" << jsonString(r.map)
+            << ",\"players\":" << optionalNumber(r.playerCount)
             << ",\"max_players\":" << optionalNumber(r.maxPlayerCount)
-            << ",\"bots\":" << optionalNumber(r.botCount) << ",\"protocol\":" << numberOrString(r.protocol)
+            << ",\"bots\":" << optionalNumber(r.botCount)
+            << ",\"protocol\":" << numberOrString(query::protocolText(r))
             << ",\"os\":" << jsonString(osName(r.osIndicator))
             << ",\"password\":" << (r.passwordRequired ? (*r.passwordRequired ? "true" : "false") : "null")
             << ",\"ping\":" << optionalNumber(r.pingMs);

@@ -106,7 +106,7 @@ int runCli(const std::vector<std::string>& words, std::ostream& out, std::ostrea
             const auto address = resolve(h.host, error, lookup);
             if (!address)
                 return badArguments(err, error);
-            const net::Peer peer{*address, h.port.value_or(defaultPort)};
+            const query::Endpoint peer{*address, h.port.value_or(defaultPort)};
             if (seen.insert(query::OutstandingRequests::keyOf(peer.address, peer.port)).second)
                 plan.targets.push_back(peer);
         }

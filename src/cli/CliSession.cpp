@@ -14,24 +14,7 @@ constexpr int MaxChallengeAnswers = 2;
 // Bounds a wait so that a clock that jumps is noticed.
 constexpr std::int64_t LongestWaitMs = 50;
 
-std::uint64_t keyOf(const net::Peer& p)
-{
-    return query::OutstandingRequests::keyOf(p.address, p.port);
-}
-
 } // namespace
-
-std::string dottedQuad(std::uint32_t a)
-{
-    std::string out;
-    out.reserve(15);
-    for (int shift = 24; shift >= 0; shift -= 8) {
-        out += std::to_string((a >> shift) & 0xFF);
-        if (shift > 0)
-            out += '.';
-    }
-    return out;
-}
 
 QuerySession::QuerySession(SessionPlan plan)
     : m_plan(std::move(plan)), m_dispatcher(m_requests),
@@ -44,9 +27,9 @@ QuerySession::QuerySession(SessionPlan plan)
     m_servers.reserve(std::min<std::size_t>(m_plan.targets.size(), 4096));
     m_targets.reserve(m_plan.targets.size());
     m_targetOf.reserve(m_plan.targets.size());
-    for (const net::Peer& p : m_plan.targets) {
+    for (const query::Endpoint& p : m_plan.targets) {
         // A target named twice is asked once.
-        if (m_targetOf.emplace(keyOf(p), static_cast<std::uint32_t>(m_targets.size())).second)
+        if (m_targetOf.emplace(p.key(), static_cast<std::uint32_t>(m_targets.size())).second)
             m_targets.push_back({p});
     }
 }
@@ -59,7 +42,7 @@ std::vector<ServerResult> QuerySession::run(net::BatchSocket& socket)
     std::int64_t nextProbeMs = 0;
     std::vector<std::uint32_t> due;
     for (;;) {
-        std::int64_t now = net::BatchSocket::steadyMs();
+        std::int64_t now = socket.clock().nowMs();
         if (!paced || now >= nextProbeMs) {
             // Retries first: they are older than any target not yet asked.
             due.clear();
@@ -73,7 +56,7 @@ std::vector<ServerResult> QuerySession::run(net::BatchSocket& socket)
             // Replies are taken between batches, so the receive buffer never has to hold a
             // sweep's.
             drain(socket);
-            now = net::BatchSocket::steadyMs();
+            now = socket.clock().nowMs();
         }
         const bool allAsked = next == m_targets.size();
         if (finished(now, allAsked))
@@ -117,9 +100,9 @@ bool QuerySession::finished(std::int64_t nowMs, bool allAsked)
 
 void QuerySession::ask(net::BatchSocket& socket, const std::vector<std::uint32_t>& targets)
 {
-    std::vector<net::Peer> infoPeers;
+    std::vector<query::Endpoint> infoPeers;
     infoPeers.reserve(targets.size());
-    const std::int64_t now = net::BatchSocket::steadyMs();
+    const std::int64_t now = socket.clock().nowMs();
     for (const std::uint32_t index : targets) {
         Target& t = m_targets[index];
         if (!t.answered) {
@@ -137,7 +120,7 @@ void QuerySession::ask(net::BatchSocket& socket, const std::vector<std::uint32_t
         socket.sendAll(m_requests.info(), infoPeers);
         if (m_plan.old)
             socket.sendAll(m_requests.oldInfo(), infoPeers);
-        m_lastSendMs = net::BatchSocket::steadyMs();
+        m_lastSendMs = socket.clock().nowMs();
     }
 }
 
@@ -204,12 +187,11 @@ void QuerySession::drain(net::BatchSocket& socket)
 void QuerySession::handle(net::BatchSocket& socket, const net::Incoming& in)
 {
     ++m_received;
-    const auto found = m_targetOf.find(keyOf(in.from));
+    const auto found = m_targetOf.find(in.from.key());
     if (found == m_targetOf.end())
         return;
     const std::uint32_t index = found->second;
-    const query::Source source{dottedQuad(in.from.address), in.from.port};
-    query::Outcome outcome = m_dispatcher.dispatch(in.data, source, static_cast<std::uint64_t>(in.atMs));
+    query::Outcome outcome = m_dispatcher.dispatch(in.data, in.from, static_cast<std::uint64_t>(in.atMs));
     std::visit(
         [&](auto& o) {
             using T = std::decay_t<decltype(o)>;
@@ -250,12 +232,12 @@ void QuerySession::handle(net::BatchSocket& socket, const net::Incoming& in)
     checkDone(m_targets[index]);
 }
 
-bool QuerySession::isDuplicate(const query::ServerRow& row, const net::Peer& from) const
+bool QuerySession::isDuplicate(const query::ServerRow& row, const query::Endpoint& from) const
 {
     const auto [first, last] = m_byAddress.equal_range(from.address);
     for (auto it = first; it != last; ++it) {
         const query::ServerRow& listedRow = m_servers[it->second].result.row;
-        if (row.identity == query::Identity::AddressOnly || listedRow.identityPort == from.port)
+        if (row.identity == query::Identity::AddressOnly || listedRow.from.port == from.port)
             return true;
     }
     return false;
@@ -277,15 +259,15 @@ void QuerySession::listed(net::BatchSocket& socket, std::uint32_t index, query::
         askDetails(socket, m_servers.back());
         // The details are a new stage with retries of their own.
         t.asks = 1;
-        t.askedAtMs = net::BatchSocket::steadyMs();
+        t.askedAtMs = socket.clock().nowMs();
         scheduleRetry(index);
     }
 }
 
 void QuerySession::askDetails(net::BatchSocket& socket, Server& server)
 {
-    const net::Peer to = server.from;
-    m_outstanding.detailsSent(to.address, to.port, net::BatchSocket::steadyMs());
+    const query::Endpoint to = server.from;
+    m_outstanding.detailsSent(to.address, to.port, socket.clock().nowMs());
     const bool wantPlayers = m_plan.players && !server.result.players;
     const bool wantRules = m_plan.rules && (!server.result.rules || server.result.rules->empty());
     if (server.result.row.identity == query::Identity::AddressOnly) {
@@ -303,11 +285,11 @@ void QuerySession::askDetails(net::BatchSocket& socket, Server& server)
         sendOne(socket, to, m_requests.players());
 }
 
-void QuerySession::sendOne(net::BatchSocket& socket, const net::Peer& to, query::Bytes data)
+void QuerySession::sendOne(net::BatchSocket& socket, const query::Endpoint& to, query::Bytes data)
 {
     const net::Outgoing datagram{to, data};
     socket.send(std::span(&datagram, 1));
-    m_lastSendMs = net::BatchSocket::steadyMs();
+    m_lastSendMs = socket.clock().nowMs();
 }
 
 QuerySession::Server* QuerySession::serverOf(const Target& target)

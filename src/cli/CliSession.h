@@ -16,9 +16,9 @@ namespace vantry::cli {
 
 struct SessionPlan
 {
-    std::vector<net::Peer> targets; // asked in this order
-    int delayMs = 0;                // 0: in batches; otherwise one request, then this pause
-    int timeoutMs = 1000;           // wait after the last request sent
+    std::vector<query::Endpoint> targets; // asked in this order
+    int delayMs = 0;                      // 0: in batches; otherwise one request, then this pause
+    int timeoutMs = 1000;                 // wait after the last request sent
     // How many more times a target is asked that has not answered all it was asked. The first
     // pause is half the time-out, each further one twice the one before; info and details each
     // have this many.
@@ -47,13 +47,13 @@ private:
     struct Server
     {
         ServerResult result;
-        net::Peer from; // where the info reply came from: details go there
+        query::Endpoint from; // where the info reply came from: details go there
         int challengeAnswers = 0;
     };
 
     struct Target
     {
-        net::Peer peer;
+        query::Endpoint peer;
         std::int64_t askedAtMs = 0;
         int asks = 0;          // of the current stage: info, then details
         bool answered = false; // an info reply came, listed or not
@@ -81,9 +81,9 @@ private:
     void handle(net::BatchSocket& socket, const net::Incoming& in);
     void listed(net::BatchSocket& socket, std::uint32_t target, query::ServerRow row);
     void askDetails(net::BatchSocket& socket, Server& server);
-    void sendOne(net::BatchSocket& socket, const net::Peer& to, query::Bytes data);
+    void sendOne(net::BatchSocket& socket, const query::Endpoint& to, query::Bytes data);
     void checkDone(Target& target);
-    bool isDuplicate(const query::ServerRow& row, const net::Peer& from) const;
+    bool isDuplicate(const query::ServerRow& row, const query::Endpoint& from) const;
     Server* serverOf(const Target& target);
 
     SessionPlan m_plan;
@@ -101,8 +101,6 @@ private:
     std::int64_t m_lastSendMs = 0;
     std::size_t m_received = 0;
 };
-
-std::string dottedQuad(std::uint32_t hostOrder);
 
 // Runs `plan` on a batch socket of its own and prints the servers that answered as `choice`
 // says; `noneAnswered` goes to `err` when none did. Returns the command's exit status.

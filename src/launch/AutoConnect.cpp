@@ -53,7 +53,7 @@ bool AutoConnect::arm(const ArmRequest& request)
     }
     if (!m_host.findServer(*request.server)) {
         prompter().message(Caption,
-                           QStringLiteral("Server ") + request.server->address + u':' + request.server->port +
+                           QStringLiteral("Server ") + serverText(*request.server) +
                                QStringLiteral(" is no longer listed; autoconnect not started."),
                            BoxIcon::Error);
         return false;
@@ -76,7 +76,7 @@ bool AutoConnect::arm(const ArmRequest& request)
     m_state.autoConnect = true;
     m_host.setAutoCaptionRed(true);
     m_host.setTrayAnimation(true);
-    m_host.setStatusText(2, QStringLiteral(" Autoconnect to ") + m_state.autoTarget.address +
+    m_host.setStatusText(2, QStringLiteral(" Autoconnect to ") + addressText(m_state.autoTarget) +
                                 QStringLiteral(". Waiting ") + comparisonText(m_comparison) + u' ' +
                                 QString::number(request.threshold) + QStringLiteral(" players."));
     emit armedChanged(true);
@@ -89,13 +89,11 @@ void AutoConnect::poll()
     if (!m_state.autoConnect)
         return;
     m_host.clearServers();
-    bool ok = false;
-    const int port = m_state.autoTarget.port.toInt(&ok);
     // A send that fails still counts as a silent poll; its error is raised after the count.
     std::exception_ptr failure;
     try {
-        if (ok && port > 0 && port <= 65535)
-            m_host.sendInfoRequest(m_state.autoTarget.address, static_cast<std::uint16_t>(port));
+        if (m_state.autoTarget.port != 0)
+            m_host.sendInfoRequest(m_state.autoTarget);
     } catch (...) {
         failure = std::current_exception();
     }
@@ -110,9 +108,9 @@ void AutoConnect::poll()
         std::rethrow_exception(failure);
 }
 
-void AutoConnect::check(const ServerAddress& from, std::optional<int> players)
+void AutoConnect::check(const query::Endpoint& from, std::optional<int> players)
 {
-    if (!m_state.autoConnect || !sameServer(from, m_state.autoTarget))
+    if (!m_state.autoConnect || from != m_state.autoTarget)
         return;
     m_state.pollCounter = 0;
     m_host.setButtonEnabled(LaunchHost::Button::Play, false);
@@ -126,19 +124,19 @@ void AutoConnect::check(const ServerAddress& from, std::optional<int> players)
     // The mode ends here, synchronously, so no later reply can fire a second time.
     endMode();
     m_host.setButtonEnabled(LaunchHost::Button::Play, true);
-    const ServerAddress target = m_state.autoTarget;
+    const query::Endpoint target = m_state.autoTarget;
     const int count = *players;
     const bool ask = m_ask;
     m_defer([this, target, count, ask] { join(target, count, ask); });
 }
 
-void AutoConnect::join(const ServerAddress& target, int players, bool ask)
+void AutoConnect::join(const query::Endpoint& target, int players, bool ask)
 {
     m_host.selectServer(target);
     prompter().beep();
     if (ask) {
         m_host.bringToFront();
-        const QString question = QStringLiteral("Server ") + target.address + QStringLiteral(" has ") +
+        const QString question = QStringLiteral("Server ") + addressText(target) + QStringLiteral(" has ") +
                                  QString::number(players) +
                                  QStringLiteral(" players now. Do you want to join ?");
         if (!prompter().confirm(question)) {

@@ -28,7 +28,7 @@ public:
     // The dialog's values at OK.
     struct ArmRequest
     {
-        std::optional<ServerAddress> server; // the row the dialog was opened for
+        std::optional<query::Endpoint> server; // the row the dialog was opened for
         Comparison comparison = Comparison::AtMost;
         int threshold = 9;
         bool ask = false;
@@ -61,7 +61,7 @@ public:
     // `TimerAutoTimer`: one poll of the target.
     void poll();
     // Run after a row was listed, with its address and port texts and its player count.
-    void check(const ServerAddress& from, std::optional<int> players);
+    void check(const query::Endpoint& from, std::optional<int> players);
     // The user's stop.
     void endByUser();
     // A launch while armed.
@@ -84,7 +84,7 @@ signals:
 
 private:
     void endMode();
-    void join(const ServerAddress& target, int players, bool ask);
+    void join(const query::Endpoint& target, int players, bool ask);
 
     MainState& m_state;
     Launcher& m_launcher;

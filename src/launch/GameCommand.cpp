@@ -10,24 +10,24 @@ namespace {
 
 struct GameKind
 {
-    QStringView kind;
+    query::Game kind;
     int slot;
     QStringView missingPath;
 };
 
-// In the order the kinds are tested; the comparison is exact, so at most one matches.
+// In the order the kinds are tested; at most one matches.
 constexpr std::array<GameKind, 6> Kinds{{
-    {u"1.6", 2, u"CS 1.6 .exe path not set"},
-    {u"CSS", 4, u"CSS .exe path not set"},
-    {u"CZ", 3, u"CZero .exe path not set"},
-    {u"1.5", 1, u"CS1.5 .exe path not set"},
-    {u"HL", 0, u"HL .exe path not set"},
-    {u"HL2", 5, u"HL2 .exe path not set"},
+    {query::Game::CounterStrike16, 2, u"CS 1.6 .exe path not set"},
+    {query::Game::CounterStrikeSource, 4, u"CSS .exe path not set"},
+    {query::Game::ConditionZero, 3, u"CZero .exe path not set"},
+    {query::Game::CounterStrike15, 1, u"CS1.5 .exe path not set"},
+    {query::Game::HalfLife, 0, u"HL .exe path not set"},
+    {query::Game::HalfLife2, 5, u"HL2 .exe path not set"},
 }};
 
 } // namespace
 
-int slotForKind(const QString& kind)
+int slotForKind(query::Game kind)
 {
     for (const GameKind& k : Kinds)
         if (kind == k.kind)

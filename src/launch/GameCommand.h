@@ -1,5 +1,7 @@
 #pragma once
 
+#include "query/Records.h"
+
 #include <QString>
 #include <QStringList>
 
@@ -8,9 +10,8 @@ namespace vantry::launch {
 // "+password " and the password: the password parameter's fixed beginning.
 inline const QString PasswordPrefix = QStringLiteral("+password ");
 
-// The game slot (0 to 5) of a game kind, compared exactly and case-sensitively; -1 for any other
-// kind ("?" and whatever an old server reports).
-int slotForKind(const QString& kind);
+// The game slot (0 to 5) of a game kind; -1 for Unknown ("?", whatever an old server reports).
+int slotForKind(query::Game kind);
 
 // The "Error" text for a slot whose game path is empty; empty for a slot outside 0..5.
 QString missingPathMessage(int slot);

@@ -13,19 +13,22 @@ namespace vantry::launch {
 // What the launcher and auto-connect need to know of one row of the server list.
 struct ListedServer
 {
-    QString kind;                       // the game kind text of the first column
-    QString address;                    // column "Адрес"
-    QString port;                       // column "Порт", as text
-    QString players;                    // "current/maximum"
+    query::Game kind = query::Game::Unknown;
+    query::Endpoint endpoint;
+    QString players;                    // "current/maximum", as the list shows it
     std::optional<query::Image> status; // Open, Full, Password, or none
 
-    ServerAddress server() const { return {address, port}; }
+    const query::Endpoint& server() const { return endpoint; }
 };
 
-// A server is known by its address text and its port text.
-inline bool sameServer(const ServerAddress& a, const ServerAddress& b)
+// "a.b.c.d" and "a.b.c.d:port", as the messages and the game's command line show a server.
+inline QString addressText(const query::Endpoint& server)
 {
-    return a.address == b.address && a.port == b.port;
+    return QString::fromStdString(query::addressText(server.address));
+}
+inline QString serverText(const query::Endpoint& server)
+{
+    return QString::fromStdString(query::endpointText(server));
 }
 
 // The main window as the launcher and auto-connect drive it. Everything runs on the window thread;
@@ -44,12 +47,12 @@ public:
 
     // The server list.
     virtual std::optional<ListedServer> selectedServer() const = 0;
-    virtual std::optional<ListedServer> findServer(const ServerAddress& server) const = 0;
+    virtual std::optional<ListedServer> findServer(const query::Endpoint& server) const = 0;
     // Selects the row of that server; false when it is not listed.
-    virtual bool selectServer(const ServerAddress& server) = 0;
+    virtual bool selectServer(const query::Endpoint& server) = 0;
     virtual void clearServers() = 0;
     // The info request and, with old servers on, the old info request. May throw the endpoint's error.
-    virtual void sendInfoRequest(const QString& address, std::uint16_t port) = 0;
+    virtual void sendInfoRequest(const query::Endpoint& server) = 0;
 
     // The main window's controls.
     virtual void setButtonEnabled(Button button, bool enabled) = 0;
@@ -68,7 +71,7 @@ public:
     virtual void hideWindow() = 0;
 
     // The dialogs, both not modal.
-    virtual void showPasswordPrompt(const ServerAddress& server) = 0;
+    virtual void showPasswordPrompt(const query::Endpoint& server) = 0;
     // The auto-connect dialog, with the presets of the selected row when there is one.
     virtual void showAutoDialog(const std::optional<ListedServer>& row) = 0;
     virtual void hideAutoDialog() = 0;

@@ -14,11 +14,6 @@ namespace {
 
 const QString ErrorCaption = QStringLiteral("Error");
 
-QString serverText(const ServerAddress& server)
-{
-    return server.address + u':' + server.port;
-}
-
 // Starts the client detached, never through a shell. Empty on success, otherwise the reason.
 QString startClient(const ClientStart& start)
 {
@@ -46,7 +41,7 @@ Launcher::Outcome Launcher::play()
     if (m_state.autoConnect) {
         // Play while auto-connect waits joins the target itself, its port included. The selected
         // row only stands in for the target's kind and status while the target is not listed.
-        const ServerAddress target = m_state.autoTarget;
+        const query::Endpoint target = m_state.autoTarget;
         std::optional<ListedServer> row = m_host.findServer(target);
         if (!row)
             row = m_host.selectedServer();
@@ -68,7 +63,7 @@ Launcher::Outcome Launcher::play()
     return launch(*row, row->server());
 }
 
-Launcher::Outcome Launcher::playServer(const ServerAddress& server)
+Launcher::Outcome Launcher::playServer(const query::Endpoint& server)
 {
     const std::optional<ListedServer> row = m_host.findServer(server);
     if (!row) {
@@ -82,7 +77,7 @@ Launcher::Outcome Launcher::playServer(const ServerAddress& server)
     return launch(*row, server);
 }
 
-bool Launcher::acceptPassword(const ServerAddress& server, const QString& password)
+bool Launcher::acceptPassword(const query::Endpoint& server, const QString& password)
 {
     if (!m_host.findServer(server)) {
         refuse(QStringLiteral("Server ") + serverText(server) +
@@ -93,7 +88,7 @@ bool Launcher::acceptPassword(const ServerAddress& server, const QString& passwo
     return true;
 }
 
-void Launcher::givePassword(const QString& password, const ServerAddress& server)
+void Launcher::givePassword(const QString& password, const query::Endpoint& server)
 {
     m_state.passwordParam = PasswordPrefix + password;
     m_state.passwordGiven = true;
@@ -105,14 +100,14 @@ void Launcher::withdrawPassword()
     m_state.passwordGiven = false;
 }
 
-QString Launcher::passwordParamFor(const ServerAddress& server) const
+QString Launcher::passwordParamFor(const query::Endpoint& server) const
 {
-    if (m_passwordServer && sameServer(*m_passwordServer, server))
+    if (m_passwordServer && *m_passwordServer == server)
         return m_state.passwordParam;
     return {};
 }
 
-Launcher::Outcome Launcher::launch(const ListedServer& row, const ServerAddress& target)
+Launcher::Outcome Launcher::launch(const ListedServer& row, const query::Endpoint& target)
 {
     if (row.status == query::Image::Full) {
         if (!m_host.windowVisible())
@@ -120,8 +115,7 @@ Launcher::Outcome Launcher::launch(const ListedServer& row, const ServerAddress&
         if (!prompter().confirm(QStringLiteral("Server is full.  Connect now ?")))
             return Outcome::Declined;
     }
-    const bool passwordReady =
-        m_state.passwordGiven && m_passwordServer && sameServer(*m_passwordServer, target);
+    const bool passwordReady = m_state.passwordGiven && m_passwordServer && *m_passwordServer == target;
     if (row.status == query::Image::Password && !passwordReady) {
         m_host.showPasswordPrompt(target);
         return Outcome::PromptShown;
@@ -131,7 +125,8 @@ Launcher::Outcome Launcher::launch(const ListedServer& row, const ServerAddress&
     if (slot < 0) {
         m_state.passwordGiven = false;
         prompter().message(ErrorCaption,
-                           QStringLiteral("No game client for the game \"") + row.kind +
+                           QStringLiteral("No game client for the game \"") +
+                               QString::fromLatin1(query::gameText(row.kind)) +
                                QStringLiteral("\"; nothing started."),
                            BoxIcon::Error);
         return Outcome::UnknownKind;
@@ -147,8 +142,8 @@ Launcher::Outcome Launcher::launch(const ListedServer& row, const ServerAddress&
     request.slot = slot;
     request.gamePath = path;
     request.startParams = m_settings.startParams(slot);
-    request.address = target.address;
-    request.port = target.port;
+    request.address = addressText(target);
+    request.port = QString::number(target.port);
     request.passwordParam = passwordParamFor(target);
     const ClientStart start = planClientStart(request, *m_steam);
     const QString failure = start.failure.isEmpty() ? startClient(start) : start.failure;

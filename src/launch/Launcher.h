@@ -41,17 +41,17 @@ public:
     Outcome play();
     // Joins one server by address and port, not whatever row is selected: the password prompt's OK
     // and auto-connect's firing. Refused with a message when the server is no longer listed.
-    Outcome playServer(const ServerAddress& server);
+    Outcome playServer(const query::Endpoint& server);
 
     // The password prompt's OK: gives the password for the server and true, or, when the server
     // is no longer listed, says so and gives nothing.
-    bool acceptPassword(const ServerAddress& server, const QString& password);
+    bool acceptPassword(const query::Endpoint& server, const QString& password);
     // Sets the password parameter and the password-given flag for one server.
-    void givePassword(const QString& password, const ServerAddress& server);
+    void givePassword(const QString& password, const query::Endpoint& server);
     // Cancel in the password prompt: the flag is cleared, the parameter stays.
     void withdrawPassword();
     // The password parameter a launch to this server carries: empty for every other server.
-    QString passwordParamFor(const ServerAddress& server) const;
+    QString passwordParamFor(const query::Endpoint& server) const;
 
     // Where Steam's copies of the games are looked up; the user's own Steam folders unless set.
     void setSteamLibrary(const SteamLibrary& library) { m_steam = &library; }
@@ -64,14 +64,14 @@ public:
     const QStringList& lastArguments() const { return m_lastArguments; }
 
 private:
-    Outcome launch(const ListedServer& row, const ServerAddress& target);
+    Outcome launch(const ListedServer& row, const query::Endpoint& target);
     void endArmed();
     void refuse(const QString& text) const;
 
     MainState& m_state;
     const options::LiveSettings& m_settings;
     LaunchHost& m_host;
-    std::optional<ServerAddress> m_passwordServer;
+    std::optional<query::Endpoint> m_passwordServer;
     std::function<void()> m_armedEnd;
     SteamFolders m_userSteam;
     const SteamLibrary* m_steam = &m_userSteam;

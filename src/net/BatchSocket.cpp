@@ -3,7 +3,6 @@
 #include <algorithm>
 #include <arpa/inet.h>
 #include <cerrno>
-#include <chrono>
 #include <cstring>
 #include <ctime>
 #include <netinet/in.h>
@@ -21,7 +20,7 @@ namespace {
     throw BatchSocketError(std::string(what) + ": " + std::strerror(errno));
 }
 
-sockaddr_in socketAddress(const Peer& peer)
+sockaddr_in socketAddress(const query::Endpoint& peer)
 {
     sockaddr_in out{};
     out.sin_family = AF_INET;
@@ -41,10 +40,10 @@ constexpr std::size_t ControlSize = CMSG_SPACE(sizeof(timespec));
 
 } // namespace
 
-BatchSocket::BatchSocket(int wantedReceiveBuffer)
-    : m_buffers(new std::uint8_t[ReceiveBatchSize * DatagramCapacity]), m_incoming(ReceiveBatchSize),
-      m_from(ReceiveBatchSize), m_iov(ReceiveBatchSize), m_headers(ReceiveBatchSize),
-      m_control(ReceiveBatchSize)
+BatchSocket::BatchSocket(int wantedReceiveBuffer, query::Clock& clock)
+    : m_clock(&clock), m_buffers(new std::uint8_t[ReceiveBatchSize * DatagramCapacity]),
+      m_incoming(ReceiveBatchSize), m_from(ReceiveBatchSize), m_iov(ReceiveBatchSize),
+      m_headers(ReceiveBatchSize), m_control(ReceiveBatchSize)
 {
     static_assert(ControlSize <= 64);
     for (std::size_t i = 0; i < ReceiveBatchSize; ++i) {
@@ -130,11 +129,11 @@ std::size_t BatchSocket::send(std::span<const Outgoing> datagrams)
     return sent;
 }
 
-std::size_t BatchSocket::sendAll(std::span<const std::uint8_t> data, std::span<const Peer> peers)
+std::size_t BatchSocket::sendAll(std::span<const std::uint8_t> data, std::span<const query::Endpoint> peers)
 {
     std::vector<Outgoing> out;
     out.reserve(peers.size());
-    for (const Peer& p : peers)
+    for (const query::Endpoint& p : peers)
         out.push_back({p, data});
     return send(out);
 }
@@ -162,8 +161,8 @@ std::span<const Incoming> BatchSocket::receive()
     if (n <= 0)
         return {};
 
-    // Kernel times are wall-clock; carry them over to the steady clock at this moment.
-    const std::int64_t steadyNow = steadyMs();
+    // Kernel times are wall-clock; carry them over to the program's clock at this moment.
+    const std::int64_t steadyNow = m_clock->nowMs();
     const std::int64_t realNow = realtimeNs();
     for (std::size_t i = 0; i < static_cast<std::size_t>(n); ++i) {
         Incoming& in = m_incoming[i];
@@ -184,12 +183,6 @@ std::span<const Incoming> BatchSocket::receive()
         }
     }
     return {m_incoming.data(), static_cast<std::size_t>(n)};
-}
-
-std::int64_t BatchSocket::steadyMs()
-{
-    using namespace std::chrono;
-    return duration_cast<milliseconds>(steady_clock::now().time_since_epoch()).count();
 }
 
 } // namespace vantry::net

@@ -1,5 +1,8 @@
 #pragma once
 
+#include "query/Clock.h"
+#include "query/Endpoint.h"
+
 #include <array>
 #include <cstdint>
 #include <memory>
@@ -17,24 +20,16 @@ public:
     using std::runtime_error::runtime_error;
 };
 
-// An IPv4 address and port in host order.
-struct Peer
-{
-    std::uint32_t address = 0;
-    std::uint16_t port = 0;
-    bool operator==(const Peer&) const = default;
-};
-
 struct Outgoing
 {
-    Peer to;
+    query::Endpoint to;
     std::span<const std::uint8_t> data;
 };
 
 struct Incoming
 {
-    Peer from;
-    std::int64_t atMs = 0;              // arrival, on the steadyMs() clock
+    query::Endpoint from;
+    std::int64_t atMs = 0;              // arrival, on the socket's clock
     std::span<const std::uint8_t> data; // valid until the next receive(); the whole datagram
 };
 
@@ -52,8 +47,10 @@ public:
     static constexpr std::size_t ReceiveBatchSize = 64;
     static constexpr int DefaultReceiveBuffer = 32 * 1024 * 1024;
 
-    // Throws BatchSocketError when no socket can be opened and bound.
-    explicit BatchSocket(int wantedReceiveBuffer = DefaultReceiveBuffer);
+    // Throws BatchSocketError when no socket can be opened and bound. Arrivals are stamped on
+    // `clock` (not owned).
+    explicit BatchSocket(int wantedReceiveBuffer = DefaultReceiveBuffer,
+                         query::Clock& clock = query::systemClock());
     ~BatchSocket();
     BatchSocket(const BatchSocket&) = delete;
     BatchSocket& operator=(const BatchSocket&) = delete;
@@ -67,17 +64,18 @@ public:
     // number sent.
     std::size_t send(std::span<const Outgoing> datagrams);
     // The same bytes to every peer.
-    std::size_t sendAll(std::span<const std::uint8_t> data, std::span<const Peer> peers);
+    std::size_t sendAll(std::span<const std::uint8_t> data, std::span<const query::Endpoint> peers);
 
     // Waits until a datagram is waiting or timeoutMs passes (0: just looks). True when one waits.
     bool wait(int timeoutMs);
     // Takes up to ReceiveBatchSize waiting datagrams without blocking; empty when none waits.
     std::span<const Incoming> receive();
 
-    // Monotonic milliseconds, the clock of Incoming::atMs.
-    static std::int64_t steadyMs();
+    // The clock of Incoming::atMs.
+    query::Clock& clock() const { return *m_clock; }
 
 private:
+    query::Clock* m_clock;
     int m_fd = -1;
     std::uint16_t m_localPort = 0;
     int m_receiveBuffer = 0;

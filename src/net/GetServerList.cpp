@@ -20,33 +20,13 @@ QByteArray encoded(const QString& value)
     return QUrl::toPercentEncoding(value);
 }
 
-// "a.b.c.d:port"; the port is none when the text has none.
-std::optional<query::ServerAddress> parseAddr(const QString& text, std::uint16_t fallbackPort)
+// "a.b.c.d:port", or "a.b.c.d" at fallbackPort; none for address 0 or port 0.
+std::optional<query::Endpoint> parseAddr(const QString& text, std::uint16_t fallbackPort)
 {
-    const qsizetype colon = text.lastIndexOf(QLatin1Char(':'));
-    const QString host = colon < 0 ? text : text.left(colon);
-    const QStringList octets = host.split(QLatin1Char('.'));
-    if (octets.size() != 4)
+    const auto server = query::Endpoint::parse(text.toStdString(), fallbackPort);
+    if (!server || server->address == 0 || server->port == 0)
         return std::nullopt;
-    std::uint32_t address = 0;
-    for (const QString& o : octets) {
-        bool ok = false;
-        const uint value = o.toUInt(&ok);
-        if (!ok || value > 255 || o.isEmpty() || o.size() > 3 || !o.front().isDigit())
-            return std::nullopt;
-        address = address << 8 | value;
-    }
-    std::uint16_t port = fallbackPort;
-    if (colon >= 0) {
-        bool ok = false;
-        const uint value = text.mid(colon + 1).toUInt(&ok);
-        if (!ok || value == 0 || value > 65535)
-            return std::nullopt;
-        port = static_cast<std::uint16_t>(value);
-    }
-    if (address == 0 || port == 0)
-        return std::nullopt;
-    return query::ServerAddress{address, port};
+    return server;
 }
 
 int number(const QJsonObject& o, const char* name)
@@ -134,7 +114,7 @@ std::optional<ServerListReply> parseServerList(const QByteArray& body, int limit
         const auto address =
             parseAddr(o.value(QLatin1String("addr")).toString(),
                       gamePort > 0 && gamePort <= 65535 ? static_cast<std::uint16_t>(gamePort) : 0);
-        if (!address || !seen.insert(query::addressKey(*address)).second) {
+        if (!address || !seen.insert(address->key()).second) {
             ++out.unusable;
             continue;
         }
@@ -166,38 +146,37 @@ query::ServerRow preliminaryRow(const ListedServer& server)
     query::ServerRow row;
     switch (server.appId) {
     case 70:
-        row.kind = "HL";
+        row.kind = query::Game::HalfLife;
         row.kindImage = query::Image::HalfLife;
         break;
     case 10:
         // 1.5 and 1.6 register alike; the server's own reply tells them apart.
-        row.kind = "1.6";
+        row.kind = query::Game::CounterStrike16;
         row.kindImage = query::Image::CounterStrike;
         break;
     case 80:
-        row.kind = "CZ";
+        row.kind = query::Game::ConditionZero;
         row.kindImage = query::Image::ConditionZero;
         break;
     case 240:
-        row.kind = "CSS";
+        row.kind = query::Game::CounterStrikeSource;
         row.kindImage = query::Image::Source;
         break;
     case 320:
-        row.kind = "HL2";
+        row.kind = query::Game::HalfLife2;
         row.kindImage = query::Image::HalfLife2;
         break;
     default:
-        row.kind = "?";
+        row.kind = query::Game::Unknown;
         row.kindImage = query::Image::CounterStrike;
         break;
     }
-    const std::string text = query::addressText(server.address);
-    row.address = text.substr(0, text.rfind(':'));
-    row.port = std::to_string(server.address.port);
-    row.identityPort = server.address.port;
+    row.from = server.address;
+    // The list does not say the protocol: its column stays empty until the server answers.
+    row.oldTexts =
+        query::OldTexts{{}, std::to_string(server.players) + "/" + std::to_string(server.maxPlayers)};
     row.name = server.name;
     row.map = server.map;
-    row.players = std::to_string(server.players) + "/" + std::to_string(server.maxPlayers);
     row.playerCount = server.players;
     row.maxPlayerCount = server.maxPlayers;
     row.botCount = server.bots;

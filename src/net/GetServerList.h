@@ -33,8 +33,8 @@ struct ServerListRequest
 // One server as the list describes it; fields the reply leaves out keep these values.
 struct ListedServer
 {
-    query::ServerAddress address; // "addr": where queries go
-    std::uint16_t gamePort = 0;   // "gameport": where players connect; 0 when not given
+    query::Endpoint address;    // "addr": where queries go
+    std::uint16_t gamePort = 0; // "gameport": where players connect; 0 when not given
     std::string name;
     std::string map;
     std::string gameDir;

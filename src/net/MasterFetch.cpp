@@ -22,7 +22,7 @@ constexpr std::int64_t StopCheckMs = 100;
 class Socket
 {
 public:
-    explicit Socket(const Peer& master)
+    explicit Socket(const query::Endpoint& master)
     {
         m_fd = ::socket(AF_INET, SOCK_DGRAM | SOCK_NONBLOCK | SOCK_CLOEXEC, 0);
         if (m_fd < 0)
@@ -68,7 +68,7 @@ void drain(int fd, MasterListing& listing, std::vector<std::uint8_t>& buffer)
             }
             return; // EAGAIN: drained
         }
-        const Peer sender{ntohl(from.sin_addr.s_addr), ntohs(from.sin_port)};
+        const query::Endpoint sender{ntohl(from.sin_addr.s_addr), ntohs(from.sin_port)};
         if (sender != listing.master) {
             ++listing.foreignDatagrams;
             continue;
@@ -79,7 +79,8 @@ void drain(int fd, MasterListing& listing, std::vector<std::uint8_t>& buffer)
 
 } // namespace
 
-void fetchMasterLists(std::vector<MasterListing>& listings, const std::function<bool()>& stop)
+void fetchMasterLists(std::vector<MasterListing>& listings, const std::function<bool()>& stop,
+                      query::Clock& clock)
 {
     std::vector<Socket> sockets;
     sockets.reserve(listings.size());
@@ -91,7 +92,7 @@ void fetchMasterLists(std::vector<MasterListing>& listings, const std::function<
     for (;;) {
         if (stop && stop())
             return;
-        const std::int64_t now = BatchSocket::steadyMs();
+        const std::int64_t now = clock.nowMs();
         std::int64_t wake = now + StopCheckMs;
         bool running = false;
         for (std::size_t i = 0; i < listings.size(); ++i) {

@@ -11,7 +11,7 @@ namespace vantry::net {
 // One master's listing as the socket driver runs it.
 struct MasterListing
 {
-    Peer master;
+    query::Endpoint master;
     query::MasterPaging paging;
     // The master's host reported that nothing listens on its port (ICMP port unreachable); the
     // paging then runs out its retries as for silence.
@@ -23,6 +23,7 @@ struct MasterListing
 // all its pages (a master starts a new socket's list from the beginning). `stop`, when given, is
 // asked between waits and ends every listing where it stands. Throws BatchSocketError when a
 // socket cannot be opened.
-void fetchMasterLists(std::vector<MasterListing>& listings, const std::function<bool()>& stop = {});
+void fetchMasterLists(std::vector<MasterListing>& listings, const std::function<bool()>& stop = {},
+                      query::Clock& clock = query::systemClock());
 
 } // namespace vantry::net

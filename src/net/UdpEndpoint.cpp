@@ -1,5 +1,7 @@
 #include "UdpEndpoint.h"
 
+#include "query/Clock.h"
+
 #include <QEventLoop>
 #include <QHostAddress>
 #include <QHostInfo>
@@ -9,7 +11,6 @@
 #include <arpa/inet.h>
 #include <array>
 #include <cerrno>
-#include <chrono>
 #include <cstring>
 #include <netinet/in.h>
 #include <poll.h>
@@ -65,27 +66,11 @@ void sendDatagram(int fd, std::span<const std::uint8_t> data, std::uint32_t addr
     }
 }
 
-QString dotted(std::uint32_t v4)
-{
-    char text[16];
-    char* p = text;
-    for (int shift = 24; shift >= 0; shift -= 8) {
-        const unsigned octet = (v4 >> shift) & 0xFF;
-        if (octet >= 100)
-            *p++ = char('0' + octet / 100);
-        if (octet >= 10)
-            *p++ = char('0' + octet / 10 % 10);
-        *p++ = char('0' + octet % 10);
-        if (shift > 0)
-            *p++ = '.';
-    }
-    return QString::fromLatin1(text, p - text);
-}
-
 } // namespace
 
-UdpEndpoint::UdpEndpoint(QObject* parent)
-    : QObject(parent), m_held(new std::uint8_t[std::size_t(Batch) * HeldSize])
+UdpEndpoint::UdpEndpoint(QObject* parent, query::Clock* clock)
+    : QObject(parent), m_held(new std::uint8_t[std::size_t(Batch) * HeldSize]),
+      m_clock(clock ? clock : &query::systemClock())
 {}
 
 UdpEndpoint::~UdpEndpoint()
@@ -225,12 +210,6 @@ std::size_t UdpEndpoint::read(std::span<std::uint8_t> dest) const
     return count;
 }
 
-std::int64_t UdpEndpoint::steadyMs()
-{
-    using namespace std::chrono;
-    return duration_cast<milliseconds>(steady_clock::now().time_since_epoch()).count();
-}
-
 // Every waiting datagram in one go, read straight off the socket, a batch per system call. A
 // handler that runs a nested event loop does not enter this loop again: the notifier goes off
 // until the handler returns, and what arrived meanwhile is read by this loop then. (Turning it
@@ -269,15 +248,18 @@ void UdpEndpoint::drain()
             break;
         if (n <= 0) {
             m_heldLength = 0;
-            emit dataReceived(-1, dotted(0), 0);
+            emit dataReceived(-1, Datagram{{}, {}, m_clock->nowMs()});
             break;
         }
         // Read at one go, so received at one time.
-        m_heldTimeMs = steadyMs();
+        const std::int64_t now = m_clock->nowMs();
         for (int i = 0; i < n && isOpen(); ++i) {
             m_heldAt = i * HeldSize;
             m_heldLength = int(headers[i].msg_len);
-            emit dataReceived(m_heldLength, dotted(ntohl(from[i].sin_addr.s_addr)), ntohs(from[i].sin_port));
+            const Datagram datagram{{ntohl(from[i].sin_addr.s_addr), ntohs(from[i].sin_port)},
+                                    {m_held.get() + m_heldAt, std::size_t(m_heldLength)},
+                                    now};
+            emit dataReceived(m_heldLength, datagram);
         }
         taken += n;
     }

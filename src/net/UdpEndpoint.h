@@ -1,5 +1,7 @@
 #pragma once
 
+#include "query/Endpoint.h"
+
 #include <QByteArray>
 #include <QObject>
 #include <QString>
@@ -14,7 +16,21 @@
 
 class QSocketNotifier;
 
+namespace vantry::query {
+class Clock;
+}
+
 namespace vantry::net {
+
+// One received datagram, as the data event hands it on.
+struct Datagram
+{
+    query::Endpoint from;
+    std::span<const std::uint8_t> bytes; // valid until the handler returns
+    // When it was taken off the socket, on the endpoint's clock: round trips are measured here,
+    // not after the handlers that ran before this datagram's turn.
+    std::int64_t atMs = 0;
+};
 
 // "Null Remote Address", "Host Lookup Canceled", "Invalid buffer" and "Unknown Error No. N".
 class EndpointError : public std::runtime_error
@@ -40,7 +56,8 @@ public:
     // Asks for this much kernel receive buffer, so a sweep's replies survive its blocking sleeps.
     static constexpr int WantedReceiveBuffer = 8 * 1024 * 1024;
 
-    explicit UdpEndpoint(QObject* parent = nullptr);
+    // Arrivals are stamped on `clock` (not owned; the system clock when null).
+    explicit UdpEndpoint(QObject* parent = nullptr, query::Clock* clock = nullptr);
     ~UdpEndpoint() override;
 
     // Binds 0.0.0.0:localPort, or a port the system picks when that one is taken.
@@ -61,19 +78,16 @@ public:
 
     // Copies the held datagram into dest, at most dest.size() bytes; returns the count copied.
     std::size_t read(std::span<std::uint8_t> dest) const;
-    // When the held datagram was taken off the socket, on the steadyMs() clock: round trips are
-    // measured here, not after the handlers that ran before this datagram's turn.
-    std::int64_t heldTimeMs() const { return m_heldTimeMs; }
-    // Monotonic milliseconds, the clock of heldTimeMs().
-    static std::int64_t steadyMs();
+    // The clock of Datagram::atMs; sends are timed on it too.
+    query::Clock& clock() const { return *m_clock; }
 
     void setResolver(Resolver resolver);
     // QHostInfo in a local event loop; the first IPv4 result.
     static std::optional<std::uint32_t> lookupHost(const QString& host);
 
 signals:
-    // Fires once per datagram, also after a failed receive (numberBytes -1).
-    void dataReceived(int numberBytes, const QString& fromIp, std::uint16_t port);
+    // Fires once per datagram, also after a failed receive (numberBytes -1, no bytes).
+    void dataReceived(int numberBytes, const vantry::net::Datagram& datagram);
     // A host lookup failed once; the endpoint tries once more.
     void invalidHost();
     // Raised before "Invalid buffer" is thrown for an empty send.
@@ -95,9 +109,9 @@ private:
     std::unique_ptr<std::uint8_t[]> m_held;
     int m_heldAt = 0;
     int m_heldLength = 0;
-    std::int64_t m_heldTimeMs = 0;
     int m_receiveBufferSize = 0;
     Resolver m_resolver;
+    query::Clock* m_clock;
 };
 
 } // namespace vantry::net

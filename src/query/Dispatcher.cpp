@@ -24,12 +24,13 @@ std::uint8_t at(Bytes data, std::size_t index)
 
 Dispatcher::Dispatcher(Requests& requests) : m_requests(requests) {}
 
-Outcome Dispatcher::dispatch(std::span<const std::uint8_t> datagram, const Source& from)
+Outcome Dispatcher::dispatch(std::span<const std::uint8_t> datagram, const Endpoint& from)
 {
     return dispatch(datagram, from, 0);
 }
 
-Outcome Dispatcher::dispatch(std::span<const std::uint8_t> datagram, const Source& from, std::uint64_t nowMs)
+Outcome Dispatcher::dispatch(std::span<const std::uint8_t> datagram, const Endpoint& from,
+                             std::uint64_t nowMs)
 {
     if (datagram.empty())
         return Dropped{DropReason::FailedReceive};
@@ -69,15 +70,13 @@ Outcome Dispatcher::dispatch(std::span<const std::uint8_t> datagram, const Sourc
     }
 }
 
-Outcome Dispatcher::challenge(Bytes datagram, const Source& from, std::uint64_t nowMs)
+Outcome Dispatcher::challenge(Bytes datagram, const Endpoint& from, std::uint64_t nowMs)
 {
     ByteReader in(datagram, 5);
     const std::array<std::uint8_t, 4> bytes = in.bytes4();
     std::optional<std::array<std::uint8_t, 4>> infoToo;
     if (m_outstanding) {
-        const auto address = OutstandingRequests::parseAddress(from.address);
-        const auto route = address ? m_outstanding->challenge(*address, from.port, std::int64_t(nowMs))
-                                   : OutstandingRequests::ChallengeFor::Nobody;
+        const auto route = m_outstanding->challenge(from.address, from.port, std::int64_t(nowMs));
         if (route == OutstandingRequests::ChallengeFor::Info)
             return InfoChallenge{from, bytes};
         if (route == OutstandingRequests::ChallengeFor::Nobody)
@@ -89,26 +88,24 @@ Outcome Dispatcher::challenge(Bytes datagram, const Source& from, std::uint64_t 
     return ChallengeAnswer{from, infoToo};
 }
 
-Outcome Dispatcher::info(std::optional<ServerRow> row, const Source& from, std::uint64_t nowMs)
+Outcome Dispatcher::info(std::optional<ServerRow> row, const Endpoint& from, std::uint64_t nowMs)
 {
     if (!row)
         return Dropped{DropReason::OtherGame};
     if (m_outstanding) {
-        if (const auto address = OutstandingRequests::parseAddress(from.address)) {
-            if (row->identity == Identity::AddressOnly) {
-                row->pingMs = m_outstanding->oldInfoReply(*address, from.port, std::int64_t(nowMs));
-            } else {
-                const auto answer = m_outstanding->infoReply(*address, from.port, std::int64_t(nowMs));
-                if (!answer.first)
-                    return Dropped{DropReason::SecondReply};
-                row->pingMs = answer.pingMs;
-            }
+        if (row->identity == Identity::AddressOnly) {
+            row->pingMs = m_outstanding->oldInfoReply(from.address, from.port, std::int64_t(nowMs));
+        } else {
+            const auto answer = m_outstanding->infoReply(from.address, from.port, std::int64_t(nowMs));
+            if (!answer.first)
+                return Dropped{DropReason::SecondReply};
+            row->pingMs = answer.pingMs;
         }
     }
     return InfoReply{std::move(*row)};
 }
 
-bool Dispatcher::isNewerFragment(Bytes datagram, const Source& from) const
+bool Dispatcher::isNewerFragment(Bytes datagram, const Endpoint& from) const
 {
     // A last fragment that completes a kept older-engine first fragment stays with it, whatever
     // its bytes 8..15 look like; only then is the newer header considered.
@@ -116,7 +113,7 @@ bool Dispatcher::isNewerFragment(Bytes datagram, const Source& from) const
            SplitReplies::isFragment(datagram);
 }
 
-Outcome Dispatcher::newerFragment(Bytes datagram, const Source& from, std::uint64_t nowMs)
+Outcome Dispatcher::newerFragment(Bytes datagram, const Endpoint& from, std::uint64_t nowMs)
 {
     switch (m_splitReplies.add(datagram, from, nowMs)) {
     case SplitReplies::Result::Held:
@@ -137,7 +134,7 @@ Outcome Dispatcher::newerFragment(Bytes datagram, const Source& from, std::uint6
     }
 }
 
-Outcome Dispatcher::olderFragment(Bytes datagram, const Source& from)
+Outcome Dispatcher::olderFragment(Bytes datagram, const Endpoint& from)
 {
     if (datagram.size() == RulesReassembly::FirstFragmentSize) {
         m_reassembly.storeFirst(datagram, from);

@@ -40,7 +40,7 @@ struct Dropped
 // infoWithChallenge(*infoChallenge) to `to` as well, first.
 struct ChallengeAnswer
 {
-    Source to;
+    Endpoint to;
     std::optional<std::array<std::uint8_t, 4>> infoChallenge;
 };
 
@@ -48,7 +48,7 @@ struct ChallengeAnswer
 // challenge slot of the players and rules requests is left alone.
 struct InfoChallenge
 {
-    Source to;
+    Endpoint to;
     std::array<std::uint8_t, 4> challenge{};
 };
 
@@ -87,8 +87,8 @@ public:
     // Datagrams longer than ReceiveBufferSize (none over IPv4) are cut to it. nowMs is a monotonic
     // time that bounds how long the fragments of a newer-engine split reply are kept; the overload
     // without it uses 0, for which nothing expires.
-    Outcome dispatch(std::span<const std::uint8_t> datagram, const Source& from);
-    Outcome dispatch(std::span<const std::uint8_t> datagram, const Source& from, std::uint64_t nowMs);
+    Outcome dispatch(std::span<const std::uint8_t> datagram, const Endpoint& from);
+    Outcome dispatch(std::span<const std::uint8_t> datagram, const Endpoint& from, std::uint64_t nowMs);
 
     Requests& requests() { return m_requests; }
 
@@ -98,14 +98,14 @@ public:
     void setOutstanding(OutstandingRequests* table) { m_outstanding = table; }
 
 private:
-    Outcome challenge(Bytes datagram, const Source& from, std::uint64_t nowMs);
-    Outcome info(std::optional<ServerRow> row, const Source& from, std::uint64_t nowMs);
+    Outcome challenge(Bytes datagram, const Endpoint& from, std::uint64_t nowMs);
+    Outcome info(std::optional<ServerRow> row, const Endpoint& from, std::uint64_t nowMs);
 
-    bool isNewerFragment(Bytes datagram, const Source& from) const;
-    Outcome newerFragment(Bytes datagram, const Source& from, std::uint64_t nowMs);
+    bool isNewerFragment(Bytes datagram, const Endpoint& from) const;
+    Outcome newerFragment(Bytes datagram, const Endpoint& from, std::uint64_t nowMs);
     // The older engine's two-fragment rules reply. Its fragments come here only when their byte 4
     // is none of the type letters, as the older engine's servers have always been read.
-    Outcome olderFragment(Bytes datagram, const Source& from);
+    Outcome olderFragment(Bytes datagram, const Endpoint& from);
 
     Requests& m_requests;
     RulesReassembly m_reassembly;

@@ -50,17 +50,22 @@ namespace {
 struct Kind
 {
     std::string_view description;
-    const char* kind; // nullptr: "1.5" for protocol 46, otherwise "1.6"
+    std::optional<Game> kind; // none: "1.5" for protocol 46, otherwise "1.6"
     Image image;
 };
 
 constexpr std::array<Kind, 5> Hl1Kinds = {{
-    {"Counter-Strike", "1.6", Image::CounterStrike},
-    {"HLTV", nullptr, Image::Hltv},
-    {"CounterStrike", "1.5", Image::CounterStrike},
-    {"Half-Life", "HL", Image::HalfLife},
-    {"Condition Zero", "CZ", Image::ConditionZero},
+    {"Counter-Strike", Game::CounterStrike16, Image::CounterStrike},
+    {"HLTV", std::nullopt, Image::Hltv},
+    {"CounterStrike", Game::CounterStrike15, Image::CounterStrike},
+    {"Half-Life", Game::HalfLife, Image::HalfLife},
+    {"Condition Zero", Game::ConditionZero, Image::ConditionZero},
 }};
+
+Game byProtocol(std::uint8_t protocol)
+{
+    return protocol == 46 ? Game::CounterStrike15 : Game::CounterStrike16;
+}
 
 } // namespace
 
@@ -68,7 +73,7 @@ std::optional<GameKind> hl1Kind(std::string_view description, std::uint8_t proto
 {
     for (const Kind& k : Hl1Kinds)
         if (description == k.description)
-            return GameKind{k.kind ? k.kind : (protocol == 46 ? "1.5" : "1.6"), k.image};
+            return GameKind{k.kind ? *k.kind : byProtocol(protocol), k.image};
     return std::nullopt;
 }
 
@@ -76,15 +81,15 @@ std::optional<GameKind> hl1KindByDirectory(std::string_view directory, std::uint
 {
     // Protocol 46 is the engine of Counter-Strike 1.5; its slot starts another game than 1.6's.
     if (directory == "cstrike")
-        return GameKind{protocol == 46 ? "1.5" : "1.6", Image::CounterStrike};
+        return GameKind{byProtocol(protocol), Image::CounterStrike};
     if (directory == "czero")
-        return GameKind{"CZ", Image::ConditionZero};
+        return GameKind{Game::ConditionZero, Image::ConditionZero};
     if (directory == "valve")
-        return GameKind{"HL", Image::HalfLife};
+        return GameKind{Game::HalfLife, Image::HalfLife};
     return std::nullopt;
 }
 
-std::optional<ServerRow> AddHL1(Bytes datagram, const Source& from)
+std::optional<ServerRow> AddHL1(Bytes datagram, const Endpoint& from)
 {
     const THL1info info = decodeHL1info(datagram);
     std::optional<GameKind> kind = hl1Kind(chars(info.description), info.protocol);
@@ -97,14 +102,11 @@ std::optional<ServerRow> AddHL1(Bytes datagram, const Source& from)
     row.kind = kind->kind;
     row.kindImage = kind->image;
     row.name = shown(info.name);
-    row.address = from.address;
     // The address field is the server's own idea of where it runs, wrong behind NAT: the duplicate
-    // test, the favourites and the game's command line take the port the reply came from.
-    row.identityPort = from.port;
-    row.port = decimal(from.port);
-    row.protocol = decimal(info.protocol);
+    // test, the favourites and the game's command line take the sender.
+    row.from = from;
+    row.protocol = info.protocol;
     row.map = shown(info.map);
-    row.players = decimal(info.players) + "/" + decimal(info.maxPlayers);
     row.windows = isWindows(info.os);
     row.status = binaryStatus(info.password, info.players, info.maxPlayers);
     row.playerCount = info.players;

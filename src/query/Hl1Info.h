@@ -39,7 +39,7 @@ std::uint8_t hl1Bots(Bytes datagram);
 
 struct GameKind
 {
-    const char* kind; // column 1 text
+    Game kind;
     Image image;
 };
 
@@ -52,6 +52,6 @@ std::optional<GameKind> hl1Kind(std::string_view description, std::uint8_t proto
 std::optional<GameKind> hl1KindByDirectory(std::string_view directory, std::uint8_t protocol);
 
 // The row of an 'm' reply, or none when its game is not one of ours. No duplicate test here.
-std::optional<ServerRow> AddHL1(Bytes datagram, const Source& from);
+std::optional<ServerRow> AddHL1(Bytes datagram, const Endpoint& from);
 
 } // namespace vantry::query

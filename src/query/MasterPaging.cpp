@@ -84,14 +84,14 @@ bool MasterPaging::received(Bytes datagram)
     ++m_pages;
     std::size_t added = 0;
     bool cut = false;
-    for (const ServerAddress& a : page->servers) {
-        if (m_seen.contains(addressKey(a)))
+    for (const Endpoint& a : page->servers) {
+        if (m_seen.contains(a.key()))
             continue;
         if (m_servers.size() >= m_pacing.limit) {
             cut = true;
             break;
         }
-        m_seen.insert(addressKey(a));
+        m_seen.insert(a.key());
         m_servers.push_back(a);
         ++added;
     }

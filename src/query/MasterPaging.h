@@ -55,7 +55,7 @@ public:
     bool done() const { return m_outcome != MasterOutcome::Running; }
     MasterOutcome outcome() const { return m_outcome; }
     // Every address once, in the order they first came; at most the limit.
-    const std::vector<ServerAddress>& servers() const { return m_servers; }
+    const std::vector<Endpoint>& servers() const { return m_servers; }
     std::size_t pages() const { return m_pages; }
     std::size_t requestsSent() const { return m_requestsSent; }
     std::size_t malformedReplies() const { return m_malformed; }
@@ -67,7 +67,7 @@ private:
     std::uint8_t m_region;
     std::string m_filter;
     MasterPacing m_pacing;
-    ServerAddress m_seed;
+    Endpoint m_seed;
     int m_attempts = 0; // requests sent for the page awaited; 0: none out
     std::int64_t m_lastSendMs = 0;
     std::int64_t m_deadlineMs = 0;
@@ -76,7 +76,7 @@ private:
     // requests it took are dropped if they repeat it.
     int m_staleAllowed = 0;
     std::optional<MasterPage> m_previous;
-    std::vector<ServerAddress> m_servers;
+    std::vector<Endpoint> m_servers;
     std::unordered_set<std::uint64_t> m_seen;
     std::size_t m_pages = 0;
     std::size_t m_requestsSent = 0;

@@ -12,18 +12,10 @@ constexpr std::size_t EntrySize = 6;
 
 } // namespace
 
-std::string addressText(const ServerAddress& a)
-{
-    return std::to_string(a.address >> 24) + "." + std::to_string((a.address >> 16) & 0xFF) + "." +
-           std::to_string((a.address >> 8) & 0xFF) + "." + std::to_string(a.address & 0xFF) + ":" +
-           std::to_string(a.port);
-}
-
-std::vector<std::uint8_t> masterRequest(std::uint8_t region, const ServerAddress& seed,
-                                        std::string_view filter)
+std::vector<std::uint8_t> masterRequest(std::uint8_t region, const Endpoint& seed, std::string_view filter)
 {
     filter = filter.substr(0, std::min({filter.size(), MaxMasterFilter, filter.find('\0')}));
-    const std::string seedText = addressText(seed);
+    const std::string seedText = endpointText(seed);
     std::vector<std::uint8_t> out;
     out.reserve(2 + seedText.size() + 1 + filter.size() + 1);
     out.push_back('1');
@@ -58,10 +50,10 @@ std::optional<MasterPage> decodeMasterReply(Bytes datagram, MasterReplyError& er
         const std::array<std::uint8_t, 4> octets = reader.bytes4();
         const std::uint8_t high = reader.u8();
         const std::uint8_t low = reader.u8();
-        const ServerAddress entry{std::uint32_t{octets[0]} << 24 | std::uint32_t{octets[1]} << 16 |
-                                      std::uint32_t{octets[2]} << 8 | octets[3],
-                                  static_cast<std::uint16_t>(high << 8 | low)};
-        if (entry == ServerAddress{}) {
+        const Endpoint entry{std::uint32_t{octets[0]} << 24 | std::uint32_t{octets[1]} << 16 |
+                                 std::uint32_t{octets[2]} << 8 | octets[3],
+                             static_cast<std::uint16_t>(high << 8 | low)};
+        if (entry == Endpoint{}) {
             page.endOfList = true;
             break;
         }

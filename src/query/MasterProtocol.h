@@ -1,6 +1,7 @@
 #pragma once
 
 #include "ByteReader.h"
+#include "Endpoint.h"
 
 #include <cstdint>
 #include <optional>
@@ -12,30 +13,13 @@
 // page. Pure functions over bytes; the paging lives in MasterPaging.
 namespace vantry::query {
 
-// An IPv4 address and port in host order.
-struct ServerAddress
-{
-    std::uint32_t address = 0;
-    std::uint16_t port = 0;
-    bool operator==(const ServerAddress&) const = default;
-};
-
-// "a.b.c.d:port"
-std::string addressText(const ServerAddress& a);
-// One key for de-duplication.
-inline std::uint64_t addressKey(const ServerAddress& a)
-{
-    return std::uint64_t{a.address} << 16 | a.port;
-}
-
 // A request names no more than this much filter: the whole datagram stays well under a
 // packet, and a filter of more is a mistake, not a query.
 inline constexpr std::size_t MaxMasterFilter = 1024;
 
 // '1', the region, the seed "a.b.c.d:port" (the first page's is "0.0.0.0:0"), NUL, the filter,
 // NUL. The filter is cut at MaxMasterFilter bytes and at its first NUL.
-std::vector<std::uint8_t> masterRequest(std::uint8_t region, const ServerAddress& seed,
-                                        std::string_view filter);
+std::vector<std::uint8_t> masterRequest(std::uint8_t region, const Endpoint& seed, std::string_view filter);
 
 enum class MasterReplyError
 {
@@ -49,10 +33,10 @@ struct MasterPage
 {
     // The servers in reply order, as sent: duplicates kept, the end marker and entries that cannot
     // be a server (address 0.0.0.0 or port 0) left out.
-    std::vector<ServerAddress> servers;
+    std::vector<Endpoint> servers;
     // The last entry that is not the end marker, as sent: the seed of the next request. None when
     // the page holds no entry but the end marker.
-    std::optional<ServerAddress> last;
+    std::optional<Endpoint> last;
     bool endOfList = false;   // 0.0.0.0:0 came; whatever follows it is ignored
     std::size_t unusable = 0; // entries left out of `servers`
 };

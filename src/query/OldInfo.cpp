@@ -85,25 +85,25 @@ struct Kind
 {
     std::string_view description;
     KindRule rule;
-    const char* kind;
+    Game kind;
     Image image;
 };
 
 constexpr std::array<Kind, 6> OldKinds = {{
-    {"Counter-Strike", KindRule::Fixed, "1.6", Image::CounterStrike},
-    {"CounterStrike", KindRule::Fixed, "1.5", Image::CounterStrike},
-    {"Condition Zero", KindRule::Fixed, "CZ", Image::ConditionZero},
-    {"Half-Life", KindRule::Fixed, "HL", Image::HalfLife},
-    {"HLTV", KindRule::ByProtocol, nullptr, Image::Hltv},
-    {"Demo Playback", KindRule::ByProtocol, nullptr, Image::Demo},
+    {"Counter-Strike", KindRule::Fixed, Game::CounterStrike16, Image::CounterStrike},
+    {"CounterStrike", KindRule::Fixed, Game::CounterStrike15, Image::CounterStrike},
+    {"Condition Zero", KindRule::Fixed, Game::ConditionZero, Image::ConditionZero},
+    {"Half-Life", KindRule::Fixed, Game::HalfLife, Image::HalfLife},
+    {"HLTV", KindRule::ByProtocol, Game::Unknown, Image::Hltv},
+    {"Demo Playback", KindRule::ByProtocol, Game::Unknown, Image::Demo},
 }};
 
 } // namespace
 
-ServerRow AddOld(const OldInfoFields& f, const Source& from)
+ServerRow AddOld(const OldInfoFields& f, const Endpoint& from)
 {
     ServerRow row;
-    row.kind = "?";
+    row.kind = Game::Unknown;
     row.kindImage = Image::CounterStrike; // a new row's default image
     for (const Kind& k : OldKinds) {
         if (f.description != k.description)
@@ -112,17 +112,16 @@ ServerRow AddOld(const OldInfoFields& f, const Source& from)
             row.kind = k.kind;
             row.kindImage = f.relay == "1" ? Image::Hltv : k.image;
         } else {
-            row.kind = decimalValue(f.protocol) == 46 ? "1.5" : "1.6";
+            row.kind = decimalValue(f.protocol) == 46 ? Game::CounterStrike15 : Game::CounterStrike16;
             row.kindImage = k.image;
         }
         break;
     }
     row.name = shown(f.name);
-    row.address = from.address;
-    row.port = decimal(from.port);
-    row.protocol = shown(f.protocol);
+    row.from = from;
+    row.protocol = decimalValue(f.protocol).value_or(0);
+    row.oldTexts = OldTexts{shown(f.protocol), shown(f.players) + "/" + shown(f.maximum)};
     row.map = shown(f.map);
-    row.players = shown(f.players) + "/" + shown(f.maximum);
     row.windows = !f.os.empty() && isWindows(static_cast<std::uint8_t>(f.os.front()));
     // Full is decided on the texts: "08" of "8" counts as a free slot.
     if (f.password == "0")
@@ -131,7 +130,6 @@ ServerRow AddOld(const OldInfoFields& f, const Source& from)
         row.status = Image::Password;
     row.playerCount = decimalValue(f.players);
     row.identity = Identity::AddressOnly;
-    row.identityPort = from.port;
     row.maxPlayerCount = decimalValue(f.maximum);
     row.botCount = decimalValue(f.bots);
     if (f.password == "0" || f.password == "1")

@@ -35,6 +35,6 @@ std::string extractField(std::string_view infoString, std::string_view marker);
 OldInfoFields extractOldInfo(Bytes datagram);
 
 // Every old reply becomes a row; unknown games get the kind "?". No duplicate test here.
-ServerRow AddOld(const OldInfoFields& fields, const Source& from);
+ServerRow AddOld(const OldInfoFields& fields, const Endpoint& from);
 
 } // namespace vantry::query

@@ -93,29 +93,6 @@ std::size_t OutstandingRequests::liveEntries(std::int64_t nowMs) const
         std::count_if(m_slots.begin(), m_slots.end(), [&](const Slot& s) { return live(s, nowMs); }));
 }
 
-std::optional<std::uint32_t> OutstandingRequests::parseAddress(std::string_view text)
-{
-    std::uint32_t address = 0;
-    const char* p = text.data();
-    const char* end = text.data() + text.size();
-    for (int part = 0; part < 4; ++part) {
-        if (part > 0) {
-            if (p == end || *p != '.')
-                return std::nullopt;
-            ++p;
-        }
-        unsigned value = 0;
-        const auto [next, error] = std::from_chars(p, end, value);
-        if (error != std::errc{} || next == p || next - p > 3 || value > 255)
-            return std::nullopt;
-        address = (address << 8) | value;
-        p = next;
-    }
-    if (p != end)
-        return std::nullopt;
-    return address;
-}
-
 std::uint64_t OutstandingRequests::keyOf(std::uint32_t address, std::uint16_t port)
 {
     return Used | (std::uint64_t(address) << 16) | port;

@@ -62,8 +62,6 @@ public:
     // Entries whose requests have not expired at nowMs. Walks the whole table: for tests.
     std::size_t liveEntries(std::int64_t nowMs) const;
 
-    // A dotted quad as the endpoint reports senders; nothing for anything else.
-    static std::optional<std::uint32_t> parseAddress(std::string_view text);
     // A server's key, never 0.
     static std::uint64_t keyOf(std::uint32_t address, std::uint16_t port);
 

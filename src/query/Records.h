@@ -1,18 +1,13 @@
 #pragma once
 
+#include "Endpoint.h"
+
 #include <cstdint>
 #include <optional>
 #include <string>
 #include <vector>
 
 namespace vantry::query {
-
-// Where a datagram came from, as the endpoint reports it.
-struct Source
-{
-    std::string address; // dotted decimal, no leading zeros
-    std::uint16_t port = 0;
-};
 
 // Indices into the 16x16 image list; kind images 0..6 also index the 32x32 list.
 enum class Image : int
@@ -39,33 +34,58 @@ enum class Image : int
 // How the duplicate test recognises a listed server.
 enum class Identity
 {
-    AddressAndPort, // 'm' and 'I' replies: address text and the row's port value
+    AddressAndPort, // 'm' and 'I' replies: address and port
     AddressOnly,    // old info-string replies: one row per address
 };
 
-// One server row as an info decoder builds it. Texts are UTF-8.
+// The game column: one of ours, or '?' for an old info-string reply of another description.
+enum class Game : std::uint8_t
+{
+    HalfLife,
+    CounterStrike15,
+    CounterStrike16,
+    ConditionZero,
+    CounterStrikeSource,
+    HalfLife2,
+    Unknown,
+};
+
+// "HL", "1.5", "1.6", "CZ", "CSS", "HL2" or "?".
+const char* gameText(Game game);
+
+// Texts shown as they are where the binary replies have numbers: an old info-string reply's, or a
+// public list's row that has no protocol.
+struct OldTexts
+{
+    std::string protocol;
+    std::string players; // "current/maximum"
+};
+
+// One server row as an info decoder builds it: numbers and enums; texts are UTF-8.
 struct ServerRow
 {
-    std::string kind; // "HL", "1.5", "1.6", "CZ", "CSS", "HL2" or "?"
+    Game kind = Game::CounterStrike16;
     Image kindImage = Image::CounterStrike;
     std::string name;
-    std::string address; // the sender's address text
-    std::string port;    // decimal text shown in the port column
-    std::string protocol;
+    // The sender: the duplicate test, the favourites and the game's command line use it.
+    Endpoint from;
+    int protocol = 0; // of an old reply: its text's value, or 0
     std::string map;
-    std::string players;            // "current/maximum"
     bool windows = false;           // OS column: "WIN" when true, "LIN" otherwise
     std::optional<Image> status;    // Open, Full, Password, or none (old replies only)
-    std::optional<int> playerCount; // for the auto-connect check; none when the text is not a number
+    std::optional<int> playerCount; // none when the text is not a number
     Identity identity = Identity::AddressAndPort;
-    std::uint16_t identityPort = 0; // the port value the duplicate test compares (AddressAndPort only)
-    std::optional<int> pingMs;      // round trip of the info request; none when not known
-    // Values the list does not show, for the command line's output.
+    std::optional<int> pingMs;            // round trip of the info request; none when not known
     std::optional<int> maxPlayerCount;    // none when the text is not a number
     std::optional<int> botCount;          // none when the reply does not say
     std::optional<bool> passwordRequired; // a flag other than 0; none for old texts but "0" and "1"
     char osIndicator = 0;                 // as received ('l', 'w', ...); 0 when the reply has none
+    std::optional<OldTexts> oldTexts;     // none for the binary replies
 };
+
+// The texts of the list's columns.
+std::string protocolText(const ServerRow& row);
+std::string playersText(const ServerRow& row);
 
 struct PlayerRow
 {

@@ -61,3 +61,40 @@ Image binaryStatus(std::uint8_t passwordFlag, std::uint8_t players, std::uint8_t
 }
 
 } // namespace vantry::query::rowtext
+
+namespace vantry::query {
+
+const char* gameText(Game game)
+{
+    switch (game) {
+    case Game::HalfLife:
+        return "HL";
+    case Game::CounterStrike15:
+        return "1.5";
+    case Game::CounterStrike16:
+        return "1.6";
+    case Game::ConditionZero:
+        return "CZ";
+    case Game::CounterStrikeSource:
+        return "CSS";
+    case Game::HalfLife2:
+        return "HL2";
+    case Game::Unknown:
+        break;
+    }
+    return "?";
+}
+
+std::string protocolText(const ServerRow& row)
+{
+    return row.oldTexts ? row.oldTexts->protocol : std::to_string(row.protocol);
+}
+
+std::string playersText(const ServerRow& row)
+{
+    if (row.oldTexts)
+        return row.oldTexts->players;
+    return std::to_string(row.playerCount.value_or(0)) + '/' + std::to_string(row.maxPlayerCount.value_or(0));
+}
+
+} // namespace vantry::query

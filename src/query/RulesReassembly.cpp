@@ -17,7 +17,7 @@ std::array<std::uint8_t, 4> requestNumber(Bytes fragment)
 
 } // namespace
 
-void RulesReassembly::storeFirst(Bytes fragment, const Source& from)
+void RulesReassembly::storeFirst(Bytes fragment, const Endpoint& from)
 {
     if (fragment.size() != FirstFragmentSize)
         return;
@@ -27,13 +27,12 @@ void RulesReassembly::storeFirst(Bytes fragment, const Source& from)
     m_requestNumber = requestNumber(fragment);
 }
 
-bool RulesReassembly::completes(Bytes last, const Source& from) const
+bool RulesReassembly::completes(Bytes last, const Endpoint& from) const
 {
-    return m_haveFirst && m_firstFrom.address == from.address && m_firstFrom.port == from.port &&
-           m_requestNumber == requestNumber(last);
+    return m_haveFirst && m_firstFrom == from && m_requestNumber == requestNumber(last);
 }
 
-std::vector<RuleRow> RulesReassembly::completeWith(Bytes last, const Source& from)
+std::vector<RuleRow> RulesReassembly::completeWith(Bytes last, const Endpoint& from)
 {
     if (!completes(last, from))
         return {};

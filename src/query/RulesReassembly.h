@@ -19,20 +19,20 @@ public:
     static constexpr std::size_t BufferSize = 3000;
 
     // Keeps the fragment (exactly FirstFragmentSize bytes) in place of any earlier one.
-    void storeFirst(Bytes fragment, const Source& from);
+    void storeFirst(Bytes fragment, const Endpoint& from);
 
     // The rules of the first fragment followed by the payload of `last`. Only a first fragment
     // from the same address and port with the same request number is used; without one the
     // last fragment stands alone behind zeros, whose count of 0 gives no rules.
-    std::vector<RuleRow> completeWith(Bytes last, const Source& from);
+    std::vector<RuleRow> completeWith(Bytes last, const Endpoint& from);
 
     // Whether `last` would complete the kept first fragment (same sender, same request number).
-    bool completes(Bytes last, const Source& from) const;
+    bool completes(Bytes last, const Endpoint& from) const;
 
 private:
     std::array<std::uint8_t, BufferSize> m_buffer{};
     bool m_haveFirst = false;
-    Source m_firstFrom;
+    Endpoint m_firstFrom;
     std::array<std::uint8_t, 4> m_requestNumber{};
 };
 

@@ -35,14 +35,14 @@ namespace {
 struct Kind
 {
     std::string_view description;
-    const char* kind;
+    Game kind;
     Image image;
 };
 
 constexpr std::array<Kind, 3> SourceKinds = {{
-    {"Deathmatch", "HL2", Image::HalfLife2},
-    {"Counter-Strike:Source Bots Enabled", "CSS", Image::Source},
-    {"Counter-Strike: Source", "CSS", Image::Source},
+    {"Deathmatch", Game::HalfLife2, Image::HalfLife2},
+    {"Counter-Strike:Source Bots Enabled", Game::CounterStrikeSource, Image::Source},
+    {"Counter-Strike: Source", Game::CounterStrikeSource, Image::Source},
 }};
 
 bool olderEngine(const TCSSinfo& info)
@@ -66,15 +66,15 @@ std::optional<GameKind> sourceKind(const TCSSinfo& info)
     constexpr std::uint16_t HalfLife2Deathmatch = 320;
     const std::string_view directory = chars(info.gameDirectory);
     if (directory == "cstrike" && info.applicationNumber == CounterStrikeSource)
-        return GameKind{"CSS", Image::Source};
+        return GameKind{Game::CounterStrikeSource, Image::Source};
     if (directory == "hl2mp" || info.applicationNumber == HalfLife2Deathmatch)
-        return GameKind{"HL2", Image::HalfLife2};
+        return GameKind{Game::HalfLife2, Image::HalfLife2};
     return hl1KindByDirectory(directory, info.protocol);
 }
 
 } // namespace
 
-std::optional<ServerRow> AddCSS(Bytes datagram, const Source& from)
+std::optional<ServerRow> AddCSS(Bytes datagram, const Endpoint& from)
 {
     const TCSSinfo info = decodeCSSinfo(datagram);
     const std::optional<GameKind> kind = sourceKind(info);
@@ -85,17 +85,14 @@ std::optional<ServerRow> AddCSS(Bytes datagram, const Source& from)
     row.kind = kind->kind;
     row.kindImage = kind->image;
     row.name = shown(info.name);
-    row.address = from.address;
-    row.port = decimal(from.port);
-    row.protocol = decimal(info.protocol);
+    row.from = from;
+    row.protocol = info.protocol;
     row.map = shown(info.map);
     // Bots are neither shown nor subtracted.
-    row.players = decimal(info.players) + "/" + decimal(info.maxPlayers);
     row.windows = isWindows(info.os);
     row.status = binaryStatus(info.password, info.players, info.maxPlayers);
     row.playerCount = info.players;
     row.identity = Identity::AddressAndPort;
-    row.identityPort = from.port;
     row.maxPlayerCount = info.maxPlayers;
     row.botCount = info.bots;
     row.passwordRequired = info.password != 0;

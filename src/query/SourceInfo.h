@@ -33,6 +33,6 @@ TCSSinfo decodeCSSinfo(Bytes datagram);
 // (the Source table; for the older engine, protocol 48 or application number 10, 80 or 70, the HL1
 // table); a description a plugin replaced leaves it to the game directory and application number.
 // No duplicate test here.
-std::optional<ServerRow> AddCSS(Bytes datagram, const Source& from);
+std::optional<ServerRow> AddCSS(Bytes datagram, const Endpoint& from);
 
 } // namespace vantry::query

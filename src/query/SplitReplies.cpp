@@ -80,16 +80,15 @@ bool SplitReplies::isFragment(Bytes d)
     return opensReply(d, HeaderSize) || opensReply(d, OlderHeaderSize);
 }
 
-SplitReplies::Result SplitReplies::add(Bytes d, const Source& from, std::uint64_t nowMs)
+SplitReplies::Result SplitReplies::add(Bytes d, const Endpoint& from, std::uint64_t nowMs)
 {
     std::erase_if(m_partials, [&](const Partial& p) { return nowMs > p.startMs + TimeLimitMs; });
 
     const std::uint32_t id = u32le(d, 4);
     const std::uint8_t total = ByteReader::byteAt(d, 8);
     const std::uint8_t number = ByteReader::byteAt(d, 9);
-    auto it = std::find_if(m_partials.begin(), m_partials.end(), [&](const Partial& p) {
-        return p.id == id && p.from.port == from.port && p.from.address == from.address;
-    });
+    auto it = std::find_if(m_partials.begin(), m_partials.end(),
+                           [&](const Partial& p) { return p.id == id && p.from == from; });
     if (it == m_partials.end()) {
         if (m_partials.size() >= MaxPartials)
             m_partials.erase(

@@ -45,7 +45,7 @@ public:
 
     // The datagram must pass isFragment(). Replies older than TimeLimitMs at nowMs are dropped
     // first; when MaxPartials replies are open, the oldest gives way to a new one.
-    Result add(Bytes datagram, const Source& from, std::uint64_t nowMs);
+    Result add(Bytes datagram, const Endpoint& from, std::uint64_t nowMs);
 
     const std::vector<std::uint8_t>& reply() const { return m_reply; }
     std::size_t openReplies() const { return m_partials.size(); }
@@ -53,7 +53,7 @@ public:
 private:
     struct Partial
     {
-        Source from;
+        Endpoint from;
         std::uint32_t id = 0;
         std::uint8_t total = 0;
         std::uint64_t startMs = 0;

@@ -29,14 +29,14 @@ void MainScanSink::sendOldInfo(const QString& host, std::uint16_t port)
     m_scan.queries().sendOldInfo(host, port);
 }
 
-void MainScanSink::sendInfo(std::uint32_t address, std::uint16_t port)
+void MainScanSink::sendInfo(const query::Endpoint& to)
 {
-    m_scan.queries().sendInfo(address, port);
+    m_scan.queries().sendInfo(to);
 }
 
-void MainScanSink::sendOldInfo(std::uint32_t address, std::uint16_t port)
+void MainScanSink::sendOldInfo(const query::Endpoint& to)
 {
-    m_scan.queries().sendOldInfo(address, port);
+    m_scan.queries().sendOldInfo(to);
 }
 
 void MainScanSink::pause(int ms)
@@ -149,14 +149,14 @@ void MainScanSink::endRefresh()
     m_scan.controls().refresh->setEnabled(true);
 }
 
-QVector<ServerAddress> MainScanSink::listedServers() const
+QVector<query::Endpoint> MainScanSink::listedServers() const
 {
     const browser::ServerListModel& servers = m_scan.servers();
-    QVector<ServerAddress> out;
+    QVector<query::Endpoint> out;
     const int n = servers.count();
     out.reserve(n);
     for (int i = 0; i < n; ++i)
-        out.append({servers.address(i), servers.port(i)});
+        out.append(servers.server(i).from);
     return out;
 }
 

@@ -17,8 +17,8 @@ public:
 
     void sendInfo(const QString& host, std::uint16_t port) override;
     void sendOldInfo(const QString& host, std::uint16_t port) override;
-    void sendInfo(std::uint32_t address, std::uint16_t port) override;
-    void sendOldInfo(std::uint32_t address, std::uint16_t port) override;
+    void sendInfo(const query::Endpoint& to) override;
+    void sendOldInfo(const query::Endpoint& to) override;
     void pause(int ms) override;
     void yield() override;
     std::optional<QString> localAddress() override;
@@ -36,7 +36,7 @@ public:
     void clearLists() override;
     void endRefresh() override;
 
-    QVector<ServerAddress> listedServers() const override;
+    QVector<query::Endpoint> listedServers() const override;
     int listedCount() const override;
 
     bool scanButtonEnabled() const override;

@@ -10,8 +10,10 @@ class QGroupBox;
 class QPushButton;
 class QWidget;
 
-namespace vantry {
+namespace vantry::query {
 class Clock;
+}
+namespace vantry {
 class IntervalTimer;
 class MainScanSink;
 class StatusPanels;
@@ -59,7 +61,7 @@ class ScanController
 {
 public:
     // The lists are children of `window`: its views outlive this controller.
-    ScanController(QWidget* window, MainState& state, std::uint16_t localPort, Clock& clock);
+    ScanController(QWidget* window, MainState& state, std::uint16_t localPort, query::Clock& clock);
     ~ScanController();
 
     // Once the window has built its controls; nothing here touches them before.

@@ -6,7 +6,6 @@
 #include "ScanModeGroup.h"
 #include "StatusPanels.h"
 #include "base/AppInfo.h"
-#include "base/Clock.h"
 #include "base/Prompter.h"
 #include "browser/DetailsModels.h"
 #include "browser/QueryService.h"
@@ -16,6 +15,7 @@
 #include "launch/ui/MainWindowLink.h"
 #include "net/UdpEndpoint.h"
 #include "options/LiveSettings.h"
+#include "query/Clock.h"
 #include "ui/Icons.h"
 
 #include <QApplication>
@@ -59,7 +59,7 @@ QPushButton* button(const char* name, const QString& caption, const QString& hin
 } // namespace
 
 TForm1::TForm1(const Options& options, QWidget* parent)
-    : QMainWindow(parent), m_clock(options.clock ? options.clock : &systemClock())
+    : QMainWindow(parent), m_clock(options.clock ? options.clock : &query::systemClock())
 {
     setWindowTitle(appTitle());
     setWindowIcon(ui::icon(static_cast<int>(query::Image::HalfLife)));
@@ -291,9 +291,8 @@ void TForm1::LWSelectItem()
     const int row = LW->selectedRow();
     if (row < 0)
         return;
-    const int port = servers.port(row).toInt();
-    if (port >= 1 && port <= 65535)
-        m_scan->queries().sendDetailsRequest(servers.address(row), static_cast<std::uint16_t>(port));
+    if (servers.endpoint(row).port != 0)
+        m_scan->queries().sendDetailsRequest(servers.endpoint(row));
     SBPlay->setEnabled(true);
     SBAuto->setEnabled(true);
     Image->clear();

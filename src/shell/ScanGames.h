@@ -16,7 +16,7 @@ class QMenu;
 class QPushButton;
 class QTabWidget;
 
-namespace vantry {
+namespace vantry::query {
 class Clock;
 }
 namespace vantry::net {
@@ -55,7 +55,7 @@ public:
     struct Options
     {
         std::uint16_t localPort = 27005;
-        Clock* clock = nullptr; // the system clock when null
+        query::Clock* clock = nullptr; // the system clock when null
     };
 
     explicit TForm1(const Options& options, QWidget* parent = nullptr);
@@ -128,7 +128,7 @@ public:
     browser::ScanEngine& engine() { return m_scan->engine(); }
     // The public server lists a sweep asks when the options tick them.
     browser::MasterListFetch& masterLists() { return m_scan->masterLists(); }
-    Clock& clock() { return *m_clock; }
+    query::Clock& clock() { return *m_clock; }
 
 signals:
     // The scan mode changed (by the user or by code).
@@ -146,7 +146,7 @@ private:
     void buildControls();
     void buildMenus();
 
-    Clock* m_clock;
+    query::Clock* m_clock;
     MainState m_state;
     std::unique_ptr<ScanController> m_scan;
 

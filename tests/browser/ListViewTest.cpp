@@ -20,12 +20,11 @@ namespace {
 ServerRow server(int i, int ping)
 {
     ServerRow r;
-    r.kind = "1.6";
+    r.kind = vantry::query::Game::CounterStrike16;
     r.name = "Server " + std::to_string(i);
-    r.address = "127.0." + std::to_string(i / 250) + "." + std::to_string(i % 250 + 1);
-    r.port = "27015";
-    r.identityPort = 27015;
-    r.players = std::to_string(i % 17) + "/16";
+    r.from = {(127u << 24) | (std::uint32_t(i / 250) << 8) | std::uint32_t(i % 250 + 1), 27015};
+    r.playerCount = i % 17;
+    r.maxPlayerCount = 16;
     r.map = i % 2 ? "de_dust2" : "cs_office";
     r.pingMs = ping;
     return r;

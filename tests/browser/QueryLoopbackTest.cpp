@@ -1,6 +1,5 @@
 // The browser's queries end to end: the real endpoint, query routing, server list and scan engine,
 // against emulated servers on 127.0.2.x.
-#include "base/Clock.h"
 #include "browser/DetailsModels.h"
 #include "browser/QueryService.h"
 #include "browser/ScanEngine.h"
@@ -8,6 +7,7 @@
 #include "browser/StaticSettings.h"
 #include "emu/EmuServer.h"
 #include "net/UdpEndpoint.h"
+#include "query/Clock.h"
 
 #include <QCoreApplication>
 #include <QTest>
@@ -48,11 +48,8 @@ public:
 
     void sendInfo(const QString& host, std::uint16_t port) override { m_queries.sendInfo(host, port); }
     void sendOldInfo(const QString& host, std::uint16_t port) override { m_queries.sendOldInfo(host, port); }
-    void sendInfo(std::uint32_t address, std::uint16_t port) override { m_queries.sendInfo(address, port); }
-    void sendOldInfo(std::uint32_t address, std::uint16_t port) override
-    {
-        m_queries.sendOldInfo(address, port);
-    }
+    void sendInfo(const query::Endpoint& to) override { m_queries.sendInfo(to); }
+    void sendOldInfo(const query::Endpoint& to) override { m_queries.sendOldInfo(to); }
     void pause(int ms) override { QTest::qWait(ms); }
     void yield() override { QCoreApplication::processEvents(); }
     std::optional<QString> localAddress() override { return std::nullopt; }
@@ -72,11 +69,11 @@ public:
         m_players.clear();
     }
     void endRefresh() override {}
-    QVector<ServerAddress> listedServers() const override
+    QVector<query::Endpoint> listedServers() const override
     {
-        QVector<ServerAddress> out;
+        QVector<query::Endpoint> out;
         for (int i = 0; i < m_servers.count(); ++i)
-            out.push_back({m_servers.address(i), m_servers.port(i)});
+            out.push_back(m_servers.endpoint(i));
         return out;
     }
     int listedCount() const override { return m_servers.count(); }
@@ -100,7 +97,7 @@ struct QueryLoopback : ::testing::Test
     browser::ServerListModel servers;
     browser::PlayersModel players;
     browser::RulesModel rules;
-    browser::QueryService queries{endpoint, servers, players, rules, systemClock()};
+    browser::QueryService queries{endpoint, servers, players, rules, query::systemClock()};
     MainState state;
     browser::StaticSettings settings;
     LoopbackSink sink{queries, servers, players};
@@ -118,7 +115,8 @@ struct QueryLoopback : ::testing::Test
 
     bool listed(const QString& address, std::uint16_t port, int timeoutMs = 2000)
     {
-        return QTest::qWaitFor([&] { return servers.find(address, QString::number(port)) >= 0; }, timeoutMs);
+        const auto server = query::Endpoint::parse(address.toStdString(), port);
+        return QTest::qWaitFor([&] { return servers.find(*server) >= 0; }, timeoutMs);
     }
 };
 
@@ -142,8 +140,8 @@ TEST_F(QueryLoopback, TwoServersOnOneAddressAreListedWithThePortsTheirRepliesCam
     ASSERT_TRUE(listed(host(1), GamePort));
     ASSERT_TRUE(listed(host(1), SecondPort));
     EXPECT_EQ(servers.count(), 2);
-    EXPECT_EQ(servers.server(servers.find(host(1), QStringLiteral("27015"))).name, "First");
-    EXPECT_EQ(servers.server(servers.find(host(1), QStringLiteral("27016"))).name, "Second");
+    EXPECT_EQ(servers.server(servers.find({local(1), 27015})).name, "First");
+    EXPECT_EQ(servers.server(servers.find({local(1), 27016})).name, "Second");
 
     // The rows' ports are where the servers are asked again: a refresh finds both once more.
     queries.sendInfoRequest(host(1), SecondPort);
@@ -173,7 +171,7 @@ TEST_F(QueryLoopback, ServerWantingTheChallengeStaysListedWhileItsDetailsAreAske
 
     const auto select = [&] {
         players.clear();
-        queries.sendDetailsRequest(host(2), GamePort);
+        queries.sendDetailsRequest({local(2), GamePort});
         return QTest::qWaitFor([&] { return players.rowCount() == 2; }, 2000);
     };
 
@@ -213,7 +211,7 @@ TEST_F(QueryLoopback, PlayersOfAFullServerInOneLongDatagramAreAllListed)
     table.add(local(3), GamePort, crowded);
     start(std::move(table));
 
-    queries.sendDetailsRequest(host(3), GamePort);
+    queries.sendDetailsRequest({local(3), GamePort});
     ASSERT_TRUE(QTest::qWaitFor([&] { return players.rowCount() == 200; }, 3000)) << players.rowCount();
     EXPECT_EQ(players.data(players.index(0, 0), Qt::DisplayRole).toString(),
               QStringLiteral("player_number_199_of_a_full_server"));

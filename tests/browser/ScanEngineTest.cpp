@@ -6,10 +6,10 @@
 #include <gtest/gtest.h>
 
 using vantry::MainState;
-using vantry::ServerAddress;
 using vantry::browser::ScanEngine;
 using vantry::browser::ScanSink;
 using vantry::browser::StaticSettings;
+using vantry::query::Endpoint;
 using Outcome = ScanEngine::Outcome;
 
 namespace {
@@ -34,7 +34,7 @@ public:
     QString panels[3];
     std::vector<QString> warnings;
     std::optional<QString> local = QStringLiteral("127.4.5.6");
-    QVector<ServerAddress> listed;
+    QVector<Endpoint> listed;
     bool scanEnabled = true;
     int favInterval = 200;
     int enters = 0, leaves = 0, refreshBegins = 0, refreshEnds = 0, clears = 0;
@@ -44,14 +44,8 @@ public:
 
     void sendInfo(const QString& host, std::uint16_t port) override { steps.push_back({'i', host, port}); }
     void sendOldInfo(const QString& host, std::uint16_t port) override { steps.push_back({'o', host, port}); }
-    void sendInfo(std::uint32_t address, std::uint16_t port) override
-    {
-        steps.push_back({'i', dotted(address), port});
-    }
-    void sendOldInfo(std::uint32_t address, std::uint16_t port) override
-    {
-        steps.push_back({'o', dotted(address), port});
-    }
+    void sendInfo(const Endpoint& to) override { steps.push_back({'i', dotted(to.address), to.port}); }
+    void sendOldInfo(const Endpoint& to) override { steps.push_back({'o', dotted(to.address), to.port}); }
     void pause(int ms) override { steps.push_back({'p', {}, ms}); }
     void yield() override
     {
@@ -75,7 +69,7 @@ public:
     void beginRefresh() override { ++refreshBegins; }
     void clearLists() override { ++clears; }
     void endRefresh() override { ++refreshEnds; }
-    QVector<ServerAddress> listedServers() const override { return listed; }
+    QVector<Endpoint> listedServers() const override { return listed; }
     int listedCount() const override { return static_cast<int>(listed.size()); }
     bool scanButtonEnabled() const override { return scanEnabled; }
     int favouritesTimerInterval() const override { return favInterval; }
@@ -305,8 +299,8 @@ TEST(ScanEngine, StopDuringRangesCostsExactlyOneMoreProbeAndKeepsTheRefreshList)
 {
     Fixture f;
     f.range(QStringLiteral("127.0.0.1"), QStringLiteral("127.0.0.100"));
-    f.state.refreshList = {{QStringLiteral("127.9.9.9"), QStringLiteral("27015")}};
-    f.sink.listed = {{QStringLiteral("127.0.0.2"), QStringLiteral("27015")}};
+    f.state.refreshList = {*Endpoint::parse("127.9.9.9", 27015)};
+    f.sink.listed = {*Endpoint::parse("127.0.0.2", 27015)};
     f.sink.onYield = [&](int index) {
         if (index == 4)
             f.engine.stop();
@@ -317,7 +311,7 @@ TEST(ScanEngine, StopDuringRangesCostsExactlyOneMoreProbeAndKeepsTheRefreshList)
     EXPECT_EQ(f.sink.panels[1],
               QStringLiteral("5")); // the probe after which the stop was seen is not counted
     EXPECT_EQ(f.state.refreshList.size(), 1);
-    EXPECT_EQ(f.state.refreshList[0].address, QStringLiteral("127.9.9.9"));
+    EXPECT_EQ(f.state.refreshList[0], *Endpoint::parse("127.9.9.9", 27015));
     EXPECT_EQ(f.sink.leaves, 1); // the stop left the scanning state; the sweep does not again
     EXPECT_FALSE(f.state.scanning);
     EXPECT_EQ(f.state.cooldown, 3);
@@ -349,7 +343,7 @@ TEST(ScanEngine, CompletedSweepRemembersEveryListedServer)
     Fixture f;
     f.range(QStringLiteral("127.0.0.1"), QStringLiteral("127.0.0.1"));
     for (int i = 0; i < 100; ++i)
-        f.sink.listed.append({QStringLiteral("127.0.1.%1").arg(i), QStringLiteral("27015")});
+        f.sink.listed.append(*Endpoint::parse(QStringLiteral("127.0.1.%1").arg(i).toStdString(), 27015));
     ASSERT_EQ(f.engine.sweep(0), Outcome::Completed);
     EXPECT_EQ(f.state.refreshList.size(), 100);
     EXPECT_EQ(f.sink.leaves, 1);
@@ -372,9 +366,9 @@ TEST(ScanEngine, CooldownCountsThreeTwoOneThenRestores)
 TEST(ScanEngine, RefreshQueriesEveryServerAfterItsPauseAndTakesTheListAgainWhenItGrew)
 {
     Fixture f;
-    f.state.refreshList = {{QStringLiteral("127.0.0.1"), QStringLiteral("27015")}};
+    f.state.refreshList = {*Endpoint::parse("127.0.0.1", 27015)};
     for (int i = 0; i < 60; ++i)
-        f.sink.listed.append({QStringLiteral("127.0.2.%1").arg(i), QStringLiteral("27016")});
+        f.sink.listed.append(*Endpoint::parse(QStringLiteral("127.0.2.%1").arg(i).toStdString(), 27016));
     ASSERT_EQ(f.engine.refresh(), Outcome::Completed);
     ASSERT_EQ(f.sink.steps.front().kind, 'p');
     EXPECT_EQ(f.sink.steps.front().value, 300);
@@ -394,7 +388,7 @@ TEST(ScanEngine, LongOperationsNeverNest)
     Fixture f;
     f.range(QStringLiteral("127.0.0.1"), QStringLiteral("127.0.0.3"));
     f.settings.favouriteList = {{QStringLiteral("127.0.0.9"), QStringLiteral("27015")}};
-    f.sink.listed = {{QStringLiteral("127.0.0.9"), QStringLiteral("27015")}};
+    f.sink.listed = {*Endpoint::parse("127.0.0.9", 27015)};
     std::vector<Outcome> nested;
     f.sink.onYield = [&](int index) {
         if (index == 0) {

@@ -20,16 +20,15 @@ namespace {
 ServerRow row(const std::string& address, std::uint16_t port, Identity identity = Identity::AddressAndPort)
 {
     ServerRow r;
-    r.kind = "1.6";
+    r.kind = vantry::query::Game::CounterStrike16;
     r.name = "Box";
-    r.address = address;
-    r.port = std::to_string(port);
-    r.protocol = "47";
+    r.from = *vantry::query::Endpoint::parse(address, port);
+    r.protocol = 47;
     r.map = "de_dust2";
-    r.players = "3/16";
+    r.playerCount = 3;
+    r.maxPlayerCount = 16;
     r.status = Image::Open;
     r.identity = identity;
-    r.identityPort = port;
     return r;
 }
 
@@ -79,7 +78,8 @@ TEST(ServerListModel, IndexGivesTheSameAnswersAsWalkingTheRows)
         const ServerRow candidate = row(address, port, identity);
         bool walkFound = false;
         for (const ServerRow& r : added)
-            if (r.address == address && (identity == Identity::AddressOnly || std::stoi(r.port) == port))
+            if (vantry::query::addressText(r.from.address) == address &&
+                (identity == Identity::AddressOnly || r.from.port == port))
                 walkFound = true;
         ASSERT_EQ(model.contains(candidate), walkFound) << address << ":" << port;
         if (!walkFound) {
@@ -112,8 +112,39 @@ TEST(ServerListModel, CellsShowTextsImagesAndRawNumbers)
               QStringLiteral("Адрес"));
     EXPECT_EQ(model.headerData(ServerListModel::Players, Qt::Horizontal, Qt::DisplayRole).toString(),
               QString());
-    EXPECT_EQ(model.find(QStringLiteral("127.0.0.9"), QStringLiteral("27020")), 0);
-    EXPECT_EQ(model.find(QStringLiteral("127.0.0.9"), QStringLiteral("27015")), -1);
+    EXPECT_EQ(model.find(*vantry::query::Endpoint::parse("127.0.0.9", 27020)), 0);
+    EXPECT_EQ(model.find(*vantry::query::Endpoint::parse("127.0.0.9", 27015)), -1);
+    // The texts of the typed row.
+    const auto text = [&](int column) {
+        return model.data(model.index(0, column), Qt::DisplayRole).toString();
+    };
+    EXPECT_EQ(text(ServerListModel::Game), QStringLiteral("1.6"));
+    EXPECT_EQ(text(ServerListModel::Address), QStringLiteral("127.0.0.9"));
+    EXPECT_EQ(text(ServerListModel::Port), QStringLiteral("27020"));
+    EXPECT_EQ(text(ServerListModel::Protocol), QStringLiteral("47"));
+    EXPECT_EQ(text(ServerListModel::Players), QStringLiteral("3/16"));
+    EXPECT_EQ(model.data(model.index(0, ServerListModel::Protocol), ServerListModel::RawValueRole).toInt(),
+              47);
+}
+
+TEST(ServerListModel, OldRepliesShowTheirTextsAndSortByTheirLeadingNumbers)
+{
+    ServerListModel model;
+    ServerRow r = row("127.0.0.9", 27020, Identity::AddressOnly);
+    r.kind = vantry::query::Game::Unknown;
+    r.protocol = 0;
+    r.playerCount.reset();
+    r.maxPlayerCount.reset();
+    r.oldTexts = vantry::query::OldTexts{"47b", "7/x"};
+    ASSERT_EQ(model.add(r), 0);
+    const auto cell = [&](int column, int role) { return model.data(model.index(0, column), role); };
+    EXPECT_EQ(cell(ServerListModel::Game, Qt::DisplayRole).toString(), QStringLiteral("?"));
+    EXPECT_EQ(cell(ServerListModel::Protocol, Qt::DisplayRole).toString(), QStringLiteral("47b"));
+    EXPECT_EQ(cell(ServerListModel::Players, Qt::DisplayRole).toString(), QStringLiteral("7/x"));
+    EXPECT_EQ(cell(ServerListModel::Port, Qt::DisplayRole).toString(), QStringLiteral("27020"));
+    EXPECT_EQ(cell(ServerListModel::Protocol, ServerListModel::RawValueRole).toInt(), 0); // not a number
+    EXPECT_EQ(cell(ServerListModel::Players, ServerListModel::RawValueRole).toInt(), 7);
+    EXPECT_EQ(model.players(0), QStringLiteral("7/x"));
 }
 
 TEST(ServerListModel, RowsAddedForLaterAreFoundAtOnceAndReachViewsInOneInsertion)
@@ -127,7 +158,7 @@ TEST(ServerListModel, RowsAddedForLaterAreFoundAtOnceAndReachViewsInOneInsertion
     // Lookups see every row; views see none yet, and a duplicate is still refused.
     EXPECT_EQ(model.count(), 40);
     EXPECT_EQ(model.rowCount(), 0);
-    EXPECT_EQ(model.find(QStringLiteral("127.0.0.40"), QStringLiteral("27015")), 39);
+    EXPECT_EQ(model.find(*vantry::query::Endpoint::parse("127.0.0.40", 27015)), 39);
     EXPECT_EQ(model.add(row("127.0.0.7", 27015), ServerListModel::Shown::Later), -1);
     EXPECT_FALSE(model.data(model.index(0, ServerListModel::Name), Qt::DisplayRole).isValid());
 
@@ -187,7 +218,7 @@ TEST(ServerListModel, PingColumnSortsOnceByRoundTripWithUnknownLastAndSelectionF
     EXPECT_EQ(order,
               (std::vector<std::string>{"127.0.0.5", "127.0.0.3", "127.0.0.1", "127.0.0.4", "127.0.0.2"}));
     EXPECT_EQ(selected.row(), 1);
-    EXPECT_EQ(model.find(QStringLiteral("127.0.0.2"), QStringLiteral("27015")), 4);
+    EXPECT_EQ(model.find(*vantry::query::Endpoint::parse("127.0.0.2", 27015)), 4);
 
     // Later rows are appended unsorted, and the duplicate test still knows every sorted row.
     ServerRow late = row("127.0.0.9", 27015);

@@ -31,7 +31,8 @@ std::vector<std::string> runsOf(const std::vector<std::uint32_t>& addresses)
         std::size_t j = i;
         while (j + 1 < addresses.size() && addresses[j + 1] == addresses[j] + 1)
             ++j;
-        runs.push_back(dottedQuad(addresses[i]) + "-" + dottedQuad(addresses[j]));
+        runs.push_back(vantry::query::addressText(addresses[i]) + "-" +
+                       vantry::query::addressText(addresses[j]));
         i = j + 1;
     }
     return runs;
@@ -157,10 +158,9 @@ TEST(CliOutput, JsonStringsEscapeEveryByte)
 
     // Whatever the bytes, the array parses and gives the texts back.
     ServerResult s;
-    s.row.address = "127.0.0.1";
-    s.row.port = "27015";
+    s.row.from = {(127u << 24) | 1, 27015};
     s.row.name = "\"quoted\"\\ \x01 tab\t\xff";
-    s.row.protocol = "4x";
+    s.row.oldTexts = vantry::query::OldTexts{"4x", ""};
     s.rules = std::vector<vantry::query::RuleRow>{{"a\nb", "\x7f"}};
     std::ostringstream out;
     writeJson(out, {s}, {true, false, true});

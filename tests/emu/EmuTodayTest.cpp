@@ -14,7 +14,7 @@ namespace {
 
 constexpr std::uint32_t Addr = (127u << 24) | (3u << 8) | 9; // 127.0.3.9
 constexpr std::uint16_t Port = 27015;
-const q::Source From{"127.0.3.9", Port};
+const q::Endpoint From{Addr, Port};
 
 Datagram bytes(q::Bytes b)
 {
@@ -89,7 +89,7 @@ TEST(EmuToday, InfoChallengeServerAnswersOnlyTheRequestCarryingItsChallenge)
     const auto listed = client.take(reply[0]);
     const auto* info = std::get_if<q::InfoReply>(&listed);
     ASSERT_NE(info, nullptr);
-    EXPECT_EQ(info->row.kind, "CSS");
+    EXPECT_STREQ(q::gameText(info->row.kind), "CSS");
 
     // Without the flag the plain request is answered at once, as before.
     p.infoChallenge = false;
@@ -108,8 +108,8 @@ TEST(EmuToday, OlderEngineInNewerLayoutIsListedOnceAs16)
         const auto out = client.take(only[0]);
         const auto* info = std::get_if<q::InfoReply>(&out);
         ASSERT_NE(info, nullptr);
-        EXPECT_EQ(info->row.kind, "1.6");
-        EXPECT_EQ(info->row.protocol, "48");
+        EXPECT_STREQ(q::gameText(info->row.kind), "1.6");
+        EXPECT_EQ(q::protocolText(info->row), "48");
     }
 
     // 'm' and 'I' to one request: the second is not a second row.

@@ -21,7 +21,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const std::size_t limit = Dispatcher::ReceiveBufferSize;
 #endif
     const Bytes bytes(data, std::min(size, limit));
-    const Source from{"127.0.0.1", 27015};
+    const Endpoint from{(127u << 24) | 1, 27015};
 #if VANTRY_FUZZ_DECODER == 1
     if (const auto row = AddHL1(bytes, from))
         vantry::fuzz::checkRow(*row, from);

@@ -24,12 +24,10 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     std::uint64_t nowMs = 0;
     unsigned turn = 0;
     for (const vantry::fuzz::Frame& frame : vantry::fuzz::splitFrames({data, size})) {
-        if (const auto address = OutstandingRequests::parseAddress(frame.from.address)) {
-            if (turn % 4 == 0 || turn % 4 == 2)
-                table.infoSent(*address, frame.from.port, std::int64_t(nowMs));
-            if (turn % 4 == 1 || turn % 4 == 2)
-                table.detailsSent(*address, frame.from.port, std::int64_t(nowMs));
-        }
+        if (turn % 4 == 0 || turn % 4 == 2)
+            table.infoSent(frame.from.address, frame.from.port, std::int64_t(nowMs));
+        if (turn % 4 == 1 || turn % 4 == 2)
+            table.detailsSent(frame.from.address, frame.from.port, std::int64_t(nowMs));
         ++turn;
         vantry::fuzz::checkOutcome(dispatcher.dispatch(frame.datagram, frame.from, nowMs), frame.from,
                                    &requests);

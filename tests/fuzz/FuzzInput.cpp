@@ -7,11 +7,12 @@ namespace vantry::fuzz {
 
 namespace {
 
-const std::array<vantry::query::Source, 4> Senders = {{
-    {"127.0.0.1", 27015},
-    {"127.0.0.1", 27016},
-    {"127.0.0.2", 27015},
-    {"127.0.0.3", 1},
+constexpr std::uint32_t Loopback = 127u << 24;
+const std::array<vantry::query::Endpoint, 4> Senders = {{
+    {Loopback | 1, 27015},
+    {Loopback | 1, 27016},
+    {Loopback | 2, 27015},
+    {Loopback | 3, 1},
 }};
 
 } // namespace

@@ -13,7 +13,7 @@ namespace vantry::fuzz {
 
 struct Frame
 {
-    vantry::query::Source from;
+    vantry::query::Endpoint from;
     std::span<const std::uint8_t> datagram;
 };
 

@@ -45,9 +45,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     check(paging.requestsSent() == requests);
     check(paging.servers().size() <= pacing.limit);
     std::unordered_set<std::uint64_t> seen;
-    for (const ServerAddress& a : paging.servers()) {
+    for (const Endpoint& a : paging.servers()) {
         check(a.address != 0 && a.port != 0);
-        check(seen.insert(addressKey(a)).second);
+        check(seen.insert(a.key()).second);
     }
     // Left alone, every listing ends.
     for (int i = 0; i < 100 && !paging.done(); ++i)

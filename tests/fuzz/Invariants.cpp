@@ -23,29 +23,19 @@ bool utf8(const std::string& text)
         std::span<const std::uint8_t>(reinterpret_cast<const std::uint8_t*>(text.data()), text.size()));
 }
 
-bool plainPort(const std::string& text)
-{
-    if (text.empty() || text.size() > 5)
-        return false;
-    for (const char c : text)
-        if (c < '0' || c > '9')
-            return false;
-    const long value = std::stol(text);
-    return value >= 1 && value <= 65535;
-}
-
 } // namespace
 
-void checkRow(const ServerRow& row, const Source& from)
+void checkRow(const ServerRow& row, const Endpoint& from)
 {
-    require(row.address == from.address);
-    require(utf8(row.name) && utf8(row.map) && utf8(row.protocol) && utf8(row.players));
+    // Only the sender reaches the duplicate test and the command line.
+    require(row.from == from);
+    require(utf8(row.name) && utf8(row.map) && utf8(protocolText(row)) && utf8(playersText(row)));
     if (row.identity == Identity::AddressAndPort) {
-        // Only the port the reply came from reaches the duplicate test and the command line.
-        require(plainPort(row.port));
-        require(row.identityPort == from.port && std::to_string(row.identityPort) == row.port);
+        // The binary replies are numbers through and through.
+        require(!row.oldTexts);
+        require(row.playerCount && row.maxPlayerCount);
     } else {
-        require(row.kind.size() <= 3);
+        require(row.oldTexts.has_value());
     }
     if (row.pingMs)
         require(*row.pingMs >= 0);
@@ -53,7 +43,7 @@ void checkRow(const ServerRow& row, const Source& from)
         require(*row.status == Image::Open || *row.status == Image::Full || *row.status == Image::Password);
 }
 
-void checkOutcome(const Outcome& outcome, const Source& from, const Requests* requests)
+void checkOutcome(const Outcome& outcome, const Endpoint& from, const Requests* requests)
 {
     if (const auto* info = std::get_if<InfoReply>(&outcome)) {
         checkRow(info->row, from);
@@ -63,9 +53,9 @@ void checkOutcome(const Outcome& outcome, const Source& from, const Requests* re
             require(utf8(r.name) && utf8(r.value));
     } else if (const auto* challenge = std::get_if<InfoChallenge>(&outcome)) {
         // A re-sent info request only ever goes back to the server that challenged it.
-        require(challenge->to.address == from.address && challenge->to.port == from.port);
+        require(challenge->to == from);
     } else if (const auto* answer = std::get_if<ChallengeAnswer>(&outcome)) {
-        require(answer->to.address == from.address && answer->to.port == from.port);
+        require(answer->to == from);
         // The info request goes along only with the slot holding the same challenge.
         if (answer->infoChallenge && requests)
             require(*answer->infoChallenge == requests->challenge());

@@ -241,14 +241,12 @@ void whenMenuOpens(QObject* context, const std::function<void(QMenu&)>& action)
 void listAndSelect(TForm1& form, bool full)
 {
     query::ServerRow row;
-    row.kind = "1.6";
+    row.kind = query::Game::CounterStrike16;
     row.name = "Texts";
-    row.address = "127.0.0.1";
-    row.port = "27015";
-    row.players = full ? "20/20" : "3/20";
+    row.from = {(127u << 24) | 1, 27015};
     row.playerCount = full ? 20 : 3;
+    row.maxPlayerCount = 20;
     row.status = full ? query::Image::Full : query::Image::Open;
-    row.identityPort = 27015;
     form.servers().add(row);
     browser::ListView* list = control<vantry::browser::ListView>(form, "LW");
     const QRect at = list->visualRect(form.servers().index(form.servers().count() - 1, 1));

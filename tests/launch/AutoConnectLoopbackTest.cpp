@@ -1,7 +1,6 @@
 // Auto-connect end to end: the real endpoint, query routing and server list, the main window's
 // controls, and servers on loopback that answer the info request with a chosen player count.
 #include "LaunchFixtures.h"
-#include "base/Clock.h"
 #include "base/IntervalTimer.h"
 #include "browser/DetailsModels.h"
 #include "browser/QueryService.h"
@@ -13,6 +12,7 @@
 #include "launch/ui/MainWindowLink.h"
 #include "launch/ui/TFormAuto.h"
 #include "net/UdpEndpoint.h"
+#include "query/Clock.h"
 
 #include <QHostAddress>
 #include <QNetworkDatagram>
@@ -91,7 +91,8 @@ struct Loopback : ::testing::Test
     Loopback()
     {
         endpoint.open(0);
-        queries = std::make_unique<browser::QueryService>(endpoint, servers, players, rules, systemClock());
+        queries =
+            std::make_unique<browser::QueryService>(endpoint, servers, players, rules, query::systemClock());
         settings.scanOldOn = false;
         settings.paths[4] = probe.install(QStringLiteral("css"));
         list->setModel(&servers);
@@ -114,10 +115,11 @@ struct Loopback : ::testing::Test
     void armOn(const LoopbackServer& server, int threshold)
     {
         queries->sendInfoRequest(QStringLiteral("127.0.0.1"), server.port().toUShort());
-        ASSERT_TRUE(
-            QTest::qWaitFor([&] { return servers.find(QStringLiteral("127.0.0.1"), server.port()) >= 0; }));
+        ASSERT_TRUE(QTest::qWaitFor([&] {
+            return servers.find({(127u << 24) | 1, server.port().toUShort()}) >= 0;
+        }));
         servers.showAdded(); // as the event loop would before the user can pick the row
-        list->selectRow(servers.find(QStringLiteral("127.0.0.1"), server.port()));
+        list->selectRow(servers.find({(127u << 24) | 1, server.port().toUShort()}));
         link->autoConnect().toggle();
         launch::TFormAuto& form = link->autoForm();
         ASSERT_TRUE(form.isVisible());
@@ -161,7 +163,7 @@ TEST_F(Loopback, FiresWhenTheTargetsCountMeetsTheConditionAndJoinsIt)
     EXPECT_TRUE(record->arguments.contains(QStringLiteral("127.0.0.1:") + target.port()));
     expectRestored();
     EXPECT_TRUE(play->isEnabled());
-    EXPECT_EQ(list->selectedRow(), servers.find(QStringLiteral("127.0.0.1"), target.port()));
+    EXPECT_EQ(list->selectedRow(), servers.find({(127u << 24) | 1, target.port().toUShort()}));
 }
 
 TEST_F(Loopback, GivesUpAfterFourSilentPollsAndRestoresTheButtons)

@@ -10,11 +10,11 @@
 #include <gtest/gtest.h>
 
 using vantry::MainState;
-using vantry::ServerAddress;
 using vantry::browser::StaticSettings;
 using vantry::launch::AutoConnect;
 using vantry::launch::Launcher;
 using vantry::launch::LaunchHost;
+using vantry::query::Endpoint;
 using vantry::test::FakeHost;
 using vantry::test::Probe;
 using vantry::test::RecordingPrompter;
@@ -22,7 +22,7 @@ using Comparison = AutoConnect::Comparison;
 
 namespace {
 
-const ServerAddress Target{QStringLiteral("127.0.0.5"), QStringLiteral("27015")};
+const Endpoint Target{(127u << 24) | 5, 27015};
 
 struct AutoFixture : ::testing::Test
 {
@@ -41,7 +41,7 @@ struct AutoFixture : ::testing::Test
 
     void listTarget(const QString& kind = QStringLiteral("1.6"))
     {
-        host.selected = host.add(kind, Target.address, Target.port, QStringLiteral("12/16"));
+        host.selected = host.add(kind, Target, QStringLiteral("12/16"));
     }
 
     bool arm(Comparison comparison = Comparison::AtMost, int threshold = 9, bool ask = false,
@@ -75,7 +75,7 @@ TEST_F(AutoFixture, ArmingShowsTheSignsAndSendsNothingBeforeTheFirstPoll)
 {
     ASSERT_TRUE(arm());
     EXPECT_TRUE(state.autoConnect);
-    EXPECT_TRUE(vantry::launch::sameServer(state.autoTarget, Target));
+    EXPECT_TRUE(state.autoTarget == Target);
     EXPECT_EQ(state.playerThreshold, 9);
     EXPECT_EQ(state.pollCounter, 0);
     EXPECT_TRUE(host.timer);
@@ -140,9 +140,9 @@ TEST_F(AutoFixture, AnotherServerOnTheSameHostNeitherAnswersNorFires)
     autoConnect.poll();
     ASSERT_EQ(state.pollCounter, 2);
     host.buttons[2] = true;
-    autoConnect.check({Target.address, QStringLiteral("27016")}, 0);
-    autoConnect.check({QStringLiteral("127.0.0.6"), Target.port}, 0);
-    autoConnect.check({Target.address + u' ', Target.port}, 0);
+    autoConnect.check(Endpoint{Target.address, 27016}, 0);
+    autoConnect.check(Endpoint{Target.address + 1, Target.port}, 0);   // 127.0.0.6
+    autoConnect.check(Endpoint{Target.address + 256, Target.port}, 0); // 127.0.1.5
     EXPECT_EQ(state.pollCounter, 2);
     EXPECT_TRUE(state.autoConnect);
     EXPECT_TRUE(host.enabled(LaunchHost::Button::Play));
@@ -163,8 +163,8 @@ TEST_F(AutoFixture, GivesUpAfterFourSilentPollsAndCountsAfreshWhenArmedAgain)
         EXPECT_TRUE(prompts.messages.isEmpty()) << round;
         autoConnect.poll();
         EXPECT_EQ(host.sends.size(), 4) << round;
-        for (const ServerAddress& s : host.sends)
-            EXPECT_TRUE(vantry::launch::sameServer(s, Target));
+        for (const Endpoint& s : host.sends)
+            EXPECT_TRUE(s == Target);
         ASSERT_EQ(prompts.messages.size(), 1) << round;
         EXPECT_EQ(prompts.messages[0].caption, QStringLiteral("Auto connect"));
         EXPECT_EQ(prompts.messages[0].text, QStringLiteral("Server is not avalible, autoconnect disabled."));
@@ -218,8 +218,8 @@ TEST_F(AutoFixture, FiringSelectsTheTargetsRowAndJoinsItWithTheDialogsPassword)
     host.rows.clear();
     // A late reply of another server came first, and another server of the same host second.
     host.add(QStringLiteral("1.6"), QStringLiteral("127.0.0.9"), QStringLiteral("27015"));
-    host.add(QStringLiteral("1.6"), Target.address, QStringLiteral("27016"));
-    host.selected = host.add(QStringLiteral("CSS"), Target.address, Target.port, QStringLiteral("12/16"));
+    host.add(QStringLiteral("1.6"), Endpoint{Target.address, 27016});
+    host.selected = host.add(QStringLiteral("CSS"), Target, QStringLiteral("12/16"));
     ASSERT_TRUE(arm(Comparison::AtMost, 9, false, QStringLiteral("pw 1")));
     host.selected = 0;
 

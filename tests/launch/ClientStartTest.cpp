@@ -71,7 +71,7 @@ struct ClientStartFixture : ::testing::Test
         host.selected = host.add(QString::fromLatin1(kind), QStringLiteral("127.0.0.5"),
                                  QStringLiteral("27015"), QStringLiteral("3/16"), Image::Password);
         launcher.givePassword(QStringLiteral("pass word"),
-                              {QStringLiteral("127.0.0.5"), QStringLiteral("27015")});
+                              *vantry::query::Endpoint::parse("127.0.0.5:27015"));
         probe.expect(record);
         const Outcome outcome = launcher.play();
         EXPECT_EQ(outcome, Outcome::Started) << kind;

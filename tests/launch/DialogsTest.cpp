@@ -19,12 +19,12 @@
 
 using vantry::IniFile;
 using vantry::MainState;
-using vantry::ServerAddress;
 using vantry::browser::StaticSettings;
 using vantry::launch::AutoConnect;
 using vantry::launch::Launcher;
 using vantry::launch::TFormAuto;
 using vantry::launch::TFormPass;
+using vantry::query::Endpoint;
 using vantry::test::FakeHost;
 using vantry::test::Probe;
 using vantry::test::RecordingPrompter;
@@ -32,7 +32,7 @@ using Image = vantry::query::Image;
 
 namespace {
 
-const ServerAddress Locked{QStringLiteral("127.0.0.5"), QStringLiteral("27015")};
+const Endpoint Locked{(127u << 24) | 5, 27015};
 
 struct DialogFixture : ::testing::Test
 {
@@ -49,8 +49,7 @@ struct DialogFixture : ::testing::Test
     {
         autoConnect.setDeferral([](std::function<void()> job) { job(); });
         settings.paths[2] = probe.install(QStringLiteral("cs"));
-        host.add(QStringLiteral("1.6"), Locked.address, Locked.port, QStringLiteral("12/16"),
-                 Image::Password);
+        host.add(QStringLiteral("1.6"), Locked, QStringLiteral("12/16"), Image::Password);
         // Another row is selected: OK must join the row the prompt was opened for.
         host.selected = host.add(QStringLiteral("1.6"), QStringLiteral("127.0.0.6"), QStringLiteral("27015"));
     }
@@ -223,7 +222,7 @@ TEST_F(DialogFixture, AutoDialogOkArmsOnItsRowWithTheTypedCondition)
 
     EXPECT_FALSE(form.isVisible());
     EXPECT_TRUE(state.autoConnect);
-    EXPECT_TRUE(vantry::launch::sameServer(state.autoTarget, Locked));
+    EXPECT_TRUE(state.autoTarget == Locked);
     EXPECT_EQ(state.playerThreshold, 5);
     EXPECT_EQ(autoConnect.comparison(), AutoConnect::Comparison::MoreThan);
     EXPECT_TRUE(autoConnect.asks());

@@ -6,14 +6,15 @@
 
 using namespace vantry::launch;
 
-TEST(GameCommand, EachGameKindPicksItsSlotAndLookalikesPickNone)
+TEST(GameCommand, EachGameKindPicksItsSlotAndUnknownPicksNone)
 {
-    const std::pair<const char*, int> kinds[] = {{"HL", 0}, {"1.5", 1}, {"1.6", 2},
-                                                 {"CZ", 3}, {"CSS", 4}, {"HL2", 5}};
+    using vantry::query::Game;
+    const std::pair<Game, int> kinds[] = {
+        {Game::HalfLife, 0},      {Game::CounterStrike15, 1},     {Game::CounterStrike16, 2},
+        {Game::ConditionZero, 3}, {Game::CounterStrikeSource, 4}, {Game::HalfLife2, 5}};
     for (const auto& [kind, slot] : kinds)
-        EXPECT_EQ(slotForKind(QString::fromLatin1(kind)), slot) << kind;
-    for (const char* other : {"?", "", "hl", "cz", "css", "1.6 ", " CSS", "HL2DM", "CS1.6", "CZERO", "1.60"})
-        EXPECT_EQ(slotForKind(QString::fromLatin1(other)), -1) << other;
+        EXPECT_EQ(slotForKind(kind), slot) << vantry::query::gameText(kind);
+    EXPECT_EQ(slotForKind(Game::Unknown), -1);
 }
 
 TEST(GameCommand, MissingPathMessagesNameEachSlotsGame)

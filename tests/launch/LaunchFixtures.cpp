@@ -6,19 +6,42 @@
 #include <QFile>
 #include <QThread>
 
+#include <stdexcept>
+
 namespace vantry::test {
+
+namespace {
+
+query::Game gameOf(const QString& text)
+{
+    for (int g = 0; g <= static_cast<int>(query::Game::Unknown); ++g)
+        if (text == QLatin1String(query::gameText(static_cast<query::Game>(g))))
+            return static_cast<query::Game>(g);
+    return query::Game::Unknown;
+}
+
+} // namespace
+
+int FakeHost::add(const QString& kind, const query::Endpoint& server, const QString& players,
+                  std::optional<query::Image> st)
+{
+    rows.append({gameOf(kind), server, players, st});
+    return static_cast<int>(rows.size()) - 1;
+}
 
 int FakeHost::add(const QString& kind, const QString& address, const QString& port, const QString& players,
                   std::optional<query::Image> st)
 {
-    rows.append({kind, address, port, players, st});
-    return static_cast<int>(rows.size()) - 1;
+    const auto server = query::Endpoint::parse((address + u':' + port).toStdString());
+    if (!server)
+        throw std::invalid_argument("not a server address: " + (address + u':' + port).toStdString());
+    return add(kind, *server, players, st);
 }
 
-void FakeHost::remove(const ServerAddress& server)
+void FakeHost::remove(const query::Endpoint& server)
 {
     for (qsizetype i = 0; i < rows.size(); ++i)
-        if (launch::sameServer(rows[i].server(), server)) {
+        if (rows[i].server() == server) {
             rows.removeAt(i);
             if (selected == i)
                 selected = -1;
@@ -35,20 +58,20 @@ std::optional<launch::ListedServer> FakeHost::selectedServer() const
     return rows[selected];
 }
 
-std::optional<launch::ListedServer> FakeHost::findServer(const ServerAddress& server) const
+std::optional<launch::ListedServer> FakeHost::findServer(const query::Endpoint& server) const
 {
     for (const launch::ListedServer& r : rows)
-        if (launch::sameServer(r.server(), server))
+        if (r.server() == server)
             return r;
     return std::nullopt;
 }
 
-bool FakeHost::selectServer(const ServerAddress& server)
+bool FakeHost::selectServer(const query::Endpoint& server)
 {
     for (qsizetype i = 0; i < rows.size(); ++i)
-        if (launch::sameServer(rows[i].server(), server)) {
+        if (rows[i].server() == server) {
             selected = static_cast<int>(i);
-            log << QStringLiteral("select ") + server.address + u':' + server.port;
+            log << QStringLiteral("select ") + launch::serverText(server);
             return true;
         }
     return false;
@@ -61,9 +84,9 @@ void FakeHost::clearServers()
     log << QStringLiteral("clear");
 }
 
-void FakeHost::sendInfoRequest(const QString& address, std::uint16_t port)
+void FakeHost::sendInfoRequest(const query::Endpoint& server)
 {
-    sends.append({address, QString::number(port)});
+    sends.append(server);
     log << QStringLiteral("send");
 }
 
@@ -109,7 +132,7 @@ void FakeHost::hideWindow()
     log << QStringLiteral("hide");
 }
 
-void FakeHost::showPasswordPrompt(const ServerAddress& server)
+void FakeHost::showPasswordPrompt(const query::Endpoint& server)
 {
     promptFor = server;
     ++promptCount;

@@ -24,26 +24,29 @@ public:
     bool timer = false;
     bool tray = false;
     QString status[3];
-    QVector<ServerAddress> sends;
-    std::optional<ServerAddress> promptFor;
+    QVector<query::Endpoint> sends;
+    std::optional<query::Endpoint> promptFor;
     int promptCount = 0;
     int autoDialogShown = 0;
     std::optional<launch::ListedServer> autoDialogRow;
     int autoDialogHidden = 0;
     QStringList log;
 
-    // Adds a row; returns its index.
+    // Adds a row; returns its index. The kind as the list's first column shows it.
+    int add(const QString& kind, const query::Endpoint& server,
+            const QString& players = QStringLiteral("3/16"),
+            std::optional<query::Image> status = query::Image::Open);
     int add(const QString& kind, const QString& address, const QString& port,
             const QString& players = QStringLiteral("3/16"),
             std::optional<query::Image> status = query::Image::Open);
-    void remove(const ServerAddress& server);
+    void remove(const query::Endpoint& server);
     bool enabled(Button button) const { return buttons[static_cast<int>(button)]; }
 
     std::optional<launch::ListedServer> selectedServer() const override;
-    std::optional<launch::ListedServer> findServer(const ServerAddress& server) const override;
-    bool selectServer(const ServerAddress& server) override;
+    std::optional<launch::ListedServer> findServer(const query::Endpoint& server) const override;
+    bool selectServer(const query::Endpoint& server) override;
     void clearServers() override;
-    void sendInfoRequest(const QString& address, std::uint16_t port) override;
+    void sendInfoRequest(const query::Endpoint& server) override;
     void setButtonEnabled(Button button, bool enabled) override;
     void setAutoCaptionRed(bool red) override;
     void setAutoTimerEnabled(bool enabled) override;
@@ -53,7 +56,7 @@ public:
     void restoreForQuestion() override;
     void bringToFront() override;
     void hideWindow() override;
-    void showPasswordPrompt(const ServerAddress& server) override;
+    void showPasswordPrompt(const query::Endpoint& server) override;
     void showAutoDialog(const std::optional<launch::ListedServer>& row) override;
     void hideAutoDialog() override;
 };

@@ -11,11 +11,11 @@
 #include <gtest/gtest.h>
 
 using vantry::MainState;
-using vantry::ServerAddress;
 using vantry::browser::StaticSettings;
 using vantry::launch::AutoConnect;
 using vantry::launch::Launcher;
 using vantry::launch::LaunchHost;
+using vantry::query::Endpoint;
 using vantry::test::FakeHost;
 using vantry::test::Probe;
 using vantry::test::RecordingPrompter;
@@ -36,9 +36,9 @@ struct LauncherFixture : ::testing::Test
     QString canonical(const QString& path) const { return QFileInfo(path).canonicalFilePath(); }
 };
 
-ServerAddress at(const char* address, const char* port)
+Endpoint at(const char* address, const char* port)
 {
-    return {QString::fromLatin1(address), QString::fromLatin1(port)};
+    return *Endpoint::parse(std::string(address) + ':' + port);
 }
 
 } // namespace
@@ -87,16 +87,15 @@ TEST_F(LauncherFixture, EveryGameKindStartsItsOwnClientConditionZeroIncluded)
 TEST_F(LauncherFixture, PasswordGoesOnlyToTheServerItWasGivenFor)
 {
     settings.paths[2] = probe.install(QStringLiteral("cs"));
-    const ServerAddress locked = at("127.0.0.5", "27015");
-    const ServerAddress sameHost = at("127.0.0.5", "27016");
-    host.selected =
-        host.add(QStringLiteral("1.6"), locked.address, locked.port, QStringLiteral("3/16"), Image::Password);
-    host.add(QStringLiteral("1.6"), sameHost.address, sameHost.port);
+    const Endpoint locked = at("127.0.0.5", "27015");
+    const Endpoint sameHost = at("127.0.0.5", "27016");
+    host.selected = host.add(QStringLiteral("1.6"), locked, QStringLiteral("3/16"), Image::Password);
+    host.add(QStringLiteral("1.6"), sameHost);
 
     // A protected row asks first and starts nothing.
     EXPECT_EQ(launcher.play(), Outcome::PromptShown);
     ASSERT_TRUE(host.promptFor);
-    EXPECT_TRUE(vantry::launch::sameServer(*host.promptFor, locked));
+    EXPECT_TRUE(*host.promptFor == locked);
     EXPECT_TRUE(launcher.lastProgram().isEmpty());
 
     // The prompt's OK: the second pass starts it with the password, whole.
@@ -136,7 +135,7 @@ TEST_F(LauncherFixture, PasswordGivenForAnotherServerDoesNotSkipThePrompt)
                              QStringLiteral("1/16"), Image::Password);
     EXPECT_EQ(launcher.play(), Outcome::PromptShown);
     ASSERT_TRUE(host.promptFor);
-    EXPECT_EQ(host.promptFor->address, QStringLiteral("127.0.0.6"));
+    EXPECT_EQ(*host.promptFor, at("127.0.0.6", "27015"));
     EXPECT_TRUE(launcher.lastProgram().isEmpty());
     EXPECT_TRUE(host.visible);
 }
@@ -266,7 +265,7 @@ TEST_F(LauncherFixture, LaunchOfAServerNoLongerListedIsRefused)
 {
     settings.paths[2] = probe.install(QStringLiteral("cs"));
     host.selected = host.add(QStringLiteral("1.6"), QStringLiteral("127.0.0.5"), QStringLiteral("27015"));
-    const ServerAddress gone = at("127.0.0.5", "27016");
+    const Endpoint gone = at("127.0.0.5", "27016");
 
     EXPECT_EQ(launcher.playServer(gone), Outcome::Refused);
     ASSERT_EQ(prompts.messages.size(), 1);

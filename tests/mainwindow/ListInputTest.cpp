@@ -200,7 +200,7 @@ struct ListInput : ::testing::Test
     }
     QModelIndex row(const QString& address)
     {
-        const int r = list().find(address, QString::number(GamePort));
+        const int r = list().find(*vantry::query::Endpoint::parse(address.toStdString(), GamePort));
         return r < 0 ? QModelIndex() : list().index(r, ServerListModel::Name);
     }
 
@@ -247,7 +247,7 @@ TEST_F(ListInput, EveryQuestionOfADoubleClickComesOnce)
     vantry::launch::TFormPass& pass = shell->launch().passForm();
     EXPECT_TRUE(pass.isVisible());
     ASSERT_TRUE(pass.server());
-    EXPECT_EQ(pass.server()->address, Locked);
+    EXPECT_EQ(*pass.server(), *vantry::query::Endpoint::parse(Locked.toStdString(), GamePort));
 
     EXPECT_EQ(prompter.questions.size(), 1);
     EXPECT_EQ(prompter.messages.size(), 1);

@@ -133,9 +133,10 @@ TEST(EmuServer, FastSweepThroughTheEndpointLosesNoReplies)
     endpoint.open();
     std::set<QString> answered;
     QObject::connect(&endpoint, &vantry::net::UdpEndpoint::dataReceived, &endpoint,
-                     [&](int n, const QString& ip, std::uint16_t) {
+                     [&](int n, const vantry::net::Datagram& d) {
                          if (n > 4)
-                             answered.insert(ip);
+                             answered.insert(
+                                 QString::fromStdString(vantry::query::addressText(d.from.address)));
                      });
     constexpr int probes = 65281;
     for (int i = 0; i < probes; ++i) {

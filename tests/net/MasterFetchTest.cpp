@@ -35,7 +35,7 @@ query::MasterPacing quick()
 net::MasterListing listingOf(const MasterEmu& master, query::MasterPacing pacing,
                              const std::string& filter = "\\appid\\10")
 {
-    return {net::Peer{master.address(), master.port()},
+    return {query::Endpoint{master.address(), master.port()},
             query::MasterPaging(static_cast<std::uint8_t>(query::MasterRegion::Europe), filter, pacing),
             false, 0};
 }
@@ -53,8 +53,7 @@ void expectWholeBook(const net::MasterListing& l, const MasterBook& book)
 {
     ASSERT_EQ(l.paging.servers().size(), book.servers.size());
     for (std::size_t i = 0; i < book.servers.size(); ++i) {
-        EXPECT_EQ(l.paging.servers()[i],
-                  (query::ServerAddress{book.servers[i].address, book.servers[i].port}))
+        EXPECT_EQ(l.paging.servers()[i], (query::Endpoint{book.servers[i].address, book.servers[i].port}))
             << "at " << i;
         if (::testing::Test::HasFailure())
             return;
@@ -169,13 +168,13 @@ TEST(MasterFetch, SilenceIsAnOutcomeWhetherTheHostRefusesOrSaysNothing)
     const std::uint16_t port = closed.port();
     closed.stop();
     std::vector<net::MasterListing> listings;
-    listings.push_back({net::Peer{0x7F000001, port}, query::MasterPaging(0xFF, "", quick()), false, 0});
+    listings.push_back({query::Endpoint{0x7F000001, port}, query::MasterPaging(0xFF, "", quick()), false, 0});
 
     // A socket that takes the requests and never answers.
     test::RawSocket mute;
     ASSERT_TRUE(mute.ok());
     listings.push_back(
-        {net::Peer{0x7F000001, mute.port()}, query::MasterPaging(0xFF, "", quick()), false, 0});
+        {query::Endpoint{0x7F000001, mute.port()}, query::MasterPaging(0xFF, "", quick()), false, 0});
 
     const auto start = std::chrono::steady_clock::now();
     net::fetchMasterLists(listings);

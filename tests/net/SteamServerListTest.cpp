@@ -66,7 +66,7 @@ TEST(SteamServerList, TheFilterAndLimitReachTheApiAndEveryFieldIsRead)
     for (const net::ListedServer& s : servers)
         EXPECT_EQ(s.appId, 10) << "the filter";
     const net::ListedServer& s = servers[0]; // the second server of the list
-    EXPECT_EQ(query::addressText(s.address), "127.2.0.2:27016");
+    EXPECT_EQ(query::endpointText(s.address), "127.2.0.2:27016");
     EXPECT_EQ(s.gamePort, 27016);
     EXPECT_EQ(s.name, "server \"1\" \xD0\x96");
     EXPECT_EQ(s.map, "de_dust2");
@@ -78,10 +78,11 @@ TEST(SteamServerList, TheFilterAndLimitReachTheApiAndEveryFieldIsRead)
     EXPECT_TRUE(s.secure);
 
     const query::ServerRow row = net::preliminaryRow(s);
-    EXPECT_EQ(row.kind, "1.6");
-    EXPECT_EQ(row.address, "127.2.0.2");
-    EXPECT_EQ(row.port, "27016");
-    EXPECT_EQ(row.players, "1/10");
+    EXPECT_STREQ(query::gameText(row.kind), "1.6");
+    EXPECT_EQ(query::addressText(row.from.address), "127.2.0.2");
+    EXPECT_EQ(row.from.port, 27016);
+    EXPECT_EQ(query::playersText(row), "1/10");
+    EXPECT_EQ(query::protocolText(row), ""); // the list does not say
     EXPECT_TRUE(row.windows);
 
     const auto requests = api.requests();
@@ -213,7 +214,7 @@ TEST(SteamServerList, EntriesWithoutAUsableAddressAreLeftOut)
     const auto reply = net::parseServerList(body, 100, error);
     ASSERT_TRUE(reply) << error.toStdString();
     ASSERT_EQ(reply->servers.size(), 3u);
-    EXPECT_EQ(query::addressText(reply->servers[1].address), "127.4.0.2:27016") << "the game port stands in";
+    EXPECT_EQ(query::endpointText(reply->servers[1].address), "127.4.0.2:27016") << "the game port stands in";
     EXPECT_EQ(reply->servers[2].players, 0);
     EXPECT_EQ(reply->servers[2].name, "");
     EXPECT_EQ(reply->unusable, 9u);

@@ -3,11 +3,13 @@
 #include "NetTestSupport.h"
 #include "emu/EmuServer.h"
 #include "emu/Replies.h"
+#include "query/Clock.h"
 
 #include <QEventLoop>
 #include <QSignalSpy>
 #include <QTest>
 
+#include <algorithm>
 #include <gtest/gtest.h>
 #include <string>
 #include <vector>
@@ -30,6 +32,7 @@ struct Arrival
     QString fromIp;
     std::uint16_t port = 0;
     std::vector<std::uint8_t> data;
+    std::int64_t atMs = 0;
 };
 
 // Records every data event with the datagram as read() hands it over.
@@ -38,12 +41,16 @@ class Collector
 public:
     explicit Collector(UdpEndpoint& endpoint) : m_endpoint(endpoint)
     {
-        QObject::connect(&endpoint, &UdpEndpoint::dataReceived, &endpoint,
-                         [this](int n, const QString& ip, std::uint16_t port) {
-                             std::vector<std::uint8_t> buffer(4096);
-                             buffer.resize(m_endpoint.read(buffer));
-                             arrivals.push_back({n, ip, port, std::move(buffer)});
-                         });
+        QObject::connect(
+            &endpoint, &UdpEndpoint::dataReceived, &endpoint, [this](int n, const vantry::net::Datagram& d) {
+                std::vector<std::uint8_t> buffer(4096);
+                buffer.resize(m_endpoint.read(buffer));
+                // The event's bytes are the held datagram's.
+                if (n >= 0 && !std::equal(buffer.begin(), buffer.end(), d.bytes.begin(), d.bytes.end()))
+                    ADD_FAILURE() << "the event's bytes differ from read()";
+                arrivals.push_back({n, QString::fromStdString(vantry::query::addressText(d.from.address)),
+                                    d.from.port, std::move(buffer), d.atMs});
+            });
     }
     bool waitFor(std::size_t count, int timeoutMs = 5000)
     {
@@ -106,6 +113,35 @@ TEST(UdpEndpoint, InfoRequestRoundTripComesBackFromTheProbedAddress)
     EXPECT_EQ(collector.arrivals[1].data, expected);
 }
 
+// A clock the test moves by hand.
+class HandClock final : public vantry::query::Clock
+{
+public:
+    std::int64_t now = 0;
+    std::int64_t nowMs() const override { return now; }
+    void sleep(int ms) override { now += ms; }
+};
+
+TEST(UdpEndpoint, ArrivalsAreStampedOnTheEndpointsClock)
+{
+    RawSocket peer;
+    HandClock clock;
+    clock.now = 1'000'000;
+    UdpEndpoint endpoint(nullptr, &clock);
+    endpoint.open(0);
+    EXPECT_EQ(&endpoint.clock(), &clock);
+    Collector collector(endpoint);
+    peer.sendTo(bytesOf("first"), "127.0.0.1", endpoint.localPort());
+    ASSERT_TRUE(collector.waitFor(1));
+    clock.now += 250;
+    peer.sendTo(bytesOf("second"), "127.0.0.1", endpoint.localPort());
+    ASSERT_TRUE(collector.waitFor(2));
+    EXPECT_EQ(collector.arrivals[0].atMs, 1'000'000);
+    EXPECT_EQ(collector.arrivals[1].atMs, 1'000'250);
+    EXPECT_EQ(collector.arrivals[1].fromIp, QStringLiteral("127.0.0.1"));
+    EXPECT_EQ(collector.arrivals[1].port, peer.port());
+}
+
 TEST(UdpEndpoint, BurstIsDrainedWholeEvenWhenAHandlerRunsANestedLoop)
 {
     UdpEndpoint endpoint;
@@ -118,7 +154,7 @@ TEST(UdpEndpoint, BurstIsDrainedWholeEvenWhenAHandlerRunsANestedLoop)
     bool nested = false;
     std::vector<std::uint8_t> heldAfterNesting(64);
     QObject::connect(&endpoint, &UdpEndpoint::dataReceived, &endpoint,
-                     [&](int, const QString&, std::uint16_t) {
+                     [&](int, const vantry::net::Datagram&) {
                          if (nested)
                              return;
                          nested = true;
@@ -240,7 +276,7 @@ TEST(UdpEndpoint, LongDatagramsArriveWholeAndReadIsBoundedByTheDestination)
     std::vector<int> counts;
     std::vector<std::vector<std::uint8_t>> read;
     QObject::connect(&endpoint, &UdpEndpoint::dataReceived, &endpoint,
-                     [&](int n, const QString&, std::uint16_t) {
+                     [&](int n, const vantry::net::Datagram&) {
                          counts.push_back(n);
                          smallCopied = endpoint.read(std::span(small).first(10));
                          std::vector<std::uint8_t> whole(70000, 0);
@@ -297,7 +333,7 @@ TEST(UdpEndpoint, HandlerThatClosesTheEndpointMidBurstStopsTheDrain)
     endpoint.open();
     int seen = 0;
     QObject::connect(&endpoint, &UdpEndpoint::dataReceived, &endpoint,
-                     [&](int, const QString&, std::uint16_t) {
+                     [&](int, const vantry::net::Datagram&) {
                          if (++seen == 3)
                              endpoint.close();
                      });

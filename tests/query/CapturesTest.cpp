@@ -13,7 +13,7 @@ using namespace vantry::test;
 
 namespace {
 
-const Source Sender{"127.0.0.1", 27016};
+const Endpoint Sender{*Endpoint::parse("127.0.0.1", 27016)};
 
 class Captures : public ::testing::Test
 {
@@ -177,13 +177,12 @@ TEST_F(Captures, Hl1InfoRepliesDecodeToTheirListedValues)
         }
         ASSERT_TRUE(std::holds_alternative<InfoReply>(o));
         const ServerRow& row = std::get<InfoReply>(o).row;
-        EXPECT_EQ(row.kind, kind->first);
+        EXPECT_EQ(std::string(gameText(row.kind)), kind->first);
         EXPECT_EQ(row.kindImage, kind->second);
         EXPECT_EQ(row.name, decodeText(info.name));
         // The port of the reply, whatever the address field (27015, 27020, 27222) says.
-        EXPECT_EQ(row.port, std::to_string(Sender.port));
-        EXPECT_EQ(row.identityPort, Sender.port);
-        EXPECT_EQ(row.players, std::to_string(info.players) + "/" + std::to_string(info.maxPlayers));
+        EXPECT_EQ(row.from.port, Sender.port);
+        EXPECT_EQ(playersText(row), std::to_string(info.players) + "/" + std::to_string(info.maxPlayers));
     }
 }
 
@@ -213,7 +212,7 @@ TEST_F(Captures, SourceInfoRepliesDecodeToTheirListedValues)
 
         Requests requests;
         Dispatcher dispatcher(requests);
-        const Outcome o = dispatcher.dispatch(view(d), Source{"127.0.0.1", 27016});
+        const Outcome o = dispatcher.dispatch(view(d), (*Endpoint::parse("127.0.0.1", 27016)));
         EXPECT_EQ(info.applicationNumber, leadingNumber(field(n, "appid (u16)")));
         const auto kind = sourceKind(std::string(info.description.begin(), info.description.end()),
                                      std::string(info.gameDirectory.begin(), info.gameDirectory.end()),
@@ -226,13 +225,12 @@ TEST_F(Captures, SourceInfoRepliesDecodeToTheirListedValues)
         ++listed;
         ASSERT_TRUE(std::holds_alternative<InfoReply>(o));
         const ServerRow& row = std::get<InfoReply>(o).row;
-        EXPECT_EQ(row.kind, kind->first);
+        EXPECT_EQ(std::string(gameText(row.kind)), kind->first);
         EXPECT_EQ(row.kindImage, kind->second);
-        EXPECT_EQ(row.port, "27016");
-        EXPECT_EQ(row.identityPort, 27016);
+        EXPECT_EQ(row.from.port, 27016);
         EXPECT_EQ(row.name, decodeText(info.name));
         EXPECT_EQ(row.map, decodeText(info.map));
-        EXPECT_EQ(row.protocol, std::to_string(info.protocol));
+        EXPECT_EQ(protocolText(row), std::to_string(info.protocol));
     }
     EXPECT_GT(listed, 0);
 }
@@ -331,7 +329,7 @@ TEST_F(Captures, TwoFragmentRulesRepliesAreReassembled)
         EXPECT_TRUE(std::get<RulesReply>(o1).rules.empty());
         const Datagram last = hex(stem + "_part2.hex");
         // From another server the last fragment does not complete this reply.
-        const Outcome stranger = dispatcher.dispatch(view(last), Source{"127.0.0.2", 27015});
+        const Outcome stranger = dispatcher.dispatch(view(last), (*Endpoint::parse("127.0.0.2", 27015)));
         EXPECT_TRUE(std::get<RulesReply>(stranger).rules.empty());
         const Outcome o2 = dispatcher.dispatch(view(last), Sender);
         ASSERT_TRUE(std::holds_alternative<RulesReply>(o2));
@@ -407,7 +405,7 @@ TEST_F(Captures, OlderEngineServersAnsweringInTheNewerLayoutAreListed)
         SCOPED_TRACE(file);
         Requests requests;
         Dispatcher dispatcher(requests);
-        const Outcome o = dispatcher.dispatch(view(hex(file)), Source{"127.0.0.1", 27016});
+        const Outcome o = dispatcher.dispatch(view(hex(file)), (*Endpoint::parse("127.0.0.1", 27016)));
         const auto it = expected.find(file);
         if (it == expected.end()) {
             // Day of Defeat is not one of ours.
@@ -416,8 +414,8 @@ TEST_F(Captures, OlderEngineServersAnsweringInTheNewerLayoutAreListed)
             continue;
         }
         ASSERT_TRUE(std::holds_alternative<InfoReply>(o));
-        EXPECT_EQ(std::get<InfoReply>(o).row.kind, it->second.first);
+        EXPECT_EQ(std::string(gameText(std::get<InfoReply>(o).row.kind)), it->second.first);
         EXPECT_EQ(std::get<InfoReply>(o).row.kindImage, it->second.second);
-        EXPECT_EQ(std::get<InfoReply>(o).row.protocol, "48");
+        EXPECT_EQ(protocolText(std::get<InfoReply>(o).row), "48");
     }
 }

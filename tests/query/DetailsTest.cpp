@@ -10,7 +10,7 @@ using namespace vantry::test;
 
 namespace {
 
-const Source Server{"10.0.0.5", 27015};
+const Endpoint Server{*Endpoint::parse("10.0.0.5", 27015)};
 
 std::vector<RuleRow> rulesOf(const Outcome& o)
 {
@@ -181,8 +181,8 @@ TEST(SplitRules, LastFragmentNeedsTheSameSenderAndRequest)
         Requests requests;
         Dispatcher dispatcher(requests);
         dispatcher.dispatch(view(first), Server);
-        EXPECT_TRUE(rulesOf(dispatcher.dispatch(view(last), Source{"10.0.0.6", 27015})).empty());
-        EXPECT_TRUE(rulesOf(dispatcher.dispatch(view(last), Source{"10.0.0.5", 27016})).empty());
+        EXPECT_TRUE(rulesOf(dispatcher.dispatch(view(last), (*Endpoint::parse("10.0.0.6", 27015)))).empty());
+        EXPECT_TRUE(rulesOf(dispatcher.dispatch(view(last), (*Endpoint::parse("10.0.0.5", 27016)))).empty());
         EXPECT_TRUE(rulesOf(dispatcher.dispatch(view(otherLast), Server)).empty());
         // The kept first fragment still completes with its own last fragment.
         EXPECT_EQ(rulesOf(dispatcher.dispatch(view(last), Server)).size(), 100u);

@@ -9,12 +9,12 @@ using namespace vantry::test;
 
 namespace {
 
-const Source Server{"10.0.0.5", 27015};
+const Endpoint Server{*Endpoint::parse("10.0.0.5", 27015)};
 
 class DispatcherTest : public ::testing::Test
 {
 protected:
-    Outcome dispatch(const Datagram& d, const Source& from = Server)
+    Outcome dispatch(const Datagram& d, const Endpoint& from = Server)
     {
         return m_dispatcher.dispatch(view(d), from);
     }

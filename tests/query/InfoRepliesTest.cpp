@@ -10,14 +10,14 @@ using namespace vantry::test;
 
 namespace {
 
-const Source Server{"10.0.0.5", 27015};
+const Endpoint Server{*Endpoint::parse("10.0.0.5", 27015)};
 
-std::optional<ServerRow> hl1(const Hl1Fields& f, const Source& from = Server)
+std::optional<ServerRow> hl1(const Hl1Fields& f, const Endpoint& from = Server)
 {
     return AddHL1(view(hl1Reply(f)), from);
 }
 
-std::optional<ServerRow> css(const SourceFields& f, const Source& from = Server)
+std::optional<ServerRow> css(const SourceFields& f, const Endpoint& from = Server)
 {
     return AddCSS(view(sourceReply(f)), from);
 }
@@ -54,7 +54,7 @@ TEST(Hl1Info, GameKindTableIsExact)
         const auto row = hl1(f);
         ASSERT_EQ(row.has_value(), c.kind.has_value()) << c.description;
         if (row) {
-            EXPECT_EQ(row->kind, *c.kind) << c.description;
+            EXPECT_EQ(std::string(gameText(row->kind)), *c.kind) << c.description;
             EXPECT_EQ(row->kindImage, c.image) << c.description;
         }
     }
@@ -69,13 +69,12 @@ TEST(Hl1Info, RowShowsTheReplyFields)
     const auto row = hl1(f);
     ASSERT_TRUE(row);
     EXPECT_EQ(row->name, "Box");
-    EXPECT_EQ(row->address, "10.0.0.5");
-    EXPECT_EQ(row->port, "27015"); // the port the reply came from, not the address field's
+    EXPECT_EQ(addressText(row->from.address), "10.0.0.5");
+    EXPECT_EQ(row->from.port, 27015); // the port the reply came from, not the address field's
     EXPECT_EQ(row->identity, Identity::AddressAndPort);
-    EXPECT_EQ(row->identityPort, 27015);
-    EXPECT_EQ(row->protocol, "47");
+    EXPECT_EQ(protocolText(*row), "47");
     EXPECT_EQ(row->map, "de_dust2");
-    EXPECT_EQ(row->players, "12/20");
+    EXPECT_EQ(playersText(*row), "12/20");
     EXPECT_TRUE(row->windows);
     EXPECT_EQ(row->status, Image::Open);
     EXPECT_EQ(row->playerCount, 12);
@@ -116,10 +115,9 @@ TEST(Hl1Info, PortIsTheOneTheReplyCameFromWhateverTheAddressFieldSays)
         Hl1Fields f;
         f.address = address;
         for (const std::uint16_t port : {std::uint16_t(27015), std::uint16_t(27016), std::uint16_t(1)}) {
-            const auto row = hl1(f, Source{"10.0.0.5", port});
+            const auto row = hl1(f, (*Endpoint::parse("10.0.0.5", port)));
             ASSERT_TRUE(row);
-            EXPECT_EQ(row->port, std::to_string(port)) << address;
-            EXPECT_EQ(row->identityPort, port) << address;
+            EXPECT_EQ(row->from.port, port) << address;
         }
     }
 }
@@ -137,9 +135,9 @@ TEST(Hl1Info, TruncatedReplyGivesEmptyTextsAndZeros)
                              .build();
     const auto row = AddHL1(view(cut), Server);
     ASSERT_TRUE(row);
-    EXPECT_EQ(row->players, "0/0");
+    EXPECT_EQ(playersText(*row), "0/0");
     EXPECT_EQ(row->status, Image::Full);
-    EXPECT_EQ(row->protocol, "0");
+    EXPECT_EQ(protocolText(*row), "0");
     EXPECT_FALSE(row->windows);
 
     // Cut inside the description: no NUL, so the text stops at the end and matches.
@@ -216,7 +214,7 @@ TEST(SourceInfo, GameKindTableIsExact)
         const auto row = css(f);
         ASSERT_EQ(row.has_value(), expected.has_value()) << description;
         if (row) {
-            EXPECT_EQ(row->kind, expected->first);
+            EXPECT_EQ(std::string(gameText(row->kind)), expected->first);
             EXPECT_EQ(row->kindImage, expected->second);
         }
     }
@@ -254,7 +252,7 @@ TEST(PluginDescription, GameDirectoryAndApplicationNumberNameOurGames)
         const auto row = css(f);
         ASSERT_EQ(row.has_value(), c.kind.has_value()) << c.directory << " " << c.application;
         if (row) {
-            EXPECT_EQ(row->kind, *c.kind) << c.directory;
+            EXPECT_EQ(std::string(gameText(row->kind)), *c.kind) << c.directory;
             EXPECT_EQ(row->kindImage, c.image) << c.directory;
         }
     }
@@ -267,7 +265,7 @@ TEST(PluginDescription, GameDirectoryAndApplicationNumberNameOurGames)
     relay.protocol = 48;
     ASSERT_TRUE(css(relay));
     EXPECT_EQ(css(relay)->kindImage, Image::Hltv);
-    EXPECT_EQ(css(relay)->kind, "1.6");
+    EXPECT_EQ(std::string(gameText(css(relay)->kind)), "1.6");
     // A newer-engine reply does not read the HL1 table.
     SourceFields newer;
     newer.description = "Half-Life";
@@ -285,7 +283,7 @@ TEST(PluginDescription, GameDirectoryAndApplicationNumberNameOurGames)
         f.protocol = protocol;
         const auto row = hl1(f);
         ASSERT_TRUE(row);
-        EXPECT_EQ(row->kind, kind) << int(protocol);
+        EXPECT_EQ(std::string(gameText(row->kind)), kind) << int(protocol);
         EXPECT_EQ(row->kindImage, Image::CounterStrike);
     }
 
@@ -302,7 +300,7 @@ TEST(PluginDescription, GameDirectoryAndApplicationNumberNameOurGames)
         const auto row = hl1(f);
         ASSERT_EQ(row.has_value(), kind.has_value()) << directory;
         if (row) {
-            EXPECT_EQ(row->kind, *kind);
+            EXPECT_EQ(std::string(gameText(row->kind)), *kind);
         }
     }
 }
@@ -315,15 +313,14 @@ TEST(SourceInfo, RowShowsSenderPortAndPlayersWithoutBots)
     f.bots = 4;
     f.os = 'w';
     f.protocol = 17;
-    const auto row = css(f, Source{"10.0.0.9", 27016});
+    const auto row = css(f, (*Endpoint::parse("10.0.0.9", 27016)));
     ASSERT_TRUE(row);
-    EXPECT_EQ(row->players, "16/16");
+    EXPECT_EQ(playersText(*row), "16/16");
     EXPECT_EQ(row->status, Image::Full);
-    EXPECT_EQ(row->port, "27016");
-    EXPECT_EQ(row->identityPort, 27016);
+    EXPECT_EQ(row->from.port, 27016);
     EXPECT_EQ(row->identity, Identity::AddressAndPort);
-    EXPECT_EQ(row->address, "10.0.0.9");
-    EXPECT_EQ(row->protocol, "17");
+    EXPECT_EQ(addressText(row->from.address), "10.0.0.9");
+    EXPECT_EQ(protocolText(*row), "17");
     EXPECT_TRUE(row->windows);
     EXPECT_EQ(row->playerCount, 16);
 
@@ -350,7 +347,7 @@ TEST(SourceInfo, TruncatedReplyGivesZeros)
                              .build();
     const auto row = AddCSS(view(cut), Server);
     ASSERT_TRUE(row);
-    EXPECT_EQ(row->players, "0/0");
+    EXPECT_EQ(playersText(*row), "0/0");
     EXPECT_EQ(row->status, Image::Full);
     // A name running to the end of a full receive buffer stops there.
     Datagram endless = DatagramWriter().header('I').byte(7).build();

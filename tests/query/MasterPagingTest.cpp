@@ -10,7 +10,7 @@ namespace {
 
 using Bytes8 = std::vector<std::uint8_t>;
 
-ServerAddress server(std::uint32_t n)
+Endpoint server(std::uint32_t n)
 {
     return {(10u << 24) + n, 27015};
 }
@@ -19,7 +19,7 @@ ServerAddress server(std::uint32_t n)
 Bytes8 page(std::uint32_t first, std::uint32_t count, bool end = false)
 {
     Bytes8 out = {0xFF, 0xFF, 0xFF, 0xFF, 0x66, 0x0A};
-    const auto put = [&](const ServerAddress& a) {
+    const auto put = [&](const Endpoint& a) {
         out.insert(out.end(),
                    {static_cast<std::uint8_t>(a.address >> 24), static_cast<std::uint8_t>(a.address >> 16),
                     static_cast<std::uint8_t>(a.address >> 8), static_cast<std::uint8_t>(a.address),

@@ -96,10 +96,10 @@ TEST(MasterReply, PortIsBigEndianAndEndMarkEndsTheList)
     EXPECT_EQ(error, MasterReplyError::None);
     EXPECT_TRUE(page->endOfList);
     ASSERT_EQ(page->servers.size(), 2u);
-    EXPECT_EQ(page->servers[0], (ServerAddress{ip(192, 0, 2, 1), 27015}));
-    EXPECT_EQ(page->servers[1], (ServerAddress{ip(192, 0, 2, 2), 258}));
+    EXPECT_EQ(page->servers[0], (Endpoint{ip(192, 0, 2, 1), 27015}));
+    EXPECT_EQ(page->servers[1], (Endpoint{ip(192, 0, 2, 2), 258}));
     EXPECT_EQ(page->last, page->servers[1]);
-    EXPECT_EQ(addressText(page->servers[0]), "192.0.2.1:27015");
+    EXPECT_EQ(endpointText(page->servers[0]), "192.0.2.1:27015");
 }
 
 TEST(MasterReply, EntriesThatCannotBeServersAreLeftOutButStillSeedTheNextPage)
@@ -112,10 +112,10 @@ TEST(MasterReply, EntriesThatCannotBeServersAreLeftOutButStillSeedTheNextPage)
     const auto page = decode(d, error);
     ASSERT_TRUE(page);
     EXPECT_FALSE(page->endOfList);
-    EXPECT_EQ(page->servers, (std::vector<ServerAddress>{{ip(192, 0, 2, 1), 27015}}));
+    EXPECT_EQ(page->servers, (std::vector<Endpoint>{{ip(192, 0, 2, 1), 27015}}));
     EXPECT_EQ(page->unusable, 2u);
     // The master pages on from what it sent last, whatever it was.
-    EXPECT_EQ(page->last, (ServerAddress{ip(192, 0, 2, 9), 0}));
+    EXPECT_EQ(page->last, (Endpoint{ip(192, 0, 2, 9), 0}));
 
     const auto empty = decode(header(), error);
     ASSERT_TRUE(empty);

@@ -10,11 +10,11 @@ using namespace vantry::test;
 
 namespace {
 
-const Source Server{"10.0.0.5", 27015};
+const Endpoint Server{*Endpoint::parse("10.0.0.5", 27015)};
 const std::string Full = "\\hostname\\Box\\map\\crossfire\\players\\3\\max\\16\\os\\w\\password\\0\\proxy\\0"
                          "\\protocol\\46\\description\\Half-Life\\";
 
-ServerRow old(std::string_view infoString, const Source& from = Server)
+ServerRow old(std::string_view infoString, const Endpoint& from = Server)
 {
     Requests requests;
     Dispatcher dispatcher(requests);
@@ -30,13 +30,13 @@ ServerRow old(std::string_view infoString, const Source& from = Server)
 TEST(OldInfo, FullInfoStringGivesTheRow)
 {
     const ServerRow row = old(Full);
-    EXPECT_EQ(row.kind, "HL");
+    EXPECT_EQ(std::string(gameText(row.kind)), "HL");
     EXPECT_EQ(row.kindImage, Image::HalfLife);
     EXPECT_EQ(row.name, "Box");
     EXPECT_EQ(row.map, "crossfire");
-    EXPECT_EQ(row.players, "3/16");
-    EXPECT_EQ(row.protocol, "46");
-    EXPECT_EQ(row.port, "27015");
+    EXPECT_EQ(playersText(row), "3/16");
+    EXPECT_EQ(protocolText(row), "46");
+    EXPECT_EQ(row.from.port, 27015);
     EXPECT_TRUE(row.windows);
     EXPECT_EQ(row.status, Image::Open);
     EXPECT_EQ(row.playerCount, 3);
@@ -47,7 +47,7 @@ TEST(OldInfo, MarkerSearchSemantics)
 {
     // A value at the very end, with no backslash after it, is not found.
     const ServerRow open = old(Full.substr(0, Full.size() - 1));
-    EXPECT_EQ(open.kind, "?");
+    EXPECT_EQ(std::string(gameText(open.kind)), "?");
     EXPECT_EQ(open.kindImage, Image::CounterStrike);
 
     EXPECT_EQ(extractField("\\MAP\\CrossFire\\", "\\map\\"), "CrossFire");
@@ -70,7 +70,7 @@ TEST(OldInfo, GameKindTable)
     auto kind = [](const std::string& description, const std::string& relay, const std::string& protocol) {
         const ServerRow row =
             old("\\proxy\\" + relay + "\\protocol\\" + protocol + "\\description\\" + description + "\\");
-        return std::pair{row.kind, row.kindImage};
+        return std::pair{std::string(gameText(row.kind)), row.kindImage};
     };
     using P = std::pair<std::string, Image>;
     EXPECT_EQ(kind("Counter-Strike", "0", "47"), (P{"1.6", Image::CounterStrike}));
@@ -130,12 +130,12 @@ TEST(OldInfo, EmptyInfoStringGivesAnUnknownRow)
         const Outcome o = dispatcher.dispatch(view(d), Server);
         ASSERT_TRUE(std::holds_alternative<InfoReply>(o)) << size;
         const ServerRow& row = std::get<InfoReply>(o).row;
-        EXPECT_EQ(row.kind, "?");
+        EXPECT_EQ(std::string(gameText(row.kind)), "?");
         EXPECT_EQ(row.kindImage, Image::CounterStrike);
         EXPECT_EQ(row.name, "");
         EXPECT_EQ(row.map, "");
-        EXPECT_EQ(row.protocol, "");
-        EXPECT_EQ(row.players, "/");
+        EXPECT_EQ(protocolText(row), "");
+        EXPECT_EQ(playersText(row), "/");
         EXPECT_FALSE(row.windows);
         EXPECT_EQ(row.status, std::nullopt);
         EXPECT_EQ(row.playerCount, std::nullopt);

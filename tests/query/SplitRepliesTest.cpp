@@ -11,7 +11,7 @@ using namespace vantry::test;
 
 namespace {
 
-const Source Server{"10.0.0.5", 27015};
+const Endpoint Server{*Endpoint::parse("10.0.0.5", 27015)};
 constexpr std::uint32_t Compressed = 0x80000000u;
 
 std::vector<std::pair<std::string, std::string>> manyRules(int count)
@@ -97,7 +97,7 @@ TEST(NewerSplit, FragmentsInAnyOrderAndPerSender)
     const Datagram whole = rulesReply(manyRules(120));
     const auto fragments = newerSplit(77, whole, whole.size() / 3 + 1);
     ASSERT_EQ(fragments.size(), 3u);
-    const Source other{"10.0.0.6", 27015};
+    const Endpoint other{*Endpoint::parse("10.0.0.6", 27015)};
     Requests requests;
     Dispatcher dispatcher(requests);
     // Two servers answering with the same request id interleave; each reply is its own.
@@ -196,12 +196,14 @@ TEST(NewerSplit, MissingFragmentTimesOutAndOpenRepliesAreBounded)
 
     SplitReplies splits;
     for (std::uint16_t port = 1; port <= 200; ++port)
-        splits.add(view(fragments[0]), Source{"10.0.0.7", port}, port);
+        splits.add(view(fragments[0]), (*Endpoint::parse("10.0.0.7", port)), port);
     EXPECT_EQ(splits.openReplies(), SplitReplies::MaxPartials);
     // The oldest gave way: the newest ones still complete.
-    splits.add(view(fragments[1]), Source{"10.0.0.7", 200}, 200);
-    EXPECT_EQ(splits.add(view(fragments[2]), Source{"10.0.0.7", 200}, 200), SplitReplies::Result::Complete);
-    EXPECT_EQ(splits.add(view(fragments[2]), Source{"10.0.0.7", 1}, 201), SplitReplies::Result::Held);
+    splits.add(view(fragments[1]), (*Endpoint::parse("10.0.0.7", 200)), 200);
+    EXPECT_EQ(splits.add(view(fragments[2]), (*Endpoint::parse("10.0.0.7", 200)), 200),
+              SplitReplies::Result::Complete);
+    EXPECT_EQ(splits.add(view(fragments[2]), (*Endpoint::parse("10.0.0.7", 1)), 201),
+              SplitReplies::Result::Held);
 }
 
 TEST(NewerSplit, BadCrcWrongSizeAndBombsAreDropped)

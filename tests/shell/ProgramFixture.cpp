@@ -99,14 +99,12 @@ void pressCloseBox(QWidget* window)
 void listAndSelect(Program& program, query::Image status)
 {
     query::ServerRow row;
-    row.kind = "1.6";
+    row.kind = query::Game::CounterStrike16;
     row.name = "Life";
-    row.address = "127.0.0.1";
-    row.port = "27015";
-    row.players = "3/20";
+    row.from = {(127u << 24) | 1, 27015};
     row.playerCount = 3;
+    row.maxPlayerCount = 20;
     row.status = status;
-    row.identityPort = 27015;
     program.form().servers().add(row);
     browser::ListView* list = control<vantry::browser::ListView>(program.form(), "LW");
     const QRect at = list->visualRect(program.form().servers().index(0, 1));

@@ -34,8 +34,8 @@ MainWindowLink::MainWindowLink(const MainWindowParts& parts, MainState& state,
         connect(m_parts.queries, &browser::QueryService::serverListed, this, [this](int row) {
             if (row < 0 || row >= m_parts.servers->count())
                 return;
-            m_autoConnect->check({m_parts.servers->address(row), m_parts.servers->port(row)},
-                                 m_parts.servers->server(row).playerCount);
+            const query::ServerRow& listed = m_parts.servers->server(row);
+            m_autoConnect->check(listed.from, listed.playerCount);
         });
 }
 
@@ -50,7 +50,8 @@ void MainWindowLink::setShowHook(const std::function<void(QWidget*)>& hook)
 ListedServer MainWindowLink::entry(int row) const
 {
     const browser::ServerListModel& s = *m_parts.servers;
-    return {s.kind(row), s.address(row), s.port(row), s.players(row), s.server(row).status};
+    const query::ServerRow& listed = s.server(row);
+    return {listed.kind, listed.from, s.players(row), listed.status};
 }
 
 std::optional<ListedServer> MainWindowLink::selectedServer() const
@@ -61,17 +62,17 @@ std::optional<ListedServer> MainWindowLink::selectedServer() const
     return entry(row);
 }
 
-std::optional<ListedServer> MainWindowLink::findServer(const ServerAddress& server) const
+std::optional<ListedServer> MainWindowLink::findServer(const query::Endpoint& server) const
 {
-    const int row = m_parts.servers ? m_parts.servers->find(server.address, server.port) : -1;
+    const int row = m_parts.servers ? m_parts.servers->find(server) : -1;
     if (row < 0)
         return std::nullopt;
     return entry(row);
 }
 
-bool MainWindowLink::selectServer(const ServerAddress& server)
+bool MainWindowLink::selectServer(const query::Endpoint& server)
 {
-    const int row = m_parts.servers ? m_parts.servers->find(server.address, server.port) : -1;
+    const int row = m_parts.servers ? m_parts.servers->find(server) : -1;
     if (row < 0 || !m_parts.list)
         return false;
     m_parts.servers->showAdded(); // the view selects only rows it was told of
@@ -85,10 +86,10 @@ void MainWindowLink::clearServers()
         m_parts.servers->clear();
 }
 
-void MainWindowLink::sendInfoRequest(const QString& address, std::uint16_t port)
+void MainWindowLink::sendInfoRequest(const query::Endpoint& server)
 {
     if (m_parts.queries)
-        m_parts.queries->sendInfoRequest(address, port);
+        m_parts.queries->sendInfoRequest(server);
 }
 
 void MainWindowLink::setButtonEnabled(Button button, bool enabled)
@@ -164,7 +165,7 @@ void MainWindowLink::hideWindow()
         m_parts.window->hide();
 }
 
-void MainWindowLink::showPasswordPrompt(const ServerAddress& server)
+void MainWindowLink::showPasswordPrompt(const query::Endpoint& server)
 {
     m_pass->openFor(server);
 }

@@ -72,10 +72,10 @@ public:
 
     // LaunchHost
     std::optional<ListedServer> selectedServer() const override;
-    std::optional<ListedServer> findServer(const ServerAddress& server) const override;
-    bool selectServer(const ServerAddress& server) override;
+    std::optional<ListedServer> findServer(const query::Endpoint& server) const override;
+    bool selectServer(const query::Endpoint& server) override;
     void clearServers() override;
-    void sendInfoRequest(const QString& address, std::uint16_t port) override;
+    void sendInfoRequest(const query::Endpoint& server) override;
     void setButtonEnabled(Button button, bool enabled) override;
     void setAutoCaptionRed(bool red) override;
     void setAutoTimerEnabled(bool enabled) override;
@@ -85,7 +85,7 @@ public:
     void restoreForQuestion() override;
     void bringToFront() override;
     void hideWindow() override;
-    void showPasswordPrompt(const ServerAddress& server) override;
+    void showPasswordPrompt(const query::Endpoint& server) override;
     void showAutoDialog(const std::optional<ListedServer>& row) override;
     void hideAutoDialog() override;
 

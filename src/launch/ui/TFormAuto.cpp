@@ -1,7 +1,7 @@
 #include "TFormAuto.h"
 
-#include "ui/Icons.h"
 #include "launch/AutoConnect.h"
+#include "ui/Icons.h"
 
 #include <QCheckBox>
 #include <QComboBox>
@@ -87,7 +87,7 @@ void TFormAuto::openFor(const std::optional<ListedServer>& row)
         return;
     }
     m_server = row->server();
-    setWindowTitle(QStringLiteral("Auto connect to ") + row->address);
+    setWindowTitle(QStringLiteral("Auto connect to ") + addressText(row->endpoint));
     const AutoConnect::Presets presets =
         AutoConnect::presets(row->players, {SPNeed->maximum(), SPNeed->value()});
     SPNeed->setMaximum(presets.maximum);

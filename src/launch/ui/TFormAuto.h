@@ -32,7 +32,7 @@ public:
 
     // Shows the dialog with the caption and presets of the row, or without a row.
     void openFor(const std::optional<ListedServer>& row);
-    const std::optional<ServerAddress>& server() const { return m_server; }
+    const std::optional<query::Endpoint>& server() const { return m_server; }
 
     void BitBtn1Click();
     void BitBtn2Click();
@@ -55,7 +55,7 @@ protected:
 
 private:
     AutoConnect& m_autoConnect;
-    std::optional<ServerAddress> m_server;
+    std::optional<query::Endpoint> m_server;
     std::function<void(QWidget*)> m_showHook;
 };
 

@@ -1,9 +1,9 @@
 #include "TFormPass.h"
 
 #include "base/IniFile.h"
-#include "ui/Icons.h"
 #include "launch/Launcher.h"
 #include "query/Records.h"
+#include "ui/Icons.h"
 
 #include <QCheckBox>
 #include <QCloseEvent>
@@ -63,7 +63,7 @@ TFormPass::TFormPass(Launcher& launcher, const IniFile* settings, QWidget* paren
         move(screen->availableGeometry().center() - rect().center());
 }
 
-void TFormPass::openFor(const ServerAddress& server)
+void TFormPass::openFor(const query::Endpoint& server)
 {
     m_server = server;
     show();
@@ -90,7 +90,7 @@ void TFormPass::BitBtn1Click()
     // Refused with a message when the server is gone: the prompt stays open, nothing starts.
     if (!m_server || !m_launcher.acceptPassword(*m_server, MEPass->text()))
         return;
-    const ServerAddress server = *m_server;
+    const query::Endpoint server = *m_server;
     hide();
     m_launcher.playServer(server);
 }

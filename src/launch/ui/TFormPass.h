@@ -33,8 +33,8 @@ public:
     void setShowHook(std::function<void(QWidget*)> hook) { m_showHook = std::move(hook); }
 
     // Shows the prompt for one server (address and port).
-    void openFor(const ServerAddress& server);
-    const std::optional<ServerAddress>& server() const { return m_server; }
+    void openFor(const query::Endpoint& server);
+    const std::optional<query::Endpoint>& server() const { return m_server; }
 
     // The end-of-program write: erases section "Password", then writes "LastPass" (the edit's
     // text, in clear) and "ShowPass". Throws StoreWriteError; the file is then unchanged.
@@ -62,7 +62,7 @@ private:
     void focusPassword();
 
     Launcher& m_launcher;
-    std::optional<ServerAddress> m_server;
+    std::optional<query::Endpoint> m_server;
     std::function<void(QWidget*)> m_showHook;
 };
 

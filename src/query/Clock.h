@@ -2,9 +2,10 @@
 
 #include <cstdint>
 
-namespace vantry {
+namespace vantry::query {
 
-// Time as the program's pacing sees it. Tests replace it with a clock they advance by hand.
+// The program's one clock: pacing, arrival stamps and round trips. Tests replace it with a clock
+// they advance by hand.
 class Clock
 {
 public:
@@ -17,4 +18,4 @@ public:
 // Steady time and real blocking sleeps.
 Clock& systemClock();
 
-} // namespace vantry
+} // namespace vantry::query
