@@ -23,6 +23,7 @@ set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
 # The Debian revision comes from the newest entry of the changelog that the package carries, so
 # that the two cannot differ; the package test checks that its upstream part is this version.
 file(STRINGS ${PROJECT_SOURCE_DIR}/data/changelog changelog_top LIMIT_COUNT 1)
+set_property(DIRECTORY APPEND PROPERTY CMAKE_CONFIGURE_DEPENDS ${PROJECT_SOURCE_DIR}/data/changelog)
 if(NOT changelog_top MATCHES "^vantry \\(([^)]+)-([^-)]+)\\) ")
     message(FATAL_ERROR "data/changelog does not begin with 'vantry (VERSION-REVISION) '")
 endif()
