@@ -20,7 +20,8 @@
 
 namespace vantry {
 
-ScanController::ScanController(QWidget* window, MainState& state, std::uint16_t localPort, query::Clock& clock)
+ScanController::ScanController(QWidget* window, MainState& state, std::uint16_t localPort,
+                               query::Clock& clock)
     : m_state(state), m_endpoint(std::make_unique<net::UdpEndpoint>()),
       m_servers(new browser::ServerListModel(window)), m_players(new browser::PlayersModel(window)),
       m_rules(new browser::RulesModel(window))
