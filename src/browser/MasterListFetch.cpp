@@ -136,7 +136,7 @@ void MasterListFetch::start(const options::MasterSource& source, int scanMode)
     m_servers.clear();
     m_seen.clear();
     m_problems.clear();
-    m_clock.start();
+    m_startMs = m_clock->nowMs();
     m_running = true;
 
     if (m_source.steamKey.isEmpty() && m_source.masters.isEmpty()) {
@@ -258,7 +258,7 @@ void MasterListFetch::openMaster(const std::shared_ptr<Master>& master, std::uin
 void MasterListFetch::drive(Master& m)
 {
     while (!m.done) {
-        const qint64 now = m_clock.elapsed();
+        const qint64 now = m_clock->nowMs() - m_startMs;
         if (!m.paging) {
             if (m.filter >= m_filters.size()) {
                 m.done = true;

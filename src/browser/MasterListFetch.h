@@ -2,9 +2,9 @@
 
 #include "browser/ListSource.h"
 #include "options/MasterSource.h"
+#include "query/Clock.h"
 #include "query/MasterPaging.h"
 
-#include <QElapsedTimer>
 #include <QObject>
 
 #include <memory>
@@ -30,6 +30,8 @@ public:
     // How long a master's page is waited for before it is asked again, and how many times; the
     // pace between requests is the settings'.
     void setReplyWait(int timeoutMs, int retries);
+    // The clock the waits and the pace are measured on (not owned); the system's by default.
+    void setClock(query::Clock& clock) { m_clock = &clock; }
 
     void start(const options::MasterSource& source, int scanMode) override;
     void cancel() override;
@@ -58,7 +60,8 @@ private:
     std::vector<query::ListFilter> m_filters;
     options::MasterSource m_source;
     query::MasterPacing m_pacing;
-    QElapsedTimer m_clock;
+    query::Clock* m_clock = &query::systemClock();
+    std::int64_t m_startMs = 0;
     bool m_running = false;
     bool m_starting = false;
 

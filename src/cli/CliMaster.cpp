@@ -111,7 +111,7 @@ std::optional<std::string> settingsKey(const std::string& path)
 } // namespace
 
 int runMaster(const std::vector<std::string>& words, std::ostream& out, std::ostream& err,
-              const HostLookup& lookup)
+              const HostLookup& lookup, query::Clock& clock)
 {
     const ParsedMasterArguments parsed = parseMasterArguments(words);
     if (!parsed.options)
@@ -214,7 +214,7 @@ int runMaster(const std::vector<std::string>& words, std::ostream& out, std::ost
 
     if (!listings.empty()) {
         try {
-            net::fetchMasterLists(listings);
+            net::fetchMasterLists(listings, {}, clock);
         } catch (const net::BatchSocketError& e) {
             err << "vantry: cannot use the network: " << e.what() << "\n";
             listings.clear();
@@ -258,7 +258,8 @@ int runMaster(const std::vector<std::string>& words, std::ostream& out, std::ost
     plan.endWhenAllDone = true;
     for (const Listed& l : listed)
         plan.targets.push_back({l.address.address, l.address.port});
-    return runAndPrint(plan, OutputChoice{o.json, o.players, o.rules}, out, err, "no listed server answered");
+    return runAndPrint(plan, OutputChoice{o.json, o.players, o.rules}, out, err, "no listed server answered",
+                       clock);
 }
 
 } // namespace vantry::cli

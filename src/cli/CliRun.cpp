@@ -62,10 +62,10 @@ int runCli(const std::vector<std::string>& words, std::ostream& out, std::ostrea
 }
 
 int runCli(const std::vector<std::string>& words, std::ostream& out, std::ostream& err,
-           const HostLookup& lookup)
+           const HostLookup& lookup, query::Clock& clock)
 {
     if (!words.empty() && words[0] == "master")
-        return runMaster(words, out, err, lookup);
+        return runMaster(words, out, err, lookup, clock);
     const ParsedArguments parsed = parseArguments(words);
     if (!parsed.options)
         return badArguments(err, parsed.error);
@@ -115,7 +115,7 @@ int runCli(const std::vector<std::string>& words, std::ostream& out, std::ostrea
             plan.targets.push_back({a, defaultPort});
     }
 
-    return runAndPrint(plan, OutputChoice{o.json, o.players, o.rules}, out, err, "no server answered");
+    return runAndPrint(plan, OutputChoice{o.json, o.players, o.rules}, out, err, "no server answered", clock);
 }
 
 int runCli(int argc, char** argv)

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "query/Clock.h"
+
 #include <cstdint>
 #include <functional>
 #include <optional>
@@ -22,10 +24,11 @@ std::optional<std::uint32_t> systemHostLookup(const std::string& host, std::stri
 
 // Runs "query ...", "sweep ..." or "master ..." (the words after the program name) and returns the exit
 // status. Results go to `out`, messages to `err`. No window, no settings file unless --settings names one.
-// Host names are looked up by the system's resolver, or by `lookup`.
+// Host names are looked up by the system's resolver, or by `lookup`. Waits, pace and time-outs
+// are measured on `clock`.
 int runCli(const std::vector<std::string>& words, std::ostream& out, std::ostream& err);
 int runCli(const std::vector<std::string>& words, std::ostream& out, std::ostream& err,
-           const HostLookup& lookup);
+           const HostLookup& lookup, query::Clock& clock = query::systemClock());
 
 // The same for main(): argv[1] is the command; standard output and standard error.
 int runCli(int argc, char** argv);

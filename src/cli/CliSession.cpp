@@ -312,11 +312,11 @@ void QuerySession::checkDone(Target& t)
 }
 
 int runAndPrint(const SessionPlan& plan, const OutputChoice& choice, std::ostream& out, std::ostream& err,
-                const char* noneAnswered)
+                const char* noneAnswered, query::Clock& clock)
 {
     std::vector<ServerResult> servers;
     try {
-        net::BatchSocket socket;
+        net::BatchSocket socket(net::BatchSocket::DefaultReceiveBuffer, clock);
         QuerySession session(plan);
         servers = session.run(socket);
     } catch (const net::BatchSocketError& e) {

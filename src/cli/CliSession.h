@@ -105,6 +105,6 @@ private:
 // Runs `plan` on a batch socket of its own and prints the servers that answered as `choice`
 // says; `noneAnswered` goes to `err` when none did. Returns the command's exit status.
 int runAndPrint(const SessionPlan& plan, const OutputChoice& choice, std::ostream& out, std::ostream& err,
-                const char* noneAnswered);
+                const char* noneAnswered, query::Clock& clock);
 
 } // namespace vantry::cli

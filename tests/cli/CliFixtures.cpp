@@ -12,18 +12,22 @@
 
 namespace vantry::test {
 
-CliResult runInProcess(const std::vector<std::string>& words, const cli::HostLookup& lookup)
+CliResult runInProcess(const std::vector<std::string>& words, const cli::HostLookup& lookup,
+                       query::Clock& clock)
 {
     std::ostringstream out;
     std::ostringstream err;
     CliResult r;
-    r.status = cli::runCli(words, out, err, [&](const std::string& host, std::string& reason) {
-        if (lookup)
-            return lookup(host, reason);
-        ADD_FAILURE() << "a test looked up '" << host << "' without a lookup of its own";
-        reason = "no lookup in this test";
-        return std::optional<std::uint32_t>();
-    });
+    r.status = cli::runCli(
+        words, out, err,
+        [&](const std::string& host, std::string& reason) {
+            if (lookup)
+                return lookup(host, reason);
+            ADD_FAILURE() << "a test looked up '" << host << "' without a lookup of its own";
+            reason = "no lookup in this test";
+            return std::optional<std::uint32_t>();
+        },
+        clock);
     r.out = out.str();
     r.err = err.str();
     return r;

@@ -21,7 +21,9 @@ struct CliResult
 
 // The command line's own entry, in this process, with its output captured. Host names go to
 // `lookup`, never to a resolver: a test sends nothing outside 127.0.0.0/8, DNS included.
-CliResult runInProcess(const std::vector<std::string>& words, const cli::HostLookup& lookup = {});
+// Its waits are measured on `clock`.
+CliResult runInProcess(const std::vector<std::string>& words, const cli::HostLookup& lookup = {},
+                       query::Clock& clock = query::systemClock());
 // The real program as a child process.
 CliResult runProgram(const std::vector<std::string>& words);
 

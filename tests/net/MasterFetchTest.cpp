@@ -1,10 +1,10 @@
 #include "net/MasterFetch.h"
 
+#include "HandClock.h"
 #include "NetTestSupport.h"
 #include "emu/MasterEmu.h"
 #include "query/MasterFilter.h"
 
-#include <chrono>
 #include <gtest/gtest.h>
 
 using namespace vantry;
@@ -170,15 +170,15 @@ TEST(MasterFetch, SilenceIsAnOutcomeWhetherTheHostRefusesOrSaysNothing)
     std::vector<net::MasterListing> listings;
     listings.push_back({query::Endpoint{0x7F000001, port}, query::MasterPaging(0xFF, "", quick()), false, 0});
 
-    // A socket that takes the requests and never answers.
+    // Two listings of one socket that takes the requests and never answers: the order their
+    // requests reach it in tells whether the listings waited side by side.
     test::RawSocket mute;
     ASSERT_TRUE(mute.ok());
-    listings.push_back(
-        {query::Endpoint{0x7F000001, mute.port()}, query::MasterPaging(0xFF, "", quick()), false, 0});
+    for (int i = 0; i < 2; ++i)
+        listings.push_back(
+            {query::Endpoint{0x7F000001, mute.port()}, query::MasterPaging(0xFF, "", quick()), false, 0});
 
-    const auto start = std::chrono::steady_clock::now();
     net::fetchMasterLists(listings);
-    const auto elapsed = std::chrono::steady_clock::now() - start;
     for (const net::MasterListing& l : listings) {
         EXPECT_EQ(l.paging.outcome(), query::MasterOutcome::Silent);
         EXPECT_TRUE(l.paging.servers().empty());
@@ -186,8 +186,18 @@ TEST(MasterFetch, SilenceIsAnOutcomeWhetherTheHostRefusesOrSaysNothing)
     }
     EXPECT_TRUE(listings[0].refused);
     EXPECT_FALSE(listings[1].refused);
-    // Side by side: 50 + 100 + 200 ms each, not one after the other.
-    EXPECT_LT(elapsed, std::chrono::milliseconds(650));
+    EXPECT_FALSE(listings[2].refused);
+    // Side by side: each round reaches the master from both listings before either asks again;
+    // one after the other would give all three of one listing's requests first.
+    std::vector<std::uint16_t> from;
+    while (const auto r = mute.receive(0))
+        from.push_back(r->fromPort);
+    ASSERT_EQ(from.size(), 6u);
+    EXPECT_NE(from[0], from[1]);
+    for (std::size_t round = 1; round < 3; ++round) {
+        EXPECT_EQ(from[2 * round], from[0]) << "round " << round;
+        EXPECT_EQ(from[2 * round + 1], from[1]) << "round " << round;
+    }
 }
 
 TEST(MasterFetch, AStopRequestEndsTheListingsAtOnce)
@@ -198,10 +208,19 @@ TEST(MasterFetch, AStopRequestEndsTheListingsAtOnce)
     pacing.paceMs = 10'000;
     std::vector<net::MasterListing> listings;
     listings.push_back(listingOf(master, pacing));
+    // The clock moves a second between waits: a stop honoured only once the pace has passed
+    // would let the second page be asked for.
+    test::HandClock clock;
     int asked = 0;
-    const auto start = std::chrono::steady_clock::now();
-    net::fetchMasterLists(listings, [&] { return ++asked > 3; });
-    EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(2));
+    net::fetchMasterLists(
+        listings,
+        [&] {
+            clock.advance(1000);
+            return ++asked > 3;
+        },
+        clock);
+    EXPECT_EQ(asked, 4) << "the fetch went on after it was told to stop";
     EXPECT_FALSE(listings[0].paging.done());
     EXPECT_EQ(listings[0].paging.servers().size(), 231u);
+    EXPECT_EQ(master.requestsReceived(), 1u) << "the next page was asked for";
 }

@@ -1,9 +1,9 @@
 #include "net/UdpEndpoint.h"
 
+#include "HandClock.h"
 #include "NetTestSupport.h"
 #include "emu/EmuServer.h"
 #include "emu/Replies.h"
-#include "query/Clock.h"
 
 #include <QEventLoop>
 #include <QSignalSpy>
@@ -113,27 +113,17 @@ TEST(UdpEndpoint, InfoRequestRoundTripComesBackFromTheProbedAddress)
     EXPECT_EQ(collector.arrivals[1].data, expected);
 }
 
-// A clock the test moves by hand.
-class HandClock final : public vantry::query::Clock
-{
-public:
-    std::int64_t now = 0;
-    std::int64_t nowMs() const override { return now; }
-    void sleep(int ms) override { now += ms; }
-};
-
 TEST(UdpEndpoint, ArrivalsAreStampedOnTheEndpointsClock)
 {
     RawSocket peer;
-    HandClock clock;
-    clock.now = 1'000'000;
+    vantry::test::HandClock clock(1'000'000);
     UdpEndpoint endpoint(nullptr, &clock);
     endpoint.open(0);
     EXPECT_EQ(&endpoint.clock(), &clock);
     Collector collector(endpoint);
     peer.sendTo(bytesOf("first"), "127.0.0.1", endpoint.localPort());
     ASSERT_TRUE(collector.waitFor(1));
-    clock.now += 250;
+    clock.advance(250);
     peer.sendTo(bytesOf("second"), "127.0.0.1", endpoint.localPort());
     ASSERT_TRUE(collector.waitFor(2));
     EXPECT_EQ(collector.arrivals[0].atMs, 1'000'000);
