@@ -81,7 +81,6 @@ struct Loopback : ::testing::Test
     QPushButton* play = new QPushButton(QStringLiteral("Играть"), &window);
     QPushButton* autoButton = new QPushButton(QStringLiteral("Автоматически"), &window);
     IntervalTimer autoTimer{100}; // the program polls every 5000 ms; the steps are the same
-    MainState state;
     browser::StaticSettings settings;
     test::RecordingPrompter prompts;
     test::Probe probe;
@@ -107,7 +106,7 @@ struct Loopback : ::testing::Test
         parts.autoButton = autoButton;
         parts.autoTimer = &autoTimer;
         parts.setStatus = [this](int panel, const QString& text) { status[panel] = text; };
-        link = std::make_unique<launch::MainWindowLink>(parts, state, settings, nullptr);
+        link = std::make_unique<launch::MainWindowLink>(parts, settings, nullptr);
         window.show();
     }
 
@@ -126,7 +125,7 @@ struct Loopback : ::testing::Test
         EXPECT_EQ(form.SPNeed->value(), 11); // 12/16 proposes one less
         form.SPNeed->setValue(threshold);
         QTest::mouseClick(form.BitBtn1, Qt::LeftButton);
-        ASSERT_TRUE(state.autoConnect);
+        ASSERT_TRUE(link->autoConnect().armed());
         EXPECT_EQ(autoButton->palette().color(QPalette::ButtonText), QColor(Qt::red));
         EXPECT_FALSE(scanAll->isEnabled());
         EXPECT_FALSE(refresh->isEnabled());
@@ -134,7 +133,7 @@ struct Loopback : ::testing::Test
 
     void expectRestored() const
     {
-        EXPECT_FALSE(state.autoConnect);
+        EXPECT_FALSE(link->autoConnect().armed());
         EXPECT_FALSE(autoTimer.enabled());
         EXPECT_TRUE(scanAll->isEnabled());
         EXPECT_TRUE(refresh->isEnabled());
@@ -151,11 +150,11 @@ TEST_F(Loopback, FiresWhenTheTargetsCountMeetsTheConditionAndJoinsIt)
     armOn(target, 9);
     const int before = target.requests;
     ASSERT_TRUE(QTest::qWaitFor([&] { return target.requests >= before + 2; }));
-    EXPECT_TRUE(state.autoConnect); // 12 > 9: waiting on
+    EXPECT_TRUE(link->autoConnect().armed()); // 12 > 9: waiting on
 
     probe.expect(QStringLiteral("fired"));
     target.players = 9;
-    ASSERT_TRUE(QTest::qWaitFor([&] { return !state.autoConnect; }));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !link->autoConnect().armed(); }));
     // The join itself runs from the event loop, after the datagram handler has returned.
     ASSERT_TRUE(QTest::qWaitFor([&] { return !window.isVisible(); }));
     const auto record = probe.wait();
@@ -200,7 +199,7 @@ TEST_F(Loopback, AnotherServerOnTheSameHostDoesNotFireAndTheUserStopRestores)
     ASSERT_TRUE(QTest::qWaitFor([&] { return neighbourListed > 0; }));
     const int before = target.requests;
     ASSERT_TRUE(QTest::qWaitFor([&] { return target.requests >= before + 2; }));
-    EXPECT_TRUE(state.autoConnect);
+    EXPECT_TRUE(link->autoConnect().armed());
     EXPECT_TRUE(prompts.messages.isEmpty());
     EXPECT_EQ(prompts.beeps, 0);
 
