@@ -67,6 +67,39 @@ private:
     QUdpSocket m_socket;
 };
 
+// A server of the older engine on 127.0.0.1 whose info string says "x" players of "8": a text
+// the list shows as it came, with no count to read.
+class OldTextServer
+{
+public:
+    OldTextServer()
+    {
+        m_socket.bind(QHostAddress(QStringLiteral("127.0.0.1")), 0);
+        QObject::connect(&m_socket, &QUdpSocket::readyRead, [this] { answer(); });
+    }
+    QString port() const { return QString::number(m_socket.localPort()); }
+
+private:
+    void answer()
+    {
+        while (m_socket.hasPendingDatagrams()) {
+            const QNetworkDatagram request = m_socket.receiveDatagram();
+            if (!request.data().startsWith(QByteArray("\xFF\xFF\xFF\xFF", 4)))
+                continue;
+            QByteArray reply("\xFF\xFF\xFF\xFFinfostringresponse");
+            reply.append("\\protocol\\47\\address\\127.0.0.1:" + port().toLatin1() +
+                         "\\players\\x\\proxytarget\\0\\lan\\0\\max\\8\\bots\\0\\gamedir\\cstrike"
+                         "\\description\\Counter-Strike\\hostname\\Old\\map\\de_dust2\\type\\d"
+                         "\\password\\0\\os\\l\\proxy\\0\\secure\\0");
+            reply.append('\0');
+            m_socket.writeDatagram(reply, request.senderAddress(),
+                                   static_cast<quint16>(request.senderPort()));
+        }
+    }
+
+    QUdpSocket m_socket;
+};
+
 struct Loopback : ::testing::Test
 {
     net::UdpEndpoint endpoint;
@@ -207,4 +240,23 @@ TEST_F(Loopback, AnotherServerOnTheSameHostDoesNotFireAndTheUserStopRestores)
     expectRestored();
     EXPECT_FALSE(link->autoForm().isVisible());
     EXPECT_TRUE(prompts.messages.isEmpty());
+}
+
+TEST_F(Loopback, DialogOnAnOldRowWithoutACountKeepsItsValueWithinTheRowsMaximum)
+{
+    OldTextServer old;
+    const query::Endpoint server{(127u << 24) | 1, old.port().toUShort()};
+    queries->sendInfoRequest(QStringLiteral("127.0.0.1"), server.port);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return servers.find(server) >= 0; }));
+    const int row = servers.find(server);
+    EXPECT_EQ(servers.players(row), QStringLiteral("x/8"));
+    servers.showAdded();
+    list->selectRow(row);
+    launch::TFormAuto& form = link->autoForm();
+    ASSERT_EQ(form.SPNeed->value(), 9);
+    link->autoConnect().toggle();
+    ASSERT_TRUE(form.isVisible());
+    EXPECT_EQ(form.SPNeed->maximum(), 8);
+    EXPECT_EQ(form.SPNeed->value(), 8); // 9 kept, within the new limit
+    EXPECT_EQ(form.windowTitle(), QStringLiteral("Auto connect to 127.0.0.1"));
 }
