@@ -25,24 +25,10 @@ QString shown(const char* text)
     return QCoreApplication::translate(Context, text);
 }
 
-// Marks one long operation as running for its whole extent, and leaves the scanning state
-// however the sweep ends, by a stop, a failed send or the program closing.
-class Running
-{
-public:
-    Running(MainState& state, LongOperation op) : m_state(state) { m_state.running = op; }
-    ~Running() { m_state.running = LongOperation::None; }
-    Running(const Running&) = delete;
-    Running& operator=(const Running&) = delete;
-
-private:
-    MainState& m_state;
-};
-
 } // namespace
 
-ScanEngine::ScanEngine(MainState& state, const options::LiveSettings& settings, ScanSink& sink)
-    : m_state(state), m_settings(settings), m_sink(sink)
+ScanEngine::ScanEngine(Activity& activity, const options::LiveSettings& settings, ScanSink& sink)
+    : m_activity(activity), m_settings(settings), m_sink(sink)
 {}
 
 std::optional<std::array<int, 4>> ScanEngine::parseAddress(const QString& text)
@@ -93,7 +79,7 @@ std::optional<std::uint16_t> ScanEngine::parsePort(const QString& text)
 
 ScanEngine::Outcome ScanEngine::sweep(int scanMode)
 {
-    if (m_state.running != LongOperation::None || m_state.scanning)
+    if (m_activity.running() != LongOperation::None || m_scanning)
         return Outcome::Skipped;
 
     const bool lists = m_settings.masterSource().enabled && m_sink.listSource();
@@ -131,9 +117,9 @@ ScanEngine::Outcome ScanEngine::sweep(int scanMode)
 
 ScanEngine::Outcome ScanEngine::runSweep(int scanMode, std::uint16_t port)
 {
-    Running running(m_state, LongOperation::Sweep);
-    m_state.scanning = true;
-    m_state.stopRequest = false;
+    Activity::Running running(m_activity, LongOperation::Sweep);
+    m_scanning = true;
+    m_stopRequest = false;
     m_end = Outcome::Completed;
     struct Leave
     {
@@ -141,11 +127,8 @@ ScanEngine::Outcome ScanEngine::runSweep(int scanMode, std::uint16_t port)
         ~Leave()
         {
             // A stop has already left the scanning state; every other end leaves it here.
-            if (engine.m_state.scanning) {
-                engine.m_state.scanning = false;
-                engine.m_state.cooldown = 3;
-                engine.m_sink.leaveScanning();
-            }
+            if (engine.m_scanning)
+                engine.leaveScanning();
         }
     } leave{*this};
 
@@ -190,9 +173,7 @@ ScanEngine::Outcome ScanEngine::runSweep(int scanMode, std::uint16_t port)
     rememberServers();
     m_sink.setStatus(0, shown(Completed));
     // Also after a stop that no later check saw: the sweep then ends as a completed one.
-    m_state.scanning = false;
-    m_state.cooldown = 3;
-    m_sink.leaveScanning();
+    leaveScanning();
     return Outcome::Completed;
 }
 
@@ -216,7 +197,7 @@ bool ScanEngine::probeFavourites()
         if (!afterProbe(favourite.address))
             return false;
     }
-    return !m_state.closing;
+    return !m_activity.closing();
 }
 
 bool ScanEngine::probeListed(ListSource& source)
@@ -242,7 +223,7 @@ bool ScanEngine::probeListed(ListSource& source)
         if (!afterProbe(server.address))
             return false;
     }
-    return !m_state.closing;
+    return !m_activity.closing();
 }
 
 bool ScanEngine::probeRanges(std::uint16_t port)
@@ -276,7 +257,7 @@ bool ScanEngine::probeRanges(std::uint16_t port)
             }
         }
     }
-    return !m_state.closing;
+    return !m_activity.closing();
 }
 
 bool ScanEngine::afterProbe(const QString& address)
@@ -299,11 +280,11 @@ bool ScanEngine::afterProbe(std::uint32_t address)
 
 bool ScanEngine::stopSeen()
 {
-    if (m_state.closing) {
+    if (m_activity.closing()) {
         m_end = Outcome::Closing;
         return true;
     }
-    if (m_state.stopRequest) {
+    if (m_stopRequest) {
         m_sink.setStatus(0, shown(Cancelled));
         m_end = Outcome::Cancelled;
         return true;
@@ -316,7 +297,7 @@ bool ScanEngine::stopOrYield()
     if (stopSeen())
         return false;
     m_sink.yield();
-    if (m_state.closing) {
+    if (m_activity.closing()) {
         m_end = Outcome::Closing;
         return false;
     }
@@ -332,50 +313,54 @@ void ScanEngine::countProbe()
 
 void ScanEngine::rememberServers()
 {
-    m_state.refreshList = m_sink.listedServers();
+    m_refreshList = m_sink.listedServers();
 }
 
 void ScanEngine::stop()
 {
-    m_state.stopRequest = true;
-    if (!m_state.scanning)
-        return;
-    m_state.scanning = false;
-    m_state.cooldown = 3;
+    m_stopRequest = true;
+    if (m_scanning)
+        leaveScanning();
+}
+
+void ScanEngine::leaveScanning()
+{
+    m_scanning = false;
+    m_cooldown = 3;
     m_sink.leaveScanning();
 }
 
 ScanEngine::CooldownTick ScanEngine::cooldownTick()
 {
     CooldownTick tick;
-    tick.caption = QStringLiteral("Wait ") + QString::number(m_state.cooldown);
-    if (m_state.cooldown == 0) {
+    tick.caption = QStringLiteral("Wait ") + QString::number(m_cooldown);
+    if (m_cooldown == 0) {
         tick.caption = scanCaption();
         tick.finished = true;
     }
-    --m_state.cooldown;
+    --m_cooldown;
     return tick;
 }
 
 ScanEngine::Outcome ScanEngine::refresh()
 {
-    if (m_state.running != LongOperation::None || m_state.scanning)
+    if (m_activity.running() != LongOperation::None || m_scanning)
         return Outcome::Skipped;
-    Running running(m_state, LongOperation::Refresh);
+    Activity::Running running(m_activity, LongOperation::Refresh);
 
     m_sink.beginRefresh();
     // Every listed server is kept, however many there are.
-    if (m_sink.listedCount() > m_state.refreshList.size())
-        m_state.refreshList = m_sink.listedServers();
+    if (m_sink.listedCount() > m_refreshList.size())
+        m_refreshList = m_sink.listedServers();
     m_sink.pause(300);
-    if (m_state.closing)
+    if (m_activity.closing())
         return Outcome::Closing;
     m_sink.clearLists();
 
-    const QVector<query::Endpoint> servers = m_state.refreshList;
+    const QVector<query::Endpoint> servers = m_refreshList;
     for (const query::Endpoint& server : servers) {
         m_sink.yield();
-        if (m_state.closing)
+        if (m_activity.closing())
             return Outcome::Closing;
         if (server.port == 0)
             continue;
@@ -392,9 +377,9 @@ ScanEngine::Outcome ScanEngine::favouritesPass()
 {
     if (m_settings.favouriteCount() == 0)
         return Outcome::Skipped;
-    if (!m_sink.scanButtonEnabled() || m_state.running != LongOperation::None || m_state.scanning)
+    if (!m_sink.scanButtonEnabled() || m_activity.running() != LongOperation::None || m_scanning)
         return Outcome::Skipped;
-    Running running(m_state, LongOperation::FavouritesPass);
+    Activity::Running running(m_activity, LongOperation::FavouritesPass);
 
     const QVector<options::Favourite> favourites = m_settings.favourites();
     for (const options::Favourite& favourite : favourites) {
@@ -407,7 +392,7 @@ ScanEngine::Outcome ScanEngine::favouritesPass()
         if (m_settings.scanOld())
             m_sink.sendOldInfo(favourite.address, *port);
         m_sink.yield();
-        if (m_state.closing)
+        if (m_activity.closing())
             return Outcome::Closing;
         m_sink.setStatus(0, u' ' + favourite.address);
     }

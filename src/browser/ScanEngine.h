@@ -1,6 +1,6 @@
 #pragma once
 
-#include "base/Second.h"
+#include "base/Activity.h"
 #include "query/Endpoint.h"
 
 #include <QString>
@@ -90,9 +90,11 @@ public:
         bool finished = false; // the timer stops and the button may be enabled again
     };
 
-    ScanEngine(MainState& state, const options::LiveSettings& settings, ScanSink& sink);
+    // The engine marks the long operations it runs on `activity` and stops at its closing.
+    ScanEngine(Activity& activity, const options::LiveSettings& settings, ScanSink& sink);
 
     Outcome sweep(int scanMode);
+    // A stop request: seen by the running sweep at its next check; the scanning state ends now.
     void stop();
     CooldownTick cooldownTick();
     Outcome refresh();
@@ -108,6 +110,15 @@ public:
     // 1..65535 written with 1 to 5 digits; nothing for anything else.
     static std::optional<std::uint16_t> parsePort(const QString& text);
 
+    // From the start of a sweep to its end or its stop.
+    bool isScanning() const { return m_scanning; }
+    // Set by a stop, cleared at the start of each sweep.
+    bool stopRequested() const { return m_stopRequest; }
+    // The rescan cool-down: 3 when a sweep ends, one less at each tick.
+    int cooldown() const { return m_cooldown; }
+    // The servers listed at the end of the last completed sweep, or of a refresh that found more.
+    const QVector<query::Endpoint>& refreshList() const { return m_refreshList; }
+
 private:
     Outcome runSweep(int scanMode, std::uint16_t port);
     bool probeFavourites();
@@ -122,11 +133,17 @@ private:
     bool stopSeen();
     void countProbe();
     void rememberServers();
+    // The end of the scanning state, by a stop or by the sweep's own end.
+    void leaveScanning();
 
-    MainState& m_state;
+    Activity& m_activity;
     const options::LiveSettings& m_settings;
     ScanSink& m_sink;
     Outcome m_end = Outcome::Completed;
+    bool m_scanning = false;
+    bool m_stopRequest = false;
+    int m_cooldown = 0;
+    QVector<query::Endpoint> m_refreshList;
     // One line for each favourite the sweep skipped for its port.
     QStringList m_badFavourites;
     // What went wrong with the public lists, told after the sweep as the favourites are.

@@ -1,6 +1,5 @@
 #include "AutoConnect.h"
 
-#include "Launcher.h"
 #include "base/Prompter.h"
 
 #include <QMetaObject>
@@ -17,28 +16,30 @@ const QString Disabled = QStringLiteral(" Autoconnect disabled.");
 
 } // namespace
 
-AutoConnect::AutoConnect(MainState& state, Launcher& launcher, LaunchHost& host, QObject* parent)
-    : QObject(parent), m_state(state), m_launcher(launcher), m_host(host)
+AutoConnect::AutoConnect(Launcher& launcher, LaunchHost& host, QObject* parent)
+    : QObject(parent), m_launcher(launcher), m_host(host)
 {
     m_defer = [this](std::function<void()> job) {
         QMetaObject::invokeMethod(this, std::move(job), Qt::QueuedConnection);
     };
-    m_launcher.setArmedEnd([this] { endByPlay(); });
+    m_launcher.setArmedWait(this);
 }
 
 AutoConnect::~AutoConnect()
 {
-    m_launcher.setArmedEnd({});
+    m_launcher.setArmedWait(nullptr);
 }
 
-bool AutoConnect::armed() const
+std::optional<query::Endpoint> AutoConnect::armedTarget() const
 {
-    return m_state.autoConnect;
+    if (!m_armed)
+        return std::nullopt;
+    return m_target;
 }
 
 void AutoConnect::toggle()
 {
-    if (m_state.autoConnect)
+    if (m_armed)
         endByUser();
     else
         m_host.showAutoDialog(m_host.selectedServer());
@@ -64,19 +65,19 @@ bool AutoConnect::arm(const ArmRequest& request)
     m_host.setAutoTimerEnabled(false);
     m_host.setButtonEnabled(LaunchHost::Button::ScanAll, false);
     m_host.setButtonEnabled(LaunchHost::Button::Refresh, false);
-    m_state.autoConnect = false;
-    m_state.autoTarget = *request.server;
-    m_state.pollCounter = 0;
+    m_armed = false;
+    m_target = *request.server;
+    m_polls = 0;
     m_host.setAutoTimerEnabled(true);
-    m_state.playerThreshold = request.threshold;
+    m_threshold = request.threshold;
     m_comparison = request.comparison;
     m_ask = request.ask;
     if (!request.password.isEmpty())
         m_launcher.givePassword(request.password, *request.server);
-    m_state.autoConnect = true;
+    m_armed = true;
     m_host.setAutoCaptionRed(true);
     m_host.setTrayAnimation(true);
-    m_host.setStatusText(2, QStringLiteral(" Autoconnect to ") + addressText(m_state.autoTarget) +
+    m_host.setStatusText(2, QStringLiteral(" Autoconnect to ") + addressText(m_target) +
                                 QStringLiteral(". Waiting ") + comparisonText(m_comparison) + u' ' +
                                 QString::number(request.threshold) + QStringLiteral(" players."));
     emit armedChanged(true);
@@ -86,19 +87,19 @@ bool AutoConnect::arm(const ArmRequest& request)
 void AutoConnect::poll()
 {
     // A timeout queued before the mode ended.
-    if (!m_state.autoConnect)
+    if (!m_armed)
         return;
     m_host.clearServers();
     // A send that fails still counts as a silent poll; its error is raised after the count.
     std::exception_ptr failure;
     try {
-        if (m_state.autoTarget.port != 0)
-            m_host.sendInfoRequest(m_state.autoTarget);
+        if (m_target.port != 0)
+            m_host.sendInfoRequest(m_target);
     } catch (...) {
         failure = std::current_exception();
     }
     // The last request's answer is not awaited: giving up happens in the tick that sent it.
-    if (++m_state.pollCounter >= GiveUpPolls) {
+    if (++m_polls >= GiveUpPolls) {
         endMode();
         prompter().message(Caption, QStringLiteral("Server is not avalible, autoconnect disabled."),
                            BoxIcon::None);
@@ -110,21 +111,20 @@ void AutoConnect::poll()
 
 void AutoConnect::check(const query::Endpoint& from, std::optional<int> players)
 {
-    if (!m_state.autoConnect || from != m_state.autoTarget)
+    if (!m_armed || from != m_target)
         return;
-    m_state.pollCounter = 0;
+    m_polls = 0;
     m_host.setButtonEnabled(LaunchHost::Button::Play, false);
     if (!players)
         return;
-    const bool met = m_comparison == Comparison::AtMost ? *players <= m_state.playerThreshold
-                                                        : *players > m_state.playerThreshold;
+    const bool met = m_comparison == Comparison::AtMost ? *players <= m_threshold : *players > m_threshold;
     if (!met)
         return;
 
     // The mode ends here, synchronously, so no later reply can fire a second time.
     endMode();
     m_host.setButtonEnabled(LaunchHost::Button::Play, true);
-    const query::Endpoint target = m_state.autoTarget;
+    const query::Endpoint target = m_target;
     const int count = *players;
     const bool ask = m_ask;
     m_defer([this, target, count, ask] { join(target, count, ask); });
@@ -169,8 +169,8 @@ void AutoConnect::endMode()
     m_host.setAutoTimerEnabled(false);
     m_host.setButtonEnabled(LaunchHost::Button::ScanAll, true);
     m_host.setButtonEnabled(LaunchHost::Button::Refresh, true);
-    const bool was = m_state.autoConnect;
-    m_state.autoConnect = false;
+    const bool was = m_armed;
+    m_armed = false;
     m_host.setAutoCaptionRed(false);
     if (was)
         emit armedChanged(false);
@@ -181,19 +181,14 @@ QString AutoConnect::comparisonText(Comparison comparison)
     return comparison == Comparison::AtMost ? QStringLiteral("<=") : QStringLiteral(">");
 }
 
-AutoConnect::Presets AutoConnect::presets(const QString& playersText, const Presets& current)
+AutoConnect::Presets AutoConnect::presets(std::optional<int> players, std::optional<int> maximum,
+                                          const Presets& current)
 {
     Presets out = current;
-    const qsizetype slash = playersText.indexOf(u'/');
-    if (slash < 0)
-        return out;
-    bool ok = false;
-    const int maximum = playersText.mid(slash + 1).trimmed().toInt(&ok);
-    if (ok && maximum >= 0)
-        out.maximum = maximum;
-    const int now = playersText.left(slash).trimmed().toInt(&ok);
-    if (ok)
-        out.value = now - 1;
+    if (maximum && *maximum >= 0)
+        out.maximum = *maximum;
+    if (players)
+        out.value = *players - 1;
     out.value = std::clamp(out.value, 0, out.maximum);
     return out;
 }

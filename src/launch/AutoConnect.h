@@ -1,6 +1,7 @@
 #pragma once
 
 #include "LaunchHost.h"
+#include "Launcher.h"
 
 #include <QObject>
 #include <QString>
@@ -10,12 +11,10 @@
 
 namespace vantry::launch {
 
-class Launcher;
-
 // Auto-connect: waits for one server's player count to meet a condition and then joins it.
 // `SBAutoClick`, the dialog's OK, `TimerAutoTimer` and the check the info decoders run after
 // each new row, without widgets; the main window and the dialog reach it through these calls.
-class AutoConnect : public QObject
+class AutoConnect : public QObject, public ArmedWait
 {
     Q_OBJECT
 public:
@@ -45,7 +44,7 @@ public:
     // Polls without an answer after which auto-connect gives up.
     static constexpr int GiveUpPolls = 4;
 
-    AutoConnect(MainState& state, Launcher& launcher, LaunchHost& host, QObject* parent = nullptr);
+    AutoConnect(Launcher& launcher, LaunchHost& host, QObject* parent = nullptr);
     ~AutoConnect() override;
 
     // Runs the join (question and launch) later: it must not run inside the datagram handler that
@@ -65,16 +64,24 @@ public:
     // The user's stop.
     void endByUser();
     // A launch while armed.
-    void endByPlay();
+    void endByPlay() override;
 
-    bool armed() const;
+    bool armed() const { return m_armed; }
+    // The server waited for, as the last OK took it; kept after the end.
+    const query::Endpoint& target() const { return m_target; }
+    int threshold() const { return m_threshold; }
+    // Polls since the target last answered.
+    int pollCount() const { return m_polls; }
     Comparison comparison() const { return m_comparison; }
     bool asks() const { return m_ask; }
 
+    // ArmedWait
+    std::optional<query::Endpoint> armedTarget() const override;
+
     static QString comparisonText(Comparison comparison);
-    // From a players text "current/maximum": the upper limit becomes the maximum and the value
-    // current - 1, kept within 0 and the limit. Parts that are not numbers keep what was there.
-    static Presets presets(const QString& playersText, const Presets& current);
+    // From a row's player count and maximum: the upper limit becomes the maximum and the value
+    // the count - 1, kept within 0 and the limit. A count or maximum not known keeps what was there.
+    static Presets presets(std::optional<int> players, std::optional<int> maximum, const Presets& current);
     // The spin edit's text as the threshold: not a number gives the minimum; kept within the range.
     static int thresholdFromText(const QString& text, int minimum, int maximum);
 
@@ -86,10 +93,13 @@ private:
     void endMode();
     void join(const query::Endpoint& target, int players, bool ask);
 
-    MainState& m_state;
     Launcher& m_launcher;
     LaunchHost& m_host;
     Deferral m_defer;
+    bool m_armed = false;
+    query::Endpoint m_target;
+    int m_threshold = 0;
+    int m_polls = 0;
     Comparison m_comparison = Comparison::AtMost;
     bool m_ask = false;
 };

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "base/Second.h"
+#include "query/Endpoint.h"
 #include "query/Records.h"
 
 #include <QString>
@@ -15,7 +15,8 @@ struct ListedServer
 {
     query::Game kind = query::Game::Unknown;
     query::Endpoint endpoint;
-    QString players;                    // "current/maximum", as the list shows it
+    std::optional<int> playerCount;     // none when the reply's text is not a number
+    std::optional<int> maxPlayerCount;  // the same
     std::optional<query::Image> status; // Open, Full, Password, or none
 
     const query::Endpoint& server() const { return endpoint; }

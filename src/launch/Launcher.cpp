@@ -32,16 +32,16 @@ QString startClient(const ClientStart& start)
 
 } // namespace
 
-Launcher::Launcher(MainState& state, const options::LiveSettings& settings, LaunchHost& host)
-    : m_state(state), m_settings(settings), m_host(host)
+Launcher::Launcher(const options::LiveSettings& settings, LaunchHost& host)
+    : m_settings(settings), m_host(host)
 {}
 
 Launcher::Outcome Launcher::play()
 {
-    if (m_state.autoConnect) {
+    if (const std::optional<query::Endpoint> armed = m_armed ? m_armed->armedTarget() : std::nullopt) {
         // Play while auto-connect waits joins the target itself, its port included. The selected
         // row only stands in for the target's kind and status while the target is not listed.
-        const query::Endpoint target = m_state.autoTarget;
+        const query::Endpoint target = *armed;
         std::optional<ListedServer> row = m_host.findServer(target);
         if (!row)
             row = m_host.selectedServer();
@@ -51,7 +51,7 @@ Launcher::Outcome Launcher::play()
             return Outcome::Refused;
         }
         m_host.setTrayAnimation(false);
-        endArmed();
+        m_armed->endByPlay();
         return launch(*row, target);
     }
     const std::optional<ListedServer> row = m_host.selectedServer();
@@ -72,8 +72,8 @@ Launcher::Outcome Launcher::playServer(const query::Endpoint& server)
         return Outcome::Refused;
     }
     m_host.setTrayAnimation(false);
-    if (m_state.autoConnect)
-        endArmed();
+    if (m_armed && m_armed->armedTarget())
+        m_armed->endByPlay();
     return launch(*row, server);
 }
 
@@ -90,20 +90,20 @@ bool Launcher::acceptPassword(const query::Endpoint& server, const QString& pass
 
 void Launcher::givePassword(const QString& password, const query::Endpoint& server)
 {
-    m_state.passwordParam = PasswordPrefix + password;
-    m_state.passwordGiven = true;
+    m_passwordParam = PasswordPrefix + password;
+    m_passwordGiven = true;
     m_passwordServer = server;
 }
 
 void Launcher::withdrawPassword()
 {
-    m_state.passwordGiven = false;
+    m_passwordGiven = false;
 }
 
 QString Launcher::passwordParamFor(const query::Endpoint& server) const
 {
     if (m_passwordServer && *m_passwordServer == server)
-        return m_state.passwordParam;
+        return m_passwordParam;
     return {};
 }
 
@@ -115,7 +115,7 @@ Launcher::Outcome Launcher::launch(const ListedServer& row, const query::Endpoin
         if (!prompter().confirm(QStringLiteral("Server is full.  Connect now ?")))
             return Outcome::Declined;
     }
-    const bool passwordReady = m_state.passwordGiven && m_passwordServer && *m_passwordServer == target;
+    const bool passwordReady = m_passwordGiven && m_passwordServer && *m_passwordServer == target;
     if (row.status == query::Image::Password && !passwordReady) {
         m_host.showPasswordPrompt(target);
         return Outcome::PromptShown;
@@ -123,7 +123,7 @@ Launcher::Outcome Launcher::launch(const ListedServer& row, const query::Endpoin
 
     const int slot = slotForKind(row.kind);
     if (slot < 0) {
-        m_state.passwordGiven = false;
+        m_passwordGiven = false;
         prompter().message(ErrorCaption,
                            QStringLiteral("No game client for the game \"") +
                                QString::fromLatin1(query::gameText(row.kind)) +
@@ -133,7 +133,7 @@ Launcher::Outcome Launcher::launch(const ListedServer& row, const query::Endpoin
     }
     const QString path = m_settings.gamePath(slot);
     if (path.isEmpty()) {
-        m_state.passwordGiven = false;
+        m_passwordGiven = false;
         prompter().message(ErrorCaption, missingPathMessage(slot), BoxIcon::Error);
         return Outcome::MissingPath;
     }
@@ -148,7 +148,7 @@ Launcher::Outcome Launcher::launch(const ListedServer& row, const query::Endpoin
     const ClientStart start = planClientStart(request, *m_steam);
     const QString failure = start.failure.isEmpty() ? startClient(start) : start.failure;
     // A failed start clears the flag like a missing path: the next try asks for the password again.
-    m_state.passwordGiven = false;
+    m_passwordGiven = false;
     if (!failure.isEmpty()) {
         prompter().message(ErrorCaption,
                            QStringLiteral("Unable to start ") + QDir::toNativeSeparators(path) +
@@ -160,14 +160,6 @@ Launcher::Outcome Launcher::launch(const ListedServer& row, const query::Endpoin
     m_lastArguments = start.arguments;
     m_host.hideWindow();
     return Outcome::Started;
-}
-
-void Launcher::endArmed()
-{
-    if (m_armedEnd)
-        m_armedEnd();
-    else
-        m_state.autoConnect = false;
 }
 
 void Launcher::refuse(const QString& text) const

@@ -6,7 +6,6 @@
 #include <QString>
 #include <QStringList>
 
-#include <functional>
 #include <optional>
 
 namespace vantry::options {
@@ -14,6 +13,22 @@ class LiveSettings;
 }
 
 namespace vantry::launch {
+
+// What a launch needs of an armed auto-connect: the server it waits for, and how a launch ends
+// the wait. Auto-connect implements it; the launcher holds no state of its own about it.
+class ArmedWait
+{
+public:
+    virtual ~ArmedWait() = default;
+    // The target while armed; nothing while off.
+    virtual std::optional<query::Endpoint> armedTarget() const = 0;
+    virtual void endByPlay() = 0;
+
+protected:
+    ArmedWait() = default;
+    ArmedWait(const ArmedWait&) = default;
+    ArmedWait& operator=(const ArmedWait&) = default;
+};
 
 // Starts the game client of a listed server and hides the main window: `TForm1.SBPlayClick`
 // and the launches that the password prompt and auto-connect start.
@@ -34,7 +49,7 @@ public:
         StartFailed, // the client could not be started; a message gave the reason
     };
 
-    Launcher(MainState& state, const options::LiveSettings& settings, LaunchHost& host);
+    Launcher(const options::LiveSettings& settings, LaunchHost& host);
 
     // `SBPlayClick`: joins the selected row, or the auto-connect target while auto-connect waits
     // (which ends it).
@@ -56,8 +71,13 @@ public:
     // Where Steam's copies of the games are looked up; the user's own Steam folders unless set.
     void setSteamLibrary(const SteamLibrary& library) { m_steam = &library; }
 
-    // How a launch ends an armed auto-connect; auto-connect installs it.
-    void setArmedEnd(std::function<void()> end) { m_armedEnd = std::move(end); }
+    // The auto-connect a launch asks whether it waits; auto-connect installs itself. None: never armed.
+    void setArmedWait(ArmedWait* wait) { m_armed = wait; }
+
+    // "+password " and the last password given, appended to the command line of its server.
+    const QString& passwordParam() const { return m_passwordParam; }
+    // A password was just given and no launch has used or dropped it yet.
+    bool passwordGiven() const { return m_passwordGiven; }
 
     // The program and arguments of the last client started, for the record.
     const QString& lastProgram() const { return m_lastProgram; }
@@ -65,14 +85,14 @@ public:
 
 private:
     Outcome launch(const ListedServer& row, const query::Endpoint& target);
-    void endArmed();
     void refuse(const QString& text) const;
 
-    MainState& m_state;
     const options::LiveSettings& m_settings;
     LaunchHost& m_host;
+    ArmedWait* m_armed = nullptr;
+    QString m_passwordParam;
+    bool m_passwordGiven = false;
     std::optional<query::Endpoint> m_passwordServer;
-    std::function<void()> m_armedEnd;
     SteamFolders m_userSteam;
     const SteamLibrary* m_steam = &m_userSteam;
     QString m_lastProgram;

@@ -108,7 +108,7 @@ void MainScanSink::warn(const QString& text)
 void MainScanSink::enterScanning()
 {
     const ScanControls& c = m_scan.controls();
-    if (!m_scan.state().autoConnect)
+    if (!m_scan.autoArmed())
         c.autoButton->setEnabled(false);
     c.scanMode->setEnabled(false);
     c.play->setEnabled(false);
@@ -132,7 +132,7 @@ void MainScanSink::leaveScanning()
 void MainScanSink::beginRefresh()
 {
     const ScanControls& c = m_scan.controls();
-    if (!m_scan.state().autoConnect)
+    if (!m_scan.autoArmed())
         c.autoButton->setEnabled(false);
     c.refresh->setEnabled(false);
     c.play->setEnabled(false);

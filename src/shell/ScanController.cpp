@@ -20,9 +20,9 @@
 
 namespace vantry {
 
-ScanController::ScanController(QWidget* window, MainState& state, std::uint16_t localPort,
+ScanController::ScanController(QWidget* window, Activity& activity, std::uint16_t localPort,
                                query::Clock& clock)
-    : m_state(state), m_endpoint(std::make_unique<net::UdpEndpoint>()),
+    : m_activity(activity), m_endpoint(std::make_unique<net::UdpEndpoint>()),
       m_servers(new browser::ServerListModel(window)), m_players(new browser::PlayersModel(window)),
       m_rules(new browser::RulesModel(window))
 {
@@ -49,12 +49,12 @@ void ScanController::attach(ScanControls controls)
 void ScanController::setLiveSettings(options::LiveSettings* settings)
 {
     m_settings = settings ? settings : m_defaultSettings.get();
-    m_engine = std::make_unique<browser::ScanEngine>(m_state, *m_settings, *m_sink);
+    m_engine = std::make_unique<browser::ScanEngine>(m_activity, *m_settings, *m_sink);
 }
 
 void ScanController::onServerListed()
 {
-    if (m_servers->count() > 0 && !m_state.scanning && m_controls.refresh)
+    if (m_servers->count() > 0 && !m_engine->isScanning() && m_controls.refresh)
         m_controls.refresh->setEnabled(true);
 }
 
@@ -63,8 +63,8 @@ void ScanController::scanAll(int scanMode)
     // A refresh or favourites pass runs in a handler below this one and a sweep cannot start
     // inside it: the click is kept, the button shows it taken, and the sweep starts when the pass
     // has returned.
-    if (!m_state.scanning &&
-        (m_state.running == LongOperation::Refresh || m_state.running == LongOperation::FavouritesPass)) {
+    if (!m_engine->isScanning() && (m_activity.running() == LongOperation::Refresh ||
+                                    m_activity.running() == LongOperation::FavouritesPass)) {
         m_sweepWanted = true;
         m_controls.scanAll->setEnabled(false);
         return;
@@ -90,7 +90,7 @@ void ScanController::cooldownTick()
     m_controls.scanAll->setText(tick.caption);
     if (tick.finished) {
         m_controls.cooldown->setEnabled(false);
-        if (!m_state.autoConnect)
+        if (!autoArmed())
             m_controls.scanAll->setEnabled(true);
     }
 }
@@ -103,7 +103,7 @@ void ScanController::favouritesPass()
 
 void ScanController::afterLongOperation()
 {
-    if (m_state.running != LongOperation::None)
+    if (m_activity.running() != LongOperation::None)
         return;
     if (m_closeWhenUnwound) {
         m_closeWhenUnwound = false;
@@ -111,10 +111,10 @@ void ScanController::afterLongOperation()
         QMetaObject::invokeMethod(m_controls.window, &QWidget::close, Qt::QueuedConnection);
         return;
     }
-    if (!std::exchange(m_sweepWanted, false) || m_state.closing)
+    if (!std::exchange(m_sweepWanted, false) || m_activity.closing())
         return;
     // Auto-connect armed meanwhile holds the scan button, and its end gives the button back.
-    if (m_state.autoConnect)
+    if (autoArmed())
         return;
     m_controls.scanAll->setEnabled(true);
     scanAll(m_controls.currentScanMode());

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "base/Second.h"
+#include "base/Activity.h"
 
 #include <cstdint>
 #include <functional>
@@ -61,7 +61,8 @@ class ScanController
 {
 public:
     // The lists are children of `window`: its views outlive this controller.
-    ScanController(QWidget* window, MainState& state, std::uint16_t localPort, query::Clock& clock);
+    // The engine marks its long operations on `activity`; the window marks the closing.
+    ScanController(QWidget* window, Activity& activity, std::uint16_t localPort, query::Clock& clock);
     ~ScanController();
 
     // Once the window has built its controls; nothing here touches them before.
@@ -79,7 +80,11 @@ public:
     browser::RulesModel& rules() { return *m_rules; }
     browser::ScanEngine& engine() { return *m_engine; }
     browser::MasterListFetch& masterLists() { return *m_lists; }
-    MainState& state() { return m_state; }
+    const Activity& activity() const { return m_activity; }
+
+    // Whether auto-connect waits, which holds the scan and auto buttons. None: never armed.
+    void setAutoArmed(std::function<bool()> armed) { m_autoArmed = std::move(armed); }
+    bool autoArmed() const { return m_autoArmed && m_autoArmed(); }
 
     void scanAll(int scanMode);
     void stop();
@@ -97,7 +102,8 @@ private:
     // After a long operation returns: a close or a sweep that waited for it goes ahead now.
     void afterLongOperation();
 
-    MainState& m_state;
+    Activity& m_activity;
+    std::function<bool()> m_autoArmed;
     std::unique_ptr<net::UdpEndpoint> m_endpoint;
     browser::ServerListModel* m_servers;
     browser::PlayersModel* m_players;

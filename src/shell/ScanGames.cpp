@@ -64,7 +64,7 @@ TForm1::TForm1(const Options& options, QWidget* parent)
     setWindowTitle(appTitle());
     setWindowIcon(ui::icon(static_cast<int>(query::Image::HalfLife)));
 
-    m_scan = std::make_unique<ScanController>(this, m_state, options.localPort, *m_clock);
+    m_scan = std::make_unique<ScanController>(this, m_activity, options.localPort, *m_clock);
     // A box must not open inside the datagram handler: its nested loop would stall the socket.
     connect(&m_scan->queries(), &browser::QueryService::sendFailed, this, &TForm1::showStandardError,
             Qt::QueuedConnection);
@@ -98,7 +98,7 @@ TForm1::TForm1(const Options& options, QWidget* parent)
 
 TForm1::~TForm1()
 {
-    m_state.closing = true;
+    m_activity.markClosing();
     releaseEndpoint();
 }
 
@@ -195,7 +195,7 @@ void TForm1::buildControls()
     m_panels = new StatusPanels(statusBar(), FrameMs);
 
     new PaintPacer(
-        *this, [this] { return m_state.running != LongOperation::None; }, FrameMs);
+        *this, [this] { return m_activity.running() != LongOperation::None; }, FrameMs);
 
     connect(LW->selectionModel(), &QItemSelectionModel::selectionChanged, this,
             [this] { guarded([this] { LWSelectItem(); }); });
@@ -304,7 +304,7 @@ void TForm1::LWClick()
     if (LW->selectedRow() >= 0)
         return;
     SBPlay->setEnabled(false);
-    if (!m_state.autoConnect)
+    if (!m_scan->autoArmed())
         SBAuto->setEnabled(false);
     Image->clear();
     m_scan->players().clear();
@@ -475,22 +475,22 @@ void TForm1::changeEvent(QEvent* event)
 void TForm1::closeEvent(QCloseEvent* event)
 {
     // Closing during a sweep is refused and stops the sweep instead.
-    if (m_state.scanning) {
+    if (m_scan->engine().isScanning()) {
         event->ignore();
         SBStopClick();
         // At the session's end the window closes by itself once the sweep has unwound.
-        if (m_state.closing)
+        if (m_activity.closing())
             m_scan->closeWhenUnwound();
         return;
     }
     // A refresh or favourites pass unwinds first; the window is not destroyed under its loop.
-    if (m_state.running != LongOperation::None) {
+    if (m_activity.running() != LongOperation::None) {
         event->ignore();
-        m_state.closing = true;
+        m_activity.markClosing();
         m_scan->closeWhenUnwound();
         return;
     }
-    m_state.closing = true;
+    m_activity.markClosing();
     releaseEndpoint();
     QMainWindow::closeEvent(event);
     emit closeAccepted();

@@ -1,8 +1,8 @@
 #pragma once
 
 #include "ScanController.h"
+#include "base/Activity.h"
 #include "base/IntervalTimer.h"
-#include "base/Second.h"
 #include "options/SettingsHost.h"
 
 #include <QMainWindow>
@@ -71,6 +71,8 @@ public:
     // The launcher and auto-connect take over the Play and auto buttons.
     void setPlayHandler(std::function<void()> handler) { m_playHandler = std::move(handler); }
     void setAutoHandler(std::function<void()> handler) { m_autoHandler = std::move(handler); }
+    // Whether auto-connect waits; it holds the scan and auto buttons.
+    void setAutoArmed(std::function<bool()> armed) { m_scan->setAutoArmed(std::move(armed)); }
     // Applies the transparency settings to a window each time it is shown.
     void setShowHook(std::function<void(QWidget*)> hook) { m_showHook = std::move(hook); }
     // The controls, lists and timer that the launcher and auto-connect drive; the caller adds
@@ -123,7 +125,9 @@ public:
     browser::ServerListModel& servers() { return m_scan->servers(); }
     browser::PlayersModel& playersModel() { return m_scan->players(); }
     browser::RulesModel& rulesModel() { return m_scan->rules(); }
-    MainState& state() { return m_state; }
+    const Activity& activity() const { return m_activity; }
+    // The program is closing or the session ends: every long operation unwinds at its next step.
+    void markClosing() { m_activity.markClosing(); }
     options::LiveSettings& liveSettings() const { return m_scan->settings(); }
     browser::ScanEngine& engine() { return m_scan->engine(); }
     // The public server lists a sweep asks when the options tick them.
@@ -147,7 +151,7 @@ private:
     void buildMenus();
 
     query::Clock* m_clock;
-    MainState m_state;
+    Activity m_activity;
     std::unique_ptr<ScanController> m_scan;
 
     browser::ListView* LW = nullptr;

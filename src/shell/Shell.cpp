@@ -79,19 +79,19 @@ Shell::Shell(const Options& options)
 
     launch::MainWindowParts parts = form.launchParts();
     parts.trayAnimation = [this](bool on) { on ? m_tray->startAnimation() : m_tray->stopAnimation(); };
-    m_launch =
-        std::make_unique<launch::MainWindowLink>(parts, form.state(), *m_settings, &m_settings->store());
+    m_launch = std::make_unique<launch::MainWindowLink>(parts, *m_settings, &m_settings->store());
     m_launch->setShowHook(&ui::Transparency::applyOnShow);
     ui::Transparency::registerWindow(&m_launch->passForm());
     form.setPlayHandler([this] { m_launch->launcher().play(); });
     form.setAutoHandler([this] { m_launch->autoConnect().toggle(); });
+    form.setAutoArmed([this] { return m_launch && m_launch->autoConnect().armed(); });
 }
 
 Shell::~Shell()
 {
     // Reverse order of creation: the password prompt writes its section, then the options
     // dialog the rest, while the main window still exists.
-    m_form->state().closing = true;
+    m_form->markClosing();
     m_form->releaseEndpoint();
     if (m_hotKey)
         m_hotKey->unregisterKey();
@@ -137,7 +137,7 @@ void Shell::finish()
 
 void Shell::endSession()
 {
-    m_form->state().closing = true;
+    m_form->markClosing();
     m_form->releaseEndpoint();
     m_tray->remove();
     // Refused while a long operation runs: it unwinds on the closing flag and the window closes

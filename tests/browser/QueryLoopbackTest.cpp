@@ -98,10 +98,10 @@ struct QueryLoopback : ::testing::Test
     browser::PlayersModel players;
     browser::RulesModel rules;
     browser::QueryService queries{endpoint, servers, players, rules, query::systemClock()};
-    MainState state;
+    Activity activity;
     browser::StaticSettings settings;
     LoopbackSink sink{queries, servers, players};
-    ScanEngine engine{state, settings, sink};
+    ScanEngine engine{activity, settings, sink};
 
     void start(ProfileTable table, std::vector<std::uint16_t> ports = {GamePort})
     {

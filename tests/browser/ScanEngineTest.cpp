@@ -5,7 +5,7 @@
 #include <functional>
 #include <gtest/gtest.h>
 
-using vantry::MainState;
+using vantry::Activity;
 using vantry::browser::ScanEngine;
 using vantry::browser::ScanSink;
 using vantry::browser::StaticSettings;
@@ -87,10 +87,10 @@ public:
 
 struct Fixture
 {
-    MainState state;
+    Activity activity;
     StaticSettings settings;
     RecordingSink sink;
-    ScanEngine engine{state, settings, sink};
+    ScanEngine engine{activity, settings, sink};
 
     Fixture()
     {
@@ -201,7 +201,7 @@ TEST(ScanEngine, ChecksWarnInOrderAndChangeNothing)
     EXPECT_EQ(f.sink.warnings[2], QStringLiteral("HLTV port is empty. Please set it in Options."));
     EXPECT_EQ(f.sink.warnings[3], QStringLiteral("Game port is incorrect. Please set it in Options."));
     EXPECT_EQ(f.sink.enters, 1);
-    EXPECT_FALSE(f.state.scanning);
+    EXPECT_FALSE(f.engine.isScanning());
 }
 
 TEST(ScanEngine, FavouritesGetHalfTheDelayAroundTheirOwnPortAndBadOnesAreSkipped)
@@ -275,7 +275,7 @@ TEST(ScanEngine, FavouritesWithBadPortsAreNamedInOneWarningPerSweep)
     Fixture g;
     g.settings.favouriteList = {{QStringLiteral("127.0.0.6"), QStringLiteral("abc")},
                                 {QStringLiteral("127.0.0.5"), QStringLiteral("27015")}};
-    g.sink.onYield = [&](int) { g.state.closing = true; };
+    g.sink.onYield = [&](int) { g.activity.markClosing(); };
     EXPECT_EQ(g.engine.sweep(0), Outcome::Closing);
     EXPECT_TRUE(g.sink.warnings.empty());
 }
@@ -299,7 +299,12 @@ TEST(ScanEngine, StopDuringRangesCostsExactlyOneMoreProbeAndKeepsTheRefreshList)
 {
     Fixture f;
     f.range(QStringLiteral("127.0.0.1"), QStringLiteral("127.0.0.100"));
-    f.state.refreshList = {*Endpoint::parse("127.9.9.9", 27015)};
+    // An earlier sweep that completed remembered one server.
+    f.sink.listed = {*Endpoint::parse("127.9.9.9", 27015)};
+    ASSERT_EQ(f.engine.sweep(0), Outcome::Completed);
+    f.sink.steps.clear();
+    f.sink.leaves = 0;
+    f.sink.yields = 0;
     f.sink.listed = {*Endpoint::parse("127.0.0.2", 27015)};
     f.sink.onYield = [&](int index) {
         if (index == 4)
@@ -310,11 +315,11 @@ TEST(ScanEngine, StopDuringRangesCostsExactlyOneMoreProbeAndKeepsTheRefreshList)
     EXPECT_EQ(f.sink.panels[0], QStringLiteral(" Отменено :("));
     EXPECT_EQ(f.sink.panels[1],
               QStringLiteral("5")); // the probe after which the stop was seen is not counted
-    EXPECT_EQ(f.state.refreshList.size(), 1);
-    EXPECT_EQ(f.state.refreshList[0], *Endpoint::parse("127.9.9.9", 27015));
+    EXPECT_EQ(f.engine.refreshList().size(), 1);
+    EXPECT_EQ(f.engine.refreshList()[0], *Endpoint::parse("127.9.9.9", 27015));
     EXPECT_EQ(f.sink.leaves, 1); // the stop left the scanning state; the sweep does not again
-    EXPECT_FALSE(f.state.scanning);
-    EXPECT_EQ(f.state.cooldown, 3);
+    EXPECT_FALSE(f.engine.isScanning());
+    EXPECT_EQ(f.engine.cooldown(), 3);
 }
 
 TEST(ScanEngine, ARangeDeletedDuringTheSweepIsNotReadAfterItIsGone)
@@ -345,28 +350,36 @@ TEST(ScanEngine, CompletedSweepRemembersEveryListedServer)
     for (int i = 0; i < 100; ++i)
         f.sink.listed.append(*Endpoint::parse(QStringLiteral("127.0.1.%1").arg(i).toStdString(), 27015));
     ASSERT_EQ(f.engine.sweep(0), Outcome::Completed);
-    EXPECT_EQ(f.state.refreshList.size(), 100);
+    EXPECT_EQ(f.engine.refreshList().size(), 100);
     EXPECT_EQ(f.sink.leaves, 1);
-    EXPECT_EQ(f.state.cooldown, 3);
+    EXPECT_EQ(f.engine.cooldown(), 3);
 }
 
 TEST(ScanEngine, CooldownCountsThreeTwoOneThenRestores)
 {
     Fixture f;
-    f.state.cooldown = 3;
+    f.range(QStringLiteral("127.0.0.1"), QStringLiteral("127.0.0.1"));
+    ASSERT_EQ(f.engine.sweep(0), Outcome::Completed); // its end starts the cool-down at 3
     EXPECT_EQ(f.engine.cooldownTick().caption, QStringLiteral("Wait 3"));
     EXPECT_EQ(f.engine.cooldownTick().caption, QStringLiteral("Wait 2"));
     EXPECT_EQ(f.engine.cooldownTick().caption, QStringLiteral("Wait 1"));
     const auto last = f.engine.cooldownTick();
     EXPECT_TRUE(last.finished);
     EXPECT_EQ(last.caption, QStringLiteral("Сканировать"));
-    EXPECT_EQ(f.state.cooldown, -1);
+    EXPECT_EQ(f.engine.cooldown(), -1);
 }
 
 TEST(ScanEngine, RefreshQueriesEveryServerAfterItsPauseAndTakesTheListAgainWhenItGrew)
 {
     Fixture f;
-    f.state.refreshList = {*Endpoint::parse("127.0.0.1", 27015)};
+    // A first refresh remembers the one server listed then.
+    f.sink.listed = {*Endpoint::parse("127.0.0.1", 27015)};
+    ASSERT_EQ(f.engine.refresh(), Outcome::Completed);
+    ASSERT_EQ(f.engine.refreshList().size(), 1);
+    f.sink.steps.clear();
+    f.sink.clears = 0;
+    f.sink.panels[0].clear();
+    f.sink.listed.clear();
     for (int i = 0; i < 60; ++i)
         f.sink.listed.append(*Endpoint::parse(QStringLiteral("127.0.2.%1").arg(i).toStdString(), 27016));
     ASSERT_EQ(f.engine.refresh(), Outcome::Completed);
@@ -418,12 +431,12 @@ TEST(ScanEngine, ClosingUnwindsEveryLoopAndLeavesTheScanningState)
     f.range(QStringLiteral("127.0.0.1"), QStringLiteral("127.0.0.200"));
     f.sink.onYield = [&](int index) {
         if (index == 2)
-            f.state.closing = true;
+            f.activity.markClosing();
     };
     EXPECT_EQ(f.engine.sweep(0), Outcome::Closing);
     EXPECT_EQ(f.sink.infoTargets().size(), 3u); // nothing is sent after the close
-    EXPECT_FALSE(f.state.scanning);
-    EXPECT_EQ(f.state.running, vantry::LongOperation::None);
+    EXPECT_FALSE(f.engine.isScanning());
+    EXPECT_EQ(f.activity.running(), vantry::LongOperation::None);
     EXPECT_EQ(f.sink.leaves, 1);
 }
 

@@ -67,6 +67,39 @@ private:
     QUdpSocket m_socket;
 };
 
+// A server of the older engine on 127.0.0.1 whose info string says "x" players of "8": a text
+// the list shows as it came, with no count to read.
+class OldTextServer
+{
+public:
+    OldTextServer()
+    {
+        m_socket.bind(QHostAddress(QStringLiteral("127.0.0.1")), 0);
+        QObject::connect(&m_socket, &QUdpSocket::readyRead, [this] { answer(); });
+    }
+    QString port() const { return QString::number(m_socket.localPort()); }
+
+private:
+    void answer()
+    {
+        while (m_socket.hasPendingDatagrams()) {
+            const QNetworkDatagram request = m_socket.receiveDatagram();
+            if (!request.data().startsWith(QByteArray("\xFF\xFF\xFF\xFF", 4)))
+                continue;
+            QByteArray reply("\xFF\xFF\xFF\xFFinfostringresponse");
+            reply.append("\\protocol\\47\\address\\127.0.0.1:" + port().toLatin1() +
+                         "\\players\\x\\proxytarget\\0\\lan\\0\\max\\8\\bots\\0\\gamedir\\cstrike"
+                         "\\description\\Counter-Strike\\hostname\\Old\\map\\de_dust2\\type\\d"
+                         "\\password\\0\\os\\l\\proxy\\0\\secure\\0");
+            reply.append('\0');
+            m_socket.writeDatagram(reply, request.senderAddress(),
+                                   static_cast<quint16>(request.senderPort()));
+        }
+    }
+
+    QUdpSocket m_socket;
+};
+
 struct Loopback : ::testing::Test
 {
     net::UdpEndpoint endpoint;
@@ -81,7 +114,6 @@ struct Loopback : ::testing::Test
     QPushButton* play = new QPushButton(QStringLiteral("Играть"), &window);
     QPushButton* autoButton = new QPushButton(QStringLiteral("Автоматически"), &window);
     IntervalTimer autoTimer{100}; // the program polls every 5000 ms; the steps are the same
-    MainState state;
     browser::StaticSettings settings;
     test::RecordingPrompter prompts;
     test::Probe probe;
@@ -107,7 +139,7 @@ struct Loopback : ::testing::Test
         parts.autoButton = autoButton;
         parts.autoTimer = &autoTimer;
         parts.setStatus = [this](int panel, const QString& text) { status[panel] = text; };
-        link = std::make_unique<launch::MainWindowLink>(parts, state, settings, nullptr);
+        link = std::make_unique<launch::MainWindowLink>(parts, settings, nullptr);
         window.show();
     }
 
@@ -126,7 +158,7 @@ struct Loopback : ::testing::Test
         EXPECT_EQ(form.SPNeed->value(), 11); // 12/16 proposes one less
         form.SPNeed->setValue(threshold);
         QTest::mouseClick(form.BitBtn1, Qt::LeftButton);
-        ASSERT_TRUE(state.autoConnect);
+        ASSERT_TRUE(link->autoConnect().armed());
         EXPECT_EQ(autoButton->palette().color(QPalette::ButtonText), QColor(Qt::red));
         EXPECT_FALSE(scanAll->isEnabled());
         EXPECT_FALSE(refresh->isEnabled());
@@ -134,7 +166,7 @@ struct Loopback : ::testing::Test
 
     void expectRestored() const
     {
-        EXPECT_FALSE(state.autoConnect);
+        EXPECT_FALSE(link->autoConnect().armed());
         EXPECT_FALSE(autoTimer.enabled());
         EXPECT_TRUE(scanAll->isEnabled());
         EXPECT_TRUE(refresh->isEnabled());
@@ -151,11 +183,11 @@ TEST_F(Loopback, FiresWhenTheTargetsCountMeetsTheConditionAndJoinsIt)
     armOn(target, 9);
     const int before = target.requests;
     ASSERT_TRUE(QTest::qWaitFor([&] { return target.requests >= before + 2; }));
-    EXPECT_TRUE(state.autoConnect); // 12 > 9: waiting on
+    EXPECT_TRUE(link->autoConnect().armed()); // 12 > 9: waiting on
 
     probe.expect(QStringLiteral("fired"));
     target.players = 9;
-    ASSERT_TRUE(QTest::qWaitFor([&] { return !state.autoConnect; }));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !link->autoConnect().armed(); }));
     // The join itself runs from the event loop, after the datagram handler has returned.
     ASSERT_TRUE(QTest::qWaitFor([&] { return !window.isVisible(); }));
     const auto record = probe.wait();
@@ -200,7 +232,7 @@ TEST_F(Loopback, AnotherServerOnTheSameHostDoesNotFireAndTheUserStopRestores)
     ASSERT_TRUE(QTest::qWaitFor([&] { return neighbourListed > 0; }));
     const int before = target.requests;
     ASSERT_TRUE(QTest::qWaitFor([&] { return target.requests >= before + 2; }));
-    EXPECT_TRUE(state.autoConnect);
+    EXPECT_TRUE(link->autoConnect().armed());
     EXPECT_TRUE(prompts.messages.isEmpty());
     EXPECT_EQ(prompts.beeps, 0);
 
@@ -208,4 +240,23 @@ TEST_F(Loopback, AnotherServerOnTheSameHostDoesNotFireAndTheUserStopRestores)
     expectRestored();
     EXPECT_FALSE(link->autoForm().isVisible());
     EXPECT_TRUE(prompts.messages.isEmpty());
+}
+
+TEST_F(Loopback, DialogOnAnOldRowWithoutACountKeepsItsValueWithinTheRowsMaximum)
+{
+    OldTextServer old;
+    const query::Endpoint server{(127u << 24) | 1, old.port().toUShort()};
+    queries->sendInfoRequest(QStringLiteral("127.0.0.1"), server.port);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return servers.find(server) >= 0; }));
+    const int row = servers.find(server);
+    EXPECT_EQ(servers.players(row), QStringLiteral("x/8"));
+    servers.showAdded();
+    list->selectRow(row);
+    launch::TFormAuto& form = link->autoForm();
+    ASSERT_EQ(form.SPNeed->value(), 9);
+    link->autoConnect().toggle();
+    ASSERT_TRUE(form.isVisible());
+    EXPECT_EQ(form.SPNeed->maximum(), 8);
+    EXPECT_EQ(form.SPNeed->value(), 8); // 9 kept, within the new limit
+    EXPECT_EQ(form.windowTitle(), QStringLiteral("Auto connect to 127.0.0.1"));
 }

@@ -9,7 +9,6 @@
 #include <functional>
 #include <gtest/gtest.h>
 
-using vantry::MainState;
 using vantry::browser::StaticSettings;
 using vantry::launch::AutoConnect;
 using vantry::launch::Launcher;
@@ -26,12 +25,11 @@ const Endpoint Target{(127u << 24) | 5, 27015};
 
 struct AutoFixture : ::testing::Test
 {
-    MainState state;
     StaticSettings settings;
     FakeHost host;
     RecordingPrompter prompts;
-    Launcher launcher{state, settings, host};
-    AutoConnect autoConnect{state, launcher, host};
+    Launcher launcher{settings, host};
+    AutoConnect autoConnect{launcher, host};
 
     AutoFixture()
     {
@@ -41,7 +39,7 @@ struct AutoFixture : ::testing::Test
 
     void listTarget(const QString& kind = QStringLiteral("1.6"))
     {
-        host.selected = host.add(kind, Target, QStringLiteral("12/16"));
+        host.selected = host.add(kind, Target, {12, 16});
     }
 
     bool arm(Comparison comparison = Comparison::AtMost, int threshold = 9, bool ask = false,
@@ -59,7 +57,7 @@ struct AutoFixture : ::testing::Test
     // The signs every end leaves behind.
     void expectEnded(const char* which) const
     {
-        EXPECT_FALSE(state.autoConnect) << which;
+        EXPECT_FALSE(autoConnect.armed()) << which;
         EXPECT_FALSE(host.timer) << which;
         EXPECT_FALSE(host.tray) << which;
         EXPECT_FALSE(host.autoRed) << which;
@@ -74,10 +72,10 @@ struct AutoFixture : ::testing::Test
 TEST_F(AutoFixture, ArmingShowsTheSignsAndSendsNothingBeforeTheFirstPoll)
 {
     ASSERT_TRUE(arm());
-    EXPECT_TRUE(state.autoConnect);
-    EXPECT_TRUE(state.autoTarget == Target);
-    EXPECT_EQ(state.playerThreshold, 9);
-    EXPECT_EQ(state.pollCounter, 0);
+    EXPECT_TRUE(autoConnect.armed());
+    EXPECT_TRUE(autoConnect.target() == Target);
+    EXPECT_EQ(autoConnect.threshold(), 9);
+    EXPECT_EQ(autoConnect.pollCount(), 0);
     EXPECT_TRUE(host.timer);
     // Disabled and enabled again: the first poll is a full interval away.
     EXPECT_EQ(host.log, (QStringList{QStringLiteral("timer off"), QStringLiteral("timer on")}));
@@ -112,25 +110,31 @@ TEST_F(AutoFixture, FiresExactlyWhenTheCountMeetsTheCondition)
         host.rows.clear();
         listTarget();
         ASSERT_TRUE(arm(c.comparison, c.threshold));
-        state.pollCounter = 2;
+        // Two silent polls; then the target answers and is listed again.
+        autoConnect.poll();
+        autoConnect.poll();
+        ASSERT_EQ(autoConnect.pollCount(), 2);
+        listTarget();
         prompts.beeps = 0;
         autoConnect.check(Target, c.players);
         const std::string which = std::to_string(c.players) + " against " + std::to_string(c.threshold);
-        EXPECT_EQ(state.pollCounter, 0) << which;
-        EXPECT_EQ(state.autoConnect, !c.fires) << which;
+        EXPECT_EQ(autoConnect.pollCount(), 0) << which;
+        EXPECT_EQ(autoConnect.armed(), !c.fires) << which;
         EXPECT_EQ(prompts.beeps, c.fires ? 1 : 0) << which;
         // Every answer from the target disables Play; firing enables it again.
         EXPECT_EQ(host.enabled(LaunchHost::Button::Play), c.fires) << which;
-        if (state.autoConnect)
+        if (autoConnect.armed())
             autoConnect.endByUser();
     }
 
     // A row without a player count is an answer, never a reason to join.
     ASSERT_TRUE(arm(Comparison::AtMost, 64));
-    state.pollCounter = 3;
+    for (int i = 0; i < 3; ++i)
+        autoConnect.poll();
+    ASSERT_EQ(autoConnect.pollCount(), 3);
     autoConnect.check(Target, std::nullopt);
-    EXPECT_EQ(state.pollCounter, 0);
-    EXPECT_TRUE(state.autoConnect);
+    EXPECT_EQ(autoConnect.pollCount(), 0);
+    EXPECT_TRUE(autoConnect.armed());
 }
 
 TEST_F(AutoFixture, AnotherServerOnTheSameHostNeitherAnswersNorFires)
@@ -138,13 +142,13 @@ TEST_F(AutoFixture, AnotherServerOnTheSameHostNeitherAnswersNorFires)
     ASSERT_TRUE(arm());
     autoConnect.poll();
     autoConnect.poll();
-    ASSERT_EQ(state.pollCounter, 2);
+    ASSERT_EQ(autoConnect.pollCount(), 2);
     host.buttons[2] = true;
     autoConnect.check(Endpoint{Target.address, 27016}, 0);
     autoConnect.check(Endpoint{Target.address + 1, Target.port}, 0);   // 127.0.0.6
     autoConnect.check(Endpoint{Target.address + 256, Target.port}, 0); // 127.0.1.5
-    EXPECT_EQ(state.pollCounter, 2);
-    EXPECT_TRUE(state.autoConnect);
+    EXPECT_EQ(autoConnect.pollCount(), 2);
+    EXPECT_TRUE(autoConnect.armed());
     EXPECT_TRUE(host.enabled(LaunchHost::Button::Play));
     EXPECT_EQ(prompts.beeps, 0);
 }
@@ -158,7 +162,7 @@ TEST_F(AutoFixture, GivesUpAfterFourSilentPollsAndCountsAfreshWhenArmedAgain)
         ASSERT_TRUE(arm());
         for (int i = 0; i < 3; ++i)
             autoConnect.poll();
-        EXPECT_TRUE(state.autoConnect) << round;
+        EXPECT_TRUE(autoConnect.armed()) << round;
         EXPECT_TRUE(host.rows.isEmpty()) << round; // each poll empties the list
         EXPECT_TRUE(prompts.messages.isEmpty()) << round;
         autoConnect.poll();
@@ -183,7 +187,7 @@ TEST_F(AutoFixture, GivesUpAfterFourSilentPollsAndCountsAfreshWhenArmedAgain)
     autoConnect.check(Target, 12);
     for (int i = 0; i < 3; ++i)
         autoConnect.poll();
-    EXPECT_TRUE(state.autoConnect);
+    EXPECT_TRUE(autoConnect.armed());
     EXPECT_TRUE(prompts.messages.isEmpty());
 }
 
@@ -219,7 +223,7 @@ TEST_F(AutoFixture, FiringSelectsTheTargetsRowAndJoinsItWithTheDialogsPassword)
     // A late reply of another server came first, and another server of the same host second.
     host.add(QStringLiteral("1.6"), QStringLiteral("127.0.0.9"), QStringLiteral("27015"));
     host.add(QStringLiteral("1.6"), Endpoint{Target.address, 27016});
-    host.selected = host.add(QStringLiteral("CSS"), Target, QStringLiteral("12/16"));
+    host.selected = host.add(QStringLiteral("CSS"), Target, {12, 16});
     ASSERT_TRUE(arm(Comparison::AtMost, 9, false, QStringLiteral("pw 1")));
     host.selected = 0;
 
@@ -237,7 +241,7 @@ TEST_F(AutoFixture, FiringSelectsTheTargetsRowAndJoinsItWithTheDialogsPassword)
 
 TEST_F(AutoFixture, JoinQuestionWaitsForTheEventLoopAndNoStartsNothing)
 {
-    AutoConnect queued(state, launcher, host); // with its own, queued deferral
+    AutoConnect queued(launcher, host); // with its own, queued deferral
     AutoConnect::ArmRequest request;
     request.server = Target;
     request.ask = true;
@@ -248,7 +252,7 @@ TEST_F(AutoFixture, JoinQuestionWaitsForTheEventLoopAndNoStartsNothing)
 
     queued.check(Target, 9);
     // The mode is over at once; the box is not opened inside the datagram handler.
-    EXPECT_FALSE(state.autoConnect);
+    EXPECT_FALSE(queued.armed());
     EXPECT_TRUE(prompts.questions.isEmpty());
     EXPECT_EQ(prompts.beeps, 0);
 
@@ -273,7 +277,7 @@ TEST_F(AutoFixture, ArmingWithoutItsRowIsRefusedAndChangesNothing)
     EXPECT_EQ(prompts.messages[0].caption, QStringLiteral("Auto connect"));
     EXPECT_EQ(prompts.messages[1].text,
               QStringLiteral("Server 127.0.0.5:27015 is no longer listed; autoconnect not started."));
-    EXPECT_FALSE(state.autoConnect);
+    EXPECT_FALSE(autoConnect.armed());
     EXPECT_TRUE(host.log.isEmpty());
     EXPECT_TRUE(host.enabled(LaunchHost::Button::ScanAll));
     EXPECT_FALSE(host.autoRed);
@@ -282,20 +286,21 @@ TEST_F(AutoFixture, ArmingWithoutItsRowIsRefusedAndChangesNothing)
 TEST(AutoConnectPresets, DialogProposesOneLessThanTheCurrentCountWithinTheMaximum)
 {
     const AutoConnect::Presets start{64, 9};
-    auto p = AutoConnect::presets(QStringLiteral("12/16"), start);
+    // The counts of rows whose texts were numbers, and of old replies whose texts were not.
+    auto p = AutoConnect::presets(12, 16, start);
     EXPECT_EQ(p.maximum, 16);
     EXPECT_EQ(p.value, 11);
-    p = AutoConnect::presets(QStringLiteral("0/16"), start);
+    p = AutoConnect::presets(0, 16, start);
     EXPECT_EQ(p.value, 0);
-    p = AutoConnect::presets(QStringLiteral("20/16"), start);
+    p = AutoConnect::presets(20, 16, start);
     EXPECT_EQ(p.value, 16);
-    p = AutoConnect::presets(QStringLiteral("0/0"), start);
+    p = AutoConnect::presets(0, 0, start);
     EXPECT_EQ(p.maximum, 0);
     EXPECT_EQ(p.value, 0);
-    p = AutoConnect::presets(QStringLiteral("garbage"), start);
+    p = AutoConnect::presets(std::nullopt, std::nullopt, start);
     EXPECT_EQ(p.maximum, 64);
     EXPECT_EQ(p.value, 9);
-    p = AutoConnect::presets(QStringLiteral("x/8"), start);
+    p = AutoConnect::presets(std::nullopt, 8, start);
     EXPECT_EQ(p.maximum, 8);
     EXPECT_EQ(p.value, 8);
 

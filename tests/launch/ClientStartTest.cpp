@@ -13,7 +13,6 @@
 
 #include <gtest/gtest.h>
 
-using vantry::MainState;
 using vantry::launch::Launcher;
 using vantry::launch::SteamFolders;
 using vantry::test::FakeHost;
@@ -36,14 +35,13 @@ QStringList words(std::initializer_list<const char*> list)
 
 struct ClientStartFixture : ::testing::Test
 {
-    MainState state;
     vantry::browser::StaticSettings settings;
     FakeHost host;
     RecordingPrompter prompts;
     Probe probe;
     SteamHome tree;
     SteamFolders steam{tree.home()};
-    Launcher launcher{state, settings, host};
+    Launcher launcher{settings, host};
     // The stand-ins' folder is the whole PATH: the machine's own wine or steam never answers.
     PathOverride path{probe.folder(QStringLiteral("bin"))};
 
@@ -69,7 +67,7 @@ struct ClientStartFixture : ::testing::Test
     {
         host.rows.clear();
         host.selected = host.add(QString::fromLatin1(kind), QStringLiteral("127.0.0.5"),
-                                 QStringLiteral("27015"), QStringLiteral("3/16"), Image::Password);
+                                 QStringLiteral("27015"), {3, 16}, Image::Password);
         launcher.givePassword(QStringLiteral("pass word"),
                               *vantry::query::Endpoint::parse("127.0.0.5:27015"));
         probe.expect(record);

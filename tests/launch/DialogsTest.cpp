@@ -18,7 +18,6 @@
 #include <gtest/gtest.h>
 
 using vantry::IniFile;
-using vantry::MainState;
 using vantry::browser::StaticSettings;
 using vantry::launch::AutoConnect;
 using vantry::launch::Launcher;
@@ -37,19 +36,18 @@ const Endpoint Locked{(127u << 24) | 5, 27015};
 struct DialogFixture : ::testing::Test
 {
     QTemporaryDir dir;
-    MainState state;
     StaticSettings settings;
     FakeHost host;
     RecordingPrompter prompts;
-    Launcher launcher{state, settings, host};
-    AutoConnect autoConnect{state, launcher, host};
+    Launcher launcher{settings, host};
+    AutoConnect autoConnect{launcher, host};
     Probe probe;
 
     DialogFixture()
     {
         autoConnect.setDeferral([](std::function<void()> job) { job(); });
         settings.paths[2] = probe.install(QStringLiteral("cs"));
-        host.add(QStringLiteral("1.6"), Locked, QStringLiteral("12/16"), Image::Password);
+        host.add(QStringLiteral("1.6"), Locked, {12, 16}, Image::Password);
         // Another row is selected: OK must join the row the prompt was opened for.
         host.selected = host.add(QStringLiteral("1.6"), QStringLiteral("127.0.0.6"), QStringLiteral("27015"));
     }
@@ -104,8 +102,8 @@ TEST_F(DialogFixture, PasswordPromptOkJoinsTheRowItWasOpenedForWithThePasswordWh
     EXPECT_EQ(record->arguments.mid(2),
               (QStringList{QStringLiteral("+password"), QStringLiteral("my pass "),
                            QStringLiteral("+connect"), QStringLiteral("127.0.0.5:27015")}));
-    EXPECT_EQ(state.passwordParam, QStringLiteral("+password my pass "));
-    EXPECT_FALSE(state.passwordGiven); // down again after the launch
+    EXPECT_EQ(launcher.passwordParam(), QStringLiteral("+password my pass "));
+    EXPECT_FALSE(launcher.passwordGiven()); // down again after the launch
 }
 
 TEST_F(DialogFixture, PasswordPromptOkWithEmptyTextOrAGoneRowStartsNothingAndStaysOpen)
@@ -115,7 +113,7 @@ TEST_F(DialogFixture, PasswordPromptOkWithEmptyTextOrAGoneRowStartsNothingAndSta
     form.openFor(Locked);
     QTest::mouseClick(form.BitBtn1, Qt::LeftButton);
     EXPECT_TRUE(form.isVisible());
-    EXPECT_FALSE(state.passwordGiven);
+    EXPECT_FALSE(launcher.passwordGiven());
     EXPECT_TRUE(prompts.messages.isEmpty());
 
     QTest::keyClicks(form.MEPass, QStringLiteral("pw"));
@@ -125,8 +123,8 @@ TEST_F(DialogFixture, PasswordPromptOkWithEmptyTextOrAGoneRowStartsNothingAndSta
     ASSERT_EQ(prompts.messages.size(), 1);
     EXPECT_EQ(prompts.messages[0].text,
               QStringLiteral("Server 127.0.0.5:27015 is no longer listed; nothing started."));
-    EXPECT_FALSE(state.passwordGiven);
-    EXPECT_TRUE(state.passwordParam.isEmpty());
+    EXPECT_FALSE(launcher.passwordGiven());
+    EXPECT_TRUE(launcher.passwordParam().isEmpty());
     EXPECT_TRUE(launcher.lastProgram().isEmpty());
 }
 
@@ -138,12 +136,12 @@ TEST_F(DialogFixture, PasswordPromptCancelClearsTheFlagAndTheCloseBoxClearsNothi
     form.openFor(Locked);
     form.close();
     EXPECT_FALSE(form.isVisible());
-    EXPECT_TRUE(state.passwordGiven);
+    EXPECT_TRUE(launcher.passwordGiven());
 
     form.openFor(Locked);
     QTest::keyClick(form.MEPass, Qt::Key_Escape);
     EXPECT_FALSE(form.isVisible());
-    EXPECT_FALSE(state.passwordGiven);
+    EXPECT_FALSE(launcher.passwordGiven());
     EXPECT_EQ(launcher.passwordParamFor(Locked), QStringLiteral("+password earlier"));
 }
 
@@ -193,7 +191,7 @@ TEST_F(DialogFixture, AutoDialogProposesOneLessThanTheRowsPlayersAndNamesItsAddr
     EXPECT_EQ(form.SPNeed->value(), 11);
 
     vantry::launch::ListedServer empty = *host.findServer(Locked);
-    empty.players = QStringLiteral("0/16");
+    empty.playerCount = 0;
     form.openFor(empty);
     EXPECT_EQ(form.SPNeed->value(), 0);
 
@@ -202,7 +200,7 @@ TEST_F(DialogFixture, AutoDialogProposesOneLessThanTheRowsPlayersAndNamesItsAddr
     EXPECT_EQ(form.windowTitle(), QStringLiteral("Автосоединение"));
     QTest::mouseClick(form.BitBtn1, Qt::LeftButton);
     EXPECT_TRUE(form.isVisible());
-    EXPECT_FALSE(state.autoConnect);
+    EXPECT_FALSE(autoConnect.armed());
     ASSERT_EQ(prompts.messages.size(), 1);
     EXPECT_EQ(prompts.messages[0].text, QStringLiteral("No server selected; autoconnect not started."));
 }
@@ -221,9 +219,9 @@ TEST_F(DialogFixture, AutoDialogOkArmsOnItsRowWithTheTypedCondition)
     QTest::keyClick(form.EditPass, Qt::Key_Return);
 
     EXPECT_FALSE(form.isVisible());
-    EXPECT_TRUE(state.autoConnect);
-    EXPECT_TRUE(state.autoTarget == Locked);
-    EXPECT_EQ(state.playerThreshold, 5);
+    EXPECT_TRUE(autoConnect.armed());
+    EXPECT_TRUE(autoConnect.target() == Locked);
+    EXPECT_EQ(autoConnect.threshold(), 5);
     EXPECT_EQ(autoConnect.comparison(), AutoConnect::Comparison::MoreThan);
     EXPECT_TRUE(autoConnect.asks());
     EXPECT_EQ(launcher.passwordParamFor(Locked), QStringLiteral("+password pw"));
@@ -237,8 +235,8 @@ TEST_F(DialogFixture, AutoDialogOkArmsOnItsRowWithTheTypedCondition)
     EXPECT_FALSE(form.EditPass->isEnabled());
     launcher.withdrawPassword();
     QTest::mouseClick(form.BitBtn1, Qt::LeftButton);
-    EXPECT_TRUE(state.autoConnect);
-    EXPECT_FALSE(state.passwordGiven);
+    EXPECT_TRUE(autoConnect.armed());
+    EXPECT_FALSE(launcher.passwordGiven());
 }
 
 TEST_F(DialogFixture, AutoDialogOkRefusesWhenItsRowIsGoneAndEscapeOnlyHides)
@@ -248,11 +246,11 @@ TEST_F(DialogFixture, AutoDialogOkRefusesWhenItsRowIsGoneAndEscapeOnlyHides)
     host.remove(Locked);
     QTest::mouseClick(form.BitBtn1, Qt::LeftButton);
     EXPECT_TRUE(form.isVisible());
-    EXPECT_FALSE(state.autoConnect);
+    EXPECT_FALSE(autoConnect.armed());
     ASSERT_EQ(prompts.messages.size(), 1);
     EXPECT_EQ(prompts.messages[0].caption, QStringLiteral("Auto connect"));
 
     QTest::keyClick(&form, Qt::Key_Escape);
     EXPECT_FALSE(form.isVisible());
-    EXPECT_FALSE(state.autoConnect);
+    EXPECT_FALSE(autoConnect.armed());
 }

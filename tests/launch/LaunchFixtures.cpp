@@ -22,14 +22,14 @@ query::Game gameOf(const QString& text)
 
 } // namespace
 
-int FakeHost::add(const QString& kind, const query::Endpoint& server, const QString& players,
+int FakeHost::add(const QString& kind, const query::Endpoint& server, Players players,
                   std::optional<query::Image> st)
 {
-    rows.append({gameOf(kind), server, players, st});
+    rows.append({gameOf(kind), server, players.count, players.maximum, st});
     return static_cast<int>(rows.size()) - 1;
 }
 
-int FakeHost::add(const QString& kind, const QString& address, const QString& port, const QString& players,
+int FakeHost::add(const QString& kind, const QString& address, const QString& port, Players players,
                   std::optional<query::Image> st)
 {
     const auto server = query::Endpoint::parse((address + u':' + port).toStdString());

@@ -11,6 +11,14 @@
 
 namespace vantry::test {
 
+// A row's player count and maximum; none where the reply's text was not a number.
+// A row's player count and maximum; none where the reply's text was not a number.
+struct Players
+{
+    std::optional<int> count = 3;
+    std::optional<int> maximum = 16;
+};
+
 // The main window as the launcher sees it: a list of rows, the controls' states, and a log of the
 // calls in order.
 class FakeHost : public launch::LaunchHost
@@ -33,11 +41,9 @@ public:
     QStringList log;
 
     // Adds a row; returns its index. The kind as the list's first column shows it.
-    int add(const QString& kind, const query::Endpoint& server,
-            const QString& players = QStringLiteral("3/16"),
+    int add(const QString& kind, const query::Endpoint& server, Players players = {},
             std::optional<query::Image> status = query::Image::Open);
-    int add(const QString& kind, const QString& address, const QString& port,
-            const QString& players = QStringLiteral("3/16"),
+    int add(const QString& kind, const QString& address, const QString& port, Players players = {},
             std::optional<query::Image> status = query::Image::Open);
     void remove(const query::Endpoint& server);
     bool enabled(Button button) const { return buttons[static_cast<int>(button)]; }

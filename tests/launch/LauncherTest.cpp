@@ -10,7 +10,6 @@
 
 #include <gtest/gtest.h>
 
-using vantry::MainState;
 using vantry::browser::StaticSettings;
 using vantry::launch::AutoConnect;
 using vantry::launch::Launcher;
@@ -26,12 +25,11 @@ namespace {
 
 struct LauncherFixture : ::testing::Test
 {
-    MainState state;
     StaticSettings settings;
     FakeHost host;
     RecordingPrompter prompts;
     Probe probe;
-    Launcher launcher{state, settings, host};
+    Launcher launcher{settings, host};
 
     QString canonical(const QString& path) const { return QFileInfo(path).canonicalFilePath(); }
 };
@@ -47,7 +45,10 @@ TEST_F(LauncherFixture, StartsClientWithArgumentsInItsOwnFolderAndHidesTheWindow
 {
     settings.paths[2] = probe.install(QStringLiteral("cstrike16"));
     host.selected = host.add(QStringLiteral("1.6"), QStringLiteral("127.0.0.5"), QStringLiteral("27015"));
-    state.passwordGiven = true; // left over from a prompt for another server
+    // Left over from a prompt for another server.
+    host.add(QStringLiteral("1.6"), QStringLiteral("127.0.0.9"), QStringLiteral("27015"));
+    ASSERT_TRUE(launcher.acceptPassword(at("127.0.0.9", "27015"), QStringLiteral("old")));
+    ASSERT_TRUE(launcher.passwordGiven());
     probe.expect(QStringLiteral("16"));
 
     ASSERT_EQ(launcher.play(), Outcome::Started);
@@ -59,7 +60,7 @@ TEST_F(LauncherFixture, StartsClientWithArgumentsInItsOwnFolderAndHidesTheWindow
               (QStringList{QStringLiteral("-game"), QStringLiteral("cstrike"), QStringLiteral("+connect"),
                            QStringLiteral("127.0.0.5:27015")}));
     EXPECT_FALSE(host.visible);
-    EXPECT_FALSE(state.passwordGiven);
+    EXPECT_FALSE(launcher.passwordGiven());
     EXPECT_FALSE(host.tray);
     EXPECT_TRUE(prompts.messages.isEmpty());
 }
@@ -89,7 +90,7 @@ TEST_F(LauncherFixture, PasswordGoesOnlyToTheServerItWasGivenFor)
     settings.paths[2] = probe.install(QStringLiteral("cs"));
     const Endpoint locked = at("127.0.0.5", "27015");
     const Endpoint sameHost = at("127.0.0.5", "27016");
-    host.selected = host.add(QStringLiteral("1.6"), locked, QStringLiteral("3/16"), Image::Password);
+    host.selected = host.add(QStringLiteral("1.6"), locked, {3, 16}, Image::Password);
     host.add(QStringLiteral("1.6"), sameHost);
 
     // A protected row asks first and starts nothing.
@@ -116,7 +117,7 @@ TEST_F(LauncherFixture, PasswordGoesOnlyToTheServerItWasGivenFor)
     ASSERT_TRUE(record);
     EXPECT_FALSE(record->arguments.contains(QStringLiteral("+password")));
     EXPECT_FALSE(record->arguments.contains(QStringLiteral("s3 cret")));
-    EXPECT_EQ(state.passwordParam, QStringLiteral("+password s3 cret"));
+    EXPECT_EQ(launcher.passwordParam(), QStringLiteral("+password s3 cret"));
     EXPECT_EQ(launcher.passwordParamFor(locked), QStringLiteral("+password s3 cret"));
     EXPECT_TRUE(launcher.passwordParamFor(sameHost).isEmpty());
 
@@ -132,7 +133,7 @@ TEST_F(LauncherFixture, PasswordGivenForAnotherServerDoesNotSkipThePrompt)
     settings.paths[4] = probe.install(QStringLiteral("css"));
     launcher.givePassword(QStringLiteral("first"), at("127.0.0.5", "27015"));
     host.selected = host.add(QStringLiteral("CSS"), QStringLiteral("127.0.0.6"), QStringLiteral("27015"),
-                             QStringLiteral("1/16"), Image::Password);
+                             {1, 16}, Image::Password);
     EXPECT_EQ(launcher.play(), Outcome::PromptShown);
     ASSERT_TRUE(host.promptFor);
     EXPECT_EQ(*host.promptFor, at("127.0.0.6", "27015"));
@@ -170,7 +171,7 @@ TEST_F(LauncherFixture, ClientThatCannotStartIsReportedAndTheWindowStays)
     };
     for (const auto& [path, reason] : cases) {
         settings.paths[0] = path;
-        state.passwordGiven = true;
+        ASSERT_TRUE(launcher.acceptPassword(at("127.0.0.5", "27015"), QStringLiteral("pw")));
         prompts.messages.clear();
         EXPECT_EQ(launcher.play(), Outcome::StartFailed) << path.toStdString();
         ASSERT_EQ(prompts.messages.size(), 1);
@@ -183,19 +184,19 @@ TEST_F(LauncherFixture, ClientThatCannotStartIsReportedAndTheWindowStays)
             EXPECT_EQ(prompts.messages[0].text, start + reason);
         }
         EXPECT_TRUE(host.visible);
-        EXPECT_FALSE(state.passwordGiven);
+        EXPECT_FALSE(launcher.passwordGiven());
     }
 
     // An empty path says which game's path is missing.
     settings.paths[0].clear();
-    state.passwordGiven = true;
+    ASSERT_TRUE(launcher.acceptPassword(at("127.0.0.5", "27015"), QStringLiteral("pw")));
     prompts.messages.clear();
     EXPECT_EQ(launcher.play(), Outcome::MissingPath);
     ASSERT_EQ(prompts.messages.size(), 1);
     EXPECT_EQ(prompts.messages[0].caption, QStringLiteral("Error"));
     EXPECT_EQ(prompts.messages[0].text, QStringLiteral("HL .exe path not set"));
     EXPECT_TRUE(host.visible);
-    EXPECT_FALSE(state.passwordGiven);
+    EXPECT_FALSE(launcher.passwordGiven());
 }
 
 TEST_F(LauncherFixture, UnknownGameKindStartsNothingSaysSoAndTheWindowStays)
@@ -215,12 +216,12 @@ TEST_F(LauncherFixture, FullServerAsksFirstAndRestoresAHiddenWindowForTheQuestio
 {
     settings.paths[2] = probe.install(QStringLiteral("cs"));
     host.selected = host.add(QStringLiteral("1.6"), QStringLiteral("127.0.0.5"), QStringLiteral("27015"),
-                             QStringLiteral("16/16"), Image::Full);
-    state.passwordGiven = true;
+                             {16, 16}, Image::Full);
+    ASSERT_TRUE(launcher.acceptPassword(at("127.0.0.5", "27015"), QStringLiteral("pw")));
     prompts.answer = false;
     EXPECT_EQ(launcher.play(), Outcome::Declined);
     EXPECT_EQ(prompts.questions, QStringList{QStringLiteral("Server is full.  Connect now ?")});
-    EXPECT_TRUE(state.passwordGiven); // No changes nothing
+    EXPECT_TRUE(launcher.passwordGiven()); // No changes nothing
     EXPECT_TRUE(host.visible);
     EXPECT_FALSE(host.log.contains(QStringLiteral("restore")));
 
@@ -236,7 +237,7 @@ TEST_F(LauncherFixture, FullServerAsksFirstAndRestoresAHiddenWindowForTheQuestio
 
 TEST_F(LauncherFixture, PlayWhileArmedJoinsTargetAddressAndPortAndEndsAutoConnect)
 {
-    AutoConnect autoConnect(state, launcher, host);
+    AutoConnect autoConnect(launcher, host);
     settings.paths[2] = probe.install(QStringLiteral("cs16"));
     settings.paths[4] = probe.install(QStringLiteral("css"));
     // Another server on the target's host is selected; the target's own row is listed too.
@@ -252,7 +253,7 @@ TEST_F(LauncherFixture, PlayWhileArmedJoinsTargetAddressAndPortAndEndsAutoConnec
     ASSERT_TRUE(record);
     EXPECT_TRUE(record->arguments.contains(QStringLiteral("127.0.0.7:27016")));
     EXPECT_EQ(canonical(record->workingDirectory), canonical(probe.folder(QStringLiteral("css"))));
-    EXPECT_FALSE(state.autoConnect);
+    EXPECT_FALSE(autoConnect.armed());
     EXPECT_FALSE(host.timer);
     EXPECT_FALSE(host.tray);
     EXPECT_FALSE(host.autoRed);
@@ -273,8 +274,8 @@ TEST_F(LauncherFixture, LaunchOfAServerNoLongerListedIsRefused)
               QStringLiteral("Server 127.0.0.5:27016 is no longer listed; nothing started."));
 
     EXPECT_FALSE(launcher.acceptPassword(gone, QStringLiteral("pw")));
-    EXPECT_FALSE(state.passwordGiven);
-    EXPECT_TRUE(state.passwordParam.isEmpty());
+    EXPECT_FALSE(launcher.passwordGiven());
+    EXPECT_TRUE(launcher.passwordParam().isEmpty());
     EXPECT_TRUE(launcher.lastProgram().isEmpty());
     EXPECT_TRUE(host.visible);
 

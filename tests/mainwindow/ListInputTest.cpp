@@ -327,7 +327,7 @@ void clickScanDuring(TForm1& form, LongOperation running, bool& clicked)
     auto* poll = new QTimer(&form);
     poll->setInterval(1);
     QObject::connect(poll, &QTimer::timeout, &form, [&form, running, &clicked, poll] {
-        if (form.state().running != running)
+        if (form.activity().running() != running)
             return;
         poll->stop();
         clicked = control<QPushButton>(form, "SBScanAll")->isEnabled();

@@ -4,6 +4,7 @@
 #include "base/IntervalTimer.h"
 #include "browser/DetailsModels.h"
 #include "browser/QueryService.h"
+#include "browser/ScanEngine.h"
 #include "browser/ServerListModel.h"
 #include "browser/StaticSettings.h"
 #include "browser/ui/ListView.h"
@@ -301,7 +302,7 @@ TEST_F(MainWindow, SweepListsTheRangeThenCoolsDownAndRefreshAsksAgain)
     clickButton(*form, "SBScanAll");
     EXPECT_EQ(form->statusText(0), QStringLiteral(" Завершено :)"));
     EXPECT_EQ(form->statusText(1), QStringLiteral("10"));
-    EXPECT_FALSE(form->state().scanning);
+    EXPECT_FALSE(form->engine().isScanning());
     EXPECT_FALSE(control<QPushButton>(*form, "SBScanAll")->isEnabled());
     EXPECT_TRUE(control<QGroupBox>(*form, "RG")->isEnabled());
     EXPECT_FALSE(control<QPushButton>(*form, "SBStop")->isEnabled());
@@ -347,7 +348,7 @@ TEST_F(MainWindow, CloseDuringASweepStopsItAndKeepsTheWindow)
     EXPECT_FALSE(closedDuring);
     EXPECT_TRUE(form->isVisible());
     EXPECT_EQ(form->statusText(0), QStringLiteral(" Отменено :("));
-    EXPECT_FALSE(form->state().scanning);
+    EXPECT_FALSE(form->engine().isScanning());
     EXPECT_TRUE(form->close()); // the second close goes through
 }
 

@@ -3,6 +3,7 @@
 #include "ProgramFixture.h"
 #include "XServer.h"
 #include "base/IntervalTimer.h"
+#include "launch/AutoConnect.h"
 #include "launch/ui/MainWindowLink.h"
 #include "launch/ui/TFormAuto.h"
 #include "options/ui/Options.h"
@@ -57,7 +58,7 @@ TEST(LifeOnX11, DISABLED_ClosingADialogOrABoxWhileHiddenInTheTrayKeepsTheProgram
             control<vantry::IntervalTimer>(form, "TimerAuto")->setInterval(20);
             triggerAction(form, "Auto");
             QTest::mouseClick(p.shell().launch().autoForm().BitBtn1, Qt::LeftButton);
-            ASSERT_TRUE(form.state().autoConnect);
+            ASSERT_TRUE(p.shell().launch().autoConnect().armed());
             triggerAction(form, "Hide1");
             when(
                 &form, [] { return openBox() != nullptr; },

@@ -3,6 +3,7 @@
 // hidden in the tray; the settings are written on the way out.
 #include "Controls.h"
 #include "ProgramFixture.h"
+#include "browser/ScanEngine.h"
 #include "launch/ui/MainWindowLink.h"
 #include "launch/ui/TFormAuto.h"
 #include "launch/ui/TFormPass.h"
@@ -151,7 +152,7 @@ TEST(Life, TermOrHupEndsTheProgramShownOrHiddenWithABoxOrADialogOpen)
         const int result = p.run([&] {
             p.form().show();
             QTimer::singleShot(100, &p.form(), [&] {
-                sweeping = p.form().state().scanning;
+                sweeping = p.form().engine().isScanning();
                 triggerAction(p.form(), "Hide1");
                 std::raise(SIGTERM);
             });

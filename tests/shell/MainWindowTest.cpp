@@ -1,10 +1,14 @@
 #include "Controls.h"
 #include "base/IntervalTimer.h"
+#include "browser/ScanEngine.h"
+#include "browser/StaticSettings.h"
 #include "shell/ScanGames.h"
 #include "shell/Tray.h"
 
 #include <QAction>
+#include <QPushButton>
 #include <QTest>
+#include <QTimer>
 
 #include <gtest/gtest.h>
 
@@ -59,13 +63,29 @@ TEST(MainWindow, TrayExitDuringASweepStopsItAndKeepsTheWindow)
 {
     ShownMainWindow w;
     Tray tray(&w.form);
-    w.form.state().scanning = true;
-    tray.TrayExit->trigger();
-    EXPECT_TRUE(w.form.isVisible()) << "closing during a sweep is refused";
-    EXPECT_FALSE(w.form.state().scanning) << "and stops the sweep instead";
+    browser::StaticSettings settings;
+    settings.broadcastOn = false;
+    settings.delay = 1;
+    settings.rangeList = {{true, QStringLiteral("127.0.0.1"), QStringLiteral("127.0.3.254")}};
+    w.form.setLiveSettings(&settings);
+    bool sweeping = false;
+    bool visibleAfterExit = false;
+    bool sweepingAfterExit = true;
+    QTimer::singleShot(50, &w.form, [&] {
+        sweeping = w.form.engine().isScanning();
+        tray.TrayExit->trigger();
+        visibleAfterExit = w.form.isVisible();
+        sweepingAfterExit = w.form.engine().isScanning();
+    });
+    QTest::mouseClick(control<QPushButton>(w.form, "SBScanAll"), Qt::LeftButton);
+    ASSERT_TRUE(sweeping) << "the exit came during the sweep";
+    EXPECT_TRUE(visibleAfterExit) << "closing during a sweep is refused";
+    EXPECT_FALSE(sweepingAfterExit) << "and stops the sweep instead";
+    EXPECT_TRUE(w.form.isVisible());
 
     tray.TrayExit->trigger();
     EXPECT_FALSE(w.form.isVisible()) << "the second \"Выход\" closes";
+    w.form.setLiveSettings(nullptr);
 }
 
 } // namespace

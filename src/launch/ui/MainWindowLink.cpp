@@ -14,15 +14,14 @@
 
 namespace vantry::launch {
 
-MainWindowLink::MainWindowLink(const MainWindowParts& parts, MainState& state,
-                               const options::LiveSettings& settings, const IniFile* settingsFile,
-                               QObject* parent)
+MainWindowLink::MainWindowLink(const MainWindowParts& parts, const options::LiveSettings& settings,
+                               const IniFile* settingsFile, QObject* parent)
     : QObject(parent), m_parts(parts)
 {
     if (m_parts.autoButton)
         m_autoPalette = m_parts.autoButton->palette();
-    m_launcher = std::make_unique<Launcher>(state, settings, *this);
-    m_autoConnect = std::make_unique<AutoConnect>(state, *m_launcher, *this);
+    m_launcher = std::make_unique<Launcher>(settings, *this);
+    m_autoConnect = std::make_unique<AutoConnect>(*m_launcher, *this);
     m_pass = std::make_unique<TFormPass>(*m_launcher, settingsFile);
     m_auto = std::make_unique<TFormAuto>(*m_autoConnect);
 
@@ -49,9 +48,8 @@ void MainWindowLink::setShowHook(const std::function<void(QWidget*)>& hook)
 
 ListedServer MainWindowLink::entry(int row) const
 {
-    const browser::ServerListModel& s = *m_parts.servers;
-    const query::ServerRow& listed = s.server(row);
-    return {listed.kind, listed.from, s.players(row), listed.status};
+    const query::ServerRow& listed = m_parts.servers->server(row);
+    return {listed.kind, listed.from, listed.playerCount, listed.maxPlayerCount, listed.status};
 }
 
 std::optional<ListedServer> MainWindowLink::selectedServer() const

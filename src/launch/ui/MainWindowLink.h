@@ -58,7 +58,7 @@ class MainWindowLink : public QObject, public LaunchHost
 {
     Q_OBJECT
 public:
-    MainWindowLink(const MainWindowParts& parts, MainState& state, const options::LiveSettings& settings,
+    MainWindowLink(const MainWindowParts& parts, const options::LiveSettings& settings,
                    const IniFile* settingsFile, QObject* parent = nullptr);
     ~MainWindowLink() override;
 

@@ -89,7 +89,7 @@ void TFormAuto::openFor(const std::optional<ListedServer>& row)
     m_server = row->server();
     setWindowTitle(QStringLiteral("Auto connect to ") + addressText(row->endpoint));
     const AutoConnect::Presets presets =
-        AutoConnect::presets(row->players, {SPNeed->maximum(), SPNeed->value()});
+        AutoConnect::presets(row->playerCount, row->maxPlayerCount, {SPNeed->maximum(), SPNeed->value()});
     SPNeed->setMaximum(presets.maximum);
     SPNeed->setValue(presets.value);
 }

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "base/Second.h"
+#include "query/Endpoint.h"
 
 #include <QDialog>
 
