@@ -75,7 +75,7 @@ const char* statusWord(const std::optional<query::Image>& status)
     }
 }
 
-// Decimal text as a number; texts that are not (old replies keep theirs as received) as strings.
+// An old reply's decimal text as a number; texts that are not numbers as strings.
 std::string numberOrString(const std::string& text)
 {
     if (!text.empty() && text.size() <= 9 && text.find_first_not_of("0123456789") == std::string::npos)
@@ -206,8 +206,8 @@ void writeJson(std::ostream& out, const std::vector<ServerResult>& servers, cons
             << ",\"name\":" << jsonString(r.name) << ",\"map\":" << jsonString(r.map)
             << ",\"players\":" << optionalNumber(r.playerCount)
             << ",\"max_players\":" << optionalNumber(r.maxPlayerCount)
-            << ",\"bots\":" << optionalNumber(r.botCount)
-            << ",\"protocol\":" << numberOrString(query::protocolText(r))
+            << ",\"bots\":" << optionalNumber(r.botCount) << ",\"protocol\":"
+            << (r.oldTexts ? numberOrString(r.oldTexts->protocol) : std::to_string(r.protocol))
             << ",\"os\":" << jsonString(osName(r.osIndicator))
             << ",\"password\":" << (r.passwordRequired ? (*r.passwordRequired ? "true" : "false") : "null")
             << ",\"ping\":" << optionalNumber(r.pingMs);
