@@ -66,12 +66,16 @@ public:
 class NameColumnFiller : public QObject
 {
 public:
-    explicit NameColumnFiller(browser::ListView& list) : QObject(&list), m_list(list) {}
+    explicit NameColumnFiller(browser::ListView& list)
+        : QObject(&list), m_list(list), m_viewport(list.viewport())
+    {}
 
 protected:
+    // The viewport is compared as it was at the start: while the list is torn down its viewport
+    // still sends events here, and the list may no longer be asked for anything.
     bool eventFilter(QObject* watched, QEvent* event) override
     {
-        if (watched == m_list.viewport() && event->type() == QEvent::Resize) {
+        if (event->type() == QEvent::Resize && watched == m_viewport) {
             QHeaderView* header = m_list.horizontalHeader();
             int others = 0;
             for (int c = 0; c < browser::ServerListModel::ColumnCount; ++c)
@@ -85,6 +89,7 @@ protected:
 
 private:
     browser::ListView& m_list;
+    const QObject* m_viewport;
 };
 
 } // namespace
