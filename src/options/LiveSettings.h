@@ -21,6 +21,8 @@ struct Favourite
 };
 
 inline constexpr int GameSlotCount = 6;
+// 4,096 listed servers asked in under 3 s; a slow link sets fewer.
+inline constexpr int DefaultListRate = 1500;
 
 // The settings other code reads at the moment it needs them. The options dialog implements it
 // over its controls, so a change takes effect at once; engines and tests never touch widgets.
@@ -53,6 +55,9 @@ public:
 
     // The public server lists a sweep asks first; off unless the user ticked them.
     virtual MasterSource masterSource() const { return {}; }
+    // Servers of a public list asked per second (a list's servers are paced by rate, not by the
+    // range sweep's pause); 0: as fast as the link takes them.
+    virtual int listRate() const { return DefaultListRate; }
 };
 
 } // namespace vantry::options
