@@ -185,6 +185,10 @@
         <source> Мастер-сервер: %1</source>
         <translation> Master server: %1</translation>
     </message>
+    <message>
+        <source>получено %1, опрошено %2, ответили %3</source>
+        <translation>received %1, asked %2, answered %3</translation>
+    </message>
 </context>
 <context>
     <name>vantry::browser::ServerListModel</name>
@@ -406,6 +410,14 @@
     <message>
         <source>Ключ Steam:</source>
         <translation>Steam key:</translation>
+    </message>
+    <message>
+        <source>Серверов в секунду:</source>
+        <translation>Servers per second:</translation>
+    </message>
+    <message>
+        <source>Сколько серверов из списков опрашивать в секунду; меньше для медленной связи, 0 без ограничения</source>
+        <translation>How many listed servers to ask per second; fewer for a slow connection, 0 for no limit</translation>
     </message>
 </context>
 <context>

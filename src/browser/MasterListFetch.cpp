@@ -90,9 +90,11 @@ struct MasterListFetch::Master
     QTimer* timer = nullptr;
     std::size_t filter = 0; // the game asked for now
     std::optional<query::MasterPaging> paging;
-    std::size_t taken = 0;  // addresses of the paging already added
+    std::size_t taken = 0; // addresses of the paging already added
+    query::MasterPacing pacing;
     qint64 notBeforeMs = 0; // the next game's first request waits for the pace
     qint64 lastSendMs = 0;
+    qint64 lastAnswerMs = 0;
     bool answered = false;
     bool done = false;
 };
@@ -168,6 +170,10 @@ void MasterListFetch::start(const options::MasterSource& source, int scanMode)
         auto master = std::make_shared<Master>();
         master->name = entry->text();
         master->entry = *entry;
+        master->pacing = m_pacing;
+        // Valve's masters go silent for a while when asked faster than the pace; others are
+        // asked as fast as they answer.
+        master->pacing.adaptive = !query::rateLimitedMaster(entry->host.toStdString());
         master->timer = new QTimer(this);
         master->timer->setSingleShot(true);
         const std::weak_ptr<Master> weak = master;
@@ -269,7 +275,7 @@ void MasterListFetch::drive(Master& m)
                 return;
             }
             m.paging.emplace(static_cast<std::uint8_t>(m_source.region),
-                             query::filterText(m_filters[m.filter]), m_pacing);
+                             query::filterText(m_filters[m.filter]), m.pacing);
             m.taken = 0;
         }
         const query::MasterPaging::Step step = m.paging->step(now);
@@ -286,16 +292,25 @@ void MasterListFetch::drive(Master& m)
         }
         take(m);
         const bool silent = m.paging->outcome() == query::MasterOutcome::Silent;
-        m.paging.reset();
         ++m.filter;
         // A master that never answered is not asked for its other games: each would cost the
         // whole wait again.
         if (silent && !m.answered) {
             problem(QStringLiteral("Master server %1 did not answer.").arg(m.name));
+            m.paging.reset();
             m.done = true;
             break;
         }
-        m.notBeforeMs = m.lastSendMs + m_pacing.paceMs;
+        if (m.pacing.adaptive) {
+            // The next game's list waits for what this one taught, from the master's last answer.
+            m.pacing.learnedPauseMs = m.paging->pauseMs();
+            if (m.paging->pages() > 0)
+                m.lastAnswerMs = m.paging->lastAnswerMs();
+            m.notBeforeMs = m.answered ? m.lastAnswerMs + m.pacing.learnedPauseMs : 0;
+        } else {
+            m.notBeforeMs = m.lastSendMs + m.pacing.paceMs;
+        }
+        m.paging.reset();
     }
     m.timer->stop();
     checkFinished();
@@ -316,7 +331,8 @@ void MasterListFetch::readMaster(Master& m)
         if (sender.toIPv4Address() != m.address || senderPort != m.entry.port || !m.paging)
             continue;
         const auto* bytes = reinterpret_cast<const std::uint8_t*>(buffer.constData());
-        if (m.paging->received(std::span<const std::uint8_t>(bytes, static_cast<std::size_t>(n)))) {
+        const qint64 arrival = m_clock->nowMs() - m_startMs;
+        if (m.paging->received(std::span<const std::uint8_t>(bytes, static_cast<std::size_t>(n)), arrival)) {
             m.answered = true;
             take(m);
         }

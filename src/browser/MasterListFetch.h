@@ -30,6 +30,8 @@ public:
     // How long a master's page is waited for before it is asked again, and how many times; the
     // pace between requests is the settings'.
     void setReplyWait(int timeoutMs, int retries);
+    // The first pause after a page that did not come, for masters asked as fast as they answer.
+    void setBackoffStart(int ms) { m_pacing.backoffStartMs = ms; }
     // The clock the waits and the pace are measured on (not owned); the system's by default.
     void setClock(query::Clock& clock) { m_clock = &clock; }
 

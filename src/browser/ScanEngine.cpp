@@ -2,9 +2,13 @@
 
 #include "browser/ListSource.h"
 #include "options/LiveSettings.h"
+#include "query/Clock.h"
+#include "query/ProbePacer.h"
 
 #include <QCoreApplication>
 #include <QStringList>
+
+#include <algorithm>
 
 namespace vantry::browser {
 
@@ -16,9 +20,17 @@ const char* const Completed = QT_TRANSLATE_NOOP("vantry::browser::ScanEngine", "
 const char* const Cancelled = QT_TRANSLATE_NOOP("vantry::browser::ScanEngine", " Отменено :(");
 const char* const Done = QT_TRANSLATE_NOOP("vantry::browser::ScanEngine", " Готово!!!");
 const char* const Listed = QT_TRANSLATE_NOOP("vantry::browser::ScanEngine", " Мастер-сервер: %1");
+const char* const ListProgress =
+    QT_TRANSLATE_NOOP("vantry::browser::ScanEngine", "получено %1, опрошено %2, ответили %3");
 
-// How often the count of listed addresses is shown while the lists come in.
-constexpr int ListWaitMs = 50;
+// How long the sweep waits for more addresses while the lists come in and all so far are asked;
+// the delay from a page's arrival to its first probe.
+constexpr int ListWaitMs = 10;
+// Probes between two yields at most: an unpaced list still lets replies and clicks in.
+constexpr std::int64_t MostPerYield = 256;
+// The burst of the list's pacer, in milliseconds of its rate: a pause longer than a probe's share
+// is made up at once.
+constexpr int ListBurstMs = 20;
 
 QString shown(const char* text)
 {
@@ -26,6 +38,11 @@ QString shown(const char* text)
 }
 
 } // namespace
+
+std::int64_t ScanSink::nowMs() const
+{
+    return query::systemClock().nowMs();
+}
 
 ScanEngine::ScanEngine(Activity& activity, const options::LiveSettings& settings, ScanSink& sink)
     : m_activity(activity), m_settings(settings), m_sink(sink)
@@ -202,28 +219,52 @@ bool ScanEngine::probeFavourites()
 
 bool ScanEngine::probeListed(ListSource& source)
 {
-    while (source.running()) {
+    const int rate = std::max(0, m_settings.listRate());
+    query::ProbePacer pacer(rate, std::max(1, rate * ListBurstMs / 1000));
+    const int rowsBefore = m_sink.listedCount();
+    const bool old = m_settings.scanOld();
+    std::size_t asked = 0;
+    for (;;) {
         if (stopSeen())
             return false;
-        m_sink.setStatus(0, shown(Listed).arg(source.servers().size()));
-        m_sink.pause(ListWaitMs);
-    }
-    if (stopSeen())
-        return false;
-    m_sink.setStatus(0, shown(Listed).arg(source.servers().size()));
-    m_listProblems = source.problems();
-    // A copy: a new sweep started from a yield would start the lists again.
-    const std::vector<query::Endpoint> servers = source.servers();
-    for (const query::Endpoint& server : servers) {
-        // Each at the port it is listed with: a master lists a server's query port.
-        m_sink.sendInfo(server);
-        m_sink.pause(m_settings.delayMs());
-        if (m_settings.scanOld())
-            m_sink.sendOldInfo(server);
-        if (!afterProbe(server.address))
+        // Read before the addresses: whatever came before the lists ended is probed below.
+        const bool running = source.running();
+        const std::size_t received = source.servers().size();
+        const std::int64_t now = m_sink.nowMs();
+        const std::int64_t allowed = std::min(pacer.allowance(now), MostPerYield);
+        std::int64_t sent = 0;
+        for (; sent < allowed && asked < received; ++sent) {
+            // Each at the port it is listed with: a master lists a server's query port.
+            const query::Endpoint server = source.servers()[asked++];
+            m_sink.sendInfo(server);
+            if (old)
+                m_sink.sendOldInfo(server);
+        }
+        pacer.sent(sent);
+        if (sent > 0)
+            countProbe(static_cast<int>(sent));
+        const int answering = std::max(0, m_sink.listedCount() - rowsBefore);
+        m_sink.setStatus(0, shown(Listed).arg(shown(ListProgress).arg(received).arg(asked).arg(answering)));
+        if (!running && asked >= received)
+            break;
+        if (asked < received) {
+            // Half a burst at a time: a pause per probe would cost more than the probe.
+            const std::int64_t wait = std::max<std::int64_t>(pacer.nextMs(m_sink.nowMs()) - m_sink.nowMs(),
+                                                             rate > 0 ? ListBurstMs / 2 : 0);
+            if (wait > 0)
+                m_sink.pause(static_cast<int>(std::min<std::int64_t>(wait, ListWaitMs)));
+            else
+                m_sink.yield();
+        } else {
+            m_sink.pause(ListWaitMs);
+        }
+        if (m_activity.closing()) {
+            m_end = Outcome::Closing;
             return false;
+        }
     }
-    return !m_activity.closing();
+    m_listProblems = source.problems();
+    return true;
 }
 
 bool ScanEngine::probeRanges(std::uint16_t port)
@@ -304,11 +345,11 @@ bool ScanEngine::stopOrYield()
     return true;
 }
 
-void ScanEngine::countProbe()
+void ScanEngine::countProbe(int probes)
 {
     // The panel is the count's only store: whatever else wrote it is read back as a number.
     const std::optional<int> count = m_sink.statusCount();
-    m_sink.setStatusCount((count ? *count : m_sink.status(1).toInt()) + 1);
+    m_sink.setStatusCount((count ? *count : m_sink.status(1).toInt()) + probes);
 }
 
 void ScanEngine::rememberServers()

@@ -67,6 +67,8 @@ public:
 
     // The public server lists, asked when the settings tick them; none: they are never asked.
     virtual ListSource* listSource() { return nullptr; }
+    // The time the list's rate is kept by; pauses move it.
+    virtual std::int64_t nowMs() const;
 };
 
 // The sweep over favourites, broadcast and ranges; stop, cool-down, refresh and the favourites
@@ -122,7 +124,7 @@ public:
 private:
     Outcome runSweep(int scanMode, std::uint16_t port);
     bool probeFavourites();
-    // Waits for the public lists while the loop runs, then probes what they listed.
+    // Probes the public lists' addresses as they come, at the list rate, until the lists end.
     bool probeListed(ListSource& source);
     bool probeRanges(std::uint16_t port);
     // After a probe: the stop check, the yield and the status texts. False when the loop ends.
@@ -131,7 +133,7 @@ private:
     bool stopOrYield();
     // The stop check alone: true, with the end noted, when the sweep must return.
     bool stopSeen();
-    void countProbe();
+    void countProbe(int probes = 1);
     void rememberServers();
     // The end of the scanning state, by a stop or by the sweep's own end.
     void leaveScanning();

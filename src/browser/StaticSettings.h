@@ -25,6 +25,7 @@ public:
     bool autoScanOn = false;
     int updateInterval = 10;
     options::MasterSource master;
+    int listRateValue = options::DefaultListRate;
 
     QVector<options::AddressRange> ranges() const override { return rangeList; }
     QVector<options::Favourite> favourites() const override { return favouriteList; }
@@ -42,6 +43,7 @@ public:
     int updateIntervalSec() const override { return updateInterval; }
     bool addFavourite(const options::Favourite& favourite) override;
     options::MasterSource masterSource() const override { return master; }
+    int listRate() const override { return listRateValue; }
 };
 
 } // namespace vantry::browser

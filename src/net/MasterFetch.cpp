@@ -54,7 +54,7 @@ private:
     int m_fd = -1;
 };
 
-void drain(int fd, MasterListing& listing, std::vector<std::uint8_t>& buffer)
+void drain(int fd, MasterListing& listing, std::vector<std::uint8_t>& buffer, std::int64_t nowMs)
 {
     for (;;) {
         sockaddr_in from{};
@@ -73,7 +73,8 @@ void drain(int fd, MasterListing& listing, std::vector<std::uint8_t>& buffer)
             ++listing.foreignDatagrams;
             continue;
         }
-        listing.paging.received(std::span<const std::uint8_t>(buffer.data(), static_cast<std::size_t>(n)));
+        listing.paging.received(std::span<const std::uint8_t>(buffer.data(), static_cast<std::size_t>(n)),
+                                nowMs);
     }
 }
 
@@ -114,7 +115,7 @@ void fetchMasterLists(std::vector<MasterListing>& listings, const std::function<
             continue;
         for (std::size_t i = 0; i < listings.size(); ++i) {
             if (fds[i].revents & (POLLIN | POLLERR))
-                drain(sockets[i].fd(), listings[i], buffer);
+                drain(sockets[i].fd(), listings[i], buffer, clock.nowMs());
         }
     }
 }

@@ -23,6 +23,13 @@ struct Favourite
 inline constexpr int GameSlotCount = 6;
 // 4,096 listed servers asked in under 3 s; a slow link sets fewer.
 inline constexpr int DefaultListRate = 1500;
+// Beyond this a rate only floods the link: the highest the settings take.
+inline constexpr int MaxListRate = 100'000;
+// A stored or typed rate as the program uses it: 0 stays unpaced, below 0 is the default.
+inline int clampedListRate(int rate)
+{
+    return rate < 0 ? DefaultListRate : rate > MaxListRate ? MaxListRate : rate;
+}
 
 // The settings other code reads at the moment it needs them. The options dialog implements it
 // over its controls, so a change takes effect at once; engines and tests never touch widgets.

@@ -24,6 +24,8 @@ inline constexpr QStringView MasterSteamKey = u"SteamKey";
 // Section "Master": the count of UDP masters and one "host:port" key per master.
 inline constexpr QStringView MastersCountKey = u"Masters";
 QString masterKey(int row);
+// The public lists' servers: "Rate", servers asked per second.
+inline constexpr QStringView SectionLists = u"Lists";
 
 enum class Form
 {
@@ -61,8 +63,10 @@ enum class Key
     ApiUrl, // empty: the public Web API
     Region,
     Pace,
+    // Section "Lists", after "Master"
+    ListRate,
 };
-inline constexpr int KeyCount = static_cast<int>(Key::Pace) + 1;
+inline constexpr int KeyCount = static_cast<int>(Key::ListRate) + 1;
 
 struct KeySpec
 {

@@ -1,8 +1,8 @@
 #include "StoredSettings.h"
 
 #include "base/IniFile.h"
-#include "options/SettingsTable.h"
 #include "options/Rules.h"
+#include "options/SettingsTable.h"
 
 #include <QRegularExpression>
 
@@ -120,6 +120,7 @@ StoredSettings loadStoredSettings(const IniFile& file)
     s.ranges = loadRanges(file);
     s.favourites = loadFavourites(file);
     s.master = loadMasterSource(file);
+    s.listRate = clampedListRate(st::readInteger(file, Key::ListRate));
     return s;
 }
 
@@ -201,6 +202,10 @@ void saveStoredSettings(IniFile& file, const StoredSettings& s)
         file.writeString(str(st::SectionFavorites), favouriteKey(s.favourites[row], row),
                          s.favourites[row].port);
     writeMasterSource(file, s.master);
+    // Only a rate the user changed is written: a file of one who never did keeps its bytes.
+    file.eraseSection(str(st::SectionLists));
+    if (s.listRate != DefaultListRate)
+        st::write(file, Key::ListRate, s.listRate);
     batch.commit();
 }
 

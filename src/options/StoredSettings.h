@@ -43,6 +43,7 @@ struct StoredSettings
     QVector<AddressRange> ranges;
     QVector<Favourite> favourites;
     MasterSource master;
+    int listRate = DefaultListRate; // section "Lists"
 };
 
 // Reads the settings file. Never fails: what cannot be read takes its default, and hand-edited
@@ -50,8 +51,8 @@ struct StoredSettings
 StoredSettings loadStoredSettings(const IniFile& file);
 
 // Rewrites sections "Settings", "Ranges", "Favorites" and "Params" as a shutdown does, then
-// section "Master" after them, in one file write: on a StoreWriteError the file keeps its old
-// contents.
+// section "Master" and then "Lists" after them, in one file write: on a StoreWriteError the file keeps its
+// old contents.
 void saveStoredSettings(IniFile& file, const StoredSettings& settings);
 
 // The range list as written after each addition or deletion: the section is not erased first.

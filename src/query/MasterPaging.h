@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <optional>
 #include <string>
+#include <string_view>
 #include <unordered_set>
 #include <vector>
 
@@ -12,14 +13,25 @@ namespace vantry::query {
 
 struct MasterPacing
 {
-    // Least time between two requests, retries included. Public masters answer a few requests a
-    // minute and fall silent for a while when asked faster.
+    // Adaptive: the next page is asked for as soon as one arrives; a page that does not come
+    // makes the pause after an answer grow (doubling from backoffStartMs) and the learned pause
+    // holds for the pages after. Fixed: paceMs between any two requests, retries included, for
+    // masters known to fall silent for a while when asked faster.
+    bool adaptive = true;
     int paceMs = 3000;
-    // Wait for a page after its first request; the wait doubles with every retry of that page.
+    int backoffStartMs = 1000;
+    // The pause learned from earlier listings of the same master: the first request waits for it
+    // after lastAnswerMs as well.
+    int learnedPauseMs = 0;
+    // Wait for a page after its request. Before any page came it doubles with every retry;
+    // after, an adaptive listing keeps it and grows the pause instead.
     int replyTimeoutMs = 1500;
     int retries = 2; // further requests for a page that did not come
     std::size_t limit = 100'000;
 };
+
+// Hosts whose masters rate-limit and are asked at a fixed pace: Valve's.
+bool rateLimitedMaster(std::string_view host);
 
 enum class MasterOutcome
 {
@@ -49,8 +61,10 @@ public:
     Step step(std::int64_t nowMs);
 
     // A datagram from the master (the driver checks the sender). Malformed replies and pages that
-    // come when no request is out are dropped. True when the page was taken.
-    bool received(Bytes datagram);
+    // come when no request is out are dropped. True when the page was taken. nowMs: its arrival;
+    // without it, the time of the last step.
+    bool received(Bytes datagram, std::int64_t nowMs);
+    bool received(Bytes datagram) { return received(datagram, m_lastStepMs); }
 
     bool done() const { return m_outcome != MasterOutcome::Running; }
     MasterOutcome outcome() const { return m_outcome; }
@@ -59,6 +73,9 @@ public:
     std::size_t pages() const { return m_pages; }
     std::size_t requestsSent() const { return m_requestsSent; }
     std::size_t malformedReplies() const { return m_malformed; }
+    // The adaptive pause after an answer as learned so far, and the arrival of the last page.
+    int pauseMs() const { return m_pauseMs; }
+    std::int64_t lastAnswerMs() const { return m_lastAnswerMs; }
 
 private:
     void finish(MasterOutcome outcome) { m_outcome = outcome; }
@@ -68,8 +85,13 @@ private:
     std::string m_filter;
     MasterPacing m_pacing;
     Endpoint m_seed;
-    int m_attempts = 0; // requests sent for the page awaited; 0: none out
+    int m_attempts = 0;  // requests sent for the page awaited; 0: none out
+    int m_backedOff = 0; // the attempt whose silence already grew the pause
+    int m_pauseMs = 0;
     std::int64_t m_lastSendMs = 0;
+    std::int64_t m_firstSendMs = 0;
+    std::int64_t m_lastAnswerMs = 0;
+    std::int64_t m_lastStepMs = 0;
     std::int64_t m_deadlineMs = 0;
     bool m_sentAny = false;
     // Answers to earlier requests for the page just taken may still come: as many as the extra

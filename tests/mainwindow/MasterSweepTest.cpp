@@ -13,10 +13,12 @@
 #include "emu/WebApiEmu.h"
 #include "shell/ScanGames.h"
 
+#include <QElapsedTimer>
 #include <QGroupBox>
 #include <QNetworkDatagram>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QRegularExpression>
 #include <QTest>
 #include <QTimer>
 #include <QUdpSocket>
@@ -284,7 +286,7 @@ TEST_F(MasterSweep, StopDuringTheFetchEndsTheFetchAndTheSweep)
     scan();
     guard.stop();
     EXPECT_FALSE(guard.ranOn()) << "the sweep ended with the master's wait, not at Stop";
-    EXPECT_EQ(shownWhenStopped, QStringLiteral(" Мастер-сервер: 0"));
+    EXPECT_EQ(shownWhenStopped, QStringLiteral(" Мастер-сервер: получено 0, опрошено 0, ответили 0"));
     EXPECT_EQ(form->statusText(0), QStringLiteral(" Отменено :("));
     EXPECT_FALSE(control<QPushButton>(*form, "SBStop")->isEnabled());
     EXPECT_TRUE(control<QGroupBox>(*form, "RG")->isEnabled());
@@ -296,4 +298,104 @@ TEST_F(MasterSweep, StopDuringTheFetchEndsTheFetchAndTheSweep)
     EXPECT_EQ(silent.requests, 1);
     EXPECT_EQ(row(InRange), -1);
     EXPECT_TRUE(prompter.messages.isEmpty());
+}
+
+namespace {
+
+// A master of the test's servers and of addresses nobody answers at, paged small, that drops
+// requests sooner than 300 ms after its last answer: the list takes seconds to come.
+MasterBook slowBook()
+{
+    MasterBook b;
+    b.servers = {{FromMaster1, 27015}, {FromMaster2, 27015}};
+    for (int i = 1; i <= 6; ++i)
+        b.servers.push_back({local(9, i), 27015});
+    b.pageSize = 2;
+    b.requiredFilter = "\\appid\\10\\";
+    return b;
+}
+
+MasterFaults rateLimit()
+{
+    MasterFaults f;
+    f.minIntervalMs = 300;
+    return f;
+}
+
+} // namespace
+
+TEST_F(MasterSweep, ListedServersShowWhileTheMasterIsStillPaging)
+{
+    MasterEmu slow(slowBook(), rateLimit());
+    slow.start();
+    settings.master.masters = {QString::fromStdString(slow.endpointText())};
+    settings.master.steamKey.clear();
+    form->masterLists().setReplyWait(200, 2);
+    form->masterLists().setBackoffStart(100);
+
+    QElapsedTimer sinceScan;
+    qint64 firstRowMs = -1;
+    std::uint64_t pagesWhenShown = 0;
+    QString progress;
+    QTimer watch;
+    QObject::connect(&watch, &QTimer::timeout, form.get(), [&] {
+        if (progress.isEmpty() && form->statusText(0).contains(QStringLiteral("получено")))
+            progress = form->statusText(0);
+        if (firstRowMs < 0 && row(FromMaster1) >= 0) {
+            firstRowMs = sinceScan.elapsed();
+            pagesWhenShown = slow.repliesSent();
+        }
+    });
+    watch.start(2);
+    sinceScan.start();
+    scan();
+    const qint64 sweepMs = sinceScan.elapsed();
+    watch.stop();
+
+    EXPECT_EQ(form->statusText(0), QStringLiteral(" Завершено :)"));
+    ASSERT_GE(firstRowMs, 0) << "no listed server showed during the sweep";
+    EXPECT_LT(firstRowMs, 2000);
+    // Eight pages: the empty lists of four games and four of Counter-Strike.
+    EXPECT_LT(pagesWhenShown, 8u) << "the row came only once the whole list was in";
+    EXPECT_GT(slow.requestsDropped(), 0u) << "the master's limit was never met";
+    EXPECT_EQ(slow.repliesSent(), 8u);
+    EXPECT_LT(firstRowMs, sweepMs / 2);
+    EXPECT_TRUE(listed(FromMaster2));
+    EXPECT_TRUE(listed(InRange)) << "the ranges still come after the lists";
+    EXPECT_TRUE(
+        QRegularExpression(QStringLiteral("^ Мастер-сервер: получено \\d+, опрошено \\d+, ответили \\d+$"))
+            .match(progress)
+            .hasMatch())
+        << progress.toStdString();
+    // A favourite, eight listed addresses and ten of the range.
+    EXPECT_EQ(form->statusText(1), QStringLiteral("19"));
+    EXPECT_TRUE(prompter.messages.isEmpty());
+    slow.stop();
+}
+
+TEST_F(MasterSweep, StopWhileListedServersStreamEndsTheSweepAndTheList)
+{
+    MasterEmu slow(slowBook(), rateLimit());
+    slow.start();
+    settings.master.masters = {QString::fromStdString(slow.endpointText())};
+    settings.master.steamKey.clear();
+    form->masterLists().setReplyWait(200, 2);
+    form->masterLists().setBackoffStart(100);
+    QTimer watch;
+    QObject::connect(&watch, &QTimer::timeout, form.get(), [&] {
+        if (row(FromMaster1) < 0 || !control<QPushButton>(*form, "SBStop")->isEnabled())
+            return;
+        watch.stop();
+        clickButton(*form, "SBStop");
+    });
+    watch.start(2);
+    scan();
+    EXPECT_EQ(form->statusText(0), QStringLiteral(" Отменено :("));
+    EXPECT_FALSE(form->masterLists().running());
+    const std::uint64_t asked = slow.requestsReceived();
+    EXPECT_LT(slow.repliesSent(), 8u);
+    EXPECT_FALSE(QTest::qWaitFor([&] { return slow.requestsReceived() > asked; }, 800))
+        << "the master was asked again after Stop";
+    EXPECT_EQ(row(InRange), -1) << "the ranges were probed after Stop";
+    slow.stop();
 }

@@ -5,6 +5,8 @@
 #include "emu/MasterEmu.h"
 #include "query/MasterFilter.h"
 
+#include <QElapsedTimer>
+
 #include <gtest/gtest.h>
 
 using namespace vantry;
@@ -23,9 +25,11 @@ MasterBook bookOf(std::uint32_t count)
     return book;
 }
 
+// A fixed pace, so that the pace the cases set is the one kept.
 query::MasterPacing quick()
 {
     query::MasterPacing p;
+    p.adaptive = false;
     p.paceMs = 0;
     p.replyTimeoutMs = 50;
     p.retries = 2;
@@ -223,4 +227,28 @@ TEST(MasterFetch, AStopRequestEndsTheListingsAtOnce)
     EXPECT_FALSE(listings[0].paging.done());
     EXPECT_EQ(listings[0].paging.servers().size(), 231u);
     EXPECT_EQ(master.requestsReceived(), 1u) << "the next page was asked for";
+}
+
+// Over real sockets, a master that ignores requests sooner than 300 ms after its last answer:
+// the adaptive listing backs off until it is answered, then keeps that pause, and loses nothing.
+TEST(MasterFetch, AnAdaptiveListingLearnsAMastersRateLimit)
+{
+    const MasterBook book = bookOf(2000); // nine pages
+    MasterFaults faults;
+    faults.minIntervalMs = 300;
+    MasterEmu limited(book, faults);
+    limited.start();
+    query::MasterPacing pacing;
+    pacing.replyTimeoutMs = 150;
+    pacing.backoffStartMs = 100;
+    QElapsedTimer took;
+    took.start();
+    const net::MasterListing l = fetchOne(limited, pacing);
+    EXPECT_EQ(l.paging.outcome(), query::MasterOutcome::EndOfList);
+    expectWholeBook(l, book);
+    EXPECT_GT(limited.requestsDropped(), 0u) << "the test did not meet the limit";
+    EXPECT_GE(l.paging.pauseMs(), 300) << "the pause was not learned";
+    // Once learned, the pause holds: drops come only while it is learned, not at every page.
+    EXPECT_LE(limited.requestsDropped(), 5u);
+    EXPECT_LT(took.elapsed(), 9 * 1000);
 }

@@ -9,6 +9,7 @@
 #include <QFile>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QSpinBox>
 #include <QStyle>
 #include <QStyleOptionButton>
 #include <QTabBar>
@@ -205,4 +206,55 @@ TEST_F(MasterPage, HandEditedSectionLoadsWhatItCanMean)
         << "the rows the count names and the file holds";
     destroy();
     EXPECT_TRUE(readRaw().endsWith("Masters=2\nMaster0=127.0.0.1:27011\nMaster1=127.0.0.2:27011\n"));
+}
+
+TEST_F(MasterPage, ListRateTypedSurvivesARestartAndTheDefaultLeavesTheFileAlone)
+{
+    writeRaw("[Settings]\nDelay=7\n");
+    TSettings& d = create();
+    showScanPage();
+    EXPECT_EQ(d.listRate(), 1500);
+    auto* rate = control<QSpinBox>(d, "SERate");
+    ASSERT_TRUE(rate->isVisible()) << "near the master settings, on the scanning page";
+    QTest::mouseClick(rate, Qt::LeftButton);
+    QTest::keyClick(rate, Qt::Key_A, Qt::ControlModifier);
+    QTest::keyClicks(rate, QStringLiteral("300"));
+    QTest::keyClick(rate, Qt::Key_Tab);
+    EXPECT_EQ(d.listRate(), 300) << "read live from the control";
+    // More than the field takes stops at its top.
+    QTest::keyClick(rate, Qt::Key_A, Qt::ControlModifier);
+    QTest::keyClicks(rate, QStringLiteral("9999999"));
+    QTest::keyClick(rate, Qt::Key_Tab);
+    EXPECT_LE(d.listRate(), MaxListRate);
+    QTest::keyClick(rate, Qt::Key_A, Qt::ControlModifier);
+    QTest::keyClicks(rate, QStringLiteral("250"));
+    QTest::keyClick(rate, Qt::Key_Tab);
+    destroy();
+    EXPECT_TRUE(readRaw().endsWith("[Lists]\nRate=250\n")) << readRaw().toStdString();
+    EXPECT_EQ(create().listRate(), 250);
+
+    // Back to the default: the section goes, and a file never changed keeps its bytes.
+    QSpinBox* again = control<QSpinBox>(dialog(), "SERate");
+    dialog().show();
+    QTest::mouseClick(again, Qt::LeftButton);
+    QTest::keyClick(again, Qt::Key_A, Qt::ControlModifier);
+    QTest::keyClicks(again, QStringLiteral("1500"));
+    QTest::keyClick(again, Qt::Key_Tab);
+    destroy();
+    EXPECT_FALSE(readRaw().contains("[Lists]"));
+}
+
+TEST_F(MasterPage, HandEditedListRatesLoadAsSaneRates)
+{
+    const std::pair<const char*, int> cases[] = {
+        {"0", 0},           // unpaced, as the user asked
+        {"-20", 1500},      // nonsense: the default
+        {"abc", 1500},      // the same
+        {"5000000", 100000} // more than a link takes: the top
+    };
+    for (const auto& [text, expected] : cases) {
+        writeRaw(QByteArray("[Lists]\nRate=") + text + "\n");
+        EXPECT_EQ(create().listRate(), expected) << text;
+        destroy();
+    }
 }

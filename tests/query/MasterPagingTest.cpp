@@ -1,6 +1,7 @@
 #include "query/MasterPaging.h"
 
 #include <gtest/gtest.h>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -68,9 +69,11 @@ struct Listing
     bool take(const Bytes8& reply) { return paging.received(Bytes(reply.data(), reply.size())); }
 };
 
+// A fixed pace: the cases below check what every listing does, at exact times.
 MasterPacing fast()
 {
     MasterPacing p;
+    p.adaptive = false;
     p.paceMs = 0;
     p.replyTimeoutMs = 100;
     p.retries = 2;
@@ -242,4 +245,131 @@ TEST(MasterPaging, AnEmptyPageWithoutTheEndMarkEndsTheListing)
     EXPECT_TRUE(none.take(page(0, 0, true)));
     EXPECT_EQ(none.paging.outcome(), MasterOutcome::EndOfList);
     EXPECT_TRUE(none.paging.servers().empty());
+}
+
+namespace {
+
+// A master that drops every request sooner than minIntervalMs after the last one it answered,
+// answering after latencyMs; pages of 231 addresses.
+struct RateLimitedMaster
+{
+    std::int64_t minIntervalMs;
+    std::int64_t latencyMs = 20;
+    std::uint32_t total;
+    std::int64_t lastAnsweredMs = -1'000'000;
+    std::uint32_t served = 0;
+    int dropped = 0;
+
+    // The reply to a request sent at `sentMs`, if any.
+    std::optional<Bytes8> answer(std::int64_t sentMs)
+    {
+        if (sentMs - lastAnsweredMs < minIntervalMs) {
+            ++dropped;
+            return std::nullopt;
+        }
+        lastAnsweredMs = sentMs;
+        const std::uint32_t count = std::min<std::uint32_t>(231, total - served);
+        Bytes8 reply = page(served + 1, count, served + count == total);
+        served += count;
+        return reply;
+    }
+};
+
+// Runs a listing against the master until it ends; the time of the listing's end.
+std::int64_t runAgainst(Listing& run, RateLimitedMaster& master)
+{
+    const std::int64_t start = run.now;
+    while (run.nextRequest()) {
+        if (auto reply = master.answer(run.now)) {
+            // Nothing else happens until the reply arrives.
+            const std::int64_t arrival = run.now + master.latencyMs;
+            run.now = arrival;
+            run.paging.received(Bytes(reply->data(), reply->size()), arrival);
+        }
+    }
+    return run.now - start;
+}
+
+} // namespace
+
+TEST(MasterPaging, AnAdaptiveListingAsksForTheNextPageAsSoonAsOneArrives)
+{
+    MasterPacing pacing;
+    Listing run(pacing);
+    RateLimitedMaster master{0, 20, 4096};
+    const std::int64_t took = runAgainst(run, master);
+    EXPECT_EQ(run.paging.outcome(), MasterOutcome::EndOfList);
+    EXPECT_EQ(run.paging.servers().size(), 4096u);
+    EXPECT_EQ(run.sentAt.size(), 18u) << "no request was repeated";
+    EXPECT_EQ(took, 18 * 20) << "each page was asked for the moment the one before arrived";
+    EXPECT_EQ(run.paging.pauseMs(), 0);
+}
+
+TEST(MasterPaging, AnAdaptiveListingBacksOffFromARateLimitAndKeepsThePause)
+{
+    MasterPacing pacing;
+    Listing run(pacing);
+    RateLimitedMaster master{2000, 20, 4096};
+    const std::int64_t took = runAgainst(run, master);
+    EXPECT_EQ(run.paging.outcome(), MasterOutcome::EndOfList);
+    ASSERT_EQ(run.paging.servers().size(), 4096u) << "every address kept through the retries";
+    for (std::uint32_t i = 0; i < 4096; ++i)
+        ASSERT_EQ(run.paging.servers()[i], server(i + 1));
+    EXPECT_LE(took, 60'000);
+    EXPECT_EQ(run.paging.pauseMs(), 2000) << "doubled from 1 s until the master answered";
+    // Only the page where the limit was met costs dropped requests: the learned pause holds.
+    EXPECT_EQ(master.dropped, 2);
+    // Counted from the answer's arrival, as the master counts from its answer.
+    for (std::size_t i = 4; i < run.sentAt.size(); ++i)
+        EXPECT_EQ(run.sentAt[i] - run.sentAt[i - 1], 2000 + master.latencyMs) << "request " << i;
+}
+
+TEST(MasterPaging, AnAdaptiveListingGivesUpOnAMasterThatStopsAndKeepsWhatCame)
+{
+    MasterPacing pacing;
+    Listing run(pacing);
+    ASSERT_TRUE(run.nextRequest());
+    run.now += 30;
+    const Bytes8 first = page(1, 231);
+    ASSERT_TRUE(run.paging.received(Bytes(first.data(), first.size()), run.now));
+    const std::int64_t answered = run.now;
+    while (run.nextRequest()) {
+    }
+    EXPECT_EQ(run.paging.outcome(), MasterOutcome::StoppedAnswering);
+    EXPECT_EQ(run.paging.servers().size(), 231u);
+    // The first ask, two retries and two more for a master that had answered, each later.
+    ASSERT_EQ(run.sentAt.size(), 6u);
+    EXPECT_EQ(run.paging.pauseMs(), 8000) << "the pause doubled with every missing answer";
+    EXPECT_EQ(run.sentAt.back() - answered, 8000);
+    EXPECT_LT(run.now - answered, 30'000) << "a dead master is not waited on for minutes";
+
+    // Never answered: silence is told as before, after the growing waits.
+    Listing silent(pacing);
+    while (silent.nextRequest()) {
+    }
+    EXPECT_EQ(silent.paging.outcome(), MasterOutcome::Silent);
+    EXPECT_EQ(silent.sentAt.size(), 3u);
+}
+
+TEST(MasterPaging, ALearnedPauseHoldsForTheNextListingOfTheSameMaster)
+{
+    MasterPacing pacing;
+    pacing.learnedPauseMs = 2000;
+    Listing run(pacing);
+    RateLimitedMaster master{2000, 20, 700};
+    runAgainst(run, master);
+    EXPECT_EQ(run.paging.outcome(), MasterOutcome::EndOfList);
+    EXPECT_EQ(master.dropped, 0) << "the pause learned before was forgotten";
+}
+
+TEST(MasterPaging, ValvesHostsAreTheRateLimitedOnes)
+{
+    EXPECT_TRUE(rateLimitedMaster("hl2master.steampowered.com"));
+    EXPECT_TRUE(rateLimitedMaster("HL1MASTER.STEAMPOWERED.COM."));
+    EXPECT_TRUE(rateLimitedMaster("steampowered.com"));
+    EXPECT_TRUE(rateLimitedMaster("a.valvesoftware.com"));
+    EXPECT_FALSE(rateLimitedMaster("notsteampowered.com"));
+    EXPECT_FALSE(rateLimitedMaster("steampowered.com.example.org"));
+    EXPECT_FALSE(rateLimitedMaster("127.0.0.1"));
+    EXPECT_FALSE(rateLimitedMaster(""));
 }

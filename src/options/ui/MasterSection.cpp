@@ -1,5 +1,6 @@
 #include "MasterSection.h"
 
+#include "options/LiveSettings.h"
 #include "options/ui/OptionsWidgets.h"
 
 #include <QCheckBox>
@@ -9,6 +10,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QSpinBox>
 #include <QTreeWidget>
 
 namespace vantry::options {
@@ -44,6 +46,12 @@ MasterSection::MasterSection(QWidget* parent) : QWidget(parent)
     EditMaster->setPlaceholderText(QStringLiteral("host:27011"));
     SBMasterDel = named(widgets::button(tr("Удалить"), this), "SBMasterDel");
     SBMasterAdd = named(widgets::button(tr("Добавить"), this), "SBMasterAdd");
+    SERate = named(new QSpinBox(this), "SERate");
+    SERate->setRange(0, MaxListRate);
+    SERate->setValue(DefaultListRate);
+    SERate->setSingleStep(100);
+    SERate->setToolTip(tr("Сколько серверов из списков опрашивать в секунду; меньше для медленной "
+                          "связи, 0 без ограничения"));
 
     auto* grid = new QGridLayout(this);
     grid->setContentsMargins(0, 0, 0, 0);
@@ -57,6 +65,10 @@ MasterSection::MasterSection(QWidget* parent) : QWidget(parent)
     grid->addWidget(EditMaster, 2, 2, 1, 2);
     grid->addWidget(SBMasterDel, 3, 2);
     grid->addWidget(SBMasterAdd, 3, 3);
+    auto* rateLabel = new QLabel(tr("Серверов в секунду:"), this);
+    rateLabel->setBuddy(SERate);
+    grid->addWidget(rateLabel, 4, 2, Qt::AlignRight | Qt::AlignTop);
+    grid->addWidget(SERate, 4, 3, Qt::AlignTop);
     grid->setRowStretch(4, 1);
     grid->setColumnStretch(1, 1);
 
@@ -87,6 +99,16 @@ MasterSource MasterSection::source() const
     for (int row = 0; row < LWMasters->topLevelItemCount(); ++row)
         s.masters.append(LWMasters->topLevelItem(row)->text(0));
     return s;
+}
+
+void MasterSection::loadRate(int perSecond)
+{
+    SERate->setValue(clampedListRate(perSecond));
+}
+
+int MasterSection::rate() const
+{
+    return SERate->value();
 }
 
 void MasterSection::SBMasterAddClick()

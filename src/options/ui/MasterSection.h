@@ -8,6 +8,7 @@ class QCheckBox;
 class QComboBox;
 class QLineEdit;
 class QPushButton;
+class QSpinBox;
 class QTreeWidget;
 
 namespace vantry::options {
@@ -22,6 +23,9 @@ public:
 
     void load(const MasterSource& source);
     MasterSource source() const;
+    // Servers of the lists asked per second.
+    void loadRate(int perSecond);
+    int rate() const;
 
     void SBMasterAddClick();
     void SBMasterDelClick();
@@ -36,6 +40,7 @@ private:
     QLineEdit* EditMaster = nullptr;
     QPushButton* SBMasterDel = nullptr;
     QPushButton* SBMasterAdd = nullptr;
+    QSpinBox* SERate = nullptr;
     // What the file holds of the source that the page does not show (the Web API's address, the
     // masters' pace): written back as it came.
     MasterSource m_loaded;

@@ -260,6 +260,10 @@ MasterSource TSettings::masterSource() const
 {
     return TS2->masterSource();
 }
+int TSettings::listRate() const
+{
+    return TS2->listRate();
+}
 
 // Handlers of the pages' controls, for code that performs a click.
 

@@ -123,6 +123,7 @@ void ScanPage::load(const StoredSettings& s)
     for (const AddressRange& range : s.ranges)
         appendRange(range);
     m_master->load(s.master);
+    m_master->loadRate(s.listRate);
 }
 
 void ScanPage::store(StoredSettings& s) const
@@ -134,6 +135,7 @@ void ScanPage::store(StoredSettings& s) const
     s.broadcast = CBBroadcast->isChecked();
     s.ranges = ranges();
     s.master = masterSource();
+    s.listRate = listRate();
 }
 
 QVector<AddressRange> ScanPage::ranges() const
@@ -179,6 +181,11 @@ bool ScanPage::scanOld() const
 MasterSource ScanPage::masterSource() const
 {
     return m_master->source();
+}
+
+int ScanPage::listRate() const
+{
+    return m_master->rate();
 }
 
 void ScanPage::appendRange(const AddressRange& range)

@@ -36,6 +36,7 @@ public:
     bool broadcast() const;
     bool scanOld() const;
     MasterSource masterSource() const;
+    int listRate() const;
 
     void TS2Show();
     void SBAddClick();
