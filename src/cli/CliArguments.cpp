@@ -115,6 +115,13 @@ ParsedArguments parseArguments(const std::vector<std::string>& words)
                 return failed("--delay wants milliseconds from 0 to " + std::to_string(MaxDelayMs) +
                               (missing ? "" : ", not " + quoted(v)));
             o.delayMs = *delay;
+        } else if (word == "--rate") {
+            const std::string v = value();
+            const auto rate = parseNumber(v, 0, MaxRate);
+            if (missing || !rate)
+                return failed("--rate wants probes per second from 0 to " + std::to_string(MaxRate) +
+                              (missing ? "" : ", not " + quoted(v)));
+            o.rate = *rate;
         } else if (word == "--timeout") {
             const std::string v = value();
             const auto timeout = parseNumber(v, 0, MaxTimeoutMs);
@@ -186,7 +193,9 @@ std::string usageText()
            "octets from FROM's to TO's, fourth octets up to 254 except in the last block.\n"
            "options:\n"
            "  --port N         port of hosts named without one and of the sweep (default 27015)\n"
-           "  --delay MS       pause after each probe, 0 to 1000 (default 5)\n"
+           "  --delay MS       pause after each probe, 0 to 1000 (default for a sweep 5); a query\n"
+           "                   given one pauses instead of keeping its rate\n"
+           "  --rate N         probes per second, 0 for no limit (default for a query 50000)\n"
            "  --timeout MS     wait for replies after the last request (default 1000); a query\n"
            "                   ends as soon as every host has answered\n"
            "  --retries N      ask a host that has not answered N more times, 0 to 10 (default\n"
@@ -195,7 +204,7 @@ std::string usageText()
            "  --players        ask each server for its players too\n"
            "  --rules          ask each server for its rules too\n"
            "  --old            also send the old info request, for old servers\n"
-           "  --settings FILE  take the default game port and delay from this settings file\n"
+           "  --settings FILE  take the default game port (and a sweep's delay) from this settings file\n"
            "exit status: 0 when at least one server answered, 1 when none did, 2 on bad arguments\n";
 }
 

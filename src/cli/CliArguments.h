@@ -31,6 +31,7 @@ struct CliOptions
     std::uint32_t to = 0;
     std::optional<std::uint16_t> port; // --port: the default port of hosts and of the sweep
     std::optional<int> delayMs;        // --delay: pause after each probe
+    std::optional<int> rate;           // --rate: probes per second, 0 unpaced
     int timeoutMs = 1000;              // --timeout: wait after the last request
     int retries = DefaultRetries;      // --retries: more asks of a host that has not answered
     bool json = false;
@@ -43,6 +44,10 @@ struct CliOptions
 
 inline constexpr std::uint16_t DefaultPort = 27015;
 inline constexpr int DefaultDelayMs = 5;
+// Probes per second of a query and of a master's list when no --delay is given: 4,096 servers in
+// about a tenth of a second, which loopback and a home link take without loss.
+inline constexpr int DefaultRate = 50'000;
+inline constexpr int MaxRate = 1'000'000;
 inline constexpr int MaxDelayMs = 1000;
 inline constexpr int MaxTimeoutMs = 60'000;
 

@@ -14,6 +14,9 @@
 
 #include <cstdlib>
 #include <memory>
+#include <mutex>
+#include <sstream>
+#include <thread>
 #include <unordered_set>
 
 namespace vantry::cli {
@@ -108,6 +111,97 @@ std::optional<std::string> settingsKey(const std::string& path)
     return key.toStdString();
 }
 
+SessionPlan queryPlan(const MasterOptions& o, int delayMs, int rate)
+{
+    SessionPlan plan;
+    plan.delayMs = delayMs;
+    plan.ratePerSecond = rate;
+    plan.timeoutMs = o.timeoutMs;
+    plan.retries = o.retries;
+    plan.players = o.players;
+    plan.rules = o.rules;
+    plan.old = o.old;
+    plan.endWhenAllDone = true;
+    return plan;
+}
+
+// The masters page on a thread of their own while the session asks every address as it comes.
+int queryAsListed(const MasterOptions& o, std::vector<net::MasterListing>& listings,
+                  const std::vector<std::string>& names, const std::vector<Listed>& before, int delayMs,
+                  int rate, std::ostream& out, std::ostream& err, query::Clock& clock)
+{
+    struct Shared
+    {
+        std::mutex mutex;
+        std::vector<query::Endpoint> fresh;
+        bool done = false;
+        std::string error;
+    } shared;
+    std::unordered_set<std::uint64_t> seen;
+    std::size_t count = 0;
+    SessionPlan plan = queryPlan(o, delayMs, rate);
+    for (const Listed& l : before) {
+        seen.insert(l.address.key());
+        plan.targets.push_back(l.address);
+        ++count;
+    }
+    std::vector<std::size_t> taken(listings.size(), 0);
+    // On the paging thread, between its waits: hands over what came since.
+    const auto publish = [&] {
+        std::vector<query::Endpoint> added;
+        for (std::size_t i = 0; i < listings.size(); ++i) {
+            const std::vector<query::Endpoint>& servers = listings[i].paging.servers();
+            for (; taken[i] < servers.size(); ++taken[i]) {
+                if (count < o.pacing.limit && seen.insert(servers[taken[i]].key()).second) {
+                    added.push_back(servers[taken[i]]);
+                    ++count;
+                }
+            }
+        }
+        if (!added.empty()) {
+            const std::lock_guard lock(shared.mutex);
+            shared.fresh.insert(shared.fresh.end(), added.begin(), added.end());
+        }
+        return false;
+    };
+    std::thread paging([&] {
+        try {
+            net::fetchMasterLists(listings, publish, clock);
+        } catch (const net::BatchSocketError& e) {
+            const std::lock_guard lock(shared.mutex);
+            shared.error = e.what();
+        }
+        publish();
+        const std::lock_guard lock(shared.mutex);
+        shared.done = true;
+    });
+    plan.feed = [&](std::vector<query::Endpoint>& more) {
+        const std::lock_guard lock(shared.mutex);
+        more.swap(shared.fresh);
+        return !shared.done;
+    };
+    // The session's verdict follows what the masters said, as it does without streaming.
+    std::ostringstream verdict;
+    int status = ExitNoneAnswered;
+    try {
+        status = runAndPrint(plan, OutputChoice{o.json, o.players, o.rules}, out, verdict,
+                             "no listed server answered", clock);
+    } catch (...) {
+        paging.join();
+        throw;
+    }
+    paging.join();
+    if (!shared.error.empty())
+        err << "vantry: cannot use the network: " << shared.error << "\n";
+    for (std::size_t i = 0; i < listings.size(); ++i)
+        reportMaster(err, names[i], listings[i]);
+    if (count == 0)
+        err << "vantry: no server listed\n";
+    else
+        err << verdict.str();
+    return status;
+}
+
 } // namespace
 
 int runMaster(const std::vector<std::string>& words, std::ostream& out, std::ostream& err,
@@ -143,14 +237,9 @@ int runMaster(const std::vector<std::string>& words, std::ostream& out, std::ost
             !problem.isEmpty())
             return badArguments(err, problem.toStdString());
     }
-    int delayMs = o.delayMs.value_or(DefaultDelayMs);
-    if (o.query && o.settingsFile && !o.delayMs) {
-        std::string error;
-        const auto defaults = readSettingsDefaults(*o.settingsFile, error);
-        if (!defaults)
-            return badArguments(err, error);
-        delayMs = defaults->delayMs;
-    }
+    // The listed servers are asked at a rate unless given a pause.
+    const int delayMs = o.delayMs.value_or(0);
+    const int rate = delayMs > 0 ? 0 : o.rate.value_or(DefaultRate);
 
     std::vector<net::MasterListing> listings;
     std::vector<std::string> names;
@@ -167,10 +256,13 @@ int runMaster(const std::vector<std::string>& words, std::ostream& out, std::ost
             const query::Endpoint master{*address, h.port.value_or(DefaultMasterPort)};
             if (!seen.insert(master.key()).second)
                 continue;
+            query::MasterPacing pacing = o.pacing;
+            // Valve's masters fall silent for a while when asked faster than their pace.
+            pacing.adaptive = !o.paceGiven && !query::rateLimitedMaster(h.host);
             listings.push_back(
                 {query::Endpoint{master.address, master.port},
-                 query::MasterPaging(static_cast<std::uint8_t>(o.region), masterFilterText(o), o.pacing),
-                 false, 0});
+                 query::MasterPaging(static_cast<std::uint8_t>(o.region), masterFilterText(o), pacing), false,
+                 0});
             const std::string text = query::endpointText(master);
             names.push_back(parseDottedQuad(h.host) ? text : h.host + " (" + text + ")");
         }
@@ -212,6 +304,12 @@ int runMaster(const std::vector<std::string>& words, std::ostream& out, std::ost
         }
     }
 
+    const auto masterName = [&](std::size_t i) {
+        return "master " + query::endpointText({listings[i].master.address, listings[i].master.port});
+    };
+    if (o.query && !listings.empty())
+        return queryAsListed(o, listings, names, listed, delayMs, rate, out, err, clock);
+
     if (!listings.empty()) {
         try {
             net::fetchMasterLists(listings, {}, clock);
@@ -222,8 +320,7 @@ int runMaster(const std::vector<std::string>& words, std::ostream& out, std::ost
         for (std::size_t i = 0; i < listings.size(); ++i) {
             reportMaster(err, names[i], listings[i]);
             for (const query::Endpoint& a : listings[i].paging.servers())
-                add(a, std::nullopt,
-                    "master " + query::endpointText({listings[i].master.address, listings[i].master.port}));
+                add(a, std::nullopt, masterName(i));
         }
     }
 
@@ -248,14 +345,7 @@ int runMaster(const std::vector<std::string>& words, std::ostream& out, std::ost
         err << "vantry: no server listed\n";
         return ExitNoneAnswered;
     }
-    SessionPlan plan;
-    plan.delayMs = delayMs;
-    plan.timeoutMs = o.timeoutMs;
-    plan.retries = o.retries;
-    plan.players = o.players;
-    plan.rules = o.rules;
-    plan.old = o.old;
-    plan.endWhenAllDone = true;
+    SessionPlan plan = queryPlan(o, delayMs, rate);
     for (const Listed& l : listed)
         plan.targets.push_back({l.address.address, l.address.port});
     return runAndPrint(plan, OutputChoice{o.json, o.players, o.rules}, out, err, "no listed server answered",

@@ -87,11 +87,15 @@ int runCli(const std::vector<std::string>& words, std::ostream& out, std::ostrea
     }
     if (o.port)
         defaultPort = *o.port;
+    // A query keeps a rate unless given a pause; a sweep keeps its pause unless given a rate.
+    if (o.command == Command::Query || (o.rate && !o.delayMs))
+        delayMs = 0;
     if (o.delayMs)
         delayMs = *o.delayMs;
 
     SessionPlan plan;
     plan.delayMs = delayMs;
+    plan.ratePerSecond = delayMs > 0 ? 0 : o.rate.value_or(o.command == Command::Query ? DefaultRate : 0);
     plan.timeoutMs = o.timeoutMs;
     plan.players = o.players;
     plan.rules = o.rules;

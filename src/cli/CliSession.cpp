@@ -1,6 +1,7 @@
 #include "CliSession.h"
 
 #include "CliRun.h"
+#include "query/ProbePacer.h"
 
 #include <algorithm>
 #include <type_traits>
@@ -13,6 +14,10 @@ namespace {
 constexpr int MaxChallengeAnswers = 2;
 // Bounds a wait so that a clock that jumps is noticed.
 constexpr std::int64_t LongestWaitMs = 50;
+// How often a feed is looked at while it runs: a page's first probe waits at most this long.
+constexpr std::int64_t FeedPollMs = 2;
+// The burst of a rate, in milliseconds of it.
+constexpr int RateBurstMs = 10;
 
 } // namespace
 
@@ -20,37 +25,60 @@ QuerySession::QuerySession(SessionPlan plan)
     : m_plan(std::move(plan)), m_dispatcher(m_requests),
       // Room for every target twice over, so that no request in flight gives way to another;
       // the table is laid out (and its pages touched) at the first request.
-      m_outstanding(std::min(2 * m_plan.targets.size(), query::OutstandingRequests::Capacity)),
+      m_outstanding(m_plan.feed ? query::OutstandingRequests::Capacity
+                                : std::min(2 * m_plan.targets.size(), query::OutstandingRequests::Capacity)),
       m_retries(static_cast<std::size_t>(std::clamp(m_plan.retries, 0, MaxRetries)))
 {
     m_dispatcher.setOutstanding(&m_outstanding);
     m_servers.reserve(std::min<std::size_t>(m_plan.targets.size(), 4096));
     m_targets.reserve(m_plan.targets.size());
     m_targetOf.reserve(m_plan.targets.size());
-    for (const query::Endpoint& p : m_plan.targets) {
-        // A target named twice is asked once.
-        if (m_targetOf.emplace(p.key(), static_cast<std::uint32_t>(m_targets.size())).second)
-            m_targets.push_back({p});
-    }
+    for (const query::Endpoint& p : m_plan.targets)
+        addTarget(p);
+    m_feeding = static_cast<bool>(m_plan.feed);
+}
+
+void QuerySession::addTarget(const query::Endpoint& peer)
+{
+    // A target named twice is asked once.
+    if (m_targetOf.emplace(peer.key(), static_cast<std::uint32_t>(m_targets.size())).second)
+        m_targets.push_back({peer});
+}
+
+bool QuerySession::pullFeed()
+{
+    if (!m_feeding)
+        return false;
+    m_fed.clear();
+    m_feeding = m_plan.feed(m_fed);
+    for (const query::Endpoint& p : m_fed)
+        addTarget(p);
+    return m_feeding;
 }
 
 std::vector<ServerResult> QuerySession::run(net::BatchSocket& socket)
 {
     const bool paced = m_plan.delayMs > 0;
+    const int rate = paced ? 0 : std::max(0, m_plan.ratePerSecond);
+    query::ProbePacer pacer(rate, std::max(1, rate * RateBurstMs / 1000));
     const std::size_t batch = paced ? 1 : net::BatchSocket::BatchSize;
     std::size_t next = 0; // the first target never asked
     std::int64_t nextProbeMs = 0;
     std::vector<std::uint32_t> due;
     for (;;) {
         std::int64_t now = socket.clock().nowMs();
+        const bool feeding = pullFeed();
         if (!paced || now >= nextProbeMs) {
+            const std::size_t limit =
+                static_cast<std::size_t>(std::min<std::int64_t>(std::int64_t(batch), pacer.allowance(now)));
             // Retries first: they are older than any target not yet asked.
             due.clear();
-            takeDueRetries(now, batch, due);
-            while (due.size() < batch && next < m_targets.size())
+            takeDueRetries(now, limit, due);
+            while (due.size() < limit && next < m_targets.size())
                 due.push_back(static_cast<std::uint32_t>(next++));
             if (!due.empty()) {
                 ask(socket, due);
+                pacer.sent(static_cast<std::int64_t>(due.size()));
                 nextProbeMs = now + m_plan.delayMs;
             }
             // Replies are taken between batches, so the receive buffer never has to hold a
@@ -58,16 +86,18 @@ std::vector<ServerResult> QuerySession::run(net::BatchSocket& socket)
             drain(socket);
             now = socket.clock().nowMs();
         }
-        const bool allAsked = next == m_targets.size();
+        const bool allAsked = next == m_targets.size() && !feeding;
         if (finished(now, allAsked))
             break;
 
         // Sleep until a reply comes, a request falls due, or the wait after the last one ends.
         std::int64_t wake = m_lastSendMs + m_plan.timeoutMs;
         if (const auto retry = nextRetryMs())
-            wake = paced ? std::max(*retry, nextProbeMs) : *retry;
-        if (!allAsked)
-            wake = std::min(wake, nextProbeMs);
+            wake = paced ? std::max(*retry, nextProbeMs) : std::max(*retry, pacer.nextMs(now));
+        if (next < m_targets.size())
+            wake = std::min(wake, paced ? nextProbeMs : pacer.nextMs(now));
+        if (feeding)
+            wake = std::min(wake, now + FeedPollMs);
         const std::int64_t wait = std::clamp<std::int64_t>(wake - now, 0, LongestWaitMs);
         if (socket.wait(static_cast<int>(wait)))
             drain(socket);
@@ -93,7 +123,7 @@ std::vector<ServerResult> QuerySession::run(net::BatchSocket& socket)
 
 bool QuerySession::finished(std::int64_t nowMs, bool allAsked)
 {
-    if (m_plan.endWhenAllDone && m_done == m_targets.size())
+    if (m_plan.endWhenAllDone && allAsked && m_done == m_targets.size())
         return true;
     return allAsked && !nextRetryMs() && nowMs >= m_lastSendMs + m_plan.timeoutMs;
 }

@@ -7,6 +7,7 @@
 
 #include <cstdint>
 #include <deque>
+#include <functional>
 #include <optional>
 #include <ostream>
 #include <unordered_map>
@@ -18,6 +19,7 @@ struct SessionPlan
 {
     std::vector<query::Endpoint> targets; // asked in this order
     int delayMs = 0;                      // 0: in batches; otherwise one request, then this pause
+    int ratePerSecond = 0;                // with no pause: requests per second, 0 unpaced
     int timeoutMs = 1000;                 // wait after the last request sent
     // How many more times a target is asked that has not answered all it was asked. The first
     // pause is half the time-out, each further one twice the one before; info and details each
@@ -28,6 +30,9 @@ struct SessionPlan
     bool old = false;            // also the old info request
     bool endWhenAllDone = false; // end the wait once every target has answered all it was asked
     bool targetOrder = false;    // results in the order of their targets, not of their arrival
+    // More targets as they become known (a master's pages): moves them into its argument and
+    // says whether more may come. The session ends only once it says no more.
+    std::function<bool(std::vector<query::Endpoint>&)> feed;
 };
 
 // One run of requests over a batch socket: the info requests to every target, the challenges
@@ -69,6 +74,9 @@ private:
         std::int64_t askedAtMs;
     };
 
+    void addTarget(const query::Endpoint& peer);
+    // Takes what the feed has; false once it has ended.
+    bool pullFeed();
     void ask(net::BatchSocket& socket, const std::vector<std::uint32_t>& targets);
     void scheduleRetry(std::uint32_t index);
     void takeDueRetries(std::int64_t nowMs, std::size_t limit, std::vector<std::uint32_t>& out);
@@ -100,6 +108,8 @@ private:
     std::size_t m_done = 0;
     std::int64_t m_lastSendMs = 0;
     std::size_t m_received = 0;
+    bool m_feeding = false;
+    std::vector<query::Endpoint> m_fed;
 };
 
 // Runs `plan` on a batch socket of its own and prints the servers that answered as `choice`

@@ -114,6 +114,7 @@ ParsedMasterArguments parseMasterArguments(const std::vector<std::string>& words
         } else if (word == "--pace") {
             if (!number("milliseconds", 0, MaxPaceMs, o.pacing.paceMs))
                 return failed(result.error);
+            o.paceGiven = true;
         } else if (word == "--master-timeout") {
             if (!number("milliseconds", 1, MaxTimeoutMs, o.pacing.replyTimeoutMs))
                 return failed(result.error);
@@ -122,6 +123,11 @@ ParsedMasterArguments parseMasterArguments(const std::vector<std::string>& words
             if (!number("milliseconds", 0, MaxDelayMs, delay))
                 return failed(result.error);
             o.delayMs = delay;
+        } else if (word == "--rate") {
+            int rate = 0;
+            if (!number("probes per second", 0, MaxRate, rate))
+                return failed(result.error);
+            o.rate = rate;
         } else if (word == "--timeout") {
             if (!number("milliseconds", 0, MaxTimeoutMs, o.timeoutMs))
                 return failed(result.error);
@@ -192,14 +198,17 @@ std::string masterUsageText()
            "                   australia, middle-east, africa, all (default all)\n"
            "  --not-empty, --not-full, --no-password   only servers that are so\n"
            "  --limit N        stop at N addresses (default 100000)\n"
-           "  --pace MS        least time between two requests to a master (default 3000: public\n"
-           "                   masters answer a few requests a minute)\n"
-           "  --master-timeout MS  wait for a master's page (default 1500, doubled at each retry)\n"
+           "  --pace MS        a fixed least time between two requests to every master; without it\n"
+           "                   Valve's masters (*.steampowered.com, *.valvesoftware.com) get 3000\n"
+           "                   and the others are asked for a page as soon as the last one came,\n"
+           "                   waiting longer (from 1 s, doubling) only when a page does not come\n"
+           "  --master-timeout MS  wait for a master's page (default 1500)\n"
            "output and queries:\n"
            "  --json           a JSON array of objects instead of lines\n"
            "  --query          query the listed servers and print them as 'vantry query' does;\n"
-           "                   --delay, --timeout, --retries, --players, --rules and --old as there\n"
-           "  --settings FILE  take the Steam Web API key (and for --query the delay) from this file\n"
+           "                   --rate, --delay, --timeout, --retries, --players, --rules and --old\n"
+           "                   as there; the servers are asked as the pages come\n"
+           "  --settings FILE  take the Steam Web API key from this file\n"
            "exit status: 0 when a server was listed (with --query: answered), 1 when none was,\n"
            "2 on bad arguments\n";
 }

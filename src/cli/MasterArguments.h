@@ -32,6 +32,8 @@ struct MasterOptions
     bool json = false;
     // For --query, as "vantry query" takes them.
     std::optional<int> delayMs;
+    std::optional<int> rate;
+    bool paceGiven = false; // --pace: every master at that fixed pace
     int timeoutMs = 1000;
     int retries = DefaultRetries;
     bool players = false;

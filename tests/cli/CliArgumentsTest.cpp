@@ -105,6 +105,11 @@ TEST(CliArguments, BadArgumentsAreNamed)
     EXPECT_EQ(ok.options->port, 27020);
     EXPECT_EQ(ok.options->delayMs, 0);
     EXPECT_TRUE(ok.options->json && ok.options->players && ok.options->rules && ok.options->old);
+    EXPECT_EQ(errorOf({"query", "h", "--rate", "-1"}),
+              "--rate wants probes per second from 0 to 1000000, not '-1'");
+    EXPECT_EQ(errorOf({"query", "h", "--rate", "1000001"}),
+              "--rate wants probes per second from 0 to 1000000, not '1000001'");
+    EXPECT_EQ(errorOf({"query", "h", "--rate"}), "--rate wants probes per second from 0 to 1000000");
 }
 
 TEST(CliSettings, DefaultsComeFromTheFileAndBadFilesAreRefused)

@@ -344,3 +344,37 @@ TEST(CliQstatCrossCheck, AgreesWithQuakestatOnTheSameServers)
         EXPECT_EQ(ourPlayers, theirPlayers) << address.toStdString();
     }
 }
+
+// With no --delay a query keeps a rate: thousands of hosts at the default rate are all found
+// quickly, and a lower --rate really spreads the probes out.
+TEST(CliQuery, ManyHostsAreAskedAtARate)
+{
+    ProfileTable table;
+    vantry::emu::ProfileRange range;
+    range.first = loopback(12, 0, 0);
+    range.count = 4096;
+    range.profile = vantry::emu::defaultsFor(Kind::Hl1);
+    table.addRange(range);
+    auto servers = startServers(std::move(table));
+    std::vector<std::string> words = {"query"};
+    for (std::uint32_t i = 0; i < 4096; ++i)
+        words.push_back("127.12." + std::to_string(i / 256) + "." + std::to_string(i % 256));
+
+    const auto started = std::chrono::steady_clock::now();
+    const auto all = runInProcess(words);
+    const auto took = std::chrono::steady_clock::now() - started;
+    ASSERT_EQ(all.status, 0) << all.err;
+    EXPECT_EQ(std::count(all.out.begin(), all.out.end(), '\n'), 4096);
+    // 5 ms a host, the old default, was 20 s.
+    EXPECT_LT(took, std::chrono::milliseconds(2000));
+
+    std::vector<std::string> few(words.begin(), words.begin() + 301);
+    few.insert(few.end(), {"--rate", "1000"});
+    const auto slowStart = std::chrono::steady_clock::now();
+    const auto slow = runInProcess(few);
+    const auto slowTook = std::chrono::steady_clock::now() - slowStart;
+    ASSERT_EQ(slow.status, 0) << slow.err;
+    EXPECT_EQ(std::count(slow.out.begin(), slow.out.end(), '\n'), 300);
+    // 300 at 1,000 a second, less the first burst of 10.
+    EXPECT_GE(slowTook, std::chrono::milliseconds(280));
+}

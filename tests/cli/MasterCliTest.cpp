@@ -3,6 +3,7 @@
 #include "emu/ProfileTable.h"
 #include "emu/WebApiEmu.h"
 
+#include <QElapsedTimer>
 #include <QFile>
 #include <QProcess>
 #include <QProcessEnvironment>
@@ -268,4 +269,70 @@ TEST(MasterCli, UnknownCommandsAndBadArgumentsGetTheirMessageAndStatusTwo)
     const CliResult help = run({"master", "--help"});
     EXPECT_EQ(help.status, 0);
     EXPECT_EQ(help.out.substr(0, 34), "usage: vantry master [--steam-key ");
+}
+
+namespace {
+
+emu::ProfileTable bigTable(std::uint8_t b, std::uint32_t count)
+{
+    emu::ProfileTable table;
+    emu::ProfileRange range;
+    range.first = loopback(b, 0, 0);
+    range.count = count;
+    range.profile = emu::defaultsFor(emu::Kind::Hl1);
+    table.addRange(range);
+    return table;
+}
+
+} // namespace
+
+// The defaults alone: no --pace, --delay or --rate. Every server is found, fast, and the first
+// answers come while a master that limits its rate is still paging.
+TEST(MasterCli, AtItsDefaultsEveryServerIsFoundAndPagesAreQueriedAsTheyCome)
+{
+    emu::ProfileTable table = bigTable(11, 4096);
+    emu::MasterEmu master(emu::masterBookFrom(table, 27015));
+    master.start();
+    auto servers = startServers(std::move(table));
+
+    QElapsedTimer took;
+    took.start();
+    const CliResult fast = run({"master", "--master", master.endpointText(), "--query", "--json"});
+    const qint64 fastMs = took.elapsed();
+    EXPECT_EQ(fast.status, 0) << fast.err;
+    EXPECT_EQ(fast.err, "");
+    EXPECT_EQ(jsonArray(fast.out).size(), 4096);
+    // Eighteen pages asked back to back and 4,096 servers at the default rate: well under the
+    // three seconds one fixed pause between two pages used to cost.
+    EXPECT_LT(fastMs, 2500);
+    EXPECT_EQ(master.requestsDropped(), 0u);
+
+    // A master that ignores requests sooner than 400 ms after its last answer: its pages come
+    // one at a time, and the servers of the first are answered long before the last page.
+    emu::MasterFaults limited;
+    limited.minIntervalMs = 400;
+    emu::MasterBook book = emu::masterBookFrom(bigTable(11, 4096), 27015);
+    book.pageSize = 1024; // four pages
+    emu::MasterEmu slow(book, limited);
+    slow.start();
+    took.restart();
+    const CliResult paced =
+        run({"master", "--master", slow.endpointText(), "--query", "--master-timeout", "300"});
+    EXPECT_EQ(paced.status, 0) << paced.err;
+    EXPECT_EQ(linesOf(paced.out).size(), 4096u) << paced.err;
+    EXPECT_GT(slow.requestsDropped(), 0u) << "the master's limit was never met";
+    EXPECT_EQ(slow.repliesSent(), 4u);
+}
+
+TEST(MasterCli, RateAndPaceArgumentsAreChecked)
+{
+    const CliResult bad = run({"master", "--master", "127.0.0.1", "--query", "--rate", "-5"});
+    EXPECT_EQ(bad.status, 2);
+    EXPECT_NE(bad.err.find("--rate"), std::string::npos) << bad.err;
+    const CliResult huge = run({"master", "--master", "127.0.0.1", "--query", "--rate", "99999999999"});
+    EXPECT_EQ(huge.status, 2);
+    EXPECT_NE(huge.err.find("--rate"), std::string::npos) << huge.err;
+    const CliResult help = run({"master", "--help"});
+    EXPECT_NE(help.out.find("--rate"), std::string::npos);
+    EXPECT_NE(help.out.find("steampowered.com"), std::string::npos) << "which masters keep a fixed pace";
 }
