@@ -1,19 +1,21 @@
 // `vantry master --query` beside qstat's own master query (-stma2s, which pages through a master's
 // list and queries every server on it), both as child processes timed from start to end, several
-// rounds in alternating order; medians, least and most at the end:
-//  1. an emulated UDP master listing 4,096 answering servers;
-//  2. the same 4,096 from the emulated Steam Web API (vantry only: qstat has no client for it);
-//  3. an emulated UDP master listing 10,000 addresses of which 2,500 answer; the 7,500 others on
-//     a port where nothing listens, so that each request meets the kernel's port-unreachable
-//     answer (qstat reports them DOWN);
-//  4. the same, the 7,500 others swallowing every request as a host behind a firewall does.
-// vantry pages without its pause between requests (--pace 0: the emulated masters drop nothing,
-// and qstat does not pause either) and queries at delay 0; qstat runs as bench/cli runs it: -raw
-// output and -maxsim 1000. vantry's list alone (without --query) is timed beside, to tell the
-// paging from the queries. Runs only inside the loopback-only namespace:
+// rounds in alternating order; medians, least and most at the end. Both run at their defaults
+// (qstat with -raw output only, which its speed does not depend on):
+//  1. master: an emulated UDP master listing 4,096 answering servers;
+//  2. query: the same 4,096 named to `vantry query` and in a list file to `quakestat -a2s -f`;
+//  3. limited: a master listing the same 4,096 in 18 pages that ignores requests sooner than 2 s
+//     after its last answer, as public masters do; the time until every address is in;
+//  4. webapi: the 4,096 from the emulated Steam Web API (vantry only: qstat has no client for it);
+//  5. closed: a master listing 10,000 addresses of which 2,500 answer; the 7,500 others on a
+//     port where nothing listens, so that each request meets the kernel's port-unreachable answer
+//     (qstat reports them DOWN);
+//  6. silent: the same, the 7,500 others swallowing every request as a host behind a firewall.
+// vantry's list alone (without --query) is timed beside, to tell the paging from the queries.
+// Runs only inside the loopback-only namespace:
 //   tools/netns-run build/bench/master/bench_master [ROUNDS [PATH_TO_VANTRY [CASES]]]
-// CASES: a comma-separated choice of master, webapi, closed, silent (default all four); an empty
-// PATH_TO_VANTRY: the one built beside this program.
+// CASES: a comma-separated choice of master, query, limited, webapi, closed, silent (default
+// all); an empty PATH_TO_VANTRY: the one built beside this program.
 #include "LoopbackGuard.h"
 #include "emu/EmuServer.h"
 #include "emu/MasterEmu.h"
@@ -26,10 +28,12 @@
 #include <QStandardPaths>
 #include <QString>
 #include <QStringList>
+#include <QTemporaryDir>
 
 #include <algorithm>
 #include <cstdio>
 #include <cstdlib>
+#include <fstream>
 #include <map>
 #include <string>
 #include <vector>
@@ -40,9 +44,11 @@ constexpr std::uint16_t ListPort = 27015;
 constexpr std::uint16_t SparsePort = 27016;
 constexpr std::uint16_t ClosedPort = 27017; // nothing listens there
 constexpr std::uint16_t MasterPort = 27011;
-constexpr std::uint32_t ListMaster = (127u << 24) | 2;   // 127.0.0.2
-constexpr std::uint32_t SparseMaster = (127u << 24) | 3; // 127.0.0.3
-constexpr std::uint32_t ClosedMaster = (127u << 24) | 4; // 127.0.0.4
+constexpr std::uint32_t ListMaster = (127u << 24) | 2;    // 127.0.0.2
+constexpr std::uint32_t SparseMaster = (127u << 24) | 3;  // 127.0.0.3
+constexpr std::uint32_t ClosedMaster = (127u << 24) | 4;  // 127.0.0.4
+constexpr std::uint32_t LimitedMaster = (127u << 24) | 5; // 127.0.0.5
+constexpr int LimitMs = 2000;
 constexpr std::uint32_t ListServers = 4096;
 constexpr std::uint32_t SparseListed = 10000;
 constexpr std::uint32_t SparseEvery = 4; // every 4th listed address answers
@@ -158,8 +164,9 @@ struct Case
     const char* label;
     std::uint32_t listed;
     std::uint32_t answering;
-    QStringList vantryList; // "vantry master" without --query
-    QStringList qstat;      // empty: qstat cannot ask this source
+    QStringList vantryList;  // "vantry master" without --query; empty: no list to time
+    QStringList vantryQuery; // the timed run; empty: the list alone
+    QStringList qstat;       // empty: qstat cannot ask this source
 };
 
 QString commandText(const QString& program, const QStringList& arguments)
@@ -213,10 +220,27 @@ int main(int argc, char** argv)
     std::vector<vantry::emu::ApiServer> apiServers = vantry::emu::apiServersFrom(table, ListPort);
     std::erase_if(apiServers, [](const vantry::emu::ApiServer& s) { return s.port != ListPort; });
 
+    const std::vector<vantry::emu::ListedAddress> listAddresses = listBook.servers;
     vantry::emu::EmuServer servers(std::move(table), {ListPort, SparsePort});
     vantry::emu::MasterEmu listMaster(std::move(listBook), {}, ListMaster, MasterPort);
     vantry::emu::MasterEmu sparseMaster(std::move(sparseBook), {}, SparseMaster, MasterPort);
     vantry::emu::MasterEmu closedMaster(std::move(closedBook), {}, ClosedMaster, MasterPort);
+    vantry::emu::MasterBook limitedBook;
+    limitedBook.servers = listAddresses; // 4,096 in pages of 231: 18 pages
+    vantry::emu::MasterFaults limit;
+    limit.minIntervalMs = LimitMs;
+    vantry::emu::MasterEmu limitedMaster(std::move(limitedBook), limit, LimitedMaster, MasterPort);
+    // The same servers named one by one, to `vantry query` and in qstat's list file.
+    QStringList hosts;
+    QTemporaryDir listDir;
+    const QString listFile = listDir.filePath(QStringLiteral("servers.txt"));
+    {
+        std::ofstream file(listFile.toStdString());
+        for (const auto& [address, port] : listAddresses) {
+            hosts << endpoint(address, port);
+            file << "A2S " << dotted(address) << ':' << port << '\n';
+        }
+    }
     vantry::emu::WebApiOptions apiOptions;
     apiOptions.key = ApiKey;
     vantry::emu::WebApiEmu webApi(std::move(apiServers), apiOptions);
@@ -224,25 +248,42 @@ int main(int argc, char** argv)
     listMaster.start();
     sparseMaster.start();
     closedMaster.start();
+    limitedMaster.start();
     webApi.start();
 
-    const QStringList qstatOptions{QStringLiteral("-raw"), QStringLiteral(","), QStringLiteral("-maxsim"),
-                                   QStringLiteral("1000")};
+    const QStringList qstatOptions{QStringLiteral("-raw"), QStringLiteral(",")};
     std::vector<Case> cases;
     const auto udpCase = [&](const char* name, const char* label, std::uint32_t listed,
                              std::uint32_t answering, std::uint32_t master) {
-        Case c{name, label, listed, answering, {}, {}};
-        c.vantryList << QStringLiteral("master") << QStringLiteral("--master") << endpoint(master, MasterPort)
-                     << QStringLiteral("--pace") << QStringLiteral("0");
+        Case c{name, label, listed, answering, {}, {}, {}};
+        c.vantryList << QStringLiteral("master") << QStringLiteral("--master")
+                     << endpoint(master, MasterPort);
+        c.vantryQuery = c.vantryList;
+        c.vantryQuery << QStringLiteral("--query");
         c.qstat << QStringLiteral("-stma2s") << endpoint(master, MasterPort) << qstatOptions;
         cases.push_back(c);
     };
     udpCase("master", "UDP master, 4,096 answer", ListServers, ListServers, ListMaster);
     {
-        Case c{"webapi", "Web API, 4,096 answer", ListServers, ListServers, {}, {}};
+        Case c{"query", "4,096 named, all answer", ListServers, ListServers, {}, {}, {}};
+        c.vantryQuery << QStringLiteral("query") << hosts;
+        c.qstat << QStringLiteral("-f") << listFile << qstatOptions;
+        cases.push_back(c);
+    }
+    {
+        Case c{"limited", "master: 18 pages, 2 s limit; list only", ListServers, ListServers, {}, {}, {}};
+        c.vantryList << QStringLiteral("master") << QStringLiteral("--master")
+                     << endpoint(LimitedMaster, MasterPort);
+        c.qstat << QStringLiteral("-stma2s") << endpoint(LimitedMaster, MasterPort) << qstatOptions;
+        cases.push_back(c);
+    }
+    {
+        Case c{"webapi", "Web API, 4,096 answer", ListServers, ListServers, {}, {}, {}};
         c.vantryList << QStringLiteral("master") << QStringLiteral("--steam-key")
                      << QString::fromLatin1(ApiKey) << QStringLiteral("--api-url")
                      << QString::fromStdString(webApi.baseUrl());
+        c.vantryQuery = c.vantryList;
+        c.vantryQuery << QStringLiteral("--query");
         cases.push_back(c);
     }
     udpCase("closed", "10,000 listed, 2,500 answer, port closed", SparseListed, SparseListed / SparseEvery,
@@ -254,14 +295,19 @@ int main(int argc, char** argv)
     std::printf("vantry: %s\nrounds: %d, vantry and qstat alternately first\n",
                 vantry.toLocal8Bit().constData(), rounds);
     for (const Case& c : cases) {
-        QStringList query = c.vantryList;
-        query << QStringLiteral("--query") << QStringLiteral("--delay") << QStringLiteral("0");
-        std::printf(
-            "%s (%u listed, %u answer):\n  vantry:      %s\n  vantry list: %s\n  qstat:       %s\n", c.label,
-            c.listed, c.answering, commandText(QStringLiteral("vantry"), query).toLocal8Bit().constData(),
-            commandText(QStringLiteral("vantry"), c.vantryList).toLocal8Bit().constData(),
-            c.qstat.isEmpty() ? "(no client for this source)"
-                              : commandText(QStringLiteral("quakestat"), c.qstat).toLocal8Bit().constData());
+        const QStringList shownQuery =
+            c.vantryQuery.size() > 8 ? c.vantryQuery.mid(0, 3) << QStringLiteral("...") : c.vantryQuery;
+        std::printf("%s (%u listed, %u answer):\n  vantry:      %s\n  vantry list: %s\n  qstat:       %s\n",
+                    c.label, c.listed, c.answering,
+                    c.vantryQuery.isEmpty()
+                        ? "-"
+                        : commandText(QStringLiteral("vantry"), shownQuery).toLocal8Bit().constData(),
+                    c.vantryList.isEmpty()
+                        ? "-"
+                        : commandText(QStringLiteral("vantry"), c.vantryList).toLocal8Bit().constData(),
+                    c.qstat.isEmpty()
+                        ? "(no client for this source)"
+                        : commandText(QStringLiteral("quakestat"), c.qstat).toLocal8Bit().constData());
     }
     std::fflush(stdout);
 
@@ -271,25 +317,27 @@ int main(int argc, char** argv)
         // Alternate who goes first, so that neither always meets a warm or a busy machine.
         const bool vantryFirst = round % 2 == 1;
         for (const Case& c : cases) {
-            QStringList query = c.vantryList;
-            query << QStringLiteral("--query") << QStringLiteral("--delay") << QStringLiteral("0");
             Timed v;
             Timed l;
             Timed q;
             const bool withQstat = haveQstat && !c.qstat.isEmpty();
-            if (vantryFirst) {
-                v = runVantry(vantry, query);
-                l = runVantry(vantry, c.vantryList);
-            }
+            const auto runOurs = [&] {
+                if (!c.vantryQuery.isEmpty())
+                    v = runVantry(vantry, c.vantryQuery);
+                if (!c.vantryList.isEmpty())
+                    l = runVantry(vantry, c.vantryList);
+            };
+            if (vantryFirst)
+                runOurs();
             if (withQstat)
                 q = runQstat(c.qstat);
-            if (!vantryFirst) {
-                v = runVantry(vantry, query);
-                l = runVantry(vantry, c.vantryList);
-            }
+            if (!vantryFirst)
+                runOurs();
             const std::string key = c.name;
-            series[key + " vantry"].add(v);
-            series[key + " list"].add(l);
+            if (!c.vantryQuery.isEmpty())
+                series[key + " vantry"].add(v);
+            if (!c.vantryList.isEmpty())
+                series[key + " list"].add(l);
             std::printf("round %d %-7s vantry %.3f s %d found | list only %.3f s %d listed", round, c.name,
                         v.seconds, v.found, l.seconds, l.found);
             if (withQstat) {
@@ -298,7 +346,8 @@ int main(int argc, char** argv)
                 std::printf(" | qstat %.3f s %d found of %d listed", q.seconds, q.found, q.listed);
                 for (const auto& [word, n] : q.statuses)
                     std::printf(", %d %s", n, word.c_str());
-                std::printf(" | qstat/vantry %.2f", q.seconds / v.seconds);
+                std::printf(" | qstat/vantry %.2f",
+                            q.seconds / (c.vantryQuery.isEmpty() ? l.seconds : v.seconds));
             }
             std::printf("%s\n", v.finished && l.finished && q.finished ? "" : " (a child timed out)");
             std::fflush(stdout);
@@ -329,9 +378,10 @@ int main(int argc, char** argv)
         row(c, "vantry", key + " vantry", c.answering);
         row(c, "qstat", key + " qstat", c.answering);
         row(c, "vantry list", key + " list", c.listed);
-        if (series.count(key + " qstat"))
+        const std::string ours = series.count(key + " vantry") ? key + " vantry" : key + " list";
+        if (series.count(key + " qstat") && series.count(ours))
             std::printf("%-40s %-12s %9.2f   (qstat lists %d)\n", "", "qstat/vantry",
-                        median(series[key + " qstat"].seconds) / median(series[key + " vantry"].seconds),
+                        median(series[key + " qstat"].seconds) / median(series[ours].seconds),
                         qstatListed[key]);
     }
     std::printf("masters (4,096, closed, swallowed): %llu, %llu, %llu requests; Web API: %zu requests; "
@@ -341,7 +391,11 @@ int main(int argc, char** argv)
                 static_cast<unsigned long long>(sparseMaster.requestsReceived()), webApi.requests().size(),
                 static_cast<unsigned long long>(servers.requestsReceived()),
                 static_cast<unsigned long long>(servers.repliesSent()));
+    std::printf("limited master: %llu requests, %llu dropped by its limit\n",
+                static_cast<unsigned long long>(limitedMaster.requestsReceived()),
+                static_cast<unsigned long long>(limitedMaster.requestsDropped()));
     webApi.stop();
+    limitedMaster.stop();
     closedMaster.stop();
     sparseMaster.stop();
     listMaster.stop();
