@@ -192,8 +192,9 @@ int main(int argc, char** argv)
     const int rounds = argc > 1 ? std::max(1, std::atoi(argv[1])) : 5;
     const QString vantry =
         argc > 2 && *argv[2] ? QString::fromLocal8Bit(argv[2]) : QStringLiteral(VANTRY_BINARY);
-    const QStringList chosen = QString::fromLocal8Bit(argc > 3 ? argv[3] : "master,webapi,closed,silent")
-                                   .split(QLatin1Char(','), Qt::SkipEmptyParts);
+    const QStringList chosen =
+        QString::fromLocal8Bit(argc > 3 ? argv[3] : "master,query,limited,webapi,closed,silent")
+            .split(QLatin1Char(','), Qt::SkipEmptyParts);
     const bool haveQstat = !QStandardPaths::findExecutable(QStringLiteral("quakestat")).isEmpty();
     if (!haveQstat)
         std::printf("qstat: not installed (apt-get install qstat); vantry alone\n");
