@@ -24,6 +24,10 @@ inline constexpr QStringView MasterSteamKey = u"SteamKey";
 // Section "Master": the count of UDP masters and one "host:port" key per master.
 inline constexpr QStringView MastersCountKey = u"Masters";
 QString masterKey(int row);
+// The servers last joined, newest first (launch::RecentServers keeps its layout).
+inline constexpr QStringView SectionRecent = u"Recent";
+// A favourite's last answer, keyed by "address:port" (options::FavouriteNames keeps its layout).
+inline constexpr QStringView SectionFavoriteNames = u"FavoriteNames";
 
 enum class Form
 {
