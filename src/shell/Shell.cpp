@@ -116,20 +116,19 @@ void Shell::joinByName()
     ui::Transparency::registerWindow(m_connect.get());
     form.setConnectHandler([this] { m_connect->openForTyping(); });
 
-    QObject::connect(&form.queries(), &browser::QueryService::serverListed, &form,
-                     [this](int row) { noteFavouriteAnswer(row); });
+    QObject::connect(&form.queries(), &browser::QueryService::serverAnswered, &form,
+                     [this](const query::ServerRow& row) { noteFavouriteAnswer(row); });
 }
 
-void Shell::noteFavouriteAnswer(int row)
+void Shell::noteFavouriteAnswer(const query::ServerRow& row)
 {
-    if (!m_settings || m_settings->favouriteCount() == 0 || row < 0 || row >= m_form->servers().count())
+    if (!m_settings || m_settings->favouriteCount() == 0)
         return;
-    const query::ServerRow& listed = m_form->servers().server(row);
     try {
-        m_settings->favouriteNames().noteAnswer(m_settings->favourites(), listed.from,
-                                                {QString::fromStdString(listed.name),
-                                                 QString::fromStdString(listed.map),
-                                                 m_form->servers().players(row)});
+        m_settings->favouriteNames().noteAnswer(m_settings->favourites(), row.from,
+                                                {QString::fromStdString(row.name),
+                                                 QString::fromStdString(row.map),
+                                                 QString::fromStdString(query::playersText(row))});
     } catch (const StoreWriteError& e) {
         // Said once, and not inside the datagram handler, whose socket a box's loop would stall.
         if (!std::exchange(m_answerWriteFailed, true))

@@ -5,6 +5,10 @@
 #include <cstdint>
 #include <memory>
 
+namespace vantry::query {
+struct ServerRow;
+}
+
 namespace vantry {
 
 class HotKey;
@@ -68,7 +72,7 @@ private:
     void finish();
     // The recent list, «Подключиться к...» and the favourites' last answers.
     void joinByName();
-    void noteFavouriteAnswer(int row);
+    void noteFavouriteAnswer(const query::ServerRow& row);
 
     bool m_finished = false;
     bool m_running = false;

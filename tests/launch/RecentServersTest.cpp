@@ -227,6 +227,15 @@ TEST_F(JoinFixture, OnlyAStartedClientIsRecordedWithTheListedName)
     EXPECT_EQ(readBack()[0].game, Game::CounterStrike16);
     EXPECT_LE(std::abs(readBack()[0].when.secsTo(QDateTime::currentDateTimeUtc())), 60);
 
+    // Auto-connect's way in (and the password prompt's) is recorded too.
+    const int other = host.add(QStringLiteral("1.6"), QStringLiteral("127.0.0.8"), QStringLiteral("27016"));
+    host.rows[other].name = QStringLiteral("Waited for");
+    probe.expect(QStringLiteral("auto"));
+    ASSERT_EQ(launcher.playServer(at("127.0.0.8:27016")), Outcome::Started);
+    ASSERT_TRUE(probe.wait());
+    ASSERT_EQ(readBack().size(), 2);
+    EXPECT_EQ(readBack()[0].name, QStringLiteral("Waited for"));
+
     // A full server declined, a missing game path: nothing starts, nothing is recorded.
     host.rows.clear();
     host.selected = host.add(QStringLiteral("1.6"), QStringLiteral("127.0.0.6"), QStringLiteral("27015"), {},
@@ -236,7 +245,7 @@ TEST_F(JoinFixture, OnlyAStartedClientIsRecordedWithTheListedName)
     host.rows.clear();
     host.selected = host.add(QStringLiteral("HL"), QStringLiteral("127.0.0.7"), QStringLiteral("27015"));
     EXPECT_EQ(launcher.play(), Outcome::MissingPath);
-    EXPECT_EQ(readBack().size(), 1);
+    EXPECT_EQ(readBack().size(), 2);
 }
 
 TEST_F(JoinFixture, AJoinGoesThroughTheListedRowAndOtherwiseStartsTheGivenGame)

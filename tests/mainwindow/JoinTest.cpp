@@ -101,9 +101,9 @@ struct Join : ::testing::Test
     }
 
     // The program over a settings file in the temporary folder, every game but Half-Life with the
-    // stand-in client; `sections` adds whole sections. An empty `ini` keeps the file as the last
-    // run left it.
-    TForm1& start(const QByteArray& sections = {}, bool keepFile = false)
+    // stand-in client; `settings` adds to section "Settings", `sections` adds whole sections.
+    // keepFile keeps the file as the last run left it.
+    TForm1& start(const QByteArray& sections = {}, bool keepFile = false, const QByteArray& settings = {})
     {
         if (!keepFile) {
             const QString client = probe.install(QStringLiteral("game"));
@@ -112,7 +112,7 @@ struct Join : ::testing::Test
                 ini += "ExePath" + QByteArray::number(slot) + '=' + client.toLocal8Bit() + '\n';
             QFile file(path());
             EXPECT_TRUE(file.open(QIODevice::WriteOnly));
-            file.write(ini + sections);
+            file.write(ini + settings + sections);
         }
         Shell::Options options;
         options.settingsFile = path();
@@ -342,4 +342,29 @@ TEST_F(Join, AFavouritesAnswerIsKeptAndShownWhileItsSectionKeepsItsBytes)
     shell.reset();
     EXPECT_EQ(section(fileBytes(), "[Favorites]"), favourites);
     EXPECT_TRUE(fileBytes().contains("127.0.0.2:27015=5/20,de_aztec,Alpha, the open one"));
+}
+
+TEST_F(Join, AFavouriteAlreadyListedIsUpdatedByTheFavouritesPass)
+{
+    // Auto-scan on: the first pass right after start-up, then one every five seconds.
+    start("[Favorites]\n127.0.0.2 0=27015\n", false, "FavAutoScan=1\nUpdInterval=5\n");
+    ASSERT_TRUE(QTest::qWaitFor([&] { return fileBytes().contains("127.0.0.2:27015=5/20,"); }, 5000))
+        << fileBytes().toStdString();
+    ASSERT_EQ(list().count(), 1);
+
+    // The server fills up; the next pass finds its row listed and keeps the new count all the same.
+    servers.stop();
+    ProfileTable changed = table();
+    Profile alpha = defaultsFor(Kind::Hl1);
+    alpha.name = "Alpha, the open one";
+    alpha.map = "de_aztec";
+    alpha.players = 7;
+    alpha.maxPlayers = 20;
+    changed.add((127u << 24) | 2, GamePort, alpha);
+    EmuServer later{changed, {GamePort}};
+    later.start();
+    EXPECT_TRUE(QTest::qWaitFor([&] { return fileBytes().contains("127.0.0.2:27015=7/20,"); }, 9000))
+        << fileBytes().toStdString();
+    EXPECT_EQ(list().count(), 1) << "one row, as before";
+    later.stop();
 }
