@@ -79,6 +79,14 @@
         <source>Добавить в избранное</source>
         <translation>Add to Favorites</translation>
     </message>
+    <message>
+        <source>Подключиться к...</source>
+        <translation>Connect to...</translation>
+    </message>
+    <message>
+        <source>Копировать адрес</source>
+        <translation>Copy address</translation>
+    </message>
 </context>
 <context>
     <name>vantry::TFormAbout</name>
@@ -222,6 +230,52 @@
     </message>
 </context>
 <context>
+    <name>vantry::launch::ConnectDialog</name>
+    <message>
+        <source>Подключиться к серверу</source>
+        <translation>Connect to a server</translation>
+    </message>
+    <message>
+        <source>Подключиться</source>
+        <translation>Connect</translation>
+    </message>
+    <message>
+        <source>Отмена</source>
+        <translation>Cancel</translation>
+    </message>
+    <message>
+        <source>Адрес (IP:порт):</source>
+        <translation>Address (IP:port):</translation>
+    </message>
+    <message>
+        <source>Игра:</source>
+        <translation>Game:</translation>
+    </message>
+</context>
+<context>
+    <name>vantry::launch::RecentList</name>
+    <message>
+        <source>Сервер</source>
+        <translation>Server</translation>
+    </message>
+    <message>
+        <source>Адрес</source>
+        <translation>Address</translation>
+    </message>
+    <message>
+        <source>Игра</source>
+        <translation>Game</translation>
+    </message>
+    <message>
+        <source>Когда</source>
+        <translation>When</translation>
+    </message>
+    <message>
+        <source>Недавние</source>
+        <translation>Recent</translation>
+    </message>
+</context>
+<context>
     <name>vantry::launch::TFormAuto</name>
     <message>
         <source>Автосоединение</source>
@@ -288,6 +342,14 @@
     <message>
         <source>Интервал (сек):</source>
         <translation>Interval (sec):</translation>
+    </message>
+    <message>
+        <source>%1
+Карта: %2
+Игроки: %3</source>
+        <translation>%1
+Map: %2
+Players: %3</translation>
     </message>
 </context>
 <context>

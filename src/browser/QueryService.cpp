@@ -106,6 +106,7 @@ void QueryService::onDatagram(int numberBytes, const net::Datagram& datagram)
                     emit sendFailed(QString::fromUtf8(e.what()));
                 }
             } else if constexpr (std::is_same_v<T, query::InfoReply>) {
+                emit serverAnswered(result.row);
                 const int row = m_servers.add(std::move(result.row), ServerListModel::Shown::Later);
                 if (row >= 0)
                     emit serverListed(row);

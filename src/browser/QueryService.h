@@ -58,6 +58,9 @@ public:
 signals:
     // A server row was appended to the list.
     void serverListed(int row);
+    // Any server answered the info request, listed before or not (a favourites pass asks servers
+    // already listed); emitted before the row is listed.
+    void serverAnswered(const query::ServerRow& row);
     // Sending the challenge answer failed; the text is the endpoint's error.
     void sendFailed(const QString& text);
 

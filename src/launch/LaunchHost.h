@@ -18,6 +18,7 @@ struct ListedServer
     std::optional<int> playerCount;     // none when the reply's text is not a number
     std::optional<int> maxPlayerCount;  // the same
     std::optional<query::Image> status; // Open, Full, Password, or none
+    QString name;                       // as the list shows it; may be empty
 
     const query::Endpoint& server() const { return endpoint; }
 };

@@ -2,6 +2,8 @@
 
 #include "ClientStart.h"
 #include "GameCommand.h"
+#include "RecentServers.h"
+#include "base/IniFile.h"
 #include "base/Prompter.h"
 #include "options/LiveSettings.h"
 
@@ -75,6 +77,20 @@ Launcher::Outcome Launcher::playServer(const query::Endpoint& server)
     if (m_armed && m_armed->armedTarget())
         m_armed->endByPlay();
     return launch(*row, server);
+}
+
+Launcher::Outcome Launcher::join(const JoinTarget& target)
+{
+    if (m_host.findServer(target.server))
+        return playServer(target.server);
+    m_host.setTrayAnimation(false);
+    if (m_armed && m_armed->armedTarget())
+        m_armed->endByPlay();
+    ListedServer row;
+    row.kind = target.kind;
+    row.endpoint = target.server;
+    row.name = target.name;
+    return launch(row, target.server);
 }
 
 bool Launcher::acceptPassword(const query::Endpoint& server, const QString& password)
@@ -158,8 +174,23 @@ Launcher::Outcome Launcher::launch(const ListedServer& row, const query::Endpoin
     }
     m_lastProgram = start.program;
     m_lastArguments = start.arguments;
+    record(row, target);
     m_host.hideWindow();
     return Outcome::Started;
+}
+
+void Launcher::record(const ListedServer& row, const query::Endpoint& target)
+{
+    if (!m_recent)
+        return;
+    try {
+        // A row that only stands in for an unlisted target (auto-connect) lends its kind, not its name.
+        const QString name = row.endpoint == target ? row.name : QString();
+        m_recent->record({target, row.kind, name, QDateTime::currentDateTimeUtc()});
+    } catch (const StoreWriteError& e) {
+        // The client runs all the same; only its place in the recent list is lost.
+        prompter().message(ErrorCaption, e.text(), BoxIcon::Error);
+    }
 }
 
 void Launcher::refuse(const QString& text) const

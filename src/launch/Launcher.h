@@ -16,6 +16,16 @@ namespace vantry::launch {
 
 // What a launch needs of an armed auto-connect: the server it waits for, and how a launch ends
 // the wait. Auto-connect implements it; the launcher holds no state of its own about it.
+class RecentServers;
+
+// A server the user names to join (the recent list, "Connect to..."), not a row picked in the list.
+struct JoinTarget
+{
+    query::Endpoint server;
+    query::Game kind = query::Game::Unknown; // the game to start when the server is not listed
+    QString name;                            // kept for the recent list when it is not listed
+};
+
 class ArmedWait
 {
 public:
@@ -57,6 +67,10 @@ public:
     // Joins one server by address and port, not whatever row is selected: the password prompt's OK
     // and auto-connect's firing. Refused with a message when the server is no longer listed.
     Outcome playServer(const query::Endpoint& server);
+    // Joins a named server: through its row when it is listed, so that the full-server question
+    // and the password prompt come as for a click on the row; otherwise with the given game kind
+    // and nothing asked, since nothing is known of the server.
+    Outcome join(const JoinTarget& target);
 
     // The password prompt's OK: gives the password for the server and true, or, when the server
     // is no longer listed, says so and gives nothing.
@@ -70,6 +84,9 @@ public:
 
     // Where Steam's copies of the games are looked up; the user's own Steam folders unless set.
     void setSteamLibrary(const SteamLibrary& library) { m_steam = &library; }
+
+    // Where each start is recorded; none: starts are not recorded.
+    void setRecentServers(RecentServers* recent) { m_recent = recent; }
 
     // The auto-connect a launch asks whether it waits; auto-connect installs itself. None: never armed.
     void setArmedWait(ArmedWait* wait) { m_armed = wait; }
@@ -86,10 +103,12 @@ public:
 private:
     Outcome launch(const ListedServer& row, const query::Endpoint& target);
     void refuse(const QString& text) const;
+    void record(const ListedServer& row, const query::Endpoint& target);
 
     const options::LiveSettings& m_settings;
     LaunchHost& m_host;
     ArmedWait* m_armed = nullptr;
+    RecentServers* m_recent = nullptr;
     QString m_passwordParam;
     bool m_passwordGiven = false;
     std::optional<query::Endpoint> m_passwordServer;

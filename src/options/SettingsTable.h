@@ -26,6 +26,10 @@ inline constexpr QStringView MastersCountKey = u"Masters";
 QString masterKey(int row);
 // The public lists' servers: "Rate", servers asked per second.
 inline constexpr QStringView SectionLists = u"Lists";
+// The servers last joined, newest first (launch::RecentServers keeps its layout).
+inline constexpr QStringView SectionRecent = u"Recent";
+// A favourite's last answer, keyed by "address:port" (options::FavouriteNames keeps its layout).
+inline constexpr QStringView SectionFavoriteNames = u"FavoriteNames";
 
 enum class Form
 {

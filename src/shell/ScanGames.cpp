@@ -37,7 +37,6 @@
 namespace vantry {
 
 namespace {
-
 constexpr int DefaultWidth = 680;
 constexpr int DefaultHeight = 351;
 constexpr int MinimumWidth = 680;
@@ -222,6 +221,7 @@ void TForm1::buildMenus()
     PMSAdd = PMServers->addAction(tr("Добавить в избранное"), this,
                                   [this] { guarded([this] { PMSAddClick(); }); });
     PMServers->setObjectName(QStringLiteral("PMServers"));
+    buildJoinItems(file);
     const std::pair<QAction*, const char*> actions[] = {
         {Hide1, "Hide1"}, {Exit1, "Exit1"}, {Options1, "Options1"}, {About1, "About1"},
         {Play, "Play"},   {Auto, "Auto"},   {PMSAdd, "PMSAdd"}};

@@ -71,6 +71,10 @@ public:
     // The launcher and auto-connect take over the Play and auto buttons.
     void setPlayHandler(std::function<void()> handler) { m_playHandler = std::move(handler); }
     void setAutoHandler(std::function<void()> handler) { m_autoHandler = std::move(handler); }
+    // «Подключиться к...» opens what this handler shows.
+    void setConnectHandler(std::function<void()> handler) { m_connectHandler = std::move(handler); }
+    // The recent servers' panel, under the list; «Недавние» in "Файл" (Ctrl+R) shows and hides it.
+    void setRecentPanel(QWidget* panel, const QString& title, bool shown);
     // Whether auto-connect waits; it holds the scan and auto buttons.
     void setAutoArmed(std::function<bool()> armed) { m_scan->setAutoArmed(std::move(armed)); }
     // Applies the transparency settings to a window each time it is shown.
@@ -109,6 +113,9 @@ public:
     void TimerTimer();
     void TimerFavTimer();
     void PMSAddClick();
+    // The selected row's "a.b.c.d:port", as the row shows them, to the clipboard.
+    void PMSCopyClick();
+    void Connect1Click();
     // The endpoint was asked to send nothing; its own error follows this box.
     void UDPBufferInvalid();
 
@@ -149,6 +156,7 @@ protected:
 private:
     void buildControls();
     void buildMenus();
+    void buildJoinItems(QMenu* file);
 
     query::Clock* m_clock;
     Activity m_activity;
@@ -169,6 +177,10 @@ private:
     QAction* Play = nullptr;
     QAction* Auto = nullptr;
     QAction* PMSAdd = nullptr;
+    QAction* PMSCopy = nullptr;
+    QAction* Connect1 = nullptr;
+    QAction* Recent1 = nullptr;
+    QMenu* m_fileMenu = nullptr;
     QAction* Hide1 = nullptr;
     QAction* Exit1 = nullptr;
     QAction* Options1 = nullptr;
@@ -184,6 +196,7 @@ private:
     std::function<void(QWidget*)> m_showHook;
     std::function<void()> m_playHandler;
     std::function<void()> m_autoHandler;
+    std::function<void()> m_connectHandler;
 };
 
 } // namespace vantry

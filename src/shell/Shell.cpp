@@ -6,6 +6,7 @@
 #include "SessionEnd.h"
 #include "Tray.h"
 #include "base/AppInfo.h"
+#include "base/IniFile.h"
 #include "base/Prompter.h"
 #include "base/SettingsFile.h"
 #include "browser/QueryService.h"
@@ -13,13 +14,19 @@
 #include "launch/AutoConnect.h"
 #include "launch/ClientStart.h"
 #include "launch/Launcher.h"
+#include "launch/RecentServers.h"
 #include "launch/SteamLibrary.h"
+#include "launch/ui/ConnectDialog.h"
 #include "launch/ui/MainWindowLink.h"
+#include "launch/ui/RecentList.h"
 #include "launch/ui/TFormPass.h"
+#include "options/FavouriteNames.h"
 #include "options/ui/Options.h"
 #include "ui/Transparency.h"
 
 #include <QApplication>
+
+#include <utility>
 
 namespace vantry {
 
@@ -85,6 +92,50 @@ Shell::Shell(const Options& options)
     form.setPlayHandler([this] { m_launch->launcher().play(); });
     form.setAutoHandler([this] { m_launch->autoConnect().toggle(); });
     form.setAutoArmed([this] { return m_launch && m_launch->autoConnect().armed(); });
+    joinByName();
+}
+
+void Shell::joinByName()
+{
+    TForm1& form = *m_form;
+    const auto join = [this](const launch::JoinTarget& target) {
+        m_form->guarded([&] { m_launch->launcher().join(target); });
+    };
+    m_recent = std::make_unique<launch::RecentServers>(m_settings->store());
+    m_launch->launcher().setRecentServers(m_recent.get());
+    auto* recentList = new launch::RecentList(*m_recent);
+    recentList->setJoinHandler([join](const launch::RecentServer& entry) {
+        join({entry.server, entry.game, entry.name});
+    });
+    // Shown from the start once there is something to rejoin.
+    form.setRecentPanel(recentList, launch::RecentList::pageTitle(), !m_recent->entries().isEmpty());
+
+    m_connect = std::make_unique<launch::ConnectDialog>([this] { return m_settings->gamePort(); }, &form);
+    m_connect->setJoinHandler(join);
+    m_connect->setShowHook(&ui::Transparency::applyOnShow);
+    ui::Transparency::registerWindow(m_connect.get());
+    form.setConnectHandler([this] { m_connect->openForTyping(); });
+
+    QObject::connect(&form.queries(), &browser::QueryService::serverAnswered, &form,
+                     [this](const query::ServerRow& row) { noteFavouriteAnswer(row); });
+}
+
+void Shell::noteFavouriteAnswer(const query::ServerRow& row)
+{
+    if (!m_settings || m_settings->favouriteCount() == 0)
+        return;
+    try {
+        m_settings->favouriteNames().noteAnswer(m_settings->favourites(), row.from,
+                                                {QString::fromStdString(row.name),
+                                                 QString::fromStdString(row.map),
+                                                 QString::fromStdString(query::playersText(row))});
+    } catch (const StoreWriteError& e) {
+        // Said once, and not inside the datagram handler, whose socket a box's loop would stall.
+        if (!std::exchange(m_answerWriteFailed, true))
+            QMetaObject::invokeMethod(
+                m_form.get(), [form = m_form.get(), text = e.text()] { form->showStandardError(text); },
+                Qt::QueuedConnection);
+    }
 }
 
 Shell::~Shell()
@@ -96,6 +147,10 @@ Shell::~Shell()
     if (m_hotKey)
         m_hotKey->unregisterKey();
     m_form->guarded([this] { m_launch->passForm().saveSettings(m_settings->store()); });
+    m_form->setConnectHandler({});
+    m_connect.reset();
+    m_launch->launcher().setRecentServers(nullptr);
+    m_recent.reset();
     m_launch.reset();
     m_about.reset();
     m_settings->FormDestroy();

@@ -5,6 +5,10 @@
 #include <cstdint>
 #include <memory>
 
+namespace vantry::query {
+struct ServerRow;
+}
+
 namespace vantry {
 
 class HotKey;
@@ -17,8 +21,10 @@ namespace options {
 class TSettings;
 }
 namespace launch {
+class ConnectDialog;
 class MainWindowLink;
-}
+class RecentServers;
+} // namespace launch
 
 // The application's name and version as the desktop sees them. No display name: the desktop
 // would add it to every dialog's caption, and the captions are the program's own.
@@ -46,6 +52,8 @@ public:
     TForm1& mainWindow() { return *m_form; }
     options::TSettings& settings() { return *m_settings; }
     launch::MainWindowLink& launch() { return *m_launch; }
+    launch::RecentServers& recent() { return *m_recent; }
+    launch::ConnectDialog& connectForm() { return *m_connect; }
     TFormAbout& about() { return *m_about; }
     Tray& tray() { return *m_tray; }
     void show();
@@ -62,6 +70,9 @@ private:
     // The one way out: closes every other window and box (a box's own loop ends with it) and
     // ends the event loop.
     void finish();
+    // The recent list, «Подключиться к...» and the favourites' last answers.
+    void joinByName();
+    void noteFavouriteAnswer(const query::ServerRow& row);
 
     bool m_finished = false;
     bool m_running = false;
@@ -73,6 +84,9 @@ private:
     std::unique_ptr<options::TSettings> m_settings;
     std::unique_ptr<TFormAbout> m_about;
     std::unique_ptr<launch::MainWindowLink> m_launch;
+    std::unique_ptr<launch::RecentServers> m_recent;
+    std::unique_ptr<launch::ConnectDialog> m_connect;
+    bool m_answerWriteFailed = false;
 };
 
 } // namespace vantry

@@ -164,7 +164,8 @@ TEST(English, MainWindowItsMenusTrayMenuAndListHeadersReadInEnglish)
     const QMenu* file = form.menuBar()->actions().value(0)->menu();
     ASSERT_NE(file, nullptr);
     EXPECT_EQ(actionTexts(*file),
-              (QStringList{QStringLiteral("Hide  (Shift+Alt+S)"), QStringLiteral("Quit")}));
+              (QStringList{QStringLiteral("Connect to..."), QStringLiteral("Recent"),
+                           QStringLiteral("Hide  (Shift+Alt+S)"), QStringLiteral("Quit")}));
     EXPECT_EQ(actionTexts(w.trayMenu()),
               (QStringList{QStringLiteral("Show  (Shift+Alt+S)"), QStringLiteral("Quit")}));
 
@@ -174,7 +175,7 @@ TEST(English, MainWindowItsMenusTrayMenuAndListHeadersReadInEnglish)
     ASSERT_TRUE(QTest::qWaitFor([&] { return control<QMenu>(form, "PMServers")->isVisible(); }, 2000));
     EXPECT_EQ(actionTexts(*control<QMenu>(form, "PMServers")),
               (QStringList{QStringLiteral("Play"), QStringLiteral("Auto-connect"),
-                           QStringLiteral("Add to Favorites")}));
+                           QStringLiteral("Add to Favorites"), QStringLiteral("Copy address")}));
     control<QMenu>(form, "PMServers")->close();
 }
 

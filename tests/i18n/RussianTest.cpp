@@ -63,7 +63,12 @@ TEST(Russian, EveryWindowShowsTheProgramsRussianTextsAsWritten)
          QStringLiteral("Опции"),
          QStringLiteral("О программе..."),
          QStringLiteral("Автосоединение"),
-         QStringLiteral("Добавить в избранное")},
+         QStringLiteral("Добавить в избранное"),
+         QStringLiteral("Копировать адрес"),
+         QStringLiteral("Подключиться к..."),
+         QStringLiteral("Недавние"),
+         QStringLiteral("Сервер"),
+         QStringLiteral("Когда")},
         // The options dialog, its three pages.
         {QStringLiteral("Настройки"),
          QStringLiteral("Основные"),
@@ -109,6 +114,9 @@ TEST(Russian, EveryWindowShowsTheProgramsRussianTextsAsWritten)
         // The auto-connect dialog.
         {QStringLiteral("Автосоединение"), QStringLiteral("Подключаться, если игроков:"),
          QStringLiteral("Спросить перед соединением"), QStringLiteral("Пароль:"), QStringLiteral("Отмена")},
+        // «Подключиться к...».
+        {QStringLiteral("Подключиться к серверу"), QStringLiteral("Адрес (IP:порт):"),
+         QStringLiteral("Игра:"), QStringLiteral("Подключиться"), QStringLiteral("Отмена")},
     };
     // Each text as it was written, on the window it belongs to; windows may show more of them.
     ASSERT_EQ(windows.size(), expected.size());

@@ -4,6 +4,7 @@
 #include "base/SettingsFile.h"
 #include "browser/ServerListModel.h"
 #include "browser/ui/ListView.h"
+#include "launch/ui/ConnectDialog.h"
 #include "launch/ui/MainWindowLink.h"
 #include "launch/ui/TFormAuto.h"
 #include "launch/ui/TFormPass.h"
@@ -87,8 +88,12 @@ TForm1& Windows::form()
 
 QList<QWidget*> Windows::windows()
 {
-    return {&form(), &m_shell->settings(), &m_shell->about(), &m_shell->launch().passForm(),
-            &m_shell->launch().autoForm()};
+    return {&form(),
+            &m_shell->settings(),
+            &m_shell->about(),
+            &m_shell->launch().passForm(),
+            &m_shell->launch().autoForm(),
+            &m_shell->connectForm()};
 }
 
 QMenu& Windows::trayMenu()

@@ -25,7 +25,7 @@ query::Game gameOf(const QString& text)
 int FakeHost::add(const QString& kind, const query::Endpoint& server, Players players,
                   std::optional<query::Image> st)
 {
-    rows.append({gameOf(kind), server, players.count, players.maximum, st});
+    rows.append({gameOf(kind), server, players.count, players.maximum, st, {}});
     return static_cast<int>(rows.size()) - 1;
 }
 

@@ -180,17 +180,19 @@ TEST_F(MainWindow, StartsWithOnlyTheScanButtonEnabledAndEveryItemInItsMenu)
     EXPECT_EQ(pages->widget(1), control<ListView>(*form, "LWRules"));
     EXPECT_EQ(pages->currentIndex(), 0);
 
-    // "Файл" holds hide and exit; options and about sit on the bar; the list's menu has its three.
+    // "Файл" holds connect-to, hide and exit; options and about sit on the bar; the list's menu
+    // has its four.
     const QList<QAction*> bar = control<QMenuBar>(*form, "MainMenu1")->actions();
     ASSERT_EQ(bar.size(), 3);
     ASSERT_NE(bar[0]->menu(), nullptr);
     EXPECT_EQ(bar[0]->menu()->actions(),
-              (QList<QAction*>{control<QAction>(*form, "Hide1"), control<QAction>(*form, "Exit1")}));
+              (QList<QAction*>{control<QAction>(*form, "Connect1"), control<QAction>(*form, "Hide1"),
+                               control<QAction>(*form, "Exit1")}));
     EXPECT_EQ(bar[1], control<QAction>(*form, "Options1"));
     EXPECT_EQ(bar[2], control<QAction>(*form, "About1"));
     EXPECT_EQ(control<QMenu>(*form, "PMServers")->actions(),
               (QList<QAction*>{control<QAction>(*form, "Play"), control<QAction>(*form, "Auto"),
-                               control<QAction>(*form, "PMSAdd")}));
+                               control<QAction>(*form, "PMSAdd"), control<QAction>(*form, "PMSCopy")}));
 }
 
 TEST_F(MainWindow, InfoRepliesOfEveryFormBecomeOneRowEach)
@@ -275,7 +277,7 @@ TEST_F(MainWindow, ContextMenuOpensOnlyOverASelectedRow)
                               control<ListView>(*form, "LW")->viewport()->mapToGlobal(onRow));
     QApplication::sendEvent(control<ListView>(*form, "LW")->viewport(), &overRow);
     EXPECT_EQ(wanted.count(), 1);
-    EXPECT_EQ(control<QMenu>(*form, "PMServers")->actions().size(), 3);
+    EXPECT_EQ(control<QMenu>(*form, "PMServers")->actions().size(), 4);
     QTest::mouseRelease(control<ListView>(*form, "LW")->viewport(), Qt::RightButton, {}, onRow);
 }
 

@@ -49,7 +49,8 @@ void MainWindowLink::setShowHook(const std::function<void(QWidget*)>& hook)
 ListedServer MainWindowLink::entry(int row) const
 {
     const query::ServerRow& listed = m_parts.servers->server(row);
-    return {listed.kind, listed.from, listed.playerCount, listed.maxPlayerCount, listed.status};
+    return {listed.kind,           listed.from,   listed.playerCount,
+            listed.maxPlayerCount, listed.status, QString::fromStdString(listed.name)};
 }
 
 std::optional<ListedServer> MainWindowLink::selectedServer() const

@@ -1,6 +1,7 @@
 #include "FavouritesPage.h"
 
 #include "base/IntervalTimer.h"
+#include "options/FavouriteNames.h"
 #include "options/Rules.h"
 #include "options/SettingsHost.h"
 #include "options/ui/ArrowSpinBox.h"
@@ -76,6 +77,30 @@ std::pair<int, int> FavouritesPage::portColumnLimits() const
     return {std::max(40, needed), std::max(50, needed + 10)};
 }
 
+void FavouritesPage::setNames(const FavouriteNames* names)
+{
+    if (m_names)
+        disconnect(m_names, nullptr, this, nullptr);
+    m_names = names;
+    if (m_names)
+        connect(m_names, &FavouriteNames::changed, this, [this] {
+            for (int row = 0; row < LVFav->topLevelItemCount(); ++row)
+                showAnswer(LVFav->topLevelItem(row));
+        });
+    for (int row = 0; row < LVFav->topLevelItemCount(); ++row)
+        showAnswer(LVFav->topLevelItem(row));
+}
+
+void FavouritesPage::showAnswer(QTreeWidgetItem* item) const
+{
+    const std::optional<FavouriteAnswer> answer =
+        m_names ? m_names->answer({item->text(0), item->text(1)}) : std::nullopt;
+    const QString tip =
+        answer ? tr("%1\nКарта: %2\nИгроки: %3").arg(answer->name, answer->map, answer->players) : QString();
+    for (int column = 0; column < LVFav->columnCount(); ++column)
+        item->setToolTip(column, tip);
+}
+
 void FavouritesPage::load(const StoredSettings& s)
 {
     LVFav->setColumnWidth(0, s.favWidth);
@@ -106,6 +131,7 @@ void FavouritesPage::appendFavourite(const Favourite& favourite)
     item->setText(0, favourite.address);
     item->setText(1, favourite.port);
     item->setTextAlignment(1, Qt::AlignCenter);
+    showAnswer(item);
 }
 
 QVector<Favourite> FavouritesPage::favourites() const

@@ -11,9 +11,11 @@ class QCheckBox;
 class QPushButton;
 class QSpinBox;
 class QTreeWidget;
+class QTreeWidgetItem;
 
 namespace vantry::options {
 
+class FavouriteNames;
 class IPv4Edit;
 class PortEdit;
 class SettingsHost;
@@ -25,6 +27,9 @@ class FavouritesPage : public QWidget
     Q_OBJECT
 public:
     FavouritesPage(SettingsHost& host, QWidget* parent);
+
+    // The last answers shown in each row's tool tip; kept up to date as answers come.
+    void setNames(const FavouriteNames* names);
 
     void load(const StoredSettings& s);
     void store(StoredSettings& s) const;
@@ -44,8 +49,10 @@ public:
 private:
     std::pair<int, int> portColumnLimits() const;
     void appendFavourite(const Favourite& favourite);
+    void showAnswer(QTreeWidgetItem* item) const;
 
     SettingsHost& m_host;
+    const FavouriteNames* m_names = nullptr;
     QTreeWidget* LVFav = nullptr;
     QCheckBox* CBAutoUpdate = nullptr;
     QSpinBox* SEUpdInterval = nullptr;

@@ -4,6 +4,7 @@
 #include "base/IniFile.h"
 #include "base/Prompter.h"
 #include "base/SettingsFile.h"
+#include "options/FavouriteNames.h"
 #include "options/SettingsHost.h"
 #include "options/SettingsTable.h"
 #include "options/StoredSettings.h"
@@ -77,6 +78,15 @@ IniFile& TSettings::store()
     return *m_store;
 }
 
+FavouriteNames& TSettings::favouriteNames()
+{
+    if (!m_names) {
+        m_names = std::make_unique<FavouriteNames>(store());
+        TS3->setNames(m_names.get());
+    }
+    return *m_names;
+}
+
 void TSettings::FormCreate()
 {
     if (QScreen* display = screen())
@@ -85,6 +95,7 @@ void TSettings::FormCreate()
     if (m_store)
         m_store->reload();
     applyLoaded(loadStoredSettings(store()));
+    favouriteNames().reload();
     m_loaded = true;
 }
 

@@ -17,6 +17,7 @@ class IniFile;
 
 namespace vantry::options {
 
+class FavouriteNames;
 class FavouritesPage;
 class ScanPage;
 class SettingsHost;
@@ -41,6 +42,8 @@ public:
     void FormDestroy();
     // The store of the settings file, also for the password prompt's section.
     IniFile& store();
+    // The favourites' last answers, over the same store.
+    FavouriteNames& favouriteNames();
     // Called at each change of the main window's scan mode.
     void storeScanMode(int index);
 
@@ -117,6 +120,7 @@ private:
     ScanPage* TS2 = nullptr;
     FavouritesPage* TS3 = nullptr;
     std::unique_ptr<IniFile> m_store;
+    std::unique_ptr<FavouriteNames> m_names;
     bool m_loaded = false;
     bool m_saved = false;
     bool m_noActivePage = false;

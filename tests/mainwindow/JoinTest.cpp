@@ -1,0 +1,370 @@
+// Joining without hunting the list: the recent servers, «Подключиться к...», «Копировать адрес»
+// and the favourites' last answers, through the real program against emulated servers, driven by
+// clicks and keys; the stand-in client records each start.
+#include "../launch/LaunchFixtures.h"
+#include "Controls.h"
+#include "browser/QueryService.h"
+#include "browser/ServerListModel.h"
+#include "browser/ui/ListView.h"
+#include "emu/EmuServer.h"
+#include "launch/RecentServers.h"
+#include "launch/ui/RecentList.h"
+#include "options/ui/Options.h"
+#include "shell/ScanGames.h"
+#include "shell/Shell.h"
+
+#include <QApplication>
+#include <QClipboard>
+#include <QComboBox>
+#include <QContextMenuEvent>
+#include <QDialog>
+#include <QDockWidget>
+#include <QFile>
+#include <QHelpEvent>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMenu>
+#include <QTabBar>
+#include <QTabWidget>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QToolTip>
+#include <QTreeWidget>
+
+#include <gtest/gtest.h>
+
+using vantry::Shell;
+using vantry::TForm1;
+using vantry::browser::ListView;
+using vantry::browser::ServerListModel;
+using vantry::test::clickButton;
+using vantry::test::control;
+using vantry::test::triggerAction;
+using namespace vantry::emu;
+
+namespace {
+
+constexpr std::uint16_t GamePort = 27015;
+const QString Alpha = QStringLiteral("127.0.0.2");
+const QString Bravo = QStringLiteral("127.0.0.3");
+
+ProfileTable table()
+{
+    ProfileTable t;
+    Profile alpha = defaultsFor(Kind::Hl1);
+    alpha.name = "Alpha, the open one";
+    alpha.map = "de_aztec";
+    alpha.players = 5;
+    alpha.maxPlayers = 20;
+    t.add((127u << 24) | 2, GamePort, alpha);
+    Profile bravo = defaultsFor(Kind::Hl1);
+    bravo.name = "Bravo full";
+    bravo.players = 20;
+    bravo.maxPlayers = 20;
+    t.add((127u << 24) | 3, GamePort, bravo);
+    return t;
+}
+
+QByteArray section(const QByteArray& file, const QByteArray& header)
+{
+    const qsizetype start = file.indexOf(header);
+    if (start < 0)
+        return {};
+    const qsizetype next = file.indexOf("\n[", start + 1);
+    return file.mid(start, next < 0 ? -1 : next + 1 - start);
+}
+
+struct Join : ::testing::Test
+{
+    EmuServer servers{table(), {GamePort}};
+    QTemporaryDir dir;
+    vantry::test::Probe probe;
+    vantry::test::RecordingPrompter prompter;
+    std::unique_ptr<Shell> shell;
+
+    void SetUp() override
+    {
+        servers.start();
+        probe.expect(QStringLiteral("client"));
+    }
+    void TearDown() override
+    {
+        shell.reset();
+        servers.stop();
+    }
+
+    QString path() const { return dir.filePath(QStringLiteral("vantry.ini")); }
+    QByteArray fileBytes() const
+    {
+        QFile file(path());
+        return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+    }
+
+    // The program over a settings file in the temporary folder, every game but Half-Life with the
+    // stand-in client; `settings` adds to section "Settings", `sections` adds whole sections.
+    // keepFile keeps the file as the last run left it.
+    TForm1& start(const QByteArray& sections = {}, bool keepFile = false, const QByteArray& settings = {})
+    {
+        if (!keepFile) {
+            const QString client = probe.install(QStringLiteral("game"));
+            QByteArray ini = "[Settings]\nBroadcast=0\nScanOld=0\nDelay=0\nCSPort=27015\n";
+            for (int slot = 1; slot < 6; ++slot)
+                ini += "ExePath" + QByteArray::number(slot) + '=' + client.toLocal8Bit() + '\n';
+            QFile file(path());
+            EXPECT_TRUE(file.open(QIODevice::WriteOnly));
+            file.write(ini + settings + sections);
+        }
+        Shell::Options options;
+        options.settingsFile = path();
+        options.localPort = 0;
+        options.hotKey = false;
+        shell = std::make_unique<Shell>(options);
+        shell->show();
+        EXPECT_TRUE(QTest::qWaitForWindowExposed(&form()));
+        return form();
+    }
+    void restart()
+    {
+        shell.reset();
+        start({}, true);
+    }
+
+    TForm1& form() { return shell->mainWindow(); }
+    ServerListModel& list() { return form().servers(); }
+    ListView& listView() { return *control<ListView>(form(), "LW"); }
+    QTreeWidget& recentView() { return *control<QTreeWidget>(form(), "LWRecent"); }
+
+    QModelIndex listed(const QString& address)
+    {
+        form().queries().sendInfoRequest(address, GamePort);
+        const auto server = *vantry::query::Endpoint::parse(address.toStdString(), GamePort);
+        EXPECT_TRUE(QTest::qWaitFor(
+            [&] { return list().find(server) >= 0 && list().rowCount() > list().find(server); }, 5000))
+            << "the emulated server answered";
+        return list().index(list().find(server), ServerListModel::Name);
+    }
+
+    void clickIndex(const QModelIndex& index, QAbstractItemView& view, Qt::MouseButton button)
+    {
+        view.scrollTo(index);
+        const QPoint at = view.visualRect(index).center();
+        if (button != Qt::RightButton) {
+            QTest::mouseClick(view.viewport(), button, {}, at);
+            return;
+        }
+        // The context menu event the platform sends with the press.
+        QTest::mousePress(view.viewport(), button, {}, at);
+        QContextMenuEvent menu(QContextMenuEvent::Mouse, at, view.viewport()->mapToGlobal(at));
+        QApplication::sendEvent(view.viewport(), &menu);
+        QTest::mouseRelease(view.viewport(), button, {}, at);
+    }
+    void doubleClickIndex(const QModelIndex& index, QAbstractItemView& view)
+    {
+        clickIndex(index, view, Qt::LeftButton);
+        const QPoint at = view.visualRect(index).center();
+        QTest::mouseDClick(view.viewport(), Qt::LeftButton, {}, at);
+        QTest::mouseRelease(view.viewport(), Qt::LeftButton, {}, at);
+    }
+
+    // Shows the recent panel from the menu unless it is shown.
+    void showRecentPage()
+    {
+        auto* dock = control<QDockWidget>(form(), "DockRecent");
+        if (!dock->isVisible())
+            triggerAction(form(), "Recent1");
+        ASSERT_TRUE(dock->isVisible());
+    }
+    QStringList recentRows()
+    {
+        QStringList rows;
+        for (int i = 0; i < recentView().topLevelItemCount(); ++i) {
+            const QTreeWidgetItem* item = recentView().topLevelItem(i);
+            rows << item->text(vantry::launch::RecentList::Name) + u'|' +
+                        item->text(vantry::launch::RecentList::Address) + u'|' +
+                        item->text(vantry::launch::RecentList::Game);
+        }
+        return rows;
+    }
+    // Waits for the client's start, then brings the window back from the tray.
+    QStringList started(const QString& expected)
+    {
+        const auto record = probe.wait();
+        EXPECT_TRUE(record) << "a client started";
+        probe.expect(expected);
+        form().show();
+        EXPECT_TRUE(QTest::qWaitForWindowExposed(&form()));
+        return record ? record->arguments : QStringList();
+    }
+};
+
+} // namespace
+
+TEST_F(Join, EveryStartIsRecordedOnceNewestFirstAndADoubleClickRejoinsAfterARestart)
+{
+    start();
+    EXPECT_FALSE(control<QDockWidget>(form(), "DockRecent")->isVisible()) << "nothing to show yet";
+    showRecentPage();
+    EXPECT_EQ(recentView().topLevelItemCount(), 0);
+
+    clickIndex(listed(Alpha), listView(), Qt::LeftButton);
+    clickButton(form(), "SBPlay");
+    started(QStringLiteral("second"));
+    EXPECT_EQ(recentRows(), QStringList{QStringLiteral("Alpha, the open one|127.0.0.2:27015|1.6")});
+
+    // The same server again stays one entry; a double click on another row puts it on top.
+    clickButton(form(), "SBPlay");
+    started(QStringLiteral("third"));
+    doubleClickIndex(listed(Bravo), listView());
+    EXPECT_EQ(prompter.questions.size(), 1) << "the full server's question";
+    started(QStringLiteral("rejoin"));
+    const QStringList both{QStringLiteral("Bravo full|127.0.0.3:27015|1.6"),
+                           QStringLiteral("Alpha, the open one|127.0.0.2:27015|1.6")};
+    EXPECT_EQ(recentRows(), both);
+
+    // A new run shows them from the settings file, with no server listed yet.
+    restart();
+    ASSERT_EQ(list().count(), 0);
+    EXPECT_TRUE(control<QDockWidget>(form(), "DockRecent")->isVisible()) << "shown from the start";
+    ASSERT_EQ(recentRows(), both);
+    doubleClickIndex(recentView().model()->index(1, 0), recentView());
+    const QStringList arguments = started(QStringLiteral("after"));
+    EXPECT_TRUE(arguments.contains(QStringLiteral("127.0.0.2:27015"))) << arguments.join(u' ').toStdString();
+    EXPECT_EQ(recentRows().value(0), QStringLiteral("Alpha, the open one|127.0.0.2:27015|1.6"));
+    EXPECT_EQ(recentRows().size(), 2);
+    EXPECT_TRUE(prompter.messages.isEmpty());
+}
+
+TEST_F(Join, ConnectToSaysWhatIsWrongInTheDialogAndJoinsATypedAddress)
+{
+    start();
+    form().activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&form()));
+    QTest::keyClick(&form(), Qt::Key_L, Qt::ControlModifier);
+    auto* dialog = form().findChild<QDialog*>(QStringLiteral("TFormConnect"));
+    ASSERT_NE(dialog, nullptr);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return dialog->isVisible(); }, 2000)) << "Ctrl+L opens the dialog";
+    auto* field = control<QLineEdit>(*dialog, "EAddress");
+    auto* problem = control<QLabel>(*dialog, "LProblem");
+
+    const std::pair<QString, QString> bad[] = {
+        {QStringLiteral("abc"), QStringLiteral("not an IPv4 address")},
+        {QStringLiteral("256.1.1.1"), QStringLiteral("not an IPv4 address")},
+        {QStringLiteral("127.0.0.2:0"), QStringLiteral("port")},
+        {QStringLiteral("::1"), QStringLiteral("IPv6")},
+    };
+    for (const auto& [text, reason] : bad) {
+        field->selectAll();
+        QTest::keyClicks(field, text);
+        QTest::keyClick(field, Qt::Key_Return);
+        EXPECT_TRUE(dialog->isVisible()) << text.toStdString();
+        EXPECT_TRUE(problem->text().contains(reason))
+            << text.toStdString() << ": " << problem->text().toStdString();
+    }
+    QTest::qWait(300);
+    EXPECT_EQ(probe.starts(), 0) << "bad input started a client";
+    QTest::keyClick(field, Qt::Key_Backspace);
+    EXPECT_TRUE(problem->text().isEmpty()) << "typing again clears the old problem";
+
+    // An address alone takes the game port; a listed full server asks first, as its row does.
+    listed(Bravo);
+    field->selectAll();
+    QTest::keyClicks(field, Bravo);
+    QTest::keyClick(field, Qt::Key_Return);
+    EXPECT_EQ(prompter.questions, QStringList{QStringLiteral("Server is full.  Connect now ?")});
+    const QStringList arguments = started(QStringLiteral("unlisted"));
+    EXPECT_TRUE(arguments.contains(QStringLiteral("127.0.0.3:27015"))) << arguments.join(u' ').toStdString();
+    EXPECT_FALSE(dialog->isVisible());
+
+    // A server not listed starts the game picked in the dialog.
+    triggerAction(form(), "Connect1");
+    ASSERT_TRUE(dialog->isVisible());
+    vantry::test::pickItem(control<QComboBox>(*dialog, "CBGame"), 4);
+    field->selectAll();
+    QTest::keyClicks(field, QStringLiteral("127.0.0.9:27040"));
+    clickButton(*dialog, "BitBtnOk");
+    const QStringList unlisted = started(QStringLiteral("done"));
+    EXPECT_TRUE(unlisted.contains(QStringLiteral("127.0.0.9:27040"))) << unlisted.join(u' ').toStdString();
+    ASSERT_GE(shell->recent().entries().size(), 2);
+    EXPECT_EQ(shell->recent().entries()[0].game, vantry::query::Game::CounterStrikeSource);
+    EXPECT_TRUE(prompter.messages.isEmpty());
+}
+
+TEST_F(Join, CopyAddressPutsTheRowsAddressAndPortOnTheClipboard)
+{
+    start();
+    form().activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&form()));
+    QGuiApplication::clipboard()->setText(QStringLiteral("before"));
+    clickIndex(listed(Bravo), listView(), Qt::RightButton);
+    auto* menu = control<QMenu>(form(), "PMServers");
+    ASSERT_TRUE(QTest::qWaitFor([&] { return menu->isVisible(); }, 2000));
+    QTest::mouseClick(menu, Qt::LeftButton, {},
+                      menu->actionGeometry(control<QAction>(form(), "PMSCopy")).center());
+    EXPECT_EQ(QGuiApplication::clipboard()->text(), QStringLiteral("127.0.0.3:27015"));
+
+    // Ctrl+C on the list does the same for the row selected.
+    clickIndex(listed(Alpha), listView(), Qt::LeftButton);
+    QTest::keyClick(&listView(), Qt::Key_C, Qt::ControlModifier);
+    EXPECT_EQ(QGuiApplication::clipboard()->text(), QStringLiteral("127.0.0.2:27015"));
+    QTest::qWait(300);
+    EXPECT_EQ(probe.starts(), 0) << "copying started a client";
+}
+
+TEST_F(Join, AFavouritesAnswerIsKeptAndShownWhileItsSectionKeepsItsBytes)
+{
+    const QByteArray favourites = "[Favorites]\n127.0.0.2 0=27015\n127.0.0.7 1=27015\n";
+    start(favourites);
+    clickButton(form(), "SBScanAll");
+    ASSERT_TRUE(QTest::qWaitFor([&] { return fileBytes().contains("[FavoriteNames]"); }, 5000))
+        << fileBytes().toStdString();
+    const QByteArray names = section(fileBytes(), "[FavoriteNames]");
+    EXPECT_EQ(names, "[FavoriteNames]\n127.0.0.2:27015=5/20,de_aztec,Alpha, the open one\n");
+    EXPECT_EQ(section(fileBytes(), "[Favorites]"), favourites);
+
+    // The options dialog's favourites page shows it in the row's tip.
+    triggerAction(form(), "Options1");
+    auto& options = shell->settings();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&options));
+    auto* pages = control<QTabWidget>(options, "PageControl");
+    QTest::mouseClick(pages->tabBar(), Qt::LeftButton, {}, pages->tabBar()->tabRect(2).center());
+    auto* fav = control<QTreeWidget>(options, "LVFav");
+    const QPoint at = fav->visualItemRect(fav->topLevelItem(0)).center();
+    QHelpEvent help(QEvent::ToolTip, at, fav->viewport()->mapToGlobal(at));
+    QCoreApplication::sendEvent(fav->viewport(), &help);
+    EXPECT_TRUE(QToolTip::text().contains(QStringLiteral("Alpha, the open one")))
+        << QToolTip::text().toStdString();
+    EXPECT_TRUE(QToolTip::text().contains(QStringLiteral("de_aztec")));
+    QToolTip::hideText();
+
+    // Shutdown rewrites the favourites as they were.
+    ASSERT_TRUE(
+        QTest::qWaitFor([&] { return control<QPushButton>(form(), "SBScanAll")->isEnabled(); }, 10000));
+    shell.reset();
+    EXPECT_EQ(section(fileBytes(), "[Favorites]"), favourites);
+    EXPECT_TRUE(fileBytes().contains("127.0.0.2:27015=5/20,de_aztec,Alpha, the open one"));
+}
+
+TEST_F(Join, AFavouriteAlreadyListedIsUpdatedByTheFavouritesPass)
+{
+    // Auto-scan on: the first pass right after start-up, then one every five seconds.
+    start("[Favorites]\n127.0.0.2 0=27015\n", false, "FavAutoScan=1\nUpdInterval=5\n");
+    ASSERT_TRUE(QTest::qWaitFor([&] { return fileBytes().contains("127.0.0.2:27015=5/20,"); }, 5000))
+        << fileBytes().toStdString();
+    ASSERT_EQ(list().count(), 1);
+
+    // The server fills up; the next pass finds its row listed and keeps the new count all the same.
+    servers.stop();
+    ProfileTable changed = table();
+    Profile alpha = defaultsFor(Kind::Hl1);
+    alpha.name = "Alpha, the open one";
+    alpha.map = "de_aztec";
+    alpha.players = 7;
+    alpha.maxPlayers = 20;
+    changed.add((127u << 24) | 2, GamePort, alpha);
+    EmuServer later{changed, {GamePort}};
+    later.start();
+    EXPECT_TRUE(QTest::qWaitFor([&] { return fileBytes().contains("127.0.0.2:27015=7/20,"); }, 9000))
+        << fileBytes().toStdString();
+    EXPECT_EQ(list().count(), 1) << "one row, as before";
+    later.stop();
+}
