@@ -2,6 +2,7 @@
 
 #include "About.h"
 #include "HotKey.h"
+#include "PlayerFinding.h"
 #include "ScanGames.h"
 #include "SessionEnd.h"
 #include "Tray.h"
@@ -10,6 +11,7 @@
 #include "base/SettingsFile.h"
 #include "browser/QueryService.h"
 #include "browser/ServerListModel.h"
+#include "browser/ui/PlayerFinder.h"
 #include "launch/AutoConnect.h"
 #include "launch/ClientStart.h"
 #include "launch/Launcher.h"
@@ -85,6 +87,15 @@ Shell::Shell(const Options& options)
     form.setPlayHandler([this] { m_launch->launcher().play(); });
     form.setAutoHandler([this] { m_launch->autoConnect().toggle(); });
     form.setAutoArmed([this] { return m_launch && m_launch->autoConnect().armed(); });
+
+    // A found player's server is joined as a double click on its row joins it.
+    QObject::connect(&addPlayerFinder(form), &browser::PlayerFinder::joinWanted, &form,
+                     [this](const query::Endpoint& server) {
+                         m_form->guarded([&] {
+                             if (m_launch->selectServer(server))
+                                 m_form->SBPlayClick();
+                         });
+                     });
 }
 
 Shell::~Shell()
