@@ -502,6 +502,17 @@
     </message>
 </context>
 <context>
+    <name>vantry::options::WatchSection</name>
+    <message>
+        <source>Следить за игроками</source>
+        <translation>Watched players</translation>
+    </message>
+    <message>
+        <source>Ник игрока</source>
+        <translation>Player name</translation>
+    </message>
+</context>
+<context>
     <name>vantry::options::TSettings</name>
     <message>
         <source>Настройки</source>

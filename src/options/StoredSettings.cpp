@@ -1,8 +1,9 @@
 #include "StoredSettings.h"
 
+#include "WatchList.h"
 #include "base/IniFile.h"
-#include "options/SettingsTable.h"
 #include "options/Rules.h"
+#include "options/SettingsTable.h"
 
 #include <QRegularExpression>
 
@@ -120,6 +121,7 @@ StoredSettings loadStoredSettings(const IniFile& file)
     s.ranges = loadRanges(file);
     s.favourites = loadFavourites(file);
     s.master = loadMasterSource(file);
+    s.watchedPlayers = loadWatchList(file);
     return s;
 }
 
@@ -201,6 +203,7 @@ void saveStoredSettings(IniFile& file, const StoredSettings& s)
         file.writeString(str(st::SectionFavorites), favouriteKey(s.favourites[row], row),
                          s.favourites[row].port);
     writeMasterSource(file, s.master);
+    writeWatchList(file, s.watchedPlayers);
     batch.commit();
 }
 

@@ -43,6 +43,7 @@ struct StoredSettings
     QVector<AddressRange> ranges;
     QVector<Favourite> favourites;
     MasterSource master;
+    QStringList watchedPlayers; // section "Watch"
 };
 
 // Reads the settings file. Never fails: what cannot be read takes its default, and hand-edited

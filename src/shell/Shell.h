@@ -8,6 +8,8 @@
 namespace vantry {
 
 class HotKey;
+class Notifier;
+class Notifications;
 class MinimiseToTray;
 class SessionEnd;
 class TForm1;
@@ -38,6 +40,8 @@ public:
         QString settingsFile; // empty: the default place (settingsFilePath)
         std::uint16_t localPort = 27005;
         bool hotKey = true;
+        // Where notifications go; null: the desktop's service, or the tray's balloon.
+        Notifier* notifier = nullptr;
     };
 
     explicit Shell(const Options& options);
@@ -59,6 +63,7 @@ public:
     void endSession();
 
 private:
+    void addNotifications(Notifier* notifier);
     // The one way out: closes every other window and box (a box's own loop ends with it) and
     // ends the event loop.
     void finish();
@@ -73,6 +78,8 @@ private:
     std::unique_ptr<options::TSettings> m_settings;
     std::unique_ptr<TFormAbout> m_about;
     std::unique_ptr<launch::MainWindowLink> m_launch;
+    std::unique_ptr<Notifier> m_ownNotifier;
+    Notifications* m_notifications = nullptr;
 };
 
 } // namespace vantry

@@ -17,6 +17,7 @@ namespace vantry::options {
 class IPv4Edit;
 class PortEdit;
 class SettingsHost;
+class WatchSection;
 
 // The options dialog's favourites page: the favourite servers and the switch and interval of
 // their re-scan, which drive the main window's favourites timer.
@@ -34,6 +35,7 @@ public:
     bool autoScan() const;
     int updateIntervalSec() const;
     bool addFavourite(const Favourite& favourite);
+    QStringList watchedPlayers() const;
 
     void SpeedButton4Click();
     void SpeedButton5Click();
@@ -53,6 +55,7 @@ private:
     PortEdit* MEPort = nullptr;
     QPushButton* SpeedButton5 = nullptr;
     QPushButton* SpeedButton4 = nullptr;
+    WatchSection* m_watch = nullptr;
 };
 
 } // namespace vantry::options

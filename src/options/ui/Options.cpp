@@ -261,6 +261,11 @@ MasterSource TSettings::masterSource() const
     return TS2->masterSource();
 }
 
+QStringList TSettings::watchedPlayers() const
+{
+    return TS3->watchedPlayers();
+}
+
 // Handlers of the pages' controls, for code that performs a click.
 
 void TSettings::TS1Show()

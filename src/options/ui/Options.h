@@ -74,6 +74,7 @@ public:
     int updateIntervalSec() const override;
     bool addFavourite(const Favourite& favourite) override;
     MasterSource masterSource() const override;
+    QStringList watchedPlayers() const override;
 
     // Handlers; those of the pages' controls run on the pages.
     void FormShow();
