@@ -252,14 +252,15 @@ int runMaster(const std::vector<std::string>& words, std::ostream& out, std::ost
     plan.delayMs = delayMs;
     plan.timeoutMs = o.timeoutMs;
     plan.retries = o.retries;
-    plan.players = o.players;
+    plan.players = o.players || o.player;
+    plan.player = o.player;
     plan.rules = o.rules;
     plan.old = o.old;
     plan.endWhenAllDone = true;
     for (const Listed& l : listed)
         plan.targets.push_back({l.address.address, l.address.port});
-    return runAndPrint(plan, OutputChoice{o.json, o.players, o.rules}, out, err, "no listed server answered",
-                       clock);
+    return runAndPrint(plan, OutputChoice{o.json, o.players || o.player, o.rules}, out, err,
+                       "no listed server answered", clock);
 }
 
 } // namespace vantry::cli

@@ -93,7 +93,8 @@ int runCli(const std::vector<std::string>& words, std::ostream& out, std::ostrea
     SessionPlan plan;
     plan.delayMs = delayMs;
     plan.timeoutMs = o.timeoutMs;
-    plan.players = o.players;
+    plan.players = o.players || o.player;
+    plan.player = o.player;
     plan.rules = o.rules;
     plan.old = o.old;
     plan.endWhenAllDone = o.command == Command::Query;
@@ -115,7 +116,8 @@ int runCli(const std::vector<std::string>& words, std::ostream& out, std::ostrea
             plan.targets.push_back({a, defaultPort});
     }
 
-    return runAndPrint(plan, OutputChoice{o.json, o.players, o.rules}, out, err, "no server answered", clock);
+    return runAndPrint(plan, OutputChoice{o.json, o.players || o.player, o.rules}, out, err,
+                       "no server answered", clock);
 }
 
 int runCli(int argc, char** argv)
