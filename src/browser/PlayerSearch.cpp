@@ -43,6 +43,9 @@ void PlayerSearch::setText(const QString& text)
     m_asked = 0;
     m_answered = 0;
     m_results.clear();
+    // Stale answers are asked again anyway; dropping them keeps a long list's memory bounded.
+    const std::int64_t now = m_clock.nowMs();
+    m_known.removeIf([now](const auto& known) { return now - known.value().atMs >= FreshMs; });
     if (searching()) {
         const int rate = m_perSecond ? m_perSecond() : 0;
         // A twentieth of a second's worth may leave together after a pause.
