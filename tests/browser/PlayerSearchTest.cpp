@@ -4,6 +4,7 @@
 #include "browser/PlayerSearch.h"
 
 #include "browser/DetailsModels.h"
+#include "browser/PlayerWatch.h"
 #include "browser/QueryService.h"
 #include "browser/ServerListModel.h"
 #include "emu/EmuServer.h"
@@ -218,4 +219,40 @@ TEST_F(PlayerSearchLoopback, ServersAreAskedAtTheListRate)
     ASSERT_TRUE(QTest::qWaitFor([&] { return search.results().count() == 10; }, 3000));
     EXPECT_GE(clock.elapsed(), 850);
     EXPECT_EQ(search.answered(), 10);
+}
+
+TEST_F(PlayerSearchLoopback, AWatchedPlayerIsToldOncePerServerAndNothingIsAskedWithoutWatchedNames)
+{
+    QStringList watched;
+    browser::PlayerWatch watch(queries, servers, [&] { return watched; });
+    QStringList told;
+    QObject::connect(&watch, &browser::PlayerWatch::appeared,
+                     [&](const QString& player, const QString& serverName, const query::Endpoint& server) {
+                         told << player + u'@' + serverName + u'@' +
+                                     QString::fromStdString(query::endpointText(server));
+                     });
+    list({1, 2});
+
+    // Nobody watched: the favourites are not asked at all.
+    const auto before = emulated.requestsReceived();
+    watch.askPlayers({{local(1), GamePort}, {local(2), GamePort}});
+    QTest::qWait(150);
+    EXPECT_EQ(emulated.requestsReceived(), before);
+
+    // A whole name in any case; a part of one is not enough.
+    watched = {QStringLiteral("игрок_1"), QStringLiteral("[clan]"), QStringLiteral("  ")};
+    watch.askPlayers({{local(1), GamePort}});
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !told.isEmpty(); }, 2000));
+    watch.askPlayers({{local(1), GamePort}, {local(2), GamePort}});
+    QTest::qWait(300);
+    EXPECT_EQ(told, QStringList{QStringLiteral("Игрок_1@Dust@127.0.3.1:27015")})
+        << "told again while he stays";
+
+    // The same name on another server is news.
+    watched << QStringLiteral("[CLAN] игрок");
+    watch.askPlayers({{local(1), GamePort}, {local(2), GamePort}});
+    ASSERT_TRUE(QTest::qWaitFor([&] { return told.size() == 2; }, 2000));
+    EXPECT_EQ(told.back(), QStringLiteral("[clan] ИГРОК@Source@127.0.3.2:27015"));
+    // The details panel was left alone by the watch's questions.
+    EXPECT_EQ(players.rowCount(), 0);
 }
