@@ -17,7 +17,7 @@ shift || true
 jobs=$(nproc 2>/dev/null || echo 2)
 
 packages=(cmake g++ clang libclang-rt-14-dev make pkg-config
-    qt6-base-dev qt6-base-dev-tools libgl-dev qt6-tools-dev qt6-tools-dev-tools qt6-l10n-tools
+    qt6-base-dev qt6-base-dev-tools libgl-dev dbus-daemon qt6-tools-dev qt6-tools-dev-tools qt6-l10n-tools
     libgtest-dev libbenchmark-dev libbz2-dev
     libxcb1-dev libxcb-xtest0-dev iproute2 util-linux xvfb xauth x11-utils qstat
     librsvg2-bin dpkg-dev appstream desktop-file-utils lintian groff-base)

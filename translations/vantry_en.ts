@@ -150,6 +150,36 @@
     </message>
 </context>
 <context>
+    <name>vantry::browser::PlayerFinder</name>
+    <message>
+        <source>Найти игрока</source>
+        <translation>Find player</translation>
+    </message>
+</context>
+<context>
+    <name>vantry::browser::PlayerResults</name>
+    <message>
+        <source>Игрок</source>
+        <translation>Player</translation>
+    </message>
+    <message>
+        <source>Счёт</source>
+        <translation>Score</translation>
+    </message>
+    <message>
+        <source>Время</source>
+        <translation>Time</translation>
+    </message>
+    <message>
+        <source>Сервер</source>
+        <translation>Server</translation>
+    </message>
+    <message>
+        <source>Адрес</source>
+        <translation>Address</translation>
+    </message>
+</context>
+<context>
     <name>vantry::browser::PlayersModel</name>
     <message>
         <source>Ник</source>
@@ -543,6 +573,17 @@ Players: %3</translation>
     <message>
         <source>До:</source>
         <translation>To:</translation>
+    </message>
+</context>
+<context>
+    <name>vantry::options::WatchSection</name>
+    <message>
+        <source>Следить за игроками</source>
+        <translation>Watched players</translation>
+    </message>
+    <message>
+        <source>Ник игрока</source>
+        <translation>Player name</translation>
     </message>
 </context>
 <context>

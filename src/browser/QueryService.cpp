@@ -61,6 +61,7 @@ void QueryService::sendOldInfo(const query::Endpoint& to)
 
 void QueryService::sendDetailsRequest(const query::Endpoint& to)
 {
+    m_detailsOf = to;
     // Recorded before the pauses: a challenge may come back while the next request waits.
     if (m_endpoint.send(m_requests.rules(), to.address, to.port))
         m_outstanding.detailsSent(to.address, to.port, m_endpoint.clock().nowMs());
@@ -72,6 +73,23 @@ void QueryService::sendDetailsRequest(const query::Endpoint& to)
         m_clock.sleep(10);
         m_endpoint.send(m_requests.oldRules(), to.address, to.port);
     }
+}
+
+void QueryService::sendPlayersRequest(const query::Endpoint& to, bool oldServer)
+{
+    m_playersOnly.insert(to.key());
+    if (oldServer) {
+        m_endpoint.send(m_requests.oldPlayers(), to.address, to.port);
+    } else if (m_endpoint.send(m_requests.players(), to.address, to.port)) {
+        m_outstanding.detailsSent(to.address, to.port, m_endpoint.clock().nowMs());
+    }
+}
+
+bool QueryService::playersOnly(const query::Endpoint& server) const
+{
+    if (m_detailsOf == server)
+        return false;
+    return m_playersOnly.contains(server.key());
 }
 
 void QueryService::onDatagram(int numberBytes, const net::Datagram& datagram)
@@ -92,7 +110,8 @@ void QueryService::onDatagram(int numberBytes, const net::Datagram& datagram)
                         m_endpoint.send(m_requests.infoWithChallenge(*result.infoChallenge), to.address,
                                         to.port);
                     m_endpoint.send(m_requests.playersChallenge(), to.address, to.port);
-                    m_endpoint.send(m_requests.rulesChallenge(), to.address, to.port);
+                    if (!playersOnly(to))
+                        m_endpoint.send(m_requests.rulesChallenge(), to.address, to.port);
                 } catch (const std::exception& e) {
                     emit sendFailed(QString::fromUtf8(e.what()));
                 }
@@ -111,7 +130,9 @@ void QueryService::onDatagram(int numberBytes, const net::Datagram& datagram)
                 if (row >= 0)
                     emit serverListed(row);
             } else if constexpr (std::is_same_v<T, query::PlayersReply>) {
-                m_players.setPlayers(result.players);
+                if (!playersOnly(datagram.from))
+                    m_players.setPlayers(result.players);
+                emit playersReceived(datagram.from, result.players);
             } else if constexpr (std::is_same_v<T, query::RulesReply>) {
                 m_rules.clear();
                 m_rules.append(result.rules);

@@ -5,11 +5,13 @@
 #include "query/Requests.h"
 
 #include <QObject>
+#include <QSet>
 #include <QString>
 
 #include <array>
 #include <cstdint>
 #include <functional>
+#include <optional>
 #include <vector>
 
 namespace vantry::query {
@@ -49,6 +51,13 @@ public:
     // Rules, 10 ms, players, 5 ms and, with old servers on, old players, 10 ms, old rules.
     void sendDetailsRequest(const query::Endpoint& to);
 
+    // The players request alone (the old one to a server listed by an old reply), for the player
+    // search and the watch list. The reply and its challenge leave the details panel alone
+    // unless the server is also the one whose details were asked last.
+    void sendPlayersRequest(const query::Endpoint& to, bool oldServer);
+    // Forgets which servers sendPlayersRequest() asked.
+    void forgetPlayersRequests() { m_playersOnly.clear(); }
+
     query::Requests& requests() { return m_requests; }
     const query::OutstandingRequests& outstanding() const { return m_outstanding; }
 
@@ -61,11 +70,14 @@ signals:
     // Any server answered the info request, listed before or not (a favourites pass asks servers
     // already listed); emitted before the row is listed.
     void serverAnswered(const query::ServerRow& row);
+    // Every players reply, whoever asked for it.
+    void playersReceived(const query::Endpoint& from, const std::vector<query::PlayerRow>& players);
     // Sending the challenge answer failed; the text is the endpoint's error.
     void sendFailed(const QString& text);
 
 private:
     bool scanOld() const { return m_scanOld ? m_scanOld() : true; }
+    bool playersOnly(const query::Endpoint& server) const;
 
     net::UdpEndpoint& m_endpoint;
     ServerListModel& m_servers;
@@ -76,6 +88,8 @@ private:
     query::OutstandingRequests m_outstanding;
     query::Dispatcher m_dispatcher{m_requests};
     std::function<bool()> m_scanOld;
+    std::optional<query::Endpoint> m_detailsOf;
+    QSet<std::uint64_t> m_playersOnly;
 };
 
 } // namespace vantry::browser

@@ -101,6 +101,11 @@ ParsedArguments parseArguments(const std::vector<std::string>& words)
                                                  : o.help;
             if (!flag(target))
                 return failed(word + " takes no value");
+        } else if (word == "--player") {
+            const std::string v = value();
+            if (missing || v.empty())
+                return failed("--player wants a part of a player's name");
+            o.player = v;
         } else if (word == "--port") {
             const std::string v = value();
             const auto port = parseNumber(v, 1, 65535);
@@ -203,6 +208,8 @@ std::string usageText()
            "                   2), after half the time-out and then twice the pause before\n"
            "  --json           print a JSON array of objects instead of lines\n"
            "  --players        ask each server for its players too\n"
+           "  --player TEXT    only the servers where a player's name holds TEXT (any case),\n"
+           "                   each with those players\n"
            "  --rules          ask each server for its rules too\n"
            "  --old            also send the old info request, for old servers\n"
            "  --settings FILE  take the default game port (and a sweep's delay) from this settings file\n"

@@ -36,6 +36,7 @@ struct CliOptions
     int retries = DefaultRetries;      // --retries: more asks of a host that has not answered
     bool json = false;
     bool players = false;
+    std::optional<std::string> player; // --player: only servers with a player so named, and him
     bool rules = false;
     bool old = false; // also send the old info request
     bool help = false;

@@ -118,7 +118,8 @@ SessionPlan queryPlan(const MasterOptions& o, int delayMs, int rate)
     plan.ratePerSecond = rate;
     plan.timeoutMs = o.timeoutMs;
     plan.retries = o.retries;
-    plan.players = o.players;
+    plan.players = o.players || o.player;
+    plan.player = o.player;
     plan.rules = o.rules;
     plan.old = o.old;
     plan.endWhenAllDone = true;
@@ -184,7 +185,7 @@ int queryAsListed(const MasterOptions& o, std::vector<net::MasterListing>& listi
     std::ostringstream verdict;
     int status = ExitNoneAnswered;
     try {
-        status = runAndPrint(plan, OutputChoice{o.json, o.players, o.rules}, out, verdict,
+        status = runAndPrint(plan, OutputChoice{o.json, o.players || o.player, o.rules}, out, verdict,
                              "no listed server answered", clock);
     } catch (...) {
         paging.join();
@@ -348,8 +349,8 @@ int runMaster(const std::vector<std::string>& words, std::ostream& out, std::ost
     SessionPlan plan = queryPlan(o, delayMs, rate);
     for (const Listed& l : listed)
         plan.targets.push_back({l.address.address, l.address.port});
-    return runAndPrint(plan, OutputChoice{o.json, o.players, o.rules}, out, err, "no listed server answered",
-                       clock);
+    return runAndPrint(plan, OutputChoice{o.json, o.players || o.player, o.rules}, out, err,
+                       "no listed server answered", clock);
 }
 
 } // namespace vantry::cli

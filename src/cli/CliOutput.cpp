@@ -1,5 +1,7 @@
 #include "CliOutput.h"
 
+#include <QString>
+
 #include <cstdio>
 
 namespace vantry::cli {
@@ -127,6 +129,32 @@ std::string jsonString(std::string_view bytes)
     }
     out += '"';
     return out;
+}
+
+bool playerMatches(std::string_view name, std::string_view text)
+{
+    const auto utf8 = [](std::string_view bytes) {
+        return QString::fromUtf8(bytes.data(), static_cast<qsizetype>(bytes.size()));
+    };
+    return utf8(name).contains(utf8(text), Qt::CaseInsensitive);
+}
+
+std::vector<ServerResult> withPlayer(std::vector<ServerResult> servers, std::string_view text)
+{
+    std::vector<ServerResult> kept;
+    for (ServerResult& server : servers) {
+        if (!server.players)
+            continue;
+        std::vector<query::PlayerRow> found;
+        for (query::PlayerRow& player : *server.players)
+            if (playerMatches(player.name, text))
+                found.push_back(std::move(player));
+        if (found.empty())
+            continue;
+        server.players = std::move(found);
+        kept.push_back(std::move(server));
+    }
+    return kept;
 }
 
 std::string osName(char indicator)

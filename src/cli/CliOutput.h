@@ -25,6 +25,11 @@ struct OutputChoice
     bool rules = false;
 };
 
+// Whether the UTF-8 name holds the UTF-8 text, ignoring case in any script.
+bool playerMatches(std::string_view name, std::string_view text);
+// The servers with a player matching text, each with its matching players only.
+std::vector<ServerResult> withPlayer(std::vector<ServerResult> servers, std::string_view text);
+
 // A JSON string literal for any bytes: well-formed UTF-8 passes through, controls, quotes and
 // backslashes are escaped, and a byte that is not part of well-formed UTF-8 becomes \u00XX.
 std::string jsonString(std::string_view bytes);

@@ -97,7 +97,8 @@ int runCli(const std::vector<std::string>& words, std::ostream& out, std::ostrea
     plan.delayMs = delayMs;
     plan.ratePerSecond = delayMs > 0 ? 0 : o.rate.value_or(o.command == Command::Query ? DefaultRate : 0);
     plan.timeoutMs = o.timeoutMs;
-    plan.players = o.players;
+    plan.players = o.players || o.player;
+    plan.player = o.player;
     plan.rules = o.rules;
     plan.old = o.old;
     plan.endWhenAllDone = o.command == Command::Query;
@@ -119,7 +120,8 @@ int runCli(const std::vector<std::string>& words, std::ostream& out, std::ostrea
             plan.targets.push_back({a, defaultPort});
     }
 
-    return runAndPrint(plan, OutputChoice{o.json, o.players, o.rules}, out, err, "no server answered", clock);
+    return runAndPrint(plan, OutputChoice{o.json, o.players || o.player, o.rules}, out, err,
+                       "no server answered", clock);
 }
 
 int runCli(int argc, char** argv)

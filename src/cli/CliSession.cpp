@@ -349,6 +349,8 @@ int runAndPrint(const SessionPlan& plan, const OutputChoice& choice, std::ostrea
         net::BatchSocket socket(net::BatchSocket::DefaultReceiveBuffer, clock);
         QuerySession session(plan);
         servers = session.run(socket);
+        if (plan.player)
+            servers = withPlayer(std::move(servers), *plan.player);
     } catch (const net::BatchSocketError& e) {
         err << "vantry: cannot use the network: " << e.what() << "\n";
         return ExitNoneAnswered;
@@ -359,7 +361,7 @@ int runAndPrint(const SessionPlan& plan, const OutputChoice& choice, std::ostrea
         writeLines(out, servers, choice);
     out.flush();
     if (servers.empty()) {
-        err << "vantry: " << noneAnswered << "\n";
+        err << "vantry: " << (plan.player ? "no answering server has such a player" : noneAnswered) << "\n";
         return ExitNoneAnswered;
     }
     return ExitAnswered;

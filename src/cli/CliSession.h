@@ -26,6 +26,8 @@ struct SessionPlan
     // have this many.
     int retries = DefaultRetries;
     bool players = false;
+    // Print only the servers with a player whose name holds this (any case), with those players.
+    std::optional<std::string> player;
     bool rules = false;
     bool old = false;            // also the old info request
     bool endWhenAllDone = false; // end the wait once every target has answered all it was asked

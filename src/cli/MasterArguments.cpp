@@ -54,6 +54,11 @@ ParsedMasterArguments parseMasterArguments(const std::vector<std::string>& words
                            : word == "--no-password" ? o.noPassword
                                                      : o.help;
             target = true;
+        } else if (word == "--player") {
+            const std::string v = value();
+            if (missing || v.empty())
+                return failed("--player wants a part of a player's name");
+            o.player = v;
         } else if (word == "--steam-key") {
             const std::string v = value();
             if (missing || v.empty())
@@ -206,8 +211,8 @@ std::string masterUsageText()
            "output and queries:\n"
            "  --json           a JSON array of objects instead of lines\n"
            "  --query          query the listed servers and print them as 'vantry query' does;\n"
-           "                   --rate, --delay, --timeout, --retries, --players, --rules and --old\n"
-           "                   as there; the servers are asked as the pages come\n"
+           "                   --rate, --delay, --timeout, --retries, --players, --player, --rules\n"
+           "                   and --old as there; the servers are asked as the pages come\n"
            "  --settings FILE  take the Steam Web API key from this file\n"
            "exit status: 0 when a server was listed (with --query: answered), 1 when none was,\n"
            "2 on bad arguments\n";

@@ -37,6 +37,7 @@ struct MasterOptions
     int timeoutMs = 1000;
     int retries = DefaultRetries;
     bool players = false;
+    std::optional<std::string> player;
     bool rules = false;
     bool old = false;
     bool help = false;

@@ -101,6 +101,7 @@ void AutoConnect::poll()
     // The last request's answer is not awaited: giving up happens in the tick that sent it.
     if (++m_polls >= GiveUpPolls) {
         endMode();
+        emit gaveUp(m_target);
         prompter().message(Caption, QStringLiteral("Server is not avalible, autoconnect disabled."),
                            BoxIcon::None);
         m_host.setStatusText(2, Disabled);
@@ -144,7 +145,9 @@ void AutoConnect::join(const query::Endpoint& target, int players, bool ask)
             return;
         }
     }
-    m_launcher.playServer(target);
+    const Launcher::Outcome outcome = m_launcher.playServer(target);
+    if (outcome == Launcher::Outcome::Started || outcome == Launcher::Outcome::PromptShown)
+        emit joining(target, players);
     m_host.setStatusText(2, Disabled);
 }
 

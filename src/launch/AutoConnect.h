@@ -88,6 +88,10 @@ public:
 signals:
     // The mode went on or off.
     void armedChanged(bool armed);
+    // The condition was met and the game started on the target (or its password is asked).
+    void joining(const query::Endpoint& target, int players);
+    // The target stopped answering and the mode ended.
+    void gaveUp(const query::Endpoint& target);
 
 private:
     void endMode();

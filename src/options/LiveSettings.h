@@ -3,6 +3,7 @@
 #include "options/MasterSource.h"
 
 #include <QString>
+#include <QStringList>
 #include <QVector>
 
 namespace vantry::options {
@@ -65,6 +66,8 @@ public:
     // Servers of a public list asked per second (a list's servers are paced by rate, not by the
     // range sweep's pause); 0: as fast as the link takes them.
     virtual int listRate() const { return DefaultListRate; }
+    // Names of players whose appearance on a server is told while the window is hidden.
+    virtual QStringList watchedPlayers() const { return {}; }
 };
 
 } // namespace vantry::options

@@ -1,5 +1,6 @@
 #include "StoredSettings.h"
 
+#include "WatchList.h"
 #include "base/IniFile.h"
 #include "options/Rules.h"
 #include "options/SettingsTable.h"
@@ -121,6 +122,7 @@ StoredSettings loadStoredSettings(const IniFile& file)
     s.favourites = loadFavourites(file);
     s.master = loadMasterSource(file);
     s.listRate = clampedListRate(st::readInteger(file, Key::ListRate));
+    s.watchedPlayers = loadWatchList(file);
     return s;
 }
 
@@ -206,6 +208,7 @@ void saveStoredSettings(IniFile& file, const StoredSettings& s)
     file.eraseSection(str(st::SectionLists));
     if (s.listRate != DefaultListRate)
         st::write(file, Key::ListRate, s.listRate);
+    writeWatchList(file, s.watchedPlayers);
     batch.commit();
 }
 

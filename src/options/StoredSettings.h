@@ -44,6 +44,7 @@ struct StoredSettings
     QVector<Favourite> favourites;
     MasterSource master;
     int listRate = DefaultListRate; // section "Lists"
+    QStringList watchedPlayers; // section "Watch"
 };
 
 // Reads the settings file. Never fails: what cannot be read takes its default, and hand-edited

@@ -3,6 +3,7 @@
 #include "Text.h"
 
 #include <algorithm>
+#include <bit>
 
 namespace vantry::query {
 
@@ -21,8 +22,9 @@ std::vector<PlayerRow> AddPlayers(Bytes datagram)
         if (const Utf8Scan scan = scanUtf8(name); scan.wellFormed == name.size() || scan.cutAtEnd)
             player.name.assign(name.begin(), name.begin() + static_cast<std::ptrdiff_t>(scan.wellFormed));
         player.kills = in.i32le();
+        player.seconds = std::bit_cast<float>(in.i32le());
         players.push_back(std::move(player));
-        in.skip(RecordTail - 4);
+        in.skip(RecordTail - 8);
     }
     std::stable_sort(players.begin(), players.end(),
                      [](const PlayerRow& a, const PlayerRow& b) { return a.kills > b.kills; });

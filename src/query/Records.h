@@ -91,6 +91,7 @@ struct PlayerRow
 {
     std::string name; // UTF-8; empty when the reply's name was not UTF-8, not even cut short
     std::int32_t kills = 0;
+    float seconds = 0; // connected for; not a number or negative as the server sent it
 };
 
 struct RuleRow

@@ -1,16 +1,22 @@
 #include "Shell.h"
 
 #include "About.h"
+#include "DesktopNotifier.h"
 #include "HotKey.h"
+#include "Notifications.h"
+#include "PlayerFinding.h"
 #include "ScanGames.h"
 #include "SessionEnd.h"
 #include "Tray.h"
 #include "base/AppInfo.h"
 #include "base/IniFile.h"
+#include "base/IntervalTimer.h"
 #include "base/Prompter.h"
 #include "base/SettingsFile.h"
+#include "browser/PlayerWatch.h"
 #include "browser/QueryService.h"
 #include "browser/ServerListModel.h"
+#include "browser/ui/PlayerFinder.h"
 #include "launch/AutoConnect.h"
 #include "launch/ClientStart.h"
 #include "launch/Launcher.h"
@@ -93,6 +99,49 @@ Shell::Shell(const Options& options)
     form.setAutoHandler([this] { m_launch->autoConnect().toggle(); });
     form.setAutoArmed([this] { return m_launch && m_launch->autoConnect().armed(); });
     joinByName();
+    // A found player's server is joined as a double click on its row joins it.
+    QObject::connect(&addPlayerFinder(form), &browser::PlayerFinder::joinWanted, &form,
+                     [this](const query::Endpoint& server) {
+                         m_form->guarded([&] {
+                             if (m_launch->selectServer(server))
+                                 m_form->SBPlayClick();
+                         });
+                     });
+    addNotifications(options.notifier);
+}
+
+void Shell::addNotifications(Notifier* notifier)
+{
+    TForm1& form = *m_form;
+    if (!notifier) {
+        m_ownNotifier = std::make_unique<DesktopNotifier>([this](const QString& title, const QString& text) {
+            if (m_tray->TrayIcon && m_tray->TrayIcon->isVisible())
+                m_tray->TrayIcon->showMessage(title, text);
+        });
+        notifier = m_ownNotifier.get();
+    }
+    m_notifications = new Notifications(form, *notifier, &form);
+    m_notifications->watch(m_launch->autoConnect());
+    auto* watch = new browser::PlayerWatch(
+        form.queries(), form.servers(), [this] { return m_settings->watchedPlayers(); }, &form);
+    m_notifications->watch(*watch);
+    // The favourites' players are asked with each favourites pass and, as the passes stop while
+    // the window is hidden, at the same interval then; only while a name is watched.
+    auto* hidden = new HiddenTicker(
+        form, [this] { return m_settings->updateIntervalSec() * 1000; }, &form);
+    const auto askFavourites = [this, watch] {
+        std::vector<query::Endpoint> favourites;
+        for (const options::Favourite& favourite : m_settings->favourites()) {
+            const auto server = query::Endpoint::parse(favourite.address.toStdString());
+            bool ok = false;
+            const uint port = favourite.port.toUInt(&ok);
+            if (server && ok && port > 0 && port <= 65535)
+                favourites.push_back({server->address, static_cast<std::uint16_t>(port)});
+        }
+        watch->askPlayers(favourites);
+    };
+    QObject::connect(&form.favouritesTimer(), &IntervalTimer::timeout, watch, askFavourites);
+    QObject::connect(hidden, &HiddenTicker::tick, watch, askFavourites);
 }
 
 void Shell::joinByName()

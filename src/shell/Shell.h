@@ -12,6 +12,8 @@ struct ServerRow;
 namespace vantry {
 
 class HotKey;
+class Notifier;
+class Notifications;
 class MinimiseToTray;
 class SessionEnd;
 class TForm1;
@@ -44,6 +46,8 @@ public:
         QString settingsFile; // empty: the default place (settingsFilePath)
         std::uint16_t localPort = 27005;
         bool hotKey = true;
+        // Where notifications go; null: the desktop's service, or the tray's balloon.
+        Notifier* notifier = nullptr;
     };
 
     explicit Shell(const Options& options);
@@ -67,6 +71,7 @@ public:
     void endSession();
 
 private:
+    void addNotifications(Notifier* notifier);
     // The one way out: closes every other window and box (a box's own loop ends with it) and
     // ends the event loop.
     void finish();
@@ -87,6 +92,8 @@ private:
     std::unique_ptr<launch::RecentServers> m_recent;
     std::unique_ptr<launch::ConnectDialog> m_connect;
     bool m_answerWriteFailed = false;
+    std::unique_ptr<Notifier> m_ownNotifier;
+    Notifications* m_notifications = nullptr;
 };
 
 } // namespace vantry

@@ -310,3 +310,36 @@ TEST(AutoConnectPresets, DialogProposesOneLessThanTheCurrentCountWithinTheMaximu
     EXPECT_EQ(AutoConnect::thresholdFromText(QStringLiteral("99"), 0, 16), 16);
     EXPECT_EQ(AutoConnect::thresholdFromText(QStringLiteral("-3"), 0, 16), 0);
 }
+
+TEST_F(AutoFixture, TellsOfAJoinOnlyWhenTheGameStartsAndOfGivingUp)
+{
+    QStringList told;
+    QObject::connect(&autoConnect, &AutoConnect::joining, [&](const Endpoint& server, int players) {
+        told << QStringLiteral("join %1 %2").arg(server == Target).arg(players);
+    });
+    QObject::connect(&autoConnect, &AutoConnect::gaveUp, [&](const Endpoint& server) {
+        told << QStringLiteral("gave up %1").arg(server == Target);
+    });
+
+    // The 1.6 slot has no game path: the condition is met but nothing starts.
+    ASSERT_TRUE(arm());
+    autoConnect.check(Target, 9);
+    EXPECT_EQ(prompts.messages.size(), 1);
+    EXPECT_TRUE(told.isEmpty()) << told.join(u',').toStdString();
+
+    ASSERT_TRUE(arm());
+    for (int i = 0; i < AutoConnect::GiveUpPolls; ++i)
+        autoConnect.poll();
+    EXPECT_EQ(told, QStringList{QStringLiteral("gave up 1")});
+
+    Probe probe;
+    settings.paths[2] = probe.install(QStringLiteral("cs"));
+    probe.expect(QStringLiteral("joined"));
+    told.clear();
+    host.rows.clear();
+    listTarget();
+    ASSERT_TRUE(arm());
+    autoConnect.check(Target, 7);
+    ASSERT_TRUE(probe.wait());
+    EXPECT_EQ(told, QStringList{QStringLiteral("join 1 7")});
+}

@@ -8,6 +8,7 @@
 #include "options/ui/IPv4Edit.h"
 #include "options/ui/OptionsWidgets.h"
 #include "options/ui/PortEdit.h"
+#include "options/ui/WatchSection.h"
 
 #include <QCheckBox>
 #include <QGridLayout>
@@ -49,7 +50,9 @@ FavouritesPage::FavouritesPage(SettingsHost& host, QWidget* parent) : QWidget(pa
     side->addWidget(MEPort, 4, 1);
     side->addWidget(SpeedButton5, 5, 0);
     side->addWidget(SpeedButton4, 5, 1);
-    side->setRowStretch(6, 1);
+    m_watch = new WatchSection(this);
+    side->addWidget(m_watch, 6, 0, 1, 2);
+    side->setRowStretch(7, 1);
     auto* page = new QHBoxLayout(this);
     page->addWidget(LVFav, 1);
     page->addLayout(side);
@@ -114,6 +117,7 @@ void FavouritesPage::load(const StoredSettings& s)
     LVFav->clear();
     for (const Favourite& favourite : s.favourites)
         appendFavourite(favourite);
+    m_watch->load(s.watchedPlayers);
 }
 
 void FavouritesPage::store(StoredSettings& s) const
@@ -122,6 +126,12 @@ void FavouritesPage::store(StoredSettings& s) const
     s.favAutoScan = CBAutoUpdate->isChecked();
     s.updInterval = SEUpdInterval->value();
     s.favourites = favourites();
+    s.watchedPlayers = m_watch->names();
+}
+
+QStringList FavouritesPage::watchedPlayers() const
+{
+    return m_watch->names();
 }
 
 void FavouritesPage::appendFavourite(const Favourite& favourite)

@@ -19,6 +19,7 @@ class FavouriteNames;
 class IPv4Edit;
 class PortEdit;
 class SettingsHost;
+class WatchSection;
 
 // The options dialog's favourites page: the favourite servers and the switch and interval of
 // their re-scan, which drive the main window's favourites timer.
@@ -39,6 +40,7 @@ public:
     bool autoScan() const;
     int updateIntervalSec() const;
     bool addFavourite(const Favourite& favourite);
+    QStringList watchedPlayers() const;
 
     void SpeedButton4Click();
     void SpeedButton5Click();
@@ -60,6 +62,7 @@ private:
     PortEdit* MEPort = nullptr;
     QPushButton* SpeedButton5 = nullptr;
     QPushButton* SpeedButton4 = nullptr;
+    WatchSection* m_watch = nullptr;
 };
 
 } // namespace vantry::options

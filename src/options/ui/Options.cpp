@@ -276,6 +276,11 @@ int TSettings::listRate() const
     return TS2->listRate();
 }
 
+QStringList TSettings::watchedPlayers() const
+{
+    return TS3->watchedPlayers();
+}
+
 // Handlers of the pages' controls, for code that performs a click.
 
 void TSettings::TS1Show()

@@ -78,6 +78,7 @@ public:
     bool addFavourite(const Favourite& favourite) override;
     MasterSource masterSource() const override;
     int listRate() const override;
+    QStringList watchedPlayers() const override;
 
     // Handlers; those of the pages' controls run on the pages.
     void FormShow();
