@@ -258,8 +258,8 @@ int runMaster(const std::vector<std::string>& words, std::ostream& out, std::ost
     plan.endWhenAllDone = true;
     for (const Listed& l : listed)
         plan.targets.push_back({l.address.address, l.address.port});
-    return runAndPrint(plan, OutputChoice{o.json, o.players, o.rules}, out, err, "no listed server answered",
-                       clock);
+    return runAndPrint(plan, OutputChoice{o.json, o.players, o.rules, o.printed}, out, err,
+                       "no listed server answered", clock);
 }
 
 } // namespace vantry::cli

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "ResultFilter.h"
 #include "query/Records.h"
 
 #include <optional>
@@ -23,6 +24,7 @@ struct OutputChoice
     bool json = false;
     bool players = false;
     bool rules = false;
+    ResultFilter filter;
 };
 
 // A JSON string literal for any bytes: well-formed UTF-8 passes through, controls, quotes and

@@ -115,7 +115,8 @@ int runCli(const std::vector<std::string>& words, std::ostream& out, std::ostrea
             plan.targets.push_back({a, defaultPort});
     }
 
-    return runAndPrint(plan, OutputChoice{o.json, o.players, o.rules}, out, err, "no server answered", clock);
+    return runAndPrint(plan, OutputChoice{o.json, o.players, o.rules, o.printed}, out, err,
+                       "no server answered", clock);
 }
 
 int runCli(int argc, char** argv)

@@ -323,12 +323,14 @@ int runAndPrint(const SessionPlan& plan, const OutputChoice& choice, std::ostrea
         err << "vantry: cannot use the network: " << e.what() << "\n";
         return ExitNoneAnswered;
     }
+    const bool answered = !servers.empty();
+    std::erase_if(servers, [&choice](const ServerResult& s) { return !passes(choice.filter, s.row); });
     if (choice.json)
         writeJson(out, servers, choice);
     else
         writeLines(out, servers, choice);
     out.flush();
-    if (servers.empty()) {
+    if (!answered) {
         err << "vantry: " << noneAnswered << "\n";
         return ExitNoneAnswered;
     }

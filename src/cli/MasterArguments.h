@@ -37,6 +37,7 @@ struct MasterOptions
     bool players = false;
     bool rules = false;
     bool old = false;
+    ResultFilter printed; // for --query: which answering servers are printed
     bool help = false;
     std::optional<std::string> settingsFile;
 };

@@ -2,6 +2,7 @@
 
 #include "About.h"
 #include "HotKey.h"
+#include "ListFinder.h"
 #include "ScanGames.h"
 #include "SessionEnd.h"
 #include "Tray.h"
@@ -71,6 +72,7 @@ Shell::Shell(const Options& options)
     if (const QString problem = settingsFileProblem(); !problem.isEmpty())
         prompter().message(appTitle(), standardErrorText(problem), BoxIcon::Error);
     form.guarded([this] { m_settings->FormCreate(); });
+    form.listFinder().load(m_settings->store());
 
     m_about = std::make_unique<TFormAbout>();
     m_about->setShowHook(&ui::Transparency::applyOnShow);
@@ -96,6 +98,7 @@ Shell::~Shell()
     if (m_hotKey)
         m_hotKey->unregisterKey();
     m_form->guarded([this] { m_launch->passForm().saveSettings(m_settings->store()); });
+    m_form->guarded([this] { m_form->listFinder().save(m_settings->store()); });
     m_launch.reset();
     m_about.reset();
     m_settings->FormDestroy();
