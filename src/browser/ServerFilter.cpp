@@ -56,7 +56,7 @@ QString ServerFilter::searchText(const query::ServerRow& row)
 
 bool ServerFilter::textMatches(const QString& searchText) const
 {
-    return m_text.isEmpty() || searchText.contains(m_text);
+    return m_text.isEmpty() || (!m_text.contains(Separator) && searchText.contains(m_text));
 }
 
 bool ServerFilter::matches(const query::ServerRow& row) const

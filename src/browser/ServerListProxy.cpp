@@ -40,6 +40,10 @@ bool narrows(const FilterSettings& was, const FilterSettings& now)
 ServerListProxy::ServerListProxy(ServerListModel& source, QObject* parent)
     : QAbstractProxyModel(parent), m_source(source)
 {
+    // The C locale's collation is a plain comparison of code points: such a system gets the
+    // common rules of the Latin and Cyrillic alphabets instead.
+    if (m_collator.locale().language() == QLocale::C)
+        m_collator.setLocale(QLocale(QLocale::English, QLocale::UnitedStates));
     m_collator.setNumericMode(true);
     m_collator.setCaseSensitivity(Qt::CaseInsensitive);
     QAbstractProxyModel::setSourceModel(&source);
