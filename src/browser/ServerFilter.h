@@ -3,6 +3,7 @@
 #include "query/Records.h"
 
 #include <QString>
+#include <QStringMatcher>
 
 #include <optional>
 
@@ -55,8 +56,10 @@ public:
 private:
     FilterSettings m_settings;
     QString m_text; // folded
-    QString m_map;  // folded
-    QString m_name; // folded
+    QStringMatcher m_textMatcher;
+    bool m_textImpossible = false; // holds the fields' separator
+    QString m_map;                 // folded
+    QString m_name;                // folded
 };
 
 // The game text shown in the list ("HL", "CSS", "?") and back; none for other texts.
