@@ -41,7 +41,11 @@ ServerFilter::ServerFilter(const FilterSettings& settings)
     : m_settings(settings), m_text(settings.text.toCaseFolded()), m_textMatcher(m_text),
       m_textImpossible(m_text.contains(Separator)), m_map(settings.map.toCaseFolded()),
       m_name(settings.name.toCaseFolded())
-{}
+{
+    FilterSettings rest = settings;
+    rest.text.clear();
+    m_beyondText = !rest.isEmpty();
+}
 
 QString ServerFilter::searchText(const query::ServerRow& row)
 {
@@ -55,10 +59,15 @@ QString ServerFilter::searchText(const query::ServerRow& row)
     return text.toCaseFolded();
 }
 
-bool ServerFilter::textMatches(const QString& searchText) const
+bool ServerFilter::textMatches(QStringView searchText) const
 {
     // A matcher made once: the list asks this of every row at each keystroke.
     return m_text.isEmpty() || (!m_textImpossible && m_textMatcher.indexIn(searchText) >= 0);
+}
+
+bool ServerFilter::looksBeyondText() const
+{
+    return m_beyondText;
 }
 
 bool ServerFilter::matches(const query::ServerRow& row) const
@@ -66,7 +75,7 @@ bool ServerFilter::matches(const query::ServerRow& row) const
     return matches(row, m_text.isEmpty() ? QString() : searchText(row));
 }
 
-bool ServerFilter::matches(const query::ServerRow& row, const QString& searchText) const
+bool ServerFilter::matches(const query::ServerRow& row, QStringView searchText) const
 {
     const FilterSettings& s = m_settings;
     if (s.notFull && fullServer(row))

@@ -46,9 +46,11 @@ public:
     bool matches(const query::ServerRow& row) const;
     // The same, with the row's searchText() made once beforehand: a list of many rows tests
     // every row at each keystroke.
-    bool matches(const query::ServerRow& row, const QString& searchText) const;
+    bool matches(const query::ServerRow& row, QStringView searchText) const;
     // Whether the text alone would find the row; the rest of the filter aside.
-    bool textMatches(const QString& searchText) const;
+    bool textMatches(QStringView searchText) const;
+    // Whether the filter looks at anything but the text.
+    bool looksBeyondText() const;
 
     // The folded texts the filter's text is looked for in, kept apart so that no match spans two.
     static QString searchText(const query::ServerRow& row);
@@ -60,6 +62,7 @@ private:
     bool m_textImpossible = false; // holds the fields' separator
     QString m_map;                 // folded
     QString m_name;                // folded
+    bool m_beyondText = false;
 };
 
 // The game text shown in the list ("HL", "CSS", "?") and back; none for other texts.

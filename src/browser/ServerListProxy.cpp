@@ -98,13 +98,36 @@ void ServerListProxy::setFilter(const FilterSettings& settings)
         return;
     const bool narrower = narrows(m_filter.settings(), settings);
     m_filter = ServerFilter(settings);
-    const std::vector<int>& from = narrower ? m_rows : m_order;
+    // Rows in the source's order, which is the order of their texts in memory; then the order shown.
+    std::vector<char> pass(m_order.size());
+    for (int r = 0; r < listedCount(); ++r)
+        pass[static_cast<std::size_t>(r)] =
+            (!narrower || m_shownRow[static_cast<std::size_t>(r)] >= 0) && accepted(r);
     std::vector<int> rows;
-    rows.reserve(from.size());
-    for (int r : from)
-        if (m_filter.matches(m_source.server(r), m_search[static_cast<std::size_t>(r)]))
+    rows.reserve(narrower ? m_rows.size() : m_order.size());
+    for (int r : narrower ? m_rows : m_order)
+        if (pass[static_cast<std::size_t>(r)])
             rows.push_back(r);
     showRows(std::move(rows));
+}
+
+QStringView ServerListProxy::searchText(int sourceRow) const
+{
+    const auto r = static_cast<std::size_t>(sourceRow);
+    return QStringView(m_search).sliced(m_searchStart[r], m_searchStart[r + 1] - m_searchStart[r]);
+}
+
+void ServerListProxy::appendSearch(int sourceRow)
+{
+    m_search += ServerFilter::searchText(m_source.server(sourceRow));
+    m_searchStart.push_back(m_search.size());
+}
+
+bool ServerListProxy::accepted(int sourceRow) const
+{
+    if (!m_filter.textMatches(searchText(sourceRow)))
+        return false;
+    return !m_filter.looksBeyondText() || m_filter.matches(m_source.server(sourceRow), searchText(sourceRow));
 }
 
 void ServerListProxy::setSort(const SortChoice& sort)
@@ -214,7 +237,7 @@ void ServerListProxy::sourceRowsInserted(int first, int last)
         return;
     }
     for (int r = first; r <= last; ++r) {
-        m_search.push_back(ServerFilter::searchText(m_source.server(r)));
+        appendSearch(r);
         m_shownRow.push_back(-1);
     }
     appendKeys(first, last);
@@ -228,7 +251,7 @@ void ServerListProxy::sourceRowsInserted(int first, int last)
 
     std::vector<int> accepted;
     for (int r : added)
-        if (m_filter.matches(m_source.server(r), m_search[static_cast<std::size_t>(r)]))
+        if (this->accepted(r))
             accepted.push_back(r);
     if (accepted.empty()) {
         emit countsChanged();
@@ -284,9 +307,9 @@ void ServerListProxy::sourceReset()
 {
     const int n = m_source.rowCount();
     m_search.clear();
-    m_search.reserve(static_cast<std::size_t>(n));
+    m_searchStart.assign(1, 0);
     for (int r = 0; r < n; ++r)
-        m_search.push_back(ServerFilter::searchText(m_source.server(r)));
+        appendSearch(r);
     m_order.resize(static_cast<std::size_t>(n));
     std::iota(m_order.begin(), m_order.end(), 0);
     m_shownRow.assign(static_cast<std::size_t>(n), -1);
@@ -295,7 +318,7 @@ void ServerListProxy::sourceReset()
         std::sort(m_order.begin(), m_order.end(), [this](int a, int b) { return less(a, b); });
     m_rows.clear();
     for (int r : m_order)
-        if (m_filter.matches(m_source.server(r), m_search[static_cast<std::size_t>(r)])) {
+        if (accepted(r)) {
             m_shownRow[static_cast<std::size_t>(r)] = static_cast<int>(m_rows.size());
             m_rows.push_back(r);
         }

@@ -63,7 +63,9 @@ private:
     bool less(int a, int b) const;
     // Makes `rows` the shown rows (a subsequence of m_order), moving persistent indexes along.
     void showRows(std::vector<int> rows);
-    void refilter();
+    QStringView searchText(int sourceRow) const;
+    void appendSearch(int sourceRow);
+    bool accepted(int sourceRow) const;
 
     ServerListModel& m_source;
     ServerFilter m_filter;
@@ -72,7 +74,10 @@ private:
     std::vector<int> m_order;    // every source row, in the list's order
     std::vector<int> m_rows;     // shown row -> source row
     std::vector<int> m_shownRow; // source row -> shown row or -1
-    std::vector<QString> m_search;
+    // Every source row's folded search text, one after another in one buffer (a pass over all
+    // rows then reads memory in order): row r's is from m_searchStart[r] to m_searchStart[r + 1].
+    QString m_search;
+    std::vector<qsizetype> m_searchStart{0};
     // The sort column's keys by source row: numbers with the direction applied, or texts.
     std::vector<std::int64_t> m_numbers;
     std::vector<QCollatorSortKey> m_texts;
