@@ -2,6 +2,13 @@
 <!DOCTYPE TS>
 <TS version="2.1" language="en_US">
 <context>
+    <name>vantry::ListFinder</name>
+    <message>
+        <source>Показано / в списке</source>
+        <translation>Shown / listed</translation>
+    </message>
+</context>
+<context>
     <name>vantry::TForm1</name>
     <message>
         <source>Сканирование:</source>
@@ -177,6 +184,49 @@
     <message>
         <source>Адрес</source>
         <translation>Address</translation>
+    </message>
+</context>
+<context>
+    <name>vantry::browser::FilterBar</name>
+    <message>
+        <source>Поиск (Ctrl+F)</source>
+        <translation>Search (Ctrl+F)</translation>
+    </message>
+    <message>
+        <source>Имя, карта, адрес или игра</source>
+        <translation>Name, map, address or game</translation>
+    </message>
+    <message>
+        <source>Не полные</source>
+        <translation>Not full</translation>
+    </message>
+    <message>
+        <source>Не пустые</source>
+        <translation>Not empty</translation>
+    </message>
+    <message>
+        <source>Без пароля</source>
+        <translation>No password</translation>
+    </message>
+    <message>
+        <source>Все</source>
+        <translation>All</translation>
+    </message>
+    <message>
+        <source>Игра</source>
+        <translation>Game</translation>
+    </message>
+    <message>
+        <source>Карта</source>
+        <translation>Map</translation>
+    </message>
+    <message>
+        <source>Пинг</source>
+        <translation>Ping</translation>
+    </message>
+    <message>
+        <source>Наибольший пинг, мс</source>
+        <translation>Highest ping, ms</translation>
     </message>
 </context>
 <context>

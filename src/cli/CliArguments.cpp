@@ -92,8 +92,11 @@ ParsedArguments parseArguments(const std::vector<std::string>& words)
             return true;
         };
 
-        if (word == "--json" || word == "--players" || word == "--rules" || word == "--old" ||
-            word == "--help" || word == "-h") {
+        if (const FilterWord f = parseFilterWord(args, o.printed, result.error); f != FilterWord::NotMine) {
+            if (f == FilterWord::Failed)
+                return failed(result.error);
+        } else if (word == "--json" || word == "--players" || word == "--rules" || word == "--old" ||
+                   word == "--help" || word == "-h") {
             bool& target = word == "--json"      ? o.json
                            : word == "--players" ? o.players
                            : word == "--rules"   ? o.rules
@@ -212,8 +215,51 @@ std::string usageText()
            "                   each with those players\n"
            "  --rules          ask each server for its rules too\n"
            "  --old            also send the old info request, for old servers\n"
-           "  --settings FILE  take the default game port (and a sweep's delay) from this settings file\n"
+           "  --settings FILE  take the default game port (and a sweep's delay) from this settings file\n" +
+           std::string(FilterUsage) +
            "exit status: 0 when at least one server answered, 1 when none did, 2 on bad arguments\n";
+}
+
+const char* const FilterUsage = "print only the servers that pass (parts of texts, whatever the case):\n"
+                                "  --not-full       not full\n"
+                                "  --not-empty      with players\n"
+                                "  --no-password    without a password\n"
+                                "  --map TEXT       whose map name holds TEXT\n"
+                                "  --name TEXT      whose name holds TEXT\n"
+                                "  --max-ping MS    that answered within MS milliseconds, 1 to 9999\n";
+
+FilterWord parseFilterWord(OptionWords& args, ResultFilter& filter, std::string& error)
+{
+    const std::string& word = args.word();
+    if (word == "--not-full" || word == "--not-empty" || word == "--no-password") {
+        if (args.hasInlineValue()) {
+            error = word + " takes no value";
+            return FilterWord::Failed;
+        }
+        (word == "--not-full"    ? filter.notFull
+         : word == "--not-empty" ? filter.notEmpty
+                                 : filter.noPassword) = true;
+        return FilterWord::Taken;
+    }
+    if (word != "--map" && word != "--name" && word != "--max-ping")
+        return FilterWord::NotMine;
+    bool missing = false;
+    const std::string v = args.value(missing);
+    if (word == "--max-ping") {
+        const auto ping = parseNumber(v, 1, 9999);
+        if (missing || !ping) {
+            error = "--max-ping wants milliseconds from 1 to 9999" + (missing ? "" : ", not " + quoted(v));
+            return FilterWord::Failed;
+        }
+        filter.maxPingMs = *ping;
+        return FilterWord::Taken;
+    }
+    if (missing || v.empty()) {
+        error = word + " wants a text";
+        return FilterWord::Failed;
+    }
+    (word == "--map" ? filter.map : filter.name) = v;
+    return FilterWord::Taken;
 }
 
 bool OptionWords::next()

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "ResultFilter.h"
+
 #include <cstdint>
 #include <optional>
 #include <string>
@@ -41,6 +43,7 @@ struct CliOptions
     bool old = false; // also send the old info request
     bool help = false;
     std::optional<std::string> settingsFile;
+    ResultFilter printed; // which answering servers are printed
 };
 
 inline constexpr std::uint16_t DefaultPort = 27015;
@@ -93,5 +96,17 @@ private:
     std::string m_word;
     std::optional<std::string> m_inline;
 };
+
+// The printing filter's options: --not-full, --not-empty, --no-password, --map NAME, --name TEXT,
+// --max-ping MS. NotMine leaves the word to the caller; Failed sets `error`.
+enum class FilterWord
+{
+    NotMine,
+    Taken,
+    Failed,
+};
+FilterWord parseFilterWord(OptionWords& args, ResultFilter& filter, std::string& error);
+// Their lines in a usage text.
+extern const char* const FilterUsage;
 
 } // namespace vantry::cli

@@ -185,8 +185,8 @@ int queryAsListed(const MasterOptions& o, std::vector<net::MasterListing>& listi
     std::ostringstream verdict;
     int status = ExitNoneAnswered;
     try {
-        status = runAndPrint(plan, OutputChoice{o.json, o.players || o.player, o.rules}, out, verdict,
-                             "no listed server answered", clock);
+        status = runAndPrint(plan, OutputChoice{o.json, o.players || o.player, o.rules, o.printed}, out,
+                             verdict, "no listed server answered", clock);
     } catch (...) {
         paging.join();
         throw;
@@ -349,7 +349,7 @@ int runMaster(const std::vector<std::string>& words, std::ostream& out, std::ost
     SessionPlan plan = queryPlan(o, delayMs, rate);
     for (const Listed& l : listed)
         plan.targets.push_back({l.address.address, l.address.port});
-    return runAndPrint(plan, OutputChoice{o.json, o.players || o.player, o.rules}, out, err,
+    return runAndPrint(plan, OutputChoice{o.json, o.players || o.player, o.rules, o.printed}, out, err,
                        "no listed server answered", clock);
 }
 

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "ResultFilter.h"
 #include "query/Records.h"
 
 #include <optional>
@@ -23,6 +24,7 @@ struct OutputChoice
     bool json = false;
     bool players = false;
     bool rules = false;
+    ResultFilter filter;
 };
 
 // Whether the UTF-8 name holds the UTF-8 text, ignoring case in any script.

@@ -120,7 +120,7 @@ int runCli(const std::vector<std::string>& words, std::ostream& out, std::ostrea
             plan.targets.push_back({a, defaultPort});
     }
 
-    return runAndPrint(plan, OutputChoice{o.json, o.players || o.player, o.rules}, out, err,
+    return runAndPrint(plan, OutputChoice{o.json, o.players || o.player, o.rules, o.printed}, out, err,
                        "no server answered", clock);
 }
 

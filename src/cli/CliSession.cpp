@@ -349,20 +349,25 @@ int runAndPrint(const SessionPlan& plan, const OutputChoice& choice, std::ostrea
         net::BatchSocket socket(net::BatchSocket::DefaultReceiveBuffer, clock);
         QuerySession session(plan);
         servers = session.run(socket);
-        if (plan.player)
-            servers = withPlayer(std::move(servers), *plan.player);
     } catch (const net::BatchSocketError& e) {
         err << "vantry: cannot use the network: " << e.what() << "\n";
         return ExitNoneAnswered;
     }
+    const bool answered = !servers.empty();
+    if (plan.player)
+        servers = withPlayer(std::move(servers), *plan.player);
+    const bool playerFound = !servers.empty();
+    std::erase_if(servers, [&choice](const ServerResult& s) { return !passes(choice.filter, s.row); });
     if (choice.json)
         writeJson(out, servers, choice);
     else
         writeLines(out, servers, choice);
     out.flush();
-    if (servers.empty()) {
-        err << "vantry: " << (plan.player ? "no answering server has such a player" : noneAnswered) << "\n";
-        return ExitNoneAnswered;
+    if (!answered || (plan.player && !playerFound)) {
+        err << "vantry: " << (answered ? "no answering server has such a player" : noneAnswered)
+            << "
+               ";
+            return ExitNoneAnswered;
     }
     return ExitAnswered;
 }

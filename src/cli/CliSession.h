@@ -114,8 +114,8 @@ private:
     std::vector<query::Endpoint> m_fed;
 };
 
-// Runs `plan` on a batch socket of its own and prints the servers that answered as `choice`
-// says; `noneAnswered` goes to `err` when none did. Returns the command's exit status.
+// Runs `plan` on a batch socket of its own and prints the servers that answered and pass the
+// choice's filter; `noneAnswered` goes to `err` when none answered. Returns the exit status.
 int runAndPrint(const SessionPlan& plan, const OutputChoice& choice, std::ostream& out, std::ostream& err,
                 const char* noneAnswered, query::Clock& clock);
 

@@ -59,6 +59,10 @@ ParsedMasterArguments parseMasterArguments(const std::vector<std::string>& words
             if (missing || v.empty())
                 return failed("--player wants a part of a player's name");
             o.player = v;
+        } else if (const FilterWord f = parseFilterWord(args, o.printed, result.error);
+                   f != FilterWord::NotMine) {
+            if (f == FilterWord::Failed)
+                return failed(result.error);
         } else if (word == "--steam-key") {
             const std::string v = value();
             if (missing || v.empty())
@@ -150,6 +154,10 @@ ParsedMasterArguments parseMasterArguments(const std::vector<std::string>& words
                                                             : "master takes no words but options");
         }
     }
+    // What the master is asked to leave out is left out of what the servers answer as well.
+    o.printed.notEmpty = o.printed.notEmpty || o.notEmpty;
+    o.printed.notFull = o.printed.notFull || o.notFull;
+    o.printed.noPassword = o.printed.noPassword || o.noPassword;
     if (o.help) {
         result.options = std::move(o);
         return result;
@@ -214,6 +222,9 @@ std::string masterUsageText()
            "                   --rate, --delay, --timeout, --retries, --players, --player, --rules\n"
            "                   and --old as there; the servers are asked as the pages come\n"
            "  --settings FILE  take the Steam Web API key from this file\n"
+           "  --map TEXT, --name TEXT, --max-ping MS   with --query, print only the servers whose\n"
+           "                   map or name holds TEXT, or that answered within MS; --not-empty,\n"
+           "                   --not-full and --no-password hold for what they answer as well\n"
            "exit status: 0 when a server was listed (with --query: answered), 1 when none was,\n"
            "2 on bad arguments\n";
 }

@@ -40,6 +40,7 @@ struct MasterOptions
     std::optional<std::string> player;
     bool rules = false;
     bool old = false;
+    ResultFilter printed; // for --query: which answering servers are printed
     bool help = false;
     std::optional<std::string> settingsFile;
 };

@@ -1,5 +1,6 @@
 #include "ScanGames.h"
 
+#include "ListFinder.h"
 #include "ListLayout.h"
 #include "PaintPacer.h"
 #include "ScanController.h"
@@ -153,7 +154,6 @@ void TForm1::buildControls()
     connect(SBStop, &QPushButton::clicked, this, [this] { guarded([this] { SBStopClick(); }); });
     connect(SBRefresh, &QPushButton::clicked, this, [this] { guarded([this] { SBRefreshClick(); }); });
     top->addStretch(1);
-
     Image = new QLabel(central);
     Image->setObjectName(QStringLiteral("Image"));
     Image->setFixedSize(36, 36);
@@ -166,7 +166,8 @@ void TForm1::buildControls()
     auto* middle = new QHBoxLayout;
     LW = new browser::ListView(central);
     LW->setObjectName(QStringLiteral("LW"));
-    LW->setModel(&m_scan->servers());
+    m_finder = new ListFinder(m_scan->servers(), *LW, *statusBar(), *this);
+    outer->addWidget(&m_finder->barWidget());
     layOutServerList(*LW);
     connect(LW->horizontalHeader(), &QHeaderView::sectionClicked, this,
             [this](int column) { LWColumnClick(column); });
@@ -192,7 +193,6 @@ void TForm1::buildControls()
     // Status bar: target and outcome, probe count, notices.
     statusBar()->setObjectName(QStringLiteral("SBar"));
     m_panels = new StatusPanels(statusBar(), FrameMs);
-
     new PaintPacer(
         *this, [this] { return m_activity.running() != LongOperation::None; }, FrameMs);
 
@@ -200,6 +200,8 @@ void TForm1::buildControls()
             [this] { guarded([this] { LWSelectItem(); }); });
     connect(LW, &browser::ListView::clickedAnywhere, this, [this] { guarded([this] { LWClick(); }); });
     connect(LW, &browser::ListView::pressed, this, [this] { LWMouseDown(); });
+    connect(m_finder, &ListFinder::selectionLost, this,
+            [this] { guarded([this] { LWSelectItem(), LWClick(); }); });
     // The double click alone joins a server. The view's `activated` is not connected: it comes
     // with the same double click, with Enter, and under some desktop styles with a single click.
     connect(LW, &browser::ListView::doubleClickedAnywhere, this,
@@ -334,8 +336,7 @@ void TForm1::LWPlayersColumnClick(int column)
 
 void TForm1::LWColumnClick(int column)
 {
-    if (column == browser::ServerListModel::Ping)
-        m_scan->servers().sortByPing();
+    m_finder->columnClicked(column);
 }
 
 void TForm1::SBPlayClick()

@@ -41,6 +41,7 @@ class ServerListModel;
 
 namespace vantry {
 
+class ListFinder;
 class ScanModeGroup;
 class StatusPanels;
 
@@ -98,7 +99,7 @@ public:
     void LWMouseDown();
     void LWDblClick();
     void LWPlayersColumnClick(int column);
-    // Only the round-trip column sorts; the other columns keep the order of arrival.
+    // Sorts by the column, the other way at a second click.
     void LWColumnClick(int column);
     void RGClick();
     void Options1Click();
@@ -133,6 +134,8 @@ public:
     browser::PlayersModel& playersModel() { return m_scan->players(); }
     browser::RulesModel& rulesModel() { return m_scan->rules(); }
     const Activity& activity() const { return m_activity; }
+    // The list's order and filter, kept in the settings file.
+    ListFinder& listFinder() { return *m_finder; }
     // The program is closing or the session ends: every long operation unwinds at its next step.
     void markClosing() { m_activity.markClosing(); }
     options::LiveSettings& liveSettings() const { return m_scan->settings(); }
@@ -189,6 +192,7 @@ private:
     IntervalTimer TimerAuto{5000, this};
     IntervalTimer TimerFav{10000, this};
     StatusPanels* m_panels = nullptr;
+    ListFinder* m_finder = nullptr;
 
     QWidget* m_optionsWindow = nullptr;
     QWidget* m_aboutWindow = nullptr;

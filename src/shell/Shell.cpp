@@ -3,6 +3,7 @@
 #include "About.h"
 #include "DesktopNotifier.h"
 #include "HotKey.h"
+#include "ListFinder.h"
 #include "Notifications.h"
 #include "PlayerFinding.h"
 #include "ScanGames.h"
@@ -84,6 +85,7 @@ Shell::Shell(const Options& options)
     if (const QString problem = settingsFileProblem(); !problem.isEmpty())
         prompter().message(appTitle(), standardErrorText(problem), BoxIcon::Error);
     form.guarded([this] { m_settings->FormCreate(); });
+    form.listFinder().load(m_settings->store());
 
     m_about = std::make_unique<TFormAbout>();
     m_about->setShowHook(&ui::Transparency::applyOnShow);
@@ -196,6 +198,7 @@ Shell::~Shell()
     if (m_hotKey)
         m_hotKey->unregisterKey();
     m_form->guarded([this] { m_launch->passForm().saveSettings(m_settings->store()); });
+    m_form->guarded([this] { m_form->listFinder().save(m_settings->store()); });
     m_form->setConnectHandler({});
     m_connect.reset();
     m_launch->launcher().setRecentServers(nullptr);

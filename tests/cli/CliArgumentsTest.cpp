@@ -168,7 +168,7 @@ TEST(CliOutput, JsonStringsEscapeEveryByte)
     s.row.oldTexts = vantry::query::OldTexts{"4x", ""};
     s.rules = std::vector<vantry::query::RuleRow>{{"a\nb", "\x7f"}};
     std::ostringstream out;
-    writeJson(out, {s}, {true, false, true});
+    writeJson(out, {s}, {true, false, true, {}});
     const QJsonArray a = vantry::test::jsonArray(out.str());
     ASSERT_EQ(a.size(), 1);
     const QJsonObject o = a[0].toObject();

@@ -254,7 +254,7 @@ void listAndSelect(TForm1& form, bool full)
     row.status = full ? query::Image::Full : query::Image::Open;
     form.servers().add(row);
     browser::ListView* list = control<vantry::browser::ListView>(form, "LW");
-    const QRect at = list->visualRect(form.servers().index(form.servers().count() - 1, 1));
+    const QRect at = list->visualRect(list->model()->index(list->model()->rowCount() - 1, 1));
     QTest::mouseClick(list->viewport(), Qt::LeftButton, {}, at.center());
 }
 

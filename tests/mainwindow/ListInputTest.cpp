@@ -14,6 +14,7 @@
 #include "shell/ScanGames.h"
 #include "shell/Shell.h"
 
+#include <QAbstractProxyModel>
 #include <QAction>
 #include <QApplication>
 #include <QContextMenuEvent>
@@ -201,7 +202,10 @@ struct ListInput : ::testing::Test
     QModelIndex row(const QString& address)
     {
         const int r = list().find(*vantry::query::Endpoint::parse(address.toStdString(), GamePort));
-        return r < 0 ? QModelIndex() : list().index(r, ServerListModel::Name);
+        // The view shows the list through its order and filter.
+        const auto* shown =
+            qobject_cast<const QAbstractProxyModel*>(control<ListView>(form(), "LW")->model());
+        return r < 0 || !shown ? QModelIndex() : shown->mapFromSource(list().index(r, ServerListModel::Name));
     }
 
     // Started clients, once a second one has had the time to start too.

@@ -107,7 +107,7 @@ void listAndSelect(Program& program, query::Image status)
     row.status = status;
     program.form().servers().add(row);
     browser::ListView* list = control<vantry::browser::ListView>(program.form(), "LW");
-    const QRect at = list->visualRect(program.form().servers().index(0, 1));
+    const QRect at = list->visualRect(list->model()->index(0, 1));
     QTest::mouseClick(list->viewport(), Qt::LeftButton, {}, at.center());
 }
 

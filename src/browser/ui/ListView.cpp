@@ -1,5 +1,6 @@
 #include "ListView.h"
 
+#include <QAbstractProxyModel>
 #include <QContextMenuEvent>
 #include <QHeaderView>
 #include <QMouseEvent>
@@ -31,15 +32,28 @@ int ListView::selectedRow() const
     if (!selectionModel())
         return -1;
     const QModelIndexList rows = selectionModel()->selectedRows();
-    return rows.isEmpty() ? -1 : rows.first().row();
+    if (rows.isEmpty())
+        return -1;
+    if (const auto* proxy = qobject_cast<const QAbstractProxyModel*>(model()))
+        return proxy->mapToSource(rows.first()).row();
+    return rows.first().row();
 }
 
-void ListView::selectRow(int row)
+bool ListView::selectRow(int row)
 {
-    if (!model() || row < 0 || row >= model()->rowCount())
-        return;
+    if (!model() || row < 0)
+        return false;
+    if (const auto* proxy = qobject_cast<const QAbstractProxyModel*>(model())) {
+        QAbstractItemModel* source = proxy->sourceModel();
+        row = source && row < source->rowCount() ? proxy->mapFromSource(source->index(row, 0)).row() : -1;
+        if (row < 0)
+            return false;
+    }
+    if (row >= model()->rowCount())
+        return false;
     QTableView::selectRow(row);
     setCurrentIndex(model()->index(row, 0));
+    return true;
 }
 
 void ListView::setModel(QAbstractItemModel* model)

@@ -15,9 +15,11 @@ public:
     // Whether a right press may open the context menu (decided at each press).
     void setContextMenuAllowed(bool allowed) { m_menuAllowed = allowed; }
     bool contextMenuAllowed() const { return m_menuAllowed; }
-    // The selected row, or -1.
+    // The selected row, or -1. Rows are the source model's when the view shows a proxy of it, so
+    // that a row number means one server whatever the order and filter shown.
     int selectedRow() const;
-    void selectRow(int row);
+    // Selects the row when it is shown; false otherwise.
+    bool selectRow(int row);
 
     void setModel(QAbstractItemModel* model) override;
     void doItemsLayout() override;

@@ -74,9 +74,8 @@ bool MainWindowLink::selectServer(const query::Endpoint& server)
     const int row = m_parts.servers ? m_parts.servers->find(server) : -1;
     if (row < 0 || !m_parts.list)
         return false;
-    m_parts.servers->showAdded(); // the view selects only rows it was told of
-    m_parts.list->selectRow(row);
-    return true;
+    m_parts.servers->showAdded();        // the view selects only rows it was told of
+    return m_parts.list->selectRow(row); // false while the filter hides it
 }
 
 void MainWindowLink::clearServers()
