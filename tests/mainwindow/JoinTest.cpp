@@ -13,6 +13,7 @@
 #include "shell/ScanGames.h"
 #include "shell/Shell.h"
 
+#include <QAbstractProxyModel>
 #include <QApplication>
 #include <QClipboard>
 #include <QComboBox>
@@ -134,14 +135,21 @@ struct Join : ::testing::Test
     ListView& listView() { return *control<ListView>(form(), "LW"); }
     QTreeWidget& recentView() { return *control<QTreeWidget>(form(), "LWRecent"); }
 
+    // The server's row as the view shows it, through its order and filter.
     QModelIndex listed(const QString& address)
     {
         form().queries().sendInfoRequest(address, GamePort);
         const auto server = *vantry::query::Endpoint::parse(address.toStdString(), GamePort);
-        EXPECT_TRUE(QTest::qWaitFor(
-            [&] { return list().find(server) >= 0 && list().rowCount() > list().find(server); }, 5000))
+        const auto* shown = qobject_cast<const QAbstractProxyModel*>(listView().model());
+        EXPECT_TRUE(shown);
+        const auto index = [&] {
+            const int r = list().find(server);
+            return r < 0 || !shown ? QModelIndex()
+                                   : shown->mapFromSource(list().index(r, ServerListModel::Name));
+        };
+        EXPECT_TRUE(QTest::qWaitFor([&] { return index().isValid(); }, 5000))
             << "the emulated server answered";
-        return list().index(list().find(server), ServerListModel::Name);
+        return index();
     }
 
     void clickIndex(const QModelIndex& index, QAbstractItemView& view, Qt::MouseButton button)
