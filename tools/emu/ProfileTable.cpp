@@ -145,6 +145,8 @@ std::vector<Rule> manyRules()
 
 } // namespace
 
+// Servers that differ in name, map, players, password and player names (one of them Cyrillic), so that
+// sorting, filters and the player search have something to tell apart.
 ProfileTable demoTable()
 {
     ProfileTable table;
@@ -157,7 +159,7 @@ ProfileTable demoTable()
     hl.players = 3;
     hl.maxPlayers = 16;
     hl.os = 'w';
-    hl.playerList = somePlayers();
+    hl.playerList = {{"Gordon", 21, 900.0f}, {"Barney", 4, 310.0f}, {"Ann", 5, 61.5f}};
     hl.rules = someRules();
     table.add(local(2), 27015, hl);
 
@@ -168,7 +170,9 @@ ProfileTable demoTable()
     cs15.protocol = 46;
     cs15.players = 7;
     cs15.maxPlayers = 30;
-    cs15.playerList = somePlayers();
+    cs15.playerList = {{"\xd0\x98\xd0\xb3\xd1\x80\xd0\xbe\xd0\xba", 9, 1200.0f},
+                       {"Bob", 12, 300.0f},
+                       {"[LAN]Player", 0, 4.0f}};
     cs15.rules = someRules();
     table.add(local(3), 27015, cs15);
 
@@ -192,7 +196,7 @@ ProfileTable demoTable()
     cz.players = 5;
     cz.maxPlayers = 18;
     cz.os = 'w';
-    cz.playerList = somePlayers();
+    cz.playerList = {{"Zero", 3, 45.0f}, {"Kr\xc3\xbcger", -1, 12.0f}};
     cz.rules = someRules();
     table.add(local(5), 27015, cz);
 
@@ -215,7 +219,7 @@ ProfileTable demoTable()
     dm.players = 2;
     dm.maxPlayers = 16;
     dm.os = 'w';
-    dm.playerList = somePlayers();
+    dm.playerList = {{"Freeman", 30, 1800.0f}, {"Ann", 2, 20.0f}};
     dm.rules = someRules();
     table.add(local(7), 27015, dm);
 
