@@ -30,12 +30,8 @@ bool PlayerSearch::matches(const QString& name, const QString& text)
     return name.contains(text, Qt::CaseInsensitive);
 }
 
-void PlayerSearch::setText(const QString& text)
+void PlayerSearch::restartRound()
 {
-    const QString wanted = text.trimmed();
-    if (wanted == m_text)
-        return;
-    m_text = wanted;
     m_timer.stop();
     m_queue.clear();
     m_round.clear();
@@ -43,6 +39,15 @@ void PlayerSearch::setText(const QString& text)
     m_asked = 0;
     m_answered = 0;
     m_results.clear();
+}
+
+void PlayerSearch::setText(const QString& text)
+{
+    const QString wanted = text.trimmed();
+    if (wanted == m_text)
+        return;
+    m_text = wanted;
+    restartRound();
     // Stale answers are asked again anyway; dropping them keeps a long list's memory bounded.
     const std::int64_t now = m_clock.nowMs();
     m_known.removeIf([now](const auto& known) { return now - known.value().atMs >= FreshMs; });
@@ -139,13 +144,7 @@ void PlayerSearch::match(const query::Endpoint& server, const std::vector<query:
 void PlayerSearch::listCleared()
 {
     // A new sweep: its servers are asked as they are listed again.
-    m_timer.stop();
-    m_queue.clear();
-    m_round.clear();
-    m_answeredInRound.clear();
-    m_asked = 0;
-    m_answered = 0;
-    m_results.clear();
+    restartRound();
     m_queries.forgetPlayersRequests();
     emit progressChanged();
 }

@@ -76,6 +76,8 @@ private:
     void onPlayers(const query::Endpoint& from, const std::vector<query::PlayerRow>& players);
     void match(const query::Endpoint& server, const std::vector<query::PlayerRow>& players);
     void listCleared();
+    // Nothing asked, queued or found in this round.
+    void restartRound();
 
     QueryService& m_queries;
     ServerListModel& m_servers;

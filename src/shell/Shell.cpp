@@ -16,6 +16,7 @@
 #include "base/SettingsFile.h"
 #include "browser/PlayerWatch.h"
 #include "browser/QueryService.h"
+#include "browser/ScanEngine.h"
 #include "browser/ServerListModel.h"
 #include "browser/ui/PlayerFinder.h"
 #include "launch/AutoConnect.h"
@@ -134,11 +135,11 @@ void Shell::addNotifications(Notifier* notifier)
     const auto askFavourites = [this, watch] {
         std::vector<query::Endpoint> favourites;
         for (const options::Favourite& favourite : m_settings->favourites()) {
-            const auto server = query::Endpoint::parse(favourite.address.toStdString());
-            bool ok = false;
-            const uint port = favourite.port.toUInt(&ok);
-            if (server && ok && port > 0 && port <= 65535)
-                favourites.push_back({server->address, static_cast<std::uint16_t>(port)});
+            // The favourite's port read as the sweep reads it.
+            const auto address = query::Endpoint::parseAddress(favourite.address.toStdString());
+            const auto port = browser::ScanEngine::parsePort(favourite.port);
+            if (address && port)
+                favourites.push_back({*address, *port});
         }
         watch->askPlayers(favourites);
     };
