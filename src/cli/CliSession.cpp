@@ -364,10 +364,8 @@ int runAndPrint(const SessionPlan& plan, const OutputChoice& choice, std::ostrea
         writeLines(out, servers, choice);
     out.flush();
     if (!answered || (plan.player && !playerFound)) {
-        err << "vantry: " << (answered ? "no answering server has such a player" : noneAnswered)
-            << "
-               ";
-            return ExitNoneAnswered;
+        err << "vantry: " << (answered ? "no answering server has such a player" : noneAnswered) << "\n";
+        return ExitNoneAnswered;
     }
     return ExitAnswered;
 }
