@@ -10,12 +10,14 @@
 //  5. closed: a master listing 10,000 addresses of which 2,500 answer; the 7,500 others on a
 //     port where nothing listens, so that each request meets the kernel's port-unreachable answer
 //     (qstat reports them DOWN);
-//  6. silent: the same, the 7,500 others swallowing every request as a host behind a firewall.
+//  6. silent: the same, the 7,500 others swallowing every request as a host behind a firewall;
+//  7. internet: a master listing the 4,096 again, now answering 30 to 90 ms late (60 +- 30 ms),
+//     losing 5 % of the requests, and 1,000 of them dead (silent).
 // vantry's list alone (without --query) is timed beside, to tell the paging from the queries.
 // Runs only inside the loopback-only namespace:
 //   tools/netns-run build/bench/master/bench_master [ROUNDS [PATH_TO_VANTRY [CASES]]]
-// CASES: a comma-separated choice of master, query, limited, webapi, closed, silent (default
-// all); an empty PATH_TO_VANTRY: the one built beside this program.
+// CASES: a comma-separated choice of master, query, limited, webapi, closed, silent, internet
+// (default all); an empty PATH_TO_VANTRY: the one built beside this program.
 #include "LoopbackGuard.h"
 #include "emu/EmuServer.h"
 #include "emu/MasterEmu.h"
@@ -43,15 +45,21 @@ namespace {
 constexpr std::uint16_t ListPort = 27015;
 constexpr std::uint16_t SparsePort = 27016;
 constexpr std::uint16_t ClosedPort = 27017; // nothing listens there
+constexpr std::uint16_t InternetPort = 27018;
 constexpr std::uint16_t MasterPort = 27011;
-constexpr std::uint32_t ListMaster = (127u << 24) | 2;    // 127.0.0.2
-constexpr std::uint32_t SparseMaster = (127u << 24) | 3;  // 127.0.0.3
-constexpr std::uint32_t ClosedMaster = (127u << 24) | 4;  // 127.0.0.4
-constexpr std::uint32_t LimitedMaster = (127u << 24) | 5; // 127.0.0.5
+constexpr std::uint32_t ListMaster = (127u << 24) | 2;     // 127.0.0.2
+constexpr std::uint32_t SparseMaster = (127u << 24) | 3;   // 127.0.0.3
+constexpr std::uint32_t ClosedMaster = (127u << 24) | 4;   // 127.0.0.4
+constexpr std::uint32_t LimitedMaster = (127u << 24) | 5;  // 127.0.0.5
+constexpr std::uint32_t InternetMaster = (127u << 24) | 6; // 127.0.0.6
 constexpr int LimitMs = 2000;
 constexpr std::uint32_t ListServers = 4096;
 constexpr std::uint32_t SparseListed = 10000;
 constexpr std::uint32_t SparseEvery = 4; // every 4th listed address answers
+constexpr std::uint32_t InternetDead = 1000;
+constexpr int InternetBaseMs = 30; // plus 0 to 60: 60 ms +- 30 ms
+constexpr int InternetJitterMs = 60;
+constexpr double InternetLoss = 0.05;
 constexpr int ChildTimeoutMs = 300000;
 const char* const ApiKey = "0123456789ABCDEF0123456789ABCDEF";
 
@@ -193,7 +201,7 @@ int main(int argc, char** argv)
     const QString vantry =
         argc > 2 && *argv[2] ? QString::fromLocal8Bit(argv[2]) : QStringLiteral(VANTRY_BINARY);
     const QStringList chosen =
-        QString::fromLocal8Bit(argc > 3 ? argv[3] : "master,query,limited,webapi,closed,silent")
+        QString::fromLocal8Bit(argc > 3 ? argv[3] : "master,query,limited,webapi,closed,silent,internet")
             .split(QLatin1Char(','), Qt::SkipEmptyParts);
     const bool haveQstat = !QStandardPaths::findExecutable(QStringLiteral("quakestat")).isEmpty();
     if (!haveQstat)
@@ -222,6 +230,26 @@ int main(int argc, char** argv)
     std::erase_if(apiServers, [](const vantry::emu::ApiServer& s) { return s.port != ListPort; });
 
     const std::vector<vantry::emu::ListedAddress> listAddresses = listBook.servers;
+    // The same addresses across the internet: late, lossy, and 1,000 spread evenly among them dead.
+    vantry::emu::ProfileTable farTable;
+    vantry::emu::MasterBook farBook;
+    {
+        vantry::emu::Profile dead = vantry::emu::olderEngineInNewerLayout();
+        dead.kind = vantry::emu::Kind::Silent;
+        for (std::uint32_t i = 0; i < listAddresses.size(); ++i) {
+            const std::uint32_t address = listAddresses[i].address;
+            farBook.servers.push_back({address, InternetPort});
+            // i * 1000 mod 4096 runs through the multiples of 8, each 8 times: exactly 1,000 fall low.
+            farTable.add(address, InternetPort,
+                         i * InternetDead % ListServers < InternetDead
+                             ? dead
+                             : vantry::emu::olderEngineInNewerLayout());
+        }
+    }
+    vantry::emu::EmuServer farServers(std::move(farTable), {InternetPort});
+    farServers.setLatency(InternetBaseMs, InternetJitterMs);
+    farServers.setRequestLoss(InternetLoss);
+    vantry::emu::MasterEmu farMaster(std::move(farBook), {}, InternetMaster, MasterPort);
     vantry::emu::EmuServer servers(std::move(table), {ListPort, SparsePort});
     vantry::emu::MasterEmu listMaster(std::move(listBook), {}, ListMaster, MasterPort);
     vantry::emu::MasterEmu sparseMaster(std::move(sparseBook), {}, SparseMaster, MasterPort);
@@ -246,6 +274,8 @@ int main(int argc, char** argv)
     apiOptions.key = ApiKey;
     vantry::emu::WebApiEmu webApi(std::move(apiServers), apiOptions);
     servers.start();
+    farServers.start();
+    farMaster.start();
     listMaster.start();
     sparseMaster.start();
     closedMaster.start();
@@ -291,6 +321,8 @@ int main(int argc, char** argv)
             ClosedMaster);
     udpCase("silent", "10,000 listed, 2,500 answer, swallowed", SparseListed, SparseListed / SparseEvery,
             SparseMaster);
+    udpCase("internet", "internet 60+-30 ms, 5% lost, 1,000 dead", ListServers, ListServers - InternetDead,
+            InternetMaster);
     std::erase_if(cases, [&](const Case& c) { return !chosen.contains(QString::fromLatin1(c.name)); });
 
     std::printf("vantry: %s\nrounds: %d, vantry and qstat alternately first\n",
@@ -395,7 +427,14 @@ int main(int argc, char** argv)
     std::printf("limited master: %llu requests, %llu dropped by its limit\n",
                 static_cast<unsigned long long>(limitedMaster.requestsReceived()),
                 static_cast<unsigned long long>(limitedMaster.requestsDropped()));
+    std::printf("internet master: %llu requests; its servers: %llu requests, %llu lost, %llu replies\n",
+                static_cast<unsigned long long>(farMaster.requestsReceived()),
+                static_cast<unsigned long long>(farServers.requestsReceived()),
+                static_cast<unsigned long long>(farServers.requestsDropped()),
+                static_cast<unsigned long long>(farServers.repliesSent()));
     webApi.stop();
+    farMaster.stop();
+    farServers.stop();
     limitedMaster.stop();
     closedMaster.stop();
     sparseMaster.stop();

@@ -2,10 +2,12 @@
 
 #include "Replies.h"
 
+#include <algorithm>
 #include <arpa/inet.h>
 #include <array>
 #include <cerrno>
 #include <cstring>
+#include <ctime>
 #include <fcntl.h>
 #include <netinet/in.h>
 #include <poll.h>
@@ -56,6 +58,12 @@ int openPort(std::uint16_t port, int& rcvbuf, int& sndbuf)
 }
 
 } // namespace
+
+// The heap's order: the latest due (and last queued among equals) sinks, the earliest rises.
+bool EmuServer::later(const Held& a, const Held& b)
+{
+    return a.due != b.due ? a.due > b.due : a.sequence > b.sequence;
+}
 
 int growBuffer(int fd, int option, int forceOption, int size)
 {
@@ -110,20 +118,28 @@ void EmuServer::run()
     for (int fd : m_sockets)
         fds.push_back({fd, POLLIN, 0});
     fds.push_back({m_loop.wakeFd(), POLLIN, 0});
+    // The time-out only bounds a stop whose wake-up byte was somehow lost.
+    constexpr Clock::duration Idle = std::chrono::milliseconds(200);
+    Clock::duration wait = Idle;
     while (!m_loop.stopping()) {
-        // The time-out only bounds a stop whose wake-up byte was somehow lost.
-        if (::poll(fds.data(), fds.size(), 200) < 0 && errno != EINTR)
-            return;
+        const auto ns = std::chrono::duration_cast<std::chrono::nanoseconds>(std::min(wait, Idle)).count();
+        const timespec timeout{static_cast<time_t>(ns / 1'000'000'000),
+                               static_cast<long>(ns % 1'000'000'000)};
+        if (::ppoll(fds.data(), fds.size(), &timeout, nullptr) < 0 && errno != EINTR)
+            break;
         for (std::size_t i = 0; i < m_sockets.size(); ++i) {
             if (fds[i].revents & POLLIN)
-                serve(m_sockets[i], m_ports[i]);
+                serve(i);
         }
+        wait = sendDue();
     }
+    m_held.clear(); // replies still held die with the servers
 }
 
 // Drains every waiting request of one socket, a batch per call into the kernel, and answers each.
-void EmuServer::serve(int fd, std::uint16_t port)
+void EmuServer::serve(std::size_t socket)
 {
+    const int fd = m_sockets[socket];
     constexpr std::size_t Batch = 256;
     using Control = std::array<char, CMSG_SPACE(sizeof(in_pktinfo))>;
     // Laid out once per loop thread; every call drains into the same buffers.
@@ -146,13 +162,17 @@ void EmuServer::serve(int fd, std::uint16_t port)
         const int n = ::recvmmsg(fd, headers.data(), Batch, MSG_DONTWAIT, nullptr);
         if (n <= 0)
             return; // EAGAIN: drained
+        const Clock::time_point now = Clock::now();
         for (std::size_t i = 0; i < static_cast<std::size_t>(n); ++i) {
             ++m_requests;
-            answerOne(port, headers[i].msg_hdr,
+            answerOne(socket, now, headers[i].msg_hdr,
                       std::span(buffers.data() + i * MaxRequest,
                                 std::min<std::size_t>(headers[i].msg_len, MaxRequest)));
         }
         sendReplies(fd);
+        // A long flood of requests must not hold back the replies already due.
+        if (delaying())
+            sendDue();
     }
 }
 
@@ -176,8 +196,10 @@ bool EmuServer::lost(std::uint32_t addr, std::uint16_t port, const Profile& prof
     return drop;
 }
 
-void EmuServer::answerOne(std::uint16_t port, msghdr& msg, std::span<const std::uint8_t> request)
+void EmuServer::answerOne(std::size_t socket, Clock::time_point now, msghdr& msg,
+                          std::span<const std::uint8_t> request)
 {
+    const std::uint16_t port = m_ports[socket];
     in_addr destination{};
     bool known = false;
     for (cmsghdr* c = CMSG_FIRSTHDR(&msg); c; c = CMSG_NXTHDR(&msg, c)) {
@@ -195,11 +217,41 @@ void EmuServer::answerOne(std::uint16_t port, msghdr& msg, std::span<const std::
     const std::optional<Profile> profile = m_table.find(dest, port);
     if (!profile || lost(dest, port, *profile))
         return;
-    for (Datagram& reply : answer(*profile, request, dest, port)) {
-        sockaddr_in to{};
-        std::memcpy(&to, msg.msg_name, std::min<std::size_t>(sizeof to, msg.msg_namelen));
-        m_outgoing.push_back({std::move(reply), to, destination});
+    std::vector<Datagram> replies = answer(*profile, request, dest, port);
+    if (replies.empty())
+        return;
+    sockaddr_in to{};
+    std::memcpy(&to, msg.msg_name, std::min<std::size_t>(sizeof to, msg.msg_namelen));
+    if (!delaying()) {
+        for (Datagram& reply : replies)
+            m_outgoing.push_back({std::move(reply), to, destination});
+        return;
     }
+    // One delay for the whole answer: its fragments stay together and in order.
+    std::uniform_int_distribution<int> jitter(0, m_latencyJitterUs);
+    const Clock::time_point due = now + std::chrono::microseconds(m_latencyBaseUs + jitter(m_random));
+    for (Datagram& reply : replies) {
+        m_held.push_back({due, m_heldSequence++, socket, {std::move(reply), to, destination}});
+        std::push_heap(m_held.begin(), m_held.end(), later);
+    }
+}
+
+EmuServer::Clock::duration EmuServer::sendDue()
+{
+    const Clock::time_point now = Clock::now();
+    std::size_t socket = 0;
+    while (!m_held.empty() && m_held.front().due <= now) {
+        std::pop_heap(m_held.begin(), m_held.end(), later);
+        Held held = std::move(m_held.back());
+        m_held.pop_back();
+        if (!m_outgoing.empty() && held.socket != socket)
+            sendReplies(m_sockets[socket]);
+        socket = held.socket;
+        m_outgoing.push_back(std::move(held.reply));
+    }
+    if (!m_outgoing.empty())
+        sendReplies(m_sockets[socket]);
+    return m_held.empty() ? Clock::duration::max() : m_held.front().due - now;
 }
 
 // The replies to one batch of requests leave in one call into the kernel per batch.

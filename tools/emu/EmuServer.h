@@ -3,9 +3,12 @@
 #include "LoopThread.h"
 #include "ProfileTable.h"
 
+#include <algorithm>
 #include <atomic>
+#include <chrono>
 #include <cstdint>
 #include <netinet/in.h>
+#include <random>
 #include <span>
 #include <stdexcept>
 #include <sys/socket.h>
@@ -41,6 +44,15 @@ public:
     // every run: whether the n-th request to a server is lost depends only on the server and n.
     // Set before start().
     void setRequestLoss(double fraction) { m_loss = fraction; }
+    // Holds the replies to each request for baseMs plus a uniform draw from 0 to jitterMs, as a
+    // server across the internet answers; the replies to one request leave together and in their
+    // order. Waiting replies sit in one time-ordered queue on the loop thread. Set before start().
+    void setLatency(int baseMs, int jitterMs)
+    {
+        constexpr int MostMs = 600'000; // ten minutes: base plus jitter in microseconds fit an int
+        m_latencyBaseUs = std::clamp(baseMs, 0, MostMs) * 1000;
+        m_latencyJitterUs = std::clamp(jitterMs, 0, MostMs) * 1000;
+    }
 
     std::uint64_t requestsReceived() const { return m_requests.load(); }
     // Requests left unanswered by the loss above or by a profile's ignoreFirst.
@@ -52,11 +64,18 @@ public:
     int sendBufferSize() const { return m_sndbuf; }
 
 private:
+    using Clock = std::chrono::steady_clock;
+
     void run();
-    void serve(int fd, std::uint16_t port);
-    // Queues the replies to one request; sendReplies() sends what is queued.
-    void answerOne(std::uint16_t port, msghdr& msg, std::span<const std::uint8_t> request);
+    void serve(std::size_t socket);
+    // Queues the replies to one request, for sendReplies() at once or, with a latency, for
+    // sendDue() when their time comes.
+    void answerOne(std::size_t socket, Clock::time_point now, msghdr& msg,
+                   std::span<const std::uint8_t> request);
     void sendReplies(int fd);
+    // Sends the held replies whose time has come; returns how long until the next is due.
+    Clock::duration sendDue();
+    bool delaying() const { return m_latencyBaseUs > 0 || m_latencyJitterUs > 0; }
     bool lost(std::uint32_t addr, std::uint16_t port, const Profile& profile);
 
     ProfileTable m_table;
@@ -68,6 +87,19 @@ private:
         in_addr from;
     };
     std::vector<Reply> m_outgoing; // loop thread only
+    struct Held
+    {
+        Clock::time_point due;
+        std::uint64_t sequence; // equal times leave in the order they were queued
+        std::size_t socket;
+        Reply reply;
+    };
+    static bool later(const Held& a, const Held& b);
+    std::vector<Held> m_held; // a heap, earliest due on top; loop thread only
+    std::uint64_t m_heldSequence = 0;
+    int m_latencyBaseUs = 0;
+    int m_latencyJitterUs = 0;
+    std::minstd_rand m_random; // the same delays in every run; loop thread only
     std::vector<int> m_sockets;
     LoopThread m_loop;
     std::atomic<std::uint64_t> m_requests{0};

@@ -15,6 +15,7 @@
 #include <stdexcept>
 #include <string>
 #include <thread>
+#include <utility>
 
 namespace {
 
@@ -30,9 +31,11 @@ void usage()
     std::fputs("usage: vantry-emu [--demo] [--file PROFILES] [--server 'ADDR[:PORT] key=value...']\n"
                "                  [--range 'ADDR count=N step=S key=value...'] [--listen PORT]...\n"
                "                  [--seconds N] [--stats] [--list] [--loss FRACTION]\n"
+               "                  [--latency MS[:JITTER]]\n"
                "                  [--master 'PORT key=value...'] [--webapi 'PORT key=value...']\n"
                "Answers server queries for addresses of 127.0.0.0/8. Profile lines are described in\n"
                "tools/emu/ProfileFile.h. Without a port the servers listen on 27015.\n"
+               "--latency: each answer leaves MS milliseconds late, plus a uniform 0 to JITTER more.\n"
                "--master: a UDP master on 127.0.0.1:PORT listing every server (0: a free port). Keys:\n"
                "  address=A (a loopback address to listen on), page=N (entries a reply), silent=N (N\n"
                "  more addresses that answer nothing, from 127.200.0.1), interval=MS (drop requests\n"
@@ -58,6 +61,24 @@ struct WebApiLine
     std::uint16_t port = 0;
     vantry::emu::WebApiOptions options;
 };
+
+// "MS" or "MS:JITTER", both whole milliseconds from 0 to a minute.
+std::pair<int, int> parseLatency(const std::string& text)
+{
+    const std::size_t colon = text.find(':');
+    const auto millis = [&](const std::string& word) {
+        std::size_t used = 0;
+        int ms = -1;
+        try {
+            ms = std::stoi(word, &used);
+        } catch (const std::logic_error&) {
+        }
+        if (used != word.size() || ms < 0 || ms > 60000)
+            throw std::invalid_argument("--latency wants MS[:JITTER], milliseconds from 0 to 60000");
+        return ms;
+    };
+    return {millis(text.substr(0, colon)), colon == std::string::npos ? 0 : millis(text.substr(colon + 1))};
+}
 
 std::uint16_t portOf(const std::string& word)
 {
@@ -133,6 +154,7 @@ int main(int argc, char** argv)
     std::vector<std::uint16_t> ports;
     double seconds = 0;
     double loss = 0; // the fraction of requests dropped, the same ones every run
+    std::pair<int, int> latency{0, 0};
     bool stats = false;
     bool list = false;
     std::vector<MasterLine> masterLines;
@@ -163,6 +185,8 @@ int main(int argc, char** argv)
                 loss = std::stod(value());
                 if (!(loss >= 0 && loss <= 1))
                     throw std::invalid_argument("--loss wants a fraction from 0 to 1");
+            } else if (arg == "--latency") {
+                latency = parseLatency(value());
             } else if (arg == "--seconds") {
                 seconds = std::stod(value());
             } else if (arg == "--stats") {
@@ -218,6 +242,7 @@ int main(int argc, char** argv)
 
     EmuServer server(std::move(table), ports);
     server.setRequestLoss(loss);
+    server.setLatency(latency.first, latency.second);
     try {
         server.start();
         for (std::size_t i = 0; i < masters.size(); ++i) {
