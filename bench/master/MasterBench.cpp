@@ -10,6 +10,8 @@
 //  5. closed: a master listing 10,000 addresses of which 2,500 answer; the 7,500 others on a
 //     port where nothing listens, so that each request meets the kernel's port-unreachable answer
 //     (qstat reports them DOWN);
+//     closed-query (run with closed): the same 10,000 named to `vantry query` and in a list file
+//     to `quakestat -a2s -f`, without the master;
 //  6. silent: the same, the 7,500 others swallowing every request as a host behind a firewall;
 //  7. internet: a master listing the 4,096 again, now answering 30 to 90 ms late (60 +- 30 ms),
 //     losing 5 % of the requests, and 1,000 of them dead (silent).
@@ -17,7 +19,8 @@
 // Runs only inside the loopback-only namespace:
 //   tools/netns-run build/bench/master/bench_master [ROUNDS [PATH_TO_VANTRY [CASES]]]
 // CASES: a comma-separated choice of master, query, limited, webapi, closed, silent, internet
-// (default all); an empty PATH_TO_VANTRY: the one built beside this program.
+// (default all; a name chooses its -query case too); an empty PATH_TO_VANTRY: the one built
+// beside this program.
 #include "LoopbackGuard.h"
 #include "emu/EmuServer.h"
 #include "emu/MasterEmu.h"
@@ -230,6 +233,7 @@ int main(int argc, char** argv)
     std::erase_if(apiServers, [](const vantry::emu::ApiServer& s) { return s.port != ListPort; });
 
     const std::vector<vantry::emu::ListedAddress> listAddresses = listBook.servers;
+    const std::vector<vantry::emu::ListedAddress> closedAddresses = closedBook.servers;
     // The same addresses across the internet: late, lossy, and 1,000 spread evenly among them dead.
     vantry::emu::ProfileTable farTable;
     vantry::emu::MasterBook farBook;
@@ -260,16 +264,21 @@ int main(int argc, char** argv)
     limit.minIntervalMs = LimitMs;
     vantry::emu::MasterEmu limitedMaster(std::move(limitedBook), limit, LimitedMaster, MasterPort);
     // The same servers named one by one, to `vantry query` and in qstat's list file.
-    QStringList hosts;
     QTemporaryDir listDir;
-    const QString listFile = listDir.filePath(QStringLiteral("servers.txt"));
-    {
+    const auto namedList = [&listDir](const std::vector<vantry::emu::ListedAddress>& listed,
+                                      const char* fileName, QStringList& hosts) {
+        const QString listFile = listDir.filePath(QString::fromLatin1(fileName));
         std::ofstream file(listFile.toStdString());
-        for (const auto& [address, port] : listAddresses) {
+        for (const auto& [address, port] : listed) {
             hosts << endpoint(address, port);
             file << "A2S " << dotted(address) << ':' << port << '\n';
         }
-    }
+        return listFile;
+    };
+    QStringList hosts;
+    const QString listFile = namedList(listAddresses, "servers.txt", hosts);
+    QStringList closedHosts;
+    const QString closedListFile = namedList(closedAddresses, "closed.txt", closedHosts);
     vantry::emu::WebApiOptions apiOptions;
     apiOptions.key = ApiKey;
     vantry::emu::WebApiEmu webApi(std::move(apiServers), apiOptions);
@@ -319,11 +328,26 @@ int main(int argc, char** argv)
     }
     udpCase("closed", "10,000 listed, 2,500 answer, port closed", SparseListed, SparseListed / SparseEvery,
             ClosedMaster);
+    {
+        Case c{"closed-query",
+               "10,000 named, 2,500 answer, port closed",
+               SparseListed,
+               SparseListed / SparseEvery,
+               {},
+               {},
+               {}};
+        c.vantryQuery << QStringLiteral("query") << closedHosts;
+        c.qstat << QStringLiteral("-f") << closedListFile << qstatOptions;
+        cases.push_back(c);
+    }
     udpCase("silent", "10,000 listed, 2,500 answer, swallowed", SparseListed, SparseListed / SparseEvery,
             SparseMaster);
     udpCase("internet", "internet 60+-30 ms, 5% lost, 1,000 dead", ListServers, ListServers - InternetDead,
             InternetMaster);
-    std::erase_if(cases, [&](const Case& c) { return !chosen.contains(QString::fromLatin1(c.name)); });
+    std::erase_if(cases, [&](const Case& c) {
+        const QString name = QString::fromLatin1(c.name);
+        return !chosen.contains(name) && !chosen.contains(name.section(QLatin1Char('-'), 0, 0));
+    });
 
     std::printf("vantry: %s\nrounds: %d, vantry and qstat alternately first\n",
                 vantry.toLocal8Bit().constData(), rounds);

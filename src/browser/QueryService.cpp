@@ -16,6 +16,7 @@ QueryService::QueryService(net::UdpEndpoint& endpoint, ServerListModel& servers,
 {
     m_dispatcher.setOutstanding(&m_outstanding);
     connect(&m_endpoint, &net::UdpEndpoint::dataReceived, this, &QueryService::onDatagram);
+    connect(&m_endpoint, &net::UdpEndpoint::refused, this, &QueryService::onRefused);
 }
 
 void QueryService::setScanOld(std::function<bool()> scanOld)
@@ -90,6 +91,12 @@ bool QueryService::playersOnly(const query::Endpoint& server) const
     if (m_detailsOf == server)
         return false;
     return m_playersOnly.contains(server.key());
+}
+
+void QueryService::onRefused(const query::Endpoint& peer)
+{
+    if (m_dispatcher.refused(peer, static_cast<std::uint64_t>(m_endpoint.clock().nowMs())))
+        emit serverRefused(peer);
 }
 
 void QueryService::onDatagram(int numberBytes, const net::Datagram& datagram)

@@ -63,6 +63,8 @@ public:
 
     // The endpoint's data event.
     void onDatagram(int numberBytes, const net::Datagram& datagram);
+    // The endpoint's refusal: the server's port is closed.
+    void onRefused(const query::Endpoint& peer);
 
 signals:
     // A server row was appended to the list.
@@ -70,6 +72,9 @@ signals:
     // Any server answered the info request, listed before or not (a favourites pass asks servers
     // already listed); emitted before the row is listed.
     void serverAnswered(const query::ServerRow& row);
+    // A server asked for something answered that its port is closed: nothing more comes from
+    // it, and it is not listed.
+    void serverRefused(const query::Endpoint& server);
     // Every players reply, whoever asked for it.
     void playersReceived(const query::Endpoint& from, const std::vector<query::PlayerRow>& players);
     // Sending the challenge answer failed; the text is the endpoint's error.

@@ -186,6 +186,8 @@ void writeLines(std::ostream& out, const std::vector<ServerResult>& servers, con
         appendPlain(text, value);
     };
     for (const ServerResult& s : servers) {
+        if (s.refused)
+            continue;
         const query::ServerRow& r = s.row;
         text.clear();
         text += query::endpointText(r.from);
@@ -229,6 +231,12 @@ void writeJson(std::ostream& out, const std::vector<ServerResult>& servers, cons
         const query::ServerRow& r = s.row;
         out << (firstServer ? "\n" : ",\n");
         firstServer = false;
+        if (s.refused) {
+            out << "{\"address\":" << jsonString(query::addressText(r.from.address))
+                << ",\"port\":" << r.from.port << ",\"status\":\"refused\"}";
+            continue;
+        }
+        const char* status = statusWord(r.status);
         out << "{\"address\":" << jsonString(query::addressText(r.from.address))
             << ",\"port\":" << r.from.port << ",\"kind\":" << jsonString(query::gameText(r.kind))
             << ",\"name\":" << jsonString(r.name) << ",\"map\":" << jsonString(r.map)
@@ -238,7 +246,8 @@ void writeJson(std::ostream& out, const std::vector<ServerResult>& servers, cons
             << (r.oldTexts ? numberOrString(r.oldTexts->protocol) : std::to_string(r.protocol))
             << ",\"os\":" << jsonString(osName(r.osIndicator))
             << ",\"password\":" << (r.passwordRequired ? (*r.passwordRequired ? "true" : "false") : "null")
-            << ",\"ping\":" << optionalNumber(r.pingMs);
+            << ",\"ping\":" << optionalNumber(r.pingMs)
+            << ",\"status\":" << (*status == '-' ? std::string("null") : '"' + std::string(status) + '"');
         if (choice.players) {
             out << ",\"player_list\":";
             if (!s.players) {

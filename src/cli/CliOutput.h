@@ -12,11 +12,13 @@
 namespace vantry::cli {
 
 // One answering server and, when they were asked for, its players and rules (none: no reply).
+// Or a host whose port is closed (refused): only row.from is set then.
 struct ServerResult
 {
     query::ServerRow row;
     std::optional<std::vector<query::PlayerRow>> players;
     std::optional<std::vector<query::RuleRow>> rules;
+    bool refused = false;
 };
 
 struct OutputChoice
@@ -41,9 +43,10 @@ std::string osName(char indicator);
 
 // Lines: address:port, kind, name, map, players/max, protocol, WIN/LIN, open/full/password/-,
 // ping in ms or "-", separated by tabs (controls in texts become blanks); players and rules
-// follow their server, one a line, indented by a tab.
+// follow their server, one a line, indented by a tab. A refused host has no line, as a silent one.
 void writeLines(std::ostream& out, const std::vector<ServerResult>& servers, const OutputChoice& choice);
-// An array of objects, one a line.
+// An array of objects, one a line; "status" is "open", "full", "password" or null for a server,
+// "refused" for a host whose port is closed (which has only its address and port besides).
 void writeJson(std::ostream& out, const std::vector<ServerResult>& servers, const OutputChoice& choice);
 
 } // namespace vantry::cli

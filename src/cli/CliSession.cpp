@@ -105,14 +105,26 @@ std::vector<ServerResult> QuerySession::run(net::BatchSocket& socket)
 
     std::vector<ServerResult> out;
     out.reserve(m_servers.size());
+    const auto refusedResult = [](const Target& t) {
+        ServerResult r;
+        r.row.from = t.peer;
+        r.refused = true;
+        return r;
+    };
     if (m_plan.targetOrder) {
         for (const Target& t : m_targets) {
             if (t.server >= 0)
                 out.push_back(std::move(m_servers[static_cast<std::size_t>(t.server)].result));
+            else if (t.refused)
+                out.push_back(refusedResult(t));
         }
     } else {
         for (Server& s : m_servers)
             out.push_back(std::move(s.result));
+        for (const Target& t : m_targets) {
+            if (t.refused && t.server < 0)
+                out.push_back(refusedResult(t));
+        }
     }
     m_servers.clear();
     m_byAddress.clear();
@@ -207,11 +219,32 @@ void QuerySession::drain(net::BatchSocket& socket)
 {
     for (;;) {
         const auto datagrams = socket.receive();
-        if (datagrams.empty())
+        const auto refused = socket.refused();
+        if (datagrams.empty() && refused.empty())
             return;
+        if (!refused.empty()) {
+            const std::int64_t now = socket.clock().nowMs();
+            for (const query::Endpoint& peer : refused)
+                refusedBy(peer, now);
+        }
         for (const net::Incoming& in : datagrams)
             handle(socket, in);
     }
+}
+
+void QuerySession::refusedBy(const query::Endpoint& peer, std::int64_t nowMs)
+{
+    const auto found = m_targetOf.find(peer.key());
+    if (found == m_targetOf.end())
+        return;
+    Target& t = m_targets[found->second];
+    m_dispatcher.refused(peer, static_cast<std::uint64_t>(nowMs));
+    if (t.done)
+        return;
+    // A server that answered and then closed its port keeps its row, without what it still owed.
+    t.refused = !t.answered;
+    t.done = true;
+    ++m_done;
 }
 
 void QuerySession::handle(net::BatchSocket& socket, const net::Incoming& in)
@@ -353,11 +386,18 @@ int runAndPrint(const SessionPlan& plan, const OutputChoice& choice, std::ostrea
         err << "vantry: cannot use the network: " << e.what() << "\n";
         return ExitNoneAnswered;
     }
-    const bool answered = !servers.empty();
+    const bool answered =
+        std::any_of(servers.begin(), servers.end(), [](const ServerResult& s) { return !s.refused; });
     if (plan.player)
         servers = withPlayer(std::move(servers), *plan.player);
     const bool playerFound = !servers.empty();
-    std::erase_if(servers, [&choice](const ServerResult& s) { return !passes(choice.filter, s.row); });
+    // A refused host has nothing a filter could pass.
+    const ResultFilter& f = choice.filter;
+    const bool filtering =
+        f.notFull || f.notEmpty || f.noPassword || !f.map.empty() || !f.name.empty() || f.maxPingMs > 0;
+    std::erase_if(servers, [&](const ServerResult& s) {
+        return s.refused ? filtering : !passes(choice.filter, s.row);
+    });
     if (choice.json)
         writeJson(out, servers, choice);
     else

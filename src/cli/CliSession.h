@@ -45,7 +45,8 @@ class QuerySession
 public:
     explicit QuerySession(SessionPlan plan);
 
-    // Servers in the order their first info reply arrived, or of their targets.
+    // Servers in the order their first info reply arrived, or of their targets; the hosts that
+    // refused (never answered, port closed) among them in target order, or after them.
     std::vector<ServerResult> run(net::BatchSocket& socket);
 
     std::size_t datagramsReceived() const { return m_received; }
@@ -64,6 +65,7 @@ private:
         std::int64_t askedAtMs = 0;
         int asks = 0;          // of the current stage: info, then details
         bool answered = false; // an info reply came, listed or not
+        bool refused = false;  // its port is closed, and it never answered
         bool done = false;     // nothing more to ask
         std::int32_t server = -1;
     };
@@ -89,6 +91,8 @@ private:
 
     void drain(net::BatchSocket& socket);
     void handle(net::BatchSocket& socket, const net::Incoming& in);
+    // The target's port is closed: it is done at once, asked no more.
+    void refusedBy(const query::Endpoint& peer, std::int64_t nowMs);
     void listed(net::BatchSocket& socket, std::uint32_t target, query::ServerRow row);
     void askDetails(net::BatchSocket& socket, Server& server);
     void sendOne(net::BatchSocket& socket, const query::Endpoint& to, query::Bytes data);

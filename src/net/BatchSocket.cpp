@@ -1,5 +1,7 @@
 #include "BatchSocket.h"
 
+#include "RefusedPeers.h"
+
 #include <algorithm>
 #include <arpa/inet.h>
 #include <cerrno>
@@ -65,6 +67,8 @@ BatchSocket::BatchSocket(int wantedReceiveBuffer, query::Clock& clock)
     // Kernel arrival times make round trips exact even for replies that wait while a batch leaves.
     const int on = 1;
     ::setsockopt(m_fd, SOL_SOCKET, SO_TIMESTAMPNS, &on, sizeof on);
+    // A closed port ends its request at once instead of waiting out the time-out.
+    askForRefusals(m_fd);
 
     sockaddr_in any{};
     any.sin_family = AF_INET;
@@ -101,6 +105,7 @@ std::size_t BatchSocket::send(std::span<const Outgoing> datagrams)
     mmsghdr* headers = m_sendHeaders.data();
     std::size_t sent = 0;
     std::size_t next = 0;
+    bool triedAgain = false;
     while (next < datagrams.size()) {
         const std::size_t count = std::min(BatchSize, datagrams.size() - next);
         for (std::size_t i = 0; i < count; ++i) {
@@ -117,6 +122,11 @@ std::size_t BatchSocket::send(std::span<const Outgoing> datagrams)
         if (n > 0) {
             sent += static_cast<std::size_t>(n);
             next += static_cast<std::size_t>(n);
+            triedAgain = false;
+        } else if (n < 0 && isIcmpError(errno) && !triedAgain) {
+            // Most likely an earlier datagram's refusal, reported once by this send: the
+            // datagram itself never left.
+            triedAgain = true;
         } else if (n < 0 && (errno == EAGAIN || errno == EWOULDBLOCK || errno == ENOBUFS)) {
             pollfd p{m_fd, POLLOUT, 0};
             ::poll(&p, 1, 10);
@@ -124,6 +134,7 @@ std::size_t BatchSocket::send(std::span<const Outgoing> datagrams)
             continue;
         } else {
             ++next; // the first datagram of the batch was refused: skip it
+            triedAgain = false;
         }
     }
     return sent;
@@ -142,7 +153,8 @@ bool BatchSocket::wait(int timeoutMs)
 {
     pollfd p{m_fd, POLLIN, 0};
     const int n = ::poll(&p, 1, std::max(timeoutMs, 0));
-    return n > 0 && (p.revents & POLLIN);
+    // POLLERR: a refusal is queued.
+    return n > 0 && (p.revents & (POLLIN | POLLERR));
 }
 
 std::span<const Incoming> BatchSocket::receive()
@@ -154,10 +166,19 @@ std::span<const Incoming> BatchSocket::receive()
         h.msg_hdr.msg_flags = 0;
         h.msg_len = 0;
     }
+    m_refused.clear();
+    takeRefusals(m_fd, m_refused);
     int n = -1;
-    do {
+    for (int icmpErrors = 0;;) {
         n = ::recvmmsg(m_fd, m_headers.data(), ReceiveBatchSize, MSG_DONTWAIT, nullptr);
-    } while (n < 0 && errno == EINTR);
+        if (n >= 0 || (errno != EINTR && !isIcmpError(errno)) || icmpErrors > 4)
+            break;
+        // A refusal queued meanwhile is reported once in place of the datagrams waiting.
+        if (errno != EINTR) {
+            ++icmpErrors;
+            takeRefusals(m_fd, m_refused);
+        }
+    }
     if (n <= 0)
         return {};
 

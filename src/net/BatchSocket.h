@@ -66,10 +66,15 @@ public:
     // The same bytes to every peer.
     std::size_t sendAll(std::span<const std::uint8_t> data, std::span<const query::Endpoint> peers);
 
-    // Waits until a datagram is waiting or timeoutMs passes (0: just looks). True when one waits.
+    // Waits until a datagram or a refusal is waiting or timeoutMs passes (0: just looks). True
+    // when one waits.
     bool wait(int timeoutMs);
     // Takes up to ReceiveBatchSize waiting datagrams without blocking; empty when none waits.
+    // Takes the waiting refusals first (refused()).
     std::span<const Incoming> receive();
+    // The peers whose port was closed ("port unreachable"), taken by the last receive(); valid
+    // until the next one.
+    std::span<const query::Endpoint> refused() const { return m_refused; }
 
     // The clock of Incoming::atMs.
     query::Clock& clock() const { return *m_clock; }
@@ -86,6 +91,7 @@ private:
     std::vector<iovec> m_iov;
     std::vector<mmsghdr> m_headers;
     std::vector<std::array<char, 64>> m_control; // room for one timestamp message
+    std::vector<query::Endpoint> m_refused;
     // Send state, grown to the largest batch sent so far.
     std::vector<sockaddr_in> m_sendTo;
     std::vector<iovec> m_sendIov;

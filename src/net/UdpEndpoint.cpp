@@ -1,5 +1,6 @@
 #include "UdpEndpoint.h"
 
+#include "RefusedPeers.h"
 #include "query/Clock.h"
 
 #include <QEventLoop>
@@ -56,9 +57,15 @@ void sendDatagram(int fd, std::span<const std::uint8_t> data, std::uint32_t addr
     to.sin_family = AF_INET;
     to.sin_port = htons(port);
     to.sin_addr.s_addr = htonl(address);
+    bool triedAgain = false;
     for (int attempt = 0; attempt < 5; ++attempt) {
         if (::sendto(fd, data.data(), data.size(), 0, reinterpret_cast<const sockaddr*>(&to), sizeof to) >= 0)
             return;
+        // An earlier datagram's refusal is reported once by the next send, which did not leave.
+        if (isIcmpError(errno) && !triedAgain) {
+            triedAgain = true;
+            continue;
+        }
         if (errno != EAGAIN && errno != EWOULDBLOCK && errno != ENOBUFS && errno != EINTR)
             return; // refused: lost without notice
         pollfd pfd{fd, POLLOUT, 0};
@@ -87,6 +94,8 @@ void UdpEndpoint::open(std::uint16_t localPort)
     // The sweep's one broadcast probe of the local network needs it.
     const int on = 1;
     ::setsockopt(fd, SOL_SOCKET, SO_BROADCAST, &on, sizeof on);
+    // A closed port ends its request at once instead of leaving it to the sweep's end.
+    askForRefusals(fd);
     m_receiveBufferSize = growBuffer(fd, SO_RCVBUF, SO_RCVBUFFORCE, WantedReceiveBuffer);
     growBuffer(fd, SO_SNDBUF, SO_SNDBUFFORCE, WantedReceiveBuffer);
     // No SO_REUSEADDR: sharing the port with another socket would hand it our replies.
@@ -232,7 +241,12 @@ void UdpEndpoint::drain()
     std::array<mmsghdr, Batch> headers{};
     std::array<iovec, Batch> buffers{};
     std::array<sockaddr_in, Batch> from{};
+    int icmpErrors = 0;
     for (int taken = 0; taken < Helping && isOpen();) {
+        // Refusals first: a queued one keeps the notifier firing, and reports itself once in
+        // place of the datagrams waiting.
+        if (!takeRefusals())
+            break;
         for (int i = 0; i < Batch; ++i) {
             buffers[i] = {m_held.get() + i * HeldSize, HeldSize};
             headers[i] = {};
@@ -246,6 +260,8 @@ void UdpEndpoint::drain()
             continue;
         if (n < 0 && (errno == EAGAIN || errno == EWOULDBLOCK))
             break;
+        if (n < 0 && isIcmpError(errno) && ++icmpErrors < 8)
+            continue;
         if (n <= 0) {
             m_heldLength = 0;
             emit dataReceived(-1, Datagram{{}, {}, m_clock->nowMs()});
@@ -265,6 +281,19 @@ void UdpEndpoint::drain()
     }
     if (isOpen() && !m_notifier->isEnabled())
         m_notifier->setEnabled(true);
+}
+
+bool UdpEndpoint::takeRefusals()
+{
+    // Taken before any is told: a handler may close the endpoint or send meanwhile.
+    std::vector<query::Endpoint> refusedNow;
+    net::takeRefusals(m_fd, refusedNow);
+    for (const query::Endpoint& peer : refusedNow) {
+        if (!isOpen())
+            return false;
+        emit refused(peer);
+    }
+    return isOpen();
 }
 
 } // namespace vantry::net

@@ -88,6 +88,8 @@ public:
 signals:
     // Fires once per datagram, also after a failed receive (numberBytes -1, no bytes).
     void dataReceived(int numberBytes, const vantry::net::Datagram& datagram);
+    // A datagram sent to `peer` met a closed port ("port unreachable").
+    void refused(const vantry::query::Endpoint& peer);
     // A host lookup failed once; the endpoint tries once more.
     void invalidHost();
     // Raised before "Invalid buffer" is thrown for an empty send.
@@ -95,6 +97,8 @@ signals:
 
 private:
     void drain();
+    // Emits refused() for each refusal queued; false when the endpoint was closed meanwhile.
+    bool takeRefusals();
     std::uint32_t resolve(const QString& host);
 
     int m_fd = -1;

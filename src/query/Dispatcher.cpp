@@ -70,6 +70,11 @@ Outcome Dispatcher::dispatch(std::span<const std::uint8_t> datagram, const Endpo
     }
 }
 
+bool Dispatcher::refused(const Endpoint& from, std::uint64_t nowMs)
+{
+    return m_outstanding && m_outstanding->refused(from.address, from.port, std::int64_t(nowMs));
+}
+
 Outcome Dispatcher::challenge(Bytes datagram, const Endpoint& from, std::uint64_t nowMs)
 {
     ByteReader in(datagram, 5);

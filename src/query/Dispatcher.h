@@ -90,6 +90,10 @@ public:
     Outcome dispatch(std::span<const std::uint8_t> datagram, const Endpoint& from);
     Outcome dispatch(std::span<const std::uint8_t> datagram, const Endpoint& from, std::uint64_t nowMs);
 
+    // The endpoint was told that `from`'s port is closed: the requests to it end at once (none
+    // is asked again). True when one was in flight. Needs the table (false without one).
+    bool refused(const Endpoint& from, std::uint64_t nowMs);
+
     Requests& requests() { return m_requests; }
 
     // With a table, a challenge goes where the table says (and is dropped when nothing was

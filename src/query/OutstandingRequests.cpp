@@ -82,6 +82,17 @@ std::optional<int> OutstandingRequests::oldInfoReply(std::uint32_t address, std:
     return elapsed(s->infoAt, nowMs);
 }
 
+bool OutstandingRequests::refused(std::uint32_t address, std::uint16_t port, std::int64_t nowMs)
+{
+    Slot* s = find(keyOf(address, port));
+    if (!s || !live(*s, nowMs))
+        return false;
+    // The key stays, so that the lookups of the keys placed behind it still find them.
+    s->infoAt = -1;
+    s->detailsAt = -1;
+    return true;
+}
+
 void OutstandingRequests::clear()
 {
     m_slots.clear();

@@ -57,6 +57,10 @@ public:
     // An old info-string reply: the round trip only; it is listed by address alone.
     std::optional<int> oldInfoReply(std::uint32_t address, std::uint16_t port, std::int64_t nowMs) const;
 
+    // The server's port is closed ("port unreachable"): its requests end now, and their slot is
+    // free for others. True when a request to it was in flight.
+    bool refused(std::uint32_t address, std::uint16_t port, std::int64_t nowMs);
+
     void clear();
     std::size_t capacity() const { return m_capacity; }
     // Entries whose requests have not expired at nowMs. Walks the whole table: for tests.

@@ -72,7 +72,7 @@ bool SplitReplies::isFragment(Bytes d)
         return false;
     const std::size_t total = ByteReader::byteAt(d, 8);
     const std::size_t number = ByteReader::byteAt(d, 9);
-    if (total < 2 || total > MaxFragments || number >= total)
+    if (total < 1 || total > MaxFragments || number >= total)
         return false;
     // The later fragments of the two layouts look alike; fragment 0 tells them apart.
     if (number != 0)

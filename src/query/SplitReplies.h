@@ -27,13 +27,13 @@ public:
     static constexpr std::size_t MaxReplySize = 64 * 1024;
     static constexpr std::uint64_t TimeLimitMs = 5000;
 
-    // Whether the datagram carries either header. Required: FE at byte 0, total 2..MaxFragments
+    // Whether the datagram carries either header. Required: FE at byte 0, total 1..MaxFragments
     // and number < total at bytes 8 and 9 (the older engine's two-fragment rules replies put
     // their number and total into byte 8 and the reply from byte 9 on, so their first fragment
-    // has FF at byte 9 and fails that), and for fragment 0 a payload that, behind one of the two
-    // headers, begins FF FF FF FF (plain) or carries the bzip2 mark "BZh" behind its size and
-    // CRC32 (compressed); behind the 12-byte header, also a split size from the payload's length
-    // up to 1500.
+    // has FF at byte 9 and fails that; a total of 1 is a reply that fits in one datagram, which
+    // older Source servers still send behind the header), and for fragment 0 a payload that, behind one of
+    // the two headers, begins FF FF FF FF (plain) or carries the bzip2 mark "BZh" behind its size and CRC32
+    // (compressed); behind the 12-byte header, also a split size from the payload's length up to 1500.
     static bool isFragment(Bytes datagram);
 
     enum class Result

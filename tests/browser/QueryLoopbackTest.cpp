@@ -12,8 +12,10 @@
 #include <QCoreApplication>
 #include <QTest>
 
+#include <algorithm>
 #include <gtest/gtest.h>
 #include <memory>
+#include <vector>
 
 using namespace vantry;
 using vantry::browser::ScanEngine;
@@ -215,4 +217,51 @@ TEST_F(QueryLoopback, PlayersOfAFullServerInOneLongDatagramAreAllListed)
     ASSERT_TRUE(QTest::qWaitFor([&] { return players.rowCount() == 200; }, 3000)) << players.rowCount();
     EXPECT_EQ(players.data(players.index(0, 0), Qt::DisplayRole).toString(),
               QStringLiteral("player_number_199_of_a_full_server"));
+}
+
+// Closed ports among servers, as a sweep of a public list meets them: each refusal ends its
+// request at once, and neither the refusals nor the sends they fail once lose a server.
+TEST_F(QueryLoopback, ClosedPortsEndTheirRequestsAtOnceAndNoServerIsLost)
+{
+    constexpr int Servers = 60;
+    constexpr int Closed = 240;
+    constexpr std::uint16_t ClosedPort = 27017; // nothing listens there
+    ProfileTable table;
+    for (int i = 0; i < Servers; ++i)
+        table.add((127u << 24) | (2u << 16) | std::uint32_t(i), GamePort, emu::defaultsFor(Kind::Hl1));
+    start(std::move(table));
+    // Two requests to each closed port: the second may meet the first's refusal.
+    queries.setScanOld([] { return true; });
+
+    std::vector<query::Endpoint> refused;
+    QObject::connect(&queries, &browser::QueryService::serverRefused,
+                     [&](const query::Endpoint& server) { refused.push_back(server); });
+    int failedReceives = 0;
+    QObject::connect(&endpoint, &net::UdpEndpoint::dataReceived,
+                     [&](int n, const net::Datagram&) { failedReceives += n < 0 ? 1 : 0; });
+
+    // Interleaved, without yielding: the refusals queue up while later requests leave.
+    std::vector<query::Endpoint> closed;
+    for (int i = 0, s = 0, c = 0; s < Servers || c < Closed;) {
+        if (s < Servers && (i++ % 5 == 0 || c == Closed)) {
+            queries.sendInfoRequest({(127u << 24) | (2u << 16) | std::uint32_t(s++), GamePort});
+        } else {
+            closed.push_back({(127u << 24) | (3u << 16) | std::uint32_t(c++), ClosedPort});
+            queries.sendInfoRequest(closed.back());
+        }
+    }
+    ASSERT_TRUE(
+        QTest::qWaitFor([&] { return servers.count() == Servers && refused.size() == closed.size(); }, 3000))
+        << servers.count() << " listed, " << refused.size() << " refused";
+    // Each told once, though each was asked twice.
+    std::sort(refused.begin(), refused.end());
+    EXPECT_EQ(refused, closed);
+    EXPECT_EQ(failedReceives, 0);
+    // The answered requests stay until they expire; the refused ones are gone.
+    EXPECT_EQ(queries.outstanding().liveEntries(endpoint.clock().nowMs()), std::size_t(Servers));
+
+    // A refusal for a server nobody asked (any longer) is not told.
+    queries.sendOldInfo(closed.front());
+    QTest::qWait(100);
+    EXPECT_EQ(refused.size(), closed.size());
 }

@@ -10,8 +10,10 @@
 #include <QTest>
 
 #include <algorithm>
+#include <ctime>
 #include <gtest/gtest.h>
 #include <string>
+#include <unistd.h>
 #include <vector>
 
 using vantry::net::EndpointError;
@@ -349,4 +351,50 @@ TEST(UdpEndpoint, BurstArrivingWhileTheThreadSleepsIsKept)
     QTest::qWait(20);
     EXPECT_EQ(collector.arrivals.size(), std::size_t(burst))
         << "receive buffer " << endpoint.receiveBufferSize();
+}
+
+// A closed port's "port unreachable" is told as a refusal of that destination. Left queued, it
+// would keep the socket reported ready (the notifier firing for ever) and fail the next receive;
+// so: told once, the peer's reply behind it still arrives, and the idle endpoint costs no CPU.
+TEST(UdpEndpoint, AClosedPortIsToldAsARefusalAndNeverSpinsTheLoop)
+{
+    RawSocket peer;
+    UdpEndpoint endpoint;
+    endpoint.open(0);
+    Collector collector(endpoint);
+    std::vector<vantry::query::Endpoint> refused;
+    QObject::connect(&endpoint, &UdpEndpoint::refused, &endpoint,
+                     [&](const vantry::query::Endpoint& p) { refused.push_back(p); });
+
+    constexpr std::uint32_t Closed = (127u << 24) | (4u << 16) | 9; // 127.4.0.9, nothing listens
+    endpoint.send(InfoRequest, Closed, 27017);
+    endpoint.send(InfoRequest, QStringLiteral("127.4.0.10"), 27018);
+    peer.sendTo(bytesOf("behind"), "127.0.0.1", endpoint.localPort());
+    ASSERT_TRUE(QTest::qWaitFor([&] { return refused.size() == 2 && !collector.arrivals.empty(); }, 2000))
+        << refused.size() << " refused";
+    EXPECT_EQ(refused[0], (vantry::query::Endpoint{Closed, 27017}));
+    EXPECT_EQ(refused[1], (vantry::query::Endpoint{Closed + 1, 27018}));
+    ASSERT_EQ(collector.arrivals.size(), 1u);
+    EXPECT_EQ(collector.arrivals[0].count, 6); // no failed receive in place of the refusal
+
+    // A send made while a refusal waits unread still leaves.
+    endpoint.send(InfoRequest, Closed, 27017);
+    ::usleep(20000); // no event loop: the refusal stays unread, and the next send meets it
+    RawSocket listener;
+    ASSERT_TRUE(listener.ok());
+    endpoint.send(bytesOf("after"), QStringLiteral("127.0.0.1"), listener.port());
+    const auto got = listener.receive(1000);
+    ASSERT_TRUE(got.has_value()) << "the send that met the earlier refusal was lost";
+    EXPECT_EQ(got->data, bytesOf("after"));
+
+    const auto cpuMs = [] {
+        timespec t{};
+        ::clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &t);
+        return std::int64_t(t.tv_sec) * 1000 + t.tv_nsec / 1'000'000;
+    };
+    const std::int64_t before = cpuMs();
+    QTest::qWait(300);
+    EXPECT_LT(cpuMs() - before, 100) << "the event loop spun on the socket";
+    EXPECT_EQ(refused.size(), 3u);
+    EXPECT_EQ(collector.arrivals.size(), 1u);
 }

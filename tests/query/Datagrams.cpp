@@ -1,6 +1,9 @@
 #include "Datagrams.h"
 
+#include "query/SplitReplies.h"
+
 #include <algorithm>
+#include <bzlib.h>
 #include <stdexcept>
 
 namespace vantry::test {
@@ -143,6 +146,35 @@ std::vector<Datagram> newerSplit(std::uint32_t id, const Datagram& body, std::si
     return out;
 }
 
+Datagram singleFragment(std::uint32_t id, const Datagram& reply, bool compressed, bool olderHeader,
+                        std::int32_t sizeSkew, std::uint32_t crcFlip)
+{
+    Datagram body = reply;
+    if (compressed) {
+        id |= 0x80000000u;
+        Datagram packed(reply.size() + reply.size() / 100 + 601);
+        unsigned int length = static_cast<unsigned int>(packed.size());
+        Datagram source = reply;
+        if (BZ2_bzBuffToBuffCompress(reinterpret_cast<char*>(packed.data()), &length,
+                                     reinterpret_cast<char*>(source.data()),
+                                     static_cast<unsigned int>(source.size()), 9, 0, 0) != BZ_OK)
+            throw std::runtime_error("bzip2 failed");
+        packed.resize(length);
+        body = DatagramWriter()
+                   .i32(static_cast<std::int32_t>(reply.size()) + sizeSkew)
+                   .i32(static_cast<std::int32_t>(query::crc32(reply) ^ crcFlip))
+                   .build();
+        body.insert(body.end(), packed.begin(), packed.end());
+    }
+    DatagramWriter w;
+    w.bytes({0xFE, 0xFF, 0xFF, 0xFF}).i32(static_cast<std::int32_t>(id)).bytes({1, 0});
+    if (!olderHeader)
+        w.byte(0xE0).byte(0x04); // 1248, the split size servers use
+    Datagram d = w.build();
+    d.insert(d.end(), body.begin(), body.end());
+    return d;
+}
+
 std::vector<Datagram> sampleDatagrams()
 {
     std::vector<Datagram> out;
@@ -176,6 +208,15 @@ std::vector<Datagram> sampleDatagrams()
         d.erase(d.begin() + 10, d.begin() + 12);
         out.push_back(std::move(d));
     }
+    // Replies that fit in one datagram behind the split header, total 1: compressed in either
+    // layout, plain, and with a wrong size or CRC.
+    const Datagram fewPlayers = playersReply({{"Ann", 5}, {"Bob", 12}});
+    const Datagram fewRules = rulesReply({{"sv_gravity", "800"}, {"mp_timelimit", "50"}});
+    out.push_back(singleFragment(0x31, fewPlayers, true, false));
+    out.push_back(singleFragment(0x32, fewRules, true, true));
+    out.push_back(singleFragment(0x33, fewRules, false, false));
+    out.push_back(singleFragment(0x34, fewRules, true, false, 1));
+    out.push_back(singleFragment(0x35, fewPlayers, true, true, 0, 1));
     return out;
 }
 

@@ -77,6 +77,12 @@ std::pair<Datagram, Datagram> splitRulesReply(std::uint32_t requestNumber, int r
 std::vector<Datagram> newerSplit(std::uint32_t id, const Datagram& body, std::size_t splitSize);
 
 // A varied set of well-formed replies of every type.
+// A reply that fits in one datagram behind the split header all the same: total 1, number 0, the
+// split size only when !olderHeader. compressed: the body is the declared size (the reply's own
+// plus sizeSkew), its CRC32 (xor crcFlip) and its bzip2, and bit 31 of the id is set.
+Datagram singleFragment(std::uint32_t id, const Datagram& reply, bool compressed, bool olderHeader,
+                        std::int32_t sizeSkew = 0, std::uint32_t crcFlip = 0);
+
 std::vector<Datagram> sampleDatagrams();
 
 std::span<const std::uint8_t> view(const Datagram& d);

@@ -333,3 +333,73 @@ TEST(NewerSplit, OlderEngineFragmentsKeepTheirTwoFragmentPath)
     ASSERT_TRUE(std::holds_alternative<RulesReply>(o));
     EXPECT_EQ(std::get<RulesReply>(o).rules.size(), 100u);
 }
+
+// Older Source servers send a compressed reply that fits in one datagram behind the split header
+// all the same, with a total of 1.
+TEST(SplitTotalOne, ACompressedOrPlainReplyInOneFragmentIsDecodedInBothLayouts)
+{
+    std::vector<std::pair<std::string, std::int32_t>> players{{"Ann", 5}, {"Bob", 12}};
+    const Datagram playersPlain = playersReply(players);
+    const Datagram rulesPlain = rulesReply(manyRules(40));
+    for (const bool older : {false, true}) {
+        SCOPED_TRACE(older ? "10-byte header" : "12-byte header");
+        Requests requests;
+        Dispatcher dispatcher(requests);
+        // An id whose low byte reads as 'D' or 'E' where a whole reply has its type.
+        const Datagram p = singleFragment('E', playersPlain, true, older);
+        ASSERT_TRUE(SplitReplies::isFragment(view(p)));
+        const Outcome po = dispatcher.dispatch(view(p), Server, 10);
+        ASSERT_TRUE(std::holds_alternative<PlayersReply>(po));
+        ASSERT_EQ(std::get<PlayersReply>(po).players.size(), 2u);
+        EXPECT_EQ(std::get<PlayersReply>(po).players[0].name, "Bob");
+
+        const Outcome ro =
+            dispatcher.dispatch(view(singleFragment('D', rulesPlain, true, older)), Server, 20);
+        ASSERT_TRUE(std::holds_alternative<RulesReply>(ro));
+        ASSERT_EQ(std::get<RulesReply>(ro).rules.size(), 40u);
+        EXPECT_EQ(std::get<RulesReply>(ro).rules[39].value, "value_273");
+
+        const Outcome plain =
+            dispatcher.dispatch(view(singleFragment(0x51, rulesPlain, false, older)), Server);
+        ASSERT_TRUE(std::holds_alternative<RulesReply>(plain));
+        EXPECT_EQ(std::get<RulesReply>(plain).rules.size(), 40u);
+        // A declared size one byte off: the size check, not only the CRC's.
+        EXPECT_EQ(
+            dropReason(dispatcher.dispatch(view(singleFragment(0x52, rulesPlain, true, older, 1)), Server)),
+            DropReason::BadSplitReply);
+    }
+}
+
+TEST(SplitTotalOne, AWrongSizeCrcOrStreamIsDroppedWithoutTouchingOtherReplies)
+{
+    const Datagram plain = rulesReply(manyRules(40));
+    for (const bool older : {false, true}) {
+        SCOPED_TRACE(older ? "10-byte header" : "12-byte header");
+        Requests requests;
+        Dispatcher dispatcher(requests);
+        // A reply of three fragments is open meanwhile.
+        const auto open = newerSplit(0x77, plain, plain.size() / 3 + 1);
+        dispatcher.dispatch(view(open[0]), Server);
+        dispatcher.dispatch(view(open[1]), Server);
+
+        for (const Datagram& bad :
+             {singleFragment(1, plain, true, older, 1), singleFragment(2, plain, true, older, -1),
+              singleFragment(3, plain, true, older, 0, 0x100)})
+            EXPECT_EQ(dropReason(dispatcher.dispatch(view(bad), Server)), DropReason::BadSplitReply);
+        // The stream cut short, and its last bytes spoiled.
+        Datagram cut = singleFragment(4, plain, true, older);
+        cut.resize(cut.size() - 8);
+        EXPECT_EQ(dropReason(dispatcher.dispatch(view(cut), Server)), DropReason::BadSplitReply);
+        Datagram spoiled = singleFragment(5, plain, true, older);
+        spoiled[spoiled.size() - 3] ^= 0xFF;
+        EXPECT_EQ(dropReason(dispatcher.dispatch(view(spoiled), Server)), DropReason::BadSplitReply);
+
+        const Outcome o = dispatcher.dispatch(view(open[2]), Server);
+        ASSERT_TRUE(std::holds_alternative<RulesReply>(o));
+        EXPECT_EQ(std::get<RulesReply>(o).rules.size(), 40u);
+    }
+    // A total of 1 with a number past it is no fragment.
+    Datagram wrongNumber = singleFragment(6, plain, true, false);
+    wrongNumber[9] = 1;
+    EXPECT_FALSE(SplitReplies::isFragment(view(wrongNumber)));
+}

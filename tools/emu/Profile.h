@@ -47,6 +47,9 @@ struct NewerSplit
     FragmentOrder order = FragmentOrder::Forward;
     int withheld = -1;        // the number of a fragment that is never sent; -1: every fragment leaves
     bool olderHeader = false; // the older Source engine's 10-byte header, without the split size
+    // A reply that fits in one fragment, the players reply too, still leaves behind the header,
+    // as one fragment of a total of 1 (older Source servers do this).
+    bool single = false;
 };
 
 struct Profile

@@ -89,6 +89,8 @@ void applyKey(Profile& profile, const std::string& key, const std::string& value
         profile.newerSplit.size = static_cast<std::uint16_t>(number(key, value, 0, 1400));
     } else if (key == "oldsource") {
         profile.newerSplit.olderHeader = number(key, value, 0, 1) == 1;
+    } else if (key == "single") {
+        profile.newerSplit.single = number(key, value, 0, 1) == 1;
     } else if (key == "bzip") {
         profile.newerSplit.compressed = number(key, value, 0, 1) == 1;
     } else if (key == "order") {

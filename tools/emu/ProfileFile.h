@@ -18,7 +18,8 @@ namespace vantry::emu {
 // infochallenge (0|1: info behind a challenge), both (0|1: 'm' and 'I' to one info request),
 // nsplit=SIZE (rules split the newer engine's way, SIZE payload bytes a fragment), bzip (0|1),
 // order (forward|reverse|shuffle), withhold=N (fragment N never sent), oldsource (0|1: the older
-// Source engine's 10-byte fragment header, without the split size), playerlist=N (N generated
+// Source engine's 10-byte fragment header, without the split size), single (0|1: with nsplit, a
+// reply that fits, players too, still leaves behind the header, total 1), playerlist=N (N generated
 // players), wide (0|1: the players reply in one datagram of any length), deaf=N (the first N
 // requests go unanswered).
 // An older-engine server in the 'I' layout: kind=source protocol=48 appid=10 dir=cstrike

@@ -253,7 +253,7 @@ std::uint32_t crc32(std::span<const std::uint8_t> data)
 std::vector<Datagram> newerSplitReply(const Datagram& whole, const NewerSplit& split,
                                       const std::array<std::uint8_t, 4>& idBytes)
 {
-    if (split.size == 0 || whole.size() <= split.size)
+    if (split.size == 0 || (whole.size() <= split.size && !split.single))
         return {whole};
     std::uint32_t id = 0;
     for (std::size_t i = 0; i < 4; ++i)
@@ -270,8 +270,9 @@ std::vector<Datagram> newerSplitReply(const Datagram& whole, const NewerSplit& s
         id |= 0x80000000u;
     }
     const std::size_t total = (payload.size() + split.size - 1) / split.size;
-    // A header counts fragments in one byte, and a reply of one fragment is no split reply.
-    if (total < 2 || total > 255)
+    // A header counts fragments in one byte, and a reply of one fragment is no split reply
+    // (except for a server that sends every reply so).
+    if ((total < 2 && !split.single) || total > 255)
         return {whole};
 
     std::vector<std::size_t> order(total);
@@ -318,6 +319,13 @@ std::vector<Datagram> rulesDatagrams(const Profile& profile)
     if (profile.splitRules)
         return splitReply(whole, profile.splitId);
     return {whole};
+}
+
+std::vector<Datagram> playersDatagrams(const Profile& profile)
+{
+    if (profile.newerSplit.single)
+        return newerSplitReply(playersReply(profile), profile.newerSplit, profile.splitId);
+    return {playersReply(profile)};
 }
 
 bool carriesChallenge(std::span<const std::uint8_t> request, std::size_t at,
@@ -369,7 +377,7 @@ std::vector<Datagram> answer(const Profile& profile, std::span<const std::uint8_
         if (!carriesChallenge(request, 5, expected))
             return {challengeReply(expected)};
         if (type == 'U')
-            return {playersReply(profile)};
+            return playersDatagrams(profile);
         return rulesDatagrams(profile);
     }
     return {};

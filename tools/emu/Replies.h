@@ -36,7 +36,7 @@ std::vector<Datagram> splitReply(const Datagram& whole, const std::array<std::ui
 
 inline constexpr std::size_t NewerHeaderSize = 12;
 // The reply as newer-engine fragments in the order they leave (a withheld one left out), or the
-// whole reply alone when it fits in one fragment (or would need more than 255).
+// whole reply alone when it fits in one fragment (unless split.single) or would need more than 255.
 std::vector<Datagram> newerSplitReply(const Datagram& whole, const NewerSplit& split,
                                       const std::array<std::uint8_t, 4>& id);
 // bzip2 of the data at block size 9; throws std::runtime_error when libbz2 fails.
