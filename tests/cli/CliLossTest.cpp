@@ -151,3 +151,31 @@ TEST(CliReplies, APlayersReplyPastAFragmentAndOlderSourceSplitRepliesArriveWhole
     ASSERT_EQ(players.size(), 200);
     EXPECT_EQ(players[0].toObject()[q("name")].toString(), q("player_number_199_of_a_full_server"));
 }
+
+TEST(CliReplies, CompressedRepliesInOneFragmentOfATotalOfOneArriveInBothLayouts)
+{
+    ProfileTable table;
+    Profile single = vantry::emu::defaultsFor(Kind::Source);
+    single.playerList = {{"Ann", 5, 1.0f}, {"Bob", 12, 2.0f}};
+    for (int i = 0; i < 40; ++i)
+        single.rules.push_back({"rule_" + std::to_string(i), "value " + std::to_string(i * 31)});
+    single.newerSplit = {1248, true, FragmentOrder::Forward, -1, false, true};
+    table.add(loopback(0, 23, 1), 27015, single);
+    single.newerSplit.olderHeader = true;
+    table.add(loopback(0, 23, 2), 27015, single);
+    auto servers = startServers(std::move(table));
+
+    const CliResult r = runProgram(
+        {"query", "127.0.23.1", "127.0.23.2", "--json", "--players", "--rules", "--timeout", "2000"});
+    ASSERT_EQ(r.status, 0) << r.err;
+    const QJsonArray a = jsonArray(r.out);
+    for (const char* address : {"127.0.23.1", "127.0.23.2"}) {
+        const QJsonObject server = serverAt(a, q(address));
+        const QJsonArray rules = server[q("rules")].toArray();
+        ASSERT_EQ(rules.size(), 40) << address;
+        EXPECT_EQ(rules.at(39).toObject()[q("value")].toString(), q("value 1209")) << address;
+        const QJsonArray players = server[q("player_list")].toArray();
+        ASSERT_EQ(players.size(), 2) << address;
+        EXPECT_EQ(players[0].toObject()[q("name")].toString(), q("Bob")) << address;
+    }
+}

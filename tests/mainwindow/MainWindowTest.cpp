@@ -118,6 +118,16 @@ ProfileTable table()
         missing.rules.push_back({"cvar_" + std::to_string(i), "value_" + std::to_string(i)});
     missing.newerSplit = {300, false, FragmentOrder::Forward, 1};
     t.add(local(256 + 6), GamePort, missing);
+    // Players and rules compressed into one fragment of a total of 1, in both header layouts.
+    for (const bool older : {false, true}) {
+        Profile single = defaultsFor(Kind::Source);
+        single.name = older ? "One fragment, older header" : "One fragment";
+        single.playerList = {{"Ann", 5, 1.0f}, {"Bob", 12, 2.0f}, {"Cy", 1, 3.0f}};
+        for (int i = 0; i < 30; ++i)
+            single.rules.push_back({"single_" + std::to_string(i), std::to_string(i * 3)});
+        single.newerSplit = {1248, true, FragmentOrder::Forward, -1, older, true};
+        t.add(local(256 + 7 + (older ? 1 : 0)), GamePort, single);
+    }
     return t;
 }
 
@@ -441,4 +451,28 @@ TEST_F(MainWindow, CompressedRulesInFragmentsOfAnyOrderAreShownWholeAndAMissingO
     QTest::qWait(200);
     EXPECT_EQ(form->rulesModel().rowCount(), 0);
     EXPECT_EQ(list().count(), 3);
+}
+
+TEST_F(MainWindow, CompressedRepliesInOneFragmentFillTheDetailsInBothHeaderLayouts)
+{
+    for (int last : {7, 8})
+        form->queries().sendInfoRequest(QStringLiteral("127.0.1.%1").arg(last), GamePort);
+    ASSERT_TRUE(listed(2));
+    ListView* view = control<ListView>(*form, "LW");
+    for (int last : {7, 8}) {
+        SCOPED_TRACE(last);
+        const QAbstractItemModel& shown = *view->model();
+        int row = 0;
+        while (row < shown.rowCount() && shown.index(row, ServerListModel::Address).data().toString() !=
+                                             QStringLiteral("127.0.1.%1").arg(last))
+            ++row;
+        ASSERT_LT(row, shown.rowCount());
+        const QModelIndex cell = shown.index(row, ServerListModel::Name);
+        view->scrollTo(cell);
+        QTest::mouseClick(view->viewport(), Qt::LeftButton, {}, view->visualRect(cell).center());
+        ASSERT_TRUE(QTest::qWaitFor([&] { return form->rulesModel().rowCount() == 30; }, 5000));
+        ASSERT_TRUE(QTest::qWaitFor([&] { return form->playersModel().rowCount() == 3; }, 5000));
+        EXPECT_EQ(form->rulesModel().rules().back().name, "single_29");
+        EXPECT_EQ(form->playersModel().players().front().name, "Bob");
+    }
 }

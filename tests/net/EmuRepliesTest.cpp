@@ -277,3 +277,38 @@ TEST(EmuProfiles, ProfileLinesParseAndRejectFaults)
                             "range 127.0.0.1", "serve 127.0.0.1", "server 127.0.0.1 kind=quake"})
         EXPECT_THROW(applyProfileLine(bad, table, ports), std::invalid_argument) << bad;
 }
+
+// What the tests of one-fragment replies rely on: the emulator really sends them so.
+TEST(EmuReplies, SingleModeSendsEveryReplyAsOneFragmentOfATotalOfOne)
+{
+    Profile p = smallProfile(Kind::Source);
+    p.playerList = {{"Ann", 5, 1.0f}};
+    p.rules = {{"sv_gravity", "800"}};
+    const auto c = challengeFor(p, Addr);
+    for (const bool older : {false, true}) {
+        p.newerSplit = {1248, true, FragmentOrder::Forward, -1, older, true};
+        for (const char type : {'U', 'V'}) {
+            const Datagram asked = request(std::string_view("\xFF\xFF\xFF\xFF", 4)) +
+                                   Datagram{std::uint8_t(type)} + Datagram{c[0], c[1], c[2], c[3]};
+            const auto got = answer(p, asked, Addr, Port);
+            ASSERT_EQ(got.size(), 1u) << type;
+            const Datagram& d = got[0];
+            const std::size_t header = older ? 10 : 12;
+            ASSERT_GT(d.size(), header + 11) << type;
+            EXPECT_EQ(d[0], 0xFE);
+            EXPECT_EQ(d[7] & 0x80, 0x80) << "compressed";
+            EXPECT_EQ(d[8], 1) << "total";
+            EXPECT_EQ(d[9], 0) << "number";
+            EXPECT_EQ(
+                std::string(d.begin() + std::ptrdiff_t(header + 8), d.begin() + std::ptrdiff_t(header + 11)),
+                "BZh");
+        }
+    }
+    // A profile line says so too.
+    ProfileTable table;
+    std::vector<std::uint16_t> ports;
+    applyProfileLine("server 127.0.1.9:27015 kind=source nsplit=1248 bzip=1 single=1", table, ports);
+    const auto parsed = table.find((127u << 24) | (1u << 8) | 9, 27015);
+    ASSERT_TRUE(parsed.has_value());
+    EXPECT_TRUE(parsed->newerSplit.single);
+}
