@@ -169,6 +169,7 @@ void TForm1::buildControls()
     auto* middle = new QSplitter(Qt::Horizontal, central);
     middle->setObjectName(QStringLiteral("Splitter1"));
     middle->setChildrenCollapsible(false);
+    middle->setHandleWidth(outer->spacing()); // as narrow as the gaps: every column shows by default
     LW = new browser::ListView(central);
     LW->setObjectName(QStringLiteral("LW"));
     m_finder = new ListFinder(m_scan->servers(), *LW, *statusBar(), *this);
