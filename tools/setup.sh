@@ -9,6 +9,7 @@
 # The Qt tools packages compile the English translation of the windows; librsvg2-bin draws the
 # sized icons, dpkg-dev finds the package's dependencies, appstream and desktop-file-utils check
 # its desktop entry and metadata, lintian the package as a whole and groff its manual page.
+# openbox is the window manager the window tests run under, on their own Xvfb.
 set -euo pipefail
 
 here=$(cd "$(dirname "$0")/.." && pwd)
@@ -19,7 +20,7 @@ jobs=$(nproc 2>/dev/null || echo 2)
 packages=(cmake g++ clang libclang-rt-14-dev make pkg-config
     qt6-base-dev qt6-base-dev-tools libgl-dev dbus-daemon qt6-tools-dev qt6-tools-dev-tools qt6-l10n-tools
     libgtest-dev libbenchmark-dev libbz2-dev
-    libxcb1-dev libxcb-xtest0-dev iproute2 util-linux xvfb xauth x11-utils qstat
+    libxcb1-dev libxcb-xtest0-dev iproute2 util-linux xvfb openbox xauth x11-utils qstat
     librsvg2-bin dpkg-dev appstream desktop-file-utils lintian groff-base)
 
 install_missing() {

@@ -23,6 +23,10 @@
         <translation>Scan all IP addresses</translation>
     </message>
     <message>
+        <source> Нет области уведомлений: окно свёрнуто, а не скрыто</source>
+        <translation> No notification area: the window is minimised, not hidden</translation>
+    </message>
+    <message>
         <source>Остановить</source>
         <translation>Stop</translation>
     </message>

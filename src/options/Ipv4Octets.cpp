@@ -1,5 +1,7 @@
 #include "Ipv4Octets.h"
 
+#include <QList>
+
 #include <algorithm>
 
 namespace vantry::options {
@@ -42,6 +44,23 @@ std::optional<QString> Ipv4Octets::applyBoxText(int index, const QString& text)
         return std::nullopt;
     }
     return QString::number(octet(index));
+}
+
+bool Ipv4Octets::applyAddress(QStringView text)
+{
+    const QList<QStringView> parts = text.trimmed().split(u'.');
+    if (parts.size() != 4)
+        return false;
+    std::array<int, 4> values{};
+    for (std::size_t i = 0; i < values.size(); ++i) {
+        const std::optional<int> value = octetFromText(parts[static_cast<qsizetype>(i)]);
+        if (!value)
+            return false;
+        values[i] = *value;
+    }
+    for (int i = 0; i < 4; ++i)
+        setOctet(i, values[static_cast<std::size_t>(i)]);
+    return true;
 }
 
 } // namespace vantry::options

@@ -24,6 +24,9 @@ public:
     // Applies an edited box: a valid number sets the octet; an emptied box leaves it as it was.
     // Returns the text the box must be set back to when its text stands for no octet.
     std::optional<QString> applyBoxText(int index, const QString& text);
+    // A whole dotted address (a paste), blanks around it allowed: sets all four octets. False, and
+    // nothing set, for anything else.
+    bool applyAddress(QStringView text);
 
 private:
     std::array<int, 4> m_octets{};

@@ -29,6 +29,7 @@
 #include <QPushButton>
 #include <QScreen>
 #include <QShowEvent>
+#include <QSplitter>
 #include <QStatusBar>
 #include <QTabWidget>
 #include <QVBoxLayout>
@@ -115,6 +116,7 @@ launch::MainWindowParts TForm1::launchParts()
             .autoTimer = &TimerAuto,
             .setStatus = [this](int panel, const QString& text) { setStatusText(panel, text); },
             .trayAnimation = {},
+            .hide = [this] { hideWindow(); },
             .guard = [this](const std::function<void()>& handler) { guarded(handler); }};
 }
 
@@ -162,8 +164,12 @@ void TForm1::buildControls()
     top->addWidget(Image);
     outer->addLayout(top);
 
-    // The server list and, on the right, the players and rules of the selected server.
-    auto* middle = new QHBoxLayout;
+    // The server list and, on the right, the players and rules of the selected server; the user
+    // may widen either. Not stored: the window keeps no widths of its lists.
+    auto* middle = new QSplitter(Qt::Horizontal, central);
+    middle->setObjectName(QStringLiteral("Splitter1"));
+    middle->setChildrenCollapsible(false);
+    middle->setHandleWidth(outer->spacing()); // as narrow as the gaps: every column shows by default
     LW = new browser::ListView(central);
     LW->setObjectName(QStringLiteral("LW"));
     m_finder = new ListFinder(m_scan->servers(), *LW, *statusBar(), *this);
@@ -171,7 +177,7 @@ void TForm1::buildControls()
     layOutServerList(*LW);
     connect(LW->horizontalHeader(), &QHeaderView::sectionClicked, this,
             [this](int column) { LWColumnClick(column); });
-    middle->addWidget(LW, 1);
+    middle->addWidget(LW);
 
     PageControl1 = new QTabWidget(central);
     PageControl1->setObjectName(QStringLiteral("PageControl1"));
@@ -187,7 +193,10 @@ void TForm1::buildControls()
     PageControl1->addTab(LWPlayers, ui::icon(static_cast<int>(query::Image::PlayersHeader)), tr("Игроки"));
     PageControl1->addTab(LWRules, ui::icon(static_cast<int>(query::Image::MapHeader)), tr("Правила"));
     middle->addWidget(PageControl1);
-    outer->addLayout(middle, 1);
+    middle->setStretchFactor(0, 1);
+    middle->setStretchFactor(1, 0);
+    middle->setSizes({DefaultWidth - PageControl1->minimumWidth(), PageControl1->minimumWidth()});
+    outer->addWidget(middle, 1);
     setCentralWidget(central);
 
     // Status bar: target and outcome, probe count, notices.
@@ -403,11 +412,6 @@ void TForm1::About1Click()
     }
 }
 
-void TForm1::Hide1Click()
-{
-    hide();
-}
-
 void TForm1::Exit1Click()
 {
     close();
@@ -452,6 +456,7 @@ void TForm1::showEvent(QShowEvent* event)
     QMainWindow::showEvent(event);
     if (event->spontaneous())
         return;
+    m_hiddenByProgram = false;
     if (m_scan->settings().autoScan())
         TimerFav.setEnabled(true);
     if (m_showHook)
@@ -461,16 +466,10 @@ void TForm1::showEvent(QShowEvent* event)
 void TForm1::hideEvent(QHideEvent* event)
 {
     QMainWindow::hideEvent(event);
-    if (!event->spontaneous())
+    if (!event->spontaneous()) {
+        m_hiddenByProgram = true;
         TimerFav.setEnabled(false);
-}
-
-void TForm1::changeEvent(QEvent* event)
-{
-    QMainWindow::changeEvent(event);
-    // Activation through the task bar always shows the window.
-    if (event->type() == QEvent::ActivationChange && isActiveWindow() && !isVisible())
-        show();
+    }
 }
 
 void TForm1::closeEvent(QCloseEvent* event)

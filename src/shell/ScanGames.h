@@ -120,6 +120,15 @@ public:
     // The endpoint was asked to send nothing; its own error follows this box.
     void UDPBufferInvalid();
 
+    // Hides the window to the tray; where the desktop has no tray it is minimised instead, so the
+    // task bar can bring it back, and the status bar says why once a run.
+    void hideWindow();
+    // The hot key: a shown window hides (tray or not: the key brings it back), a hidden or
+    // minimised one comes back to the front.
+    void toggleWindow();
+    // Where the window can hide to; the desktop's notification area when not set.
+    void setTrayAvailable(std::function<bool()> available) { m_trayAvailable = std::move(available); }
+
     // Releases the endpoint; nothing is sent or received afterwards. Twice does nothing.
     void releaseEndpoint();
     // Brings the window back when a second copy of the program asks for it.
@@ -201,6 +210,11 @@ private:
     std::function<void()> m_playHandler;
     std::function<void()> m_autoHandler;
     std::function<void()> m_connectHandler;
+    std::function<bool()> m_trayAvailable;
+    // Hidden by the program (menu, launch, hot key, tray): the activation that follows a closing
+    // menu or box must not show it again.
+    bool m_hiddenByProgram = false;
+    bool m_minimiseSaid = false;
 };
 
 } // namespace vantry

@@ -57,20 +57,23 @@ Shell::Shell(const Options& options)
     TForm1& form = *m_form;
     QObject::connect(&form, &TForm1::closeAccepted, &form, [this] { finish(); });
     m_tray = std::make_unique<Tray>(&form);
-    m_minimise = std::make_unique<MinimiseToTray>(&form);
+    const std::function<bool()> trayAvailable =
+        options.trayAvailable ? options.trayAvailable : std::function<bool()>(&hideOnMinimise);
+    form.setTrayAvailable(trayAvailable);
+    m_minimise = std::make_unique<MinimiseToTray>(&form, trayAvailable);
     // Before the hot key: its box may wait for the user while the session ends.
     m_sessionEnd = std::make_unique<SessionEnd>();
     QObject::connect(m_sessionEnd.get(), &SessionEnd::endRequested, &form, [this] { endSession(); });
     if (options.hotKey) {
         m_hotKey = createHotKey();
         if (registerHotKeyOrWarn(*m_hotKey))
-            QObject::connect(m_hotKey.get(), &HotKey::activated, &form, [&form] { toggleWindow(&form); });
+            QObject::connect(m_hotKey.get(), &HotKey::activated, &form, [&form] { form.toggleWindow(); });
     }
 
     form.setShowHook(&ui::Transparency::applyOnShow);
     ui::Transparency::registerWindow(&form);
 
-    m_settings = std::make_unique<options::TSettings>(form, &form);
+    m_settings = std::make_unique<options::TSettings>(form, &form, &form);
     form.setLiveSettings(m_settings.get());
     form.setOptionsWindow(m_settings.get());
     form.setScanModeStore([this](int index) { m_settings->storeScanMode(index); });
@@ -88,7 +91,7 @@ Shell::Shell(const Options& options)
     form.guarded([this] { m_settings->FormCreate(); });
     form.listFinder().load(m_settings->store());
 
-    m_about = std::make_unique<TFormAbout>();
+    m_about = std::make_unique<TFormAbout>(&form);
     m_about->setShowHook(&ui::Transparency::applyOnShow);
     ui::Transparency::registerWindow(m_about.get());
     form.setAboutWindow(m_about.get());

@@ -3,6 +3,7 @@
 #include <QString>
 
 #include <cstdint>
+#include <functional>
 #include <memory>
 
 namespace vantry::query {
@@ -48,6 +49,8 @@ public:
         bool hotKey = true;
         // Where notifications go; null: the desktop's service, or the tray's balloon.
         Notifier* notifier = nullptr;
+        // Whether the desktop has a tray to hide to; null: ask the desktop.
+        std::function<bool()> trayAvailable;
     };
 
     explicit Shell(const Options& options);

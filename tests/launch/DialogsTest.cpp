@@ -6,6 +6,7 @@
 #include "launch/ui/TFormAuto.h"
 #include "launch/ui/TFormPass.h"
 
+#include <QApplication>
 #include <QCheckBox>
 #include <QComboBox>
 #include <QFile>
@@ -253,4 +254,25 @@ TEST_F(DialogFixture, AutoDialogOkRefusesWhenItsRowIsGoneAndEscapeOnlyHides)
     QTest::keyClick(&form, Qt::Key_Escape);
     EXPECT_FALSE(form.isVisible());
     EXPECT_FALSE(autoConnect.armed());
+}
+
+TEST_F(DialogFixture, AutoDialogShowsItsAskBoxWholeInTheDesktopsFontSizesAndKeepsItsSize)
+{
+    const QFont before = QApplication::font();
+    for (int points : {8, 10, 12}) {
+        QFont font = before;
+        font.setPointSize(points);
+        QApplication::setFont(font);
+        TFormAuto form(autoConnect);
+        form.show();
+        ASSERT_TRUE(QTest::qWaitForWindowExposed(&form));
+        const QRect box = form.CBAsk->geometry();
+        EXPECT_GE(box.width(), form.CBAsk->sizeHint().width())
+            << points << " pt: «Спросить перед соединением» is cut";
+        EXPECT_LE(box.right(), form.width() - 1) << points << " pt: the box reaches past the window";
+        EXPECT_LE(box.bottom(), form.EditPass->geometry().top())
+            << points << " pt: the box overlaps the row below";
+        EXPECT_EQ(form.size(), QSize(232, 175)) << points << " pt: the window keeps its size";
+    }
+    QApplication::setFont(before);
 }

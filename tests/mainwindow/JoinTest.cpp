@@ -119,6 +119,7 @@ struct Join : ::testing::Test
         options.settingsFile = path();
         options.localPort = 0;
         options.hotKey = false;
+        options.trayAvailable = [] { return true; }; // a desktop with a tray
         shell = std::make_unique<Shell>(options);
         shell->show();
         EXPECT_TRUE(QTest::qWaitForWindowExposed(&form()));

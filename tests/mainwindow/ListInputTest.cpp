@@ -181,6 +181,7 @@ struct ListInput : ::testing::Test
         options.settingsFile = path;
         options.localPort = 0;
         options.hotKey = false;
+        options.trayAvailable = [] { return true; }; // a desktop with a tray
         shell = std::make_unique<Shell>(options);
         shell->show();
         EXPECT_TRUE(QTest::qWaitForWindowExposed(&form()));

@@ -4,9 +4,11 @@
 #include "options/ui/PortEdit.h"
 #include "ui/Transparency.h"
 
+#include <QApplication>
 #include <QCheckBox>
 #include <QComboBox>
 #include <QDir>
+#include <QFile>
 #include <QFileDialog>
 #include <QLineEdit>
 #include <QPushButton>
@@ -14,7 +16,9 @@
 #include <QSpinBox>
 #include <QTabBar>
 #include <QTabWidget>
+#include <QTemporaryDir>
 #include <QTest>
+#include <QTimer>
 #include <QTreeWidget>
 
 #include <csignal>
@@ -427,4 +431,82 @@ TEST_F(OptionsDialog, EveryControlIsReachedByItsOwnNameAndNoOtherControlSharesIt
         "GHIP",         "MEPort",       "SpeedButton5", "SpeedButton4"};
     for (const char* name : names)
         EXPECT_EQ(d.findChildren<QObject*>(QString::fromLatin1(name)).size(), 1) << name;
+}
+
+namespace {
+
+// Types the path into the open file dialog's name field and presses Enter, as soon as the dialog
+// is up; Enter again while it stays up (a completion list may take the first one).
+void typeIntoFileDialogSoon(QObject* context, const QString& path, int* enters)
+{
+    auto* timer = new QTimer(context);
+    timer->setInterval(20);
+    QObject::connect(timer, &QTimer::timeout, context, [timer, path, enters] {
+        auto* dialog = qobject_cast<QFileDialog*>(QApplication::activeModalWidget());
+        if (!dialog || !dialog->isVisible()) {
+            if (*enters > 0) {
+                timer->stop();
+                timer->deleteLater();
+            }
+            return;
+        }
+        auto* name = dialog->findChild<QLineEdit*>(QStringLiteral("fileNameEdit"));
+        if (!name || *enters >= 5)
+            return;
+        if (*enters == 0)
+            QTest::keyClicks(name, path);
+        ++*enters;
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key_Return);
+    });
+    timer->start();
+}
+
+} // namespace
+
+TEST_F(OptionsDialog, APathTypedInTheFileDialogIsSavedByTheNextClickAndAnUnsavedPickIsDroppedOnClose)
+{
+    QTemporaryDir games;
+    for (const char* name : {"hl_linux", "hl.sh", "hl2_linux", "hlds_run"}) {
+        QFile file(games.filePath(QLatin1String(name)));
+        ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+        file.write("#!/bin/sh\n");
+        file.close();
+        file.setPermissions(QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+    }
+    const QString picked = games.filePath(QStringLiteral("hl_linux"));
+    TSettings& d = create();
+    d.show();
+    QApplication::setActiveWindow(&d);
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&d));
+    pickItem(control<QComboBox>(d, "CBGame"), 2);
+
+    // The real file dialog, its name typed by the user.
+    int enters = 0;
+    typeIntoFileDialogSoon(&d, picked, &enters);
+    clickButton(d, "SBExe");
+    ASSERT_EQ(control<QLineEdit>(d, "EditExe")->text(), picked);
+    EXPECT_EQ(enters, 1) << "Enter in the name field did not accept the dialog at once";
+    // The folder the dialog read in the background has come in by now.
+    QTest::qWait(500);
+    EXPECT_EQ(QApplication::activePopupWidget(), nullptr) << "a popup outlived the file dialog";
+    QTest::mouseClick(control<QPushButton>(d, "BBSave"), Qt::LeftButton);
+    EXPECT_EQ(d.gamePath(2), picked) << "the click on «Сохранить» was lost";
+    EXPECT_FALSE(control<QPushButton>(d, "BBSave")->isEnabled());
+
+    // Another pick, and the dialog closed without saving: shown again, it shows what is saved.
+    d.setExecutableChooser([&](QFileDialog&) { return games.filePath(QStringLiteral("hl.sh")); });
+    clickButton(d, "SBExe");
+    EXPECT_EQ(control<QLineEdit>(d, "EditExe")->text(), games.filePath(QStringLiteral("hl.sh")));
+    QTest::keyClick(&d, Qt::Key_Escape);
+    ASSERT_FALSE(d.isVisible());
+    d.show();
+    EXPECT_EQ(control<QLineEdit>(d, "EditExe")->text(), picked) << "the page shows a path that is not saved";
+    EXPECT_EQ(d.gamePath(2), picked);
+    EXPECT_FALSE(control<QPushButton>(d, "BBSave")->isEnabled());
+    // The same for the parameters typed and left unsaved.
+    control<QLineEdit>(d, "EditParam")->setFocus();
+    QTest::keyClicks(control<QLineEdit>(d, "EditParam"), QStringLiteral(" -dev"));
+    d.close();
+    d.show();
+    EXPECT_EQ(control<QLineEdit>(d, "EditParam")->text(), d.startParams(2));
 }

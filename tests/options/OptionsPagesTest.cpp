@@ -7,8 +7,15 @@
 #include <QApplication>
 #include <QClipboard>
 #include <QHeaderView>
+#include <QImage>
+#include <QPixmap>
+#include <QTabBar>
+#include <QTabWidget>
 #include <QTest>
 #include <QTreeWidget>
+
+#include <cstdlib>
+#include <utility>
 
 using namespace vantry::options;
 using vantry::test::clickButton;
@@ -295,4 +302,64 @@ TEST_F(Pages, FavouriteAddressColumnKeepsToItsLimits)
     EXPECT_GE(control<QTreeWidget>(d, "LVFav")->columnWidth(1), 40);
     control<QTreeWidget>(d, "LVFav")->header()->resizeSection(1, 300);
     EXPECT_LT(control<QTreeWidget>(d, "LVFav")->columnWidth(1), 100);
+}
+
+namespace {
+
+int luminance(QColor c)
+{
+    return (299 * c.red() + 587 * c.green() + 114 * c.blue()) / 1000;
+}
+
+// The colours of the selected row's ground, read from the list as it is painted at a point of the
+// row where no text or line lies, and of its text, as the palette gives it.
+QColor selectedGround(QTreeWidget* list, int row)
+{
+    const QRect item = list->visualItemRect(list->topLevelItem(row));
+    const QImage image = list->viewport()->grab().toImage();
+    // Inside the last column, left of its text's end and right of the cell's border.
+    const int column = list->columnCount() - 1;
+    const int x = list->header()->sectionViewportPosition(column) + list->header()->sectionSize(column) - 3;
+    return image.pixelColor(x, item.top() + 2);
+}
+
+} // namespace
+
+TEST_F(Pages, TheSelectedRowOfBothListsReadsWhetherTheDialogIsActiveOrNot)
+{
+    writeRaw("[Ranges]\nRanges=1\nRangeFrom0=10.0.0.1\nRangeTo0=10.0.0.254\nChecked=1\n"
+             "[Favorites]\n10.0.0.5 0=27015\n");
+    TSettings& d = create();
+    d.show();
+    QApplication::setActiveWindow(&d);
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&d));
+    const std::pair<const char*, int> lists[] = {{"LWranges", 1}, {"LVFav", 2}};
+    for (const auto& [name, page] : lists) {
+        auto* list = control<QTreeWidget>(d, name);
+        QTabBar* tabs = control<QTabWidget>(d, "PageControl")->tabBar();
+        QTest::mouseClick(tabs, Qt::LeftButton, {}, tabs->tabRect(page).center());
+        ASSERT_TRUE(QTest::qWaitFor([&] { return list->isVisible(); }, 2000));
+        QTest::mouseClick(list->viewport(), Qt::LeftButton, {},
+                          list->visualItemRect(list->topLevelItem(0)).center());
+        ASSERT_TRUE(list->topLevelItem(0)->isSelected()) << name;
+        const QColor text = list->palette().color(QPalette::Active, QPalette::HighlightedText);
+        const QColor ground = selectedGround(list, 0);
+        EXPECT_GE(std::abs(luminance(ground) - luminance(text)), 90)
+            << name << ": selected text " << text.name().toStdString() << " on "
+            << ground.name().toStdString();
+
+        // Another window takes the focus: the selection stays readable.
+        QWidget other;
+        other.show();
+        QApplication::setActiveWindow(&other);
+        ASSERT_TRUE(QTest::qWaitForWindowActive(&other));
+        const QColor inactiveText = list->palette().color(QPalette::Inactive, QPalette::HighlightedText);
+        const QColor inactiveGround = selectedGround(list, 0);
+        EXPECT_GE(std::abs(luminance(inactiveGround) - luminance(inactiveText)), 90)
+            << name << " inactive: selected text " << inactiveText.name().toStdString() << " on "
+            << inactiveGround.name().toStdString();
+        other.hide();
+        QApplication::setActiveWindow(&d);
+        ASSERT_TRUE(QTest::qWaitForWindowActive(&d));
+    }
 }

@@ -165,6 +165,7 @@ struct WatchedPlayers : ::testing::Test
         options.settingsFile = path;
         options.localPort = 0;
         options.hotKey = false;
+        options.trayAvailable = [] { return true; }; // a desktop with a tray
         options.notifier = &notifier;
         shell = std::make_unique<Shell>(options);
         shell->show();

@@ -30,6 +30,7 @@ Program::Program(const QByteArray& settings)
     options.settingsFile = path();
     options.localPort = 0;
     options.hotKey = false;
+    options.trayAvailable = [] { return true; }; // a desktop with a tray
     m_shell = std::make_unique<Shell>(options);
 }
 

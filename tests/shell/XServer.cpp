@@ -18,6 +18,12 @@ XServer::XServer() = default;
 
 XServer::~XServer()
 {
+    if (m_windowManager.state() != QProcess::NotRunning) {
+        m_windowManager.terminate();
+        if (!m_windowManager.waitForFinished(5000))
+            m_windowManager.kill();
+        m_windowManager.waitForFinished(2000);
+    }
     if (m_process.state() != QProcess::NotRunning) {
         m_process.terminate();
         if (!m_process.waitForFinished(5000))
@@ -68,6 +74,42 @@ xcb_connection_t* XServer::connect() const
         return nullptr;
     }
     return c;
+}
+
+bool XServer::startWindowManager()
+{
+    const QString binary = QStandardPaths::findExecutable(QStringLiteral("openbox"));
+    if (binary.isEmpty()) {
+        m_reason = QStringLiteral("no openbox binary on PATH (install the openbox package)");
+        return false;
+    }
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert(QStringLiteral("DISPLAY"), m_display);
+    m_windowManager.setProcessEnvironment(env);
+    m_windowManager.setProcessChannelMode(QProcess::ForwardedErrorChannel);
+    m_windowManager.start(binary, {QStringLiteral("--sm-disable")});
+    if (!m_windowManager.waitForStarted(5000)) {
+        m_reason = QStringLiteral("openbox did not start");
+        return false;
+    }
+    // A window manager that manages windows names its check window on the root.
+    XConnection x(*this);
+    const QDeadlineTimer deadline(10000);
+    while (x.c && !deadline.hasExpired() && m_windowManager.state() == QProcess::Running) {
+        auto* reply =
+            xcb_intern_atom_reply(x.c, xcb_intern_atom(x.c, 0, 24, "_NET_SUPPORTING_WM_CHECK"), nullptr);
+        const xcb_atom_t check = reply ? reply->atom : xcb_atom_t(XCB_ATOM_NONE);
+        std::free(reply);
+        auto* property = xcb_get_property_reply(
+            x.c, xcb_get_property(x.c, 0, rootOf(x.c), check, XCB_ATOM_WINDOW, 0, 1), nullptr);
+        const bool managed = property && xcb_get_property_value_length(property) >= 4;
+        std::free(property);
+        if (managed)
+            return true;
+        QThread::msleep(50);
+    }
+    m_reason = QStringLiteral("openbox on %1 did not take over the screen").arg(m_display);
+    return false;
 }
 
 bool passesOnXServer(const XServer& server, const QString& test)
@@ -174,6 +216,24 @@ QVector<xcb_window_t> shownTopLevels(xcb_connection_t* connection)
     }
     std::free(tree);
     return shown;
+}
+
+bool isViewable(xcb_connection_t* connection, xcb_window_t window)
+{
+    auto* attributes =
+        xcb_get_window_attributes_reply(connection, xcb_get_window_attributes(connection, window), nullptr);
+    const bool viewable = attributes && attributes->map_state == XCB_MAP_STATE_VIEWABLE;
+    std::free(attributes);
+    return viewable;
+}
+
+xcb_window_t transientFor(xcb_connection_t* connection, xcb_window_t window)
+{
+    const QByteArray value = property(connection, window, "WM_TRANSIENT_FOR", XCB_ATOM_WINDOW);
+    xcb_window_t parent = XCB_NONE;
+    if (value.size() >= qsizetype(sizeof parent))
+        std::memcpy(&parent, value.constData(), sizeof parent);
+    return parent;
 }
 
 bool isDialogWindow(xcb_connection_t* connection, xcb_window_t window)

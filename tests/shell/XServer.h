@@ -25,8 +25,13 @@ public:
     // A new client connection; the caller disconnects it.
     xcb_connection_t* connect() const;
 
+    // Starts openbox on the server and waits until it manages windows. False when there is no
+    // openbox or it did not come up; reason() tells which.
+    bool startWindowManager();
+
 private:
     QProcess m_process;
+    QProcess m_windowManager;
     QString m_display;
     QString m_reason;
 };
@@ -62,6 +67,10 @@ void typeChord(xcb_connection_t* connection, std::initializer_list<xcb_keysym_t>
 QString windowCaption(xcb_connection_t* connection, xcb_window_t window);
 // Top-level windows on the screen (mapped children of the root), bottom first.
 QVector<xcb_window_t> shownTopLevels(xcb_connection_t* connection);
+// True when the window is mapped and all its ancestors are: on the screen.
+bool isViewable(xcb_connection_t* connection, xcb_window_t window);
+// The window's WM_TRANSIENT_FOR, the window a window manager keeps it above; none when unset.
+xcb_window_t transientFor(xcb_connection_t* connection, xcb_window_t window);
 // True when the window's _NET_WM_WINDOW_TYPE names a dialog.
 bool isDialogWindow(xcb_connection_t* connection, xcb_window_t window);
 
@@ -79,6 +88,14 @@ inline constexpr xcb_keysym_t KeyCapsLock = 0xffe5;
     vantry::test::XServer server;                                                                            \
     if (!server.start()) {                                                                                   \
         if (server.reason().startsWith(QStringLiteral("no Xvfb")))                                           \
+            GTEST_SKIP() << qPrintable(server.reason());                                                     \
+        FAIL() << qPrintable(server.reason());                                                               \
+    }
+
+// Starts openbox on `server`; skips the test when there is no openbox, fails it otherwise.
+#define START_WINDOW_MANAGER_OR_SKIP(server)                                                                 \
+    if (!server.startWindowManager()) {                                                                      \
+        if (server.reason().startsWith(QStringLiteral("no openbox")))                                        \
             GTEST_SKIP() << qPrintable(server.reason());                                                     \
         FAIL() << qPrintable(server.reason());                                                               \
     }

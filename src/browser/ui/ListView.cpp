@@ -3,7 +3,9 @@
 #include <QAbstractProxyModel>
 #include <QContextMenuEvent>
 #include <QHeaderView>
+#include <QHelpEvent>
 #include <QMouseEvent>
+#include <QToolTip>
 
 #include <algorithm>
 
@@ -140,6 +142,26 @@ void ListView::contextMenuEvent(QContextMenuEvent* event)
     if (allowed)
         emit contextMenuWanted(event->globalPos());
     event->accept();
+}
+
+bool ListView::viewportEvent(QEvent* event)
+{
+    if (event->type() != QEvent::ToolTip)
+        return QTableView::viewportEvent(event);
+    const auto* help = static_cast<QHelpEvent*>(event);
+    const QModelIndex index = indexAt(help->pos());
+    if (!index.isValid() || index.data(Qt::ToolTipRole).isValid())
+        return QTableView::viewportEvent(event);
+    const QString text = index.data(Qt::DisplayRole).toString();
+    QStyleOptionViewItem option;
+    initViewItemOption(&option);
+    const QRect cell = visualRect(index);
+    option.rect = cell;
+    if (!text.isEmpty() && itemDelegateForIndex(index)->sizeHint(option, index).width() > cell.width())
+        QToolTip::showText(help->globalPos(), text, viewport(), cell);
+    else
+        QToolTip::hideText();
+    return true;
 }
 
 } // namespace vantry::browser

@@ -37,6 +37,8 @@ protected:
     void mouseReleaseEvent(QMouseEvent* event) override;
     void mouseDoubleClickEvent(QMouseEvent* event) override;
     void contextMenuEvent(QContextMenuEvent* event) override;
+    // A cell too narrow for its text shows the whole text as its tooltip.
+    bool viewportEvent(QEvent* event) override;
 
 private:
     // What changed since the rows were last laid out.

@@ -22,8 +22,12 @@ MainWindowLink::MainWindowLink(const MainWindowParts& parts, const options::Live
         m_autoPalette = m_parts.autoButton->palette();
     m_launcher = std::make_unique<Launcher>(settings, *this);
     m_autoConnect = std::make_unique<AutoConnect>(*m_launcher, *this);
-    m_pass = std::make_unique<TFormPass>(*m_launcher, settingsFile);
-    m_auto = std::make_unique<TFormAuto>(*m_autoConnect);
+    // The main window as parent: window managers keep the dialogs above it.
+    m_pass = std::make_unique<TFormPass>(*m_launcher, settingsFile, m_parts.window);
+    m_auto = std::make_unique<TFormAuto>(*m_autoConnect, m_parts.window);
+    // A main window that goes first takes its dialogs with it.
+    connect(m_pass.get(), &QObject::destroyed, this, [this] { (void)m_pass.release(); });
+    connect(m_auto.get(), &QObject::destroyed, this, [this] { (void)m_auto.release(); });
 
     if (m_parts.autoTimer)
         connect(m_parts.autoTimer, &IntervalTimer::timeout, this,
@@ -38,7 +42,13 @@ MainWindowLink::MainWindowLink(const MainWindowParts& parts, const options::Live
         });
 }
 
-MainWindowLink::~MainWindowLink() = default;
+MainWindowLink::~MainWindowLink()
+{
+    if (m_pass)
+        disconnect(m_pass.get(), nullptr, this, nullptr);
+    if (m_auto)
+        disconnect(m_auto.get(), nullptr, this, nullptr);
+}
 
 void MainWindowLink::setShowHook(const std::function<void(QWidget*)>& hook)
 {
@@ -159,7 +169,9 @@ void MainWindowLink::bringToFront()
 
 void MainWindowLink::hideWindow()
 {
-    if (m_parts.window)
+    if (m_parts.hide)
+        m_parts.hide();
+    else if (m_parts.window)
         m_parts.window->hide();
 }
 

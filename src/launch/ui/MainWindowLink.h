@@ -46,6 +46,8 @@ struct MainWindowParts
     std::function<void(int panel, const QString& text)> setStatus;
     // On: cycle the tray images; off: stop and show the first one. Optional.
     std::function<void(bool on)> trayAnimation;
+    // Hides the window after a launch; window->hide() when not set.
+    std::function<void()> hide;
     // Runs a handler and shows what it throws in the standard error box. Optional.
     std::function<void(const std::function<void()>&)> guard;
 };

@@ -48,8 +48,17 @@ TFormAuto::TFormAuto(AutoConnect& autoConnect, QWidget* parent) : QDialog(parent
     Image1->setGeometry(190, 26, 33, 33);
     Image1->setPixmap(ui::pixmap(static_cast<int>(query::Image::PlayersHeader), 32));
     CBAsk = new QCheckBox(tr("Спросить перед соединением"), this);
-    CBAsk->setFont(bold(font()));
-    CBAsk->setGeometry(8, 62, 216, 17);
+    // The design's row is 216 pixels wide; a desktop font too wide for the bold text gets smaller
+    // until it fits, so the window keeps its size. Only a text that fits at no size widens it.
+    QFont askFont = bold(font());
+    CBAsk->setFont(askFont);
+    while (CBAsk->sizeHint().width() > 216 && askFont.pointSizeF() > 6) {
+        askFont.setPointSizeF(askFont.pointSizeF() - 0.5);
+        CBAsk->setFont(askFont);
+    }
+    const int askWidth = std::max(216, CBAsk->sizeHint().width());
+    CBAsk->setGeometry(8, 62, askWidth, std::max(17, CBAsk->sizeHint().height()));
+    setFixedSize(std::max(232, askWidth + 16), 175);
     CBPass = new QCheckBox(tr("Пароль:"), this);
     CBPass->setFont(bold(font()));
     // As wide as its text needs in the window's language, at least the design's 80; the edit

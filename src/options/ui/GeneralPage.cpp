@@ -5,6 +5,7 @@
 #include "options/ui/OptionsWidgets.h"
 #include "ui/Transparency.h"
 
+#include <QApplication>
 #include <QCheckBox>
 #include <QComboBox>
 #include <QEvent>
@@ -114,6 +115,10 @@ GeneralPage::GeneralPage(QWidget* parent) : QWidget(parent)
     auto* executables = new ExecutablesOnly(OD);
     OD->setProxyModel(executables);
     connect(OD, &QFileDialog::filterSelected, executables, &ExecutablesOnly::refilter);
+    // The name field's completion list fills in from a folder read in the background, and could
+    // open after the dialog had gone, taking the next click anywhere for itself.
+    if (auto* name = OD->findChild<QLineEdit*>(QStringLiteral("fileNameEdit")))
+        name->setCompleter(nullptr);
     m_chooseExecutable = [](QFileDialog& dialog) {
         if (dialog.exec() == QDialog::Accepted && !dialog.selectedFiles().isEmpty())
             return dialog.selectedFiles().constFirst();
@@ -213,6 +218,9 @@ QString GeneralPage::startParams(int slot) const
 
 void GeneralPage::dialogShown()
 {
+    // An edit left unsaved can no longer be saved once the button is off: the fields show the
+    // slot as it is stored, which is what a launch uses.
+    showSlot(CBGame->currentIndex());
     BBSave->setEnabled(false);
 }
 
@@ -249,6 +257,9 @@ void GeneralPage::SBExeClick()
             {nameFilter(QStringLiteral("Half-Life2 (hl2.exe hl2_linux hl2.sh)|HL2.EXE hl2_linux hl2.sh")),
              anyProgramFilter()});
     const QString path = chooseClient(slot);
+    // Nothing the choice opened may stay over the dialog and take the next click.
+    if (QWidget* popup = QApplication::activePopupWidget())
+        popup->close();
     if (path.isEmpty())
         return;
     EditExe->setText(path);

@@ -12,7 +12,8 @@ namespace vantry::options {
 
 // The IPv4 address field: four boxes of up to three digits with dots between them. Typing a third
 // digit or "." moves on to the next box; Left/Up at the start of a box and Right/Down at its end
-// move to the neighbouring box. A box that stands for no octet (above 255) is set back.
+// move to the neighbouring box. A box that stands for no octet (above 255) is set back. A whole
+// address pasted into any box fills all four.
 class IPv4Edit : public QFrame
 {
     Q_OBJECT
@@ -32,11 +33,15 @@ signals:
 
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
+    void mousePressEvent(QMouseEvent* event) override;
 
 private:
     bool boxKey(int index, QKeyEvent* event);
     void boxEdited(int index);
     void focusBox(int index, bool atEnd, bool selectAll = false);
+    bool isEmpty() const;
+    // After a whole address was taken: the four boxes show it, the caret at its end.
+    void showPastedAddress();
 
     std::array<QLineEdit*, 4> m_boxes{};
     Ipv4Octets m_value;

@@ -57,7 +57,11 @@ QTreeWidget* reportList(const QStringList& columns, QWidget* parent)
     list->setEditTriggers(QAbstractItemView::NoEditTriggers);
     list->setAllColumnsShowFocus(true);
     list->header()->setStretchLastSection(false);
-    list->setStyleSheet(QStringLiteral("QTreeView::item { border: 1px solid palette(midlight); }"));
+    // A style sheet that draws the items' borders draws their selection too: without its own
+    // colours the selected text turns white on the style's pale item ground.
+    list->setStyleSheet(QStringLiteral("QTreeView::item { border: 1px solid palette(midlight); }"
+                                       "QTreeView::item:selected { background: palette(highlight);"
+                                       " color: palette(highlighted-text); }"));
     return list;
 }
 
