@@ -1,6 +1,7 @@
 #include "XashMasterEmu.h"
 
 #include "EmuServer.h"
+#include "ProfileTable.h"
 #include "Replies.h"
 
 #include <arpa/inet.h>
@@ -340,6 +341,16 @@ void HttpListEmu::serve(int fd)
     sendAll(fd, std::string(found ? "HTTP/1.1 200 OK" : "HTTP/1.1 404 Not Found") +
                     "\r\nContent-Type: text/plain; charset=utf-8\r\nContent-Length: " +
                     std::to_string(body.size()) + "\r\nConnection: close\r\n\r\n" + body);
+}
+
+std::map<std::string, std::vector<ListedAddress>> xashListsFrom(const ProfileTable& table,
+                                                                std::uint16_t anyPort)
+{
+    std::map<std::string, std::vector<ListedAddress>> out;
+    for (const auto& [address, port] : table.addresses(anyPort))
+        if (const auto profile = table.find(address, port))
+            out[profile->gameDir].push_back({address, port});
+    return out;
 }
 
 std::string httpListBody(const std::vector<ListedAddress>& servers)

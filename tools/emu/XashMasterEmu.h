@@ -99,6 +99,12 @@ private:
     std::vector<std::string> m_targets;
 };
 
+class ProfileTable;
+
+// Every address of the table by its profile's game folder (at `anyPort` where a profile takes any).
+std::map<std::string, std::vector<ListedAddress>> xashListsFrom(const ProfileTable& table,
+                                                                std::uint16_t anyPort);
+
 // A list body as the project publishes it, for every address: comments, quoted and unknown records.
 std::string httpListBody(const std::vector<ListedAddress>& servers);
 
