@@ -8,6 +8,7 @@
 #include <cerrno>
 #include <chrono>
 #include <cstring>
+#include <deque>
 #include <netinet/in.h>
 #include <poll.h>
 #include <sys/socket.h>
@@ -192,8 +193,8 @@ void XashMasterEmu::stop()
 void XashMasterEmu::run()
 {
     std::vector<std::uint8_t> buffer(2048);
-    // Requests per client address in the current second.
-    std::map<std::uint32_t, std::pair<std::int64_t, int>> counted;
+    // The times of the requests answered per client address within the last second.
+    std::map<std::uint32_t, std::deque<std::int64_t>> answered;
     pollfd fds[2] = {{m_fd, POLLIN, 0}, {m_loop.wakeFd(), POLLIN, 0}};
     while (!m_loop.stopping()) {
         if (::poll(fds, 2, 200) < 0 && errno != EINTR)
@@ -216,16 +217,16 @@ void XashMasterEmu::run()
                 m_info.push_back(nul == std::string::npos ? std::string() : text.substr(nul + 1));
             }
             if (m_options.perSecond > 0) {
-                auto& [second, count] = counted[ntohl(from.sin_addr.s_addr)];
-                const std::int64_t now = nowMs() / 1000;
-                if (second != now) {
-                    second = now;
-                    count = 0;
-                }
-                if (++count > m_options.perSecond) {
+                // A sliding second: a client over its limit is dropped however the seconds fall.
+                std::deque<std::int64_t>& times = answered[ntohl(from.sin_addr.s_addr)];
+                const std::int64_t now = nowMs();
+                while (!times.empty() && now - times.front() >= 1000)
+                    times.pop_front();
+                if (times.size() >= static_cast<std::size_t>(m_options.perSecond)) {
                     ++m_dropped;
                     continue;
                 }
+                times.push_back(now);
             }
             for (const std::vector<std::uint8_t>& d : answer(request))
                 if (::sendto(m_fd, d.data(), d.size(), 0, reinterpret_cast<const sockaddr*>(&from), length) ==

@@ -15,8 +15,8 @@ namespace vantry::emu {
 
 struct XashMasterOptions
 {
-    // Requests one client address may make per second; the rest are dropped unanswered, as the
-    // community masters do. 0: no limit.
+    // Requests one client address may have answered within any second; the rest are dropped
+    // unanswered, as the community masters do. 0: no limit.
     int perSecond = 0;
     // Requests without \clver\ (or below 0.20), or without \buildnum\ at least this, get only the
     // master's "please update" notice: one fake server.
