@@ -565,6 +565,41 @@ Players: %3</translation>
         <source>Сколько серверов из списков опрашивать в секунду; меньше для медленной связи, 0 без ограничения</source>
         <translation>How many listed servers to ask per second; fewer for a slow connection, 0 for no limit</translation>
     </message>
+    <message>
+        <source>Ключ Steam Web API: steamcommunity.com/dev/apikey</source>
+        <translation>Steam Web API key: steamcommunity.com/dev/apikey</translation>
+    </message>
+</context>
+<context>
+    <name>vantry::options::XashSection</name>
+    <message>
+        <source>Списки Xash3D FWGS</source>
+        <translation>Xash3D FWGS lists</translation>
+    </message>
+    <message>
+        <source>Серверы Half-Life и Counter-Strike 1.6 от мастер-серверов Xash3D FWGS, без ключа</source>
+        <translation>Half-Life and Counter-Strike 1.6 servers from the Xash3D FWGS master servers, no key needed</translation>
+    </message>
+    <message>
+        <source>Мастер-серверы Xash3D:</source>
+        <translation>Xash3D master servers:</translation>
+    </message>
+    <message>
+        <source>Удалить</source>
+        <translation>Remove</translation>
+    </message>
+    <message>
+        <source>Добавить</source>
+        <translation>Add</translation>
+    </message>
+    <message>
+        <source>Адрес HTTP-списка серверов; пусто: не спрашивать</source>
+        <translation>Address of the HTTP server list; empty: not asked</translation>
+    </message>
+    <message>
+        <source>HTTP-список:</source>
+        <translation>HTTP list:</translation>
+    </message>
 </context>
 <context>
     <name>vantry::options::ScanPage</name>

@@ -1,6 +1,7 @@
 #include "MasterListFetch.h"
 
 #include "net/SteamServerList.h"
+#include "net/XashFetch.h"
 
 #include <QHostAddress>
 #include <QHostInfo>
@@ -120,6 +121,12 @@ void MasterListFetch::cancel()
     m_running = false;
     m_masters.clear();
     m_apiRunning = false;
+    if (m_xash) {
+        m_xash->disconnect(this);
+        m_xash->cancel();
+        m_xash->deleteLater();
+        m_xash = nullptr;
+    }
     if (m_api) {
         m_api->disconnect(this);
         m_api->cancel();
@@ -141,10 +148,20 @@ void MasterListFetch::start(const options::MasterSource& source, int scanMode)
     m_startMs = m_clock->nowMs();
     m_running = true;
 
-    if (m_source.steamKey.isEmpty() && m_source.masters.isEmpty()) {
+    if (m_source.enabled && m_source.steamKey.isEmpty() && m_source.masters.isEmpty() &&
+        !m_source.xash.enabled) {
         problem(QStringLiteral("The Steam Web API key is empty and no master server is listed. "
                                "Please set them in Options."));
         m_running = false;
+        return;
+    }
+
+    // Masters that end while the others are set up do not end the fetch.
+    m_starting = true;
+    startXash(scanMode);
+    if (!m_source.enabled) {
+        m_starting = false;
+        checkFinished();
         return;
     }
 
@@ -155,8 +172,6 @@ void MasterListFetch::start(const options::MasterSource& source, int scanMode)
         m_apiNext = 0;
     }
 
-    // Masters that end while the others are set up do not end the fetch.
-    m_starting = true;
     QSet<QString> named;
     for (const QString& text : m_source.masters) {
         const std::optional<options::MasterEntry> entry = options::parseMasterEntry(text);
@@ -208,6 +223,32 @@ void MasterListFetch::start(const options::MasterSource& source, int scanMode)
         askApi();
     m_starting = false;
     checkFinished();
+}
+
+void MasterListFetch::startXash(int scanMode)
+{
+    // The community masters list game servers of the older engine's games only, no relays.
+    if (!m_source.xash.enabled || scanMode != 0)
+        return;
+    net::XashFetchRequest request;
+    request.masters = m_source.xash.masters;
+    request.listUrl = m_source.xash.listUrl;
+    request.gameDirs = {"cstrike", "valve"};
+    m_xash = new net::XashFetch(this);
+    m_xashTaken = 0;
+    connect(m_xash, &net::XashFetch::listed, this, [this] {
+        const std::vector<query::Endpoint>& listed = m_xash->servers();
+        for (; m_xashTaken < listed.size(); ++m_xashTaken)
+            add(listed[m_xashTaken]);
+    });
+    connect(m_xash, &net::XashFetch::finished, this, [this] {
+        for (const QString& text : m_xash->problems())
+            problem(text);
+        m_xash->deleteLater();
+        m_xash = nullptr;
+        checkFinished();
+    });
+    m_xash->start(request);
 }
 
 void MasterListFetch::askApi()
@@ -362,7 +403,7 @@ void MasterListFetch::problem(const QString& text)
 
 void MasterListFetch::checkFinished()
 {
-    if (!m_running || m_starting || m_apiRunning)
+    if (!m_running || m_starting || m_apiRunning || m_xash)
         return;
     for (const std::shared_ptr<Master>& m : m_masters)
         if (!m->done)

@@ -12,6 +12,7 @@
 
 namespace vantry::net {
 class SteamServerList;
+class XashFetch;
 struct ServerListResult;
 } // namespace vantry::net
 
@@ -58,6 +59,7 @@ private:
     void add(const query::Endpoint& address);
     void problem(const QString& text);
     void checkFinished();
+    void startXash(int scanMode);
 
     std::vector<query::ListFilter> m_filters;
     options::MasterSource m_source;
@@ -71,6 +73,8 @@ private:
     bool m_apiRunning = false;
     std::size_t m_apiNext = 0;
     std::vector<std::shared_ptr<Master>> m_masters;
+    net::XashFetch* m_xash = nullptr;
+    std::size_t m_xashTaken = 0;
 
     std::vector<query::Endpoint> m_servers;
     std::unordered_set<std::uint64_t> m_seen;

@@ -99,7 +99,7 @@ ScanEngine::Outcome ScanEngine::sweep(int scanMode)
     if (m_activity.running() != LongOperation::None || m_scanning)
         return Outcome::Skipped;
 
-    const bool lists = m_settings.masterSource().enabled && m_sink.listSource();
+    const bool lists = m_settings.masterSource().listsOn() && m_sink.listSource();
     if (m_settings.rangeCount() == 0 && m_settings.favouriteCount() == 0 && !m_settings.broadcast() &&
         !lists) {
         m_sink.warn(QStringLiteral(
@@ -153,7 +153,7 @@ ScanEngine::Outcome ScanEngine::runSweep(int scanMode, std::uint16_t port)
     m_sink.setStatus(1, QStringLiteral("0"));
 
     // The lists come in while the favourites and the broadcast are probed.
-    ListSource* lists = m_settings.masterSource().enabled ? m_sink.listSource() : nullptr;
+    ListSource* lists = m_settings.masterSource().listsOn() ? m_sink.listSource() : nullptr;
     if (lists)
         lists->start(m_settings.masterSource(), scanMode);
     struct EndLists

@@ -7,7 +7,10 @@
 #include "base/IniFile.h"
 #include "net/MasterFetch.h"
 #include "net/SteamServerList.h"
+#include "net/XashFetch.h"
+#include "options/MasterSource.h"
 #include "options/SettingsTable.h"
+#include "query/XashList.h"
 
 #include <QCoreApplication>
 #include <QFileInfo>
@@ -223,16 +226,16 @@ int runMaster(const std::vector<std::string>& words, std::ostream& out, std::ost
             return badArguments(err, "cannot read the settings file '" + *o.settingsFile + "'");
     }
     std::optional<std::string> key = o.steamKey;
-    if (!key && o.masters.empty()) {
+    if (!key && o.masters.empty() && !asksXash(o)) {
         if (const char* variable = std::getenv(KeyVariable); variable && *variable)
             key = variable;
         else if (o.settingsFile)
             key = settingsKey(*o.settingsFile);
     }
-    if (o.masters.empty() && !key)
+    if (o.masters.empty() && !key && !asksXash(o))
         return badArguments(err, "nothing to ask: give --master HOST[:PORT], or a Steam Web API key with "
                                  "--steam-key, VANTRY_STEAM_KEY or SteamKey in section [Master] of the "
-                                 "--settings file");
+                                 "--settings file, or --xash for the Xash3D masters");
     if (key) {
         if (const QString problem = net::keyProblem(QString::fromStdString(*key).trimmed());
             !problem.isEmpty())
@@ -277,13 +280,34 @@ int runMaster(const std::vector<std::string>& words, std::ostream& out, std::ost
             listed.push_back({a, std::move(described), source});
     };
 
-    if (key) {
-        std::unique_ptr<QCoreApplication> app;
+    std::unique_ptr<QCoreApplication> app;
+    if (key || asksXash(o)) {
         static int argc = 1;
         static char name[] = "vantry";
         static char* argv[] = {name, nullptr};
         if (!QCoreApplication::instance())
             app = std::make_unique<QCoreApplication>(argc, argv);
+    }
+    if (asksXash(o)) {
+        net::XashFetchRequest request;
+        if (o.xash)
+            request.masters = options::xashPresetMasters();
+        for (const HostArgument& h : o.xashMasters)
+            request.masters.append(QString::fromStdString(h.host) + u':' +
+                                   QString::number(h.port.value_or(query::XashMasterPort)));
+        if (o.listUrl)
+            request.listUrl = QString::fromStdString(*o.listUrl);
+        request.gameDirs = {*xashGameDir(o)};
+        request.notEmpty = o.notEmpty;
+        request.notFull = o.notFull;
+        request.noPassword = o.noPassword;
+        std::unique_ptr<net::XashFetch> fetch(net::XashFetch::runAndWait(request, nullptr));
+        for (const QString& problem : fetch->problems())
+            err << "vantry: " << problem.toStdString() << "\n";
+        for (const query::Endpoint& a : fetch->servers())
+            add(a, std::nullopt, "xash");
+    }
+    if (key) {
         net::ServerListRequest request;
         if (o.apiUrl)
             request.baseUrl = QString::fromStdString(*o.apiUrl);

@@ -41,7 +41,7 @@ ParsedMasterArguments parseMasterArguments(const std::vector<std::string>& words
 
         if (word == "--query" || word == "--json" || word == "--players" || word == "--rules" ||
             word == "--old" || word == "--not-empty" || word == "--not-full" || word == "--no-password" ||
-            word == "--help" || word == "-h") {
+            word == "--xash" || word == "--help" || word == "-h") {
             if (args.hasInlineValue())
                 return failed(word + " takes no value");
             bool& target = word == "--query"         ? o.query
@@ -52,6 +52,7 @@ ParsedMasterArguments parseMasterArguments(const std::vector<std::string>& words
                            : word == "--not-empty"   ? o.notEmpty
                            : word == "--not-full"    ? o.notFull
                            : word == "--no-password" ? o.noPassword
+                           : word == "--xash"        ? o.xash
                                                      : o.help;
             target = true;
         } else if (word == "--player") {
@@ -86,6 +87,26 @@ ParsedMasterArguments parseMasterArguments(const std::vector<std::string>& words
             if (host.host.empty())
                 return failed(quoted(v) + " names no host");
             o.masters.push_back(std::move(host));
+        } else if (word == "--xash-master") {
+            const std::string v = value();
+            HostArgument host;
+            const std::size_t colon = v.rfind(':');
+            host.host = v.substr(0, colon);
+            if (colon != std::string::npos) {
+                const auto port = parseNumber(v.substr(colon + 1), 1, 65535);
+                if (!port)
+                    return failed("--xash-master wants HOST[:PORT], not " + quoted(v));
+                host.port = static_cast<std::uint16_t>(*port);
+            }
+            if (missing || host.host.empty())
+                return failed("--xash-master wants HOST[:PORT]");
+            o.xashMasters.push_back(std::move(host));
+        } else if (word == "--list-url") {
+            const std::string v = value();
+            if (missing || (v.rfind("http://", 0) != 0 && v.rfind("https://", 0) != 0))
+                return failed("--list-url wants an http:// or https:// address" +
+                              (missing ? "" : ", not " + quoted(v)));
+            o.listUrl = v;
         } else if (word == "--api-url") {
             const std::string v = value();
             if (missing || (v.rfind("http://", 0) != 0 && v.rfind("https://", 0) != 0))
@@ -166,6 +187,8 @@ ParsedMasterArguments parseMasterArguments(const std::vector<std::string>& words
         return failed("give --game or --filter, not both");
     if (!o.game && !o.filter)
         o.game = query::ListedGame::CounterStrike;
+    if (asksXash(o) && !xashGameDir(o))
+        return failed("the Xash3D lists hold HL, 1.5, 1.6 and CZ servers only");
     if (o.apiUrl && o.masters.size() > 0 && !o.steamKey)
         return failed("--api-url names the Steam Web API, which wants a key (--steam-key)");
     result.options = std::move(o);
@@ -192,9 +215,24 @@ std::string masterFilterText(const MasterOptions& o)
     return query::filterText(f);
 }
 
+std::optional<std::string> xashGameDir(const MasterOptions& o)
+{
+    using query::ListedGame;
+    switch (o.game.value_or(ListedGame::CounterStrike)) {
+    case ListedGame::HalfLife:
+        return "valve";
+    case ListedGame::CounterStrike:
+        return "cstrike";
+    case ListedGame::ConditionZero:
+        return "czero";
+    default:
+        return std::nullopt;
+    }
+}
+
 std::string masterUsageText()
 {
-    return "usage: vantry master [--steam-key KEY | --master HOST[:PORT]]... [options]\n"
+    return "usage: vantry master [--steam-key KEY | --master HOST[:PORT] | --xash]... [options]\n"
            "Fetches the list of public servers of a game from the Steam Web API (with your own Steam\n"
            "Web API key) and from UDP master servers, and prints one address a line; with --query\n"
            "asks every listed server for its details as 'vantry query' does.\n"
@@ -204,6 +242,10 @@ std::string masterUsageText()
            "                   section [Master] of the --settings file\n"
            "  --master H[:P]   ask this UDP master (port 27011 when not given); may be repeated\n"
            "  --api-url URL    the Web API's address (default https://api.steampowered.com)\n"
+           "  --xash           ask the Xash3D FWGS masters (mentality.rip, ms2.mentality.rip and\n"
+           "                   ms3.mentality.rip, port 27010); no key needed\n"
+           "  --xash-master H[:P]  ask this Xash3D master (port 27010 when not given); may be repeated\n"
+           "  --list-url URL   read the Xash3D HTTP server list URL/v1/servers/GAMEDIR\n"
            "what to list:\n"
            "  --game KIND      HL, 1.5, 1.6, CZ, CSS or HL2 (default 1.6)\n"
            "  --filter TEXT    a filter of your own instead, such as \\appid\\10\\map\\de_dust2\n"

@@ -18,9 +18,12 @@ inline constexpr std::size_t MaxListLimit = 1'000'000;
 // "vantry master ..."
 struct MasterOptions
 {
-    std::optional<std::string> steamKey; // --steam-key
-    std::vector<HostArgument> masters;   // --master, in the order given
-    std::optional<std::string> apiUrl;   // --api-url
+    std::optional<std::string> steamKey;   // --steam-key
+    std::vector<HostArgument> masters;     // --master, in the order given
+    std::optional<std::string> apiUrl;     // --api-url
+    bool xash = false;                     // --xash: the community's preset masters
+    std::vector<HostArgument> xashMasters; // --xash-master, port 27010 when not given
+    std::optional<std::string> listUrl;    // --list-url: the community's HTTP list
     query::MasterRegion region = query::MasterRegion::All;
     std::optional<query::ListedGame> game; // --game; none with --filter
     std::optional<std::string> filter;     // --filter: sent as it is
@@ -57,5 +60,12 @@ ParsedMasterArguments parseMasterArguments(const std::vector<std::string>& words
 std::string masterFilterText(const MasterOptions& options);
 
 std::string masterUsageText();
+
+// The game folder the community lists know the game by; none for the newer engine's games.
+std::optional<std::string> xashGameDir(const MasterOptions& options);
+inline bool asksXash(const MasterOptions& o)
+{
+    return o.xash || !o.xashMasters.empty() || o.listUrl;
+}
 
 } // namespace vantry::cli

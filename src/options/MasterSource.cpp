@@ -1,9 +1,10 @@
 #include "MasterSource.h"
 
 #include "base/IniFile.h"
-#include "options/SettingsTable.h"
 #include "net/GetServerList.h"
+#include "options/SettingsTable.h"
 
+#include <QFileInfo>
 #include <QRegularExpression>
 
 #include <algorithm>
@@ -17,6 +18,39 @@ namespace {
 // More masters than anyone asks; a hand-edited count beyond it is not followed.
 constexpr int MaxStoredMasters = 256;
 
+const QString XashSection = QStringLiteral("Xash");
+const QString XashEnabledKey = QStringLiteral("Enabled");
+const QString XashListUrlKey = QStringLiteral("ListUrl");
+
+// A file that does not exist yet, or holds nothing: the program has never written it.
+bool newFile(const IniFile& file)
+{
+    const QFileInfo info(file.path());
+    return !info.exists() || info.size() == 0;
+}
+
+QStringList readMasterRows(const IniFile& file, const QString& section, const QStringList& fallback)
+{
+    const int stored = file.readInteger(section, st::MastersCountKey.toString(), -1);
+    if (stored < 0)
+        return fallback;
+    QStringList out;
+    for (int row = 0; row < std::min(stored, MaxStoredMasters); ++row) {
+        // A row the count names but the file lost is no master; the count is rewritten at exit.
+        const QString master = file.readString(section, st::masterKey(row), QString()).trimmed();
+        if (!master.isEmpty())
+            out.append(master);
+    }
+    return out;
+}
+
+void writeMasterRows(IniFile& file, const QString& section, const QStringList& masters)
+{
+    file.writeInteger(section, st::MastersCountKey.toString(), static_cast<int>(masters.size()));
+    for (int row = 0; row < masters.size(); ++row)
+        file.writeString(section, st::masterKey(row), masters[row]);
+}
+
 bool knownRegion(int code)
 {
     return std::find(MasterRegions.begin(), MasterRegions.end(), code) != MasterRegions.end();
@@ -26,7 +60,13 @@ bool knownRegion(int code)
 
 MasterSource::MasterSource() : apiUrl(QString::fromLatin1(net::DefaultSteamApiUrl)) {}
 
-std::optional<MasterEntry> parseMasterEntry(const QString& text)
+QStringList xashPresetMasters()
+{
+    return {QStringLiteral("mentality.rip:27010"), QStringLiteral("ms2.mentality.rip:27010"),
+            QStringLiteral("ms3.mentality.rip:27010")};
+}
+
+std::optional<MasterEntry> parseMasterEntry(const QString& text, std::uint16_t defaultPort)
 {
     // A host name's labels, or four numbers that must then be a dotted address.
     static const QRegularExpression hostPattern(
@@ -36,6 +76,7 @@ std::optional<MasterEntry> parseMasterEntry(const QString& text)
     const QString trimmed = text.trimmed();
     const qsizetype colon = trimmed.lastIndexOf(u':');
     MasterEntry entry;
+    entry.port = defaultPort;
     entry.host = colon < 0 ? trimmed : trimmed.left(colon);
     if (entry.host.isEmpty() || entry.host.size() > 253 || !hostPattern.match(entry.host).hasMatch())
         return std::nullopt;
@@ -60,9 +101,9 @@ std::optional<MasterEntry> parseMasterEntry(const QString& text)
     return entry;
 }
 
-QString newMasterError(const QString& text, const QStringList& masters)
+QString newMasterError(const QString& text, const QStringList& masters, std::uint16_t defaultPort)
 {
-    const std::optional<MasterEntry> entry = parseMasterEntry(text);
+    const std::optional<MasterEntry> entry = parseMasterEntry(text, defaultPort);
     if (!entry)
         return QStringLiteral("Incorrect master server: use host:port");
     for (const QString& listed : masters)
@@ -82,15 +123,11 @@ MasterSource loadMasterSource(const IniFile& file)
     if (const int region = st::readInteger(file, Key::Region); knownRegion(region))
         s.region = region;
     s.paceMs = std::clamp(st::readInteger(file, Key::Pace), 0, MaxMasterPaceMs);
-    const QString section = st::SectionMaster.toString();
-    const int count =
-        std::clamp(file.readInteger(section, st::MastersCountKey.toString(), 0), 0, MaxStoredMasters);
-    for (int row = 0; row < count; ++row) {
-        const QString master = file.readString(section, st::masterKey(row), QString()).trimmed();
-        // A row the count names but the file lost is no master; the count is rewritten at exit.
-        if (!master.isEmpty())
-            s.masters.append(master);
-    }
+    s.masters = readMasterRows(file, st::SectionMaster.toString(), {});
+    const bool section = file.sectionExists(XashSection);
+    s.xash.enabled = file.readBool(XashSection, XashEnabledKey, section || newFile(file));
+    s.xash.masters = readMasterRows(file, XashSection, xashPresetMasters());
+    s.xash.listUrl = file.readString(XashSection, XashListUrlKey, QString()).trimmed();
     return s;
 }
 
@@ -105,9 +142,14 @@ void writeMasterSource(IniFile& file, const MasterSource& s)
     st::write(file, Key::ApiUrl, s.apiUrl);
     st::write(file, Key::Region, s.region);
     st::write(file, Key::Pace, s.paceMs);
-    file.writeInteger(section, st::MastersCountKey.toString(), static_cast<int>(s.masters.size()));
-    for (int row = 0; row < s.masters.size(); ++row)
-        file.writeString(section, st::masterKey(row), s.masters[row]);
+    writeMasterRows(file, section, s.masters);
+    file.eraseSection(XashSection);
+    // What a file without the section reads as is not written: an older file keeps its bytes.
+    if (s.xash != XashSource{false, xashPresetMasters(), QString()}) {
+        file.writeBool(XashSection, XashEnabledKey, s.xash.enabled);
+        writeMasterRows(file, XashSection, s.xash.masters);
+        file.writeString(XashSection, XashListUrlKey, s.xash.listUrl);
+    }
     batch.commit();
 }
 

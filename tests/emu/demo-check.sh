@@ -30,6 +30,10 @@ grep -qx -- --extra-word "$work/args" || fail "the demo's own arguments were not
 # Every address the file names is on loopback: the demo never sends a datagram off the host.
 grep -q '^Master0=127\.0\.0\.1:[0-9]\+$' "$work/settings" || fail "the master is not the emulated one"
 grep -q '^ApiUrl=http://127\.0\.0\.1:[0-9]\+$' "$work/settings" || fail "the Web API is not the emulated one"
+sed -n '/^\[Xash\]$/,/^\[/p' "$work/settings" | grep -q '^Master0=127\.0\.0\.1:[0-9]\+$' ||
+    fail "the Xash3D master is not the emulated one"
+grep -q '^ListUrl=http://127\.0\.0\.1:[0-9]\+/list$' "$work/settings" || fail "the HTTP list is not the emulated one"
+! grep -qi 'mentality' "$work/settings" || fail "the settings name the public Xash3D masters"
 grep -q '^Broadcast=0$' "$work/settings" || fail "the broadcast probe is on"
 others=$(grep -oE '([0-9]{1,3}\.){3}[0-9]{1,3}' "$work/settings" | grep -v '^127\.' || true)
 [ -z "$others" ] || fail "the settings name hosts off loopback: $others"

@@ -5,6 +5,7 @@
 #include "emu/MasterEmu.h"
 #include "emu/ProfileTable.h"
 #include "emu/WebApiEmu.h"
+#include "emu/XashMasterEmu.h"
 
 #include <cerrno>
 #include <csignal>
@@ -13,6 +14,7 @@
 #include <exception>
 #include <filesystem>
 #include <fstream>
+#include <map>
 #include <stdexcept>
 #include <string>
 #include <sys/wait.h>
@@ -28,7 +30,8 @@ constexpr std::uint16_t ListedPort = 27015;
 
 // The broadcast probe off, one ticked loopback range, a favourite, and the public lists ticked and
 // pointed at the emulated ones, so that nothing leaves the host.
-std::string demoSettings(const emu::MasterEmu& master, const emu::WebApiEmu& api, const std::string& key)
+std::string demoSettings(const emu::MasterEmu& master, const emu::WebApiEmu& api, const std::string& key,
+                         const emu::XashMasterEmu& xash, const emu::HttpListEmu& list)
 {
     return "[Ranges]\nRanges=1\nRangeFrom0=127.0.0.1\nRangeTo0=127.0.0.40\nChecked=1\n"
            "[Settings]\nBroadcast=0\nScanOld=1\nDelay=2\nCSPort=27015\nHLTVPort=27020\n"
@@ -36,7 +39,11 @@ std::string demoSettings(const emu::MasterEmu& master, const emu::WebApiEmu& api
            // A master of one's own may be asked faster than the public ones.
            "[Master]\nEnabled=1\nSteamKey=" +
            key + "\nApiUrl=" + api.baseUrl() +
-           "\nRegion=255\nPace=100\nMasters=1\nMaster0=" + master.endpointText() + "\n";
+           "\nRegion=255\nPace=100\nMasters=1\nMaster0=" + master.endpointText() +
+           "\n"
+           // The community lists in place of the public masters a new file would name.
+           "[Xash]\nEnabled=1\nMasters=1\nMaster0=" +
+           xash.endpointText() + "\nListUrl=" + list.baseUrl() + "\n";
 }
 
 int runProgram(const std::string& program, const std::vector<std::string>& args)
@@ -99,14 +106,24 @@ int main(int argc, char** argv)
         emu::ProfileTable table = emu::demoTable();
         emu::MasterEmu master(emu::masterBookFrom(table, ListedPort));
         emu::WebApiEmu api(emu::apiServersFrom(table, ListedPort));
+        const auto xashLists = emu::xashListsFrom(table, ListedPort);
+        emu::XashMasterOptions xashOptions;
+        xashOptions.perSecond = 2;
+        emu::XashMasterEmu xash(xashLists, xashOptions);
+        std::map<std::string, std::string> bodies;
+        for (const auto& [dir, listed] : xashLists)
+            bodies[dir] = emu::httpListBody(listed);
+        emu::HttpListEmu list(bodies);
         std::vector<std::uint16_t> ports = table.ports();
         emu::EmuServer servers(std::move(table), std::move(ports));
         servers.start();
         master.start();
         api.start();
+        xash.start();
+        list.start();
         {
             std::ofstream out(settingsFile, std::ios::binary);
-            out << demoSettings(master, api, emu::WebApiOptions().key);
+            out << demoSettings(master, api, emu::WebApiOptions().key, xash, list);
             if (!out.flush()) {
                 std::fprintf(stderr, "vantry-demo: cannot write %s\n", settingsFile.c_str());
                 throw std::runtime_error("settings");
@@ -118,6 +135,8 @@ int main(int argc, char** argv)
         servers.stop();
         master.stop();
         api.stop();
+        xash.stop();
+        list.stop();
     } catch (const std::exception& e) {
         std::fprintf(stderr, "vantry-demo: cannot start the demo servers: %s\n", e.what());
     }

@@ -4,6 +4,7 @@
 #include "ProfileFile.h"
 #include "Replies.h"
 #include "WebApiEmu.h"
+#include "XashMasterEmu.h"
 
 #include <algorithm>
 #include <atomic>
@@ -42,7 +43,11 @@ void usage()
                "  sooner than this), lose=K, repeat=K, malformed=K (fault on page K), noend, endless,\n"
                "  filter=TEXT (serve only requests whose filter holds TEXT).\n"
                "--webapi: the Steam Web API's GetServerList on http://127.0.0.1:PORT listing every\n"
-               "  server. Keys: key=KEY (the key it accepts), malformed (a cut JSON body).\n",
+               "  server. Keys: key=KEY (the key it accepts), malformed (a cut JSON body).\n"
+               "--xash-master: a Xash3D community master on 127.0.0.1:PORT listing every server by\n"
+               "  its game folder. Keys: address=A, persecond=N (requests a client address may make\n"
+               "  a second), forged (a copy under another key first), unkeyed (no key header).\n"
+               "--http-list PORT: the Xash3D HTTP list at http://127.0.0.1:PORT/list/v1/servers/DIR.\n",
                stderr);
 }
 
@@ -54,6 +59,13 @@ struct MasterLine
     std::uint32_t silent = 0;
     std::string filter;
     vantry::emu::MasterFaults faults;
+};
+
+struct XashLine
+{
+    std::uint16_t port = 0;
+    std::uint32_t address = 0x7F000001;
+    vantry::emu::XashMasterOptions options;
 };
 
 struct WebApiLine
@@ -145,6 +157,31 @@ WebApiLine parseWebApiLine(const std::string& text)
     return line;
 }
 
+XashLine parseXashLine(const std::string& text)
+{
+    const std::vector<std::string> words = vantry::emu::splitWords(text);
+    if (words.empty())
+        throw std::invalid_argument("--xash-master wants a port");
+    XashLine line;
+    line.port = portOf(words[0]);
+    for (std::size_t i = 1; i < words.size(); ++i) {
+        const std::string& w = words[i];
+        if (w.rfind("address=", 0) == 0) {
+            if (!vantry::emu::parseAddress(w.substr(8), line.address) || line.address >> 24 != 127)
+                throw std::invalid_argument("--xash-master: address= wants a loopback address");
+        } else if (w.rfind("persecond=", 0) == 0) {
+            line.options.perSecond = std::stoi(w.substr(10));
+        } else if (w == "forged") {
+            line.options.forgedFirst = true;
+        } else if (w == "unkeyed") {
+            line.options.unkeyed = true;
+        } else {
+            throw std::invalid_argument("--xash-master: unknown key '" + w + "'");
+        }
+    }
+    return line;
+}
+
 } // namespace
 
 int main(int argc, char** argv)
@@ -159,6 +196,8 @@ int main(int argc, char** argv)
     bool list = false;
     std::vector<MasterLine> masterLines;
     std::vector<WebApiLine> webApiLines;
+    std::vector<XashLine> xashLines;
+    std::vector<std::uint16_t> httpListPorts;
     try {
         for (int i = 1; i < argc; ++i) {
             const std::string arg = argv[i];
@@ -179,6 +218,10 @@ int main(int argc, char** argv)
                 applyProfileLine("listen " + value(), table, ports);
             } else if (arg == "--master") {
                 masterLines.push_back(parseMasterLine(value()));
+            } else if (arg == "--xash-master") {
+                xashLines.push_back(parseXashLine(value()));
+            } else if (arg == "--http-list") {
+                httpListPorts.push_back(portOf(value()));
             } else if (arg == "--webapi") {
                 webApiLines.push_back(parseWebApiLine(value()));
             } else if (arg == "--loss") {
@@ -237,6 +280,19 @@ int main(int argc, char** argv)
         book.requiredFilter = line.filter;
         masters.push_back(std::make_unique<MasterEmu>(std::move(book), line.faults, line.address, line.port));
     }
+    std::vector<std::unique_ptr<XashMasterEmu>> xashMasters;
+    std::vector<std::unique_ptr<HttpListEmu>> httpLists;
+    const auto xashLists = xashListsFrom(table, ports.front());
+    for (const XashLine& line : xashLines)
+        xashMasters.push_back(
+            std::make_unique<XashMasterEmu>(xashLists, line.options, line.address, line.port));
+    if (!httpListPorts.empty()) {
+        std::map<std::string, std::string> bodies;
+        for (const auto& [dir, servers] : xashLists)
+            bodies[dir] = httpListBody(servers);
+        for (std::size_t i = 0; i < httpListPorts.size(); ++i)
+            httpLists.push_back(std::make_unique<HttpListEmu>(bodies));
+    }
     for (const WebApiLine& line : webApiLines)
         webApis.push_back(std::make_unique<WebApiEmu>(apiServersFrom(table, ports.front()), line.options));
 
@@ -252,6 +308,14 @@ int main(int argc, char** argv)
         for (std::size_t i = 0; i < webApis.size(); ++i) {
             webApis[i]->start(webApiLines[i].port);
             std::printf("vantry-emu: Web API on %s\n", webApis[i]->baseUrl().c_str());
+        }
+        for (auto& m : xashMasters) {
+            m->start();
+            std::printf("vantry-emu: Xash master on %s\n", m->endpointText().c_str());
+        }
+        for (std::size_t i = 0; i < httpLists.size(); ++i) {
+            httpLists[i]->start(httpListPorts[i]);
+            std::printf("vantry-emu: HTTP list on %s\n", httpLists[i]->baseUrl().c_str());
         }
     } catch (const std::exception& e) {
         std::fprintf(stderr, "vantry-emu: %s\n", e.what());
@@ -273,6 +337,10 @@ int main(int argc, char** argv)
         m->stop();
     for (auto& w : webApis)
         w->stop();
+    for (auto& m : xashMasters)
+        m->stop();
+    for (auto& l : httpLists)
+        l->stop();
     server.stop();
     if (stats)
         std::printf("requests %llu dropped %llu replies %llu send-failures %llu\n",

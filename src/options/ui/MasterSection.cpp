@@ -2,6 +2,7 @@
 
 #include "options/LiveSettings.h"
 #include "options/ui/OptionsWidgets.h"
+#include "options/ui/XashSection.h"
 
 #include <QCheckBox>
 #include <QComboBox>
@@ -69,6 +70,13 @@ MasterSection::MasterSection(QWidget* parent) : QWidget(parent)
     rateLabel->setBuddy(SERate);
     grid->addWidget(rateLabel, 4, 2, Qt::AlignRight | Qt::AlignTop);
     grid->addWidget(SERate, 4, 3, Qt::AlignTop);
+    // Where the key for the Steam list comes from, for a user who has none yet.
+    auto* keyHint =
+        named(new QLabel(tr("Ключ Steam Web API: steamcommunity.com/dev/apikey"), this), "LabelKeyHint");
+    keyHint->setTextInteractionFlags(Qt::TextSelectableByMouse);
+    grid->addWidget(keyHint, 5, 0, 1, 4);
+    m_xash = new XashSection(this);
+    grid->addWidget(m_xash, 6, 0, 1, 4);
     grid->setRowStretch(4, 1);
     grid->setColumnStretch(1, 1);
 
@@ -87,6 +95,7 @@ void MasterSection::load(const MasterSource& source)
     LWMasters->clear();
     for (const QString& master : source.masters)
         new QTreeWidgetItem(LWMasters, {master});
+    m_xash->load(source.xash);
 }
 
 MasterSource MasterSection::source() const
@@ -98,6 +107,7 @@ MasterSource MasterSection::source() const
     s.masters.clear();
     for (int row = 0; row < LWMasters->topLevelItemCount(); ++row)
         s.masters.append(LWMasters->topLevelItem(row)->text(0));
+    s.xash = m_xash->source();
     return s;
 }
 

@@ -13,6 +13,8 @@ class QTreeWidget;
 
 namespace vantry::options {
 
+class XashSection;
+
 // The public server lists, on the scanning page: the source's switch, the Steam Web API key, the
 // region of the masters' lists and the UDP masters the user adds.
 class MasterSection : public QWidget
@@ -41,6 +43,7 @@ private:
     QPushButton* SBMasterDel = nullptr;
     QPushButton* SBMasterAdd = nullptr;
     QSpinBox* SERate = nullptr;
+    XashSection* m_xash = nullptr;
     // What the file holds of the source that the page does not show (the Web API's address, the
     // masters' pace): written back as it came.
     MasterSource m_loaded;
