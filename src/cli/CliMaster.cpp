@@ -10,6 +10,7 @@
 #include "options/SettingsTable.h"
 
 #include <QCoreApplication>
+#include <QFile>
 #include <QFileInfo>
 
 #include <cstdlib>
@@ -38,6 +39,23 @@ int badArguments(std::ostream& err, const std::string& text)
     err << "vantry: " << text << "\n"
         << "Try 'vantry master --help'.\n";
     return ExitBadArguments;
+}
+
+// The key's file holds the key on its first line; the rest (a comment, say) is not read. The key is
+// never echoed.
+std::optional<std::string> keyFromFile(const std::string& path, std::string& problem)
+{
+    QFile file(QString::fromLocal8Bit(path.c_str()));
+    if (!file.open(QIODevice::ReadOnly)) {
+        problem = "cannot read the key file '" + path + "': " + file.errorString().toStdString();
+        return std::nullopt;
+    }
+    const QByteArray line = file.readLine(4096).trimmed();
+    if (line.isEmpty()) {
+        problem = "the key file '" + path + "' holds no key on its first line";
+        return std::nullopt;
+    }
+    return line.toStdString();
 }
 
 std::string addressOnly(const query::Endpoint& a)
@@ -223,6 +241,12 @@ int runMaster(const std::vector<std::string>& words, std::ostream& out, std::ost
             return badArguments(err, "cannot read the settings file '" + *o.settingsFile + "'");
     }
     std::optional<std::string> key = o.steamKey;
+    if (o.steamKeyFile) {
+        std::string problem;
+        key = keyFromFile(*o.steamKeyFile, problem);
+        if (!key)
+            return badArguments(err, problem);
+    }
     if (!key && o.masters.empty()) {
         if (const char* variable = std::getenv(KeyVariable); variable && *variable)
             key = variable;
@@ -231,7 +255,7 @@ int runMaster(const std::vector<std::string>& words, std::ostream& out, std::ost
     }
     if (o.masters.empty() && !key)
         return badArguments(err, "nothing to ask: give --master HOST[:PORT], or a Steam Web API key with "
-                                 "--steam-key, VANTRY_STEAM_KEY or SteamKey in section [Master] of the "
+                                 "--steam-key-file, VANTRY_STEAM_KEY or SteamKey in section [Master] of the "
                                  "--settings file");
     if (key) {
         if (const QString problem = net::keyProblem(QString::fromStdString(*key).trimmed());

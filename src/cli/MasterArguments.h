@@ -18,9 +18,10 @@ inline constexpr std::size_t MaxListLimit = 1'000'000;
 // "vantry master ..."
 struct MasterOptions
 {
-    std::optional<std::string> steamKey; // --steam-key
-    std::vector<HostArgument> masters;   // --master, in the order given
-    std::optional<std::string> apiUrl;   // --api-url
+    std::optional<std::string> steamKey;     // --steam-key
+    std::optional<std::string> steamKeyFile; // --steam-key-file: where the key is read from
+    std::vector<HostArgument> masters;       // --master, in the order given
+    std::optional<std::string> apiUrl;       // --api-url
     query::MasterRegion region = query::MasterRegion::All;
     std::optional<query::ListedGame> game; // --game; none with --filter
     std::optional<std::string> filter;     // --filter: sent as it is

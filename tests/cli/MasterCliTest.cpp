@@ -150,6 +150,39 @@ TEST(MasterCli, TheKeyComesFromTheOptionTheEnvironmentOrTheSettingsAndIsNeverSho
     EXPECT_EQ(bySettings.status, 0) << bySettings.err;
     EXPECT_EQ(linesOf(bySettings.out), expected);
 
+    // From a file, so that the key never shows in the process list; its first line only.
+    const QString keyFile = dir.filePath(QStringLiteral("steam.key"));
+    {
+        QFile file(keyFile);
+        ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+        file.write(("  " + Key + "  \n# made on the Steam site\n").c_str());
+    }
+    const CliResult byFile = run({"master", "--steam-key-file", keyFile.toStdString(), "--api-url", url});
+    EXPECT_EQ(byFile.status, 0) << byFile.err;
+    EXPECT_EQ(linesOf(byFile.out), expected);
+    for (const auto& [words, message] : std::vector<std::pair<std::vector<std::string>, std::string>>{
+             {{"master", "--steam-key-file", "/nonexistent/steam.key", "--api-url", url},
+              "vantry: cannot read the key file '/nonexistent/steam.key': "},
+             {{"master", "--steam-key-file", ini.toStdString(), "--steam-key", Key},
+              "vantry: give --steam-key or --steam-key-file, not both\n"},
+         }) {
+        const CliResult bad = run(words);
+        EXPECT_EQ(bad.status, 2);
+        EXPECT_EQ(bad.err.substr(0, message.size()), message) << bad.err;
+        expectNoKey(bad, Key);
+    }
+    {
+        QFile file(keyFile);
+        ASSERT_TRUE(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
+        file.write("\n" + QByteArray::fromStdString(Key));
+    }
+    const CliResult emptyFirstLine =
+        run({"master", "--steam-key-file", keyFile.toStdString(), "--api-url", url});
+    EXPECT_EQ(emptyFirstLine.status, 2);
+    EXPECT_NE(emptyFirstLine.err.find("holds no key on its first line"), std::string::npos)
+        << emptyFirstLine.err;
+    expectNoKey(emptyFirstLine, Key);
+
     // A wrong key, from each place: refused, and never shown.
     const std::string wrong = "FEDCBA9876543210FEDCBA9876543210";
     env.insert(QStringLiteral("VANTRY_STEAM_KEY"), QString::fromStdString(wrong));
@@ -173,7 +206,7 @@ TEST(MasterCli, TheKeyComesFromTheOptionTheEnvironmentOrTheSettingsAndIsNeverSho
     EXPECT_EQ(blank.status, 2);
     EXPECT_EQ(blank.err.substr(0, 64), "vantry: the Steam Web API key holds blanks or control characters");
     expectNoKey(blank, "secret key");
-    EXPECT_EQ(api.requests().size(), 5u);
+    EXPECT_EQ(api.requests().size(), 6u);
 }
 
 TEST(MasterCli, FaultsAndSilenceOfMastersAreToldOnStandardError)
@@ -268,7 +301,7 @@ TEST(MasterCli, UnknownCommandsAndBadArgumentsGetTheirMessageAndStatusTwo)
 
     const CliResult help = run({"master", "--help"});
     EXPECT_EQ(help.status, 0);
-    EXPECT_EQ(help.out.substr(0, 34), "usage: vantry master [--steam-key ");
+    EXPECT_EQ(help.out.substr(0, 39), "usage: vantry master [--steam-key-file ");
 }
 
 namespace {
