@@ -314,6 +314,8 @@ int runMaster(const std::vector<std::string>& words, std::ostream& out, std::ost
         request.key = QString::fromStdString(*key);
         request.filter = QString::fromStdString(masterFilterText(o));
         request.limit = static_cast<int>(o.pacing.limit);
+        if (o.timeoutGiven)
+            request.timeoutMs = std::max(o.timeoutMs, 1);
         const net::ServerListResult result = net::SteamServerList::fetchAndWait(request);
         if (!result.reply) {
             err << "vantry: " << result.error.toStdString() << "\n";

@@ -137,6 +137,7 @@ ParsedMasterArguments parseMasterArguments(const std::vector<std::string>& words
         } else if (word == "--timeout") {
             if (!number("milliseconds", 0, MaxTimeoutMs, o.timeoutMs))
                 return failed(result.error);
+            o.timeoutGiven = true;
         } else if (word == "--retries") {
             if (!number("a number", 0, MaxRetries, o.retries))
                 return failed(result.error);
@@ -207,6 +208,7 @@ std::string masterUsageText()
            "                   the file, the variable or the settings file\n"
            "  --master H[:P]   ask this UDP master (port 27011 when not given); may be repeated\n"
            "  --api-url URL    the Web API's address (default https://api.steampowered.com)\n"
+           "                   (waited for 30 s, or --timeout when given)\n"
            "what to list:\n"
            "  --game KIND      HL, 1.5, 1.6, CZ, CSS or HL2 (default 1.6)\n"
            "  --filter TEXT    a filter of your own instead, such as \\appid\\10\\map\\de_dust2\n"

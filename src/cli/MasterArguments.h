@@ -36,6 +36,7 @@ struct MasterOptions
     std::optional<int> rate;
     bool paceGiven = false; // --pace: every master at that fixed pace
     int timeoutMs = 1000;
+    bool timeoutGiven = false; // --timeout also bounds the wait for the Steam Web API
     int retries = DefaultRetries;
     bool players = false;
     std::optional<std::string> player;

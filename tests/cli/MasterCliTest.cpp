@@ -10,8 +10,11 @@
 #include <QTemporaryDir>
 
 #include <algorithm>
+#include <arpa/inet.h>
 #include <gtest/gtest.h>
 #include <sstream>
+#include <sys/socket.h>
+#include <unistd.h>
 
 using namespace vantry;
 using namespace vantry::test;
@@ -368,4 +371,32 @@ TEST(MasterCli, RateAndPaceArgumentsAreChecked)
     const CliResult help = run({"master", "--help"});
     EXPECT_NE(help.out.find("--rate"), std::string::npos);
     EXPECT_NE(help.out.find("steampowered.com"), std::string::npos) << "which masters keep a fixed pace";
+}
+
+// A Web API host that takes the connection and never answers: the wait ends at --timeout and says
+// it timed out (Qt's own word for it is "Operation canceled").
+TEST(MasterCli, AWebApiThatNeverAnswersTimesOutAtTheTimeoutGiven)
+{
+    const int listener = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    ASSERT_GE(listener, 0);
+    sockaddr_in address{};
+    address.sin_family = AF_INET;
+    address.sin_addr.s_addr = htonl(loopback(0, 13, 1));
+    ASSERT_EQ(::bind(listener, reinterpret_cast<const sockaddr*>(&address), sizeof address), 0);
+    ASSERT_EQ(::listen(listener, 8), 0); // the kernel completes the handshake; nobody reads
+    socklen_t length = sizeof address;
+    ASSERT_EQ(::getsockname(listener, reinterpret_cast<sockaddr*>(&address), &length), 0);
+    const std::string url = "http://127.0.13.1:" + std::to_string(ntohs(address.sin_port));
+
+    QElapsedTimer clock;
+    clock.start();
+    const CliResult silent = run({"master", "--steam-key", Key, "--api-url", url, "--timeout", "700"});
+    const qint64 took = clock.elapsed();
+    ::close(listener);
+    EXPECT_EQ(silent.status, 1);
+    EXPECT_EQ(silent.err, "vantry: the Steam Web API at " + url +
+                              " did not answer within 700 ms (timed out)\n"
+                              "vantry: no server listed\n");
+    EXPECT_LT(took, 10'000) << "the wait is bounded by --timeout, not Qt's 30 s";
+    expectNoKey(silent, Key);
 }
