@@ -81,7 +81,7 @@ void reportMaster(std::ostream& err, const std::string& name, const net::MasterL
             << "; stopped there\n";
         break;
     case query::MasterOutcome::RepeatedPage:
-        err << "vantry: master " << name << " sent the same page twice" << after << "; stopped there\n";
+        err << "vantry: master " << name << " kept sending the same page" << after << "; stopped there\n";
         break;
     case query::MasterOutcome::Limit:
         err << "vantry: stopped at the limit of " << n << " addresses from master " << name << "\n";

@@ -163,7 +163,10 @@ void QuerySession::scheduleRetry(std::uint32_t index)
 
 std::int64_t QuerySession::retryPauseMs(int asks) const
 {
-    return (std::int64_t(m_plan.timeoutMs) / 2) << (asks - 1);
+    // Doubling without end would wait minutes at the most retries; a host that has not answered
+    // in twice the time-out is asked no slower than that.
+    const std::int64_t timeout = m_plan.timeoutMs;
+    return std::min((timeout / 2) << std::min(asks - 1, 8), 2 * timeout);
 }
 
 void QuerySession::takeDueRetries(std::int64_t nowMs, std::size_t limit, std::vector<std::uint32_t>& out)
