@@ -250,10 +250,10 @@ void QuerySession::handle(net::BatchSocket& socket, const net::Incoming& in)
                 if (Server* s = serverOf(m_targets[index]); s && m_plan.players)
                     s->result.players = std::move(o.players);
             } else if constexpr (std::is_same_v<T, query::RulesReply>) {
-                // An empty reply may be the first of two older-engine fragments: it does not
-                // replace rules already shown.
+                // An empty reply is an answer, but it does not replace rules already shown (a
+                // late copy of another layout, say).
                 if (Server* s = serverOf(m_targets[index]);
-                    s && m_plan.rules && (!s->result.rules || !o.rules.empty()))
+                    s && m_plan.rules && !o.firstPart && (!s->result.rules || !o.rules.empty()))
                     s->result.rules = std::move(o.rules);
             } else if constexpr (std::is_same_v<T, query::Dropped>) {
                 // The host answered, only not with a row of ours: asking again changes nothing.
@@ -302,7 +302,7 @@ void QuerySession::askDetails(net::BatchSocket& socket, Server& server)
     const query::Endpoint to = server.from;
     m_outstanding.detailsSent(to.address, to.port, socket.clock().nowMs());
     const bool wantPlayers = m_plan.players && !server.result.players;
-    const bool wantRules = m_plan.rules && (!server.result.rules || server.result.rules->empty());
+    const bool wantRules = m_plan.rules && !server.result.rules;
     if (server.result.row.identity == query::Identity::AddressOnly) {
         if (wantPlayers)
             sendOne(socket, to, m_requests.oldPlayers());
@@ -337,7 +337,7 @@ void QuerySession::checkDone(Target& t)
     if (const Server* s = serverOf(t)) {
         if (m_plan.players && !s->result.players)
             return;
-        if (m_plan.rules && (!s->result.rules || s->result.rules->empty()))
+        if (m_plan.rules && !s->result.rules)
             return;
     }
     t.done = true;

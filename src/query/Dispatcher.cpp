@@ -138,7 +138,7 @@ Outcome Dispatcher::olderFragment(Bytes datagram, const Endpoint& from)
 {
     if (datagram.size() == RulesReassembly::FirstFragmentSize) {
         m_reassembly.storeFirst(datagram, from);
-        return RulesReply{};
+        return RulesReply{{}, true};
     }
     return RulesReply{m_reassembly.completeWith(datagram, from)};
 }

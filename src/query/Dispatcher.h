@@ -68,6 +68,9 @@ struct PlayersReply
 struct RulesReply
 {
     std::vector<RuleRow> rules;
+    // The first of an older engine's two fragments, kept until the second: not an answer yet. Any
+    // other reply is one, even an empty list (a server that exposes no rule).
+    bool firstPart = false;
 };
 
 using Outcome = std::variant<Dropped, ChallengeAnswer, InfoChallenge, InfoReply, PlayersReply, RulesReply>;
