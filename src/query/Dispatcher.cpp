@@ -101,6 +101,8 @@ Outcome Dispatcher::info(std::optional<ServerRow> row, const Endpoint& from, std
                 return Dropped{DropReason::SecondReply};
             row->pingMs = answer.pingMs;
         }
+        const bool asked = row->pingMs.has_value();
+        return InfoReply{std::move(*row), asked};
     }
     return InfoReply{std::move(*row)};
 }

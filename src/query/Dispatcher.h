@@ -56,6 +56,9 @@ struct InfoChallenge
 struct InfoReply
 {
     ServerRow row;
+    // A request to this sender is on record (always, without a table of requests): a broadcast's
+    // answers and spoofed replies alike are unasked.
+    bool asked = true;
 };
 
 // Replace the players list with these rows (already sorted by kills, highest first).
