@@ -3,6 +3,7 @@
 #include "cli/CliArguments.h"
 #include "cli/CliRun.h"
 #include "cli/ProgramHelp.h"
+#include "cli/StandardStreams.h"
 #include "shell/ScanGames.h"
 #include "shell/Shell.h"
 #include "shell/SingleInstance.h"
@@ -20,9 +21,10 @@
 
 int main(int argc, char** argv)
 {
+    const vantry::cli::StandardStreams streams = vantry::cli::holdStandardDescriptors();
     // "query", "sweep" and "master" run headless: no window, no tray, no application object.
     if (argc > 1 && vantry::cli::isCliCommand(argv[1]))
-        return vantry::cli::runCli(argc, argv);
+        return vantry::cli::runCli(argc, argv, streams);
     // A first word that is not an option names a command: one that Vantry does not know is an
     // error, not a request for the window.
     if (const auto text = vantry::cli::unknownCommandText(std::vector<std::string>(argv + 1, argv + argc))) {
@@ -33,7 +35,11 @@ int main(int argc, char** argv)
     if (const auto text =
             vantry::cli::programHelpOrVersion(std::vector<std::string>(argv + 1, argv + argc))) {
         std::fputs(text->c_str(), stdout);
-        return 0;
+        return vantry::cli::finishOutput(0, streams, stdout);
+    }
+    if (const auto text = vantry::cli::unknownOptionText(std::vector<std::string>(argv + 1, argv + argc))) {
+        std::fputs(text->c_str(), stderr);
+        return vantry::cli::ExitBadArguments;
     }
 
     QApplication app(argc, argv);

@@ -86,6 +86,21 @@ void QueryService::sendPlayersRequest(const query::Endpoint& to, bool oldServer)
     }
 }
 
+void QueryService::expectBroadcastAnswers(std::uint32_t address, std::uint32_t mask)
+{
+    m_broadcast = {address & mask, mask, m_endpoint.clock().nowMs() + BroadcastAnswersMs, 0};
+}
+
+bool QueryService::takeUnasked(const query::Endpoint& from, std::int64_t nowMs)
+{
+    if (nowMs > m_broadcast.untilMs || (from.address & m_broadcast.mask) != m_broadcast.network)
+        return false;
+    if (m_broadcast.taken >= MaxBroadcastAnswers)
+        return false;
+    ++m_broadcast.taken;
+    return true;
+}
+
 bool QueryService::playersOnly(const query::Endpoint& server) const
 {
     if (m_detailsOf == server)
@@ -132,15 +147,21 @@ void QueryService::onDatagram(int numberBytes, const net::Datagram& datagram)
                     emit sendFailed(QString::fromUtf8(e.what()));
                 }
             } else if constexpr (std::is_same_v<T, query::InfoReply>) {
+                if (!result.asked && !takeUnasked(datagram.from, datagram.atMs))
+                    return;
                 emit serverAnswered(result.row);
                 const int row = m_servers.add(std::move(result.row), ServerListModel::Shown::Later);
                 if (row >= 0)
                     emit serverListed(row);
             } else if constexpr (std::is_same_v<T, query::PlayersReply>) {
-                if (!playersOnly(datagram.from))
+                // Only the server whose details were asked fills the panel: nobody else's reply,
+                // asked or spoofed, replaces what the user is reading.
+                if (m_detailsOf == datagram.from)
                     m_players.setPlayers(result.players);
                 emit playersReceived(datagram.from, result.players);
             } else if constexpr (std::is_same_v<T, query::RulesReply>) {
+                if (m_detailsOf != datagram.from)
+                    return;
                 m_rules.clear();
                 m_rules.append(result.rules);
             }

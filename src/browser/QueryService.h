@@ -58,6 +58,14 @@ public:
     // Forgets which servers sendPlayersRequest() asked.
     void forgetPlayersRequests() { m_playersOnly.clear(); }
 
+    // The broadcast probe went to the network `address`/`mask`: for a few seconds from now,
+    // replies from its senders, whom nobody asked by address, are listed (at most
+    // MaxBroadcastAnswers of them). Any other unasked reply is dropped, or anyone could fill the
+    // list.
+    void expectBroadcastAnswers(std::uint32_t address, std::uint32_t mask);
+    static constexpr std::int64_t BroadcastAnswersMs = 5'000;
+    static constexpr int MaxBroadcastAnswers = 256;
+
     query::Requests& requests() { return m_requests; }
     const query::OutstandingRequests& outstanding() const { return m_outstanding; }
 
@@ -83,6 +91,7 @@ signals:
 private:
     bool scanOld() const { return m_scanOld ? m_scanOld() : true; }
     bool playersOnly(const query::Endpoint& server) const;
+    bool takeUnasked(const query::Endpoint& from, std::int64_t nowMs);
 
     net::UdpEndpoint& m_endpoint;
     ServerListModel& m_servers;
@@ -95,6 +104,13 @@ private:
     std::function<bool()> m_scanOld;
     std::optional<query::Endpoint> m_detailsOf;
     QSet<std::uint64_t> m_playersOnly;
+    struct BroadcastWindow
+    {
+        std::uint32_t network = 0;
+        std::uint32_t mask = 0xFFFFFFFF;
+        std::int64_t untilMs = -1;
+        int taken = 0;
+    } m_broadcast;
 };
 
 } // namespace vantry::browser

@@ -173,6 +173,8 @@ ScanEngine::Outcome ScanEngine::runSweep(int scanMode, std::uint16_t port)
         if (const std::optional<QString> local = m_sink.localAddress()) {
             if (const auto octets = parseAddress(*local)) {
                 const QString target = QStringLiteral("%1.%2.255.255").arg((*octets)[0]).arg((*octets)[1]);
+                m_sink.broadcastSent(
+                    (std::uint32_t((*octets)[0]) << 24) | (std::uint32_t((*octets)[1]) << 16), 0xFFFF0000u);
                 m_sink.sendInfo(target, port);
                 if (m_settings.scanOld())
                     m_sink.sendOldInfo(target, port);

@@ -36,6 +36,13 @@ public:
     virtual void yield() = 0;
     // The local host's IPv4 address, or nothing when it cannot be found.
     virtual std::optional<QString> localAddress() = 0;
+    // The broadcast probe went to the network `address`/`mask`: its answers come from senders
+    // that nobody asked by address.
+    virtual void broadcastSent(std::uint32_t address, std::uint32_t mask)
+    {
+        (void)address;
+        (void)mask;
+    }
 
     virtual void setStatus(int panel, const QString& text) = 0;
     // Panel 0 becomes ScanEngine::addressStatus(address); a sweep does this after every probe,

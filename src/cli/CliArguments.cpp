@@ -13,26 +13,6 @@ std::string quoted(std::string_view text)
     return "'" + std::string(text) + "'";
 }
 
-std::optional<HostArgument> parseHost(const std::string& word, std::string& error)
-{
-    HostArgument out;
-    const std::size_t colon = word.rfind(':');
-    out.host = word.substr(0, colon);
-    if (colon != std::string::npos) {
-        const auto port = parseNumber(std::string_view(word).substr(colon + 1), 1, 65535);
-        if (!port) {
-            error = "the port of " + quoted(word) + " is not a number from 1 to 65535";
-            return std::nullopt;
-        }
-        out.port = static_cast<std::uint16_t>(*port);
-    }
-    if (out.host.empty()) {
-        error = quoted(word) + " names no host";
-        return std::nullopt;
-    }
-    return out;
-}
-
 } // namespace
 
 bool isCliCommand(std::string_view word)
@@ -65,6 +45,40 @@ std::optional<std::uint32_t> parseDottedQuad(std::string_view text)
         text.remove_prefix(part < 3 ? dot + 1 : dot);
     }
     return address;
+}
+
+std::optional<HostArgument> parseHostWord(const std::string& word, std::string& error)
+{
+    // Two colons, brackets or a zone index: an IPv6 address, which would otherwise be split at its
+    // last colon into a "host" and a "port".
+    if (word.find('[') != std::string::npos || word.find('%') != std::string::npos ||
+        word.find(':') != word.rfind(':')) {
+        error = quoted(word) + " is an IPv6 address; Vantry reaches servers over IPv4 only (IPv6 is "
+                               "not supported yet)";
+        return std::nullopt;
+    }
+    HostArgument out;
+    const std::size_t colon = word.find(':');
+    out.host = word.substr(0, colon);
+    if (colon != std::string::npos) {
+        const auto port = parseNumber(std::string_view(word).substr(colon + 1), 1, 65535);
+        if (!port) {
+            error = "the port of " + quoted(word) + " is not a number from 1 to 65535";
+            return std::nullopt;
+        }
+        out.port = static_cast<std::uint16_t>(*port);
+    }
+    if (out.host.empty()) {
+        error = quoted(word) + " names no host";
+        return std::nullopt;
+    }
+    // No host name is all digits and dots; the resolver would still try one, and some resolvers
+    // read "1.2.3" or "010.1.1.1" in ways the user did not mean.
+    if (out.host.find_first_not_of("0123456789.") == std::string::npos && !parseDottedQuad(out.host)) {
+        error = quoted(out.host) + " is not a valid IPv4 address (four numbers from 0 to 255)";
+        return std::nullopt;
+    }
+    return out;
 }
 
 ParsedArguments parseArguments(const std::vector<std::string>& words)
@@ -169,7 +183,7 @@ ParsedArguments parseArguments(const std::vector<std::string>& words)
             return failed("query wants at least one HOST[:PORT]");
         for (const std::string& word : positional) {
             std::string error;
-            auto host = parseHost(word, error);
+            auto host = parseHostWord(word, error);
             if (!host)
                 return failed(error);
             o.hosts.push_back(std::move(*host));
@@ -208,7 +222,8 @@ std::string usageText()
            "  --timeout MS     wait for replies after the last request (default 1000); a query\n"
            "                   ends as soon as every host has answered\n"
            "  --retries N      ask a host that has not answered N more times, 0 to 10 (default\n"
-           "                   2), after half the time-out and then twice the pause before\n"
+           "                   2), after half the time-out and then twice the pause before, at\n"
+           "                   most twice the time-out\n"
            "  --json           print a JSON array of objects instead of lines\n"
            "  --players        ask each server for its players too\n"
            "  --player TEXT    only the servers where a player's name holds TEXT (any case),\n"
@@ -217,7 +232,8 @@ std::string usageText()
            "  --old            also send the old info request, for old servers\n"
            "  --settings FILE  take the default game port (and a sweep's delay) from this settings file\n" +
            std::string(FilterUsage) +
-           "exit status: 0 when at least one server answered, 1 when none did, 2 on bad arguments\n";
+           "exit status: 0 when at least one server answered, 1 when none did, 2 on bad arguments,\n"
+           "3 when the output could not be written\n";
 }
 
 const char* const FilterUsage = "print only the servers that pass (parts of texts, whatever the case):\n"

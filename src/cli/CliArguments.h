@@ -73,6 +73,10 @@ std::string usageText();
 std::optional<std::uint32_t> parseDottedQuad(std::string_view text);
 // Decimal digits only, within low..high.
 std::optional<int> parseNumber(std::string_view text, int low, int high);
+// HOST[:PORT] as a server or master is named: a dotted quad or a name, never an IPv6 address and
+// never a dotted number that is not an IPv4 address (a resolver would take "256.1.1.1" for a name).
+// On failure, the sentence to print.
+std::optional<HostArgument> parseHostWord(const std::string& word, std::string& error);
 
 // The words after a command word, one at a time: "--name=value" arrives as "--name", and an
 // option's value is its inline one or else the word after it.

@@ -13,6 +13,7 @@
 #include "query/XashList.h"
 
 #include <QCoreApplication>
+#include <QFile>
 #include <QFileInfo>
 
 #include <cstdlib>
@@ -43,6 +44,23 @@ int badArguments(std::ostream& err, const std::string& text)
     return ExitBadArguments;
 }
 
+// The key's file holds the key on its first line; the rest (a comment, say) is not read. The key is
+// never echoed.
+std::optional<std::string> keyFromFile(const std::string& path, std::string& problem)
+{
+    QFile file(QString::fromLocal8Bit(path.c_str()));
+    if (!file.open(QIODevice::ReadOnly)) {
+        problem = "cannot read the key file '" + path + "': " + file.errorString().toStdString();
+        return std::nullopt;
+    }
+    const QByteArray line = file.readLine(4096).trimmed();
+    if (line.isEmpty()) {
+        problem = "the key file '" + path + "' holds no key on its first line";
+        return std::nullopt;
+    }
+    return line.toStdString();
+}
+
 std::string addressOnly(const query::Endpoint& a)
 {
     return query::addressText(a.address);
@@ -66,7 +84,7 @@ void reportMaster(std::ostream& err, const std::string& name, const net::MasterL
             << "; stopped there\n";
         break;
     case query::MasterOutcome::RepeatedPage:
-        err << "vantry: master " << name << " sent the same page twice" << after << "; stopped there\n";
+        err << "vantry: master " << name << " kept sending the same page" << after << "; stopped there\n";
         break;
     case query::MasterOutcome::Limit:
         err << "vantry: stopped at the limit of " << n << " addresses from master " << name << "\n";
@@ -226,6 +244,12 @@ int runMaster(const std::vector<std::string>& words, std::ostream& out, std::ost
             return badArguments(err, "cannot read the settings file '" + *o.settingsFile + "'");
     }
     std::optional<std::string> key = o.steamKey;
+    if (o.steamKeyFile) {
+        std::string problem;
+        key = keyFromFile(*o.steamKeyFile, problem);
+        if (!key)
+            return badArguments(err, problem);
+    }
     if (!key && o.masters.empty() && !asksXash(o)) {
         if (const char* variable = std::getenv(KeyVariable); variable && *variable)
             key = variable;
@@ -234,7 +258,7 @@ int runMaster(const std::vector<std::string>& words, std::ostream& out, std::ost
     }
     if (o.masters.empty() && !key && !asksXash(o))
         return badArguments(err, "nothing to ask: give --master HOST[:PORT], or a Steam Web API key with "
-                                 "--steam-key, VANTRY_STEAM_KEY or SteamKey in section [Master] of the "
+                                 "--steam-key-file, VANTRY_STEAM_KEY or SteamKey in section [Master] of the "
                                  "--settings file, or --xash for the Xash3D masters");
     if (key) {
         if (const QString problem = net::keyProblem(QString::fromStdString(*key).trimmed());
@@ -314,6 +338,8 @@ int runMaster(const std::vector<std::string>& words, std::ostream& out, std::ost
         request.key = QString::fromStdString(*key);
         request.filter = QString::fromStdString(masterFilterText(o));
         request.limit = static_cast<int>(o.pacing.limit);
+        if (o.timeoutGiven)
+            request.timeoutMs = std::max(o.timeoutMs, 1);
         const net::ServerListResult result = net::SteamServerList::fetchAndWait(request);
         if (!result.reply) {
             err << "vantry: " << result.error.toStdString() << "\n";

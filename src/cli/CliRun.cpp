@@ -4,6 +4,7 @@
 #include "CliMaster.h"
 #include "CliSession.h"
 #include "CliSettings.h"
+#include "StandardStreams.h"
 #include "SweepRange.h"
 
 #include <algorithm>
@@ -11,6 +12,7 @@
 #include <cstring>
 #include <iostream>
 #include <netdb.h>
+#include <unistd.h>
 #include <unordered_set>
 
 namespace vantry::cli {
@@ -124,13 +126,16 @@ int runCli(const std::vector<std::string>& words, std::ostream& out, std::ostrea
                        "no server answered", clock);
 }
 
-int runCli(int argc, char** argv)
+int runCli(int argc, char** argv, const StandardStreams& streams)
 {
     std::vector<std::string> words;
     for (int i = 1; i < argc; ++i)
         words.emplace_back(argv[i]);
     std::ios::sync_with_stdio(false);
-    return runCli(words, std::cout, std::cerr);
+    DescriptorOutput written(STDOUT_FILENO);
+    std::ostream out(&written);
+    const int status = runCli(words, out, std::cerr);
+    return finishOutput(status, streams, out, written, std::cerr);
 }
 
 } // namespace vantry::cli

@@ -30,7 +30,9 @@ int runCli(const std::vector<std::string>& words, std::ostream& out, std::ostrea
 int runCli(const std::vector<std::string>& words, std::ostream& out, std::ostream& err,
            const HostLookup& lookup, query::Clock& clock = query::systemClock());
 
-// The same for main(): argv[1] is the command; standard output and standard error.
-int runCli(int argc, char** argv);
+struct StandardStreams;
+// The same for main(): argv[1] is the command; standard output and standard error. Output that
+// cannot be written ends in a message and its own status.
+int runCli(int argc, char** argv, const StandardStreams& streams);
 
 } // namespace vantry::cli

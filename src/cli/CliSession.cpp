@@ -175,7 +175,10 @@ void QuerySession::scheduleRetry(std::uint32_t index)
 
 std::int64_t QuerySession::retryPauseMs(int asks) const
 {
-    return (std::int64_t(m_plan.timeoutMs) / 2) << (asks - 1);
+    // Doubling without end would wait minutes at the most retries; a host that has not answered
+    // in twice the time-out is asked no slower than that.
+    const std::int64_t timeout = m_plan.timeoutMs;
+    return std::min((timeout / 2) << std::min(asks - 1, 8), 2 * timeout);
 }
 
 void QuerySession::takeDueRetries(std::int64_t nowMs, std::size_t limit, std::vector<std::uint32_t>& out)
@@ -280,10 +283,10 @@ void QuerySession::handle(net::BatchSocket& socket, const net::Incoming& in)
                 if (Server* s = serverOf(m_targets[index]); s && m_plan.players)
                     s->result.players = std::move(o.players);
             } else if constexpr (std::is_same_v<T, query::RulesReply>) {
-                // An empty reply may be the first of two older-engine fragments: it does not
-                // replace rules already shown.
+                // An empty reply is an answer, but it does not replace rules already shown (a
+                // late copy of another layout, say).
                 if (Server* s = serverOf(m_targets[index]);
-                    s && m_plan.rules && (!s->result.rules || !o.rules.empty()))
+                    s && m_plan.rules && !o.firstPart && (!s->result.rules || !o.rules.empty()))
                     s->result.rules = std::move(o.rules);
             } else if constexpr (std::is_same_v<T, query::Dropped>) {
                 // The host answered, only not with a row of ours: asking again changes nothing.
@@ -332,7 +335,7 @@ void QuerySession::askDetails(net::BatchSocket& socket, Server& server)
     const query::Endpoint to = server.from;
     m_outstanding.detailsSent(to.address, to.port, socket.clock().nowMs());
     const bool wantPlayers = m_plan.players && !server.result.players;
-    const bool wantRules = m_plan.rules && (!server.result.rules || server.result.rules->empty());
+    const bool wantRules = m_plan.rules && !server.result.rules;
     if (server.result.row.identity == query::Identity::AddressOnly) {
         if (wantPlayers)
             sendOne(socket, to, m_requests.oldPlayers());
@@ -367,7 +370,7 @@ void QuerySession::checkDone(Target& t)
     if (const Server* s = serverOf(t)) {
         if (m_plan.players && !s->result.players)
             return;
-        if (m_plan.rules && (!s->result.rules || s->result.rules->empty()))
+        if (m_plan.rules && !s->result.rules)
             return;
     }
     t.done = true;

@@ -71,36 +71,27 @@ ParsedMasterArguments parseMasterArguments(const std::vector<std::string>& words
             if (o.steamKey)
                 return failed("--steam-key is given twice");
             o.steamKey = v;
+        } else if (word == "--steam-key-file") {
+            const std::string v = value();
+            if (missing || v.empty())
+                return failed("--steam-key-file wants a file");
+            o.steamKeyFile = v;
         } else if (word == "--master") {
             const std::string v = value();
             if (missing || v.empty())
                 return failed("--master wants HOST[:PORT]");
-            HostArgument host;
-            const std::size_t colon = v.rfind(':');
-            host.host = v.substr(0, colon);
-            if (colon != std::string::npos) {
-                const auto port = parseNumber(std::string_view(v).substr(colon + 1), 1, 65535);
-                if (!port)
-                    return failed("the port of " + quoted(v) + " is not a number from 1 to 65535");
-                host.port = static_cast<std::uint16_t>(*port);
-            }
-            if (host.host.empty())
-                return failed(quoted(v) + " names no host");
-            o.masters.push_back(std::move(host));
+            auto host = parseHostWord(v, result.error);
+            if (!host)
+                return failed(result.error);
+            o.masters.push_back(std::move(*host));
         } else if (word == "--xash-master") {
             const std::string v = value();
-            HostArgument host;
-            const std::size_t colon = v.rfind(':');
-            host.host = v.substr(0, colon);
-            if (colon != std::string::npos) {
-                const auto port = parseNumber(v.substr(colon + 1), 1, 65535);
-                if (!port)
-                    return failed("--xash-master wants HOST[:PORT], not " + quoted(v));
-                host.port = static_cast<std::uint16_t>(*port);
-            }
-            if (missing || host.host.empty())
+            if (missing || v.empty())
                 return failed("--xash-master wants HOST[:PORT]");
-            o.xashMasters.push_back(std::move(host));
+            auto host = parseHostWord(v, result.error);
+            if (!host)
+                return failed(result.error);
+            o.xashMasters.push_back(std::move(*host));
         } else if (word == "--list-url") {
             const std::string v = value();
             if (missing || (v.rfind("http://", 0) != 0 && v.rfind("https://", 0) != 0))
@@ -161,6 +152,7 @@ ParsedMasterArguments parseMasterArguments(const std::vector<std::string>& words
         } else if (word == "--timeout") {
             if (!number("milliseconds", 0, MaxTimeoutMs, o.timeoutMs))
                 return failed(result.error);
+            o.timeoutGiven = true;
         } else if (word == "--retries") {
             if (!number("a number", 0, MaxRetries, o.retries))
                 return failed(result.error);
@@ -185,12 +177,15 @@ ParsedMasterArguments parseMasterArguments(const std::vector<std::string>& words
     }
     if (o.game && o.filter)
         return failed("give --game or --filter, not both");
+    if (o.steamKey && o.steamKeyFile)
+        return failed("give --steam-key or --steam-key-file, not both");
     if (!o.game && !o.filter)
         o.game = query::ListedGame::CounterStrike;
     if (asksXash(o) && !xashGameDir(o))
         return failed("the Xash3D lists hold HL, 1.5, 1.6 and CZ servers only");
-    if (o.apiUrl && o.masters.size() > 0 && !o.steamKey)
-        return failed("--api-url names the Steam Web API, which wants a key (--steam-key)");
+    if (o.apiUrl && o.masters.size() > 0 && !o.steamKey && !o.steamKeyFile)
+        return failed(
+            "--api-url names the Steam Web API, which wants a key (--steam-key-file or --steam-key)");
     result.options = std::move(o);
     return result;
 }
@@ -232,16 +227,20 @@ std::optional<std::string> xashGameDir(const MasterOptions& o)
 
 std::string masterUsageText()
 {
-    return "usage: vantry master [--steam-key KEY | --master HOST[:PORT] | --xash]... [options]\n"
+    return "usage: vantry master [--steam-key-file FILE | --master HOST[:PORT] | --xash]... [options]\n"
            "Fetches the list of public servers of a game from the Steam Web API (with your own Steam\n"
            "Web API key) and from UDP master servers, and prints one address a line; with --query\n"
            "asks every listed server for its details as 'vantry query' does.\n"
            "sources:\n"
-           "  --steam-key KEY  ask the Steam Web API with this key; without --steam-key and without\n"
-           "                   --master the key comes from VANTRY_STEAM_KEY or from SteamKey in\n"
-           "                   section [Master] of the --settings file\n"
+           "  --steam-key-file FILE  ask the Steam Web API with the key this file holds (its first\n"
+           "                   line); without a key option and without --master the key comes from\n"
+           "                   VANTRY_STEAM_KEY or from SteamKey in section [Master] of the\n"
+           "                   --settings file\n"
+           "  --steam-key KEY  the key itself; every user of the machine sees it in 'ps', so prefer\n"
+           "                   the file, the variable or the settings file\n"
            "  --master H[:P]   ask this UDP master (port 27011 when not given); may be repeated\n"
            "  --api-url URL    the Web API's address (default https://api.steampowered.com)\n"
+           "                   (waited for 30 s, or --timeout when given)\n"
            "  --xash           ask the Xash3D FWGS masters (mentality.rip, ms2.mentality.rip and\n"
            "                   ms3.mentality.rip, port 27010); no key needed\n"
            "  --xash-master H[:P]  ask this Xash3D master (port 27010 when not given); may be repeated\n"
@@ -267,8 +266,11 @@ std::string masterUsageText()
            "  --map TEXT, --name TEXT, --max-ping MS   with --query, print only the servers whose\n"
            "                   map or name holds TEXT, or that answered within MS; --not-empty,\n"
            "                   --not-full and --no-password hold for what they answer as well\n"
+           "examples:\n"
+           "  VANTRY_STEAM_KEY=... vantry master --game 1.6 --query --not-empty\n"
+           "  vantry master --steam-key-file ~/.config/vantry/steam.key --json\n"
            "exit status: 0 when a server was listed (with --query: answered), 1 when none was,\n"
-           "2 on bad arguments\n";
+           "2 on bad arguments, 3 when the output could not be written\n";
 }
 
 } // namespace vantry::cli

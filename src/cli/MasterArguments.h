@@ -18,12 +18,13 @@ inline constexpr std::size_t MaxListLimit = 1'000'000;
 // "vantry master ..."
 struct MasterOptions
 {
-    std::optional<std::string> steamKey;   // --steam-key
-    std::vector<HostArgument> masters;     // --master, in the order given
-    std::optional<std::string> apiUrl;     // --api-url
-    bool xash = false;                     // --xash: the community's preset masters
-    std::vector<HostArgument> xashMasters; // --xash-master, port 27010 when not given
-    std::optional<std::string> listUrl;    // --list-url: the community's HTTP list
+    std::optional<std::string> steamKey;     // --steam-key
+    std::optional<std::string> steamKeyFile; // --steam-key-file: where the key is read from
+    std::vector<HostArgument> masters;       // --master, in the order given
+    std::optional<std::string> apiUrl;       // --api-url
+    bool xash = false;                       // --xash: the community's preset masters
+    std::vector<HostArgument> xashMasters;   // --xash-master, port 27010 when not given
+    std::optional<std::string> listUrl;      // --list-url: the community's HTTP list
     query::MasterRegion region = query::MasterRegion::All;
     std::optional<query::ListedGame> game; // --game; none with --filter
     std::optional<std::string> filter;     // --filter: sent as it is
@@ -38,6 +39,7 @@ struct MasterOptions
     std::optional<int> rate;
     bool paceGiven = false; // --pace: every master at that fixed pace
     int timeoutMs = 1000;
+    bool timeoutGiven = false; // --timeout also bounds the wait for the Steam Web API
     int retries = DefaultRetries;
     bool players = false;
     std::optional<std::string> player;

@@ -15,6 +15,11 @@ std::optional<std::string> programHelpOrVersion(const std::vector<std::string>& 
 // standard error (what is wrong, then the usage). Such a word never opens the window.
 std::optional<std::string> unknownCommandText(const std::vector<std::string>& words);
 
+// When a word is an option that neither the window program nor Qt knows, or a word where no word
+// belongs: the message for standard error (what is wrong, then the usage). Answered before Qt
+// needs a display, so a typo never ends in Qt's abort without one.
+std::optional<std::string> unknownOptionText(const std::vector<std::string>& words);
+
 // The window's options, then the commands that run without a window.
 std::string programUsageText();
 

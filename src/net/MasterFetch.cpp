@@ -63,7 +63,9 @@ void drain(int fd, MasterListing& listing, std::vector<std::uint8_t>& buffer, st
                                      reinterpret_cast<sockaddr*>(&from), &length);
         if (n < 0) {
             if (errno == ECONNREFUSED) {
+                // Nothing listens there: asking again would only wait out every retry.
                 listing.refused = true;
+                listing.paging.refused();
                 continue;
             }
             return; // EAGAIN: drained

@@ -111,6 +111,11 @@ void SteamServerList::onFinished()
         result.error = apiName(m_request) + QStringLiteral(" is asked too often (HTTP 429): try again later");
     } else if (code != 0 && code != 200) {
         result.error = apiName(m_request) + QStringLiteral(" answered with HTTP %1").arg(code);
+    } else if (reply->error() == QNetworkReply::OperationCanceledError) {
+        // Only the transfer timeout cancels a reply that still reports: a cancel of our own
+        // disconnects first, and a reply too large is told above.
+        result.error = apiName(m_request) +
+                       QStringLiteral(" did not answer within %1 ms (timed out)").arg(m_request.timeoutMs);
     } else if (reply->error() != QNetworkReply::NoError) {
         result.error = QStringLiteral("cannot reach ") + apiName(m_request) + QStringLiteral(": ") +
                        reply->errorString();

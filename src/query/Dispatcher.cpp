@@ -106,6 +106,8 @@ Outcome Dispatcher::info(std::optional<ServerRow> row, const Endpoint& from, std
                 return Dropped{DropReason::SecondReply};
             row->pingMs = answer.pingMs;
         }
+        const bool asked = row->pingMs.has_value();
+        return InfoReply{std::move(*row), asked};
     }
     return InfoReply{std::move(*row)};
 }
@@ -143,7 +145,7 @@ Outcome Dispatcher::olderFragment(Bytes datagram, const Endpoint& from)
 {
     if (datagram.size() == RulesReassembly::FirstFragmentSize) {
         m_reassembly.storeFirst(datagram, from);
-        return RulesReply{};
+        return RulesReply{{}, true};
     }
     return RulesReply{m_reassembly.completeWith(datagram, from)};
 }

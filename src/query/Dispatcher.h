@@ -56,6 +56,9 @@ struct InfoChallenge
 struct InfoReply
 {
     ServerRow row;
+    // A request to this sender is on record (always, without a table of requests): a broadcast's
+    // answers and spoofed replies alike are unasked.
+    bool asked = true;
 };
 
 // Replace the players list with these rows (already sorted by kills, highest first).
@@ -68,6 +71,9 @@ struct PlayersReply
 struct RulesReply
 {
     std::vector<RuleRow> rules;
+    // The first of an older engine's two fragments, kept until the second: not an answer yet. Any
+    // other reply is one, even an empty list (a server that exposes no rule).
+    bool firstPart = false;
 };
 
 using Outcome = std::variant<Dropped, ChallengeAnswer, InfoChallenge, InfoReply, PlayersReply, RulesReply>;

@@ -101,6 +101,12 @@ MasterPaging::Step MasterPaging::step(std::int64_t nowMs)
     return out;
 }
 
+void MasterPaging::refused()
+{
+    if (!done())
+        finish(m_pages > 0 ? MasterOutcome::StoppedAnswering : MasterOutcome::Silent);
+}
+
 bool MasterPaging::samePage(const MasterPage& page) const
 {
     return m_previous && m_previous->servers == page.servers && m_previous->last == page.last &&
@@ -124,8 +130,15 @@ bool MasterPaging::received(Bytes datagram, std::int64_t nowMs)
             --m_staleAllowed;
             return false;
         }
-        finish(MasterOutcome::RepeatedPage);
-        return true;
+        // A duplicated or stale datagram: the page asked for may still come, so ask again with
+        // the same seed at once. Only a master that keeps answering so has no further page.
+        if (++m_repeats > m_pacing.retries) {
+            finish(MasterOutcome::RepeatedPage);
+            return true;
+        }
+        m_deadlineMs = nowMs;
+        m_backedOff = m_attempts; // an answer, not a silence: the pause does not grow
+        return false;
     }
 
     ++m_pages;
@@ -158,6 +171,7 @@ bool MasterPaging::received(Bytes datagram, std::int64_t nowMs)
     }
     m_seed = *page->last;
     m_staleAllowed = m_attempts - 1;
+    m_repeats = 0;
     m_attempts = 0;
     m_backedOff = 0;
     m_previous = std::move(page);

@@ -40,7 +40,7 @@ enum class MasterOutcome
     Silent,           // no page came at all
     StoppedAnswering, // pages came, then none: the list may have ended without its end marker
     NoNewAddress,     // a page added no address not already listed
-    RepeatedPage,     // the page before came again in answer to the next request
+    RepeatedPage,     // the page before kept coming again in answer to the next request
     Limit,            // the limit of addresses was reached; the rest of the list was not asked for
 };
 
@@ -65,6 +65,9 @@ public:
     // without it, the time of the last step.
     bool received(Bytes datagram, std::int64_t nowMs);
     bool received(Bytes datagram) { return received(datagram, m_lastStepMs); }
+
+    // The master's host said that nothing listens on its port: the listing ends with what came.
+    void refused();
 
     bool done() const { return m_outcome != MasterOutcome::Running; }
     MasterOutcome outcome() const { return m_outcome; }
@@ -97,6 +100,7 @@ private:
     // Answers to earlier requests for the page just taken may still come: as many as the extra
     // requests it took are dropped if they repeat it.
     int m_staleAllowed = 0;
+    int m_repeats = 0; // copies of the page before, for the page now awaited
     std::optional<MasterPage> m_previous;
     std::vector<Endpoint> m_servers;
     std::unordered_set<std::uint64_t> m_seen;

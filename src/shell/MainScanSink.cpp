@@ -39,6 +39,11 @@ void MainScanSink::sendOldInfo(const query::Endpoint& to)
     m_scan.queries().sendOldInfo(to);
 }
 
+void MainScanSink::broadcastSent(std::uint32_t address, std::uint32_t mask)
+{
+    m_scan.queries().expectBroadcastAnswers(address, mask);
+}
+
 void MainScanSink::pause(int ms)
 {
     if (ms <= 0)

@@ -22,6 +22,7 @@ public:
     void pause(int ms) override;
     void yield() override;
     std::optional<QString> localAddress() override;
+    void broadcastSent(std::uint32_t address, std::uint32_t mask) override;
 
     void setStatus(int panel, const QString& text) override;
     void setStatusAddress(std::uint32_t address) override;

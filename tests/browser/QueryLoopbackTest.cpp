@@ -6,6 +6,7 @@
 #include "browser/ServerListModel.h"
 #include "browser/StaticSettings.h"
 #include "emu/EmuServer.h"
+#include "emu/Replies.h"
 #include "net/UdpEndpoint.h"
 #include "query/Clock.h"
 
@@ -13,8 +14,14 @@
 #include <QTest>
 
 #include <algorithm>
+#include <arpa/inet.h>
+#include <cerrno>
+#include <cstring>
+#include <functional>
 #include <gtest/gtest.h>
 #include <memory>
+#include <sys/socket.h>
+#include <unistd.h>
 #include <vector>
 
 using namespace vantry;
@@ -28,6 +35,7 @@ namespace {
 
 constexpr std::uint16_t GamePort = 27015;
 constexpr std::uint16_t SecondPort = 27016;
+constexpr std::uint16_t SpoofPort = 27099;
 
 std::uint32_t local(std::uint8_t last)
 {
@@ -54,7 +62,13 @@ public:
     void sendOldInfo(const query::Endpoint& to) override { m_queries.sendOldInfo(to); }
     void pause(int ms) override { QTest::qWait(ms); }
     void yield() override { QCoreApplication::processEvents(); }
-    std::optional<QString> localAddress() override { return std::nullopt; }
+    std::optional<QString> localAddress() override { return local; }
+    void broadcastSent(std::uint32_t address, std::uint32_t mask) override
+    {
+        m_queries.expectBroadcastAnswers(address, mask);
+        if (onBroadcast)
+            onBroadcast();
+    }
     void setStatus(int panel, const QString& text) override { m_panels[panel] = text; }
     void setStatusAddress(std::uint32_t address) override
     {
@@ -84,6 +98,8 @@ public:
     void setFavouritesTimerInterval(int) override {}
 
     std::vector<QString> warnings;
+    std::optional<QString> local;      // the machine's address as the broadcast probe reads it
+    std::function<void()> onBroadcast; // the network's answers to the probe
 
 private:
     browser::QueryService& m_queries;
@@ -122,7 +138,69 @@ struct QueryLoopback : ::testing::Test
     }
 };
 
+// Sends one info reply to the endpoint from `from` (host order), as a stranger on the network would:
+// nobody asked it.
+void sendUnasked(std::uint32_t from, std::uint16_t toPort, const Profile& profile)
+{
+    const int fd = ::socket(AF_INET, SOCK_DGRAM | SOCK_CLOEXEC, 0);
+    ASSERT_GE(fd, 0);
+    sockaddr_in a{};
+    a.sin_family = AF_INET;
+    a.sin_addr.s_addr = htonl(from);
+    a.sin_port = htons(SpoofPort);
+    ASSERT_EQ(::bind(fd, reinterpret_cast<const sockaddr*>(&a), sizeof a), 0) << std::strerror(errno);
+    const emu::Datagram reply = emu::hl1InfoReply(profile, from, SpoofPort);
+    sockaddr_in to{};
+    to.sin_family = AF_INET;
+    to.sin_addr.s_addr = htonl(0x7F000001);
+    to.sin_port = htons(toPort);
+    ::sendto(fd, reply.data(), reply.size(), 0, reinterpret_cast<const sockaddr*>(&to), sizeof to);
+    ::close(fd);
+}
+
 } // namespace
+
+// Anyone on the network can send info replies. Only the broadcast probe's answers come from
+// senders nobody asked, so only then, only from the network it reached and only so many are listed.
+TEST_F(QueryLoopback, RepliesFromSendersNobodyAskedAreListedOnlyAsTheBroadcastsAnswers)
+{
+    start(ProfileTable{});
+    const Profile spoof = emu::defaultsFor(Kind::Hl1);
+    const auto from = [](std::uint8_t b, std::uint8_t c, std::uint8_t d) {
+        return (127u << 24) | (std::uint32_t(b) << 16) | (std::uint32_t(c) << 8) | d;
+    };
+    // No sweep: a flood from 300 strangers lists nothing.
+    for (int i = 0; i < 300; ++i)
+        sendUnasked(from(0, static_cast<std::uint8_t>(7 + i / 250), static_cast<std::uint8_t>(i % 250 + 1)),
+                    endpoint.localPort(), spoof);
+    QTest::qWait(300);
+    EXPECT_EQ(servers.count(), 0);
+
+    // A sweep whose broadcast reached 127.0.0.0/16: answers from there are listed, from another
+    // network not, and never more than the cap.
+    settings.broadcastOn = true;
+    sink.local = QStringLiteral("127.0.2.1");
+    sink.onBroadcast = [&] {
+        sendUnasked(from(1, 7, 1), endpoint.localPort(), spoof);
+        for (int i = 0; i < browser::QueryService::MaxBroadcastAnswers + 50; ++i)
+            sendUnasked(
+                from(0, static_cast<std::uint8_t>(8 + i / 250), static_cast<std::uint8_t>(i % 250 + 1)),
+                endpoint.localPort(), spoof);
+    };
+    ASSERT_EQ(engine.sweep(0), ScanEngine::Outcome::Completed);
+    QTest::qWait(200);
+    EXPECT_EQ(servers.count(), browser::QueryService::MaxBroadcastAnswers);
+    EXPECT_LT(servers.find({from(1, 7, 1), SpoofPort}), 0) << "another network was not reached";
+
+    // A few seconds after the probe its answers are no longer expected.
+    sink.onBroadcast = nullptr;
+    ASSERT_EQ(engine.sweep(0), ScanEngine::Outcome::Completed);
+    EXPECT_EQ(servers.count(), 0);
+    QTest::qWait(static_cast<int>(browser::QueryService::BroadcastAnswersMs) + 200);
+    sendUnasked(from(0, 9, 1), endpoint.localPort(), spoof);
+    QTest::qWait(300);
+    EXPECT_EQ(servers.count(), 0);
+}
 
 TEST_F(QueryLoopback, TwoServersOnOneAddressAreListedWithThePortsTheirRepliesCameFrom)
 {

@@ -272,6 +272,33 @@ TEST(CliQuery, NoAnswerGivesStatusOneAndAQueryEndsWhenAllHaveAnswered)
     EXPECT_NE(quick.out.find("\trule\tmp_timelimit\t25\n"), std::string::npos) << quick.out;
 }
 
+// A server that exposes no rule answers with an empty list: that is its answer, and the query ends
+// with it instead of asking again until every retry is spent.
+TEST(CliQuery, AnEmptyRulesReplyIsAnAnswer)
+{
+    ProfileTable table;
+    for (const auto& [last, kind] : {std::pair{1, Kind::Source}, std::pair{2, Kind::Hl1}}) {
+        Profile p = vantry::emu::defaultsFor(kind);
+        p.rules.clear();
+        table.add(loopback(0, 3, static_cast<std::uint8_t>(10 + last)), 27015, p);
+    }
+    auto servers = startServers(std::move(table));
+
+    HandClock clock;
+    StillClockGuard guard(clock, std::chrono::seconds(30));
+    const auto r = runInProcess(
+        {"query", "127.0.3.11", "127.0.3.12", "--rules", "--json", "--timeout", "5000"}, {}, clock);
+    guard.stop();
+    ASSERT_EQ(r.status, 0) << r.err;
+    EXPECT_FALSE(guard.ranOn()) << "the query waited for rules that had come";
+    const QJsonArray listed = jsonArray(r.out);
+    ASSERT_EQ(listed.size(), 2);
+    for (const QJsonValue& v : listed) {
+        EXPECT_TRUE(v.toObject()[q("rules")].isArray()) << r.out;
+        EXPECT_TRUE(v.toObject()[q("rules")].toArray().isEmpty()) << r.out;
+    }
+}
+
 // qstat is another program that speaks the same protocol: where it is installed, both must read
 // the same names, maps, player counts and rules off the same servers.
 TEST(CliQstatCrossCheck, AgreesWithQuakestatOnTheSameServers)

@@ -10,8 +10,11 @@
 #include <QTemporaryDir>
 
 #include <algorithm>
+#include <arpa/inet.h>
 #include <gtest/gtest.h>
 #include <sstream>
+#include <sys/socket.h>
+#include <unistd.h>
 
 using namespace vantry;
 using namespace vantry::test;
@@ -150,6 +153,39 @@ TEST(MasterCli, TheKeyComesFromTheOptionTheEnvironmentOrTheSettingsAndIsNeverSho
     EXPECT_EQ(bySettings.status, 0) << bySettings.err;
     EXPECT_EQ(linesOf(bySettings.out), expected);
 
+    // From a file, so that the key never shows in the process list; its first line only.
+    const QString keyFile = dir.filePath(QStringLiteral("steam.key"));
+    {
+        QFile file(keyFile);
+        ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+        file.write(("  " + Key + "  \n# made on the Steam site\n").c_str());
+    }
+    const CliResult byFile = run({"master", "--steam-key-file", keyFile.toStdString(), "--api-url", url});
+    EXPECT_EQ(byFile.status, 0) << byFile.err;
+    EXPECT_EQ(linesOf(byFile.out), expected);
+    for (const auto& [words, message] : std::vector<std::pair<std::vector<std::string>, std::string>>{
+             {{"master", "--steam-key-file", "/nonexistent/steam.key", "--api-url", url},
+              "vantry: cannot read the key file '/nonexistent/steam.key': "},
+             {{"master", "--steam-key-file", ini.toStdString(), "--steam-key", Key},
+              "vantry: give --steam-key or --steam-key-file, not both\n"},
+         }) {
+        const CliResult bad = run(words);
+        EXPECT_EQ(bad.status, 2);
+        EXPECT_EQ(bad.err.substr(0, message.size()), message) << bad.err;
+        expectNoKey(bad, Key);
+    }
+    {
+        QFile file(keyFile);
+        ASSERT_TRUE(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
+        file.write("\n" + QByteArray::fromStdString(Key));
+    }
+    const CliResult emptyFirstLine =
+        run({"master", "--steam-key-file", keyFile.toStdString(), "--api-url", url});
+    EXPECT_EQ(emptyFirstLine.status, 2);
+    EXPECT_NE(emptyFirstLine.err.find("holds no key on its first line"), std::string::npos)
+        << emptyFirstLine.err;
+    expectNoKey(emptyFirstLine, Key);
+
     // A wrong key, from each place: refused, and never shown.
     const std::string wrong = "FEDCBA9876543210FEDCBA9876543210";
     env.insert(QStringLiteral("VANTRY_STEAM_KEY"), QString::fromStdString(wrong));
@@ -173,7 +209,7 @@ TEST(MasterCli, TheKeyComesFromTheOptionTheEnvironmentOrTheSettingsAndIsNeverSho
     EXPECT_EQ(blank.status, 2);
     EXPECT_EQ(blank.err.substr(0, 64), "vantry: the Steam Web API key holds blanks or control characters");
     expectNoKey(blank, "secret key");
-    EXPECT_EQ(api.requests().size(), 5u);
+    EXPECT_EQ(api.requests().size(), 6u);
 }
 
 TEST(MasterCli, FaultsAndSilenceOfMastersAreToldOnStandardError)
@@ -268,7 +304,7 @@ TEST(MasterCli, UnknownCommandsAndBadArgumentsGetTheirMessageAndStatusTwo)
 
     const CliResult help = run({"master", "--help"});
     EXPECT_EQ(help.status, 0);
-    EXPECT_EQ(help.out.substr(0, 34), "usage: vantry master [--steam-key ");
+    EXPECT_EQ(help.out.substr(0, 39), "usage: vantry master [--steam-key-file ");
 }
 
 namespace {
@@ -335,4 +371,32 @@ TEST(MasterCli, RateAndPaceArgumentsAreChecked)
     const CliResult help = run({"master", "--help"});
     EXPECT_NE(help.out.find("--rate"), std::string::npos);
     EXPECT_NE(help.out.find("steampowered.com"), std::string::npos) << "which masters keep a fixed pace";
+}
+
+// A Web API host that takes the connection and never answers: the wait ends at --timeout and says
+// it timed out (Qt's own word for it is "Operation canceled").
+TEST(MasterCli, AWebApiThatNeverAnswersTimesOutAtTheTimeoutGiven)
+{
+    const int listener = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    ASSERT_GE(listener, 0);
+    sockaddr_in address{};
+    address.sin_family = AF_INET;
+    address.sin_addr.s_addr = htonl(loopback(0, 13, 1));
+    ASSERT_EQ(::bind(listener, reinterpret_cast<const sockaddr*>(&address), sizeof address), 0);
+    ASSERT_EQ(::listen(listener, 8), 0); // the kernel completes the handshake; nobody reads
+    socklen_t length = sizeof address;
+    ASSERT_EQ(::getsockname(listener, reinterpret_cast<sockaddr*>(&address), &length), 0);
+    const std::string url = "http://127.0.13.1:" + std::to_string(ntohs(address.sin_port));
+
+    QElapsedTimer clock;
+    clock.start();
+    const CliResult silent = run({"master", "--steam-key", Key, "--api-url", url, "--timeout", "700"});
+    const qint64 took = clock.elapsed();
+    ::close(listener);
+    EXPECT_EQ(silent.status, 1);
+    EXPECT_EQ(silent.err, "vantry: the Steam Web API at " + url +
+                              " did not answer within 700 ms (timed out)\n"
+                              "vantry: no server listed\n");
+    EXPECT_LT(took, 10'000) << "the wait is bounded by --timeout, not Qt's 30 s";
+    expectNoKey(silent, Key);
 }

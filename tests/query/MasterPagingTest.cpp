@@ -168,15 +168,36 @@ TEST(MasterPaging, DuplicatesAreListedOnceAndAPageThatAddsNothingEndsTheListing)
         EXPECT_EQ(run.paging.servers()[i], server(static_cast<std::uint32_t>(i + 1)));
 }
 
-TEST(MasterPaging, APageRepeatedInAnswerToTheNextRequestEndsTheListing)
+// One copy of the page before (a duplicated or stale datagram) is asked past at once, with the same
+// seed; a master that answers every request so ends the listing with what came.
+TEST(MasterPaging, APageRepeatedOnceIsAskedAgainAndOnlyRepeatsThatGoOnEndTheListing)
 {
-    Listing run(fast());
-    ASSERT_TRUE(run.nextRequest());
-    run.take(page(1, 3));
-    ASSERT_TRUE(run.nextRequest());
-    EXPECT_TRUE(run.take(page(1, 3)));
-    EXPECT_EQ(run.paging.outcome(), MasterOutcome::RepeatedPage);
-    EXPECT_EQ(run.paging.servers().size(), 3u);
+    Listing once(fast());
+    ASSERT_TRUE(once.nextRequest());
+    once.take(page(1, 3));
+    ASSERT_TRUE(once.nextRequest());
+    const std::int64_t askedAt = once.now;
+    EXPECT_FALSE(once.take(page(1, 3)));
+    EXPECT_FALSE(once.paging.done());
+    ASSERT_TRUE(once.nextRequest());
+    EXPECT_EQ(once.now, askedAt) << "asked again at once, not after the reply timeout";
+    EXPECT_EQ(once.seeds.back(), "10.0.0.3:27015");
+    EXPECT_TRUE(once.take(page(4, 2, true)));
+    EXPECT_EQ(once.paging.outcome(), MasterOutcome::EndOfList);
+    EXPECT_EQ(once.paging.servers().size(), 5u);
+
+    Listing always(fast()); // two retries
+    ASSERT_TRUE(always.nextRequest());
+    always.take(page(1, 3));
+    for (int i = 0; i < 2; ++i) {
+        ASSERT_TRUE(always.nextRequest()) << i;
+        EXPECT_EQ(always.seeds.back(), "10.0.0.3:27015");
+        EXPECT_FALSE(always.take(page(1, 3))) << i;
+    }
+    ASSERT_TRUE(always.nextRequest());
+    EXPECT_TRUE(always.take(page(1, 3)));
+    EXPECT_EQ(always.paging.outcome(), MasterOutcome::RepeatedPage);
+    EXPECT_EQ(always.paging.servers().size(), 3u);
 }
 
 TEST(MasterPaging, ALateCopyOfARetriedPageIsNotTakenForARepeat)
@@ -203,8 +224,11 @@ TEST(MasterPaging, ALateCopyOfARetriedPageIsNotTakenForARepeat)
     ASSERT_TRUE(twice.nextRequest());
     EXPECT_FALSE(twice.take(page(1, 3)));
     EXPECT_FALSE(twice.paging.done());
-    EXPECT_TRUE(twice.take(page(1, 3)));
-    EXPECT_EQ(twice.paging.outcome(), MasterOutcome::RepeatedPage);
+    // A second copy is a repeat: asked again, not the end.
+    EXPECT_FALSE(twice.take(page(1, 3)));
+    EXPECT_FALSE(twice.paging.done());
+    ASSERT_TRUE(twice.nextRequest());
+    EXPECT_EQ(twice.seeds.back(), "10.0.0.3:27015");
 }
 
 TEST(MasterPaging, TheLimitCutsAPageButAListEndingAtItIsWhole)
