@@ -106,7 +106,7 @@ TEST(XashCli, ListsEveryMasterAndTheHttpListOnceAndQueriesThem)
 TEST(XashCli, BadSourcesAreRefusedAndASilentMasterIsTold)
 {
     for (const auto& [words, message] : std::vector<std::pair<std::vector<std::string>, std::string>>{
-             {{"master", "--xash-master", "127.0.0.1:0"}, "vantry: --xash-master wants HOST[:PORT], not"},
+             {{"master", "--xash-master", "127.0.0.1:0"}, "vantry: the port of '127.0.0.1:0' is not a number from 1 to 65535"},
              {{"master", "--xash-master"}, "vantry: --xash-master wants HOST[:PORT]"},
              {{"master", "--list-url", "ftp://127.0.0.1/"},
               "vantry: --list-url wants an http:// or https://"},
