@@ -428,3 +428,45 @@ TEST_F(OptionsDialog, EveryControlIsReachedByItsOwnNameAndNoOtherControlSharesIt
     for (const char* name : names)
         EXPECT_EQ(d.findChildren<QObject*>(QString::fromLatin1(name)).size(), 1) << name;
 }
+
+TEST_F(OptionsDialog, LaunchWrapperIsTypedPerGameKeptBySaveAndLeavesAFileWithoutOneAsItWas)
+{
+    // A file of a user who never set a wrapper keeps its bytes: no section appears for nothing.
+    create();
+    destroy();
+    const QByteArray untouched = readRaw();
+    EXPECT_FALSE(untouched.contains("[Launch]"));
+
+    TSettings& e = create();
+    e.show();
+    pickItem(control<QComboBox>(e, "CBGame"), 2);
+    auto* wrapper = control<QLineEdit>(e, "EditWrapper");
+    wrapper->setFocus();
+    QTest::keyClicks(wrapper, QStringLiteral("gamemoderun %command%"));
+    EXPECT_TRUE(control<QPushButton>(e, "BBSave")->isEnabled()) << "typing is an edit to save";
+    EXPECT_EQ(e.launchWrapper(2), QString()) << "nothing counts before «Сохранить»";
+    clickButton(e, "BBSave");
+    EXPECT_EQ(e.launchWrapper(2), u"gamemoderun %command%");
+    EXPECT_EQ(e.launchWrapper(0), QString()) << "each game has its own";
+    // Another game shows its own (empty) field; back on CS 1.6 the wrapper is there again.
+    pickItem(control<QComboBox>(e, "CBGame"), 0);
+    EXPECT_EQ(wrapper->text(), QString());
+    pickItem(control<QComboBox>(e, "CBGame"), 2);
+    EXPECT_EQ(wrapper->text(), u"gamemoderun %command%");
+    destroy();
+
+    const QByteArray written = readRaw();
+    EXPECT_TRUE(written.startsWith(untouched)) << "the sections before it keep their bytes";
+    EXPECT_TRUE(written.endsWith("[Launch]\nWrapper2=gamemoderun %command%\n")) << written.constData();
+
+    TSettings& r = create();
+    EXPECT_EQ(r.launchWrapper(2), u"gamemoderun %command%");
+    // Cleared and saved: the section goes, and the file is as it was before.
+    pickItem(control<QComboBox>(r, "CBGame"), 2);
+    control<QLineEdit>(r, "EditWrapper")->setFocus();
+    control<QLineEdit>(r, "EditWrapper")->selectAll();
+    QTest::keyClick(control<QLineEdit>(r, "EditWrapper"), Qt::Key_Backspace);
+    clickButton(r, "BBSave");
+    destroy();
+    EXPECT_EQ(readRaw(), untouched);
+}
