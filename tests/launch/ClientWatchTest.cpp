@@ -16,6 +16,7 @@
 #include <QThread>
 
 #include <csignal>
+#include <fcntl.h>
 #include <functional>
 #include <gtest/gtest.h>
 #include <sys/socket.h>
@@ -145,13 +146,17 @@ TEST_F(ClientWatchFixture, ClientKilledBySignalIsReportedAndCleanOrSlowEndsAreNo
 TEST_F(ClientWatchFixture, ClientOutlivesTheWatchAndThisProgramAndNeverMeetsAClosedPipe)
 {
     const QString marker = dir.filePath(QStringLiteral("done"));
-    // Prints a lot only after the watch has given up on it; a closed pipe would end it by SIGPIPE
-    // before it gets to the marker.
-    const QString path = script(QStringLiteral("long"),
-                                "echo started\nsleep 1\n"
-                                "i=0\nwhile [ $i -lt 3000 ]; do echo \"output $i\"; i=$((i + 1)); done\n"
-                                "touch '" +
-                                    marker.toLocal8Bit() + "'\nexit 4\n");
+    // The client leaves a child behind that prints a lot only after the watch has given up and the
+    // client itself has ended, as `steam` leaves Steam running; a closed pipe would end that child
+    // by SIGPIPE before it gets to the marker.
+    const QString path =
+        script(QStringLiteral("long"),
+               "echo started\n"
+               "( sleep 2; i=0; while [ $i -lt 3000 ]; do echo \"output $i\"; i=$((i + 1)); done;\n"
+               "  touch '" +
+                   marker.toLocal8Bit() +
+                   "' ) &\n"
+                   "sleep 1\nexit 4\n");
     ClientStart start;
     start.program = path;
     start.workingDirectory = dir.path();
@@ -173,9 +178,10 @@ TEST_F(ClientWatchFixture, ClientOutlivesTheWatchAndThisProgramAndNeverMeetsAClo
     EXPECT_EQ(::kill(client, 0), 0) << "the client must outlive the watch";
     watch.reset(); // as the program does when it closes
 
-    ASSERT_TRUE(waitUntil([&] { return QFile::exists(marker); }));
-    // Its keeper reaps it: nothing is left of it, and nothing of it is left to us.
-    EXPECT_TRUE(waitUntil([&] { return ::kill(client, 0) != 0; }, 3000));
+    // Its keeper reaps it once it ends, exit status 4 told to no one: nothing is left of it.
+    EXPECT_TRUE(waitUntil([&] { return ::kill(client, 0) != 0; }, 5000));
+    EXPECT_TRUE(waitUntil([&] { return QFile::exists(marker); }))
+        << "what the client left behind was cut off";
     EXPECT_EQ(zombieChildren(), 0);
 }
 
@@ -183,14 +189,18 @@ TEST_F(ClientWatchFixture, ClientGetsNoneOfOurFilesAndAFailedExecIsReportedAtOnc
 {
     // A socket opened without close-on-exec, as a library might; the game must not hold it (a held
     // UDP port would keep the next start of this program from binding it).
-    const int sock = ::socket(AF_INET, SOCK_DGRAM, 0);
-    ASSERT_GE(sock, 0);
+    // Placed well above the low numbers that starting a client reuses for its own ends.
+    const int opened = ::socket(AF_INET, SOCK_DGRAM, 0);
+    ASSERT_GE(opened, 0);
+    const int sock = ::fcntl(opened, F_DUPFD, 100);
+    ::close(opened);
+    ASSERT_GE(sock, 100);
     struct stat info
     {};
     ASSERT_EQ(::fstat(sock, &info), 0);
     const QString socketLink = QStringLiteral("socket:[%1]").arg(info.st_ino);
 
-    const QString list = dir.filePath(QStringLiteral("fds"));
+    const QString list = dir.filePath(QStringLiteral("fd-list"));
     clientIs(script(QStringLiteral("fds"), "for f in /proc/$$/fd/*; do readlink \"$f\"; done > '" +
                                                list.toLocal8Bit() + ".part'\nmv '" + list.toLocal8Bit() +
                                                ".part' '" + list.toLocal8Bit() + "'\n"));
