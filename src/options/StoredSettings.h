@@ -44,8 +44,8 @@ struct StoredSettings
     QVector<AddressRange> ranges;
     QVector<Favourite> favourites;
     MasterSource master;
-    int listRate = DefaultListRate; // section "Lists"
-    QStringList watchedPlayers; // section "Watch"
+    int listRate = DefaultListRate;   // section "Lists"
+    QStringList watchedPlayers;       // section "Watch"
     LaunchWrapperList launchWrappers; // section "Launch"
 };
 
