@@ -1,5 +1,8 @@
 #include "base/AppInfo.h"
+#include "base/IniFile.h"
 #include "base/Prompter.h"
+#include "base/SettingsFile.h"
+#include "base/UiLanguage.h"
 #include "cli/CliArguments.h"
 #include "cli/CliRun.h"
 #include "cli/ProgramHelp.h"
@@ -46,9 +49,6 @@ int main(int argc, char** argv)
     // The desktop entry that Wayland compositors match the window to, for its icon and name.
     QGuiApplication::setDesktopFileName(QStringLiteral(VANTRY_APP_ID));
     vantry::setApplicationIdentity();
-    // The window texts are Russian; a user whose language is English gets them in English.
-    vantry::installTranslation(vantry::uiLanguageFromEnvironment());
-
     QCommandLineParser parser;
     parser.setApplicationDescription(QStringLiteral("Browser for Half-Life family game servers."));
     parser.addHelpOption();
@@ -64,9 +64,21 @@ int main(int argc, char** argv)
 
     // A second copy brings the first one forward and ends before any settings are touched.
     vantry::SingleInstance instance(vantry::appTitle());
-    if (instance.askRunningCopyToRestore())
+    if (instance.askRunningCopyToRestore()) {
+        // Started from a terminal or a launcher, the user learns why no second window came.
+        std::fputs("Vantry is already running: its window was brought forward.\n", stderr);
         return 0;
+    }
     instance.listen();
+
+    // The window texts are Russian; the desktop's language, or the settings file's, may choose
+    // English. Chosen before the first window is made.
+    {
+        const QString file = parser.value(settingsOption);
+        const vantry::IniFile stored(file.isEmpty() ? vantry::settingsFilePath() : file);
+        vantry::installTranslation(
+            vantry::languageSetting(stored).value_or(vantry::uiLanguageFromEnvironment()));
+    }
 
     vantry::WidgetPrompter prompter;
     vantry::setPrompter(&prompter);

@@ -443,6 +443,14 @@ Players: %3</translation>
         <translation>Browse</translation>
     </message>
     <message>
+        <source>Команда, внутри которой запускается игра, как в Steam: gamemoderun %command%, prime-run %command%, env FOO=1 %command%. Без %command% игра добавляется в конец.</source>
+        <translation>The command the game is started inside, as in Steam: gamemoderun %command%, prime-run %command%, env FOO=1 %command%. Without %command% the game is added at the end.</translation>
+    </message>
+    <message>
+        <source>Обёртка:</source>
+        <translation>Wrapper:</translation>
+    </message>
+    <message>
         <source>Добавить параметр</source>
         <translation>Add the parameter</translation>
     </message>

@@ -161,7 +161,9 @@ SettingsPlaces currentSettingsPlaces(const fs::path& executableFolder)
 SettingsLocation locateSettingsFile(const SettingsPlaces& places)
 {
     const fs::path beside = places.executableFolder / FileName;
-    if (!isSystemProgramFolder(places.executableFolder) &&
+    // A portable copy is one that brings its settings along; any other keeps them where the
+    // desktop keeps every program's.
+    if (isReadableFile(beside) && !isSystemProgramFolder(places.executableFolder) &&
         places.folderWriteError(places.executableFolder) == 0)
         return {beside, {}};
 

@@ -30,12 +30,12 @@ struct SettingsLocation
     std::string problem;
 };
 
-// A copy in a folder that takes new files keeps "vantry.ini" beside itself (portable use). An
-// installed copy (in a system program folder, or in any folder it cannot write) uses
-// <config>/vantry/vantry.ini, <config> being $XDG_CONFIG_HOME or ~/.config: the folders are made
-// when missing, and a "vantry.ini" found beside the executable is copied there byte for byte the
-// first time. No file is ever removed or overwritten on the way: when the copy cannot be made, the
-// file beside the executable is the one read.
+// A copy with a "vantry.ini" beside itself, in a folder that takes new files, keeps it there
+// (portable use). Every other copy (one without that file, one in a system program folder or in any
+// folder it cannot write) uses <config>/vantry/vantry.ini, <config> being $XDG_CONFIG_HOME or
+// ~/.config: the folders are made when missing, and a "vantry.ini" found beside the executable is
+// copied there byte for byte the first time. No file is ever removed or overwritten on the way: when the copy
+// cannot be made, the file beside the executable is the one read.
 SettingsLocation locateSettingsFile(const SettingsPlaces& places);
 
 } // namespace vantry

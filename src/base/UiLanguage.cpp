@@ -1,5 +1,7 @@
 #include "UiLanguage.h"
 
+#include "IniFile.h"
+
 #include <cstdlib>
 #include <string_view>
 
@@ -7,53 +9,86 @@ namespace vantry {
 
 namespace {
 
-// "en" alone or followed by the rest of a locale name: territory, code set or modifier. A name
-// such as "enx" is another language.
-bool isEnglish(std::string_view name)
+// The language part alone or followed by the rest of a locale name: territory, code set or
+// modifier. A name such as "enx" is another language.
+bool isLanguage(std::string_view name, std::string_view language)
 {
-    if (name.substr(0, 2) != "en")
+    if (name.substr(0, language.size()) != language)
         return false;
-    return name.size() == 2 || name[2] == '_' || name[2] == '.' || name[2] == '@' || name[2] == '-';
+    if (name.size() == language.size())
+        return true;
+    const char next = name[language.size()];
+    return next == '_' || next == '.' || next == '@' || next == '-';
 }
 
-// As with gettext, the C and POSIX locales turn the translations off, LANGUAGE included.
 bool isPlainLocale(std::string_view name)
 {
     return name == "C" || name == "POSIX" || name.substr(0, 2) == "C.";
 }
 
-std::string_view firstEntry(const char* list)
+std::string_view text(const char* value)
 {
-    std::string_view rest = list ? list : "";
-    // Empty entries (a leading or doubled colon) name nothing.
-    while (!rest.empty()) {
-        const std::size_t colon = rest.find(':');
-        const std::string_view entry = rest.substr(0, colon);
-        if (!entry.empty())
-            return entry;
+    return value ? value : "";
+}
+
+UiLanguage ofLocale(std::string_view name)
+{
+    if (name.empty() || isPlainLocale(name) || isLanguage(name, "ru"))
+        return UiLanguage::Russian;
+    return UiLanguage::English;
+}
+
+// Empty entries (a leading or doubled colon) name nothing; an empty list: none.
+std::optional<UiLanguage> ofPreferences(std::string_view list)
+{
+    bool named = false;
+    while (!list.empty()) {
+        const std::size_t colon = list.find(':');
+        const std::string_view entry = list.substr(0, colon);
+        named = named || !entry.empty();
+        if (isLanguage(entry, "ru"))
+            return UiLanguage::Russian;
+        if (isLanguage(entry, "en"))
+            return UiLanguage::English;
         if (colon == std::string_view::npos)
             break;
-        rest.remove_prefix(colon + 1);
+        list.remove_prefix(colon + 1);
     }
-    return {};
+    if (named)
+        return UiLanguage::English;
+    return std::nullopt;
 }
 
 } // namespace
 
-UiLanguage uiLanguage(const char* language, const char* lang)
+UiLanguage uiLanguage(const LocaleVariables& v)
 {
-    const std::string_view locale = lang ? lang : "";
-    if (isPlainLocale(locale))
-        return UiLanguage::Russian;
-    std::string_view chosen = firstEntry(language);
-    if (chosen.empty())
-        chosen = locale;
-    return isEnglish(chosen) ? UiLanguage::English : UiLanguage::Russian;
+    if (!text(v.lcAll).empty())
+        return ofLocale(text(v.lcAll));
+    if (!text(v.lcMessages).empty())
+        return ofLocale(text(v.lcMessages));
+    const std::string_view lang = text(v.lang);
+    if (!lang.empty() && !isPlainLocale(lang))
+        if (const std::optional<UiLanguage> preferred = ofPreferences(text(v.language)))
+            return *preferred;
+    return ofLocale(lang);
 }
 
 UiLanguage uiLanguageFromEnvironment()
 {
-    return uiLanguage(std::getenv("LANGUAGE"), std::getenv("LANG"));
+    return uiLanguage(
+        {std::getenv("LC_ALL"), std::getenv("LC_MESSAGES"), std::getenv("LANGUAGE"), std::getenv("LANG")});
+}
+
+std::optional<UiLanguage> languageSetting(const IniFile& file)
+{
+    const QString value =
+        file.readString(QStringLiteral("Language"), QStringLiteral("Language"), QString()).trimmed();
+    if (value.compare(u"ru", Qt::CaseInsensitive) == 0)
+        return UiLanguage::Russian;
+    if (value.compare(u"en", Qt::CaseInsensitive) == 0)
+        return UiLanguage::English;
+    return std::nullopt;
 }
 
 } // namespace vantry

@@ -22,6 +22,11 @@ QString StaticSettings::startParams(int slot) const
     return slot >= 0 && slot < options::GameSlotCount ? params[static_cast<std::size_t>(slot)] : QString();
 }
 
+QString StaticSettings::launchWrapper(int slot) const
+{
+    return slot >= 0 && slot < options::GameSlotCount ? wrappers[static_cast<std::size_t>(slot)] : QString();
+}
+
 bool StaticSettings::addFavourite(const options::Favourite& favourite)
 {
     for (const auto& f : favouriteList)

@@ -22,6 +22,7 @@ public:
     bool doubleClick = true;
     std::array<QString, options::GameSlotCount> paths;
     std::array<QString, options::GameSlotCount> params;
+    std::array<QString, options::GameSlotCount> wrappers;
     bool autoScanOn = false;
     int updateInterval = 10;
     options::MasterSource master;
@@ -39,6 +40,7 @@ public:
     bool doubleClickConnects() const override { return doubleClick; }
     QString gamePath(int slot) const override;
     QString startParams(int slot) const override;
+    QString launchWrapper(int slot) const override;
     bool autoScan() const override { return autoScanOn; }
     int updateIntervalSec() const override { return updateInterval; }
     bool addFavourite(const options::Favourite& favourite) override;

@@ -1,6 +1,7 @@
 #include "ClientStart.h"
 
 #include "GameCommand.h"
+#include "LaunchWrapper.h"
 #include "SteamLibrary.h"
 
 #include <QDir>
@@ -43,6 +44,14 @@ bool isSourceSlot(int slot)
 bool isSteamProgram(const QString& fileName)
 {
     return fileName == u"steam" || fileName == u"steam.sh";
+}
+
+// Inside the folder of Steam's copy of the slot's game: hl_linux and hl.sh need Steam's runtime
+// and its libraries, which only a start through Steam gives them.
+bool insideSteamCopy(const QFileInfo& file, const SteamCopy& copy)
+{
+    const QString folder = QDir(copy.folder).canonicalPath();
+    return !folder.isEmpty() && file.canonicalFilePath().startsWith(folder + u'/');
 }
 
 // Every Windows executable, whatever its name, begins with the DOS header's "MZ".
@@ -90,7 +99,9 @@ int steamAppOfPath(const QString& gamePath)
     return ok && app > 0 ? app : 0;
 }
 
-ClientStart planClientStart(const GameLaunch& launch, const SteamLibrary& steam)
+namespace {
+
+ClientStart planUnwrapped(const GameLaunch& launch, const SteamLibrary& steam)
 {
     const GameArguments game =
         gameArguments(launch.startParams, launch.address, launch.port, launch.passwordParam);
@@ -120,10 +131,11 @@ ClientStart planClientStart(const GameLaunch& launch, const SteamLibrary& steam)
         return throughSteam(app, game.arguments, {}, file.absoluteFilePath());
     }
 
-    if (isSourceSlot(launch.slot) && isSourceLaunchScript(name)) {
+    if (const int app = steamAppForSlot(launch.slot); app != 0) {
         const SteamFindings found = steam.find();
-        const int app = steamAppForSlot(launch.slot);
-        if (found.copy(app))
+        const std::optional<SteamCopy> copy = found.copy(app);
+        if (copy &&
+            (insideSteamCopy(file, *copy) || (isSourceSlot(launch.slot) && isSourceLaunchScript(name))))
             return throughSteam(app, game.arguments, found);
     }
 
@@ -136,6 +148,13 @@ ClientStart planClientStart(const GameLaunch& launch, const SteamLibrary& steam)
     if (!file.isExecutable())
         return failed(QStringLiteral("not an executable file"));
     return {file.absoluteFilePath(), game.arguments, file.absolutePath(), {}};
+}
+
+} // namespace
+
+ClientStart planClientStart(const GameLaunch& launch, const SteamLibrary& steam)
+{
+    return wrapClientStart(planUnwrapped(launch, steam), launch.wrapper);
 }
 
 QList<std::pair<QString, QString>> offeredClients(const SteamLibrary& steam, int slot, QStringList* problems)
@@ -171,6 +190,14 @@ QString pickedClientNotice(const SteamLibrary& steam, int slot, const QString& p
         return QStringLiteral("%1 refuses to start outside Steam's runtime. Install %2 in Steam, then choose "
                               "its Steam copy with the browse button.")
             .arg(name, title);
+    }
+    if (const int app = steamAppForSlot(slot); app != 0) {
+        const std::optional<SteamCopy> copy = steam.find().copy(app);
+        if (copy && insideSteamCopy(file, *copy))
+            return QStringLiteral(
+                       "%1 lies in Steam's copy of %2; it will be started through Steam, which gives "
+                       "the game its runtime.")
+                .arg(name, steamGameTitle(app));
     }
     if (isWindowsProgram(file)) {
         if (QStandardPaths::findExecutable(QStringLiteral("wine")).isEmpty())

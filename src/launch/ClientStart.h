@@ -24,6 +24,7 @@ struct GameLaunch
     QString address;
     QString port;
     QString passwordParam;
+    QString wrapper; // the game's launch wrapper, "gamemoderun %command%"; empty: none
 };
 
 // A program with its arguments, to be started without a shell, or why nothing can start.
@@ -38,11 +39,13 @@ struct ClientStart
 // How a slot's game path starts on this machine:
 // - a Linux client (hl_linux, hl.sh, ...) directly, in its own folder;
 // - a Windows program (.exe, recognised by its "MZ" header) through `wine`, in its own folder;
-// - "steam://<id>", a picked `steam` program, or a Source game's launch script (hl2.sh,
-//   cstrike.sh, hl2mp.sh, which refuse to start outside Steam's runtime) for a game Steam has
-//   installed: through the Steam client, `steam` or the Flatpak's, with -applaunch <id> before the
+// - "steam://<id>", a picked `steam` program, any file inside the folder of Steam's copy of the
+//   slot's game (hl_linux, hl.sh: they need Steam's runtime), or a Source game's launch script
+//   (hl2.sh, cstrike.sh, hl2mp.sh, which refuse to start outside Steam's runtime) for a game Steam
+//   has installed: through the Steam client, `steam` or the Flatpak's, with -applaunch <id> before the
 //   game's own arguments.
 // The game's own arguments are the start parameters, the password and "+connect" (GameCommand).
+// The launch wrapper, when there is one, wraps whichever of these starts (LaunchWrapper).
 ClientStart planClientStart(const GameLaunch& launch, const SteamLibrary& steam);
 
 // For the options dialog's browse button: Steam's copy of the slot's game as a menu label and the

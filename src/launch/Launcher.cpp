@@ -1,6 +1,7 @@
 #include "Launcher.h"
 
 #include "ClientStart.h"
+#include "ClientWatch.h"
 #include "GameCommand.h"
 #include "RecentServers.h"
 #include "base/IniFile.h"
@@ -8,7 +9,6 @@
 #include "options/LiveSettings.h"
 
 #include <QDir>
-#include <QProcess>
 
 namespace vantry::launch {
 
@@ -16,27 +16,13 @@ namespace {
 
 const QString ErrorCaption = QStringLiteral("Error");
 
-// Starts the client detached, never through a shell. Empty on success, otherwise the reason.
-QString startClient(const ClientStart& start)
-{
-    QProcess process;
-    process.setProgram(start.program);
-    process.setArguments(start.arguments);
-    if (!start.workingDirectory.isEmpty())
-        process.setWorkingDirectory(start.workingDirectory);
-    process.setStandardInputFile(QProcess::nullDevice());
-    process.setStandardOutputFile(QProcess::nullDevice());
-    process.setStandardErrorFile(QProcess::nullDevice());
-    if (!process.startDetached())
-        return process.errorString();
-    return {};
-}
-
 } // namespace
 
 Launcher::Launcher(const options::LiveSettings& settings, LaunchHost& host)
     : m_settings(settings), m_host(host)
 {}
+
+Launcher::~Launcher() = default;
 
 Launcher::Outcome Launcher::play()
 {
@@ -161,8 +147,9 @@ Launcher::Outcome Launcher::launch(const ListedServer& row, const query::Endpoin
     request.address = addressText(target);
     request.port = QString::number(target.port);
     request.passwordParam = passwordParamFor(target);
+    request.wrapper = m_settings.launchWrapper(slot);
     const ClientStart start = planClientStart(request, *m_steam);
-    const QString failure = start.failure.isEmpty() ? startClient(start) : start.failure;
+    const QString failure = start.failure.isEmpty() ? startClient(start, path) : start.failure;
     // A failed start clears the flag like a missing path: the next try asks for the password again.
     m_passwordGiven = false;
     if (!failure.isEmpty()) {
@@ -177,6 +164,25 @@ Launcher::Outcome Launcher::launch(const ListedServer& row, const query::Endpoin
     record(row, target);
     m_host.hideWindow();
     return Outcome::Started;
+}
+
+QString Launcher::startClient(const ClientStart& start, const QString& gamePath)
+{
+    QString error;
+    std::unique_ptr<ClientWatch> watch = ClientWatch::start(start, m_exitWatch, &error);
+    if (!watch)
+        return error;
+    QObject::connect(watch.get(), &ClientWatch::failedEarly, watch.get(),
+                     [this, gamePath](const ClientExit& exit) {
+                         // The game is gone: the window comes back so that another server can be chosen.
+                         m_host.bringToFront();
+                         prompter().message(ErrorCaption, earlyExitText(gamePath, exit), BoxIcon::Error);
+                     });
+    // The last watch may be telling of its client right now; it goes when the loop is back.
+    if (m_watch)
+        m_watch.release()->deleteLater();
+    m_watch = std::move(watch);
+    return {};
 }
 
 void Launcher::record(const ListedServer& row, const query::Endpoint& target)

@@ -6,6 +6,8 @@
 #include <QString>
 #include <QStringList>
 
+#include <chrono>
+#include <memory>
 #include <optional>
 
 namespace vantry::options {
@@ -17,6 +19,8 @@ namespace vantry::launch {
 // What a launch needs of an armed auto-connect: the server it waits for, and how a launch ends
 // the wait. Auto-connect implements it; the launcher holds no state of its own about it.
 class RecentServers;
+class ClientWatch;
+struct ClientStart;
 
 // A server the user names to join (the recent list, "Connect to..."), not a row picked in the list.
 struct JoinTarget
@@ -60,6 +64,7 @@ public:
     };
 
     Launcher(const options::LiveSettings& settings, LaunchHost& host);
+    ~Launcher();
 
     // `SBPlayClick`: joins the selected row, or the auto-connect target while auto-connect waits
     // (which ends it).
@@ -96,6 +101,11 @@ public:
     // A password was just given and no launch has used or dropped it yet.
     bool passwordGiven() const { return m_passwordGiven; }
 
+    // How long after its start a client that ends in error is reported, with its last lines.
+    void setExitWatch(std::chrono::milliseconds window) { m_exitWatch = window; }
+    // The watch over the last client started; none before the first start.
+    const ClientWatch* clientWatch() const { return m_watch.get(); }
+
     // The program and arguments of the last client started, for the record.
     const QString& lastProgram() const { return m_lastProgram; }
     const QStringList& lastArguments() const { return m_lastArguments; }
@@ -104,6 +114,8 @@ private:
     Outcome launch(const ListedServer& row, const query::Endpoint& target);
     void refuse(const QString& text) const;
     void record(const ListedServer& row, const query::Endpoint& target);
+    // Starts the client apart from this program; empty on success, otherwise the reason.
+    QString startClient(const ClientStart& start, const QString& gamePath);
 
     const options::LiveSettings& m_settings;
     LaunchHost& m_host;
@@ -116,6 +128,8 @@ private:
     const SteamLibrary* m_steam = &m_userSteam;
     QString m_lastProgram;
     QStringList m_lastArguments;
+    std::chrono::milliseconds m_exitWatch{10000};
+    std::unique_ptr<ClientWatch> m_watch;
 };
 
 } // namespace vantry::launch

@@ -54,6 +54,8 @@ public:
     virtual bool doubleClickConnects() const = 0;
     virtual QString gamePath(int slot) const = 0; // empty for a slot outside 0..5
     virtual QString startParams(int slot) const = 0;
+    // The command a slot's game is started inside, "gamemoderun %command%"; empty: none.
+    virtual QString launchWrapper(int /*slot*/) const { return {}; }
 
     virtual bool autoScan() const = 0;
     virtual int updateIntervalSec() const = 0; // 5..60

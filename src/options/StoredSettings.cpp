@@ -123,6 +123,7 @@ StoredSettings loadStoredSettings(const IniFile& file)
     s.master = loadMasterSource(file);
     s.listRate = clampedListRate(st::readInteger(file, Key::ListRate));
     s.watchedPlayers = loadWatchList(file);
+    s.launchWrappers = loadLaunchWrappers(file);
     return s;
 }
 
@@ -209,6 +210,7 @@ void saveStoredSettings(IniFile& file, const StoredSettings& s)
     if (s.listRate != DefaultListRate)
         st::write(file, Key::ListRate, s.listRate);
     writeWatchList(file, s.watchedPlayers);
+    writeLaunchWrappers(file, s.launchWrappers);
     batch.commit();
 }
 

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "options/LaunchWrappers.h"
 #include "options/LiveSettings.h"
 #include "options/MasterSource.h"
 
@@ -43,8 +44,9 @@ struct StoredSettings
     QVector<AddressRange> ranges;
     QVector<Favourite> favourites;
     MasterSource master;
-    int listRate = DefaultListRate; // section "Lists"
-    QStringList watchedPlayers; // section "Watch"
+    int listRate = DefaultListRate;   // section "Lists"
+    QStringList watchedPlayers;       // section "Watch"
+    LaunchWrapperList launchWrappers; // section "Launch"
 };
 
 // Reads the settings file. Never fails: what cannot be read takes its default, and hand-edited

@@ -80,9 +80,18 @@ const std::string CarriedFile =
 TEST(SettingsLocation, PortableCopyKeepsItsFileBesideItAndInstalledCopyUsesTheConfigFolder)
 {
     Places p; // the real write attempt: a temporary folder takes files
+    // A copy that brought its settings along keeps them beside itself.
+    writeBytes(p.beside(), CarriedFile);
     SettingsLocation where = locateSettingsFile(p.places);
     EXPECT_EQ(where.file.string(), p.beside());
     EXPECT_FALSE(fs::exists(p.home() / "xdg")) << "no configuration folder for a portable copy";
+    fs::remove(p.beside());
+
+    // Without one, even a folder that takes files is not where settings belong: the desktop's is.
+    where = locateSettingsFile(p.places);
+    EXPECT_EQ(where.file.string(), p.configFile());
+    EXPECT_FALSE(fs::exists(p.beside())) << "nothing is made beside the program";
+    fs::remove_all(p.home() / "xdg");
 
     p.exeFolderReadOnly();
     where = locateSettingsFile(p.places);

@@ -14,6 +14,7 @@
 #include <gtest/gtest.h>
 
 using vantry::launch::Launcher;
+using vantry::launch::pickedClientNotice;
 using vantry::launch::SteamFolders;
 using vantry::test::FakeHost;
 using vantry::test::PathOverride;
@@ -291,7 +292,6 @@ TEST_F(ClientStartFixture, APickedSteamProgramStartsTheSlotsGameWithApplaunch)
 
 TEST_F(ClientStartFixture, PickedScriptsWindowsProgramsAndPlainFilesAreExplainedWhenPicked)
 {
-    using vantry::launch::pickedClientNotice;
     const QString script = probe.install(QStringLiteral("css"), QStringLiteral("hl2.sh"));
     EXPECT_EQ(
         pickedClientNotice(steam, 4, script),
@@ -321,4 +321,125 @@ TEST_F(ClientStartFixture, PickedScriptsWindowsProgramsAndPlainFilesAreExplained
     EXPECT_TRUE(
         pickedClientNotice(steam, 2, probe.install(QStringLiteral("linux"), QStringLiteral("hl_linux")))
             .isEmpty());
+}
+
+TEST_F(ClientStartFixture, GoldSourceClientInsideSteamsCopyStartsThroughSteamWithThePasswordForTheGame)
+{
+    probe.install(QStringLiteral("bin"), QStringLiteral("steam"));
+    // Counter-Strike as Steam installs it, on a second drive that the home's library list names.
+    const QString root = tree.root(QStringLiteral(".local/share/Steam"));
+    const QString drive = tree.library(QStringLiteral("games"));
+    tree.writeList(root, QStringLiteral("libraryfolders-new.vdf"), drive);
+    tree.writeManifest(drive, 10, QStringLiteral("Half-Life"), QStringLiteral("4"),
+                       QStringLiteral("Counter-Strike"));
+    const QString client = drive + QStringLiteral("/steamapps/common/Half-Life/hl_linux");
+    ASSERT_TRUE(QFile::copy(QStringLiteral(VANTRY_LAUNCH_PROBE), client));
+    QFile::setPermissions(client, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+    settings.paths[2] = client;
+
+    auto record = join("1.6", QStringLiteral("steam-hl"));
+    ASSERT_TRUE(record);
+    // hl_linux started by itself would miss Steam's runtime; Steam passes the game its arguments.
+    EXPECT_EQ(record->arguments, words({"-applaunch", "10", "-game", "cstrike", "+password", "pass word",
+                                        "+connect", "127.0.0.5:27015"}));
+    EXPECT_EQ(canonical(launcher.lastProgram()), canonical(probe.folder(QStringLiteral("bin/steam"))));
+    EXPECT_EQ(
+        pickedClientNotice(steam, 2, client),
+        QStringLiteral("hl_linux lies in Steam's copy of Counter-Strike; it will be started through Steam, "
+                       "which gives the game its runtime."));
+
+    // The same client for Half-Life, which Steam has not installed: started by itself, in its folder.
+    settings.paths[0] = client;
+    record = join("HL", QStringLiteral("direct-hl"));
+    ASSERT_TRUE(record);
+    EXPECT_EQ(record->arguments.first(), QStringLiteral("-console"));
+    EXPECT_EQ(canonical(record->workingDirectory),
+              canonical(drive + QStringLiteral("/steamapps/common/Half-Life")));
+
+    // A copy of the client kept outside Steam's folders is the user's own: started directly.
+    settings.paths[2] = probe.install(QStringLiteral("own/Half-Life"), QStringLiteral("hl_linux"));
+    record = join("1.6", QStringLiteral("own-hl"));
+    ASSERT_TRUE(record);
+    EXPECT_EQ(record->arguments.first(), QStringLiteral("-game"));
+}
+
+TEST_F(ClientStartFixture, LaunchWrapperOfTheGameWrapsEveryStartAsSteamsLaunchOptionsDo)
+{
+    settings.paths[2] = probe.install(QStringLiteral("linux"), QStringLiteral("hl_linux"));
+    const QString client = settings.paths[2];
+    probe.install(QStringLiteral("bin"), QStringLiteral("gamemoderun"));
+    host.selected = host.add(QStringLiteral("1.6"), QStringLiteral("127.0.0.5"), QStringLiteral("27015"));
+    const QStringList game = words({"-game", "cstrike", "+connect", "127.0.0.5:27015"});
+    const auto start = [&](const QString& wrapper, const QString& record) -> std::optional<Probe::Record> {
+        settings.wrappers[2] = wrapper;
+        probe.expect(record);
+        const Outcome outcome = launcher.play();
+        EXPECT_EQ(outcome, Outcome::Started) << wrapper.toStdString();
+        for (const auto& box : prompts.messages)
+            ADD_FAILURE() << box.text.toStdString();
+        prompts.messages.clear();
+        return outcome == Outcome::Started ? probe.wait() : std::nullopt;
+    };
+
+    // %command% stands for the client and its arguments; the game keeps its own folder.
+    auto record = start(QStringLiteral("gamemoderun %command%"), QStringLiteral("placeholder"));
+    ASSERT_TRUE(record);
+    EXPECT_EQ(record->arguments, QStringList{client} + game);
+    EXPECT_EQ(canonical(record->workingDirectory), canonical(probe.folder(QStringLiteral("linux"))));
+    EXPECT_EQ(canonical(launcher.lastProgram()), canonical(probe.folder(QStringLiteral("bin/gamemoderun"))));
+
+    // Without %command% the client comes last; quoted words stay whole.
+    record = start(QStringLiteral("gamemoderun --opt 'two words'"), QStringLiteral("appended"));
+    ASSERT_TRUE(record);
+    EXPECT_EQ(record->arguments, words({"--opt", "two words"}) + QStringList{client} + game);
+
+    // Words around %command% stay where they are.
+    record = start(QStringLiteral("gamemoderun %command% -- tail"), QStringLiteral("around"));
+    ASSERT_TRUE(record);
+    EXPECT_EQ(record->arguments, QStringList{client} + game + words({"--", "tail"}));
+
+    // Leading assignments set the game's environment through env.
+    probe.install(QStringLiteral("bin"), QStringLiteral("env"));
+    record = start(QStringLiteral("MANGOHUD=1 DXVK_HUD=fps %command%"), QStringLiteral("env"));
+    ASSERT_TRUE(record);
+    EXPECT_EQ(record->arguments, words({"MANGOHUD=1", "DXVK_HUD=fps"}) + QStringList{client} + game);
+
+    // Through Steam too: the wrapper wraps the start that Steam is asked for.
+    probe.install(QStringLiteral("bin"), QStringLiteral("steam"));
+    settings.paths[2] = QStringLiteral("steam://10");
+    record = start(QStringLiteral("gamemoderun %command%"), QStringLiteral("steam"));
+    ASSERT_TRUE(record);
+    EXPECT_EQ(canonical(record->arguments.first()), canonical(probe.folder(QStringLiteral("bin/steam"))));
+    EXPECT_EQ(record->arguments.mid(1), words({"-applaunch", "10"}) + words({"-game", "cstrike"}) +
+                                            words({"+connect", "127.0.0.5:27015"}));
+
+    // Another game's wrapper is not this one's.
+    settings.paths[2] = client;
+    settings.wrappers[2].clear();
+    settings.wrappers[0] = QStringLiteral("gamemoderun %command%");
+    probe.expect(QStringLiteral("plain"));
+    ASSERT_EQ(launcher.play(), Outcome::Started);
+    record = probe.wait();
+    ASSERT_TRUE(record);
+    EXPECT_EQ(record->arguments, game);
+}
+
+TEST_F(ClientStartFixture, LaunchWrapperThatCannotRunStartsNothingAndSaysWhy)
+{
+    settings.paths[2] = probe.install(QStringLiteral("linux"), QStringLiteral("hl_linux"));
+    host.selected = host.add(QStringLiteral("1.6"), QStringLiteral("127.0.0.5"), QStringLiteral("27015"));
+    probe.expect(QStringLiteral("never"));
+
+    settings.wrappers[2] = QStringLiteral("prime-run %command%"); // not installed here
+    EXPECT_EQ(launcher.play(), Outcome::StartFailed);
+    settings.wrappers[2] = QStringLiteral("gamemoderun 'unclosed %command%");
+    EXPECT_EQ(launcher.play(), Outcome::StartFailed);
+    ASSERT_EQ(prompts.messages.size(), 2);
+    EXPECT_EQ(prompts.messages[0].text, QStringLiteral("Unable to start ") + settings.paths[2] +
+                                            QStringLiteral(": the launch wrapper's program \"prime-run\" is "
+                                                           "not found"));
+    EXPECT_TRUE(prompts.messages[1].text.contains(QStringLiteral("the launch wrapper cannot be read: ")))
+        << prompts.messages[1].text.toStdString();
+    EXPECT_TRUE(host.visible);
+    EXPECT_EQ(probe.starts(), 0);
 }

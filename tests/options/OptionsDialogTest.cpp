@@ -510,3 +510,47 @@ TEST_F(OptionsDialog, APathTypedInTheFileDialogIsSavedByTheNextClickAndAnUnsaved
     d.show();
     EXPECT_EQ(control<QLineEdit>(d, "EditParam")->text(), d.startParams(2));
 }
+
+TEST_F(OptionsDialog, LaunchWrapperIsTypedPerGameKeptBySaveAndLeavesAFileWithoutOneAsItWas)
+{
+    // A file of a user who never set a wrapper keeps its bytes: no section appears for nothing.
+    // CS 1.6 chosen, as it stays below (the chosen game is saved too).
+    pickItem(control<QComboBox>(create(), "CBGame"), 2);
+    destroy();
+    const QByteArray untouched = readRaw();
+    EXPECT_FALSE(untouched.contains("[Launch]"));
+
+    TSettings& e = create();
+    e.show();
+    pickItem(control<QComboBox>(e, "CBGame"), 2);
+    auto* wrapper = control<QLineEdit>(e, "EditWrapper");
+    wrapper->setFocus();
+    QTest::keyClicks(wrapper, QStringLiteral("gamemoderun %command%"));
+    EXPECT_TRUE(control<QPushButton>(e, "BBSave")->isEnabled()) << "typing is an edit to save";
+    EXPECT_EQ(e.launchWrapper(2), QString()) << "nothing counts before «Сохранить»";
+    clickButton(e, "BBSave");
+    EXPECT_EQ(e.launchWrapper(2), u"gamemoderun %command%");
+    EXPECT_EQ(e.launchWrapper(0), QString()) << "each game has its own";
+    // Another game shows its own (empty) field; back on CS 1.6 the wrapper is there again.
+    pickItem(control<QComboBox>(e, "CBGame"), 0);
+    EXPECT_EQ(wrapper->text(), QString());
+    pickItem(control<QComboBox>(e, "CBGame"), 2);
+    EXPECT_EQ(wrapper->text(), u"gamemoderun %command%");
+    destroy();
+
+    const QByteArray written = readRaw();
+    EXPECT_TRUE(written.startsWith(untouched)) << "the sections before it keep their bytes";
+    EXPECT_TRUE(written.endsWith("[Launch]\nWrapper2=gamemoderun %command%\n")) << written.constData();
+
+    TSettings& r = create();
+    r.show();
+    EXPECT_EQ(r.launchWrapper(2), u"gamemoderun %command%");
+    // Cleared and saved: the section goes, and the file is as it was before.
+    pickItem(control<QComboBox>(r, "CBGame"), 2);
+    control<QLineEdit>(r, "EditWrapper")->setFocus();
+    control<QLineEdit>(r, "EditWrapper")->selectAll();
+    QTest::keyClick(control<QLineEdit>(r, "EditWrapper"), Qt::Key_Backspace);
+    clickButton(r, "BBSave");
+    destroy();
+    EXPECT_EQ(readRaw().toStdString(), untouched.toStdString());
+}

@@ -115,8 +115,15 @@ int main(int argc, char** argv)
             bodies[dir] = emu::httpListBody(listed);
         emu::HttpListEmu list(bodies);
         std::vector<std::uint16_t> ports = table.ports();
+        std::vector<std::uint32_t> hosts = table.hosts();
         emu::EmuServer servers(std::move(table), std::move(ports));
+        // Only the demo's own addresses: a local game server keeps its port, and the demo runs on.
+        servers.bindEachAddress(std::move(hosts));
         servers.start();
+        for (const std::string& place : servers.takenPlaces())
+            std::fprintf(stderr,
+                         "vantry-demo: %s is taken by another program; that demo server is left out\n",
+                         place.c_str());
         master.start();
         api.start();
         xash.start();

@@ -32,7 +32,16 @@ void closeAll(std::vector<int>& fds)
     fds.clear();
 }
 
-int openPort(std::uint16_t port, int& rcvbuf, int& sndbuf)
+std::string placeText(std::uint32_t address, std::uint16_t port)
+{
+    return std::to_string(address >> 24) + '.' + std::to_string((address >> 16) & 0xFF) + '.' +
+           std::to_string((address >> 8) & 0xFF) + '.' + std::to_string(address & 0xFF) + ':' +
+           std::to_string(port);
+}
+
+// -1 when the place is taken and taken places are to be left out.
+int openPort(std::uint16_t port, int& rcvbuf, int& sndbuf, std::uint32_t address = INADDR_ANY,
+             bool skipTaken = false)
 {
     const int fd = ::socket(AF_INET, SOCK_DGRAM | SOCK_CLOEXEC, 0);
     if (fd < 0)
@@ -48,11 +57,13 @@ int openPort(std::uint16_t port, int& rcvbuf, int& sndbuf)
     sockaddr_in addr{};
     addr.sin_family = AF_INET;
     addr.sin_port = htons(port);
-    addr.sin_addr.s_addr = htonl(INADDR_ANY);
+    addr.sin_addr.s_addr = htonl(address);
     if (::bind(fd, reinterpret_cast<const sockaddr*>(&addr), sizeof addr) != 0) {
         const int err = errno;
         ::close(fd);
-        throw EmuError("bind 0.0.0.0:" + std::to_string(port) + ": " + std::strerror(err));
+        if (skipTaken && err == EADDRINUSE)
+            return -1;
+        throw EmuError("bind " + placeText(address, port) + ": " + std::strerror(err));
     }
     return fd;
 }
@@ -89,13 +100,26 @@ void EmuServer::start()
     if (m_loop.running())
         return;
     try {
+        m_socketPorts.clear();
+        m_taken.clear();
+        const bool each = !m_bindAddresses.empty();
+        const std::vector<std::uint32_t> addresses =
+            each ? m_bindAddresses : std::vector<std::uint32_t>{INADDR_ANY};
         for (std::uint16_t port : m_ports) {
-            int rcvbuf = 0;
-            int sndbuf = 0;
-            m_sockets.push_back(openPort(port, rcvbuf, sndbuf));
-            if (m_sockets.size() == 1) {
-                m_rcvbuf = rcvbuf;
-                m_sndbuf = sndbuf;
+            for (std::uint32_t address : addresses) {
+                int rcvbuf = 0;
+                int sndbuf = 0;
+                const int fd = openPort(port, rcvbuf, sndbuf, address, each);
+                if (fd < 0) {
+                    m_taken.push_back(placeText(address, port));
+                    continue;
+                }
+                m_sockets.push_back(fd);
+                m_socketPorts.push_back(port);
+                if (m_sockets.size() == 1) {
+                    m_rcvbuf = rcvbuf;
+                    m_sndbuf = sndbuf;
+                }
             }
         }
         m_loop.openWake();
@@ -199,7 +223,7 @@ bool EmuServer::lost(std::uint32_t addr, std::uint16_t port, const Profile& prof
 void EmuServer::answerOne(std::size_t socket, Clock::time_point now, msghdr& msg,
                           std::span<const std::uint8_t> request)
 {
-    const std::uint16_t port = m_ports[socket];
+    const std::uint16_t port = m_socketPorts[socket];
     in_addr destination{};
     bool known = false;
     for (cmsghdr* c = CMSG_FIRSTHDR(&msg); c; c = CMSG_NXTHDR(&msg, c)) {

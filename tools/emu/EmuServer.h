@@ -11,6 +11,7 @@
 #include <random>
 #include <span>
 #include <stdexcept>
+#include <string>
 #include <sys/socket.h>
 #include <thread>
 #include <unordered_map>
@@ -37,6 +38,13 @@ public:
 
     // Binds every port (throws EmuError) and starts the loop.
     void start();
+
+    // Binds one socket per address and port instead of one per port on 0.0.0.0, so that a program
+    // holding one of the ports on some address (a local game server on 27015) keeps it: the
+    // sockets that cannot be bound are left out and named by takenPlaces(). Set before start().
+    void bindEachAddress(std::vector<std::uint32_t> addresses) { m_bindAddresses = std::move(addresses); }
+    // "a.b.c.d:port" of every place left out because it was taken.
+    const std::vector<std::string>& takenPlaces() const { return m_taken; }
     // Stops the loop within a few milliseconds and closes the sockets; safe to call twice.
     void stop();
 
@@ -80,6 +88,9 @@ private:
 
     ProfileTable m_table;
     std::vector<std::uint16_t> m_ports;
+    std::vector<std::uint32_t> m_bindAddresses;
+    std::vector<std::uint16_t> m_socketPorts; // the port of each socket
+    std::vector<std::string> m_taken;
     struct Reply
     {
         std::vector<std::uint8_t> data;

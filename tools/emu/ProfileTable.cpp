@@ -76,6 +76,16 @@ std::vector<std::pair<std::uint32_t, std::uint16_t>> ProfileTable::addresses(std
     return out;
 }
 
+std::vector<std::uint32_t> ProfileTable::hosts() const
+{
+    std::vector<std::uint32_t> out;
+    for (const auto& [address, port] : addresses(0))
+        out.push_back(address);
+    std::sort(out.begin(), out.end());
+    out.erase(std::unique(out.begin(), out.end()), out.end());
+    return out;
+}
+
 Profile defaultsFor(Kind kind)
 {
     Profile profile;

@@ -38,6 +38,8 @@ public:
     // Every address with a profile and its port (`anyPort` for an address on any port): exact
     // entries in address order, then each range in order. What an emulated master lists.
     std::vector<std::pair<std::uint32_t, std::uint16_t>> addresses(std::uint16_t anyPort) const;
+    // Every address with a profile, each once, in increasing order.
+    std::vector<std::uint32_t> hosts() const;
 
 private:
     std::map<std::pair<std::uint32_t, std::uint16_t>, Profile> m_exact;

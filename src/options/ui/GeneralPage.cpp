@@ -87,6 +87,11 @@ GeneralPage::GeneralPage(QWidget* parent) : QWidget(parent)
     EditParam->installEventFilter(this);
     CBParams = named(new QComboBox(this), "CBParams");
     CBParams->setCurrentIndex(-1);
+    EditWrapper = named(new QLineEdit(this), "EditWrapper");
+    EditWrapper->setPlaceholderText(QStringLiteral("gamemoderun %command%"));
+    EditWrapper->setToolTip(tr("Команда, внутри которой запускается игра, как в Steam: gamemoderun "
+                               "%command%, prime-run %command%, env FOO=1 %command%. Без %command% игра "
+                               "добавляется в конец."));
     BitBtn2 = named(widgets::button(QStringLiteral("+"), this), "BitBtn2");
     BitBtn2->setToolTip(tr("Добавить параметр"));
     BitBtn1 = named(widgets::button(tr("Сброс"), this), "BitBtn1");
@@ -140,10 +145,12 @@ GeneralPage::GeneralPage(QWidget* parent) : QWidget(parent)
     paramRow->addWidget(BitBtn2);
     paramRow->addWidget(BitBtn1);
     grid->addLayout(paramRow, 3, 1, 1, 3);
-    grid->addWidget(CBDclick, 4, 0, 1, 3);
-    grid->addWidget(BBSave, 4, 3);
-    grid->addWidget(CBTrans, 5, 0);
-    grid->addWidget(TBTrans, 5, 1, 1, 3);
+    grid->addWidget(widgets::boldLabel(tr("Обёртка:"), this), 4, 0);
+    grid->addWidget(EditWrapper, 4, 1, 1, 3);
+    grid->addWidget(CBDclick, 5, 0, 1, 3);
+    grid->addWidget(BBSave, 5, 3);
+    grid->addWidget(CBTrans, 6, 0);
+    grid->addWidget(TBTrans, 6, 1, 1, 3);
     grid->setRowStretch(6, 1);
 
     connect(CBGame, &QComboBox::activated, this, [this] { CBGameChange(); });
@@ -151,6 +158,8 @@ GeneralPage::GeneralPage(QWidget* parent) : QWidget(parent)
     connect(BitBtn2, &QPushButton::clicked, this, [this] { BitBtn2Click(); });
     connect(BitBtn1, &QPushButton::clicked, this, [this] { BitBtn1Click(); });
     connect(BBSave, &QPushButton::clicked, this, [this] { BBSaveClick(); });
+    // Typed or pasted, an edit of the wrapper is kept by «Сохранить» like the parameters.
+    connect(EditWrapper, &QLineEdit::textEdited, this, [this] { BBSave->setEnabled(true); });
     // toggled, not clicked: the handlers also run when loading changes the boxes.
     connect(CBTrans, &QCheckBox::toggled, this, [this] { CBTransClick(); });
     connect(TBTrans, &QSlider::valueChanged, this, [this] { TBTransChange(); });
@@ -160,6 +169,7 @@ void GeneralPage::load(const StoredSettings& s)
 {
     m_gamePaths = s.gamePaths;
     m_startParams = s.startParams;
+    m_wrappers = s.launchWrappers;
     CBGame->setCurrentIndex(s.curItem);
     showSlot(s.curItem);
     ui::Transparency::setOn(s.trans);
@@ -176,6 +186,7 @@ void GeneralPage::store(StoredSettings& s) const
 {
     s.gamePaths = m_gamePaths;
     s.startParams = m_startParams;
+    s.launchWrappers = m_wrappers;
     s.curItem = CBGame->currentIndex();
     s.trans = CBTrans->isChecked();
     s.transLevel = ui::Transparency::level();
@@ -216,6 +227,11 @@ QString GeneralPage::startParams(int slot) const
     return isSlot(slot) ? m_startParams[static_cast<std::size_t>(slot)] : QString();
 }
 
+QString GeneralPage::launchWrapper(int slot) const
+{
+    return isSlot(slot) ? m_wrappers[static_cast<std::size_t>(slot)] : QString();
+}
+
 void GeneralPage::dialogShown()
 {
     // An edit left unsaved can no longer be saved once the button is off: the fields show the
@@ -237,6 +253,7 @@ void GeneralPage::showSlot(int slot)
 {
     EditExe->setText(gamePath(slot));
     EditParam->setText(startParams(slot));
+    EditWrapper->setText(launchWrapper(slot));
 }
 
 void GeneralPage::CBGameChange()
@@ -320,6 +337,7 @@ void GeneralPage::BBSaveClick()
     if (isSlot(slot)) {
         m_gamePaths[static_cast<std::size_t>(slot)] = EditExe->text();
         m_startParams[static_cast<std::size_t>(slot)] = EditParam->text();
+        m_wrappers[static_cast<std::size_t>(slot)] = EditWrapper->text().trimmed();
     }
     BBSave->setEnabled(false);
 }

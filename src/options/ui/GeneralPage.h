@@ -42,6 +42,7 @@ public:
     bool doubleClickConnects() const;
     QString gamePath(int slot) const;
     QString startParams(int slot) const;
+    QString launchWrapper(int slot) const;
 
     // The dialog was shown: nothing is left to save.
     void dialogShown();
@@ -67,6 +68,7 @@ private:
     QToolButton* SBExe = nullptr;
     QLineEdit* EditParam = nullptr;
     QComboBox* CBParams = nullptr;
+    QLineEdit* EditWrapper = nullptr;
     QPushButton* BitBtn2 = nullptr;
     QPushButton* BitBtn1 = nullptr;
     QPushButton* BBSave = nullptr;
@@ -77,6 +79,7 @@ private:
 
     std::array<QString, GameSlotCount> m_gamePaths;
     std::array<QString, GameSlotCount> m_startParams;
+    LaunchWrapperList m_wrappers;
     std::function<QString(QFileDialog&)> m_chooseExecutable;
     ClientOffers m_clientOffers;
     PickNotice m_pickNotice;

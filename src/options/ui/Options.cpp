@@ -255,6 +255,11 @@ QString TSettings::startParams(int slot) const
 {
     return TS1->startParams(slot);
 }
+
+QString TSettings::launchWrapper(int slot) const
+{
+    return TS1->launchWrapper(slot);
+}
 bool TSettings::autoScan() const
 {
     return TS3->autoScan();

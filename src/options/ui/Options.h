@@ -73,6 +73,7 @@ public:
     bool doubleClickConnects() const override;
     QString gamePath(int slot) const override;
     QString startParams(int slot) const override;
+    QString launchWrapper(int slot) const override;
     bool autoScan() const override;
     int updateIntervalSec() const override;
     bool addFavourite(const Favourite& favourite) override;
