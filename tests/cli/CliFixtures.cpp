@@ -5,6 +5,7 @@
 #include <QJsonDocument>
 #include <QJsonValue>
 #include <QProcess>
+#include <QProcessEnvironment>
 #include <QStringList>
 
 #include <gtest/gtest.h>
@@ -35,13 +36,27 @@ CliResult runInProcess(const std::vector<std::string>& words, const cli::HostLoo
 
 CliResult runProgram(const std::vector<std::string>& words)
 {
+    return runProgram(words, QProcessEnvironment::systemEnvironment());
+}
+
+CliResult runProgram(const std::vector<std::string>& words, const QProcessEnvironment& env,
+                     const QString& redirection)
+{
     QStringList arguments;
     for (const std::string& w : words)
         arguments << QString::fromStdString(w);
     QProcess process;
-    process.start(QStringLiteral(VANTRY_BINARY), arguments);
+    process.setProcessEnvironment(env);
+    if (redirection.isEmpty()) {
+        process.start(QStringLiteral(VANTRY_BINARY), arguments);
+    } else {
+        process.start(QStringLiteral("/bin/sh"),
+                      QStringList{QStringLiteral("-c"), QStringLiteral("exec \"$0\" \"$@\" ") + redirection,
+                                  QStringLiteral(VANTRY_BINARY)} +
+                          arguments);
+    }
     CliResult r;
-    if (!process.waitForFinished(30000)) {
+    if (!process.waitForFinished(60000)) {
         ADD_FAILURE() << "the program did not end";
         process.kill();
         process.waitForFinished();
@@ -51,6 +66,14 @@ CliResult runProgram(const std::vector<std::string>& words)
     r.out = process.readAllStandardOutput().toStdString();
     r.err = process.readAllStandardError().toStdString();
     return r;
+}
+
+QProcessEnvironment plainEnvironment()
+{
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    for (const char* name : {"VANTRY_STEAM_KEY", "DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM"})
+        env.remove(QString::fromLatin1(name));
+    return env;
 }
 
 QJsonArray jsonArray(const std::string& text)

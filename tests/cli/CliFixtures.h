@@ -5,6 +5,8 @@
 
 #include <QJsonArray>
 #include <QJsonObject>
+#include <QProcessEnvironment>
+#include <QString>
 
 #include <memory>
 #include <string>
@@ -26,6 +28,12 @@ CliResult runInProcess(const std::vector<std::string>& words, const cli::HostLoo
                        query::Clock& clock = query::systemClock());
 // The real program as a child process.
 CliResult runProgram(const std::vector<std::string>& words);
+// The same in `env`; with a `redirection` in shell syntax (">/dev/full", ">&-") it starts through
+// /bin/sh, so that its descriptors are what a script gives it.
+CliResult runProgram(const std::vector<std::string>& words, const QProcessEnvironment& env,
+                     const QString& redirection = {});
+// The test's environment without a Steam key and without a display.
+QProcessEnvironment plainEnvironment();
 
 // The output of --json; fails the test when it is not a JSON array.
 QJsonArray jsonArray(const std::string& text);

@@ -12,28 +12,14 @@ using namespace vantry::test;
 
 namespace {
 
-// The real program started by the shell, so that its standard output can be what a script gives
-// it: /dev/full, a closed descriptor. `environment` replaces the test's own.
+// The real program with standard output as a script may give it: /dev/full, a closed descriptor.
 CliResult runRedirected(const QString& redirection, const QStringList& words,
                         const QProcessEnvironment& environment = QProcessEnvironment::systemEnvironment())
 {
-    QProcess process;
-    process.setProcessEnvironment(environment);
-    process.start(QStringLiteral("/bin/sh"),
-                  QStringList{QStringLiteral("-c"), QStringLiteral("exec \"$0\" \"$@\" ") + redirection,
-                              QStringLiteral(VANTRY_BINARY)} +
-                      words);
-    CliResult r;
-    if (!process.waitForFinished(30000)) {
-        ADD_FAILURE() << "the program did not end";
-        process.kill();
-        process.waitForFinished();
-        return r;
-    }
-    r.status = process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1;
-    r.out = process.readAllStandardOutput().toStdString();
-    r.err = process.readAllStandardError().toStdString();
-    return r;
+    std::vector<std::string> plain;
+    for (const QString& w : words)
+        plain.push_back(w.toStdString());
+    return runProgram(plain, environment, redirection);
 }
 
 QStringList qWords(const std::vector<std::string>& words)
@@ -42,14 +28,6 @@ QStringList qWords(const std::vector<std::string>& words)
     for (const std::string& w : words)
         out << QString::fromStdString(w);
     return out;
-}
-
-QProcessEnvironment withoutDisplay()
-{
-    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-    for (const char* name : {"DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM"})
-        env.remove(QString::fromLatin1(name));
-    return env;
 }
 
 } // namespace
@@ -102,7 +80,7 @@ TEST(CliStreams, OutputThatCannotBeWrittenIsReported)
 // display: without one, Qt would abort with a core dump.
 TEST(CliStreams, UnknownOptionsOfTheWindowProgramGetTheUsage)
 {
-    for (const QProcessEnvironment& env : {withoutDisplay(), QProcessEnvironment::systemEnvironment()}) {
+    for (const QProcessEnvironment& env : {plainEnvironment(), QProcessEnvironment::systemEnvironment()}) {
         for (const std::vector<std::string>& command :
              std::vector<std::vector<std::string>>{{"--bogus"},
                                                    {"--scan", "-x"},

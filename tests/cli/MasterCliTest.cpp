@@ -23,39 +23,14 @@ namespace {
 
 const std::string Key = "0123456789ABCDEF0123456789ABCDEF";
 
-// The real program, with an environment of the test's making: no key, no display unless given.
 CliResult runWith(const std::vector<std::string>& words, const QProcessEnvironment& env)
 {
-    QStringList arguments;
-    for (const std::string& w : words)
-        arguments << QString::fromStdString(w);
-    QProcess process;
-    process.setProcessEnvironment(env);
-    process.start(QStringLiteral(VANTRY_BINARY), arguments);
-    CliResult r;
-    if (!process.waitForFinished(60000)) {
-        ADD_FAILURE() << "the program did not end";
-        process.kill();
-        process.waitForFinished();
-        return r;
-    }
-    r.status = process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1;
-    r.out = process.readAllStandardOutput().toStdString();
-    r.err = process.readAllStandardError().toStdString();
-    return r;
-}
-
-QProcessEnvironment plainEnvironment()
-{
-    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-    for (const char* name : {"VANTRY_STEAM_KEY", "DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM"})
-        env.remove(QString::fromLatin1(name));
-    return env;
+    return runProgram(words, env);
 }
 
 CliResult run(const std::vector<std::string>& words)
 {
-    return runWith(words, plainEnvironment());
+    return runProgram(words, plainEnvironment());
 }
 
 std::vector<std::string> linesOf(const std::string& text)

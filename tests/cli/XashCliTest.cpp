@@ -17,26 +17,7 @@ namespace {
 
 CliResult run(const std::vector<std::string>& words)
 {
-    QStringList arguments;
-    for (const std::string& w : words)
-        arguments << QString::fromStdString(w);
-    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-    for (const char* name : {"VANTRY_STEAM_KEY", "DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM"})
-        env.remove(QString::fromLatin1(name));
-    QProcess process;
-    process.setProcessEnvironment(env);
-    process.start(QStringLiteral(VANTRY_BINARY), arguments);
-    CliResult r;
-    if (!process.waitForFinished(60000)) {
-        ADD_FAILURE() << "the program did not end";
-        process.kill();
-        process.waitForFinished();
-        return r;
-    }
-    r.status = process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1;
-    r.out = process.readAllStandardOutput().toStdString();
-    r.err = process.readAllStandardError().toStdString();
-    return r;
+    return runProgram(words, plainEnvironment());
 }
 
 std::vector<std::string> sortedLines(const std::string& text)
@@ -106,7 +87,8 @@ TEST(XashCli, ListsEveryMasterAndTheHttpListOnceAndQueriesThem)
 TEST(XashCli, BadSourcesAreRefusedAndASilentMasterIsTold)
 {
     for (const auto& [words, message] : std::vector<std::pair<std::vector<std::string>, std::string>>{
-             {{"master", "--xash-master", "127.0.0.1:0"}, "vantry: the port of '127.0.0.1:0' is not a number from 1 to 65535"},
+             {{"master", "--xash-master", "127.0.0.1:0"},
+              "vantry: the port of '127.0.0.1:0' is not a number from 1 to 65535"},
              {{"master", "--xash-master"}, "vantry: --xash-master wants HOST[:PORT]"},
              {{"master", "--list-url", "ftp://127.0.0.1/"},
               "vantry: --list-url wants an http:// or https://"},
