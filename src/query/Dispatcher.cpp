@@ -122,6 +122,10 @@ bool Dispatcher::isNewerFragment(Bytes datagram, const Endpoint& from) const
 
 Outcome Dispatcher::newerFragment(Bytes datagram, const Endpoint& from, std::uint64_t nowMs)
 {
+    // Fragments are held until their reply is whole: only for a server whose details were asked,
+    // or a stranger could fill the memory with them.
+    if (m_outstanding && !m_outstanding->detailsAsked(from.address, from.port, std::int64_t(nowMs)))
+        return Dropped{DropReason::Unasked};
     switch (m_splitReplies.add(datagram, from, nowMs)) {
     case SplitReplies::Result::Held:
         return Dropped{DropReason::PartialReply};

@@ -25,7 +25,7 @@ enum class DropReason
     OtherGame,     // an info reply whose game is not one of ours
     PartialReply,  // a fragment of the newer engine kept until its reply is whole
     BadSplitReply, // a newer-engine split reply that does not fit together or decompress
-    Unasked,       // a challenge from a server with no request of ours in flight
+    Unasked,       // a challenge or fragment from a server with no request of ours in flight
     SecondReply,   // another 'm'/'I' reply to an info request that was already answered
 };
 

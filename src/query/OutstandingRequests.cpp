@@ -129,6 +129,12 @@ bool OutstandingRequests::infoLive(const Slot& s, std::int64_t nowMs)
     return s.infoAt >= 0 && nowMs - s.infoAt <= InfoLifetimeMs;
 }
 
+bool OutstandingRequests::detailsAsked(std::uint32_t address, std::uint16_t port, std::int64_t nowMs) const
+{
+    const Slot* s = find(keyOf(address, port));
+    return s && detailsLive(*s, nowMs);
+}
+
 bool OutstandingRequests::detailsLive(const Slot& s, std::int64_t nowMs)
 {
     return s.detailsAt >= 0 && nowMs - s.detailsAt <= DetailsLifetimeMs;

@@ -61,6 +61,10 @@ public:
     // free for others. True when a request to it was in flight.
     bool refused(std::uint32_t address, std::uint16_t port, std::int64_t nowMs);
 
+    // Whether players or rules were asked of this server lately: only then may it send split
+    // replies, which are held until whole.
+    bool detailsAsked(std::uint32_t address, std::uint16_t port, std::int64_t nowMs) const;
+
     void clear();
     std::size_t capacity() const { return m_capacity; }
     // Entries whose requests have not expired at nowMs. Walks the whole table: for tests.

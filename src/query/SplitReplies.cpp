@@ -83,6 +83,10 @@ bool SplitReplies::isFragment(Bytes d)
 SplitReplies::Result SplitReplies::add(Bytes d, const Endpoint& from, std::uint64_t nowMs)
 {
     std::erase_if(m_partials, [&](const Partial& p) { return nowMs > p.startMs + TimeLimitMs; });
+    // A server splits at 1500 bytes at most: anything larger is a flood, which must not be held
+    // up to MaxPartials * MaxFragments times.
+    if (d.size() > HeaderSize + LargestDatagram)
+        return Result::Rejected;
 
     const std::uint32_t id = u32le(d, 4);
     const std::uint8_t total = ByteReader::byteAt(d, 8);

@@ -44,7 +44,8 @@ public:
     };
 
     // The datagram must pass isFragment(). Replies older than TimeLimitMs at nowMs are dropped
-    // first; when MaxPartials replies are open, the oldest gives way to a new one.
+    // first; when MaxPartials replies are open, the oldest gives way to a new one. A fragment
+    // longer than a header and 1500 bytes is rejected: no server splits so.
     Result add(Bytes datagram, const Endpoint& from, std::uint64_t nowMs);
 
     const std::vector<std::uint8_t>& reply() const { return m_reply; }

@@ -16,6 +16,7 @@
 #include <algorithm>
 #include <arpa/inet.h>
 #include <cerrno>
+#include <cstdio>
 #include <cstring>
 #include <functional>
 #include <gtest/gtest.h>
@@ -200,6 +201,67 @@ TEST_F(QueryLoopback, RepliesFromSendersNobodyAskedAreListedOnlyAsTheBroadcastsA
     sendUnasked(from(0, 9, 1), endpoint.localPort(), spoof);
     QTest::qWait(300);
     EXPECT_EQ(servers.count(), 0);
+}
+
+namespace {
+
+// Resident memory of this process, in bytes.
+std::size_t residentBytes()
+{
+    std::FILE* f = std::fopen("/proc/self/statm", "r");
+    unsigned long pages = 0;
+    unsigned long resident = 0;
+    if (f) {
+        if (std::fscanf(f, "%lu %lu", &pages, &resident) != 2)
+            resident = 0;
+        std::fclose(f);
+    }
+    return resident * static_cast<std::size_t>(::sysconf(_SC_PAGESIZE));
+}
+
+} // namespace
+
+// Split fragments are held until their reply is whole. A flood of large fragments, from a stranger
+// or from a server whose details were asked, must not make the program keep them: 2,000 of 60 KiB
+// would be 117 MiB.
+TEST_F(QueryLoopback, AFloodOfLargeFragmentsIsNotHeld)
+{
+    start(ProfileTable{});
+    const int fd = ::socket(AF_INET, SOCK_DGRAM | SOCK_CLOEXEC, 0);
+    ASSERT_GE(fd, 0);
+    sockaddr_in a{};
+    a.sin_family = AF_INET;
+    a.sin_addr.s_addr = htonl(local(77));
+    a.sin_port = htons(SpoofPort);
+    ASSERT_EQ(::bind(fd, reinterpret_cast<const sockaddr*>(&a), sizeof a), 0) << std::strerror(errno);
+    sockaddr_in to{};
+    to.sin_family = AF_INET;
+    to.sin_addr.s_addr = htonl(0x7F000001);
+    to.sin_port = htons(endpoint.localPort());
+
+    const auto flood = [&](std::uint32_t firstId) {
+        std::vector<std::uint8_t> fragment(12 + 60 * 1024, 0x41);
+        for (std::uint32_t i = 0; i < 1000; ++i) {
+            const std::uint32_t id = firstId + i / 31;
+            fragment[0] = 0xFE;
+            fragment[1] = fragment[2] = fragment[3] = 0xFF;
+            for (int b = 0; b < 4; ++b)
+                fragment[4 + static_cast<std::size_t>(b)] = static_cast<std::uint8_t>(id >> (8 * b));
+            fragment[8] = 32;                                    // total
+            fragment[9] = static_cast<std::uint8_t>(1 + i % 31); // never 0: never completes
+            ::sendto(fd, fragment.data(), fragment.size(), 0, reinterpret_cast<const sockaddr*>(&to),
+                     sizeof to);
+            QCoreApplication::processEvents(); // read before the socket's buffer overflows
+        }
+    };
+    const std::size_t before = residentBytes();
+    flood(1);                                           // a stranger
+    queries.sendDetailsRequest({local(77), SpoofPort}); // now asked
+    flood(1'000'000);
+    QTest::qWait(100);
+    const std::size_t grown = residentBytes() > before ? residentBytes() - before : 0;
+    ::close(fd);
+    EXPECT_LT(grown, 20u * 1024 * 1024) << "grew by " << grown / 1024 << " KiB";
 }
 
 TEST_F(QueryLoopback, TwoServersOnOneAddressAreListedWithThePortsTheirRepliesCameFrom)
