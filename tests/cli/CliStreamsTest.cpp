@@ -12,21 +12,11 @@ using namespace vantry::test;
 
 namespace {
 
-// The real program with standard output as a script may give it: /dev/full, a closed descriptor.
-CliResult runRedirected(const QString& redirection, const QStringList& words,
-                        const QProcessEnvironment& environment = QProcessEnvironment::systemEnvironment())
+std::string joined(const std::vector<std::string>& words)
 {
-    std::vector<std::string> plain;
-    for (const QString& w : words)
-        plain.push_back(w.toStdString());
-    return runProgram(plain, environment, redirection);
-}
-
-QStringList qWords(const std::vector<std::string>& words)
-{
-    QStringList out;
+    std::string out;
     for (const std::string& w : words)
-        out << QString::fromStdString(w);
+        out += (out.empty() ? "" : " ") + w;
     return out;
 }
 
@@ -50,16 +40,17 @@ TEST(CliStreams, OutputThatCannotBeWrittenIsReported)
         {"--help"},
     };
     for (const std::vector<std::string>& command : commands) {
-        const QStringList words = qWords(command);
-        const std::string name = words.join(QLatin1Char(' ')).toStdString();
-        const CliResult full = runRedirected(QStringLiteral(">/dev/full"), words);
+        const std::string name = joined(command);
+        const CliResult full =
+            runProgram(command, QProcessEnvironment::systemEnvironment(), QStringLiteral(">/dev/full"));
         EXPECT_EQ(full.status, vantry::cli::ExitOutputLost) << name << "\n" << full.err;
         EXPECT_NE(full.err.find("vantry: cannot write the output: No space left on device"),
                   std::string::npos)
             << name << "\n"
             << full.err;
 
-        const CliResult closed = runRedirected(QStringLiteral(">&-"), words);
+        const CliResult closed =
+            runProgram(command, QProcessEnvironment::systemEnvironment(), QStringLiteral(">&-"));
         EXPECT_EQ(closed.status, vantry::cli::ExitOutputLost) << name << "\n" << closed.err;
         EXPECT_NE(closed.err.find("vantry: standard output is closed; the output was lost"),
                   std::string::npos)
@@ -69,8 +60,8 @@ TEST(CliStreams, OutputThatCannotBeWrittenIsReported)
 
     // The same commands with somewhere to write still succeed; a closed standard input harms
     // nothing.
-    const CliResult fine =
-        runRedirected(QStringLiteral("<&-"), qWords({"query", "127.0.12.1", "--timeout", "2000"}));
+    const CliResult fine = runProgram({"query", "127.0.12.1", "--timeout", "2000"},
+                                      QProcessEnvironment::systemEnvironment(), QStringLiteral("<&-"));
     EXPECT_EQ(fine.status, 0) << fine.err;
     EXPECT_EQ(fine.out.substr(0, 21), "127.0.12.1:27015\tCSS\t");
     EXPECT_EQ(fine.err, "");
@@ -87,16 +78,15 @@ TEST(CliStreams, UnknownOptionsOfTheWindowProgramGetTheUsage)
                                                    {"--settings", "a.ini", "--bogus=1"},
                                                    {"--scan", "stray"},
                                                    {"--settings"}}) {
-            const QStringList words = qWords(command);
-            const std::string name = words.join(QLatin1Char(' ')).toStdString();
-            const CliResult bad = runRedirected(QString(), words, env);
+            const std::string name = joined(command);
+            const CliResult bad = runProgram(command, env);
             EXPECT_EQ(bad.status, 2) << name << "\n" << bad.err;
             EXPECT_EQ(bad.out, "") << name;
             EXPECT_NE(bad.err.find("usage: vantry [--settings FILE] [--scan]"), std::string::npos)
                 << name << "\n"
                 << bad.err;
         }
-        const CliResult named = runRedirected(QString(), {QStringLiteral("--bogus")}, env);
+        const CliResult named = runProgram({"--bogus"}, env);
         EXPECT_EQ(named.err.substr(0, 33), "vantry: unknown option '--bogus'\n");
     }
     // Qt's own options pass through to Qt, and the window starts (a copy already running would be
