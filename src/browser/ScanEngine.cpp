@@ -48,15 +48,6 @@ ScanEngine::ScanEngine(Activity& activity, const options::LiveSettings& settings
     : m_activity(activity), m_settings(settings), m_sink(sink)
 {}
 
-std::optional<std::array<int, 4>> ScanEngine::parseAddress(const QString& text)
-{
-    const auto address = query::Endpoint::parseAddress(text.toStdString());
-    if (!address)
-        return std::nullopt;
-    return std::array<int, 4>{int(*address >> 24), int(*address >> 16 & 0xFF), int(*address >> 8 & 0xFF),
-                              int(*address & 0xFF)};
-}
-
 QString ScanEngine::scanCaption()
 {
     return QCoreApplication::translate("vantry::browser::ScanEngine", "Сканировать");
@@ -81,19 +72,6 @@ QString ScanEngine::addressStatus(std::uint32_t address)
     return QString(reinterpret_cast<const QChar*>(text), n);
 }
 
-std::optional<std::uint16_t> ScanEngine::parsePort(const QString& text)
-{
-    if (text.isEmpty() || text.size() > 5)
-        return std::nullopt;
-    for (const QChar c : text)
-        if (c < u'0' || c > u'9')
-            return std::nullopt;
-    const int value = text.toInt();
-    if (value < 1 || value > 65535)
-        return std::nullopt;
-    return static_cast<std::uint16_t>(value);
-}
-
 ScanEngine::Outcome ScanEngine::sweep(int scanMode)
 {
     if (m_activity.running() != LongOperation::None || m_scanning)
@@ -113,7 +91,7 @@ ScanEngine::Outcome ScanEngine::sweep(int scanMode)
         return Outcome::Refused;
     }
     // A port that is not a number from 1 to 65535 would send to a port nobody chose.
-    const std::optional<std::uint16_t> port = parsePort(portText);
+    const std::optional<std::uint16_t> port = m_settings.scanPort(scanMode);
     if (!port) {
         m_sink.warn(portName + QStringLiteral(" is incorrect. Please set it in Options."));
         return Outcome::Refused;
@@ -170,16 +148,14 @@ ScanEngine::Outcome ScanEngine::runSweep(int scanMode, std::uint16_t port)
         return m_end;
 
     if (m_settings.broadcast()) {
-        if (const std::optional<QString> local = m_sink.localAddress()) {
-            if (const auto octets = parseAddress(*local)) {
-                const QString target = QStringLiteral("%1.%2.255.255").arg((*octets)[0]).arg((*octets)[1]);
-                m_sink.broadcastSent(
-                    (std::uint32_t((*octets)[0]) << 24) | (std::uint32_t((*octets)[1]) << 16), 0xFFFF0000u);
-                m_sink.sendInfo(target, port);
-                if (m_settings.scanOld())
-                    m_sink.sendOldInfo(target, port);
-                countProbe();
-            }
+        if (const std::optional<std::uint32_t> local = m_sink.localAddress()) {
+            const std::uint32_t network = *local & 0xFFFF0000u;
+            const query::Endpoint target{network | 0xFFFFu, port};
+            m_sink.broadcastSent(network, 0xFFFF0000u);
+            m_sink.sendInfo(target);
+            if (m_settings.scanOld())
+                m_sink.sendOldInfo(target);
+            countProbe();
         }
     }
 
@@ -199,21 +175,26 @@ ScanEngine::Outcome ScanEngine::runSweep(int scanMode, std::uint16_t port)
 bool ScanEngine::probeFavourites()
 {
     // A copy: rows deleted or moved during the yields are not read after they are gone.
-    const QVector<options::Favourite> favourites = m_settings.favourites();
-    for (const options::Favourite& favourite : favourites) {
-        const std::optional<std::uint16_t> port = parsePort(favourite.port);
-        if (!port) {
-            m_badFavourites.append(QStringLiteral("Port of favorite %1 is incorrect: \"%2\".")
-                                       .arg(favourite.address, favourite.port));
+    const QVector<options::FavouriteTarget> favourites = m_settings.favouriteTargets();
+    for (const options::FavouriteTarget& favourite : favourites) {
+        const options::Favourite& text = favourite.text;
+        if (!favourite.port) {
+            m_badFavourites.append(
+                QStringLiteral("Port of favorite %1 is incorrect: \"%2\".").arg(text.address, text.port));
+            continue;
+        }
+        if (!askable(favourite)) {
+            m_badFavourites.append(
+                QStringLiteral("Address of favorite \"%1\" is not an IPv4 address.").arg(text.address));
             continue;
         }
         const int half = m_settings.delayMs() / 2;
         m_sink.pause(half);
-        m_sink.sendInfo(favourite.address, *port);
+        sendFavourite(favourite, false);
         m_sink.pause(half);
         if (m_settings.scanOld())
-            m_sink.sendOldInfo(favourite.address, *port);
-        if (!afterProbe(favourite.address))
+            sendFavourite(favourite, true);
+        if (!afterProbe(text.address))
             return false;
     }
     return !m_activity.closing();
@@ -269,21 +250,33 @@ bool ScanEngine::probeListed(ListSource& source)
     return true;
 }
 
+bool ScanEngine::askable(const options::FavouriteTarget& favourite)
+{
+    using Kind = query::HostText::Kind;
+    return favourite.port && (favourite.host.kind == Kind::Address || favourite.host.kind == Kind::Name);
+}
+
+void ScanEngine::sendFavourite(const options::FavouriteTarget& favourite, bool old)
+{
+    // Numbers go out as they are; only a host name is looked up.
+    if (const std::optional<query::Endpoint> to = favourite.endpoint()) {
+        old ? m_sink.sendOldInfo(*to) : m_sink.sendInfo(*to);
+        return;
+    }
+    old ? m_sink.sendOldInfo(favourite.text.address, *favourite.port)
+        : m_sink.sendInfo(favourite.text.address, *favourite.port);
+}
+
 bool ScanEngine::probeRanges(std::uint16_t port)
 {
-    const QVector<options::AddressRange> ranges = m_settings.ranges();
-    for (const options::AddressRange& range : ranges) {
-        if (!range.checked)
-            continue;
-        const auto from = parseAddress(range.from);
-        const auto to = parseAddress(range.to);
-        if (!from || !to)
-            continue;
-        const int f1 = (*from)[0], f2 = (*from)[1], f3 = (*from)[2], f4 = (*from)[3];
-        const int t3 = (*to)[2], t4 = (*to)[3];
+    const QVector<options::Ipv4Range> ranges = m_settings.tickedRanges();
+    for (const options::Ipv4Range& range : ranges) {
+        const int f3 = int(range.from >> 8 & 0xFF), f4 = int(range.from & 0xFF);
+        const int t3 = int(range.to >> 8 & 0xFF), t4 = int(range.to & 0xFF);
         if (t3 < f3)
             continue;
-        const std::uint32_t base = (std::uint32_t(f1) << 24) | (std::uint32_t(f2) << 16);
+        // Every address has the first two octets of the range's start.
+        const std::uint32_t base = range.from & 0xFFFF0000u;
         for (int c = f3; c <= t3; ++c) {
             const int last = c == t3 ? t4 : 254;
             if (last < f4)
@@ -424,20 +417,19 @@ ScanEngine::Outcome ScanEngine::favouritesPass()
         return Outcome::Skipped;
     Activity::Running running(m_activity, LongOperation::FavouritesPass);
 
-    const QVector<options::Favourite> favourites = m_settings.favourites();
-    for (const options::Favourite& favourite : favourites) {
-        const std::optional<std::uint16_t> port = parsePort(favourite.port);
-        if (!port)
+    const QVector<options::FavouriteTarget> favourites = m_settings.favouriteTargets();
+    for (const options::FavouriteTarget& favourite : favourites) {
+        if (!askable(favourite))
             continue;
         m_sink.pause(3);
-        m_sink.sendInfo(favourite.address, *port);
+        sendFavourite(favourite, false);
         m_sink.pause(3);
         if (m_settings.scanOld())
-            m_sink.sendOldInfo(favourite.address, *port);
+            sendFavourite(favourite, true);
         m_sink.yield();
         if (m_activity.closing())
             return Outcome::Closing;
-        m_sink.setStatus(0, u' ' + favourite.address);
+        m_sink.setStatus(0, u' ' + favourite.text.address);
     }
     m_sink.setStatus(0, QStringLiteral(" Autoscan..."));
     if (m_sink.favouritesTimerInterval() < 5000)

@@ -12,7 +12,8 @@
 
 namespace vantry::options {
 class LiveSettings;
-}
+struct FavouriteTarget;
+} // namespace vantry::options
 
 namespace vantry::browser {
 
@@ -34,8 +35,8 @@ public:
     virtual void pause(int ms) = 0;
     // Let every waiting event run (replies, clicks, timers).
     virtual void yield() = 0;
-    // The local host's IPv4 address, or nothing when it cannot be found.
-    virtual std::optional<QString> localAddress() = 0;
+    // The local host's IPv4 address (host order), or nothing when it cannot be found.
+    virtual std::optional<std::uint32_t> localAddress() = 0;
     // The broadcast probe went to the network `address`/`mask`: its answers come from senders
     // that nobody asked by address.
     virtual void broadcastSent(std::uint32_t address, std::uint32_t mask)
@@ -109,15 +110,11 @@ public:
     Outcome refresh();
     Outcome favouritesPass();
 
-    // Strict dotted quad; nothing for anything else.
-    static std::optional<std::array<int, 4>> parseAddress(const QString& text);
     // The scan button's caption while no cool-down counts, in the window's language: the one
     // caption the button starts with and comes back to.
     static QString scanCaption();
     // A space and the dotted address: panel 0 after a range probe.
     static QString addressStatus(std::uint32_t address);
-    // 1..65535 written with 1 to 5 digits; nothing for anything else.
-    static std::optional<std::uint16_t> parsePort(const QString& text);
 
     // From the start of a sweep to its end or its stop.
     bool isScanning() const { return m_scanning; }
@@ -134,6 +131,9 @@ private:
     // Probes the public lists' addresses as they come, at the list rate, until the lists end.
     bool probeListed(ListSource& source);
     bool probeRanges(std::uint16_t port);
+    // A favourite with a port and an address or a host name; the others are told, not asked.
+    static bool askable(const options::FavouriteTarget& favourite);
+    void sendFavourite(const options::FavouriteTarget& favourite, bool old);
     // After a probe: the stop check, the yield and the status texts. False when the loop ends.
     bool afterProbe(const QString& address);
     bool afterProbe(std::uint32_t address);

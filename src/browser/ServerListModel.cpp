@@ -13,13 +13,6 @@ QString fromUtf8(const std::string& s)
     return QString::fromUtf8(s.data(), static_cast<qsizetype>(s.size()));
 }
 
-// "12/20" -> 12; not a number reads as 0.
-int currentPlayers(const QString& text)
-{
-    const qsizetype slash = text.indexOf(u'/');
-    return (slash < 0 ? text : text.left(slash)).toInt();
-}
-
 QString addressText(const query::Endpoint& e)
 {
     return QString::fromStdString(query::addressText(e.address));
@@ -59,13 +52,6 @@ int ServerListModel::add(query::ServerRow server, Shown shown)
     if (contains(server))
         return -1;
     Row row;
-    if (server.oldTexts) {
-        row.protocolOrder = fromUtf8(server.oldTexts->protocol).toInt();
-        row.playersOrder = currentPlayers(fromUtf8(server.oldTexts->players));
-    } else {
-        row.protocolOrder = server.protocol;
-        row.playersOrder = server.playerCount.value_or(0);
-    }
     m_byAddress[server.from.address].append(server.from.port);
     row.server = std::move(server);
 
@@ -216,10 +202,11 @@ QVariant ServerListModel::data(const QModelIndex& index, int role) const
         switch (column) {
         case Port:
             return int(row.server.from.port);
+        // The decoder's numbers, also for an old reply's texts: nothing shown is read back.
         case Protocol:
-            return row.protocolOrder;
+            return row.server.protocol;
         case Players:
-            return row.playersOrder;
+            return row.server.playerCount.value_or(0);
         case Status:
             return imageIndex(row, column);
         case Ping:

@@ -88,10 +88,6 @@ private:
     struct Row
     {
         query::ServerRow server;
-        // The sort values of the protocol and players columns; an old reply's are read from its
-        // texts once, as the column shows them.
-        int protocolOrder = 0;
-        int playersOrder = 0;
     };
 
     int imageIndex(const Row& row, int column) const;

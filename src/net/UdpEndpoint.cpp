@@ -167,9 +167,12 @@ std::optional<std::uint32_t> UdpEndpoint::lookupHost(const QString& host)
 
 std::uint32_t UdpEndpoint::resolve(const QString& host)
 {
-    in_addr literal{};
-    if (inet_pton(AF_INET, host.toLatin1().constData(), &literal) == 1)
-        return ntohl(literal.s_addr);
+    // Numbers are read here, never by the resolver, which takes "010" for octal.
+    const query::HostText text = query::HostText::read(host.toStdString());
+    if (text.kind == query::HostText::Kind::Address)
+        return text.address;
+    if (text.kind != query::HostText::Kind::Name)
+        throw EndpointError("Host Lookup Canceled");
     const auto lookup = [&] { return m_resolver ? m_resolver(host) : lookupHost(host); };
     if (auto address = lookup())
         return *address;

@@ -24,18 +24,6 @@ QString oneLine(QString text)
     return text.replace(u'\r', u' ').replace(u'\n', u' ');
 }
 
-// The favourite's endpoint as numbers; none for texts a hand-edited file may hold.
-std::optional<query::Endpoint> endpointOf(const Favourite& favourite)
-{
-    const std::optional<std::uint32_t> address =
-        query::Endpoint::parseAddress(favourite.address.toStdString());
-    bool number = false;
-    const uint port = favourite.port.toUInt(&number);
-    if (!address || !number || port > 65535)
-        return std::nullopt;
-    return query::Endpoint{*address, static_cast<std::uint16_t>(port)};
-}
-
 } // namespace
 
 QString favouriteAnswerKey(const Favourite& favourite)
@@ -66,15 +54,24 @@ std::optional<FavouriteAnswer> FavouriteNames::answer(const Favourite& favourite
 }
 
 bool FavouriteNames::noteAnswer(const QVector<Favourite>& favourites, const query::Endpoint& server,
+                                const FavouriteAnswer& answer)
+{
+    QVector<FavouriteTarget> targets;
+    for (const Favourite& favourite : favourites)
+        targets.append(favouriteTarget(favourite));
+    return noteAnswer(targets, server, answer);
+}
+
+bool FavouriteNames::noteAnswer(const QVector<FavouriteTarget>& favourites, const query::Endpoint& server,
                                 const FavouriteAnswer& given)
 {
     // Commas only in the name, which comes last.
     const FavouriteAnswer answer{oneLine(given.name).trimmed(), oneLine(given.map).remove(u',').trimmed(),
                                  oneLine(given.players).remove(u',').trimmed()};
     QStringList keys;
-    for (const Favourite& favourite : favourites)
-        if (endpointOf(favourite) == server)
-            keys.append(favouriteAnswerKey(favourite));
+    for (const FavouriteTarget& favourite : favourites)
+        if (favourite.endpoint() == server)
+            keys.append(favouriteAnswerKey(favourite.text));
     if (keys.isEmpty())
         return false;
     QStringList changedKeys;

@@ -41,9 +41,12 @@ public:
     void reload();
     std::optional<FavouriteAnswer> answer(const Favourite& favourite) const;
 
-    // A listed server answered: kept when it is one of the favourites (address and port as
-    // numbers, so "010.0.0.5" or a hand-edited port of "027015" still match). True when kept.
+    // A listed server answered: kept when it is one of the favourites (address and port read as
+    // the sweep reads them, so "010.0.0.5" or a hand-edited port of "027015" still match). True
+    // when kept.
     // Throws StoreWriteError; nothing is kept then.
+    bool noteAnswer(const QVector<FavouriteTarget>& favourites, const query::Endpoint& server,
+                    const FavouriteAnswer& answer);
     bool noteAnswer(const QVector<Favourite>& favourites, const query::Endpoint& server,
                     const FavouriteAnswer& answer);
 

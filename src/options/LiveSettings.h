@@ -1,10 +1,14 @@
 #pragma once
 
 #include "options/MasterSource.h"
+#include "query/Endpoint.h"
 
 #include <QString>
 #include <QStringList>
 #include <QVector>
+
+#include <cstdint>
+#include <optional>
 
 namespace vantry::options {
 
@@ -19,6 +23,24 @@ struct Favourite
 {
     QString address;
     QString port; // decimal text, 1 to 5 digits when entered here; anything when hand-edited
+};
+
+// A favourite as the engines ask it: its texts read once, here.
+struct FavouriteTarget
+{
+    Favourite text;                    // as written: the status panel and the messages show it
+    query::HostText host;              // its address text read
+    std::optional<std::uint16_t> port; // none: the port text is no port
+    // Address and port as numbers; none for a host name or a text that is neither.
+    std::optional<query::Endpoint> endpoint() const;
+};
+FavouriteTarget favouriteTarget(const Favourite& favourite);
+
+// A ticked range whose ends are both IPv4 addresses; host order.
+struct Ipv4Range
+{
+    std::uint32_t from = 0;
+    std::uint32_t to = 0;
 };
 
 inline constexpr int GameSlotCount = 6;
@@ -70,6 +92,14 @@ public:
     virtual int listRate() const { return DefaultListRate; }
     // Names of players whose appearance on a server is told while the window is hidden.
     virtual QStringList watchedPlayers() const { return {}; }
+
+    // The same settings as the engines use them, as numbers. The dialog reads its favourites
+    // once per change, not once per reply that is matched against them.
+    virtual QVector<FavouriteTarget> favouriteTargets() const;
+    // The ticked ranges, in list order; a range whose ends are not both addresses is left out.
+    QVector<Ipv4Range> tickedRanges() const;
+    // The port of a scan mode (0 game, 1 HLTV): none when its text is empty or no port.
+    std::optional<std::uint16_t> scanPort(int scanMode) const;
 };
 
 } // namespace vantry::options

@@ -42,6 +42,20 @@ std::optional<std::uint32_t> Endpoint::parseAddress(std::string_view text)
     return address;
 }
 
+std::optional<std::uint16_t> Endpoint::parsePort(std::string_view text)
+{
+    const std::size_t digits = text.find_first_not_of('0');
+    if (text.empty() || digits == std::string_view::npos)
+        return std::nullopt; // empty or 0
+    const std::string_view significant = text.substr(digits);
+    const char* p = significant.data();
+    const char* end = p + significant.size();
+    unsigned port = 0;
+    if (!decimalPart(p, end, 65535, port) || p != end)
+        return std::nullopt;
+    return static_cast<std::uint16_t>(port);
+}
+
 std::optional<Endpoint> Endpoint::parse(std::string_view text, std::uint16_t defaultPort)
 {
     const std::size_t colon = text.find(':');
@@ -50,13 +64,22 @@ std::optional<Endpoint> Endpoint::parse(std::string_view text, std::uint16_t def
         return std::nullopt;
     if (colon == std::string_view::npos)
         return Endpoint{*address, defaultPort};
-    const std::string_view portText = text.substr(colon + 1);
-    const char* p = portText.data();
-    const char* end = p + portText.size();
-    unsigned port = 0;
-    if (!decimalPart(p, end, 65535, port) || p != end || port == 0)
+    const auto port = parsePort(text.substr(colon + 1));
+    if (!port)
         return std::nullopt;
-    return Endpoint{*address, static_cast<std::uint16_t>(port)};
+    return Endpoint{*address, *port};
+}
+
+HostText HostText::read(std::string_view text)
+{
+    if (text.find('[') != std::string_view::npos || text.find('%') != std::string_view::npos ||
+        text.find(':') != text.rfind(':'))
+        return {Kind::Ipv6};
+    if (const auto address = Endpoint::parseAddress(text))
+        return {Kind::Address, *address};
+    if (text.empty() || text.find_first_not_of("0123456789.") == std::string_view::npos)
+        return {Kind::Invalid};
+    return {Kind::Name};
 }
 
 std::string addressText(std::uint32_t address)

@@ -65,7 +65,7 @@ void MainScanSink::yield()
     m_sinceYield.start();
 }
 
-std::optional<QString> MainScanSink::localAddress()
+std::optional<std::uint32_t> MainScanSink::localAddress()
 {
     for (const QNetworkInterface& iface : QNetworkInterface::allInterfaces()) {
         const auto flags = iface.flags();
@@ -73,7 +73,7 @@ std::optional<QString> MainScanSink::localAddress()
             continue;
         for (const QNetworkAddressEntry& entry : iface.addressEntries())
             if (entry.ip().protocol() == QAbstractSocket::IPv4Protocol)
-                return entry.ip().toString();
+                return entry.ip().toIPv4Address();
     }
     return std::nullopt;
 }

@@ -21,7 +21,7 @@ public:
     void sendOldInfo(const query::Endpoint& to) override;
     void pause(int ms) override;
     void yield() override;
-    std::optional<QString> localAddress() override;
+    std::optional<std::uint32_t> localAddress() override;
     void broadcastSent(std::uint32_t address, std::uint32_t mask) override;
 
     void setStatus(int panel, const QString& text) override;

@@ -137,13 +137,9 @@ void Shell::addNotifications(Notifier* notifier)
         form, [this] { return m_settings->updateIntervalSec() * 1000; }, &form);
     const auto askFavourites = [this, watch] {
         std::vector<query::Endpoint> favourites;
-        for (const options::Favourite& favourite : m_settings->favourites()) {
-            // The favourite's port read as the sweep reads it.
-            const auto address = query::Endpoint::parseAddress(favourite.address.toStdString());
-            const auto port = browser::ScanEngine::parsePort(favourite.port);
-            if (address && port)
-                favourites.push_back({*address, *port});
-        }
+        for (const options::FavouriteTarget& favourite : m_settings->favouriteTargets())
+            if (const auto endpoint = favourite.endpoint())
+                favourites.push_back(*endpoint);
         watch->askPlayers(favourites);
     };
     QObject::connect(&form.favouritesTimer(), &IntervalTimer::timeout, watch, askFavourites);
@@ -180,7 +176,7 @@ void Shell::noteFavouriteAnswer(const query::ServerRow& row)
     if (!m_settings || m_settings->favouriteCount() == 0)
         return;
     try {
-        m_settings->favouriteNames().noteAnswer(m_settings->favourites(), row.from,
+        m_settings->favouriteNames().noteAnswer(m_settings->favouriteTargets(), row.from,
                                                 {QString::fromStdString(row.name),
                                                  QString::fromStdString(row.map),
                                                  QString::fromStdString(query::playersText(row))});

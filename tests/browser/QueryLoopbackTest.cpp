@@ -63,7 +63,7 @@ public:
     void sendOldInfo(const query::Endpoint& to) override { m_queries.sendOldInfo(to); }
     void pause(int ms) override { QTest::qWait(ms); }
     void yield() override { QCoreApplication::processEvents(); }
-    std::optional<QString> localAddress() override { return local; }
+    std::optional<std::uint32_t> localAddress() override { return local; }
     void broadcastSent(std::uint32_t address, std::uint32_t mask) override
     {
         m_queries.expectBroadcastAnswers(address, mask);
@@ -99,8 +99,8 @@ public:
     void setFavouritesTimerInterval(int) override {}
 
     std::vector<QString> warnings;
-    std::optional<QString> local;      // the machine's address as the broadcast probe reads it
-    std::function<void()> onBroadcast; // the network's answers to the probe
+    std::optional<std::uint32_t> local; // the machine's address as the broadcast probe reads it
+    std::function<void()> onBroadcast;  // the network's answers to the probe
 
 private:
     browser::QueryService& m_queries;
@@ -180,7 +180,7 @@ TEST_F(QueryLoopback, RepliesFromSendersNobodyAskedAreListedOnlyAsTheBroadcastsA
     // A sweep whose broadcast reached 127.0.0.0/16: answers from there are listed, from another
     // network not, and never more than the cap.
     settings.broadcastOn = true;
-    sink.local = QStringLiteral("127.0.2.1");
+    sink.local = (127u << 24) | (2u << 8) | 1u;
     sink.onBroadcast = [&] {
         sendUnasked(from(1, 7, 1), endpoint.localPort(), spoof);
         for (int i = 0; i < browser::QueryService::MaxBroadcastAnswers + 50; ++i)

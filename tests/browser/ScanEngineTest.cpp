@@ -33,7 +33,7 @@ public:
     std::vector<Step> steps;
     QString panels[3];
     std::vector<QString> warnings;
-    std::optional<QString> local = QStringLiteral("127.4.5.6");
+    std::optional<std::uint32_t> local = (127u << 24) | (4u << 16) | (5u << 8) | 6u;
     QVector<Endpoint> listed;
     bool scanEnabled = true;
     int favInterval = 200;
@@ -54,7 +54,7 @@ public:
             onYield(yields);
         ++yields;
     }
-    std::optional<QString> localAddress() override { return local; }
+    std::optional<std::uint32_t> localAddress() override { return local; }
     void setStatus(int panel, const QString& text) override { panels[panel] = text; }
     void setStatusAddress(std::uint32_t address) override { panels[0] = u' ' + dotted(address); }
     QString status(int panel) const override { return panels[panel]; }

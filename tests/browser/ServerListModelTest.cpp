@@ -1,6 +1,7 @@
 #include "browser/ServerListModel.h"
 
 #include "browser/DetailsModels.h"
+#include "query/OldInfo.h"
 
 #include <QAbstractItemModelTester>
 #include <QCoreApplication>
@@ -127,16 +128,14 @@ TEST(ServerListModel, CellsShowTextsImagesAndRawNumbers)
               47);
 }
 
-TEST(ServerListModel, OldRepliesShowTheirTextsAndSortByTheirLeadingNumbers)
+TEST(ServerListModel, OldRepliesShowTheirTextsAndSortByTheDecodersNumbers)
 {
     ServerListModel model;
-    ServerRow r = row("127.0.0.9", 27020, Identity::AddressOnly);
-    r.kind = vantry::query::Game::Unknown;
-    r.protocol = 0;
-    r.playerCount.reset();
-    r.maxPlayerCount.reset();
-    r.oldTexts = vantry::query::OldTexts{"47b", "7/x"};
-    ASSERT_EQ(model.add(r), 0);
+    vantry::query::OldInfoFields fields;
+    fields.protocol = "47b";
+    fields.players = "7";
+    fields.maximum = "x";
+    ASSERT_EQ(model.add(vantry::query::AddOld(fields, {(127u << 24) | 9, 27020})), 0);
     const auto cell = [&](int column, int role) { return model.data(model.index(0, column), role); };
     EXPECT_EQ(cell(ServerListModel::Game, Qt::DisplayRole).toString(), QStringLiteral("?"));
     EXPECT_EQ(cell(ServerListModel::Protocol, Qt::DisplayRole).toString(), QStringLiteral("47b"));

@@ -63,6 +63,16 @@ ProfileTable table()
     bravo.players = 20;
     bravo.maxPlayers = 20;
     t.add((127u << 24) | 3, GamePort, bravo);
+    // 127.0.0.010 read as decimal and as octal.
+    Profile ten = defaultsFor(Kind::Hl1);
+    ten.name = "Ten";
+    ten.map = "de_nuke";
+    ten.players = 3;
+    ten.maxPlayers = 16;
+    t.add((127u << 24) | 10, GamePort, ten);
+    Profile eight = ten;
+    eight.name = "Eight";
+    t.add((127u << 24) | 8, GamePort, eight);
     return t;
 }
 
@@ -351,6 +361,33 @@ TEST_F(Join, AFavouritesAnswerIsKeptAndShownWhileItsSectionKeepsItsBytes)
     shell.reset();
     EXPECT_EQ(section(fileBytes(), "[Favorites]"), favourites);
     EXPECT_TRUE(fileBytes().contains("127.0.0.2:27015=5/20,de_aztec,Alpha, the open one"));
+}
+
+TEST_F(Join, AFavouriteWithLeadingZerosIsAskedAsDecimalAndItsAnswerKept)
+{
+    // A resolver reads "010" as octal, 127.0.0.8; the command line and the file mean 127.0.0.10.
+    const QByteArray favourites = "[Favorites]\n127.0.0.010 0=027015\n";
+    start(favourites);
+    clickButton(form(), "SBScanAll");
+    ASSERT_TRUE(QTest::qWaitFor([&] { return fileBytes().contains("[FavoriteNames]"); }, 5000))
+        << fileBytes().toStdString();
+    EXPECT_EQ(section(fileBytes(), "[FavoriteNames]"),
+              "[FavoriteNames]\n127.0.0.010:027015=3/16,de_nuke,Ten\n");
+    ASSERT_EQ(list().count(), 1);
+    EXPECT_EQ(list().address(0), QStringLiteral("127.0.0.10"));
+    EXPECT_TRUE(prompter.messages.isEmpty()) << prompter.messages.front().text.toStdString();
+}
+
+TEST_F(Join, FavouritesThatAreNoAddressAreToldAndNeverLookedUp)
+{
+    start("[Favorites]\n256.1.1.1 0=27015\n1.2.3 1=27015\n127.0.0.2 2=27015\n");
+    clickButton(form(), "SBScanAll");
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !prompter.messages.isEmpty(); }, 5000));
+    const QString told = prompter.messages.front().text;
+    EXPECT_TRUE(told.contains(QStringLiteral("\"256.1.1.1\" is not an IPv4 address"))) << told.toStdString();
+    EXPECT_TRUE(told.contains(QStringLiteral("\"1.2.3\" is not an IPv4 address"))) << told.toStdString();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return list().count() == 1; }, 5000));
+    EXPECT_EQ(list().address(0), Alpha);
 }
 
 TEST_F(Join, AFavouriteAlreadyListedIsUpdatedByTheFavouritesPass)

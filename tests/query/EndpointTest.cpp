@@ -14,6 +14,8 @@ TEST(Endpoint, AddressesAreStrictDottedQuads)
     EXPECT_EQ(Endpoint::parseAddress("127.0.0.5"), Box);
     EXPECT_EQ(Endpoint::parseAddress("255.255.255.255"), 0xFFFFFFFFu);
     EXPECT_EQ(Endpoint::parseAddress("0.0.0.0"), 0u);
+    // Decimal, never octal: a resolver would read this as 127.0.0.8.
+    EXPECT_EQ(Endpoint::parseAddress("127.0.0.010"), (127u << 24) | 10);
     for (const char* bad : {"", "127.0.0", "127.0.0.5.", "127.0.0.256", "256.1.1.1", "127.0.0.-1", "127..0.5",
                             "a.b.c.d", "127.0.0.5 ", " 127.0.0.5", "x127.0.0.5", "+127.0.0.5", "1270.0.0.5",
                             "127.0.0.0005", "127.0.0.5:27015"})
@@ -29,6 +31,33 @@ TEST(Endpoint, PortFollowsAColonOrDefaults)
          {"127.0.0.5:", "127.0.0.5:0", "127.0.0.5:65536", "127.0.0.5:-1", "127.0.0.5:27015x", "127.0.0.5:+80",
           "127.0.0.5: 80", "127.0.0.5:27015:1", "256.0.0.5:80", ":80", "127.0.0.5:999999"})
         EXPECT_EQ(Endpoint::parse(bad, 27015), std::nullopt) << bad;
+}
+
+TEST(Endpoint, PortsMayHaveLeadingZerosButNoOtherSigns)
+{
+    EXPECT_EQ(Endpoint::parsePort("27015"), 27015);
+    EXPECT_EQ(Endpoint::parsePort("027015"), 27015); // hand-edited settings
+    EXPECT_EQ(Endpoint::parsePort("0000000001"), 1);
+    EXPECT_EQ(Endpoint::parsePort("65535"), 65535);
+    EXPECT_EQ(Endpoint::parse("127.0.0.5:027016"), (Endpoint{Box, 27016}));
+    for (const char* bad :
+         {"", "0", "000", "65536", "99999", "123456", "-1", "+1", " 1", "1 ", "1e3", "0x10"})
+        EXPECT_EQ(Endpoint::parsePort(bad), std::nullopt) << bad;
+}
+
+TEST(Endpoint, HostTextsThatAreNumbersAreNeverNames)
+{
+    using vantry::query::HostText;
+    using Kind = HostText::Kind;
+    const HostText octal = HostText::read("127.0.0.010");
+    EXPECT_EQ(octal.kind, Kind::Address);
+    EXPECT_EQ(octal.address, (127u << 24) | 10);
+    for (const char* name : {"localhost", "cs.example.org", "1.2.3.example", "0x7f.0.0.1"})
+        EXPECT_EQ(HostText::read(name).kind, Kind::Name) << name;
+    for (const char* invalid : {"", "256.1.1.1", "1.2.3", "127.0.0.1.", "1..2.3", "12345"})
+        EXPECT_EQ(HostText::read(invalid).kind, Kind::Invalid) << invalid;
+    for (const char* v6 : {"::1", "[::1]", "fe80::1%lo", "2001:db8::1"})
+        EXPECT_EQ(HostText::read(v6).kind, Kind::Ipv6) << v6;
 }
 
 TEST(Endpoint, TextRoundTripsWithoutLeadingZeros)

@@ -57,6 +57,15 @@ FavouritesPage::FavouritesPage(SettingsHost& host, QWidget* parent) : QWidget(pa
     page->addWidget(LVFav, 1);
     page->addLayout(side);
 
+    // Any change of the rows (added, deleted, sorted, loaded) makes the targets be read again.
+    QAbstractItemModel* rows = LVFav->model();
+    const auto forget = [this] { m_targets.reset(); };
+    connect(rows, &QAbstractItemModel::rowsInserted, this, forget);
+    connect(rows, &QAbstractItemModel::rowsRemoved, this, forget);
+    connect(rows, &QAbstractItemModel::rowsMoved, this, forget);
+    connect(rows, &QAbstractItemModel::dataChanged, this, forget);
+    connect(rows, &QAbstractItemModel::layoutChanged, this, forget);
+    connect(rows, &QAbstractItemModel::modelReset, this, forget);
     connect(SpeedButton4, &QPushButton::clicked, this, [this] { SpeedButton4Click(); });
     connect(SpeedButton5, &QPushButton::clicked, this, [this] { SpeedButton5Click(); });
     connect(LVFav->header(), &QHeaderView::sectionClicked, this,
@@ -152,6 +161,16 @@ QVector<Favourite> FavouritesPage::favourites() const
         list.append({item->text(0), item->text(1)});
     }
     return list;
+}
+
+const QVector<FavouriteTarget>& FavouritesPage::favouriteTargets() const
+{
+    if (!m_targets) {
+        m_targets.emplace();
+        for (const Favourite& favourite : favourites())
+            m_targets->append(favouriteTarget(favourite));
+    }
+    return *m_targets;
 }
 
 int FavouritesPage::favouriteCount() const

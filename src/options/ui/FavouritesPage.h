@@ -5,6 +5,7 @@
 
 #include <QWidget>
 
+#include <optional>
 #include <utility>
 
 class QCheckBox;
@@ -36,6 +37,8 @@ public:
     void store(StoredSettings& s) const;
 
     QVector<Favourite> favourites() const;
+    // Read again only after the list changed.
+    const QVector<FavouriteTarget>& favouriteTargets() const;
     int favouriteCount() const;
     bool autoScan() const;
     int updateIntervalSec() const;
@@ -63,6 +66,7 @@ private:
     QPushButton* SpeedButton5 = nullptr;
     QPushButton* SpeedButton4 = nullptr;
     WatchSection* m_watch = nullptr;
+    mutable std::optional<QVector<FavouriteTarget>> m_targets; // none: the list changed since
 };
 
 } // namespace vantry::options

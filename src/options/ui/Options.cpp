@@ -219,6 +219,11 @@ int TSettings::rangeCount() const
 {
     return TS2->rangeCount();
 }
+QVector<FavouriteTarget> TSettings::favouriteTargets() const
+{
+    return TS3->favouriteTargets();
+}
+
 int TSettings::favouriteCount() const
 {
     return TS3->favouriteCount();

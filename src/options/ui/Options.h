@@ -63,6 +63,7 @@ public:
     // LiveSettings
     QVector<AddressRange> ranges() const override;
     QVector<Favourite> favourites() const override;
+    QVector<FavouriteTarget> favouriteTargets() const override;
     int rangeCount() const override;
     int favouriteCount() const override;
     QString gamePort() const override;
