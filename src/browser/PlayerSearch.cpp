@@ -145,7 +145,6 @@ void PlayerSearch::listCleared()
 {
     // A new sweep: its servers are asked as they are listed again.
     restartRound();
-    m_queries.forgetPlayersRequests();
     emit progressChanged();
 }
 

@@ -5,18 +5,32 @@
 #include "net/UdpEndpoint.h"
 #include "query/Clock.h"
 
-#include <type_traits>
-
 namespace vantry::browser {
+
+namespace {
+
+// The window asks each address once, at the pace its sweep sets; a public list's servers are the
+// sweep's to pace too.
+query::SessionConfig windowSession()
+{
+    query::SessionConfig c;
+    c.retries = 0;
+    c.keepRows = false; // the list is the model
+    return c;
+}
+
+} // namespace
 
 QueryService::QueryService(net::UdpEndpoint& endpoint, ServerListModel& servers, PlayersModel& players,
                            RulesModel& rules, query::Clock& clock, QObject* parent)
     : QObject(parent), m_endpoint(endpoint), m_servers(servers), m_players(players), m_rules(rules),
-      m_clock(clock)
+      m_clock(clock), m_session(windowSession(), *this)
 {
-    m_dispatcher.setOutstanding(&m_outstanding);
+    m_session.setEvents(this);
     connect(&m_endpoint, &net::UdpEndpoint::dataReceived, this, &QueryService::onDatagram);
-    connect(&m_endpoint, &net::UdpEndpoint::refused, this, &QueryService::onRefused);
+    connect(&m_endpoint, &net::UdpEndpoint::refused, this, &QueryService::onPortClosed);
+    // An emptied list lists its servers again.
+    connect(&m_servers, &QAbstractItemModel::modelReset, this, [this] { m_session.forgetListed(); });
 }
 
 void QueryService::setScanOld(std::function<bool()> scanOld)
@@ -24,149 +38,142 @@ void QueryService::setScanOld(std::function<bool()> scanOld)
     m_scanOld = std::move(scanOld);
 }
 
+std::int64_t QueryService::nowMs() const
+{
+    return m_endpoint.clock().nowMs();
+}
+
+std::uint32_t QueryService::resolve(const QString& host)
+{
+    const std::uint32_t address = m_endpoint.resolve(host);
+    if (address == 0)
+        throw net::EndpointError("Null Remote Address");
+    // A lookup keeps the event loop running, and a handler may have closed the endpoint.
+    return m_endpoint.isOpen() ? address : 0;
+}
+
+void QueryService::sendAll(query::Bytes data, std::span<const query::Endpoint> peers)
+{
+    for (const query::Endpoint& to : peers)
+        m_endpoint.send(data, to.address, to.port);
+}
+
 void QueryService::sendInfoRequest(const QString& host, std::uint16_t port)
 {
-    sendInfo(host, port);
-    if (scanOld())
-        sendOldInfo(host, port);
+    if (const std::uint32_t address = resolve(host))
+        sendInfoRequest(query::Endpoint{address, port});
 }
 
 void QueryService::sendInfoRequest(const query::Endpoint& to)
 {
-    sendInfo(to);
-    if (scanOld())
-        sendOldInfo(to);
+    if (m_endpoint.isOpen())
+        m_session.askInfo(to, scanOld(), nowMs());
 }
 
 void QueryService::sendInfo(const QString& host, std::uint16_t port)
 {
-    if (const std::uint32_t address = m_endpoint.send(m_requests.info(), host, port))
-        m_outstanding.infoSent(address, port, m_endpoint.clock().nowMs());
+    if (const std::uint32_t address = resolve(host))
+        sendInfo(query::Endpoint{address, port});
 }
 
 void QueryService::sendOldInfo(const QString& host, std::uint16_t port)
 {
-    m_endpoint.send(m_requests.oldInfo(), host, port);
+    if (const std::uint32_t address = resolve(host))
+        sendOldInfo(query::Endpoint{address, port});
 }
 
 void QueryService::sendInfo(const query::Endpoint& to)
 {
-    if (m_endpoint.send(m_requests.info(), to.address, to.port))
-        m_outstanding.infoSent(to.address, to.port, m_endpoint.clock().nowMs());
+    if (m_endpoint.isOpen())
+        m_session.askInfo(to, false, nowMs());
 }
 
 void QueryService::sendOldInfo(const query::Endpoint& to)
 {
-    m_endpoint.send(m_requests.oldInfo(), to.address, to.port);
+    if (m_endpoint.isOpen())
+        m_session.askOldInfo(to);
 }
 
 void QueryService::sendDetailsRequest(const query::Endpoint& to)
 {
+    if (!m_endpoint.isOpen())
+        return;
+    using Q = query::QuerySession;
     m_detailsOf = to;
-    // Recorded before the pauses: a challenge may come back while the next request waits.
-    if (m_endpoint.send(m_requests.rules(), to.address, to.port))
-        m_outstanding.detailsSent(to.address, to.port, m_endpoint.clock().nowMs());
+    // Asked one by one with the pauses between them; each is on record before its pause, as a
+    // challenge may come back while the next request waits.
+    m_session.askDetails(to, Q::Rules, nowMs());
     m_clock.sleep(10);
-    m_endpoint.send(m_requests.players(), to.address, to.port);
+    m_session.askDetails(to, Q::Players, nowMs());
     m_clock.sleep(5);
     if (scanOld()) {
-        m_endpoint.send(m_requests.oldPlayers(), to.address, to.port);
+        m_session.askDetails(to, Q::OldPlayers, nowMs());
         m_clock.sleep(10);
-        m_endpoint.send(m_requests.oldRules(), to.address, to.port);
+        m_session.askDetails(to, Q::OldRules, nowMs());
     }
 }
 
 void QueryService::sendPlayersRequest(const query::Endpoint& to, bool oldServer)
 {
-    m_playersOnly.insert(to.key());
-    if (oldServer) {
-        m_endpoint.send(m_requests.oldPlayers(), to.address, to.port);
-    } else if (m_endpoint.send(m_requests.players(), to.address, to.port)) {
-        m_outstanding.detailsSent(to.address, to.port, m_endpoint.clock().nowMs());
-    }
+    if (m_endpoint.isOpen())
+        m_session.askDetails(to, oldServer ? query::QuerySession::OldPlayers : query::QuerySession::Players,
+                             nowMs());
 }
 
 void QueryService::expectBroadcastAnswers(std::uint32_t address, std::uint32_t mask)
 {
-    m_broadcast = {address & mask, mask, m_endpoint.clock().nowMs() + BroadcastAnswersMs, 0};
+    m_session.expectUnasked(address, mask, nowMs() + BroadcastAnswersMs, MaxBroadcastAnswers);
 }
 
-bool QueryService::takeUnasked(const query::Endpoint& from, std::int64_t nowMs)
+void QueryService::onPortClosed(const query::Endpoint& peer)
 {
-    if (nowMs > m_broadcast.untilMs || (from.address & m_broadcast.mask) != m_broadcast.network)
-        return false;
-    if (m_broadcast.taken >= MaxBroadcastAnswers)
-        return false;
-    ++m_broadcast.taken;
-    return true;
-}
-
-bool QueryService::playersOnly(const query::Endpoint& server) const
-{
-    if (m_detailsOf == server)
-        return false;
-    return m_playersOnly.contains(server.key());
-}
-
-void QueryService::onRefused(const query::Endpoint& peer)
-{
-    if (m_dispatcher.refused(peer, static_cast<std::uint64_t>(m_endpoint.clock().nowMs())))
-        emit serverRefused(peer);
+    m_session.refusedBy(peer, nowMs());
 }
 
 void QueryService::onDatagram(int numberBytes, const net::Datagram& datagram)
 {
     if (numberBytes < 1)
         return;
-    const auto receivedAt = static_cast<std::uint64_t>(datagram.atMs);
-    query::Outcome outcome = m_dispatcher.dispatch(datagram.bytes, datagram.from, receivedAt);
+    try {
+        m_session.receive(datagram.bytes, datagram.from, datagram.atMs);
+    } catch (const std::exception& e) {
+        // A challenge's answer could not be sent.
+        emit sendFailed(QString::fromUtf8(e.what()));
+    }
+}
 
-    std::visit(
-        [&](auto& result) {
-            using T = std::decay_t<decltype(result)>;
-            if constexpr (std::is_same_v<T, query::ChallengeAnswer>) {
-                try {
-                    const query::Endpoint& to = result.to;
-                    // As the info challenge below: the request as it stands, once.
-                    if (result.infoChallenge)
-                        m_endpoint.send(m_requests.infoWithChallenge(*result.infoChallenge), to.address,
-                                        to.port);
-                    m_endpoint.send(m_requests.playersChallenge(), to.address, to.port);
-                    if (!playersOnly(to))
-                        m_endpoint.send(m_requests.rulesChallenge(), to.address, to.port);
-                } catch (const std::exception& e) {
-                    emit sendFailed(QString::fromUtf8(e.what()));
-                }
-            } else if constexpr (std::is_same_v<T, query::InfoChallenge>) {
-                // Sent as it stands, not through sendInfo(): that would count as a new request
-                // and allow another challenge round.
-                try {
-                    const auto packet = m_requests.infoWithChallenge(result.challenge);
-                    m_endpoint.send(packet, result.to.address, result.to.port);
-                } catch (const std::exception& e) {
-                    emit sendFailed(QString::fromUtf8(e.what()));
-                }
-            } else if constexpr (std::is_same_v<T, query::InfoReply>) {
-                if (!result.asked && !takeUnasked(datagram.from, datagram.atMs))
-                    return;
-                emit serverAnswered(result.row);
-                const int row = m_servers.add(std::move(result.row), ServerListModel::Shown::Later);
-                if (row >= 0)
-                    emit serverListed(row);
-            } else if constexpr (std::is_same_v<T, query::PlayersReply>) {
-                // Only the server whose details were asked fills the panel: nobody else's reply,
-                // asked or spoofed, replaces what the user is reading.
-                if (m_detailsOf == datagram.from)
-                    m_players.setPlayers(result.players);
-                emit playersReceived(datagram.from, result.players);
-            } else if constexpr (std::is_same_v<T, query::RulesReply>) {
-                if (m_detailsOf != datagram.from)
-                    return;
-                m_rules.clear();
-                m_rules.append(result.rules);
-            }
-        },
-        outcome);
+void QueryService::onAnswered(const query::ServerRow& row)
+{
+    emit serverAnswered(row);
+}
+
+void QueryService::onListed(const query::ServerRow& row)
+{
+    const int at = m_servers.add(row, ServerListModel::Shown::Later);
+    if (at >= 0)
+        emit serverListed(at);
+}
+
+void QueryService::onPlayers(const query::Endpoint& from, const std::vector<query::PlayerRow>& players)
+{
+    // Only the server whose details were asked fills the panel: nobody else's reply replaces what
+    // the user is reading.
+    if (m_detailsOf == from)
+        m_players.setPlayers(players);
+    emit playersReceived(from, players);
+}
+
+void QueryService::onRules(const query::Endpoint& from, const std::vector<query::RuleRow>& rules)
+{
+    if (m_detailsOf != from)
+        return;
+    m_rules.clear();
+    m_rules.append(rules);
+}
+
+void QueryService::onRefused(const query::Endpoint& peer)
+{
+    emit serverRefused(peer);
 }
 
 } // namespace vantry::browser

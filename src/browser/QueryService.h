@@ -1,11 +1,8 @@
 #pragma once
 
-#include "query/Dispatcher.h"
-#include "query/OutstandingRequests.h"
-#include "query/Requests.h"
+#include "query/QuerySession.h"
 
 #include <QObject>
-#include <QSet>
 #include <QString>
 
 #include <array>
@@ -28,9 +25,10 @@ class ServerListModel;
 class PlayersModel;
 class RulesModel;
 
-// Sends the query requests through the endpoint and routes every reply to the list it fills.
-// Holds no widgets, so it is driven by tests on real sockets without a window.
-class QueryService : public QObject
+// The window's front end of the query session: the session's requests leave through the
+// endpoint, every datagram goes to the session, and what it finds fills the lists. Holds no
+// widgets, so it is driven by tests on real sockets without a window.
+class QueryService : public QObject, private query::DatagramOut, private query::SessionEvents
 {
     Q_OBJECT
 public:
@@ -55,8 +53,6 @@ public:
     // search and the watch list. The reply and its challenge leave the details panel alone
     // unless the server is also the one whose details were asked last.
     void sendPlayersRequest(const query::Endpoint& to, bool oldServer);
-    // Forgets which servers sendPlayersRequest() asked.
-    void forgetPlayersRequests() { m_playersOnly.clear(); }
 
     // The broadcast probe went to the network `address`/`mask`: for a few seconds from now,
     // replies from its senders, whom nobody asked by address, are listed (at most
@@ -66,13 +62,13 @@ public:
     static constexpr std::int64_t BroadcastAnswersMs = 5'000;
     static constexpr int MaxBroadcastAnswers = 256;
 
-    query::Requests& requests() { return m_requests; }
-    const query::OutstandingRequests& outstanding() const { return m_outstanding; }
+    query::Requests& requests() { return m_session.requests(); }
+    const query::OutstandingRequests& outstanding() const { return m_session.outstanding(); }
 
     // The endpoint's data event.
     void onDatagram(int numberBytes, const net::Datagram& datagram);
     // The endpoint's refusal: the server's port is closed.
-    void onRefused(const query::Endpoint& peer);
+    void onPortClosed(const query::Endpoint& peer);
 
 signals:
     // A server row was appended to the list.
@@ -90,27 +86,27 @@ signals:
 
 private:
     bool scanOld() const { return m_scanOld ? m_scanOld() : true; }
-    bool playersOnly(const query::Endpoint& server) const;
-    bool takeUnasked(const query::Endpoint& from, std::int64_t nowMs);
+    std::int64_t nowMs() const;
+    // A host text as the endpoint reads it; 0 when the endpoint closed during a lookup.
+    std::uint32_t resolve(const QString& host);
+
+    // query::DatagramOut
+    void sendAll(query::Bytes data, std::span<const query::Endpoint> peers) override;
+    // query::SessionEvents
+    void onAnswered(const query::ServerRow& row) override;
+    void onListed(const query::ServerRow& row) override;
+    void onPlayers(const query::Endpoint& from, const std::vector<query::PlayerRow>& players) override;
+    void onRules(const query::Endpoint& from, const std::vector<query::RuleRow>& rules) override;
+    void onRefused(const query::Endpoint& peer) override;
 
     net::UdpEndpoint& m_endpoint;
     ServerListModel& m_servers;
     PlayersModel& m_players;
     RulesModel& m_rules;
     query::Clock& m_clock;
-    query::Requests m_requests;
-    query::OutstandingRequests m_outstanding;
-    query::Dispatcher m_dispatcher{m_requests};
+    query::QuerySession m_session;
     std::function<bool()> m_scanOld;
     std::optional<query::Endpoint> m_detailsOf;
-    QSet<std::uint64_t> m_playersOnly;
-    struct BroadcastWindow
-    {
-        std::uint32_t network = 0;
-        std::uint32_t mask = 0xFFFFFFFF;
-        std::int64_t untilMs = -1;
-        int taken = 0;
-    } m_broadcast;
 };
 
 } // namespace vantry::browser

@@ -1,7 +1,7 @@
 #pragma once
 
 #include "ResultFilter.h"
-#include "query/Records.h"
+#include "query/QuerySession.h"
 
 #include <optional>
 #include <ostream>
@@ -11,15 +11,7 @@
 
 namespace vantry::cli {
 
-// One answering server and, when they were asked for, its players and rules (none: no reply).
-// Or a host whose port is closed (refused): only row.from is set then.
-struct ServerResult
-{
-    query::ServerRow row;
-    std::optional<std::vector<query::PlayerRow>> players;
-    std::optional<std::vector<query::RuleRow>> rules;
-    bool refused = false;
-};
+using ServerResult = query::QueryResult;
 
 struct OutputChoice
 {

@@ -81,6 +81,9 @@ public:
     // The clock of Datagram::atMs; sends are timed on it too.
     query::Clock& clock() const { return *m_clock; }
 
+    // A host text as send() reads it: a dotted quad as numbers, a name looked up (the event loop
+    // keeps running), anything else refused. Throws EndpointError.
+    std::uint32_t resolve(const QString& host);
     void setResolver(Resolver resolver);
     // QHostInfo in a local event loop; the first IPv4 result.
     static std::optional<std::uint32_t> lookupHost(const QString& host);
@@ -99,7 +102,6 @@ private:
     void drain();
     // Emits refused() for each refusal queued; false when the endpoint was closed meanwhile.
     bool takeRefusals();
-    std::uint32_t resolve(const QString& host);
 
     int m_fd = -1;
     std::uint16_t m_localPort = 0;
