@@ -1,22 +1,21 @@
 #include "MasterListFetch.h"
 
+#include "net/MasterFetch.h"
 #include "net/SteamServerList.h"
 #include "net/XashFetch.h"
+#include "query/Endpoint.h"
 
 #include <QHostAddress>
 #include <QHostInfo>
 #include <QSet>
+#include <QSocketNotifier>
 #include <QTimer>
-#include <QUdpSocket>
 
 #include <algorithm>
 
 namespace vantry::browser {
 
 namespace {
-
-// The largest UDP payload: a page is read whole, then bounded by its decoder.
-constexpr qint64 MaxDatagram = 65'535;
 
 // A text of the lower layers as a sentence of a box.
 QString sentence(QString text)
@@ -28,17 +27,6 @@ QString sentence(QString text)
     if (!text.endsWith(u'.'))
         text += u'.';
     return text;
-}
-
-std::optional<std::uint32_t> dottedAddress(const QString& host)
-{
-    QHostAddress address;
-    if (!address.setAddress(host) || address.protocol() != QAbstractSocket::IPv4Protocol)
-        return std::nullopt;
-    // Only the four-number form: "10" or "10.1" are names to QHostAddress, not to the user.
-    if (host.count(u'.') != 3)
-        return std::nullopt;
-    return address.toIPv4Address();
 }
 
 } // namespace
@@ -73,9 +61,12 @@ struct MasterListFetch::Master
     {
         if (lookup >= 0)
             QHostInfo::abortHostLookup(lookup);
-        // Later: the master may end inside its own socket's or timer's signal. Children of the
-        // fetch, so that none outlives it when no event loop runs after.
-        for (QObject* o : {static_cast<QObject*>(socket), static_cast<QObject*>(timer)}) {
+        // The notifier is off before its socket closes. Later: the master may end inside its own
+        // notifier's or timer's signal. Children of the fetch, so that none outlives it when no
+        // event loop runs after.
+        if (notifier)
+            notifier->setEnabled(false);
+        for (QObject* o : {static_cast<QObject*>(notifier), static_cast<QObject*>(timer)}) {
             if (o) {
                 o->disconnect();
                 o->deleteLater();
@@ -86,8 +77,8 @@ struct MasterListFetch::Master
     QString name; // as the user wrote it
     options::MasterEntry entry;
     int lookup = -1;
-    std::uint32_t address = 0;
-    QUdpSocket* socket = nullptr;
+    std::unique_ptr<net::MasterLink> link;
+    QSocketNotifier* notifier = nullptr;
     QTimer* timer = nullptr;
     std::size_t filter = 0; // the game asked for now
     std::optional<query::MasterPaging> paging;
@@ -197,8 +188,15 @@ void MasterListFetch::start(const options::MasterSource& source, int scanMode)
                 drive(*m);
         });
         m_masters.push_back(master);
-        if (const std::optional<std::uint32_t> address = dottedAddress(entry->host)) {
-            openMaster(master, *address);
+        // Numbers are read as the rest of the program reads them, never by the resolver.
+        const query::HostText host = query::HostText::read(entry->host.toStdString());
+        if (host.kind == query::HostText::Kind::Address) {
+            openMaster(master, host.address);
+            continue;
+        }
+        if (host.kind != query::HostText::Kind::Name) {
+            problem(QStringLiteral("Cannot find the address of master server %1.").arg(master->name));
+            master->done = true;
             continue;
         }
         master->lookup = QHostInfo::lookupHost(entry->host, this, [this, weak](const QHostInfo& info) {
@@ -285,17 +283,18 @@ void MasterListFetch::apiAnswered(const net::ServerListResult& result)
 
 void MasterListFetch::openMaster(const std::shared_ptr<Master>& master, std::uint32_t address)
 {
-    master->address = address;
-    master->socket = new QUdpSocket(this);
-    if (!master->socket->bind(QHostAddress(QHostAddress::AnyIPv4), 0)) {
+    try {
+        master->link = std::make_unique<net::MasterLink>(query::Endpoint{address, master->entry.port});
+    } catch (const net::BatchSocketError& e) {
         problem(QStringLiteral("Cannot ask master server %1: %2.")
-                    .arg(master->name, master->socket->errorString()));
+                    .arg(master->name, QString::fromUtf8(e.what())));
         master->done = true;
         checkFinished();
         return;
     }
+    master->notifier = new QSocketNotifier(master->link->fd(), QSocketNotifier::Read, this);
     const std::weak_ptr<Master> weak = master;
-    connect(master->socket, &QUdpSocket::readyRead, this, [this, weak] {
+    connect(master->notifier, &QSocketNotifier::activated, this, [this, weak] {
         if (const auto m = weak.lock())
             readMaster(*m);
     });
@@ -321,10 +320,7 @@ void MasterListFetch::drive(Master& m)
         }
         const query::MasterPaging::Step step = m.paging->step(now);
         if (!step.send.empty()) {
-            // A send the system refuses is a lost request: the paging asks again.
-            m.socket->writeDatagram(reinterpret_cast<const char*>(step.send.data()),
-                                    static_cast<qint64>(step.send.size()), QHostAddress(m.address),
-                                    m.entry.port);
+            m.link->send(step.send);
             m.lastSendMs = now;
         }
         if (!step.done) {
@@ -359,24 +355,12 @@ void MasterListFetch::drive(Master& m)
 
 void MasterListFetch::readMaster(Master& m)
 {
-    QByteArray buffer;
-    while (m.socket->hasPendingDatagrams()) {
-        const qint64 size = m.socket->pendingDatagramSize();
-        buffer.resize(static_cast<qsizetype>(std::clamp<qint64>(size, 0, MaxDatagram)));
-        QHostAddress sender;
-        quint16 senderPort = 0;
-        const qint64 n = m.socket->readDatagram(buffer.data(), buffer.size(), &sender, &senderPort);
-        if (n < 0)
-            break;
-        // Only the master's own pages count; anyone else's datagrams are dropped.
-        if (sender.toIPv4Address() != m.address || senderPort != m.entry.port || !m.paging)
-            continue;
-        const auto* bytes = reinterpret_cast<const std::uint8_t*>(buffer.constData());
-        const qint64 arrival = m_clock->nowMs() - m_startMs;
-        if (m.paging->received(std::span<const std::uint8_t>(bytes, static_cast<std::size_t>(n)), arrival)) {
-            m.answered = true;
-            take(m);
-        }
+    // Between two games no paging runs: what comes then is read and dropped.
+    query::MasterPaging idle(0, {}, m.pacing);
+    const qint64 arrival = m_clock->nowMs() - m_startMs;
+    if (m.link->drain(m.paging ? *m.paging : idle, arrival) && m.paging) {
+        m.answered = true;
+        take(m);
     }
     if (m.paging && !m.done)
         drive(m);

@@ -5,16 +5,17 @@
 #include "net/UdpEndpoint.h"
 #include "query/Clock.h"
 
+#include <algorithm>
+
 namespace vantry::browser {
 
 namespace {
 
-// The window asks each address once, at the pace its sweep sets; a public list's servers are the
-// sweep's to pace too.
+// The sweep, the favourites and a refresh ask each address once, at their own pace; a public
+// list's servers are the session's targets, paced by it and asked again while silent.
 query::SessionConfig windowSession()
 {
     query::SessionConfig c;
-    c.retries = 0;
     c.keepRows = false; // the list is the model
     return c;
 }
@@ -24,8 +25,11 @@ query::SessionConfig windowSession()
 QueryService::QueryService(net::UdpEndpoint& endpoint, ServerListModel& servers, PlayersModel& players,
                            RulesModel& rules, query::Clock& clock, QObject* parent)
     : QObject(parent), m_endpoint(endpoint), m_servers(servers), m_players(players), m_rules(rules),
-      m_clock(clock), m_session(windowSession(), *this)
+      m_clock(clock), m_session(windowSession(), *this), m_pump(new QTimer(this))
 {
+    m_pump->setSingleShot(true);
+    m_pump->setTimerType(Qt::PreciseTimer);
+    connect(m_pump, &QTimer::timeout, this, &QueryService::pump);
     m_session.setEvents(this);
     connect(&m_endpoint, &net::UdpEndpoint::dataReceived, this, &QueryService::onDatagram);
     connect(&m_endpoint, &net::UdpEndpoint::refused, this, &QueryService::onPortClosed);
@@ -123,6 +127,35 @@ void QueryService::sendPlayersRequest(const query::Endpoint& to, bool oldServer)
 void QueryService::expectBroadcastAnswers(std::uint32_t address, std::uint32_t mask)
 {
     m_session.expectUnasked(address, mask, nowMs() + BroadcastAnswersMs, MaxBroadcastAnswers);
+}
+
+void QueryService::beginListed(int ratePerSecond, bool old)
+{
+    m_session.clearTargets();
+    m_session.setPace(ratePerSecond, old);
+}
+
+void QueryService::queryListed(std::span<const query::Endpoint> servers)
+{
+    for (const query::Endpoint& server : servers)
+        m_session.addTarget(server);
+    pump();
+}
+
+void QueryService::endListed()
+{
+    m_session.clearTargets();
+    m_pump->stop();
+}
+
+void QueryService::pump()
+{
+    if (!m_endpoint.isOpen())
+        return;
+    const std::int64_t now = nowMs();
+    m_session.pump(now);
+    if (const std::optional<std::int64_t> next = m_session.nextSendMs(now))
+        m_pump->start(static_cast<int>(std::clamp<std::int64_t>(*next - now, 0, 60'000)));
 }
 
 void QueryService::onPortClosed(const query::Endpoint& peer)

@@ -4,11 +4,13 @@
 
 #include <QObject>
 #include <QString>
+#include <QTimer>
 
 #include <array>
 #include <cstdint>
 #include <functional>
 #include <optional>
+#include <span>
 #include <vector>
 
 namespace vantry::query {
@@ -59,6 +61,15 @@ public:
     // MaxBroadcastAnswers of them). Any other unasked reply is dropped, or anyone could fill the
     // list.
     void expectBroadcastAnswers(std::uint32_t address, std::uint32_t mask);
+
+    // A public list: its servers are the session's targets, asked at `ratePerSecond` (0:
+    // unpaced) as the session paces them and again while they are silent, until endListed().
+    void beginListed(int ratePerSecond, bool old);
+    void queryListed(std::span<const query::Endpoint> servers);
+    std::size_t listedAsked() const { return m_session.askedCount(); }
+    // Every listed server asked, none waiting for a retry, and the time-out since passed.
+    bool listedIdle() { return m_session.idle(nowMs()); }
+    void endListed();
     static constexpr std::int64_t BroadcastAnswersMs = 5'000;
     static constexpr int MaxBroadcastAnswers = 256;
 
@@ -89,6 +100,8 @@ private:
     std::int64_t nowMs() const;
     // A host text as the endpoint reads it; 0 when the endpoint closed during a lookup.
     std::uint32_t resolve(const QString& host);
+    // Sends what the session has due and sets the timer for what it has next.
+    void pump();
 
     // query::DatagramOut
     void sendAll(query::Bytes data, std::span<const query::Endpoint> peers) override;
@@ -107,6 +120,7 @@ private:
     query::QuerySession m_session;
     std::function<bool()> m_scanOld;
     std::optional<query::Endpoint> m_detailsOf;
+    QTimer* m_pump;
 };
 
 } // namespace vantry::browser

@@ -3,7 +3,6 @@
 #include "browser/ListSource.h"
 #include "options/LiveSettings.h"
 #include "query/Clock.h"
-#include "query/ProbePacer.h"
 
 #include <QCoreApplication>
 #include <QStringList>
@@ -26,11 +25,6 @@ const char* const ListProgress =
 // How long the sweep waits for more addresses while the lists come in and all so far are asked;
 // the delay from a page's arrival to its first probe.
 constexpr int ListWaitMs = 10;
-// Probes between two yields at most: an unpaced list still lets replies and clicks in.
-constexpr std::int64_t MostPerYield = 256;
-// The burst of the list's pacer, in milliseconds of its rate: a pause longer than a probe's share
-// is made up at once.
-constexpr int ListBurstMs = 20;
 
 QString shown(const char* text)
 {
@@ -42,6 +36,23 @@ QString shown(const char* text)
 std::int64_t ScanSink::nowMs() const
 {
     return query::systemClock().nowMs();
+}
+
+void ScanSink::beginListed(int ratePerSecond, bool old)
+{
+    (void)ratePerSecond;
+    m_listedOld = old;
+    m_listedAsked = 0;
+}
+
+void ScanSink::queryListed(std::span<const query::Endpoint> servers)
+{
+    for (const query::Endpoint& server : servers) {
+        sendInfo(server);
+        if (m_listedOld)
+            sendOldInfo(server);
+    }
+    m_listedAsked += servers.size();
 }
 
 ScanEngine::ScanEngine(Activity& activity, const options::LiveSettings& settings, ScanSink& sink)
@@ -202,47 +213,36 @@ bool ScanEngine::probeFavourites()
 
 bool ScanEngine::probeListed(ListSource& source)
 {
-    const int rate = std::max(0, m_settings.listRate());
-    query::ProbePacer pacer(rate, std::max(1, rate * ListBurstMs / 1000));
+    // The session paces the list and asks its silent servers again; the sweep hands it the
+    // addresses as they come and shows how far it got.
+    m_sink.beginListed(std::max(0, m_settings.listRate()), m_settings.scanOld());
     const int rowsBefore = m_sink.listedCount();
-    const bool old = m_settings.scanOld();
-    std::size_t asked = 0;
+    std::size_t handed = 0;
+    std::size_t counted = 0;
     for (;;) {
         if (stopSeen())
             return false;
-        // Read before the addresses: whatever came before the lists ended is probed below.
+        // Read before the addresses: whatever came before the lists ended is asked below.
         const bool running = source.running();
-        const std::size_t received = source.servers().size();
-        const std::int64_t now = m_sink.nowMs();
-        const std::int64_t allowed = std::min(pacer.allowance(now), MostPerYield);
-        std::int64_t sent = 0;
-        for (; sent < allowed && asked < received; ++sent) {
+        const std::vector<query::Endpoint>& servers = source.servers();
+        if (handed < servers.size()) {
             // Each at the port it is listed with: a master lists a server's query port.
-            const query::Endpoint server = source.servers()[asked++];
-            m_sink.sendInfo(server);
-            if (old)
-                m_sink.sendOldInfo(server);
+            m_sink.queryListed(std::span(servers).subspan(handed));
+            handed = servers.size();
         }
-        pacer.sent(sent);
-        if (sent > 0)
-            countProbe(static_cast<int>(sent));
+        const std::size_t asked = m_sink.listedAsked();
+        if (asked > counted) {
+            countProbe(static_cast<int>(asked - counted));
+            counted = asked;
+        }
         const int answering = std::max(0, m_sink.listedCount() - rowsBefore);
-        m_sink.setStatus(0, shown(Listed).arg(shown(ListProgress).arg(received).arg(asked).arg(answering)));
-        if (!running && asked >= received)
+        m_sink.setStatus(0, shown(Listed).arg(shown(ListProgress).arg(handed).arg(asked).arg(answering)));
+        if (!running && asked >= handed)
             break;
-        if (asked < received) {
-            // Half a burst at a time: a pause per probe would cost more than the probe.
-            const std::int64_t wait = std::max<std::int64_t>(pacer.nextMs(m_sink.nowMs()) - m_sink.nowMs(),
-                                                             rate > 0 ? ListBurstMs / 2 : 0);
-            if (wait > 0)
-                m_sink.pause(static_cast<int>(std::min<std::int64_t>(wait, ListWaitMs)));
-            else
-                m_sink.yield();
-        } else {
-            m_sink.pause(ListWaitMs);
-        }
+        m_sink.pause(ListWaitMs);
         if (m_activity.closing()) {
             m_end = Outcome::Closing;
+            m_sink.endListed();
             return false;
         }
     }
@@ -355,6 +355,8 @@ void ScanEngine::rememberServers()
 void ScanEngine::stop()
 {
     m_stopRequest = true;
+    // A stopped sweep sends nothing more, the list's retries included.
+    m_sink.endListed();
     if (m_scanning)
         leaveScanning();
 }

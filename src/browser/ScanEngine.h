@@ -9,6 +9,7 @@
 
 #include <cstdint>
 #include <optional>
+#include <span>
 
 namespace vantry::options {
 class LiveSettings;
@@ -75,8 +76,19 @@ public:
 
     // The public server lists, asked when the settings tick them; none: they are never asked.
     virtual ListSource* listSource() { return nullptr; }
+    // A public list's servers go to the query session, which asks them at `ratePerSecond` (0:
+    // unpaced) and again while they are silent; listedAsked() tells how many it has asked. By
+    // default each is sent at once, and endListed() lets the rest go.
+    virtual void beginListed(int ratePerSecond, bool old);
+    virtual void queryListed(std::span<const query::Endpoint> servers);
+    virtual std::size_t listedAsked() const { return m_listedAsked; }
+    virtual void endListed() {}
     // The time the list's rate is kept by; pauses move it.
     virtual std::int64_t nowMs() const;
+
+private:
+    bool m_listedOld = false;
+    std::size_t m_listedAsked = 0;
 };
 
 // The sweep over favourites, broadcast and ranges; stop, cool-down, refresh and the favourites

@@ -19,7 +19,28 @@ namespace {
 
 [[noreturn]] void fail(const char* what)
 {
-    throw BatchSocketError(std::string(what) + ": " + std::strerror(errno));
+    throw BatchSocketError(std::string(what) + ": " + std::strerror(errno), errno);
+}
+
+bool bindTo(int fd, std::uint16_t port)
+{
+    sockaddr_in addr{};
+    addr.sin_family = AF_INET;
+    addr.sin_port = htons(port);
+    addr.sin_addr.s_addr = htonl(INADDR_ANY);
+    return ::bind(fd, reinterpret_cast<const sockaddr*>(&addr), sizeof addr) == 0;
+}
+
+// Forcing past the system limit works for root and inside a private namespace; otherwise the plain
+// request gets what the limit allows. Returns what the kernel reports.
+int growBuffer(int fd, int option, int forceOption, int bytes)
+{
+    if (::setsockopt(fd, SOL_SOCKET, forceOption, &bytes, sizeof bytes) != 0)
+        ::setsockopt(fd, SOL_SOCKET, option, &bytes, sizeof bytes);
+    int actual = 0;
+    socklen_t length = sizeof actual;
+    ::getsockopt(fd, SOL_SOCKET, option, &actual, &length);
+    return actual;
 }
 
 sockaddr_in socketAddress(const query::Endpoint& peer)
@@ -43,6 +64,10 @@ constexpr std::size_t ControlSize = CMSG_SPACE(sizeof(timespec));
 } // namespace
 
 BatchSocket::BatchSocket(int wantedReceiveBuffer, query::Clock& clock)
+    : BatchSocket(Options{wantedReceiveBuffer}, clock)
+{}
+
+BatchSocket::BatchSocket(const Options& options, query::Clock& clock)
     : m_clock(&clock), m_buffers(new std::uint8_t[ReceiveBatchSize * DatagramCapacity]),
       m_incoming(ReceiveBatchSize), m_from(ReceiveBatchSize), m_iov(ReceiveBatchSize),
       m_headers(ReceiveBatchSize), m_control(ReceiveBatchSize)
@@ -58,29 +83,25 @@ BatchSocket::BatchSocket(int wantedReceiveBuffer, query::Clock& clock)
     m_fd = ::socket(AF_INET, SOCK_DGRAM | SOCK_NONBLOCK | SOCK_CLOEXEC, 0);
     if (m_fd < 0)
         fail("socket");
-    // Forcing past the system limit works for root and inside a private namespace; otherwise the
-    // plain request gets what the limit allows.
-    if (::setsockopt(m_fd, SOL_SOCKET, SO_RCVBUFFORCE, &wantedReceiveBuffer, sizeof wantedReceiveBuffer) != 0)
-        ::setsockopt(m_fd, SOL_SOCKET, SO_RCVBUF, &wantedReceiveBuffer, sizeof wantedReceiveBuffer);
-    socklen_t length = sizeof m_receiveBuffer;
-    ::getsockopt(m_fd, SOL_SOCKET, SO_RCVBUF, &m_receiveBuffer, &length);
-    // Kernel arrival times make round trips exact even for replies that wait while a batch leaves.
+    m_receiveBuffer = growBuffer(m_fd, SO_RCVBUF, SO_RCVBUFFORCE, options.receiveBuffer);
+    if (options.sendBuffer > 0)
+        growBuffer(m_fd, SO_SNDBUF, SO_SNDBUFFORCE, options.sendBuffer);
     const int on = 1;
+    if (options.broadcast)
+        ::setsockopt(m_fd, SOL_SOCKET, SO_BROADCAST, &on, sizeof on);
+    // Kernel arrival times make round trips exact even for replies that wait while a batch leaves.
     ::setsockopt(m_fd, SOL_SOCKET, SO_TIMESTAMPNS, &on, sizeof on);
     // A closed port ends its request at once instead of waiting out the time-out.
     askForRefusals(m_fd);
-
-    sockaddr_in any{};
-    any.sin_family = AF_INET;
-    any.sin_addr.s_addr = htonl(INADDR_ANY);
-    if (::bind(m_fd, reinterpret_cast<const sockaddr*>(&any), sizeof any) != 0) {
+    // No SO_REUSEADDR: sharing the port with another socket would hand it our replies.
+    if (!(options.localPort != 0 && bindTo(m_fd, options.localPort)) && !bindTo(m_fd, 0)) {
         const int err = errno;
         ::close(m_fd);
         errno = err;
         fail("bind");
     }
     sockaddr_in bound{};
-    length = sizeof bound;
+    socklen_t length = sizeof bound;
     ::getsockname(m_fd, reinterpret_cast<sockaddr*>(&bound), &length);
     m_localPort = ntohs(bound.sin_port);
 }
@@ -167,6 +188,7 @@ std::span<const Incoming> BatchSocket::receive()
         h.msg_len = 0;
     }
     m_refused.clear();
+    m_failed = false;
     takeRefusals(m_fd, m_refused);
     int n = -1;
     for (int icmpErrors = 0;;) {
@@ -179,11 +201,15 @@ std::span<const Incoming> BatchSocket::receive()
             takeRefusals(m_fd, m_refused);
         }
     }
-    if (n <= 0)
+    if (n <= 0) {
+        m_failed = n < 0 && errno != EAGAIN && errno != EWOULDBLOCK;
         return {};
+    }
 
-    // Kernel times are wall-clock; carry them over to the program's clock at this moment.
+    // Kernel times are wall-clock; carry them over to the program's clock at this moment. A clock
+    // a test moves by hand takes the time of the read.
     const std::int64_t steadyNow = m_clock->nowMs();
+    const bool kernelTimes = m_clock->realTime();
     const std::int64_t realNow = realtimeNs();
     for (std::size_t i = 0; i < static_cast<std::size_t>(n); ++i) {
         Incoming& in = m_incoming[i];
@@ -192,7 +218,7 @@ std::span<const Incoming> BatchSocket::receive()
                    std::min<std::size_t>(m_headers[i].msg_len, DatagramCapacity)};
         in.atMs = steadyNow;
         msghdr& msg = m_headers[i].msg_hdr;
-        for (cmsghdr* c = CMSG_FIRSTHDR(&msg); c; c = CMSG_NXTHDR(&msg, c)) {
+        for (cmsghdr* c = kernelTimes ? CMSG_FIRSTHDR(&msg) : nullptr; c; c = CMSG_NXTHDR(&msg, c)) {
             if (c->cmsg_level == SOL_SOCKET && c->cmsg_type == SO_TIMESTAMPNS) {
                 timespec at{};
                 std::memcpy(&at, CMSG_DATA(c), sizeof at);

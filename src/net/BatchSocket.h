@@ -17,7 +17,12 @@ namespace vantry::net {
 class BatchSocketError : public std::runtime_error
 {
 public:
-    using std::runtime_error::runtime_error;
+    BatchSocketError(const std::string& what, int number) : std::runtime_error(what), m_number(number) {}
+    // The system's error number.
+    int number() const { return m_number; }
+
+private:
+    int m_number;
 };
 
 struct Outgoing
@@ -33,12 +38,21 @@ struct Incoming
     std::span<const std::uint8_t> data; // valid until the next receive(); the whole datagram
 };
 
-// A non-blocking UDP socket for many requests at once, without a toolkit: sends with sendmmsg in
-// batches and drains with recvmmsg into fixed buffers. Bound to 0.0.0.0 on a port the system
-// picks. The receive buffer is made large so that a burst of replies fits while a batch leaves.
+// The one UDP driver of the window and the command line: a non-blocking socket for many requests
+// at once, without a toolkit. Sends with sendmmsg in batches and drains with recvmmsg into fixed
+// buffers, with the kernel's arrival times. Bound to 0.0.0.0. The receive buffer is made large so
+// that a burst of replies fits while a batch leaves.
 class BatchSocket
 {
 public:
+    struct Options
+    {
+        int receiveBuffer = 32 * 1024 * 1024;
+        int sendBuffer = 0;          // 0: the system's
+        std::uint16_t localPort = 0; // tried first; the system picks one when it is taken
+        bool broadcast = false;      // may send to a broadcast address
+    };
+
     static constexpr std::size_t BatchSize = 1024;
     // Room for the largest UDP payload, so that no datagram is ever cut. A receive takes fewer
     // datagrams than a send gives, so that these buffers stay at a few MiB, and their pages
@@ -51,11 +65,14 @@ public:
     // `clock` (not owned).
     explicit BatchSocket(int wantedReceiveBuffer = DefaultReceiveBuffer,
                          query::Clock& clock = query::systemClock());
+    BatchSocket(const Options& options, query::Clock& clock);
     ~BatchSocket();
     BatchSocket(const BatchSocket&) = delete;
     BatchSocket& operator=(const BatchSocket&) = delete;
 
     std::uint16_t localPort() const { return m_localPort; }
+    // For an event loop's notifier: readable when a datagram or a refusal waits.
+    int fd() const { return m_fd; }
     // What the kernel reports after the request (Linux reports twice the bytes it books).
     int receiveBufferSize() const { return m_receiveBuffer; }
 
@@ -75,6 +92,8 @@ public:
     // The peers whose port was closed ("port unreachable"), taken by the last receive(); valid
     // until the next one.
     std::span<const query::Endpoint> refused() const { return m_refused; }
+    // The last receive() met an error other than an empty queue.
+    bool failed() const { return m_failed; }
 
     // The clock of Incoming::atMs.
     query::Clock& clock() const { return *m_clock; }
@@ -84,6 +103,7 @@ private:
     int m_fd = -1;
     std::uint16_t m_localPort = 0;
     int m_receiveBuffer = 0;
+    bool m_failed = false;
     // Receive state, laid out once: buffers, sender addresses, headers and control space.
     std::unique_ptr<std::uint8_t[]> m_buffers;
     std::vector<Incoming> m_incoming;

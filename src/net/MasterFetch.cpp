@@ -14,82 +14,80 @@ namespace vantry::net {
 
 namespace {
 
-// The largest UDP payload: a reply is read whole whatever its size, then bounded by the decoder.
-constexpr std::size_t MaxDatagram = 65'535;
 // Long waits are cut so that a stop request is seen soon.
 constexpr std::int64_t StopCheckMs = 100;
 
-class Socket
+} // namespace
+
+MasterLink::MasterLink(const query::Endpoint& master) : m_master(master), m_buffer(65'535)
 {
-public:
-    explicit Socket(const query::Endpoint& master)
-    {
-        m_fd = ::socket(AF_INET, SOCK_DGRAM | SOCK_NONBLOCK | SOCK_CLOEXEC, 0);
-        if (m_fd < 0)
-            throw BatchSocketError(std::string("socket: ") + std::strerror(errno));
-        // Connected: the kernel drops datagrams from anyone else and reports an unreachable port.
-        sockaddr_in to{};
-        to.sin_family = AF_INET;
-        to.sin_port = htons(master.port);
-        to.sin_addr.s_addr = htonl(master.address);
-        if (::connect(m_fd, reinterpret_cast<const sockaddr*>(&to), sizeof to) != 0) {
-            const int err = errno;
-            ::close(m_fd);
-            throw BatchSocketError(std::string("connect: ") + std::strerror(err));
-        }
+    m_fd = ::socket(AF_INET, SOCK_DGRAM | SOCK_NONBLOCK | SOCK_CLOEXEC, 0);
+    if (m_fd < 0)
+        throw BatchSocketError(std::string("socket: ") + std::strerror(errno), errno);
+    sockaddr_in to{};
+    to.sin_family = AF_INET;
+    to.sin_port = htons(master.port);
+    to.sin_addr.s_addr = htonl(master.address);
+    if (::connect(m_fd, reinterpret_cast<const sockaddr*>(&to), sizeof to) != 0) {
+        const int err = errno;
+        ::close(m_fd);
+        throw BatchSocketError(std::string("connect: ") + std::strerror(err), err);
     }
-    ~Socket()
-    {
-        if (m_fd >= 0)
-            ::close(m_fd);
-    }
-    Socket(const Socket&) = delete;
-    Socket& operator=(const Socket&) = delete;
-    Socket(Socket&& other) noexcept : m_fd(other.m_fd) { other.m_fd = -1; }
-    Socket& operator=(Socket&&) = delete;
+}
 
-    int fd() const { return m_fd; }
-
-private:
-    int m_fd = -1;
-};
-
-void drain(int fd, MasterListing& listing, std::vector<std::uint8_t>& buffer, std::int64_t nowMs)
+MasterLink::~MasterLink()
 {
+    if (m_fd >= 0)
+        ::close(m_fd);
+}
+
+MasterLink::MasterLink(MasterLink&& other) noexcept
+    : m_master(other.m_master), m_fd(other.m_fd), m_refused(other.m_refused), m_foreign(other.m_foreign),
+      m_buffer(std::move(other.m_buffer))
+{
+    other.m_fd = -1;
+}
+
+void MasterLink::send(std::span<const std::uint8_t> request)
+{
+    if (!request.empty())
+        ::send(m_fd, request.data(), request.size(), MSG_NOSIGNAL);
+}
+
+bool MasterLink::drain(query::MasterPaging& paging, std::int64_t nowMs)
+{
+    bool taken = false;
     for (;;) {
         sockaddr_in from{};
         socklen_t length = sizeof from;
-        const ssize_t n = ::recvfrom(fd, buffer.data(), buffer.size(), MSG_DONTWAIT,
+        const ssize_t n = ::recvfrom(m_fd, m_buffer.data(), m_buffer.size(), MSG_DONTWAIT,
                                      reinterpret_cast<sockaddr*>(&from), &length);
         if (n < 0) {
             if (errno == ECONNREFUSED) {
                 // Nothing listens there: asking again would only wait out every retry.
-                listing.refused = true;
-                listing.paging.refused();
+                m_refused = true;
+                paging.refused();
                 continue;
             }
-            return; // EAGAIN: drained
+            return taken; // EAGAIN: drained
         }
         const query::Endpoint sender{ntohl(from.sin_addr.s_addr), ntohs(from.sin_port)};
-        if (sender != listing.master) {
-            ++listing.foreignDatagrams;
+        if (sender != m_master) {
+            ++m_foreign;
             continue;
         }
-        listing.paging.received(std::span<const std::uint8_t>(buffer.data(), static_cast<std::size_t>(n)),
-                                nowMs);
+        taken |= paging.received(std::span<const std::uint8_t>(m_buffer.data(), static_cast<std::size_t>(n)),
+                                 nowMs);
     }
 }
-
-} // namespace
 
 void fetchMasterLists(std::vector<MasterListing>& listings, const std::function<bool()>& stop,
                       query::Clock& clock)
 {
-    std::vector<Socket> sockets;
-    sockets.reserve(listings.size());
+    std::vector<MasterLink> links;
+    links.reserve(listings.size());
     for (const MasterListing& l : listings)
-        sockets.emplace_back(l.master);
-    std::vector<std::uint8_t> buffer(MaxDatagram);
+        links.emplace_back(l.master);
     std::vector<pollfd> fds(listings.size());
 
     for (;;) {
@@ -99,15 +97,13 @@ void fetchMasterLists(std::vector<MasterListing>& listings, const std::function<
         std::int64_t wake = now + StopCheckMs;
         bool running = false;
         for (std::size_t i = 0; i < listings.size(); ++i) {
-            fds[i] = {sockets[i].fd(), 0, 0};
+            fds[i] = {links[i].fd(), 0, 0};
             const query::MasterPaging::Step step = listings[i].paging.step(now);
             if (step.done)
                 continue;
             running = true;
             fds[i].events = POLLIN;
-            // A request the kernel refuses at once is a lost request: the paging asks again.
-            if (!step.send.empty())
-                ::send(sockets[i].fd(), step.send.data(), step.send.size(), MSG_NOSIGNAL);
+            links[i].send(step.send);
             wake = std::min(wake, step.wakeMs);
         }
         if (!running)
@@ -116,8 +112,11 @@ void fetchMasterLists(std::vector<MasterListing>& listings, const std::function<
         if (::poll(fds.data(), fds.size(), timeout) <= 0)
             continue;
         for (std::size_t i = 0; i < listings.size(); ++i) {
-            if (fds[i].revents & (POLLIN | POLLERR))
-                drain(sockets[i].fd(), listings[i], buffer, clock.nowMs());
+            if (fds[i].revents & (POLLIN | POLLERR)) {
+                links[i].drain(listings[i].paging, clock.nowMs());
+                listings[i].refused = links[i].refused();
+                listings[i].foreignDatagrams = links[i].foreignDatagrams();
+            }
         }
     }
 }

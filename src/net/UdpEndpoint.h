@@ -1,5 +1,6 @@
 #pragma once
 
+#include "BatchSocket.h"
 #include "query/Endpoint.h"
 
 #include <QByteArray>
@@ -39,16 +40,14 @@ public:
     using std::runtime_error::runtime_error;
 };
 
-// The one UDP endpoint: every request leaves through it and every reply arrives through it.
-// Every send names its own destination; nothing is shared between senders.
+// The window's UDP endpoint: the batching socket driven by the event loop. Every request leaves
+// through it and every reply arrives through it; every send names its own destination.
 class UdpEndpoint : public QObject
 {
     Q_OBJECT
 public:
     static constexpr std::uint16_t DefaultLocalPort = 27005;
     static constexpr std::uint16_t DefaultRemotePort = 27015;
-    // Room for the largest UDP payload: a datagram is never cut.
-    static constexpr int HeldSize = 64 * 1024;
 
     // Resolves a host name to an IPv4 address in host order; an empty result is a failed lookup.
     // Called inside send(); it keeps the event loop running while it waits. Tests replace it.
@@ -100,21 +99,16 @@ signals:
 
 private:
     void drain();
-    // Emits refused() for each refusal queued; false when the endpoint was closed meanwhile.
-    bool takeRefusals();
+    // Emits refused() for each refusal taken; false when the endpoint was closed meanwhile.
+    bool tellRefusals();
 
-    int m_fd = -1;
-    std::uint16_t m_localPort = 0;
+    std::unique_ptr<BatchSocket> m_socket;
     // Kept from the first open() to destruction and pointed at each new socket: a data handler
     // that closes the endpoint never destroys it under the drain loop that called it.
     QSocketNotifier* m_notifier = nullptr;
     bool m_draining = false;
-    // Datagrams are read a batch at a time; the held one is at m_heldAt. The buffers' pages are
-    // made real only by what the kernel writes into them.
-    static constexpr int Batch = 32;
-    std::unique_ptr<std::uint8_t[]> m_held;
-    int m_heldAt = 0;
-    int m_heldLength = 0;
+    // The datagram being handled, in the socket's batch: valid until its next receive.
+    std::span<const std::uint8_t> m_held;
     int m_receiveBufferSize = 0;
     Resolver m_resolver;
     query::Clock* m_clock;

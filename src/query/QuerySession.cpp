@@ -102,6 +102,23 @@ void QuerySession::forgetListed()
         t.server = -1;
 }
 
+void QuerySession::clearTargets()
+{
+    m_targets.clear();
+    m_targetOf.clear();
+    m_next = 0;
+    m_done = 0;
+    for (std::deque<Pending>& queue : m_retries)
+        queue.clear();
+}
+
+void QuerySession::setPace(int ratePerSecond, bool old)
+{
+    m_config.ratePerSecond = ratePerSecond;
+    m_config.old = old;
+    m_pacer = ProbePacer(rateOf(m_config), std::max(1, rateOf(m_config) * RateBurstMs / 1000));
+}
+
 // ---- Sending ----
 
 void QuerySession::pump(std::int64_t nowMs)

@@ -122,6 +122,10 @@ public:
     void expectUnasked(std::uint32_t network, std::uint32_t mask, std::int64_t untilMs, int most);
     // The list was emptied: servers listed so far may be listed again.
     void forgetListed();
+    // The targets are let go, asked or not: nothing more is sent for them.
+    void clearTargets();
+    // The pace and the old request of the targets from now on (a new public list's).
+    void setPace(int ratePerSecond, bool old);
 
     // Sends what is due: targets not yet asked (paced) and retries.
     void pump(std::int64_t nowMs);

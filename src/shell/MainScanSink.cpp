@@ -190,4 +190,24 @@ browser::ListSource* MainScanSink::listSource()
     return &m_scan.masterLists();
 }
 
+void MainScanSink::beginListed(int ratePerSecond, bool old)
+{
+    m_scan.queries().beginListed(ratePerSecond, old);
+}
+
+void MainScanSink::queryListed(std::span<const query::Endpoint> servers)
+{
+    m_scan.queries().queryListed(servers);
+}
+
+std::size_t MainScanSink::listedAsked() const
+{
+    return m_scan.queries().listedAsked();
+}
+
+void MainScanSink::endListed()
+{
+    m_scan.queries().endListed();
+}
+
 } // namespace vantry

@@ -45,6 +45,10 @@ public:
     void setFavouritesTimerInterval(int ms) override;
 
     browser::ListSource* listSource() override;
+    void beginListed(int ratePerSecond, bool old) override;
+    void queryListed(std::span<const query::Endpoint> servers) override;
+    std::size_t listedAsked() const override;
+    void endListed() override;
 
 private:
     static constexpr qint64 YieldEveryNs = 1'000'000;

@@ -25,6 +25,8 @@ public:
             m_now += ms;
     }
 
+    bool realTime() const override { return false; }
+
     void advance(std::int64_t ms) { m_now += ms; }
     void set(std::int64_t ms) { m_now = ms; }
 

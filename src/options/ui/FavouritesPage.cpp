@@ -82,6 +82,13 @@ FavouritesPage::FavouritesPage(SettingsHost& host, QWidget* parent) : QWidget(pa
     });
 }
 
+// The list's rows are removed after this object is gone (by QWidget's own destructor): they must
+// not reach the cache any more.
+FavouritesPage::~FavouritesPage()
+{
+    LVFav->model()->disconnect(this);
+}
+
 std::pair<int, int> FavouritesPage::portColumnLimits() const
 {
     // 40..50 pixels at the design font; raised so that five digits always show.

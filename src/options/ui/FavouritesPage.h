@@ -29,6 +29,7 @@ class FavouritesPage : public QWidget
     Q_OBJECT
 public:
     FavouritesPage(SettingsHost& host, QWidget* parent);
+    ~FavouritesPage() override;
 
     // The last answers shown in each row's tool tip; kept up to date as answers come.
     void setNames(const FavouriteNames* names);
