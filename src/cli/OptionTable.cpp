@@ -184,10 +184,8 @@ std::optional<std::string> readValue(const Option& option, bool missing, const s
                                      OptionValue& value)
 {
     value.text = text;
-    if (option.kind == ValueKind::Flag)
-        return std::nullopt;
     const std::string name = option.name;
-    const std::string wanted = name + " wants " + option.wants;
+    const std::string wanted = name + " wants " + (option.wants ? option.wants : "");
     const std::string seen = missing ? "" : ", not " + quoted(text);
     switch (option.kind) {
     case ValueKind::Flag:
@@ -249,11 +247,6 @@ std::string tagOf(const Option& option)
 }
 
 } // namespace
-
-std::span<const Option> optionTable()
-{
-    return Options;
-}
 
 const Option* findOption(Command command, std::string_view word)
 {

@@ -4,7 +4,6 @@
 
 #include <array>
 #include <optional>
-#include <span>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -64,8 +63,6 @@ struct Option
     void (*apply)(CliOptions& options, const OptionValue& value);
     std::array<Help, 3> help; // none: accepted but not listed
 };
-
-std::span<const Option> optionTable();
 
 // The option of this command that the word names (without "=value"); nullptr when none does.
 const Option* findOption(Command command, std::string_view word);
