@@ -14,7 +14,6 @@
 #include "shell/WidgetPrompter.h"
 
 #include <QApplication>
-#include <QCommandLineParser>
 #include <QTimer>
 
 #include <cstdio>
@@ -49,18 +48,13 @@ int main(int argc, char** argv)
     // The desktop entry that Wayland compositors match the window to, for its icon and name.
     QGuiApplication::setDesktopFileName(QStringLiteral(VANTRY_APP_ID));
     vantry::setApplicationIdentity();
-    QCommandLineParser parser;
-    parser.setApplicationDescription(QStringLiteral("Browser for Half-Life family game servers."));
-    parser.addHelpOption();
-    parser.addVersionOption();
-    const QCommandLineOption settingsOption(QStringList{QStringLiteral("settings")},
-                                            QStringLiteral("Use FILE as the settings file."),
-                                            QStringLiteral("FILE"));
-    const QCommandLineOption scanOption(QStringList{QStringLiteral("scan")},
-                                        QStringLiteral("Start a sweep as soon as the window shows."));
-    parser.addOption(settingsOption);
-    parser.addOption(scanOption);
-    parser.process(app);
+    // What is left once Qt took its own options.
+    const auto window = vantry::cli::windowArguments(std::vector<std::string>(argv + 1, argv + argc));
+    if (!window.options) {
+        std::fputs(("vantry: " + window.error + "\n" + vantry::cli::programUsageText()).c_str(), stderr);
+        return vantry::cli::ExitBadArguments;
+    }
+    const QString settingsFile = QString::fromLocal8Bit(window.options->settingsFile.value_or("").c_str());
 
     // A second copy brings the first one forward and ends before any settings are touched.
     vantry::SingleInstance instance(vantry::appTitle());
@@ -74,8 +68,7 @@ int main(int argc, char** argv)
     // The window texts are Russian; the desktop's language, or the settings file's, may choose
     // English. Chosen before the first window is made.
     {
-        const QString file = parser.value(settingsOption);
-        const vantry::IniFile stored(file.isEmpty() ? vantry::settingsFilePath() : file);
+        const vantry::IniFile stored(settingsFile.isEmpty() ? vantry::settingsFilePath() : settingsFile);
         vantry::installTranslation(
             vantry::languageSetting(stored).value_or(vantry::uiLanguageFromEnvironment()));
     }
@@ -84,7 +77,7 @@ int main(int argc, char** argv)
     vantry::setPrompter(&prompter);
 
     vantry::Shell::Options options;
-    options.settingsFile = parser.value(settingsOption);
+    options.settingsFile = settingsFile;
 
     int result = 0;
     {
@@ -92,7 +85,7 @@ int main(int argc, char** argv)
         vantry::TForm1& form = shell.mainWindow();
         QObject::connect(&instance, &vantry::SingleInstance::restoreRequested, &form,
                          &vantry::TForm1::restoreFromSecondCopy);
-        if (parser.isSet(scanOption))
+        if (window.options->scan)
             QTimer::singleShot(400, &form, [&form] { form.guarded([&form] { form.SBScanAllClick(); }); });
         result = shell.run();
     }

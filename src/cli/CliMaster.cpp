@@ -10,6 +10,7 @@
 #include "net/XashFetch.h"
 #include "options/MasterSource.h"
 #include "options/SettingsTable.h"
+#include "query/Endpoint.h"
 #include "query/XashList.h"
 
 #include <QCoreApplication>
@@ -36,13 +37,6 @@ struct Listed
     std::optional<net::ListedServer> described;
     std::string source;
 };
-
-int badArguments(std::ostream& err, const std::string& text)
-{
-    err << "vantry: " << text << "\n"
-        << "Try 'vantry master --help'.\n";
-    return ExitBadArguments;
-}
 
 // The key's file holds the key on its first line; the rest (a comment, say) is not read. The key is
 // never echoed.
@@ -132,25 +126,10 @@ std::optional<std::string> settingsKey(const std::string& path)
     return key.toStdString();
 }
 
-SessionPlan queryPlan(const MasterOptions& o, int delayMs, int rate)
-{
-    SessionPlan plan;
-    plan.delayMs = delayMs;
-    plan.ratePerSecond = rate;
-    plan.timeoutMs = o.timeoutMs;
-    plan.retries = o.retries;
-    plan.players = o.players || o.player;
-    plan.player = o.player;
-    plan.rules = o.rules;
-    plan.old = o.old;
-    plan.endWhenAllDone = true;
-    return plan;
-}
-
 // The masters page on a thread of their own while the session asks every address as it comes.
-int queryAsListed(const MasterOptions& o, std::vector<net::MasterListing>& listings,
-                  const std::vector<std::string>& names, const std::vector<Listed>& before, int delayMs,
-                  int rate, std::ostream& out, std::ostream& err, query::Clock& clock)
+int queryAsListed(const CliOptions& o, std::vector<net::MasterListing>& listings,
+                  const std::vector<std::string>& names, const std::vector<Listed>& before, std::ostream& out,
+                  std::ostream& err, query::Clock& clock)
 {
     struct Shared
     {
@@ -161,7 +140,7 @@ int queryAsListed(const MasterOptions& o, std::vector<net::MasterListing>& listi
     } shared;
     std::unordered_set<std::uint64_t> seen;
     std::size_t count = 0;
-    SessionPlan plan = queryPlan(o, delayMs, rate);
+    SessionPlan plan = sessionPlan(o, 0);
     for (const Listed& l : before) {
         seen.insert(l.address.key());
         plan.targets.push_back(l.address);
@@ -206,8 +185,7 @@ int queryAsListed(const MasterOptions& o, std::vector<net::MasterListing>& listi
     std::ostringstream verdict;
     int status = ExitNoneAnswered;
     try {
-        status = runAndPrint(plan, OutputChoice{o.json, o.players || o.player, o.rules, o.printed}, out,
-                             verdict, "no listed server answered", clock);
+        status = runAndPrint(plan, outputChoice(o), out, verdict, "no listed server answered", clock);
     } catch (...) {
         paging.join();
         throw;
@@ -224,183 +202,193 @@ int queryAsListed(const MasterOptions& o, std::vector<net::MasterListing>& listi
     return status;
 }
 
-} // namespace
-
-int runMaster(const std::vector<std::string>& words, std::ostream& out, std::ostream& err,
-              const HostLookup& lookup, query::Clock& clock)
+// The key the Steam Web API is asked with: its option, its file, or, when nothing else is asked,
+// the variable or the settings file. On bad arguments, `problem` says what is wrong.
+std::optional<std::string> steamKey(const CliOptions& o, std::string& problem)
 {
-    const ParsedMasterArguments parsed = parseMasterArguments(words);
-    if (!parsed.options)
-        return badArguments(err, parsed.error);
-    const MasterOptions& o = *parsed.options;
-    if (o.help) {
-        out << masterUsageText();
-        return ExitAnswered;
-    }
-
     if (o.settingsFile) {
         const QFileInfo info(QString::fromLocal8Bit(o.settingsFile->c_str()));
-        if (!info.isFile() || !info.isReadable())
-            return badArguments(err, "cannot read the settings file '" + *o.settingsFile + "'");
+        if (!info.isFile() || !info.isReadable()) {
+            problem = "cannot read the settings file '" + *o.settingsFile + "'";
+            return std::nullopt;
+        }
     }
     std::optional<std::string> key = o.steamKey;
-    if (o.steamKeyFile) {
-        std::string problem;
-        key = keyFromFile(*o.steamKeyFile, problem);
-        if (!key)
-            return badArguments(err, problem);
-    }
-    if (!key && o.masters.empty() && !asksXash(o)) {
+    if (o.steamKeyFile && !(key = keyFromFile(*o.steamKeyFile, problem)))
+        return std::nullopt;
+    const bool onlyTheKey = o.masters.empty() && !asksXash(o);
+    if (!key && onlyTheKey) {
         if (const char* variable = std::getenv(KeyVariable); variable && *variable)
             key = variable;
         else if (o.settingsFile)
             key = settingsKey(*o.settingsFile);
     }
-    if (o.masters.empty() && !key && !asksXash(o))
-        return badArguments(err, "nothing to ask: give --master HOST[:PORT], or a Steam Web API key with "
-                                 "--steam-key-file, VANTRY_STEAM_KEY or SteamKey in section [Master] of the "
-                                 "--settings file, or --xash for the Xash3D masters");
-    if (key) {
-        if (const QString problem = net::keyProblem(QString::fromStdString(*key).trimmed());
-            !problem.isEmpty())
-            return badArguments(err, problem.toStdString());
-    }
-    // The listed servers are asked at a rate unless given a pause.
-    const int delayMs = o.delayMs.value_or(0);
-    const int rate = delayMs > 0 ? 0 : o.rate.value_or(DefaultRate);
+    if (!key && onlyTheKey)
+        problem = "nothing to ask: give --master HOST[:PORT], or a Steam Web API key with "
+                  "--steam-key-file, VANTRY_STEAM_KEY or SteamKey in section [Master] of the "
+                  "--settings file, or --xash for the Xash3D masters";
+    else if (key)
+        problem = net::keyProblem(QString::fromStdString(*key).trimmed()).toStdString();
+    return problem.empty() ? key : std::nullopt;
+}
 
-    std::vector<net::MasterListing> listings;
-    std::vector<std::string> names;
-    {
-        std::unordered_set<std::uint64_t> seen;
-        for (const HostArgument& h : o.masters) {
-            std::optional<std::uint32_t> address = parseDottedQuad(h.host);
-            if (!address) {
-                std::string reason;
-                address = lookup(h.host, reason);
-                if (!address)
-                    return badArguments(err, "cannot find the address of '" + h.host + "': " + reason);
-            }
-            const query::Endpoint master{*address, h.port.value_or(DefaultMasterPort)};
-            if (!seen.insert(master.key()).second)
-                continue;
-            query::MasterPacing pacing = o.pacing;
-            // Valve's masters fall silent for a while when asked faster than their pace.
-            pacing.adaptive = !o.paceGiven && !query::rateLimitedMaster(h.host);
-            listings.push_back(
-                {query::Endpoint{master.address, master.port},
-                 query::MasterPaging(static_cast<std::uint8_t>(o.region), masterFilterText(o), pacing), false,
-                 0});
-            const std::string text = query::endpointText(master);
-            names.push_back(parseDottedQuad(h.host) ? text : h.host + " (" + text + ")");
-        }
-    }
-
-    std::vector<Listed> listed;
+// One listing for every master named, each once, with the name it is reported by.
+bool masterListings(const CliOptions& o, const HostLookup& lookup, std::vector<net::MasterListing>& listings,
+                    std::vector<std::string>& names, std::string& problem)
+{
     std::unordered_set<std::uint64_t> seen;
-    const auto add = [&](const query::Endpoint& a, std::optional<net::ListedServer> described,
-                         const std::string& source) {
-        if (listed.size() < o.pacing.limit && seen.insert(a.key()).second)
-            listed.push_back({a, std::move(described), source});
-    };
-
-    std::unique_ptr<QCoreApplication> app;
-    if (key || asksXash(o)) {
-        static int argc = 1;
-        static char name[] = "vantry";
-        static char* argv[] = {name, nullptr};
-        if (!QCoreApplication::instance())
-            app = std::make_unique<QCoreApplication>(argc, argv);
-    }
-    if (asksXash(o)) {
-        net::XashFetchRequest request;
-        if (o.xash)
-            request.masters = options::xashPresetMasters();
-        for (const HostArgument& h : o.xashMasters)
-            request.masters.append(QString::fromStdString(h.host) + u':' +
-                                   QString::number(h.port.value_or(query::XashMasterPort)));
-        if (o.listUrl)
-            request.listUrl = QString::fromStdString(*o.listUrl);
-        request.gameDirs = {*xashGameDir(o)};
-        request.notEmpty = o.notEmpty;
-        request.notFull = o.notFull;
-        request.noPassword = o.noPassword;
-        std::unique_ptr<net::XashFetch> fetch(net::XashFetch::runAndWait(request, nullptr));
-        for (const QString& problem : fetch->problems())
-            err << "vantry: " << problem.toStdString() << "\n";
-        for (const query::Endpoint& a : fetch->servers())
-            add(a, std::nullopt, "xash");
-    }
-    if (key) {
-        net::ServerListRequest request;
-        if (o.apiUrl)
-            request.baseUrl = QString::fromStdString(*o.apiUrl);
-        request.key = QString::fromStdString(*key);
-        request.filter = QString::fromStdString(masterFilterText(o));
-        request.limit = static_cast<int>(o.pacing.limit);
-        if (o.timeoutGiven)
-            request.timeoutMs = std::max(o.timeoutMs, 1);
-        const net::ServerListResult result = net::SteamServerList::fetchAndWait(request);
-        if (!result.reply) {
-            err << "vantry: " << result.error.toStdString() << "\n";
-        } else {
-            for (const net::ListedServer& s : result.reply->servers)
-                add(s.address, s, "steam");
-            if (result.reply->unusable)
-                err << "vantry: the Steam Web API listed " << result.reply->unusable
-                    << " entries without a usable address or twice; left out\n";
-            if (result.reply->overLimit)
-                err << "vantry: stopped at the limit of " << o.pacing.limit
-                    << " addresses from the Steam Web API\n";
+    for (const HostArgument& h : o.masters) {
+        const std::optional<std::uint32_t> dotted = query::Endpoint::parseAddress(h.host);
+        std::string reason;
+        const std::optional<std::uint32_t> address = dotted ? dotted : lookup(h.host, reason);
+        if (!address) {
+            problem = "cannot find the address of '" + h.host + "': " + reason;
+            return false;
         }
+        const query::Endpoint master{*address, h.port.value_or(DefaultMasterPort)};
+        if (!seen.insert(master.key()).second)
+            continue;
+        query::MasterPacing pacing = o.pacing;
+        // Valve's masters fall silent for a while when asked faster than their pace.
+        pacing.adaptive = !o.paceGiven && !query::rateLimitedMaster(h.host);
+        listings.push_back(
+            {master, query::MasterPaging(static_cast<std::uint8_t>(o.region), masterFilterText(o), pacing),
+             false, 0});
+        const std::string text = query::endpointText(master);
+        names.push_back(dotted ? text : h.host + " (" + text + ")");
     }
+    return true;
+}
 
-    const auto masterName = [&](std::size_t i) {
-        return "master " + query::endpointText({listings[i].master.address, listings[i].master.port});
-    };
-    if (o.query && !listings.empty())
-        return queryAsListed(o, listings, names, listed, delayMs, rate, out, err, clock);
+// What every source listed, each address once, up to the limit.
+struct ListedServers
+{
+    std::size_t limit;
+    std::vector<Listed> list;
+    std::unordered_set<std::uint64_t> seen;
 
-    if (!listings.empty()) {
-        try {
-            net::fetchMasterLists(listings, {}, clock);
-        } catch (const net::BatchSocketError& e) {
-            err << "vantry: cannot use the network: " << e.what() << "\n";
-            listings.clear();
-        }
-        for (std::size_t i = 0; i < listings.size(); ++i) {
-            reportMaster(err, names[i], listings[i]);
-            for (const query::Endpoint& a : listings[i].paging.servers())
-                add(a, std::nullopt, masterName(i));
-        }
+    void add(const query::Endpoint& a, std::optional<net::ListedServer> described, const std::string& source)
+    {
+        if (list.size() < limit && seen.insert(a.key()).second)
+            list.push_back({a, std::move(described), source});
     }
+};
 
-    if (!o.query) {
-        if (o.json) {
-            writeAddressJson(out, listed);
-        } else {
-            for (const Listed& l : listed)
-                out << query::endpointText(l.address) << '\n';
-        }
-        out.flush();
-        if (listed.empty()) {
-            err << "vantry: no server listed\n";
-            return ExitNoneAnswered;
-        }
-        return ExitAnswered;
+void askXash(const CliOptions& o, ListedServers& listed, std::ostream& err)
+{
+    net::XashFetchRequest request;
+    if (o.xash)
+        request.masters = options::xashPresetMasters();
+    for (const HostArgument& h : o.xashMasters)
+        request.masters.append(QString::fromStdString(h.host) + u':' +
+                               QString::number(h.port.value_or(query::XashMasterPort)));
+    if (o.listUrl)
+        request.listUrl = QString::fromStdString(*o.listUrl);
+    request.gameDirs = {*xashGameDir(o)};
+    request.notEmpty = o.printed.notEmpty;
+    request.notFull = o.printed.notFull;
+    request.noPassword = o.printed.noPassword;
+    std::unique_ptr<net::XashFetch> fetch(net::XashFetch::runAndWait(request, nullptr));
+    for (const QString& problem : fetch->problems())
+        err << "vantry: " << problem.toStdString() << "\n";
+    for (const query::Endpoint& a : fetch->servers())
+        listed.add(a, std::nullopt, "xash");
+}
+
+void askSteam(const CliOptions& o, const std::string& key, ListedServers& listed, std::ostream& err)
+{
+    net::ServerListRequest request;
+    if (o.apiUrl)
+        request.baseUrl = QString::fromStdString(*o.apiUrl);
+    request.key = QString::fromStdString(key);
+    request.filter = QString::fromStdString(masterFilterText(o));
+    request.limit = static_cast<int>(o.pacing.limit);
+    if (o.timeoutGiven)
+        request.timeoutMs = std::max(o.timeoutMs, 1);
+    const net::ServerListResult result = net::SteamServerList::fetchAndWait(request);
+    if (!result.reply) {
+        err << "vantry: " << result.error.toStdString() << "\n";
+        return;
     }
+    for (const net::ListedServer& s : result.reply->servers)
+        listed.add(s.address, s, "steam");
+    if (result.reply->unusable)
+        err << "vantry: the Steam Web API listed " << result.reply->unusable
+            << " entries without a usable address or twice; left out\n";
+    if (result.reply->overLimit)
+        err << "vantry: stopped at the limit of " << o.pacing.limit << " addresses from the Steam Web API\n";
+}
 
+void pageMasters(std::vector<net::MasterListing>& listings, const std::vector<std::string>& names,
+                 ListedServers& listed, std::ostream& err, query::Clock& clock)
+{
+    try {
+        net::fetchMasterLists(listings, {}, clock);
+    } catch (const net::BatchSocketError& e) {
+        err << "vantry: cannot use the network: " << e.what() << "\n";
+        return;
+    }
+    for (std::size_t i = 0; i < listings.size(); ++i) {
+        reportMaster(err, names[i], listings[i]);
+        const std::string source = "master " + query::endpointText(listings[i].master);
+        for (const query::Endpoint& a : listings[i].paging.servers())
+            listed.add(a, std::nullopt, source);
+    }
+}
+
+int printListed(const CliOptions& o, const std::vector<Listed>& listed, std::ostream& out, std::ostream& err,
+                query::Clock& clock)
+{
+    if (o.query && !listed.empty()) {
+        SessionPlan plan = sessionPlan(o, 0);
+        for (const Listed& l : listed)
+            plan.targets.push_back(l.address);
+        return runAndPrint(plan, outputChoice(o), out, err, "no listed server answered", clock);
+    }
+    if (o.json && o.query)
+        out << "[]\n";
+    else if (o.json)
+        writeAddressJson(out, listed);
+    else
+        for (const Listed& l : listed)
+            out << query::endpointText(l.address) << '\n';
+    out.flush();
     if (listed.empty()) {
-        if (o.json)
-            out << "[]\n";
         err << "vantry: no server listed\n";
         return ExitNoneAnswered;
     }
-    SessionPlan plan = queryPlan(o, delayMs, rate);
-    for (const Listed& l : listed)
-        plan.targets.push_back({l.address.address, l.address.port});
-    return runAndPrint(plan, OutputChoice{o.json, o.players || o.player, o.rules, o.printed}, out, err,
-                       "no listed server answered", clock);
+    return ExitAnswered;
+}
+
+} // namespace
+
+int runMaster(const CliOptions& o, std::ostream& out, std::ostream& err, const HostLookup& lookup,
+              query::Clock& clock)
+{
+    std::string problem;
+    const std::optional<std::string> key = steamKey(o, problem);
+    std::vector<net::MasterListing> listings;
+    std::vector<std::string> names;
+    if (!problem.empty() || !masterListings(o, lookup, listings, names, problem))
+        return badArguments(err, problem, "master");
+
+    std::unique_ptr<QCoreApplication> app;
+    if ((key || asksXash(o)) && !QCoreApplication::instance()) {
+        static int argc = 1;
+        static char name[] = "vantry";
+        static char* argv[] = {name, nullptr};
+        app = std::make_unique<QCoreApplication>(argc, argv);
+    }
+    ListedServers listed{o.pacing.limit, {}, {}};
+    if (asksXash(o))
+        askXash(o, listed, err);
+    if (key)
+        askSteam(o, *key, listed, err);
+    if (o.query && !listings.empty())
+        return queryAsListed(o, listings, names, listed.list, out, err, clock);
+    if (!listings.empty())
+        pageMasters(listings, names, listed, err, clock);
+    return printListed(o, listed.list, out, err, clock);
 }
 
 } // namespace vantry::cli

@@ -4,6 +4,7 @@
 #include "CliMaster.h"
 #include "CliSession.h"
 #include "CliSettings.h"
+#include "MasterArguments.h"
 #include "StandardStreams.h"
 #include "SweepRange.h"
 
@@ -22,7 +23,7 @@ namespace {
 // A dotted quad is taken as it is; only a name is looked up.
 std::optional<std::uint32_t> resolve(const std::string& host, std::string& error, const HostLookup& lookup)
 {
-    if (const auto dotted = parseDottedQuad(host))
+    if (const auto dotted = query::Endpoint::parseAddress(host))
         return dotted;
     std::string reason;
     if (const auto address = lookup(host, reason))
@@ -31,14 +32,14 @@ std::optional<std::uint32_t> resolve(const std::string& host, std::string& error
     return std::nullopt;
 }
 
-int badArguments(std::ostream& err, const std::string& text)
+} // namespace
+
+int badArguments(std::ostream& err, const std::string& text, const char* command)
 {
     err << "vantry: " << text << "\n"
-        << "Try 'vantry query --help'.\n";
+        << "Try 'vantry " << command << " --help'.\n";
     return ExitBadArguments;
 }
-
-} // namespace
 
 // IPv4 only: the game servers of this family are reached over IPv4.
 std::optional<std::uint32_t> systemHostLookup(const std::string& host, std::string& reason)
@@ -66,64 +67,67 @@ int runCli(const std::vector<std::string>& words, std::ostream& out, std::ostrea
 int runCli(const std::vector<std::string>& words, std::ostream& out, std::ostream& err,
            const HostLookup& lookup, query::Clock& clock)
 {
-    if (!words.empty() && words[0] == "master")
-        return runMaster(words, out, err, lookup, clock);
     const ParsedArguments parsed = parseArguments(words);
+    const bool master = !words.empty() && words[0] == "master";
     if (!parsed.options)
-        return badArguments(err, parsed.error);
+        return badArguments(err, parsed.error, master ? "master" : "query");
     const CliOptions& o = *parsed.options;
     if (o.help) {
-        out << usageText();
+        out << (master ? masterUsageText() : usageText());
         return ExitAnswered;
     }
+    if (master)
+        return runMaster(o, out, err, lookup, clock);
 
-    std::uint16_t defaultPort = DefaultPort;
-    int delayMs = DefaultDelayMs;
+    SettingsDefaults defaults{DefaultPort, DefaultDelayMs};
     if (o.settingsFile) {
         std::string error;
-        const auto defaults = readSettingsDefaults(*o.settingsFile, error);
-        if (!defaults)
-            return badArguments(err, error);
-        defaultPort = defaults->port;
-        delayMs = defaults->delayMs;
+        const auto read = readSettingsDefaults(*o.settingsFile, error);
+        if (!read)
+            return badArguments(err, error, "query");
+        defaults = *read;
     }
-    if (o.port)
-        defaultPort = *o.port;
-    // A query keeps a rate unless given a pause; a sweep keeps its pause unless given a rate.
-    if (o.command == Command::Query || (o.rate && !o.delayMs))
-        delayMs = 0;
-    if (o.delayMs)
-        delayMs = *o.delayMs;
-
-    SessionPlan plan;
-    plan.delayMs = delayMs;
-    plan.ratePerSecond = delayMs > 0 ? 0 : o.rate.value_or(o.command == Command::Query ? DefaultRate : 0);
-    plan.timeoutMs = o.timeoutMs;
-    plan.players = o.players || o.player;
-    plan.player = o.player;
-    plan.rules = o.rules;
-    plan.old = o.old;
-    plan.endWhenAllDone = o.command == Command::Query;
-    plan.targetOrder = o.command == Command::Query;
-    plan.retries = o.retries;
+    const std::uint16_t defaultPort = o.port.value_or(defaults.port);
+    SessionPlan plan = sessionPlan(o, defaults.delayMs);
     if (o.command == Command::Query) {
         std::unordered_set<std::uint64_t> seen;
         for (const HostArgument& h : o.hosts) {
             std::string error;
             const auto address = resolve(h.host, error, lookup);
             if (!address)
-                return badArguments(err, error);
+                return badArguments(err, error, "query");
             const query::Endpoint peer{*address, h.port.value_or(defaultPort)};
-            if (seen.insert(query::OutstandingRequests::keyOf(peer.address, peer.port)).second)
+            if (seen.insert(peer.key()).second)
                 plan.targets.push_back(peer);
         }
     } else {
         for (std::uint32_t a : sweepAddresses(o.from, o.to))
             plan.targets.push_back({a, defaultPort});
     }
+    return runAndPrint(plan, outputChoice(o), out, err, "no server answered", clock);
+}
 
-    return runAndPrint(plan, OutputChoice{o.json, o.players || o.player, o.rules, o.printed}, out, err,
-                       "no server answered", clock);
+SessionPlan sessionPlan(const CliOptions& o, int sweepDelayMs)
+{
+    // A query keeps a rate unless given a pause; a sweep keeps its pause unless given a rate.
+    const bool sweep = o.command == Command::Sweep;
+    SessionPlan plan;
+    plan.delayMs = o.delayMs.value_or(sweep && !o.rate ? sweepDelayMs : 0);
+    plan.ratePerSecond = plan.delayMs > 0 ? 0 : o.rate.value_or(sweep ? 0 : DefaultRate);
+    plan.timeoutMs = o.timeoutMs;
+    plan.retries = o.retries;
+    plan.players = o.players || o.player;
+    plan.player = o.player;
+    plan.rules = o.rules;
+    plan.old = o.old;
+    plan.endWhenAllDone = !sweep;
+    plan.targetOrder = o.command == Command::Query;
+    return plan;
+}
+
+OutputChoice outputChoice(const CliOptions& o)
+{
+    return {o.json, o.players || o.player, o.rules, o.printed};
 }
 
 int runCli(int argc, char** argv, const StandardStreams& streams)

@@ -30,6 +30,9 @@ int runCli(const std::vector<std::string>& words, std::ostream& out, std::ostrea
 int runCli(const std::vector<std::string>& words, std::ostream& out, std::ostream& err,
            const HostLookup& lookup, query::Clock& clock = query::systemClock());
 
+// Says what is wrong and where to read more ("Try 'vantry COMMAND --help'."); returns the status.
+int badArguments(std::ostream& err, const std::string& text, const char* command);
+
 struct StandardStreams;
 // The same for main(): argv[1] is the command; standard output and standard error. Output that
 // cannot be written ends in a message and its own status.

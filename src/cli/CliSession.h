@@ -22,7 +22,7 @@ struct SessionPlan
     // How many more times a target is asked that has not answered all it was asked. The first
     // pause is half the time-out, each further one twice the one before; info and details each
     // have this many.
-    int retries = DefaultRetries;
+    int retries = query::DefaultRetries;
     bool players = false;
     // Print only the servers with a player whose name holds this (any case), with those players.
     std::optional<std::string> player;
@@ -34,6 +34,11 @@ struct SessionPlan
     // says whether more may come. The session ends only once it says no more.
     std::function<bool(std::vector<query::Endpoint>&)> feed;
 };
+
+// The plan of what the options ask of every server, without its targets; a sweep pauses
+// `sweepDelayMs` after each probe unless given a rate.
+SessionPlan sessionPlan(const CliOptions& options, int sweepDelayMs);
+OutputChoice outputChoice(const CliOptions& options);
 
 // Runs the plan's query session over the socket until it ends: the servers in the order their
 // first info reply arrived, or of their targets, with the hosts that refused (never answered,

@@ -1,23 +1,25 @@
 #include "ProgramHelp.h"
 
 #include "CliArguments.h"
+#include "OptionTable.h"
 #include "base/AppInfo.h"
 
 namespace vantry::cli {
 
 std::optional<std::string> programHelpOrVersion(const std::vector<std::string>& words)
 {
-    for (std::size_t i = 0; i < words.size(); ++i) {
-        const std::string& word = words[i];
-        if (word == "--")
-            break;
-        if (word == "--settings") {
+    CliOptions o;
+    for (std::size_t i = 0; i < words.size() && words[i] != "--"; ++i) {
+        // Qt's own help option answers to these as well.
+        o.help = o.help || words[i] == "-?" || words[i] == "--help-all";
+        if (const Option* own = findOption(Command::Window, words[i]); own && own->argument)
             ++i; // its value, whatever it looks like
-        } else if (word == "--help" || word == "-h" || word == "-?" || word == "--help-all") {
+        else if (own)
+            own->apply(o, {});
+        if (o.help)
             return programUsageText();
-        } else if (word == "--version" || word == "-v") {
+        if (o.version)
             return appTitle().toStdString() + "\n";
-        }
     }
     return std::nullopt;
 }
@@ -57,46 +59,47 @@ template <std::size_t N> bool among(std::string_view name, const std::string_vie
 
 std::optional<std::string> unknownOptionText(const std::vector<std::string>& words)
 {
-    for (std::size_t i = 0; i < words.size(); ++i) {
+    for (std::size_t i = 0; i < words.size() && words[i] != "--"; ++i) {
         const std::string& word = words[i];
-        std::string_view name = word;
-        if (name == "--")
-            break;
-        if (name.size() < 2 || name[0] != '-') {
+        if (word.size() < 2 || word[0] != '-') {
             return "vantry: '" + word + "' is not an option; the window takes no other words\n" +
                    programUsageText();
         }
+        const std::size_t equals = word.find('=');
+        const bool inlineValue = equals != std::string::npos;
+        const Option* own = findOption(Command::Window, std::string_view(word).substr(0, equals));
+        std::string_view name = std::string_view(word).substr(0, equals);
         name.remove_prefix(name.substr(0, 2) == "--" ? 2 : 1);
-        const std::size_t equals = name.find('=');
-        const bool inlineValue = equals != std::string_view::npos;
-        name = name.substr(0, equals);
-        if (word == "--settings" || among(name, QtValueOptions)) {
+        if ((own && own->argument) || (!own && among(name, QtValueOptions))) {
             // Its value is inline or the next word, whatever that looks like.
             if (!inlineValue && ++i == words.size())
                 return "vantry: " + word + " wants a value\n" + programUsageText();
             continue;
         }
-        if (word.rfind("--settings=", 0) == 0 || word == "--scan" || among(name, QtFlags))
+        if ((own && !inlineValue) || (!own && among(name, QtFlags)))
             continue;
         return "vantry: unknown option '" + word + "'\n" + programUsageText();
     }
     return std::nullopt;
 }
 
+ParsedArguments windowArguments(const std::vector<std::string>& words)
+{
+    CliOptions o;
+    o.command = Command::Window;
+    std::vector<std::string> ignored;
+    if (auto error = readOptions(Command::Window, words, 0, o, ignored))
+        return {std::nullopt, std::move(*error)};
+    return {std::move(o), {}};
+}
+
 std::string programUsageText()
 {
     return "usage: vantry [--settings FILE] [--scan]\n"
            "Browser for Half-Life family game servers: opens the window.\n"
-           "options:\n"
-           "  --settings FILE  use FILE as the settings file; without it,\n"
-           "                   $XDG_CONFIG_HOME/vantry/vantry.ini (~/.config/vantry/vantry.ini),\n"
-           "                   or the vantry.ini beside a portable copy of the program\n"
-           "  --scan           start a sweep as soon as the window shows\n"
-           "  -h, --help       print this text\n"
-           "  -v, --version    print the version\n"
-           "\n"
-           "Without a window:\n" +
-           usageText() + "Public server lists (Steam Web API, UDP masters): vantry master --help\n";
+           "options:\n" +
+           optionLines(Section::Window) + "\nWithout a window:\n" + usageText() +
+           "Public server lists (Steam Web API, UDP masters): vantry master --help\n";
 }
 
 } // namespace vantry::cli

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "CliArguments.h"
+
 #include <optional>
 #include <string>
 #include <vector>
@@ -19,6 +21,9 @@ std::optional<std::string> unknownCommandText(const std::vector<std::string>& wo
 // belongs: the message for standard error (what is wrong, then the usage). Answered before Qt
 // needs a display, so a typo never ends in Qt's abort without one.
 std::optional<std::string> unknownOptionText(const std::vector<std::string>& words);
+
+// --settings and --scan from the words that Qt has left (Qt takes its own options out).
+ParsedArguments windowArguments(const std::vector<std::string>& words);
 
 // The window's options, then the commands that run without a window.
 std::string programUsageText();

@@ -20,7 +20,7 @@ namespace {
 
 std::uint32_t quad(const char* text)
 {
-    return *parseDottedQuad(text);
+    return *vantry::query::Endpoint::parseAddress(text);
 }
 
 // The probed addresses as runs "first-last" of dotted quads.
@@ -93,7 +93,7 @@ TEST(CliArguments, BadArgumentsAreNamed)
     EXPECT_EQ(errorOf({"sweep", "127.0.0.30", "127.0.0.20"}),
               "the range 127.0.0.30 to 127.0.0.20 holds no address to probe");
     for (const char* bad : {"1.2.3.4.", "1..3.4", "+1.2.3.4", "1.2.3.0x4", "1.2.3.4 ", "0001.2.3.4", ""})
-        EXPECT_FALSE(parseDottedQuad(bad)) << bad;
+        EXPECT_FALSE(vantry::query::Endpoint::parseAddress(bad)) << bad;
 
     const ParsedArguments ok = parseArguments({"query", "a.example:27016", "127.0.0.2", "--port=27020",
                                                "--delay", "0", "--json", "--players", "--rules", "--old"});

@@ -128,9 +128,9 @@ TEST(CliFilter, BadFilterArgumentsAreNamed)
     EXPECT_EQ(error({"query", "h", "--map"}), "--map wants a text");
     EXPECT_EQ(error({"query", "h", "--name="}), "--name wants a text");
     EXPECT_EQ(error({"sweep", "127.0.0.1", "127.0.0.2", "--not-full=yes"}), "--not-full takes no value");
-    EXPECT_EQ(vantry::cli::parseMasterArguments({"master", "--max-ping", "-5"}).error,
+    EXPECT_EQ(vantry::cli::parseArguments({"master", "--max-ping", "-5"}).error,
               "--max-ping wants milliseconds from 1 to 9999, not '-5'");
-    const auto ok = vantry::cli::parseMasterArguments({"master", "--no-password", "--name", "x"});
+    const auto ok = vantry::cli::parseArguments({"master", "--no-password", "--name", "x"});
     ASSERT_TRUE(ok.options) << ok.error;
     EXPECT_TRUE(ok.options->printed.noPassword) << "the master's filter holds for the answers too";
     EXPECT_EQ(ok.options->printed.name, "x");

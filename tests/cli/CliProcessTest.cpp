@@ -4,6 +4,7 @@
 #include <algorithm>
 #include <fstream>
 #include <gtest/gtest.h>
+#include <memory>
 #include <optional>
 #include <sstream>
 
@@ -95,4 +96,37 @@ TEST(CliProgram, SystemLookupAnswersLocalhostFromTheHostsFile)
         GTEST_SKIP() << "/etc/hosts does not name 127.0.0.1 localhost; the lookup would ask a resolver";
     std::string reason;
     EXPECT_EQ(vantry::cli::systemHostLookup("localhost", reason), 0x7F000001u) << reason;
+}
+
+// A part with a leading zero is decimal, as the window reads it: 127.0.0.010 is 127.0.0.10, never
+// the 127.0.0.8 that a resolver's octal would make of it.
+TEST(CliProgram, LeadingZerosOfAnAddressAreDecimalAsInTheWindow)
+{
+    const auto serve = [](std::uint8_t last, const char* name) {
+        vantry::emu::Profile profile = vantry::emu::defaultsFor(vantry::emu::Kind::Source);
+        profile.name = name;
+        vantry::emu::ProfileTable table;
+        table.add(loopback(0, 0, last), 27015, profile);
+        auto server =
+            std::make_unique<vantry::emu::EmuServer>(std::move(table), std::vector<std::uint16_t>{27015});
+        server->bindEachAddress({loopback(0, 0, last)});
+        server->start();
+        return server;
+    };
+    const auto decimal = serve(10, "decimal");
+    const auto octal = serve(8, "octal");
+    for (const std::vector<std::string>& words :
+         {std::vector<std::string>{"query", "127.0.0.010:27015"},
+          std::vector<std::string>{"sweep", "127.0.0.010", "127.0.0.010", "--port", "27015"}}) {
+        std::vector<std::string> command = words;
+        command.insert(command.end(), {"--json", "--timeout", "2000"});
+        const CliResult r = runProgram(command, plainEnvironment());
+        EXPECT_EQ(r.status, 0) << words[0] << "\n" << r.err;
+        const QJsonArray servers = jsonArray(r.out);
+        ASSERT_EQ(servers.size(), 1) << r.out;
+        EXPECT_EQ(servers[0].toObject()[QStringLiteral("address")].toString(), QStringLiteral("127.0.0.10"));
+        EXPECT_EQ(servers[0].toObject()[QStringLiteral("name")].toString(), QStringLiteral("decimal"));
+    }
+    EXPECT_GE(decimal->requestsReceived(), 2u);
+    EXPECT_EQ(octal->requestsReceived(), 0u);
 }

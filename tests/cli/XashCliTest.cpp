@@ -99,7 +99,7 @@ TEST(XashCli, BadSourcesAreRefusedAndASilentMasterIsTold)
         EXPECT_EQ(r.err.substr(0, message.size()), message) << r.err;
     }
     const CliResult help = run({"master", "--help"});
-    EXPECT_NE(help.out.find("--xash-master H[:P]"), std::string::npos);
+    EXPECT_NE(help.out.find("--xash-master HOST[:PORT]"), std::string::npos);
     EXPECT_NE(help.out.find("--list-url URL"), std::string::npos);
 
     emu::XashMasterEmu gone({{"cstrike", range(3, 1)}});
