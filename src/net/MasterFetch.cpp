@@ -54,31 +54,34 @@ void MasterLink::send(std::span<const std::uint8_t> request)
         ::send(m_fd, request.data(), request.size(), MSG_NOSIGNAL);
 }
 
-bool MasterLink::drain(query::MasterPaging& paging, std::int64_t nowMs)
+void MasterLink::drain(const std::function<void(query::Bytes)>& take, const std::function<void()>& refusedNow)
 {
-    bool taken = false;
     for (;;) {
         sockaddr_in from{};
         socklen_t length = sizeof from;
         const ssize_t n = ::recvfrom(m_fd, m_buffer.data(), m_buffer.size(), MSG_DONTWAIT,
                                      reinterpret_cast<sockaddr*>(&from), &length);
         if (n < 0) {
-            if (errno == ECONNREFUSED) {
-                // Nothing listens there: asking again would only wait out every retry.
-                m_refused = true;
-                paging.refused();
-                continue;
-            }
-            return taken; // EAGAIN: drained
-        }
-        const query::Endpoint sender{ntohl(from.sin_addr.s_addr), ntohs(from.sin_port)};
-        if (sender != m_master) {
-            ++m_foreign;
+            if (errno != ECONNREFUSED)
+                return; // EAGAIN: drained
+            // Nothing listens there: asking again would only wait out every retry.
+            m_refused = true;
+            refusedNow();
             continue;
         }
-        taken |= paging.received(std::span<const std::uint8_t>(m_buffer.data(), static_cast<std::size_t>(n)),
-                                 nowMs);
+        const query::Endpoint sender{ntohl(from.sin_addr.s_addr), ntohs(from.sin_port)};
+        if (sender != m_master)
+            ++m_foreign;
+        else
+            take(query::Bytes(m_buffer.data(), static_cast<std::size_t>(n)));
     }
+}
+
+bool MasterLink::drain(query::MasterPaging& paging, std::int64_t nowMs)
+{
+    bool taken = false;
+    drain([&](query::Bytes page) { taken |= paging.received(page, nowMs); }, [&] { paging.refused(); });
+    return taken;
 }
 
 void fetchMasterLists(std::vector<MasterListing>& listings, const std::function<bool()>& stop,

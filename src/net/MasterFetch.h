@@ -27,7 +27,9 @@ public:
     int fd() const { return m_fd; }
     // A request the kernel refuses at once is a lost request: the paging asks again.
     void send(std::span<const std::uint8_t> request);
-    // Hands every waiting page to `paging`; true when one of them was taken.
+    // Hands every waiting datagram of the master to `take`, and a refusal to `refusedNow`.
+    void drain(const std::function<void(query::Bytes)>& take, const std::function<void()>& refusedNow);
+    // Every waiting page to `paging`; true when one of them was taken.
     bool drain(query::MasterPaging& paging, std::int64_t nowMs);
     // The master's host reported that nothing listens on its port (ICMP port unreachable); the
     // paging then runs out its retries as for silence.

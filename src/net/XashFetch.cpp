@@ -1,5 +1,6 @@
 #include "XashFetch.h"
 
+#include "MasterFetch.h"
 #include "query/XashList.h"
 
 #include <QEventLoop>
@@ -9,15 +10,13 @@
 #include <QNetworkReply>
 #include <QNetworkRequest>
 #include <QRandomGenerator>
+#include <QSocketNotifier>
 #include <QTimer>
-#include <QUdpSocket>
 #include <QUrl>
 
 namespace vantry::net {
 
 namespace {
-
-constexpr qint64 MaxDatagram = 65'535;
 
 struct HostPort
 {
@@ -51,7 +50,10 @@ struct XashFetch::Master
     {
         if (lookup >= 0)
             QHostInfo::abortHostLookup(lookup);
-        for (QObject* o : {static_cast<QObject*>(socket), static_cast<QObject*>(timer)}) {
+        // The notifier is off before its socket closes.
+        if (notifier)
+            notifier->setEnabled(false);
+        for (QObject* o : {static_cast<QObject*>(notifier), static_cast<QObject*>(timer)}) {
             if (o) {
                 o->disconnect();
                 o->deleteLater();
@@ -62,8 +64,8 @@ struct XashFetch::Master
     QString name;
     HostPort where;
     int lookup = -1;
-    std::uint32_t address = 0;
-    QUdpSocket* socket = nullptr;
+    std::unique_ptr<MasterLink> link;
+    QSocketNotifier* notifier = nullptr;
     QTimer* timer = nullptr;
     std::size_t game = 0;            // the folder asked for now
     std::vector<std::uint32_t> keys; // every request's key: late datagrams of an earlier one count
@@ -125,9 +127,15 @@ void XashFetch::start(const XashFetchRequest& request)
                 timeout(*m);
         });
         m_masters.push_back(master);
-        if (const std::optional<std::uint32_t> address =
-                query::Endpoint::parseAddress(where->host.toStdString())) {
-            open(master, *address);
+        // Numbers are read as the rest of the program reads them, never by the resolver.
+        const query::HostText host = query::HostText::read(where->host.toStdString());
+        if (host.kind == query::HostText::Kind::Address) {
+            open(master, host.address);
+            continue;
+        }
+        if (host.kind != query::HostText::Kind::Name) {
+            problem(QStringLiteral("Cannot find the address of master server %1.").arg(name));
+            master->done = true;
             continue;
         }
         master->lookup = QHostInfo::lookupHost(where->host, this, [this, weak](const QHostInfo& info) {
@@ -157,17 +165,18 @@ void XashFetch::start(const XashFetchRequest& request)
 
 void XashFetch::open(const std::shared_ptr<Master>& master, std::uint32_t address)
 {
-    master->address = address;
-    master->socket = new QUdpSocket(this);
-    if (!master->socket->bind(QHostAddress(QHostAddress::AnyIPv4), 0)) {
+    try {
+        master->link = std::make_unique<MasterLink>(query::Endpoint{address, master->where.port});
+    } catch (const BatchSocketError& e) {
         problem(QStringLiteral("Cannot ask master server %1: %2.")
-                    .arg(master->name, master->socket->errorString()));
+                    .arg(master->name, QString::fromUtf8(e.what())));
         master->done = true;
         checkFinished();
         return;
     }
+    master->notifier = new QSocketNotifier(master->link->fd(), QSocketNotifier::Read, this);
     const std::weak_ptr<Master> weak = master;
-    connect(master->socket, &QUdpSocket::readyRead, this, [this, weak] {
+    connect(master->notifier, &QSocketNotifier::activated, this, [this, weak] {
         if (const auto m = weak.lock())
             read(*m);
     });
@@ -190,9 +199,7 @@ void XashFetch::ask(Master& m)
     request.noPassword = m_request.noPassword;
     m.keys.push_back(request.key);
     const std::vector<std::uint8_t> bytes = query::xashMasterRequest(request);
-    // A send the system refuses is a lost request: the wait asks again.
-    m.socket->writeDatagram(reinterpret_cast<const char*>(bytes.data()), static_cast<qint64>(bytes.size()),
-                            QHostAddress(m.address), m.where.port);
+    m.link->send(bytes);
     ++m.attempts;
     m.timer->start(m_request.replyWaitMs);
 }
@@ -220,29 +227,27 @@ void XashFetch::timeout(Master& m)
 
 void XashFetch::read(Master& m)
 {
-    QByteArray buffer;
-    while (m.socket->hasPendingDatagrams()) {
-        buffer.resize(
-            static_cast<qsizetype>(std::clamp<qint64>(m.socket->pendingDatagramSize(), 0, MaxDatagram)));
-        QHostAddress sender;
-        quint16 senderPort = 0;
-        const qint64 n = m.socket->readDatagram(buffer.data(), buffer.size(), &sender, &senderPort);
-        if (n < 0)
-            break;
-        if (sender.toIPv4Address() != m.address || senderPort != m.where.port || m.done)
-            continue;
-        const query::Bytes bytes(reinterpret_cast<const std::uint8_t*>(buffer.constData()),
-                                 static_cast<std::size_t>(n));
-        for (const std::uint32_t key : m.keys) {
-            query::XashReplyError error = query::XashReplyError::None;
-            if (const auto found = query::decodeXashReply(bytes, key, error)) {
-                m.answered = m.everAnswered = true;
-                add(*found);
-                // The list goes on while datagrams keep coming.
-                m.timer->start(m_request.quietMs);
-                break;
+    // A refusal is silence that needs no waiting for: the time-out comes at once.
+    bool refused = false;
+    m.link->drain(
+        [&](query::Bytes bytes) {
+            if (m.done)
+                return;
+            for (const std::uint32_t key : m.keys) {
+                query::XashReplyError error = query::XashReplyError::None;
+                if (const auto found = query::decodeXashReply(bytes, key, error)) {
+                    m.answered = m.everAnswered = true;
+                    add(*found);
+                    // The list goes on while datagrams keep coming.
+                    m.timer->start(m_request.quietMs);
+                    break;
+                }
             }
-        }
+        },
+        [&] { refused = true; });
+    if (refused && !m.done && !m.answered) {
+        m.attempts = m_request.retries + 1;
+        m.timer->start(0);
     }
 }
 
