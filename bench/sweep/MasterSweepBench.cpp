@@ -1,17 +1,15 @@
 // A sweep through the main window (offscreen) that first pages through an emulated master which
 // drops requests sooner than 300 ms after its last answer, as public masters do: how soon the
 // first listed server shows, against the whole sweep, and how many of the master's eight pages
-// were in by then; beside it the list fetch alone from such a master (2,000 servers in nine pages,
-// 150 ms reply wait, 100 ms first back-off). Several rounds; medians, least and most at the end.
-// Inside the loopback-only namespace: tools/netns-run build/bench/sweep/bench_master_sweep [ROUNDS]
+// were in by then (bench_fetch times such a master's list alone). Several rounds; medians, least
+// and most at the end. Inside the loopback-only namespace:
+//   tools/netns-run build/bench/sweep/bench_master_sweep [ROUNDS]
 #include "LoopbackGuard.h"
 #include "browser/MasterListFetch.h"
 #include "browser/ServerListModel.h"
 #include "browser/StaticSettings.h"
 #include "emu/EmuServer.h"
 #include "emu/MasterEmu.h"
-#include "net/MasterFetch.h"
-#include "query/MasterFilter.h"
 #include "shell/ScanGames.h"
 
 #include <QApplication>
@@ -106,36 +104,6 @@ Round sweepOnce()
     return r;
 }
 
-// The rate-limited list alone, fetched as the sweep fetches it; its time in milliseconds.
-double fetchOnce()
-{
-    vantry::emu::MasterBook book;
-    for (std::uint32_t i = 0; i < 2000; ++i)
-        book.servers.push_back({(127u << 24 | 1u << 16) + 1 + i, static_cast<std::uint16_t>(27015 + i % 3)});
-    vantry::emu::MasterFaults faults;
-    faults.minIntervalMs = 300;
-    vantry::emu::MasterEmu limited(book, faults);
-    limited.start();
-    vantry::query::MasterPacing pacing;
-    pacing.replyTimeoutMs = 150;
-    pacing.backoffStartMs = 100;
-    std::vector<vantry::net::MasterListing> listings;
-    listings.push_back(
-        {vantry::query::Endpoint{limited.address(), limited.port()},
-         vantry::query::MasterPaging(static_cast<std::uint8_t>(vantry::query::MasterRegion::Europe),
-                                     "\\appid\\10", pacing),
-         false, 0});
-    QElapsedTimer took;
-    took.start();
-    vantry::net::fetchMasterLists(listings);
-    const double ms = static_cast<double>(took.nsecsElapsed()) / 1e6;
-    limited.stop();
-    if (listings.front().paging.servers().size() != book.servers.size())
-        std::printf("fetch: %zu of %zu addresses came\n", listings.front().paging.servers().size(),
-                    book.servers.size());
-    return ms;
-}
-
 void summary(const char* what, std::vector<double> v)
 {
     std::sort(v.begin(), v.end());
@@ -153,20 +121,17 @@ int main(int argc, char** argv)
     qputenv("QT_QPA_PLATFORM", "offscreen");
     QApplication app(argc, argv);
     const int rounds = argc > 1 ? std::max(1, std::atoi(argv[1])) : 5;
-    std::vector<double> first, sweep, share, fetch;
+    std::vector<double> first, sweep, share;
     for (int i = 0; i < rounds; ++i) {
         const Round r = sweepOnce();
         std::printf("round %d: first listed row %.1f ms (%llu of 8 pages in), sweep %.1f ms\n", i + 1,
                     r.firstRowMs, static_cast<unsigned long long>(r.pagesWhenShown), r.sweepMs);
-        fetch.push_back(fetchOnce());
-        std::printf("round %d: the limited list alone %.1f ms\n", i + 1, fetch.back());
         if (r.firstRowMs < 0)
             continue;
         first.push_back(r.firstRowMs);
         sweep.push_back(r.sweepMs);
         share.push_back(100.0 * r.firstRowMs / r.sweepMs);
     }
-    summary("list alone, ms", fetch);
     if (first.empty()) {
         std::printf("no listed row showed during the sweep\n");
         return 0;
