@@ -16,14 +16,14 @@
 
 #include <gtest/gtest.h>
 
-using vantry::TForm1;
-using vantry::browser::ListView;
-using vantry::browser::ServerListModel;
-using vantry::test::control;
+namespace vantry::test {
+
+using browser::ListView;
+using browser::ServerListModel;
 
 namespace {
 
-struct Columns : vantry::test::MainWindowFixture
+struct Columns : MainWindowFixture
 {
     Columns() : MainWindowFixture({}) {}
 
@@ -159,3 +159,5 @@ TEST_F(Columns, TheDetailsPanelCanBeWidenedByDraggingItsEdge)
 }
 
 } // namespace
+
+} // namespace vantry::test

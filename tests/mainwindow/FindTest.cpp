@@ -22,21 +22,13 @@
 
 #include <gtest/gtest.h>
 
-using vantry::TForm1;
-using vantry::browser::ListView;
-using vantry::browser::ServerListModel;
-using vantry::test::clickHeader;
-using vantry::test::control;
-using namespace vantry::emu;
+namespace vantry::test {
+
+using browser::ListView;
+using browser::ServerListModel;
+using namespace emu;
 
 namespace {
-
-constexpr std::uint16_t GamePort = 27015;
-
-std::uint32_t local(int last)
-{
-    return (127u << 24) | static_cast<std::uint32_t>(last);
-}
 
 const QString Friends = QStringLiteral("127.0.0.2");
 const QString Full = QStringLiteral("127.0.0.3");
@@ -51,13 +43,13 @@ ProfileTable table()
     friends.name = "Дружный сервер";
     friends.players = 5;
     friends.playerList = {{"Аня", 7, 1.0f}};
-    t.add(local(2), GamePort, friends);
+    t.add(loopback(2), GamePort, friends);
 
     Profile full = defaultsFor(Kind::Hl1);
     full.name = "Alpha Full";
     full.map = "cs_office";
     full.players = full.maxPlayers;
-    t.add(local(3), GamePort, full);
+    t.add(loopback(3), GamePort, full);
 
     Profile locked = defaultsFor(Kind::Hl1);
     locked.name = "bravo locked";
@@ -65,22 +57,22 @@ ProfileTable table()
     locked.players = 3;
     locked.password = 1;
     locked.playerList = {{"Zed", 3, 1.0f}};
-    t.add(local(4), GamePort, locked);
+    t.add(loopback(4), GamePort, locked);
 
     Profile empty = defaultsFor(Kind::Source);
     empty.name = "Empty Source";
     empty.map = "de_nuke";
     empty.players = 0;
-    t.add(local(5), GamePort, empty);
+    t.add(loopback(5), GamePort, empty);
 
     Profile late = defaultsFor(Kind::Hl1);
     late.name = "Late arrival";
     late.players = 4;
-    t.add(local(6), GamePort, late);
+    t.add(loopback(6), GamePort, late);
     return t;
 }
 
-struct Find : vantry::test::MainWindowFixture
+struct Find : MainWindowFixture
 {
     Find() : MainWindowFixture(table()) {}
 
@@ -199,9 +191,9 @@ TEST_F(Find, FilterBarNarrowsByKeysAndTicksAndHidesNoServerForGood)
     EXPECT_EQ(shown().rowCount(), 4);
 
     auto* game = control<QComboBox>(form(), "CBFilterGame");
-    vantry::test::pickItem(game, game->findText(QStringLiteral("CSS")));
+    pickItem(game, game->findText(QStringLiteral("CSS")));
     EXPECT_EQ(cells(ServerListModel::Address), QStringList{Empty});
-    vantry::test::pickItem(game, 0);
+    pickItem(game, 0);
     EXPECT_EQ(shown().rowCount(), 4);
     QTest::keyClicks(control<QLineEdit>(form(), "EFilterMap"), QStringLiteral("DUST"));
     EXPECT_EQ(cells(ServerListModel::Address), QStringList{Friends});
@@ -266,3 +258,5 @@ TEST_F(Find, OrderAndFilterComeBackAtTheNextStart)
     EXPECT_EQ(cells(ServerListModel::Address), QStringList{Friends}) << "the filter works from the start";
     EXPECT_EQ(counts(), QStringLiteral("1 / 4"));
 }
+
+} // namespace vantry::test

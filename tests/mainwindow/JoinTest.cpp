@@ -12,11 +12,9 @@
 #include "shell/ScanGames.h"
 #include "shell/Shell.h"
 
-#include <QAbstractProxyModel>
 #include <QApplication>
 #include <QClipboard>
 #include <QComboBox>
-#include <QContextMenuEvent>
 #include <QDialog>
 #include <QDockWidget>
 #include <QHelpEvent>
@@ -31,18 +29,14 @@
 
 #include <gtest/gtest.h>
 
-using vantry::Shell;
-using vantry::TForm1;
-using vantry::browser::ListView;
-using vantry::browser::ServerListModel;
-using vantry::test::clickButton;
-using vantry::test::control;
-using vantry::test::triggerAction;
-using namespace vantry::emu;
+namespace vantry::test {
+
+using browser::ListView;
+using browser::ServerListModel;
+using namespace emu;
 
 namespace {
 
-constexpr std::uint16_t GamePort = 27015;
 const QString Alpha = QStringLiteral("127.0.0.2");
 const QString Bravo = QStringLiteral("127.0.0.3");
 
@@ -54,22 +48,22 @@ ProfileTable table()
     alpha.map = "de_aztec";
     alpha.players = 5;
     alpha.maxPlayers = 20;
-    t.add((127u << 24) | 2, GamePort, alpha);
+    t.add(loopback(2), GamePort, alpha);
     Profile bravo = defaultsFor(Kind::Hl1);
     bravo.name = "Bravo full";
     bravo.players = 20;
     bravo.maxPlayers = 20;
-    t.add((127u << 24) | 3, GamePort, bravo);
+    t.add(loopback(3), GamePort, bravo);
     // 127.0.0.010 read as decimal and as octal.
     Profile ten = defaultsFor(Kind::Hl1);
     ten.name = "Ten";
     ten.map = "de_nuke";
     ten.players = 3;
     ten.maxPlayers = 16;
-    t.add((127u << 24) | 10, GamePort, ten);
+    t.add(loopback(10), GamePort, ten);
     Profile eight = ten;
     eight.name = "Eight";
-    t.add((127u << 24) | 8, GamePort, eight);
+    t.add(loopback(8), GamePort, eight);
     return t;
 }
 
@@ -82,7 +76,7 @@ QByteArray section(const QByteArray& file, const QByteArray& header)
     return file.mid(start, next < 0 ? -1 : next + 1 - start);
 }
 
-struct Join : vantry::test::MainWindowFixture
+struct Join : MainWindowFixture
 {
     Join() : MainWindowFixture(table()) {}
 
@@ -206,7 +200,7 @@ TEST_F(Join, ConnectToSaysWhatIsWrongInTheDialogAndJoinsATypedAddress)
     // A server not listed starts the game picked in the dialog.
     triggerAction(form(), "Connect1");
     ASSERT_TRUE(dialog->isVisible());
-    vantry::test::pickItem(control<QComboBox>(*dialog, "CBGame"), 4);
+    pickItem(control<QComboBox>(*dialog, "CBGame"), 4);
     field->selectAll();
     QTest::keyClicks(field, QStringLiteral("127.0.0.9:27040"));
     clickButton(*dialog, "BitBtnOk");
@@ -314,7 +308,7 @@ TEST_F(Join, AFavouriteAlreadyListedIsUpdatedByTheFavouritesPass)
     alpha.map = "de_aztec";
     alpha.players = 7;
     alpha.maxPlayers = 20;
-    changed.add((127u << 24) | 2, GamePort, alpha);
+    changed.add(loopback(2), GamePort, alpha);
     EmuServer later{changed, {GamePort}};
     later.start();
     EXPECT_TRUE(QTest::qWaitFor([&] { return fileBytes().contains("127.0.0.2:27015=7/20,"); }, 9000))
@@ -322,3 +316,5 @@ TEST_F(Join, AFavouriteAlreadyListedIsUpdatedByTheFavouritesPass)
     EXPECT_EQ(list().count(), 1) << "one row, as before";
     later.stop();
 }
+
+} // namespace vantry::test

@@ -13,10 +13,8 @@
 #include "shell/ScanGames.h"
 #include "shell/Shell.h"
 
-#include <QAbstractProxyModel>
 #include <QAction>
 #include <QApplication>
-#include <QContextMenuEvent>
 #include <QHeaderView>
 #include <QMenu>
 #include <QProxyStyle>
@@ -30,25 +28,14 @@
 #include <QTimer>
 
 #include <gtest/gtest.h>
-#include <memory>
 
-using vantry::LongOperation;
-using vantry::Shell;
-using vantry::TForm1;
-using vantry::browser::ListView;
-using vantry::browser::ServerListModel;
-using vantry::test::clickButton;
-using vantry::test::control;
-using namespace vantry::emu;
+namespace vantry::test {
+
+using browser::ListView;
+using browser::ServerListModel;
+using namespace emu;
 
 namespace {
-
-constexpr std::uint16_t GamePort = 27015;
-
-std::uint32_t local(int last)
-{
-    return (127u << 24) | static_cast<std::uint32_t>(last);
-}
 
 const QString Open = QStringLiteral("127.0.0.2");
 const QString Full = QStringLiteral("127.0.0.3");
@@ -62,30 +49,30 @@ ProfileTable table()
     Profile open = defaultsFor(Kind::Hl1);
     open.name = "Open";
     open.players = 5;
-    t.add(local(2), GamePort, open);
+    t.add(loopback(2), GamePort, open);
 
     Profile full = open;
     full.name = "Full";
     full.players = full.maxPlayers;
-    t.add(local(3), GamePort, full);
+    t.add(loopback(3), GamePort, full);
 
     Profile locked = open;
     locked.name = "Locked";
     locked.password = 1;
-    t.add(local(4), GamePort, locked);
+    t.add(loopback(4), GamePort, locked);
 
     // Half-Life, whose game path the settings leave empty.
     Profile noClient = open;
     noClient.name = "No client";
     noClient.gameDir = "valve";
     noClient.description = "Half-Life";
-    t.add(local(5), GamePort, noClient);
+    t.add(loopback(5), GamePort, noClient);
 
     // Enough rows for the list to scroll.
     for (int i = 1; i <= FillerCount; ++i) {
         Profile filler = open;
         filler.name = "Filler " + std::to_string(i);
-        t.add(local(3 * 256 + i), GamePort, filler);
+        t.add(loopback(3 * 256 + i), GamePort, filler);
     }
     return t;
 }
@@ -104,7 +91,7 @@ public:
     }
 };
 
-struct ListInput : vantry::test::MainWindowFixture
+struct ListInput : MainWindowFixture
 {
     QString styleName;
 
@@ -147,7 +134,7 @@ TEST_F(ListInput, DoubleClickOnARowStartsTheGameOnce)
     ASSERT_TRUE(open.isValid());
     doubleClickIndex(open, *control<ListView>(form, "LW"));
 
-    const std::optional<vantry::test::Probe::Record> record = probe.wait();
+    const std::optional<Probe::Record> record = probe.wait();
     ASSERT_TRUE(record) << "the double click started the client";
     EXPECT_TRUE(record->arguments.contains(Open + QStringLiteral(":27015")))
         << record->arguments.join(u' ').toStdString();
@@ -381,3 +368,5 @@ TEST_F(ListInput, ScanButtonKeepsItsWidthThroughTheCoolDown)
     EXPECT_EQ(seen.join(u',').toStdString(), expected.join(u',').toStdString())
         << "caption, width, place of the next button";
 }
+
+} // namespace vantry::test

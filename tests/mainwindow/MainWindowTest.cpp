@@ -28,22 +28,13 @@
 #include <gtest/gtest.h>
 #include <utility>
 
-using vantry::TForm1;
-using vantry::browser::ListView;
-using vantry::browser::ServerListModel;
-using vantry::test::clickButton;
-using vantry::test::clickHeader;
-using vantry::test::control;
-using namespace vantry::emu;
+namespace vantry::test {
+
+using browser::ListView;
+using browser::ServerListModel;
+using namespace emu;
 
 namespace {
-
-constexpr std::uint16_t GamePort = 27015;
-
-std::uint32_t local(int last)
-{
-    return (127u << 24) | static_cast<std::uint32_t>(last);
-}
 
 ProfileTable table()
 {
@@ -55,7 +46,7 @@ ProfileTable table()
     css.maxPlayers = 16;
     css.playerList = {{"Ann", 5, 1.0f}, {"Bob", 12, 2.0f}};
     css.rules = {{"mp_timelimit", "20"}, {"sv_gravity", "800"}};
-    t.add(local(2), GamePort, css);
+    t.add(loopback(2), GamePort, css);
 
     Profile hl1 = defaultsFor(Kind::Hl1);
     hl1.name = "Classic";
@@ -63,23 +54,23 @@ ProfileTable table()
     hl1.players = 20;
     hl1.maxPlayers = 20;
     hl1.advertisedPort = 27020; // the address field names another port
-    t.add(local(3), GamePort, hl1);
+    t.add(loopback(3), GamePort, hl1);
 
     Profile old = defaultsFor(Kind::OldInfo);
     old.name = "Old one";
     old.description = "Half-Life";
-    t.add(local(4), GamePort, old);
+    t.add(loopback(4), GamePort, old);
 
     Profile split = defaultsFor(Kind::Hl1);
     split.name = "Split rules";
     for (int i = 0; i < 80; ++i)
         split.rules.push_back({"rule_number_" + std::to_string(i), "value_" + std::to_string(i)});
     split.splitRules = true;
-    t.add(local(5), GamePort, split);
+    t.add(loopback(5), GamePort, split);
 
     Profile silent;
     silent.kind = Kind::Silent;
-    t.add(local(6), GamePort, silent);
+    t.add(loopback(6), GamePort, silent);
 
     // Today's servers, on 127.0.1.x so that the sweeps above never meet them.
     Profile challenged = defaultsFor(Kind::Source);
@@ -88,12 +79,12 @@ ProfileTable table()
     challenged.challenge = {0x5A, 0x01, 0x02, 0x03};
     challenged.playerList = {{"Intruder", 99, 1.0f}};
     challenged.rules = {{"intruder_rule", "1"}};
-    t.add(local(256 + 1), GamePort, challenged);
+    t.add(loopback(256 + 1), GamePort, challenged);
 
     Profile both = defaultsFor(Kind::Hl1);
     both.name = "Both layouts";
     both.bothInfoLayouts = true;
-    t.add(local(256 + 2), GamePort, both);
+    t.add(loopback(256 + 2), GamePort, both);
 
     Profile olderInI = defaultsFor(Kind::Source);
     olderInI.name = "Older engine in I";
@@ -101,7 +92,7 @@ ProfileTable table()
     olderInI.appId = 10;
     olderInI.gameDir = "cstrike";
     olderInI.description = "Clan Box"; // changed by a plugin
-    t.add(local(256 + 3), GamePort, olderInI);
+    t.add(loopback(256 + 3), GamePort, olderInI);
 
     for (const FragmentOrder order : {FragmentOrder::Reverse, FragmentOrder::Shuffled}) {
         Profile compressed = defaultsFor(Kind::Source);
@@ -110,14 +101,14 @@ ProfileTable table()
             compressed.rules.push_back(
                 {"cvar_" + std::to_string(i * 7919), std::to_string(i * 104729 % 9973)});
         compressed.newerSplit = {300, true, order, -1};
-        t.add(local(256 + 4 + (order == FragmentOrder::Shuffled ? 1 : 0)), GamePort, compressed);
+        t.add(loopback(256 + 4 + (order == FragmentOrder::Shuffled ? 1 : 0)), GamePort, compressed);
     }
     Profile missing = defaultsFor(Kind::Source);
     missing.name = "A fragment never comes";
     for (int i = 0; i < 150; ++i)
         missing.rules.push_back({"cvar_" + std::to_string(i), "value_" + std::to_string(i)});
     missing.newerSplit = {300, false, FragmentOrder::Forward, 1};
-    t.add(local(256 + 6), GamePort, missing);
+    t.add(loopback(256 + 6), GamePort, missing);
     // Players and rules compressed into one fragment of a total of 1, in both header layouts.
     for (const bool older : {false, true}) {
         Profile single = defaultsFor(Kind::Source);
@@ -126,12 +117,12 @@ ProfileTable table()
         for (int i = 0; i < 30; ++i)
             single.rules.push_back({"single_" + std::to_string(i), std::to_string(i * 3)});
         single.newerSplit = {1248, true, FragmentOrder::Forward, -1, older, true};
-        t.add(local(256 + 7 + (older ? 1 : 0)), GamePort, single);
+        t.add(loopback(256 + 7 + (older ? 1 : 0)), GamePort, single);
     }
     return t;
 }
 
-struct MainWindow : vantry::test::MainWindowFixture
+struct MainWindow : MainWindowFixture
 {
     MainWindow() : MainWindowFixture(table()) {}
     void SetUp() override
@@ -461,3 +452,5 @@ TEST_F(MainWindow, CompressedRepliesInOneFragmentFillTheDetailsInBothHeaderLayou
         EXPECT_EQ(form().playersModel().players().front().name, "Bob");
     }
 }
+
+} // namespace vantry::test

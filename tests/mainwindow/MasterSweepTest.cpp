@@ -24,16 +24,15 @@
 #include <algorithm>
 #include <gtest/gtest.h>
 
-using vantry::TForm1;
-using vantry::test::clickButton;
-using vantry::test::control;
-using namespace vantry::emu;
+namespace vantry::test {
+
+using namespace emu;
 
 namespace {
 
 std::uint32_t local(int third, int last)
 {
-    return (127u << 24) | static_cast<std::uint32_t>(third) << 8 | static_cast<std::uint32_t>(last);
+    return loopback(static_cast<std::uint32_t>(third) << 8 | static_cast<std::uint32_t>(last));
 }
 
 QString dotted(std::uint32_t a)
@@ -106,7 +105,7 @@ private:
     QUdpSocket m_socket;
 };
 
-struct MasterSweep : vantry::test::MainWindowFixture
+struct MasterSweep : MainWindowFixture
 {
     MasterEmu master{book()};
     WebApiEmu api{apiList()};
@@ -250,7 +249,7 @@ TEST_F(MasterSweep, StopDuringTheFetchEndsTheFetchAndTheSweep)
     settings.favouriteList.clear(); // the sweep waits for the list at once
     // The fetch's clock stands still, so the master's wait never ends: only Stop can end the
     // sweep. The fetch looks at its clock again every 100 ms.
-    vantry::test::HandClock clock;
+    HandClock clock;
     form().masterLists().setClock(clock);
     form().masterLists().setReplyWait(100, 1);
     // Stop as soon as the master was asked, with the mouse, while the sweep waits for it.
@@ -264,7 +263,7 @@ TEST_F(MasterSweep, StopDuringTheFetchEndsTheFetchAndTheSweep)
         clickButton(form(), "SBStop");
     });
     watch.start(5);
-    vantry::test::StillClockGuard guard(clock, std::chrono::seconds(30));
+    StillClockGuard guard(clock, std::chrono::seconds(30));
 
     scan();
     guard.stop();
@@ -377,3 +376,5 @@ TEST_F(MasterSweep, StopWhileListedServersStreamEndsTheSweepAndTheList)
     EXPECT_EQ(row(InRange), -1) << "the ranges were probed after Stop";
     slow.stop();
 }
+
+} // namespace vantry::test

@@ -13,19 +13,17 @@
 
 #include <gtest/gtest.h>
 
-using vantry::TForm1;
-using vantry::browser::ListView;
-using vantry::browser::PlayerResults;
-using vantry::test::control;
-using namespace vantry::emu;
+namespace vantry::test {
+
+using browser::ListView;
+using browser::PlayerResults;
+using namespace emu;
 
 namespace {
 
-constexpr std::uint16_t GamePort = 27015;
-
 std::uint32_t local(int last)
 {
-    return (127u << 24) | (4u << 8) | static_cast<std::uint32_t>(last);
+    return loopback(4u << 8 | static_cast<std::uint32_t>(last)); // 127.0.4.last
 }
 
 const QString Dust = QStringLiteral("127.0.4.2");
@@ -57,7 +55,7 @@ ProfileTable table()
     return t;
 }
 
-struct PlayerFinding : vantry::test::MainWindowFixture
+struct PlayerFinding : MainWindowFixture
 {
     PlayerFinding() : MainWindowFixture(table()) {}
     TForm1& start() { return MainWindowFixture::start({.clientFrom = 0}); }
@@ -113,7 +111,7 @@ TEST_F(PlayerFinding, TypedPartOfANameFindsPlayersOnServersListedBeforeAndAfterA
     const QPoint centre = results().visualRect(at).center();
     QTest::mouseClick(results().viewport(), Qt::LeftButton, {}, centre);
     QTest::mouseDClick(results().viewport(), Qt::LeftButton, {}, centre);
-    const std::optional<vantry::test::Probe::Record> record = probe.wait();
+    const std::optional<Probe::Record> record = probe.wait();
     ASSERT_TRUE(record) << "the double click started the client";
     EXPECT_TRUE(record->arguments.contains(Aztec + QStringLiteral(":27015")))
         << record->arguments.join(u' ').toStdString();
@@ -154,3 +152,5 @@ TEST_F(PlayerFinding, TypingSearchesAfterAPauseAndANewTextOrEscapeLeavesNoStaleR
     EXPECT_FALSE(results().isVisible());
     EXPECT_EQ(probe.starts(), 0);
 }
+
+} // namespace vantry::test

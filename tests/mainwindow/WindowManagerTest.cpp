@@ -19,10 +19,8 @@
 #include "shell/Tray.h"
 #include "shell/WidgetPrompter.h"
 
-#include <QAbstractProxyModel>
 #include <QApplication>
 #include <QCheckBox>
-#include <QContextMenuEvent>
 #include <QLineEdit>
 #include <QMenu>
 #include <QMenuBar>
@@ -34,19 +32,15 @@
 #include <QWindow>
 
 #include <gtest/gtest.h>
-#include <memory>
 #include <optional>
 
-using vantry::Shell;
-using vantry::TForm1;
-using vantry::browser::ListView;
-using vantry::test::clickButton;
-using vantry::test::control;
-using namespace vantry::emu;
+namespace vantry::test {
+
+using browser::ListView;
+using namespace emu;
 
 namespace {
 
-constexpr std::uint16_t GamePort = 27015;
 constexpr int Rounds = 5;
 const QString Open = QStringLiteral("127.0.0.2");
 const QString Locked = QStringLiteral("127.0.0.4");
@@ -57,11 +51,11 @@ ProfileTable table()
     Profile open = defaultsFor(Kind::Hl1);
     open.name = "Open";
     open.players = 5;
-    t.add((127u << 24) | 2, GamePort, open);
+    t.add(loopback(2), GamePort, open);
     Profile locked = open;
     locked.name = "Locked";
     locked.password = 1;
-    t.add((127u << 24) | 4, GamePort, locked);
+    t.add(loopback(4), GamePort, locked);
     return t;
 }
 
@@ -76,8 +70,8 @@ bool onScreen(QWidget& window)
     if (!underX())
         return window.isVisible();
     xcb_connection_t* c = xcb_connect(nullptr, nullptr);
-    const bool viewable = !xcb_connection_has_error(c) &&
-                          vantry::test::isViewable(c, static_cast<xcb_window_t>(window.winId()));
+    const bool viewable =
+        !xcb_connection_has_error(c) && isViewable(c, static_cast<xcb_window_t>(window.winId()));
     xcb_disconnect(c);
     return viewable;
 }
@@ -85,10 +79,9 @@ bool onScreen(QWidget& window)
 xcb_window_t transientParentOnX(QWidget& dialog)
 {
     xcb_connection_t* c = xcb_connect(nullptr, nullptr);
-    const xcb_window_t parent =
-        xcb_connection_has_error(c)
-            ? xcb_window_t(XCB_NONE)
-            : vantry::test::transientFor(c, static_cast<xcb_window_t>(dialog.winId()));
+    const xcb_window_t parent = xcb_connection_has_error(c)
+                                    ? xcb_window_t(XCB_NONE)
+                                    : transientFor(c, static_cast<xcb_window_t>(dialog.winId()));
     xcb_disconnect(c);
     return parent;
 }
@@ -120,7 +113,7 @@ void answerBoxSoon(QObject* context, const QString& button)
     timer->start();
 }
 
-struct WindowPaths : vantry::test::MainWindowFixture
+struct WindowPaths : MainWindowFixture
 {
     vantry::WidgetPrompter boxes;
     int starts = 0;
@@ -252,7 +245,7 @@ TEST_F(WindowPaths, JoinAfterAutoConnectsQuestionHidesTheWindowEveryTime)
         clickButton(form(), "SBAuto");
         ASSERT_TRUE(QTest::qWaitForWindowExposed(&dialog)) << "round " << round;
         // More than the proposed one less than the server's five players: met at the next poll.
-        vantry::test::pickItem(dialog.CB, 1);
+        pickItem(dialog.CB, 1);
         ASSERT_EQ(dialog.SPNeed->value(), 4);
         if (!dialog.CBAsk->isChecked())
             QTest::mouseClick(dialog.CBAsk, Qt::LeftButton);
@@ -337,8 +330,7 @@ TEST_P(UnderOpenbox, EveryCase)
 {
     START_X_OR_SKIP(server);
     START_WINDOW_MANAGER_OR_SKIP(server);
-    EXPECT_TRUE(
-        vantry::test::passesOnXServer(server, QStringLiteral("WindowPaths.") + QLatin1String(GetParam())));
+    EXPECT_TRUE(passesOnXServer(server, QStringLiteral("WindowPaths.") + QLatin1String(GetParam())));
 }
 
 INSTANTIATE_TEST_SUITE_P(WindowPaths, UnderOpenbox,
@@ -350,3 +342,5 @@ INSTANTIATE_TEST_SUITE_P(WindowPaths, UnderOpenbox,
                                            "WithoutATrayHidingMinimisesAndSaysSoOnce"));
 
 } // namespace
+
+} // namespace vantry::test

@@ -38,6 +38,15 @@ class Clock;
 
 namespace vantry::test {
 
+// Where the emulated game servers answer.
+inline constexpr std::uint16_t GamePort = 27015;
+
+// 127.0.0.0/8 from its low 24 bits, in host order: loopback(0x0102) is 127.0.1.2.
+constexpr std::uint32_t loopback(std::uint32_t low)
+{
+    return 127u << 24 | low;
+}
+
 // What the program starts over.
 struct ProgramStart
 {
@@ -55,8 +64,6 @@ struct ProgramStart
 class MainWindowFixture : public ::testing::Test
 {
 public:
-    static constexpr std::uint16_t GamePort = 27015;
-
     using Start = ProgramStart;
 
 protected:
