@@ -67,11 +67,17 @@ struct ShownList
         settle();
         region.take();
     }
-    // Runs the loop until the delayed layout and the paints it asked for are done.
+    // Runs the loop until the delayed layout and the paints it asked for are done: the layout,
+    // the queued showing of rows and the paints each asks for come at the next pass, so two
+    // passes that paint nothing end it.
     void settle()
     {
-        for (int i = 0; i < 5; ++i)
-            QTest::qWait(10);
+        for (int pass = 0, quiet = 0; quiet < 2 && pass < 1000; ++pass) {
+            const int before = region.paints;
+            QCoreApplication::sendPostedEvents();
+            QCoreApplication::processEvents();
+            quiet = region.paints == before ? quiet + 1 : 0;
+        }
     }
     QImage onScreen() { return view.screen()->grabWindow(view.winId()).toImage(); }
     QImage repaintedWhole()

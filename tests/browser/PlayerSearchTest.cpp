@@ -3,6 +3,7 @@
 // results follow the text and the list as they change.
 #include "browser/PlayerSearch.h"
 
+#include "HandClock.h"
 #include "browser/DetailsModels.h"
 #include "browser/PlayerWatch.h"
 #include "browser/QueryService.h"
@@ -11,7 +12,6 @@
 #include "net/UdpEndpoint.h"
 #include "query/Clock.h"
 
-#include <QElapsedTimer>
 #include <QTest>
 
 #include <gtest/gtest.h>
@@ -137,7 +137,8 @@ TEST_F(PlayerSearchLoopback, MatchesAPartOfTheNameInAnyCaseAndScriptOnEveryKindO
 
     search.setText(QStringLiteral("  игрок "));
     ASSERT_TRUE(settles(4)) << found().size();
-    QTest::qWait(200); // nothing else may come, from the ghost or a second answer
+    // Nothing else may come, from the ghost or a second answer.
+    EXPECT_FALSE(QTest::qWaitFor([&] { return found().size() > 4 || search.answered() > 5; }, 200));
     const auto hits = found();
     ASSERT_EQ(hits.size(), 4u);
     EXPECT_EQ(hits.at(QStringLiteral("Игрок_1")), QStringLiteral("7|1:02:05|Dust|127.0.3.1:27015"));
@@ -153,14 +154,15 @@ TEST_F(PlayerSearchLoopback, ANewTextShowsOnlyItsPlayersFromWhatIsKnownWithoutAs
     list({1, 2, 3});
     search.setText(QStringLiteral("Игрок"));
     ASSERT_TRUE(settles(2));
-    QTest::qWait(100);
+    // Every server asked has answered: no request of this round is still to come.
+    ASSERT_TRUE(QTest::qWaitFor([&] { return search.answered() == search.asked(); }, 2000));
     const auto requests = emulated.requestsReceived();
 
     search.setText(QStringLiteral("BOB"));
     // Matched from the answers just received: at once, and no server is flooded again.
     EXPECT_EQ(found(), (std::map<QString, QString>{
                            {QStringLiteral("bob"), QStringLiteral("3|0:12|Dust|127.0.3.1:27015")}}));
-    QTest::qWait(100);
+    EXPECT_FALSE(QTest::qWaitFor([&] { return emulated.requestsReceived() > requests; }, 100));
     EXPECT_EQ(emulated.requestsReceived(), requests);
 
     search.setText(QString(10000, u'x'));
@@ -197,7 +199,7 @@ TEST_F(PlayerSearchLoopback, TheSelectedServersPlayersStayInTheDetailsWhileOther
 
     search.setText(QStringLiteral("игрок"));
     ASSERT_TRUE(settles(3));
-    QTest::qWait(100);
+    EXPECT_FALSE(QTest::qWaitFor([&] { return players.rowCount() != 2 || rules.rowCount() != 0; }, 100));
     EXPECT_EQ(players.rowCount(), 2) << "another server's answer replaced the selected one's players";
     EXPECT_EQ(rules.rowCount(), 0) << "the search asked for rules";
 }
@@ -205,20 +207,22 @@ TEST_F(PlayerSearchLoopback, TheSelectedServersPlayersStayInTheDetailsWhileOther
 TEST_F(PlayerSearchLoopback, ServersAreAskedAtTheListRate)
 {
     list({10, 11, 12, 13, 14, 15, 16, 17, 18, 19});
-    rate = 10; // a tenth of a second each, one at a time
+    // The search's own clock, moved by hand: what may leave is what the clock allows.
+    test::HandClock clock(1'000'000);
+    browser::PlayerSearch paced{queries, servers, clock, [] { return 10; }}; // one each 100 ms
     const auto before = emulated.requestsReceived();
-    QElapsedTimer clock;
-    clock.start();
-    search.setText(QStringLiteral("someone"));
-    QTest::qWait(250);
-    // The first at once, then one each 100 ms (each asked twice: the request and its challenge).
-    EXPECT_LT(search.asked(), 6);
-    const auto early = emulated.requestsReceived() - before;
-    EXPECT_GE(early, 2u);
-    EXPECT_LE(early, 8u) << "sent faster than the rate";
-    ASSERT_TRUE(QTest::qWaitFor([&] { return search.results().count() == 10; }, 3000));
-    EXPECT_GE(clock.elapsed(), 850);
-    EXPECT_EQ(search.answered(), 10);
+    paced.setText(QStringLiteral("someone"));
+    EXPECT_EQ(paced.asked(), 1) << "the first at once";
+    EXPECT_FALSE(QTest::qWaitFor([&] { return paced.asked() > 1; }, 150)) << "sent with the clock still";
+    for (int k = 2; k <= 10; ++k) {
+        clock.advance(100);
+        ASSERT_TRUE(QTest::qWaitFor([&] { return paced.asked() >= k; }, 2000)) << k;
+        EXPECT_EQ(paced.asked(), k) << "sent faster than the rate";
+        // Each asked twice: the request and its challenge.
+        EXPECT_LE(emulated.requestsReceived() - before, 2u * static_cast<unsigned>(k));
+    }
+    ASSERT_TRUE(QTest::qWaitFor([&] { return paced.results().count() == 10; }, 3000));
+    EXPECT_EQ(paced.answered(), 10);
 }
 
 TEST_F(PlayerSearchLoopback, AWatchedPlayerIsToldOncePerServerAndNothingIsAskedWithoutWatchedNames)
@@ -236,7 +240,7 @@ TEST_F(PlayerSearchLoopback, AWatchedPlayerIsToldOncePerServerAndNothingIsAskedW
     // Nobody watched: the favourites are not asked at all.
     const auto before = emulated.requestsReceived();
     watch.askPlayers({{local(1), GamePort}, {local(2), GamePort}});
-    QTest::qWait(150);
+    EXPECT_FALSE(QTest::qWaitFor([&] { return emulated.requestsReceived() > before; }, 150));
     EXPECT_EQ(emulated.requestsReceived(), before);
 
     // A whole name in any case; a part of one is not enough.
@@ -244,7 +248,7 @@ TEST_F(PlayerSearchLoopback, AWatchedPlayerIsToldOncePerServerAndNothingIsAskedW
     watch.askPlayers({{local(1), GamePort}});
     ASSERT_TRUE(QTest::qWaitFor([&] { return !told.isEmpty(); }, 2000));
     watch.askPlayers({{local(1), GamePort}, {local(2), GamePort}});
-    QTest::qWait(300);
+    EXPECT_FALSE(QTest::qWaitFor([&] { return told.size() > 1; }, 300));
     EXPECT_EQ(told, QStringList{QStringLiteral("Игрок_1@Dust@127.0.3.1:27015")})
         << "told again while he stays";
 

@@ -1,49 +1,35 @@
 // The server list's columns as texts of every length meet them: the address, map and players
 // columns take their texts' widths within their limits, a cell still too narrow tells its whole
 // text in a tooltip, and the user can widen the players and rules panel beside the list.
-#include "Controls.h"
+#include "MainWindowFixture.h"
 #include "browser/ServerListModel.h"
 #include "browser/ui/ListView.h"
 #include "shell/ScanGames.h"
-#include "shell/Shell.h"
 
 #include <QHeaderView>
 #include <QHelpEvent>
 #include <QSplitter>
 #include <QStyleOptionViewItem>
 #include <QTabWidget>
-#include <QTemporaryDir>
 #include <QTest>
 #include <QToolTip>
 
 #include <gtest/gtest.h>
-#include <memory>
 
-using vantry::Shell;
-using vantry::TForm1;
-using vantry::browser::ListView;
-using vantry::browser::ServerListModel;
-using vantry::test::control;
+namespace vantry::test {
+
+using browser::ListView;
+using browser::ServerListModel;
 
 namespace {
 
-struct Columns : ::testing::Test
+struct Columns : MainWindowFixture
 {
-    QTemporaryDir dir;
-    std::unique_ptr<Shell> shell;
+    Columns() : MainWindowFixture({}) {}
 
-    TForm1& start()
-    {
-        Shell::Options options;
-        options.settingsFile = dir.filePath(QStringLiteral("vantry.ini"));
-        options.localPort = 0;
-        options.hotKey = false;
-        shell = std::make_unique<Shell>(options);
-        shell->show();
-        EXPECT_TRUE(QTest::qWaitForWindowExposed(&shell->mainWindow()));
-        return shell->mainWindow();
-    }
-    ListView& list() { return *control<ListView>(shell->mainWindow(), "LW"); }
+    // Over no settings file, on a desktop that is asked for its tray.
+    TForm1& start() { return MainWindowFixture::start({.noFile = true, .tray = std::nullopt}); }
+    ListView& list() { return listView(); }
 
     void add(std::uint32_t address, const std::string& name, const std::string& map, int players, int maximum)
     {
@@ -55,7 +41,7 @@ struct Columns : ::testing::Test
         row.playerCount = players;
         row.maxPlayerCount = maximum;
         row.status = vantry::query::Image::Open;
-        shell->mainWindow().servers().add(row);
+        form().servers().add(row);
     }
 
     // The width the cell's text needs, as the list's own item painting measures it.
@@ -96,7 +82,6 @@ TEST_F(Columns, TextsWidenTheirColumnsWithinLimitsAndACutCellShowsItsWholeText)
     add((127u << 24) | (200 << 16) | (200 << 8) | 200,
         "A server name far too long for its column in the default window, with more after it",
         "awp_india_very_long_map_name_v2_final", 100, 128);
-    QTest::qWait(20);
 
     const auto* model = list().model();
     struct Limit
@@ -132,15 +117,17 @@ TEST_F(Columns, TextsWidenTheirColumnsWithinLimitsAndACutCellShowsItsWholeText)
     const int address = list().columnWidth(ServerListModel::Address);
     const int map = list().columnWidth(ServerListModel::Map);
     const int name = list().columnWidth(ServerListModel::Name);
-    form.resize(form.width() + 200, form.height());
-    QTest::qWait(20);
+    const int wider = form.width() + 200;
+    form.resize(wider, form.height());
+    ASSERT_TRUE(QTest::qWaitFor([&] { return list().columnWidth(ServerListModel::Name) > name; }, 2000))
+        << "the name column did not take the room";
+    ASSERT_EQ(form.width(), wider);
     EXPECT_EQ(list().columnWidth(ServerListModel::Address), address);
     EXPECT_EQ(list().columnWidth(ServerListModel::Map), map);
     EXPECT_GT(list().columnWidth(ServerListModel::Name), name);
 
     // An emptied list starts over from the design's widths.
     form.servers().clear();
-    QTest::qWait(20);
     EXPECT_EQ(list().columnWidth(ServerListModel::Map), mapBefore);
 }
 
@@ -159,14 +146,18 @@ TEST_F(Columns, TheDetailsPanelCanBeWidenedByDraggingItsEdge)
     QTest::mouseMove(handle, grip - QPoint(40, 0));
     QTest::mouseMove(handle, grip - QPoint(80, 0));
     QTest::mouseRelease(handle, Qt::LeftButton, {}, grip - QPoint(80, 0));
-    QTest::qWait(20);
     EXPECT_GE(details->width(), 168 + 70) << "the panel did not widen";
 
     // A wider window widens the list, not the panel.
     const int panel = details->width();
-    form.resize(form.width() + 150, form.height());
-    QTest::qWait(20);
+    const int wider = form.width() + 150;
+    const int listWidth = list().width();
+    form.resize(wider, form.height());
+    ASSERT_TRUE(QTest::qWaitFor([&] { return list().width() > listWidth; }, 2000))
+        << "the list did not widen";
     EXPECT_EQ(details->width(), panel);
 }
 
 } // namespace
+
+} // namespace vantry::test

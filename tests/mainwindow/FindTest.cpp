@@ -1,49 +1,34 @@
 // Finding a server in the main window as a user does: header clicks sort, the filter bar narrows
 // by typing and ticking, Ctrl+F and Escape, the selected server and its details stay with it, and
 // the choices come back at the next start from the settings file.
-#include "../shell/RecordingPrompter.h"
-#include "Controls.h"
+#include "MainWindowFixture.h"
 #include "base/IniFile.h"
 #include "browser/DetailsModels.h"
 #include "browser/QueryService.h"
 #include "browser/ServerListModel.h"
 #include "browser/ui/ListView.h"
-#include "emu/EmuServer.h"
 #include "shell/ScanGames.h"
-#include "shell/Shell.h"
 
 #include <QApplication>
 #include <QCheckBox>
 #include <QClipboard>
 #include <QComboBox>
-#include <QFile>
 #include <QHeaderView>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QSpinBox>
-#include <QTemporaryDir>
 #include <QTest>
 
 #include <gtest/gtest.h>
-#include <memory>
 
-using vantry::Shell;
-using vantry::TForm1;
-using vantry::browser::ListView;
-using vantry::browser::ServerListModel;
-using vantry::test::clickHeader;
-using vantry::test::control;
-using namespace vantry::emu;
+namespace vantry::test {
+
+using browser::ListView;
+using browser::ServerListModel;
+using namespace emu;
 
 namespace {
-
-constexpr std::uint16_t GamePort = 27015;
-
-std::uint32_t local(int last)
-{
-    return (127u << 24) | static_cast<std::uint32_t>(last);
-}
 
 const QString Friends = QStringLiteral("127.0.0.2");
 const QString Full = QStringLiteral("127.0.0.3");
@@ -58,13 +43,13 @@ ProfileTable table()
     friends.name = "Дружный сервер";
     friends.players = 5;
     friends.playerList = {{"Аня", 7, 1.0f}};
-    t.add(local(2), GamePort, friends);
+    t.add(loopback(2), GamePort, friends);
 
     Profile full = defaultsFor(Kind::Hl1);
     full.name = "Alpha Full";
     full.map = "cs_office";
     full.players = full.maxPlayers;
-    t.add(local(3), GamePort, full);
+    t.add(loopback(3), GamePort, full);
 
     Profile locked = defaultsFor(Kind::Hl1);
     locked.name = "bravo locked";
@@ -72,81 +57,34 @@ ProfileTable table()
     locked.players = 3;
     locked.password = 1;
     locked.playerList = {{"Zed", 3, 1.0f}};
-    t.add(local(4), GamePort, locked);
+    t.add(loopback(4), GamePort, locked);
 
     Profile empty = defaultsFor(Kind::Source);
     empty.name = "Empty Source";
     empty.map = "de_nuke";
     empty.players = 0;
-    t.add(local(5), GamePort, empty);
+    t.add(loopback(5), GamePort, empty);
 
     Profile late = defaultsFor(Kind::Hl1);
     late.name = "Late arrival";
     late.players = 4;
-    t.add(local(6), GamePort, late);
+    t.add(loopback(6), GamePort, late);
     return t;
 }
 
-// Types the text key by key; letters beyond Latin-1 come as the keyboard sends them, as a key
-// press that carries the character.
-void type(QWidget* widget, const QString& text)
+struct Find : MainWindowFixture
 {
-    for (const QChar c : text) {
-        if (c.unicode() < 0x80)
-            QTest::keyClick(widget, c.toLatin1());
-        else
-            QTest::sendKeyEvent(QTest::Click, widget, Qt::Key_unknown, QString(c), Qt::NoModifier);
-    }
-}
+    Find() : MainWindowFixture(table()) {}
 
-struct Find : ::testing::Test
-{
-    EmuServer servers{table(), {GamePort}};
-    QTemporaryDir dir;
-    vantry::test::RecordingPrompter prompter;
-    std::unique_ptr<Shell> shell;
-
-    void SetUp() override { servers.start(); }
-    void TearDown() override
+    // keepFile: over the file the last run left.
+    TForm1& start(bool keepFile = false)
     {
-        shell.reset();
-        servers.stop();
-    }
-    QString path() const { return dir.filePath(QStringLiteral("vantry.ini")); }
-
-    TForm1& start(bool freshFile = true)
-    {
-        if (freshFile) {
-            QFile file(path());
-            EXPECT_TRUE(file.open(QIODevice::WriteOnly));
-            file.write("[Settings]\nBroadcast=0\nScanOld=0\nDelay=0\nCSPort=27015\n");
-        }
-        Shell::Options options;
-        options.settingsFile = path();
-        options.localPort = 0;
-        options.hotKey = false;
-        options.trayAvailable = [] { return true; }; // a desktop with a tray
-        shell = std::make_unique<Shell>(options);
-        shell->show();
-        EXPECT_TRUE(QTest::qWaitForWindowExposed(&form()));
-        form().activateWindow();
-        EXPECT_TRUE(QTest::qWaitForWindowActive(&form()));
+        MainWindowFixture::start({.keepFile = keepFile});
+        activate();
         return form();
     }
-
-    TForm1& form() { return shell->mainWindow(); }
-    ListView& view() { return *control<ListView>(form(), "LW"); }
-    const QAbstractItemModel& shown() { return *view().model(); }
     QLineEdit& filterText() { return *control<QLineEdit>(form(), "EFilter"); }
-
-    void list(const QStringList& addresses)
-    {
-        const int before = form().servers().count();
-        for (const QString& address : addresses)
-            form().queries().sendInfoRequest(address, GamePort);
-        ASSERT_TRUE(
-            QTest::qWaitFor([&] { return form().servers().rowCount() >= before + addresses.size(); }, 5000));
-    }
+    void list(const QStringList& addresses) { ASSERT_TRUE(listServers(addresses)); }
     // The shown rows' cells of a column, top to bottom.
     QStringList cells(int column)
     {
@@ -157,16 +95,8 @@ struct Find : ::testing::Test
     }
     QString selectedAddress()
     {
-        const int row = view().selectedRow();
+        const int row = listView().selectedRow();
         return row < 0 ? QString() : form().servers().address(row);
-    }
-    void clickRow(const QString& address)
-    {
-        const int r = cells(ServerListModel::Address).indexOf(address);
-        ASSERT_GE(r, 0) << address.toStdString() << " is shown";
-        const QModelIndex index = shown().index(r, ServerListModel::Name);
-        view().scrollTo(index);
-        QTest::mouseClick(view().viewport(), Qt::LeftButton, {}, view().visualRect(index).center());
     }
     QString counts() { return control<QLabel>(form(), "SBarShown")->text().trimmed(); }
 };
@@ -181,23 +111,23 @@ TEST_F(Find, HeaderClicksSortEachWayAndTheSelectedServerKeepsItsRowAndDetails)
     ASSERT_EQ(selectedAddress(), Locked);
     ASSERT_TRUE(QTest::qWaitFor([&] { return form().playersModel().rowCount() == 1; }, 5000));
 
-    clickHeader(view(), ServerListModel::Name);
+    clickHeader(listView(), ServerListModel::Name);
     EXPECT_EQ(cells(ServerListModel::Name),
               (QStringList{QStringLiteral("Alpha Full"), QStringLiteral("bravo locked"),
                            QStringLiteral("Empty Source"), QStringLiteral("Дружный сервер")}));
-    QHeaderView* header = view().horizontalHeader();
+    QHeaderView* header = listView().horizontalHeader();
     EXPECT_TRUE(header->isSortIndicatorShown());
     EXPECT_EQ(header->sortIndicatorSection(), ServerListModel::Name);
     EXPECT_EQ(header->sortIndicatorOrder(), Qt::AscendingOrder);
 
-    clickHeader(view(), ServerListModel::Name);
+    clickHeader(listView(), ServerListModel::Name);
     EXPECT_EQ(cells(ServerListModel::Name).first(), QStringLiteral("Дружный сервер"));
     EXPECT_EQ(header->sortIndicatorOrder(), Qt::DescendingOrder);
     EXPECT_EQ(selectedAddress(), Locked) << "the selection is the server's, not the row number's";
-    EXPECT_EQ(view().selectionModel()->selectedRows().first().row(), 2);
+    EXPECT_EQ(listView().selectionModel()->selectedRows().first().row(), 2);
     EXPECT_EQ(form().playersModel().rowCount(), 1) << "a sort keeps the details shown";
 
-    clickHeader(view(), ServerListModel::Players);
+    clickHeader(listView(), ServerListModel::Players);
     EXPECT_EQ(cells(ServerListModel::Players),
               (QStringList{QStringLiteral("0/20"), QStringLiteral("3/20"), QStringLiteral("5/20"),
                            QStringLiteral("20/20")}));
@@ -208,7 +138,7 @@ TEST_F(Find, HeaderClicksSortEachWayAndTheSelectedServerKeepsItsRowAndDetails)
     EXPECT_EQ(counts(), QStringLiteral("5 / 5"));
 
     // The round-trip column sorts shortest first at its first click, as it always did.
-    clickHeader(view(), ServerListModel::Ping);
+    clickHeader(listView(), ServerListModel::Ping);
     EXPECT_EQ(header->sortIndicatorOrder(), Qt::AscendingOrder);
     EXPECT_EQ(header->sortIndicatorSection(), ServerListModel::Ping);
 }
@@ -220,10 +150,10 @@ TEST_F(Find, FilterBarNarrowsByKeysAndTicksAndHidesNoServerForGood)
     EXPECT_EQ(counts(), QStringLiteral("4 / 4"));
 
     // Ctrl+F from the list, then a Cyrillic part of a name in another case.
-    view().setFocus();
+    listView().setFocus();
     QTest::keyClick(&form(), Qt::Key_F, Qt::ControlModifier);
     ASSERT_TRUE(filterText().hasFocus()) << "Ctrl+F goes to the filter's text";
-    type(QApplication::focusWidget(), QStringLiteral("ДРУЖН"));
+    type(*QApplication::focusWidget(), QStringLiteral("ДРУЖН"));
     EXPECT_EQ(cells(ServerListModel::Address), QStringList{Friends});
     EXPECT_EQ(counts(), QStringLiteral("1 / 4"));
     QTest::keyClick(&filterText(), Qt::Key_Escape);
@@ -244,7 +174,7 @@ TEST_F(Find, FilterBarNarrowsByKeysAndTicksAndHidesNoServerForGood)
     ASSERT_TRUE(control<QPushButton>(form(), "SBPlay")->isEnabled());
     QTest::keyClicks(&filterText(), QStringLiteral("zzz"));
     EXPECT_EQ(shown().rowCount(), 0);
-    EXPECT_EQ(view().selectedRow(), -1);
+    EXPECT_EQ(listView().selectedRow(), -1);
     EXPECT_EQ(form().playersModel().rowCount(), 0);
     EXPECT_FALSE(control<QPushButton>(form(), "SBPlay")->isEnabled());
     QTest::keyClick(&filterText(), Qt::Key_Escape);
@@ -261,9 +191,9 @@ TEST_F(Find, FilterBarNarrowsByKeysAndTicksAndHidesNoServerForGood)
     EXPECT_EQ(shown().rowCount(), 4);
 
     auto* game = control<QComboBox>(form(), "CBFilterGame");
-    vantry::test::pickItem(game, game->findText(QStringLiteral("CSS")));
+    pickItem(game, game->findText(QStringLiteral("CSS")));
     EXPECT_EQ(cells(ServerListModel::Address), QStringList{Empty});
-    vantry::test::pickItem(game, 0);
+    pickItem(game, 0);
     EXPECT_EQ(shown().rowCount(), 4);
     QTest::keyClicks(control<QLineEdit>(form(), "EFilterMap"), QStringLiteral("DUST"));
     EXPECT_EQ(cells(ServerListModel::Address), QStringList{Friends});
@@ -302,10 +232,10 @@ TEST_F(Find, OrderAndFilterComeBackAtTheNextStart)
 {
     start();
     list({Friends, Full, Locked, Empty});
-    clickHeader(view(), ServerListModel::Ping);
-    clickHeader(view(), ServerListModel::Ping);
+    clickHeader(listView(), ServerListModel::Ping);
+    clickHeader(listView(), ServerListModel::Ping);
     QTest::mouseClick(control<QCheckBox>(form(), "CBNotFull"), Qt::LeftButton);
-    type(&filterText(), QStringLiteral("сервер"));
+    type(filterText(), QStringLiteral("сервер"));
     shell.reset();
 
     vantry::IniFile file(path());
@@ -319,12 +249,14 @@ TEST_F(Find, OrderAndFilterComeBackAtTheNextStart)
         << "sections of their own; the others' keys are not touched";
     EXPECT_FALSE(file.keys(QStringLiteral("Settings")).contains(QStringLiteral("Text")));
 
-    start(false);
+    start(true);
     EXPECT_EQ(filterText().text(), QStringLiteral("сервер"));
     EXPECT_TRUE(control<QCheckBox>(form(), "CBNotFull")->isChecked());
-    EXPECT_EQ(view().horizontalHeader()->sortIndicatorSection(), ServerListModel::Ping);
-    EXPECT_EQ(view().horizontalHeader()->sortIndicatorOrder(), Qt::DescendingOrder);
+    EXPECT_EQ(listView().horizontalHeader()->sortIndicatorSection(), ServerListModel::Ping);
+    EXPECT_EQ(listView().horizontalHeader()->sortIndicatorOrder(), Qt::DescendingOrder);
     list({Friends, Full, Locked, Empty});
     EXPECT_EQ(cells(ServerListModel::Address), QStringList{Friends}) << "the filter works from the start";
     EXPECT_EQ(counts(), QStringLiteral("1 / 4"));
 }
+
+} // namespace vantry::test

@@ -1,8 +1,7 @@
 // Joining without hunting the list: the recent servers, «Подключиться к...», «Копировать адрес»
 // and the favourites' last answers, through the real program against emulated servers, driven by
 // clicks and keys; the stand-in client records each start.
-#include "../launch/LaunchFixtures.h"
-#include "Controls.h"
+#include "MainWindowFixture.h"
 #include "browser/QueryService.h"
 #include "browser/ServerListModel.h"
 #include "browser/ui/ListView.h"
@@ -13,39 +12,31 @@
 #include "shell/ScanGames.h"
 #include "shell/Shell.h"
 
-#include <QAbstractProxyModel>
 #include <QApplication>
 #include <QClipboard>
 #include <QComboBox>
-#include <QContextMenuEvent>
 #include <QDialog>
 #include <QDockWidget>
-#include <QFile>
 #include <QHelpEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
 #include <QTabBar>
 #include <QTabWidget>
-#include <QTemporaryDir>
 #include <QTest>
 #include <QToolTip>
 #include <QTreeWidget>
 
 #include <gtest/gtest.h>
 
-using vantry::Shell;
-using vantry::TForm1;
-using vantry::browser::ListView;
-using vantry::browser::ServerListModel;
-using vantry::test::clickButton;
-using vantry::test::control;
-using vantry::test::triggerAction;
-using namespace vantry::emu;
+namespace vantry::test {
+
+using browser::ListView;
+using browser::ServerListModel;
+using namespace emu;
 
 namespace {
 
-constexpr std::uint16_t GamePort = 27015;
 const QString Alpha = QStringLiteral("127.0.0.2");
 const QString Bravo = QStringLiteral("127.0.0.3");
 
@@ -57,22 +48,22 @@ ProfileTable table()
     alpha.map = "de_aztec";
     alpha.players = 5;
     alpha.maxPlayers = 20;
-    t.add((127u << 24) | 2, GamePort, alpha);
+    t.add(loopback(2), GamePort, alpha);
     Profile bravo = defaultsFor(Kind::Hl1);
     bravo.name = "Bravo full";
     bravo.players = 20;
     bravo.maxPlayers = 20;
-    t.add((127u << 24) | 3, GamePort, bravo);
+    t.add(loopback(3), GamePort, bravo);
     // 127.0.0.010 read as decimal and as octal.
     Profile ten = defaultsFor(Kind::Hl1);
     ten.name = "Ten";
     ten.map = "de_nuke";
     ten.players = 3;
     ten.maxPlayers = 16;
-    t.add((127u << 24) | 10, GamePort, ten);
+    t.add(loopback(10), GamePort, ten);
     Profile eight = ten;
     eight.name = "Eight";
-    t.add((127u << 24) | 8, GamePort, eight);
+    t.add(loopback(8), GamePort, eight);
     return t;
 }
 
@@ -85,105 +76,18 @@ QByteArray section(const QByteArray& file, const QByteArray& header)
     return file.mid(start, next < 0 ? -1 : next + 1 - start);
 }
 
-struct Join : ::testing::Test
+struct Join : MainWindowFixture
 {
-    EmuServer servers{table(), {GamePort}};
-    QTemporaryDir dir;
-    vantry::test::Probe probe;
-    vantry::test::RecordingPrompter prompter;
-    std::unique_ptr<Shell> shell;
+    Join() : MainWindowFixture(table()) {}
 
-    void SetUp() override
+    // The program with every game but Half-Life on the stand-in client; `keys` adds to section
+    // "Settings", `sections` adds whole sections.
+    TForm1& start(const QByteArray& sections = {}, const QByteArray& keys = {})
     {
-        servers.start();
-        probe.expect(QStringLiteral("client"));
-    }
-    void TearDown() override
-    {
-        shell.reset();
-        servers.stop();
+        return MainWindowFixture::start({.settings = keys, .sections = sections, .clientFrom = 1});
     }
 
-    QString path() const { return dir.filePath(QStringLiteral("vantry.ini")); }
-    QByteArray fileBytes() const
-    {
-        QFile file(path());
-        return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
-    }
-
-    // The program over a settings file in the temporary folder, every game but Half-Life with the
-    // stand-in client; `settings` adds to section "Settings", `sections` adds whole sections.
-    // keepFile keeps the file as the last run left it.
-    TForm1& start(const QByteArray& sections = {}, bool keepFile = false, const QByteArray& settings = {})
-    {
-        if (!keepFile) {
-            const QString client = probe.install(QStringLiteral("game"));
-            QByteArray ini = "[Settings]\nBroadcast=0\nScanOld=0\nDelay=0\nCSPort=27015\n";
-            for (int slot = 1; slot < 6; ++slot)
-                ini += "ExePath" + QByteArray::number(slot) + '=' + client.toLocal8Bit() + '\n';
-            QFile file(path());
-            EXPECT_TRUE(file.open(QIODevice::WriteOnly));
-            file.write(ini + settings + sections);
-        }
-        Shell::Options options;
-        options.settingsFile = path();
-        options.localPort = 0;
-        options.hotKey = false;
-        options.trayAvailable = [] { return true; }; // a desktop with a tray
-        shell = std::make_unique<Shell>(options);
-        shell->show();
-        EXPECT_TRUE(QTest::qWaitForWindowExposed(&form()));
-        return form();
-    }
-    void restart()
-    {
-        shell.reset();
-        start({}, true);
-    }
-
-    TForm1& form() { return shell->mainWindow(); }
-    ServerListModel& list() { return form().servers(); }
-    ListView& listView() { return *control<ListView>(form(), "LW"); }
     QTreeWidget& recentView() { return *control<QTreeWidget>(form(), "LWRecent"); }
-
-    // The server's row as the view shows it, through its order and filter.
-    QModelIndex listed(const QString& address)
-    {
-        form().queries().sendInfoRequest(address, GamePort);
-        const auto server = *vantry::query::Endpoint::parse(address.toStdString(), GamePort);
-        const auto* shown = qobject_cast<const QAbstractProxyModel*>(listView().model());
-        EXPECT_TRUE(shown);
-        const auto index = [&] {
-            const int r = list().find(server);
-            return r < 0 || !shown ? QModelIndex()
-                                   : shown->mapFromSource(list().index(r, ServerListModel::Name));
-        };
-        EXPECT_TRUE(QTest::qWaitFor([&] { return index().isValid(); }, 5000))
-            << "the emulated server answered";
-        return index();
-    }
-
-    void clickIndex(const QModelIndex& index, QAbstractItemView& view, Qt::MouseButton button)
-    {
-        view.scrollTo(index);
-        const QPoint at = view.visualRect(index).center();
-        if (button != Qt::RightButton) {
-            QTest::mouseClick(view.viewport(), button, {}, at);
-            return;
-        }
-        // The context menu event the platform sends with the press.
-        QTest::mousePress(view.viewport(), button, {}, at);
-        QContextMenuEvent menu(QContextMenuEvent::Mouse, at, view.viewport()->mapToGlobal(at));
-        QApplication::sendEvent(view.viewport(), &menu);
-        QTest::mouseRelease(view.viewport(), button, {}, at);
-    }
-    void doubleClickIndex(const QModelIndex& index, QAbstractItemView& view)
-    {
-        clickIndex(index, view, Qt::LeftButton);
-        const QPoint at = view.visualRect(index).center();
-        QTest::mouseDClick(view.viewport(), Qt::LeftButton, {}, at);
-        QTest::mouseRelease(view.viewport(), Qt::LeftButton, {}, at);
-    }
 
     // Shows the recent panel from the menu unless it is shown.
     void showRecentPage()
@@ -225,7 +129,7 @@ TEST_F(Join, EveryStartIsRecordedOnceNewestFirstAndADoubleClickRejoinsAfterARest
     showRecentPage();
     EXPECT_EQ(recentView().topLevelItemCount(), 0);
 
-    clickIndex(listed(Alpha), listView(), Qt::LeftButton);
+    clickIndex(listed(Alpha), listView());
     clickButton(form(), "SBPlay");
     started(QStringLiteral("second"));
     EXPECT_EQ(recentRows(), QStringList{QStringLiteral("Alpha, the open one|127.0.0.2:27015|1.6")});
@@ -279,8 +183,7 @@ TEST_F(Join, ConnectToSaysWhatIsWrongInTheDialogAndJoinsATypedAddress)
         EXPECT_TRUE(problem->text().contains(reason))
             << text.toStdString() << ": " << problem->text().toStdString();
     }
-    QTest::qWait(300);
-    EXPECT_EQ(probe.starts(), 0) << "bad input started a client";
+    EXPECT_EQ(startsAfterAWhile(0, 300), 0) << "bad input started a client";
     QTest::keyClick(field, Qt::Key_Backspace);
     EXPECT_TRUE(problem->text().isEmpty()) << "typing again clears the old problem";
 
@@ -297,7 +200,7 @@ TEST_F(Join, ConnectToSaysWhatIsWrongInTheDialogAndJoinsATypedAddress)
     // A server not listed starts the game picked in the dialog.
     triggerAction(form(), "Connect1");
     ASSERT_TRUE(dialog->isVisible());
-    vantry::test::pickItem(control<QComboBox>(*dialog, "CBGame"), 4);
+    pickItem(control<QComboBox>(*dialog, "CBGame"), 4);
     field->selectAll();
     QTest::keyClicks(field, QStringLiteral("127.0.0.9:27040"));
     clickButton(*dialog, "BitBtnOk");
@@ -322,11 +225,10 @@ TEST_F(Join, CopyAddressPutsTheRowsAddressAndPortOnTheClipboard)
     EXPECT_EQ(QGuiApplication::clipboard()->text(), QStringLiteral("127.0.0.3:27015"));
 
     // Ctrl+C on the list does the same for the row selected.
-    clickIndex(listed(Alpha), listView(), Qt::LeftButton);
+    clickIndex(listed(Alpha), listView());
     QTest::keyClick(&listView(), Qt::Key_C, Qt::ControlModifier);
     EXPECT_EQ(QGuiApplication::clipboard()->text(), QStringLiteral("127.0.0.2:27015"));
-    QTest::qWait(300);
-    EXPECT_EQ(probe.starts(), 0) << "copying started a client";
+    EXPECT_EQ(startsAfterAWhile(0, 300), 0) << "copying started a client";
 }
 
 TEST_F(Join, AFavouritesAnswerIsKeptAndShownWhileItsSectionKeepsItsBytes)
@@ -393,7 +295,7 @@ TEST_F(Join, FavouritesThatAreNoAddressAreToldAndNeverLookedUp)
 TEST_F(Join, AFavouriteAlreadyListedIsUpdatedByTheFavouritesPass)
 {
     // Auto-scan on: the first pass right after start-up, then one every five seconds.
-    start("[Favorites]\n127.0.0.2 0=27015\n", false, "FavAutoScan=1\nUpdInterval=5\n");
+    start("[Favorites]\n127.0.0.2 0=27015\n", "FavAutoScan=1\nUpdInterval=5\n");
     ASSERT_TRUE(QTest::qWaitFor([&] { return fileBytes().contains("127.0.0.2:27015=5/20,"); }, 5000))
         << fileBytes().toStdString();
     ASSERT_EQ(list().count(), 1);
@@ -406,7 +308,7 @@ TEST_F(Join, AFavouriteAlreadyListedIsUpdatedByTheFavouritesPass)
     alpha.map = "de_aztec";
     alpha.players = 7;
     alpha.maxPlayers = 20;
-    changed.add((127u << 24) | 2, GamePort, alpha);
+    changed.add(loopback(2), GamePort, alpha);
     EmuServer later{changed, {GamePort}};
     later.start();
     EXPECT_TRUE(QTest::qWaitFor([&] { return fileBytes().contains("127.0.0.2:27015=7/20,"); }, 9000))
@@ -414,3 +316,5 @@ TEST_F(Join, AFavouriteAlreadyListedIsUpdatedByTheFavouritesPass)
     EXPECT_EQ(list().count(), 1) << "one row, as before";
     later.stop();
 }
+
+} // namespace vantry::test

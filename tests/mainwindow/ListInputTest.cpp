@@ -2,8 +2,7 @@
 // a double click starts the game once and nothing else on a row starts it, whatever the desktop
 // style; a scan asked for while a refresh or favourites pass runs is run when that pass ends; the
 // list's columns and the details tabs fit the default window.
-#include "../launch/LaunchFixtures.h"
-#include "Controls.h"
+#include "MainWindowFixture.h"
 #include "browser/DetailsModels.h"
 #include "browser/QueryService.h"
 #include "browser/ServerListModel.h"
@@ -14,11 +13,8 @@
 #include "shell/ScanGames.h"
 #include "shell/Shell.h"
 
-#include <QAbstractProxyModel>
 #include <QAction>
 #include <QApplication>
-#include <QContextMenuEvent>
-#include <QFile>
 #include <QHeaderView>
 #include <QMenu>
 #include <QProxyStyle>
@@ -28,30 +24,18 @@
 #include <QStyleOptionTab>
 #include <QTabBar>
 #include <QTabWidget>
-#include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
 
 #include <gtest/gtest.h>
-#include <memory>
 
-using vantry::LongOperation;
-using vantry::Shell;
-using vantry::TForm1;
-using vantry::browser::ListView;
-using vantry::browser::ServerListModel;
-using vantry::test::clickButton;
-using vantry::test::control;
-using namespace vantry::emu;
+namespace vantry::test {
+
+using browser::ListView;
+using browser::ServerListModel;
+using namespace emu;
 
 namespace {
-
-constexpr std::uint16_t GamePort = 27015;
-
-std::uint32_t local(int last)
-{
-    return (127u << 24) | static_cast<std::uint32_t>(last);
-}
 
 const QString Open = QStringLiteral("127.0.0.2");
 const QString Full = QStringLiteral("127.0.0.3");
@@ -65,58 +49,32 @@ ProfileTable table()
     Profile open = defaultsFor(Kind::Hl1);
     open.name = "Open";
     open.players = 5;
-    t.add(local(2), GamePort, open);
+    t.add(loopback(2), GamePort, open);
 
     Profile full = open;
     full.name = "Full";
     full.players = full.maxPlayers;
-    t.add(local(3), GamePort, full);
+    t.add(loopback(3), GamePort, full);
 
     Profile locked = open;
     locked.name = "Locked";
     locked.password = 1;
-    t.add(local(4), GamePort, locked);
+    t.add(loopback(4), GamePort, locked);
 
     // Half-Life, whose game path the settings leave empty.
     Profile noClient = open;
     noClient.name = "No client";
     noClient.gameDir = "valve";
     noClient.description = "Half-Life";
-    t.add(local(5), GamePort, noClient);
+    t.add(loopback(5), GamePort, noClient);
 
     // Enough rows for the list to scroll.
     for (int i = 1; i <= FillerCount; ++i) {
         Profile filler = open;
         filler.name = "Filler " + std::to_string(i);
-        t.add(local(3 * 256 + i), GamePort, filler);
+        t.add(loopback(3 * 256 + i), GamePort, filler);
     }
     return t;
-}
-
-// Scrolls to the row and clicks the view's viewport at the cell's visual centre. A right click
-// brings the context menu event that the platform sends with the press.
-void clickIndex(const QModelIndex& index, QAbstractItemView& view, Qt::MouseButton button)
-{
-    view.scrollTo(index);
-    const QPoint at = view.visualRect(index).center();
-    if (button != Qt::RightButton) {
-        QTest::mouseClick(view.viewport(), button, {}, at);
-        return;
-    }
-    QTest::mousePress(view.viewport(), button, {}, at);
-    QContextMenuEvent menu(QContextMenuEvent::Mouse, at, view.viewport()->mapToGlobal(at));
-    QApplication::sendEvent(view.viewport(), &menu);
-    QTest::mouseRelease(view.viewport(), button, {}, at);
-}
-
-// A double click as the platform delivers it: a click, then the second press as a double click,
-// then its release.
-void doubleClickIndex(const QModelIndex& index, QAbstractItemView& view)
-{
-    clickIndex(index, view, Qt::LeftButton);
-    const QPoint at = view.visualRect(index).center();
-    QTest::mouseDClick(view.viewport(), Qt::LeftButton, {}, at);
-    QTest::mouseRelease(view.viewport(), Qt::LeftButton, {}, at);
 }
 
 // A desktop style under which one click activates an item, as some desktops configure.
@@ -133,24 +91,14 @@ public:
     }
 };
 
-struct ListInput : ::testing::Test
+struct ListInput : MainWindowFixture
 {
-    EmuServer servers{table(), {GamePort}};
-    QTemporaryDir dir;
-    vantry::test::Probe probe;
-    vantry::test::RecordingPrompter prompter;
-    std::unique_ptr<Shell> shell;
     QString styleName;
 
-    void SetUp() override
-    {
-        servers.start();
-        probe.expect(QStringLiteral("client"));
-    }
+    ListInput() : MainWindowFixture(table()) {}
     void TearDown() override
     {
-        shell.reset();
-        servers.stop();
+        MainWindowFixture::TearDown();
         if (!styleName.isEmpty())
             QApplication::setStyle(QStyleFactory::create(styleName));
     }
@@ -161,60 +109,20 @@ struct ListInput : ::testing::Test
         QApplication::setStyle(new SingleClickStyle(QStyleFactory::create(styleName)));
     }
 
-    // The program over a settings file in a temporary folder: every game but Half-Life has the
-    // stand-in client, nothing is probed beyond loopback. `settings` adds to section "Settings",
-    // `sections` adds whole sections.
-    TForm1& start(const QByteArray& settings = {}, const QByteArray& sections = {})
+    // Every game but Half-Life has the stand-in client, nothing is probed beyond loopback.
+    // `keys` adds to section "Settings", `sections` adds whole sections.
+    TForm1& start(const QByteArray& keys = {}, const QByteArray& sections = {})
     {
-        const QString client = probe.install(QStringLiteral("game"));
-        QByteArray ini = "[Settings]\nBroadcast=0\nScanOld=0\nDelay=0\nCSPort=27015\n";
-        for (int slot = 1; slot < 6; ++slot)
-            ini += "ExePath" + QByteArray::number(slot) + '=' + client.toLocal8Bit() + '\n';
-        ini += settings + sections;
-        const QString path = dir.filePath(QStringLiteral("vantry.ini"));
-        QFile file(path);
-        EXPECT_TRUE(file.open(QIODevice::WriteOnly));
-        file.write(ini);
-        file.close();
-
-        Shell::Options options;
-        options.settingsFile = path;
-        options.localPort = 0;
-        options.hotKey = false;
-        options.trayAvailable = [] { return true; }; // a desktop with a tray
-        shell = std::make_unique<Shell>(options);
-        shell->show();
-        EXPECT_TRUE(QTest::qWaitForWindowExposed(&form()));
-        return form();
+        return MainWindowFixture::start({.settings = keys, .sections = sections, .clientFrom = 1});
     }
-
-    TForm1& form() { return shell->mainWindow(); }
-    ServerListModel& list() { return form().servers(); }
 
     // Lists the servers (each asked once) and gives the index of the first one's row.
     QModelIndex listed(const QStringList& addresses)
     {
-        for (const QString& address : addresses)
-            form().queries().sendInfoRequest(address, GamePort);
-        const bool all = QTest::qWaitFor([&] { return list().rowCount() >= addresses.size(); }, 5000);
-        EXPECT_TRUE(all) << "the emulated servers answered";
-        return row(addresses.front());
+        EXPECT_TRUE(listServers(addresses)) << "the emulated servers answered";
+        return shownRow(addresses.front());
     }
-    QModelIndex row(const QString& address)
-    {
-        const int r = list().find(*vantry::query::Endpoint::parse(address.toStdString(), GamePort));
-        // The view shows the list through its order and filter.
-        const auto* shown =
-            qobject_cast<const QAbstractProxyModel*>(control<ListView>(form(), "LW")->model());
-        return r < 0 || !shown ? QModelIndex() : shown->mapFromSource(list().index(r, ServerListModel::Name));
-    }
-
-    // Started clients, once a second one has had the time to start too.
-    int startsAfterAWhile()
-    {
-        QTest::qWait(500);
-        return probe.starts();
-    }
+    QModelIndex row(const QString& address) { return shownRow(address); }
 };
 
 } // namespace
@@ -226,11 +134,11 @@ TEST_F(ListInput, DoubleClickOnARowStartsTheGameOnce)
     ASSERT_TRUE(open.isValid());
     doubleClickIndex(open, *control<ListView>(form, "LW"));
 
-    const std::optional<vantry::test::Probe::Record> record = probe.wait();
+    const std::optional<Probe::Record> record = probe.wait();
     ASSERT_TRUE(record) << "the double click started the client";
     EXPECT_TRUE(record->arguments.contains(Open + QStringLiteral(":27015")))
         << record->arguments.join(u' ').toStdString();
-    EXPECT_EQ(startsAfterAWhile(), 1) << "one double click, one client";
+    EXPECT_EQ(startsAfterAWhile(1), 1) << "one double click, one client";
     EXPECT_FALSE(form.isVisible()) << "the window went to the tray";
     EXPECT_TRUE(prompter.messages.isEmpty());
 }
@@ -256,7 +164,7 @@ TEST_F(ListInput, EveryQuestionOfADoubleClickComesOnce)
 
     EXPECT_EQ(prompter.questions.size(), 1);
     EXPECT_EQ(prompter.messages.size(), 1);
-    EXPECT_EQ(startsAfterAWhile(), 0);
+    EXPECT_EQ(startsAfterAWhile(0), 0);
 }
 
 TEST_F(ListInput, EnterOrAClickOnARowStartsNothing)
@@ -272,7 +180,7 @@ TEST_F(ListInput, EnterOrAClickOnARowStartsNothing)
     }
     EXPECT_TRUE(prompter.questions.isEmpty()) << "no full-server question";
     EXPECT_TRUE(prompter.messages.isEmpty());
-    EXPECT_EQ(startsAfterAWhile(), 0);
+    EXPECT_EQ(startsAfterAWhile(0), 0);
     EXPECT_TRUE(form.isVisible());
 }
 
@@ -290,12 +198,12 @@ TEST_F(ListInput, UnderASingleClickStyleOneClickSelectsAndADoubleClickStartsOnce
     EXPECT_TRUE(prompter.questions.isEmpty()) << "a click asked whether to join the full server";
     clickIndex(row(Open), *control<ListView>(form, "LW"), Qt::LeftButton);
     EXPECT_EQ(control<ListView>(form, "LW")->selectedRow(), row(Open).row());
-    EXPECT_EQ(startsAfterAWhile(), 0) << "a click started the client";
+    EXPECT_EQ(startsAfterAWhile(0), 0) << "a click started the client";
     EXPECT_TRUE(form.isVisible());
 
     doubleClickIndex(row(Open), *control<ListView>(form, "LW"));
     ASSERT_TRUE(probe.wait());
-    EXPECT_EQ(startsAfterAWhile(), 1);
+    EXPECT_EQ(startsAfterAWhile(1), 1);
 }
 
 TEST_F(ListInput, RightClickOpensTheMenuWhosePlayStartsOnce)
@@ -306,13 +214,13 @@ TEST_F(ListInput, RightClickOpensTheMenuWhosePlayStartsOnce)
     ASSERT_TRUE(QTest::qWaitFor([&] { return control<QMenu>(form, "PMServers")->isVisible(); }, 2000))
         << "the menu opens";
     EXPECT_EQ(control<ListView>(form, "LW")->selectedRow(), open.row());
-    EXPECT_EQ(startsAfterAWhile(), 0) << "the right click itself starts nothing";
+    EXPECT_EQ(startsAfterAWhile(0), 0) << "the right click itself starts nothing";
 
     QTest::mouseClick(
         control<QMenu>(form, "PMServers"), Qt::LeftButton, {},
         control<QMenu>(form, "PMServers")->actionGeometry(control<QAction>(form, "Play")).center());
     ASSERT_TRUE(probe.wait());
-    EXPECT_EQ(startsAfterAWhile(), 1);
+    EXPECT_EQ(startsAfterAWhile(1), 1);
 
     // Back from the tray, the Play button starts it once more.
     probe.expect(QStringLiteral("button"));
@@ -321,7 +229,7 @@ TEST_F(ListInput, RightClickOpensTheMenuWhosePlayStartsOnce)
     ASSERT_TRUE(control<QPushButton>(form, "SBPlay")->isEnabled());
     clickButton(form, "SBPlay");
     ASSERT_TRUE(probe.wait());
-    EXPECT_EQ(startsAfterAWhile(), 1);
+    EXPECT_EQ(startsAfterAWhile(1), 1);
 }
 
 namespace {
@@ -387,8 +295,8 @@ TEST_F(ListInput, DefaultWindowShowsEveryColumnAndWholeTabTexts)
     for (int i = 1; i <= FillerCount; ++i)
         all << QStringLiteral("127.0.3.%1").arg(i);
     listed(all);
-    QTest::qWait(50);
-    ASSERT_TRUE(control<ListView>(form, "LW")->verticalScrollBar()->isVisible())
+    ASSERT_TRUE(QTest::qWaitFor(
+        [&] { return control<ListView>(form, "LW")->verticalScrollBar()->isVisible(); }, 2000))
         << "the list is full enough to scroll";
 
     const QHeaderView* header = control<ListView>(form, "LW")->horizontalHeader();
@@ -429,7 +337,8 @@ TEST_F(ListInput, DefaultWindowShowsEveryColumnAndWholeTabTexts)
 TEST_F(ListInput, ScanButtonKeepsItsWidthThroughTheCoolDown)
 {
     TForm1& form = start({}, Range);
-    QTest::qWait(20);
+    // The layouts the first show asked for.
+    QApplication::sendPostedEvents(nullptr, QEvent::LayoutRequest);
     const int width = control<QPushButton>(form, "SBScanAll")->width();
     const int stopAt = control<QPushButton>(form, "SBStop")->x();
     clickButton(form, "SBScanAll");
@@ -459,3 +368,5 @@ TEST_F(ListInput, ScanButtonKeepsItsWidthThroughTheCoolDown)
     EXPECT_EQ(seen.join(u',').toStdString(), expected.join(u',').toStdString())
         << "caption, width, place of the next button";
 }
+
+} // namespace vantry::test

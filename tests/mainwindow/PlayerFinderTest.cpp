@@ -1,38 +1,29 @@
 // Finding a player in the main window by real keys and clicks: the typed part of a name finds
 // the players on emulated servers, listed before or after the typing, and a double click on one
 // starts the game on his server.
-#include "../launch/LaunchFixtures.h"
-#include "Controls.h"
+#include "MainWindowFixture.h"
 #include "browser/PlayerResults.h"
 #include "browser/QueryService.h"
 #include "browser/ServerListModel.h"
 #include "browser/ui/ListView.h"
-#include "emu/EmuServer.h"
 #include "shell/ScanGames.h"
-#include "shell/Shell.h"
 
-#include <QFile>
 #include <QLineEdit>
-#include <QTemporaryDir>
 #include <QTest>
 
 #include <gtest/gtest.h>
-#include <memory>
 
-using vantry::Shell;
-using vantry::TForm1;
-using vantry::browser::ListView;
-using vantry::browser::PlayerResults;
-using vantry::test::control;
-using namespace vantry::emu;
+namespace vantry::test {
+
+using browser::ListView;
+using browser::PlayerResults;
+using namespace emu;
 
 namespace {
 
-constexpr std::uint16_t GamePort = 27015;
-
 std::uint32_t local(int last)
 {
-    return (127u << 24) | (4u << 8) | static_cast<std::uint32_t>(last);
+    return loopback(4u << 8 | static_cast<std::uint32_t>(last)); // 127.0.4.last
 }
 
 const QString Dust = QStringLiteral("127.0.4.2");
@@ -64,68 +55,14 @@ ProfileTable table()
     return t;
 }
 
-// Types text as a keyboard does, one key press and release per character with the character as
-// the event's text; QTest's own keyClicks knows only ASCII.
-void type(QWidget& widget, const QString& text)
+struct PlayerFinding : MainWindowFixture
 {
-    for (const QChar c : text) {
-        const auto key = static_cast<Qt::Key>(c.toUpper().unicode());
-        QTest::sendKeyEvent(QTest::Press, &widget, key, QString(c), Qt::NoModifier);
-        QTest::sendKeyEvent(QTest::Release, &widget, key, QString(c), Qt::NoModifier);
-    }
-}
+    PlayerFinding() : MainWindowFixture(table()) {}
+    TForm1& start() { return MainWindowFixture::start({.clientFrom = 0}); }
+    void list(const QString& address) { ASSERT_TRUE(listServers({address})); }
 
-struct PlayerFinding : ::testing::Test
-{
-    EmuServer servers{table(), {GamePort}};
-    QTemporaryDir dir;
-    vantry::test::Probe probe;
-    vantry::test::RecordingPrompter prompter;
-    std::unique_ptr<Shell> shell;
-
-    void SetUp() override
-    {
-        servers.start();
-        probe.expect(QStringLiteral("client"));
-    }
-    void TearDown() override
-    {
-        shell.reset();
-        servers.stop();
-    }
-
-    TForm1& start()
-    {
-        const QString client = probe.install(QStringLiteral("game"));
-        QByteArray ini = "[Settings]\nBroadcast=0\nScanOld=0\nDelay=0\nCSPort=27015\n";
-        for (int slot = 0; slot < 6; ++slot)
-            ini += "ExePath" + QByteArray::number(slot) + '=' + client.toLocal8Bit() + '\n';
-        const QString path = dir.filePath(QStringLiteral("vantry.ini"));
-        QFile file(path);
-        EXPECT_TRUE(file.open(QIODevice::WriteOnly));
-        file.write(ini);
-        file.close();
-        Shell::Options options;
-        options.settingsFile = path;
-        options.localPort = 0;
-        options.hotKey = false;
-        options.trayAvailable = [] { return true; }; // a desktop with a tray
-        shell = std::make_unique<Shell>(options);
-        shell->show();
-        EXPECT_TRUE(QTest::qWaitForWindowExposed(&shell->mainWindow()));
-        return shell->mainWindow();
-    }
-
-    void list(const QString& address)
-    {
-        TForm1& form = shell->mainWindow();
-        const int before = form.servers().count();
-        form.queries().sendInfoRequest(address, GamePort);
-        ASSERT_TRUE(QTest::qWaitFor([&] { return form.servers().count() > before; }, 3000));
-    }
-
-    ListView& results() { return *control<ListView>(shell->mainWindow(), "LWFoundPlayers"); }
-    QLineEdit& field() { return *control<QLineEdit>(shell->mainWindow(), "EFindPlayer"); }
+    ListView& results() { return *control<ListView>(form(), "LWFoundPlayers"); }
+    QLineEdit& field() { return *control<QLineEdit>(form(), "EFindPlayer"); }
 
     // The found players as "player@address", in the list's order.
     QStringList found()
@@ -137,7 +74,7 @@ struct PlayerFinding : ::testing::Test
                        m.index(row, PlayerResults::Address).data().toString();
         return out;
     }
-    int rowOf(const QString& entry) { return static_cast<int>(found().indexOf(entry)); }
+    int foundRow(const QString& entry) { return static_cast<int>(found().indexOf(entry)); }
 };
 
 } // namespace
@@ -162,7 +99,7 @@ TEST_F(PlayerFinding, TypedPartOfANameFindsPlayersOnServersListedBeforeAndAfterA
     ASSERT_TRUE(QTest::qWaitFor([&] { return found().size() == 2; }, 3000));
     EXPECT_TRUE(found().contains(QStringLiteral("мой ИГРОК@127.0.4.3:27015")));
     QAbstractItemModel& m = *results().model();
-    const int aztecRow = rowOf(QStringLiteral("мой ИГРОК@127.0.4.3:27015"));
+    const int aztecRow = foundRow(QStringLiteral("мой ИГРОК@127.0.4.3:27015"));
     EXPECT_EQ(m.index(aztecRow, PlayerResults::Server).data().toString(), QStringLiteral("Aztec"));
     EXPECT_EQ(m.index(aztecRow, PlayerResults::Time).data().toString(), QStringLiteral("0:20"));
     EXPECT_EQ(m.index(aztecRow, PlayerResults::Score).data().toString(), QStringLiteral("1"));
@@ -174,12 +111,11 @@ TEST_F(PlayerFinding, TypedPartOfANameFindsPlayersOnServersListedBeforeAndAfterA
     const QPoint centre = results().visualRect(at).center();
     QTest::mouseClick(results().viewport(), Qt::LeftButton, {}, centre);
     QTest::mouseDClick(results().viewport(), Qt::LeftButton, {}, centre);
-    const std::optional<vantry::test::Probe::Record> record = probe.wait();
+    const std::optional<Probe::Record> record = probe.wait();
     ASSERT_TRUE(record) << "the double click started the client";
     EXPECT_TRUE(record->arguments.contains(Aztec + QStringLiteral(":27015")))
         << record->arguments.join(u' ').toStdString();
-    QTest::qWait(300);
-    EXPECT_EQ(probe.starts(), 1);
+    EXPECT_EQ(startsAfterAWhile(1, 300), 1);
     EXPECT_FALSE(form.isVisible()) << "the window went to the tray";
     EXPECT_TRUE(prompter.messages.isEmpty());
 }
@@ -216,3 +152,5 @@ TEST_F(PlayerFinding, TypingSearchesAfterAPauseAndANewTextOrEscapeLeavesNoStaleR
     EXPECT_FALSE(results().isVisible());
     EXPECT_EQ(probe.starts(), 0);
 }
+
+} // namespace vantry::test

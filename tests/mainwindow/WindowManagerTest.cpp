@@ -2,9 +2,8 @@
 // the window hides it, each time; the dialogs are kept above the window; a desktop without a tray
 // gets a minimised window instead of a lost one. Each case runs offscreen, and once more under
 // openbox on a private X server, where the activation that follows a closing menu or box is real.
-#include "../launch/LaunchFixtures.h"
 #include "../shell/XServer.h"
-#include "Controls.h"
+#include "MainWindowFixture.h"
 #include "base/IntervalTimer.h"
 #include "browser/QueryService.h"
 #include "browser/ServerListModel.h"
@@ -20,36 +19,28 @@
 #include "shell/Tray.h"
 #include "shell/WidgetPrompter.h"
 
-#include <QAbstractProxyModel>
 #include <QApplication>
 #include <QCheckBox>
-#include <QContextMenuEvent>
-#include <QFile>
 #include <QLineEdit>
 #include <QMenu>
 #include <QMenuBar>
 #include <QMessageBox>
 #include <QPushButton>
 #include <QSpinBox>
-#include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
 #include <QWindow>
 
 #include <gtest/gtest.h>
-#include <memory>
 #include <optional>
 
-using vantry::Shell;
-using vantry::TForm1;
-using vantry::browser::ListView;
-using vantry::test::clickButton;
-using vantry::test::control;
-using namespace vantry::emu;
+namespace vantry::test {
+
+using browser::ListView;
+using namespace emu;
 
 namespace {
 
-constexpr std::uint16_t GamePort = 27015;
 constexpr int Rounds = 5;
 const QString Open = QStringLiteral("127.0.0.2");
 const QString Locked = QStringLiteral("127.0.0.4");
@@ -60,11 +51,11 @@ ProfileTable table()
     Profile open = defaultsFor(Kind::Hl1);
     open.name = "Open";
     open.players = 5;
-    t.add((127u << 24) | 2, GamePort, open);
+    t.add(loopback(2), GamePort, open);
     Profile locked = open;
     locked.name = "Locked";
     locked.password = 1;
-    t.add((127u << 24) | 4, GamePort, locked);
+    t.add(loopback(4), GamePort, locked);
     return t;
 }
 
@@ -79,8 +70,8 @@ bool onScreen(QWidget& window)
     if (!underX())
         return window.isVisible();
     xcb_connection_t* c = xcb_connect(nullptr, nullptr);
-    const bool viewable = !xcb_connection_has_error(c) &&
-                          vantry::test::isViewable(c, static_cast<xcb_window_t>(window.winId()));
+    const bool viewable =
+        !xcb_connection_has_error(c) && isViewable(c, static_cast<xcb_window_t>(window.winId()));
     xcb_disconnect(c);
     return viewable;
 }
@@ -88,19 +79,18 @@ bool onScreen(QWidget& window)
 xcb_window_t transientParentOnX(QWidget& dialog)
 {
     xcb_connection_t* c = xcb_connect(nullptr, nullptr);
-    const xcb_window_t parent =
-        xcb_connection_has_error(c)
-            ? xcb_window_t(XCB_NONE)
-            : vantry::test::transientFor(c, static_cast<xcb_window_t>(dialog.winId()));
+    const xcb_window_t parent = xcb_connection_has_error(c)
+                                    ? xcb_window_t(XCB_NONE)
+                                    : transientFor(c, static_cast<xcb_window_t>(dialog.winId()));
     xcb_disconnect(c);
     return parent;
 }
 
-// Time for what a closing menu or box sets off: the window manager's answer, the focus coming
-// back, a queued show.
-void settle()
+// The window manager's time: what a closing menu or box sets off (its answer, the focus coming
+// back, a queued show or hide) comes within it.
+int windowManagerMs()
 {
-    QTest::qWait(underX() ? 400 : 100);
+    return underX() ? 400 : 100;
 }
 
 // Clicks the box's button of that text as soon as a box asks, from whatever loop runs then.
@@ -123,77 +113,43 @@ void answerBoxSoon(QObject* context, const QString& button)
     timer->start();
 }
 
-struct WindowPaths : ::testing::Test
+struct WindowPaths : MainWindowFixture
 {
-    EmuServer servers{table(), {GamePort}};
-    QTemporaryDir dir;
-    vantry::test::Probe probe;
     vantry::WidgetPrompter boxes;
-    std::unique_ptr<Shell> shell;
     int starts = 0;
 
+    WindowPaths() : MainWindowFixture(table()) {}
     void SetUp() override
     {
-        servers.start();
+        MainWindowFixture::SetUp();
         vantry::setPrompter(&boxes);
     }
     void TearDown() override
     {
         shell.reset();
         vantry::setPrompter(nullptr);
-        servers.stop();
+        MainWindowFixture::TearDown();
     }
 
     // The program with the stand-in client for every game; `tray` says whether the desktop has a
     // tray, none asks the desktop itself.
     TForm1& start(std::optional<bool> tray)
     {
-        const QString client = probe.install(QStringLiteral("game"));
-        QByteArray ini = "[Settings]\nBroadcast=0\nScanOld=0\nDelay=0\nCSPort=27015\n";
-        for (int slot = 0; slot < 6; ++slot)
-            ini += "ExePath" + QByteArray::number(slot) + '=' + client.toLocal8Bit() + '\n';
-        const QString path = dir.filePath(QStringLiteral("vantry.ini"));
-        QFile file(path);
-        EXPECT_TRUE(file.open(QIODevice::WriteOnly));
-        file.write(ini);
-        file.close();
-        Shell::Options options;
-        options.settingsFile = path;
-        options.localPort = 0;
-        options.hotKey = false;
-        if (tray)
-            options.trayAvailable = [on = *tray] { return on; };
-        shell = std::make_unique<Shell>(options);
-        shell->show();
-        EXPECT_TRUE(QTest::qWaitForWindowExposed(&form()));
-        settle();
+        MainWindowFixture::start({.clientFrom = 0, .tray = tray});
+        settleShown();
         return form();
     }
-    TForm1& form() { return shell->mainWindow(); }
-    ListView& list() { return *control<ListView>(form(), "LW"); }
-
-    QModelIndex listed(const QString& address)
+    // Until the window manager gives the shown window the focus; a window it leaves without the
+    // focus is no fault here.
+    void settleShown()
     {
-        form().queries().sendInfoRequest(address, GamePort);
-        const auto server = *vantry::query::Endpoint::parse(address.toStdString(), GamePort);
-        // The view learns of a row a moment after the list has it.
-        QModelIndex shown;
-        EXPECT_TRUE(QTest::qWaitFor(
-            [&] {
-                const auto* proxy = qobject_cast<const QAbstractProxyModel*>(list().model());
-                const int row = form().servers().find(server);
-                if (row >= 0)
-                    shown = proxy->mapFromSource(
-                        form().servers().index(row, vantry::browser::ServerListModel::Name));
-                return shown.isValid();
-            },
-            5000))
-            << address.toStdString() << " is listed";
-        return shown;
+        [[maybe_unused]] const bool focused = QTest::qWaitForWindowActive(&form(), windowManagerMs());
     }
-    void clickRow(const QModelIndex& index)
+    // Waits until `state` holds, then for the window manager's time, in which what a closing
+    // menu or box sets off could undo it: that it holds on is the check.
+    static bool settlesInto(const std::function<bool()>& state)
     {
-        QTest::mouseClick(list().viewport(), Qt::LeftButton, {}, list().visualRect(index).center());
+        return QTest::qWaitFor(state, 5000) && staysFalse([&] { return !state(); }, windowManagerMs());
     }
     // The next client start writes a record of its own.
     void expectStart() { probe.expect(QStringLiteral("start%1").arg(++starts)); }
@@ -202,7 +158,7 @@ struct WindowPaths : ::testing::Test
     {
         shell->tray().TrayShow->trigger();
         EXPECT_TRUE(QTest::qWaitForWindowExposed(&form()));
-        settle();
+        settleShown();
     }
     // A click on a menu bar entry, then on the item of the menu it opens.
     void clickMenu(int entry, const char* item)
@@ -220,6 +176,8 @@ struct WindowPaths : ::testing::Test
     }
     void expectHidden(int round, const char* path)
     {
+        EXPECT_TRUE(settlesInto([&] { return !form().isVisible() && !onScreen(form()); }))
+            << path << ", round " << round;
         EXPECT_FALSE(form().isVisible()) << path << ", round " << round;
         EXPECT_FALSE(onScreen(form())) << path << ", round " << round << ": still on the screen";
     }
@@ -230,7 +188,6 @@ TEST_F(WindowPaths, FileMenuHideHidesTheWindowEveryTime)
     start(true);
     for (int round = 1; round <= Rounds; ++round) {
         clickMenu(0, "Hide1");
-        settle();
         expectHidden(round, "Файл → Скрыть");
         backFromTray();
     }
@@ -242,18 +199,13 @@ TEST_F(WindowPaths, PlayFromTheRowsMenuHidesTheWindowEveryTime)
     const QModelIndex row = listed(Open);
     for (int round = 1; round <= Rounds; ++round) {
         expectStart();
-        clickRow(row);
-        const QPoint at = list().visualRect(row).center();
-        QTest::mousePress(list().viewport(), Qt::RightButton, {}, at);
-        QContextMenuEvent menuEvent(QContextMenuEvent::Mouse, at, list().viewport()->mapToGlobal(at));
-        QApplication::sendEvent(list().viewport(), &menuEvent);
-        QTest::mouseRelease(list().viewport(), Qt::RightButton, {}, at);
+        clickIndex(row, listView());
+        clickIndex(row, listView(), Qt::RightButton);
         auto* menu = control<QMenu>(form(), "PMServers");
         ASSERT_TRUE(QTest::qWaitFor([&] { return menu->isVisible(); }, 2000)) << "round " << round;
         QTest::mouseClick(menu, Qt::LeftButton, {},
                           menu->actionGeometry(control<QAction>(form(), "Play")).center());
         ASSERT_TRUE(probe.wait()) << "the client started, round " << round;
-        settle();
         expectHidden(round, "«Играть» from the row's menu");
         backFromTray();
     }
@@ -266,7 +218,7 @@ TEST_F(WindowPaths, JoinAfterThePasswordPromptHidesTheWindowEveryTime)
     vantry::launch::TFormPass& pass = shell->launch().passForm();
     for (int round = 1; round <= Rounds; ++round) {
         expectStart();
-        clickRow(row);
+        clickIndex(row, listView());
         clickButton(form(), "SBPlay");
         ASSERT_TRUE(QTest::qWaitForWindowExposed(&pass)) << "round " << round;
         auto* edit = control<QLineEdit>(pass, "MEPass");
@@ -275,9 +227,8 @@ TEST_F(WindowPaths, JoinAfterThePasswordPromptHidesTheWindowEveryTime)
         QTest::keyClicks(edit, QStringLiteral("secret"));
         QTest::mouseClick(pass.BitBtn1, Qt::LeftButton);
         ASSERT_TRUE(probe.wait()) << "the client started, round " << round;
-        settle();
-        EXPECT_FALSE(pass.isVisible());
         expectHidden(round, "a join after the password prompt");
+        EXPECT_FALSE(pass.isVisible());
         backFromTray();
     }
 }
@@ -290,11 +241,11 @@ TEST_F(WindowPaths, JoinAfterAutoConnectsQuestionHidesTheWindowEveryTime)
     vantry::launch::TFormAuto& dialog = shell->launch().autoForm();
     for (int round = 1; round <= Rounds; ++round) {
         expectStart();
-        clickRow(row);
+        clickIndex(row, listView());
         clickButton(form(), "SBAuto");
         ASSERT_TRUE(QTest::qWaitForWindowExposed(&dialog)) << "round " << round;
         // More than the proposed one less than the server's five players: met at the next poll.
-        vantry::test::pickItem(dialog.CB, 1);
+        pickItem(dialog.CB, 1);
         ASSERT_EQ(dialog.SPNeed->value(), 4);
         if (!dialog.CBAsk->isChecked())
             QTest::mouseClick(dialog.CBAsk, Qt::LeftButton);
@@ -305,7 +256,6 @@ TEST_F(WindowPaths, JoinAfterAutoConnectsQuestionHidesTheWindowEveryTime)
         ASSERT_TRUE(QTest::qWaitFor([&] { return probe.starts() >= 1; }, 10000))
             << "the client started after the question, round " << round;
         ASSERT_TRUE(probe.wait());
-        settle();
         expectHidden(round, "a join after auto-connect's question");
         backFromTray();
     }
@@ -333,7 +283,7 @@ TEST_F(WindowPaths, TheDialogsBelongToTheMainWindow)
     }
     // Still a window of their own: hiding the main window leaves a dialog the user opened.
     clickMenu(0, "Hide1");
-    settle();
+    EXPECT_TRUE(settlesInto([&] { return !form.isVisible() && shell->about().isVisible(); }));
     EXPECT_FALSE(form.isVisible());
     EXPECT_TRUE(shell->about().isVisible());
 }
@@ -345,7 +295,7 @@ TEST_F(WindowPaths, WithoutATrayHidingMinimisesAndSaysSoOnce)
     ASSERT_FALSE(vantry::hideOnMinimise());
     for (int round = 1; round <= 2; ++round) {
         clickMenu(0, "Hide1");
-        settle();
+        EXPECT_TRUE(settlesInto([&] { return form.isVisible() && form.isMinimized(); })) << "round " << round;
         EXPECT_TRUE(form.isVisible()) << "round " << round << ": a hidden window could not come back";
         EXPECT_TRUE(form.isMinimized()) << "round " << round;
         if (round == 1) {
@@ -357,16 +307,17 @@ TEST_F(WindowPaths, WithoutATrayHidingMinimisesAndSaysSoOnce)
         }
         // The hot key brings it back from the task bar.
         form.toggleWindow();
-        settle();
+        EXPECT_TRUE(settlesInto([&] { return form.isVisible() && !form.isMinimized(); }))
+            << "round " << round;
         EXPECT_FALSE(form.isMinimized());
         EXPECT_TRUE(form.isVisible());
     }
     // A launch leaves the window minimised too.
     expectStart();
-    clickRow(listed(Open));
+    clickIndex(listed(Open), listView());
     clickButton(form, "SBPlay");
     ASSERT_TRUE(probe.wait());
-    settle();
+    EXPECT_TRUE(settlesInto([&] { return form.isMinimized(); }));
     EXPECT_TRUE(form.isMinimized());
 }
 
@@ -379,8 +330,7 @@ TEST_P(UnderOpenbox, EveryCase)
 {
     START_X_OR_SKIP(server);
     START_WINDOW_MANAGER_OR_SKIP(server);
-    EXPECT_TRUE(
-        vantry::test::passesOnXServer(server, QStringLiteral("WindowPaths.") + QLatin1String(GetParam())));
+    EXPECT_TRUE(passesOnXServer(server, QStringLiteral("WindowPaths.") + QLatin1String(GetParam())));
 }
 
 INSTANTIATE_TEST_SUITE_P(WindowPaths, UnderOpenbox,
@@ -392,3 +342,5 @@ INSTANTIATE_TEST_SUITE_P(WindowPaths, UnderOpenbox,
                                            "WithoutATrayHidingMinimisesAndSaysSoOnce"));
 
 } // namespace
+
+} // namespace vantry::test

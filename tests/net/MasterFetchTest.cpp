@@ -5,8 +5,6 @@
 #include "emu/MasterEmu.h"
 #include "query/MasterFilter.h"
 
-#include <QElapsedTimer>
-
 #include <gtest/gtest.h>
 
 using namespace vantry;
@@ -245,8 +243,6 @@ TEST(MasterFetch, AnAdaptiveListingLearnsAMastersRateLimit)
     query::MasterPacing pacing;
     pacing.replyTimeoutMs = 150;
     pacing.backoffStartMs = 100;
-    QElapsedTimer took;
-    took.start();
     const net::MasterListing l = fetchOne(limited, pacing);
     EXPECT_EQ(l.paging.outcome(), query::MasterOutcome::EndOfList);
     expectWholeBook(l, book);
@@ -254,5 +250,4 @@ TEST(MasterFetch, AnAdaptiveListingLearnsAMastersRateLimit)
     EXPECT_GE(l.paging.pauseMs(), 300) << "the pause was not learned";
     // Once learned, the pause holds: drops come only while it is learned, not at every page.
     EXPECT_LE(limited.requestsDropped(), 5u);
-    EXPECT_LT(took.elapsed(), 9 * 1000);
 }

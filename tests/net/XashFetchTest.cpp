@@ -4,7 +4,6 @@
 #include "emu/XashMasterEmu.h"
 #include "query/XashList.h"
 
-#include <QElapsedTimer>
 #include <QHostInfo>
 
 #include <algorithm>
@@ -47,17 +46,13 @@ std::vector<query::Endpoint> sorted(std::vector<query::Endpoint> v)
 struct Fetched
 {
     std::unique_ptr<net::XashFetch> fetch;
-    qint64 ms = 0;
     const std::vector<query::Endpoint>& servers() const { return fetch->servers(); }
 };
 
 Fetched run(const net::XashFetchRequest& request)
 {
-    QElapsedTimer timer;
-    timer.start();
     Fetched f;
     f.fetch.reset(net::XashFetch::runAndWait(request, nullptr));
-    f.ms = timer.elapsed();
     return f;
 }
 
@@ -175,9 +170,8 @@ TEST(XashFetch, ASilentMasterEndsTheFetchWithAProblemAfterItsRetries)
     r.gameDirs = {"cstrike", "valve"};
     const Fetched f = run(r);
     EXPECT_TRUE(f.servers().empty());
+    // Three requests of 400 ms for the first folder, none for the second: bench_fetch times it.
     EXPECT_TRUE(f.fetch->problems().join(u' ').contains(QStringLiteral("did not answer")));
-    // Three requests of 400 ms for the first folder, none for the second.
-    EXPECT_LT(f.ms, 3000);
 }
 
 TEST(XashFetch, ReadsTheHttpListOfEachFolder)

@@ -486,8 +486,8 @@ TEST_F(OptionsDialog, APathTypedInTheFileDialogIsSavedByTheNextClickAndAnUnsaved
     clickButton(d, "SBExe");
     ASSERT_EQ(control<QLineEdit>(d, "EditExe")->text(), picked);
     EXPECT_EQ(enters, 1) << "Enter in the name field did not accept the dialog at once";
-    // The folder the dialog read in the background has come in by now.
-    QTest::qWait(500);
+    // The folder the dialog read in the background comes in meanwhile.
+    EXPECT_FALSE(QTest::qWaitFor([] { return QApplication::activePopupWidget() != nullptr; }, 500));
     EXPECT_EQ(QApplication::activePopupWidget(), nullptr) << "a popup outlived the file dialog";
     QTest::mouseClick(control<QPushButton>(d, "BBSave"), Qt::LeftButton);
     EXPECT_EQ(d.gamePath(2), picked) << "the click on «Сохранить» was lost";

@@ -69,12 +69,14 @@ int pump(HotKeyX11& key, xcb_connection_t* c, int ms)
 {
     QSignalSpy activated(&key, &HotKey::activated);
     QDeadlineTimer deadline(ms);
+    // Every event until the deadline: a key that must not arrive is told by its absence.
     while (!deadline.hasExpired()) {
-        while (xcb_generic_event_t* event = xcb_poll_for_event(c)) {
-            key.nativeEventFilter("xcb_generic_event_t", event, nullptr);
-            std::free(event);
-        }
-        QTest::qWait(20);
+        xcb_generic_event_t* event = nullptr;
+        if (!QTest::qWaitFor([&] { return (event = xcb_poll_for_event(c)) != nullptr; },
+                             static_cast<int>(deadline.remainingTime())))
+            break;
+        key.nativeEventFilter("xcb_generic_event_t", event, nullptr);
+        std::free(event);
     }
     return static_cast<int>(activated.count());
 }

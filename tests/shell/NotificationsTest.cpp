@@ -114,7 +114,7 @@ TEST(DesktopNotifier, TheCallReachesTheNotificationServiceOnTheBus)
     serviceSide.unregisterService(QString::fromLatin1(DesktopNotifier::Service));
     notifier.notify(QStringLiteral("Vantry"), QStringLiteral("second"));
     EXPECT_EQ(balloons, QStringList{QStringLiteral("Vantrysecond")});
-    QTest::qWait(100);
+    EXPECT_FALSE(QTest::qWaitFor([&] { return service.calls.size() > 1; }, 100));
     EXPECT_EQ(service.calls.size(), 1);
 }
 
@@ -192,7 +192,7 @@ TEST_F(WatchedPlayers, AWatchedPlayerOnAFavouriteIsToldOnceWhileTheWindowIsHidde
         << shell->settings().watchedPlayers().join(u',').toStdString();
     // Not listed: the re-scan that would list it stops while the window is hidden.
     EXPECT_EQ(notifier.told.join(u'\n').toStdString(), "Vantry|BOB is on 127.0.5.2:27015.");
-    QTest::qWait(300);
+    EXPECT_FALSE(QTest::qWaitFor([&] { return notifier.told.size() > 1; }, 300));
     EXPECT_EQ(notifier.told.size(), 1) << "told again while he stays";
 }
 
@@ -202,12 +202,12 @@ TEST_F(WatchedPlayers, NothingIsToldWhileTheWindowShowsNorOfWhoWasThenSeen)
     TForm1& form = start(false);
     ASSERT_TRUE(QTest::qWaitFor([&] { return form.servers().count() == 1; }, 3000))
         << "the favourites pass ran";
-    QTest::qWait(500);
+    EXPECT_FALSE(QTest::qWaitFor([&] { return !notifier.told.isEmpty(); }, 500));
     EXPECT_TRUE(notifier.told.isEmpty()) << notifier.told.join(u'\n').toStdString();
 
     // He was seen while the window showed: hiding it does not tell of him again.
     test::triggerAction(form, "Hide1");
-    QTest::qWait(700);
+    EXPECT_FALSE(QTest::qWaitFor([&] { return !notifier.told.isEmpty(); }, 700));
     EXPECT_TRUE(notifier.told.isEmpty()) << notifier.told.join(u'\n').toStdString();
 }
 

@@ -21,7 +21,8 @@ TEST(WindowToggle, TrayTogglesOncePerClickOrDoubleClickWhateverTheTrayReports)
     const auto report = [&](QSystemTrayIcon::ActivationReason reason) {
         emit tray.TrayIcon->activated(reason);
     };
-    // Gestures of a user come further apart than a double-click interval.
+    // Gestures of a user come further apart than a double-click interval. The pause is the input:
+    // the tray tells a double click from two clicks by the real time between them.
     const auto nextGesture = [] {
         QTest::qWait(QGuiApplication::styleHints()->mouseDoubleClickInterval() + 60);
     };
