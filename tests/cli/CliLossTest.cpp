@@ -3,7 +3,6 @@
 #include "CliFixtures.h"
 #include "emu/ProfileTable.h"
 
-#include <QElapsedTimer>
 #include <QJsonValue>
 
 #include <gtest/gtest.h>
@@ -79,21 +78,17 @@ TEST(CliRetries, AHostThatMissedRequestsIsAskedAgainUpToTheRetries)
     EXPECT_EQ(bad.err.substr(0, 47), "vantry: --retries wants a number from 0 to 10, ");
 }
 
-// The pause between asks doubles, but not without end: at ten retries a doubling pause would
-// wait 0.1 s * 1023 = 102 s for a host that answers the last ask; capped at twice the time-out,
-// about 3.5 s.
-TEST(CliRetries, ThePauseBetweenRetriesStopsGrowingAtTwiceTheTimeout)
+// Ten retries reach a host that answers only the last ask (the pauses between them, capped at
+// twice the time-out, are the session's, on its own clock).
+TEST(CliRetries, TenRetriesReachAHostThatAnswersOnlyTheLastAsk)
 {
     ProfileTable table;
     table.add(loopback(0, 20, 9), 27015, deaf(10));
     auto servers = startServers(std::move(table));
-    QElapsedTimer clock;
-    clock.start();
     const CliResult r =
         runInProcess({"query", "--json", "--timeout", "200", "--retries", "10", "127.0.20.9"});
     EXPECT_EQ(addressesIn(r), (std::set<std::string>{"127.0.20.9"})) << r.err;
     EXPECT_EQ(servers->requestsReceived(), 11u);
-    EXPECT_LT(clock.elapsed(), 20'000);
 }
 
 TEST(CliRetries, WithATenthOfRequestsLostEveryServerAndItsDetailsAreFound)

@@ -387,13 +387,10 @@ TEST(CliQuery, ManyHostsAreAskedAtARate)
     for (std::uint32_t i = 0; i < 4096; ++i)
         words.push_back("127.12." + std::to_string(i / 256) + "." + std::to_string(i % 256));
 
-    const auto started = std::chrono::steady_clock::now();
+    // How fast: bench_master's "4,096 named" (5 ms a host, the old default, was 20 s).
     const auto all = runInProcess(words);
-    const auto took = std::chrono::steady_clock::now() - started;
     ASSERT_EQ(all.status, 0) << all.err;
     EXPECT_EQ(std::count(all.out.begin(), all.out.end(), '\n'), 4096);
-    // 5 ms a host, the old default, was 20 s.
-    EXPECT_LT(took, std::chrono::milliseconds(2000));
 
     std::vector<std::string> few(words.begin(), words.begin() + 301);
     few.insert(few.end(), {"--rate", "1000"});

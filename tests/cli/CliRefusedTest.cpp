@@ -77,10 +77,14 @@ TEST(CliRefused, AClosedPortEndsItsHostAtOnceAndJsonSaysRefused)
         EXPECT_EQ(got[0].toObject()[q("address")].toString(), q("127.0.40.1")) << choice;
     }
 
-    // Only refusals: nothing answered (status 1), and the refusals are still told.
-    const auto started = std::chrono::steady_clock::now();
-    const CliResult none = runInProcess({"query", "127.0.40.4:27017", "--json", "--timeout", "5000"});
-    EXPECT_LT(std::chrono::steady_clock::now() - started, std::chrono::milliseconds(1500));
+    // Only refusals: nothing answered (status 1), and the refusals are still told. The refusal
+    // ends the wait, on a clock that stands still.
+    HandClock still;
+    StillClockGuard stillGuard(still, std::chrono::seconds(20));
+    const CliResult none =
+        runInProcess({"query", "127.0.40.4:27017", "--json", "--timeout", "5000"}, {}, still);
+    stillGuard.stop();
+    EXPECT_FALSE(stillGuard.ranOn()) << "the query waited for a closed port";
     EXPECT_EQ(none.status, 1);
     EXPECT_EQ(none.err, "vantry: no server answered\n");
     const QJsonArray refusedOnly = jsonArray(none.out);
@@ -110,14 +114,13 @@ TEST(CliRefused, AmongThousandsOfClosedPortsEveryServerAnswersWithoutWaiting)
     for (std::uint32_t i = 0; i < Hosts; ++i)
         words.push_back("127.13." + std::to_string(i / 256) + "." + std::to_string(i % 256) +
                         (i % Every ? ":27017" : ":27015"));
-    words.insert(words.end(), {"--json", "--timeout", "5000"});
+    // With no retries, a request lost to a refusal reported in its place would leave its server
+    // missing; the run ends at the time-out then. How fast: bench_master's "10,000 named, 2,500
+    // answer, port closed".
+    words.insert(words.end(), {"--json", "--timeout", "5000", "--retries", "0"});
 
-    const auto started = std::chrono::steady_clock::now();
     const CliResult r = runProgram(words);
-    const auto took = std::chrono::steady_clock::now() - started;
     ASSERT_EQ(r.status, 0) << r.err;
-    // Without the refusals: the retries after 2.5 and 5 s and the 5 s wait after them.
-    EXPECT_LT(took, std::chrono::milliseconds(2000));
     const QJsonArray a = jsonArray(r.out);
     ASSERT_EQ(a.size(), static_cast<qsizetype>(Hosts));
     qsizetype refused = 0;

@@ -306,16 +306,11 @@ TEST(MasterCli, AtItsDefaultsEveryServerIsFoundAndPagesAreQueriedAsTheyCome)
     master.start();
     auto servers = startServers(std::move(table));
 
-    QElapsedTimer took;
-    took.start();
+    // How fast: bench_master's "UDP master, 4,096 answer".
     const CliResult fast = run({"master", "--master", master.endpointText(), "--query", "--json"});
-    const qint64 fastMs = took.elapsed();
     EXPECT_EQ(fast.status, 0) << fast.err;
     EXPECT_EQ(fast.err, "");
     EXPECT_EQ(jsonArray(fast.out).size(), 4096);
-    // Eighteen pages asked back to back and 4,096 servers at the default rate: well under the
-    // three seconds one fixed pause between two pages used to cost.
-    EXPECT_LT(fastMs, 2500);
     EXPECT_EQ(master.requestsDropped(), 0u);
 
     // A master that ignores requests sooner than 400 ms after its last answer: its pages come
@@ -326,7 +321,6 @@ TEST(MasterCli, AtItsDefaultsEveryServerIsFoundAndPagesAreQueriedAsTheyCome)
     book.pageSize = 1024; // four pages
     emu::MasterEmu slow(book, limited);
     slow.start();
-    took.restart();
     const CliResult paced =
         run({"master", "--master", slow.endpointText(), "--query", "--master-timeout", "300"});
     EXPECT_EQ(paced.status, 0) << paced.err;

@@ -1,6 +1,7 @@
 // The query session as both front ends drive it, on a hand-kept time and a recording socket.
-#include "Datagrams.h"
 #include "query/QuerySession.h"
+
+#include "Datagrams.h"
 
 #include <gtest/gtest.h>
 
@@ -104,6 +105,59 @@ TEST(QuerySession, ASilentTargetIsAskedAgainAtGrowingPausesThenGivenUp)
     EXPECT_TRUE(s.session.idle(2500));
     const auto results = s.session.takeResults(true);
     EXPECT_TRUE(results.empty());
+}
+
+// At ten retries a doubling pause would wait 0.1 s * 1023 for a host that answers the last ask.
+TEST(QuerySession, ThePauseBetweenRetriesStopsGrowingAtTwiceTheTimeout)
+{
+    SessionConfig c;
+    c.retries = 10;
+    c.timeoutMs = 200;
+    Session s(c);
+    s.session.addTarget(Alpha);
+    std::vector<std::int64_t> asks;
+    for (std::int64_t now = 0; s.out.sent.size() < 11 && now < 100'000;) {
+        s.session.pump(now);
+        if (asks.size() < s.out.sent.size())
+            asks.push_back(now);
+        const auto next = s.session.nextSendMs(now);
+        ASSERT_TRUE(next || s.out.sent.size() == 11);
+        now = next.value_or(now);
+    }
+    ASSERT_EQ(asks.size(), 11u);
+    const std::vector<std::int64_t> expected = {0, 100, 300, 700, 1100, 1500, 1900, 2300, 2700, 3100, 3500};
+    EXPECT_EQ(asks, expected);
+    EXPECT_EQ(s.session.nextSendMs(3500), std::nullopt);
+}
+
+// A public list the user stopped, or one a new sweep replaced: its silent servers are not asked
+// again, and the next list is paced by its own rate.
+TEST(QuerySession, ClearedTargetsAreNotAskedAgainAndANewPaceHoldsForTheNext)
+{
+    SessionConfig c;
+    c.retries = 2;
+    Session listed(c);
+    listed.session.addTarget(Alpha);
+    listed.session.addTarget(Bravo);
+    listed.session.pump(0);
+    EXPECT_EQ(listed.out.sent.size(), 2u);
+    listed.session.clearTargets();
+    EXPECT_EQ(listed.session.nextSendMs(0), std::nullopt);
+    listed.session.pump(10'000);
+    EXPECT_EQ(listed.out.sent.size(), 2u);
+    EXPECT_TRUE(listed.session.idle(10'000));
+
+    // 1,000 a second: a burst of ten, then one a millisecond.
+    listed.session.setPace(1000, true);
+    for (std::uint32_t i = 0; i < 100; ++i)
+        listed.session.addTarget({(127u << 24) | (1u << 16) | i, 27015});
+    listed.session.pump(20'000);
+    // Each asked with the info and the old info request.
+    EXPECT_EQ(listed.out.sent.size(), 2u + 2 * 10);
+    for (std::int64_t now = 20'001; now <= 20'050; ++now)
+        listed.session.pump(now);
+    EXPECT_EQ(listed.out.sent.size(), 2u + 2 * 60);
+    EXPECT_EQ(listed.session.askedCount(), 60u);
 }
 
 TEST(QuerySession, ARateSpreadsTheFirstAsksAndAPauseSendsOneAtATime)
@@ -215,7 +269,8 @@ TEST(QuerySession, RepliesNobodyAskedForAreDroppedButTheBroadcastsAnswers)
     EXPECT_EQ(s.events.players, std::vector<Endpoint>{Alpha});
     EXPECT_EQ(s.events.rules, std::vector<Endpoint>{Alpha});
     // ...for as long as an ask lasts.
-    s.receive(vantry::test::playersReply({{"Late", 1}}), Alpha, 6010 + OutstandingRequests::DetailsLifetimeMs + 1);
+    s.receive(vantry::test::playersReply({{"Late", 1}}), Alpha,
+              6010 + OutstandingRequests::DetailsLifetimeMs + 1);
     EXPECT_EQ(s.events.players.size(), 1u);
 }
 
