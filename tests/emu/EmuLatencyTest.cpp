@@ -1,5 +1,6 @@
 // The emulated servers' latency over real sockets on 127.0.0.0/8.
 #include "emu/EmuServer.h"
+#include "emu/LinkModel.h"
 #include "emu/Replies.h"
 
 #include <algorithm>
@@ -309,4 +310,64 @@ TEST(EmuLatency, StopDiscardsHeldReplies)
     ASSERT_EQ(replies.size(), 1u);
     EXPECT_EQ(replies[0].from, first + 15);
     EXPECT_EQ(server.repliesSent(), 1u);
+}
+
+// One direction of a home router: datagrams leave one after another at the link's rate, each
+// counting its 28 bytes of headers, and one that would wait longer than the queue is dropped.
+TEST(EmuLink, AQueueHoldsWhatItsMillisecondsCarryAndDropsTheRest)
+{
+    // 97 bytes and 28 of headers are 1,000 bits: a millisecond each at 1,000 kbit/s.
+    LinkQueue link(1000, 5);
+    std::vector<std::optional<std::int64_t>> left;
+    for (int i = 0; i < 8; ++i)
+        left.push_back(link.pass(0, 97));
+    for (int i = 0; i < 6; ++i)
+        EXPECT_EQ(left[i], std::int64_t(i + 1) * 1000) << i; // the sixth waited exactly 5 ms
+    EXPECT_EQ(left[6], std::nullopt);
+    EXPECT_EQ(left[7], std::nullopt);
+    EXPECT_EQ(link.dropped(), 2u);
+    // Drained meanwhile: no wait, and the datagrams left before are not replayed.
+    EXPECT_EQ(link.pass(20'000, 97), 21'000);
+    // A rate of 0 is an unlimited direction.
+    LinkQueue open;
+    EXPECT_EQ(open.pass(7, 65'000), 7);
+
+    EXPECT_EQ(readLinkShape("20000:5000:50")->upKbps, 5000);
+    EXPECT_EQ(readLinkShape("8000:1000")->queueMs, 50);
+    for (const char* bad : {"", "8000", "8000:", "a:b", "1:2:3:4", "-1:5", "1:2:70000", "1:2 "})
+        EXPECT_EQ(readLinkShape(bad), std::nullopt) << bad;
+}
+
+// A burst of answers through a narrow downlink: what its queue holds arrives, spaced by the rate,
+// no sooner than the latency; the rest is dropped and counted.
+TEST(EmuLink, ABurstOfRepliesIsSpacedByTheDownlinkAndCutToItsQueue)
+{
+    constexpr std::uint32_t Servers = 300;
+    const std::uint32_t first = loopback(0x030001);
+    EmuServer server(rangeOf(first, Servers), {Port});
+    server.setLatency(10, 0);
+    LinkShape shape;
+    shape.downKbps = 1000; // about a millisecond a reply
+    shape.upKbps = 0;
+    shape.queueMs = 20;
+    server.setLink(shape);
+    server.start();
+    Client client;
+    ASSERT_TRUE(client.ok());
+
+    const Clock::time_point start = Clock::now();
+    for (std::uint32_t i = 0; i < Servers; ++i)
+        client.send(InfoRequest, first + i);
+    const std::vector<Arrival> replies = client.receiveAll(milliseconds(300));
+    server.stop();
+    ASSERT_FALSE(replies.empty());
+    // A 20 ms queue of about a millisecond a reply, however quickly the burst went.
+    EXPECT_GE(replies.size(), 15u);
+    EXPECT_LT(replies.size(), Servers / 2);
+    EXPECT_EQ(replies.size() + server.linkDropped(), Servers);
+    EXPECT_GE(ms(replies.front().at - start), 10.0);
+    // Spaced by the rate: the last of n leaves no sooner than n link slots after the first.
+    const std::size_t bits = (replies.front().data.size() + LinkQueue::HeaderBytes) * 8;
+    const double slotMs = double(bits) / shape.downKbps;
+    EXPECT_GE(ms(replies.back().at - replies.front().at), slotMs * double(replies.size() - 1) - 1.0);
 }

@@ -84,10 +84,35 @@ int main(int argc, char** argv)
         program = given;
     std::vector<std::string> extra(argv + 1, argv + argc);
     if (!extra.empty() && (extra[0] == "-h" || extra[0] == "--help")) {
-        std::puts("usage: vantry-demo [VANTRY-OPTIONS...]\n"
+        std::puts("usage: vantry-demo [--latency MS] [--link DOWN:UP[:QUEUE]] [VANTRY-OPTIONS...]\n"
                   "Starts emulated servers and public lists on 127.0.0.0/8 and runs Vantry on a\n"
-                  "temporary settings file that names only them. VANTRY_PROGRAM picks the program.");
+                  "temporary settings file that names only them. VANTRY_PROGRAM picks the program.\n"
+                  "--latency: the servers answer MS milliseconds late, as across the internet.\n"
+                  "--link: the player's link as a home router shapes it: DOWN and UP kbit/s and a\n"
+                  "drop-tail queue of QUEUE ms (default 50), e.g. --link 20000:5000:50.");
         return 0;
+    }
+    // The demo's own options come first; the rest is Vantry's.
+    int latencyMs = 0;
+    emu::LinkShape link;
+    while (extra.size() >= 2 && (extra[0] == "--latency" || extra[0] == "--link")) {
+        if (extra[0] == "--link") {
+            const std::optional<emu::LinkShape> shape = emu::readLinkShape(extra[1]);
+            if (!shape) {
+                std::fprintf(stderr, "vantry-demo: --link wants DOWN:UP[:QUEUE], kbit/s and milliseconds\n");
+                return 2;
+            }
+            link = *shape;
+        } else {
+            char* end = nullptr;
+            const long ms = std::strtol(extra[1].c_str(), &end, 10);
+            if (extra[1].empty() || *end != '\0' || ms < 0 || ms > 60'000) {
+                std::fprintf(stderr, "vantry-demo: --latency wants milliseconds from 0 to 60000\n");
+                return 2;
+            }
+            latencyMs = static_cast<int>(ms);
+        }
+        extra.erase(extra.begin(), extra.begin() + 2);
     }
 
     // Ctrl+C reaches Vantry too; the demo stays to stop its servers and remove its folder.
@@ -119,6 +144,8 @@ int main(int argc, char** argv)
         emu::EmuServer servers(std::move(table), std::move(ports));
         // Only the demo's own addresses: a local game server keeps its port, and the demo runs on.
         servers.bindEachAddress(std::move(hosts));
+        servers.setLatency(latencyMs, 0);
+        servers.setLink(link);
         servers.start();
         for (const std::string& place : servers.takenPlaces())
             std::fprintf(stderr,

@@ -238,6 +238,13 @@ void EmuServer::answerOne(std::size_t socket, Clock::time_point now, msghdr& msg
     // Only loopback addresses are emulated; anything else is not ours to answer for.
     if (!known || (dest >> 24) != 127)
         return;
+    // The request crosses the player's uplink before anything else can happen to it.
+    const auto sinceEpochUs = [](Clock::time_point t) {
+        return std::chrono::duration_cast<std::chrono::microseconds>(t.time_since_epoch()).count();
+    };
+    const std::optional<std::int64_t> upUs = m_up.pass(sinceEpochUs(now), request.size());
+    if (!upUs)
+        return;
     const std::optional<Profile> profile = m_table.find(dest, port);
     if (!profile || lost(dest, port, *profile))
         return;
@@ -253,7 +260,8 @@ void EmuServer::answerOne(std::size_t socket, Clock::time_point now, msghdr& msg
     }
     // One delay for the whole answer: its fragments stay together and in order.
     std::uniform_int_distribution<int> jitter(0, m_latencyJitterUs);
-    const Clock::time_point due = now + std::chrono::microseconds(m_latencyBaseUs + jitter(m_random));
+    const Clock::time_point left = Clock::time_point(std::chrono::microseconds(*upUs));
+    const Clock::time_point due = left + std::chrono::microseconds(m_latencyBaseUs + jitter(m_random));
     for (Datagram& reply : replies) {
         m_held.push_back({due, m_heldSequence++, socket, {std::move(reply), to, destination}});
         std::push_heap(m_held.begin(), m_held.end(), later);
@@ -268,6 +276,21 @@ EmuServer::Clock::duration EmuServer::sendDue()
         std::pop_heap(m_held.begin(), m_held.end(), later);
         Held held = std::move(m_held.back());
         m_held.pop_back();
+        if (m_down.limited() && !held.arrived) {
+            // At the router now: queued for the downlink, or dropped when its queue is full.
+            const auto atUs =
+                std::chrono::duration_cast<std::chrono::microseconds>(held.due.time_since_epoch());
+            const std::optional<std::int64_t> outUs = m_down.pass(atUs.count(), held.reply.data.size());
+            if (!outUs)
+                continue;
+            held.arrived = true;
+            held.due = Clock::time_point(std::chrono::microseconds(*outUs));
+            if (held.due > now) {
+                m_held.push_back(std::move(held));
+                std::push_heap(m_held.begin(), m_held.end(), later);
+                continue;
+            }
+        }
         if (!m_outgoing.empty() && held.socket != socket)
             sendReplies(m_sockets[socket]);
         socket = held.socket;

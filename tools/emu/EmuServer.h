@@ -1,5 +1,6 @@
 #pragma once
 
+#include "LinkModel.h"
 #include "LoopThread.h"
 #include "ProfileTable.h"
 
@@ -62,6 +63,16 @@ public:
         m_latencyJitterUs = std::clamp(jitterMs, 0, MostMs) * 1000;
     }
 
+    // The player's link: requests queue for the uplink, replies for the downlink, each at its rate
+    // and dropped beyond its queue (LinkQueue), beside the latency. Set before start().
+    void setLink(const LinkShape& shape)
+    {
+        m_up = LinkQueue(shape.upKbps, shape.queueMs);
+        m_down = LinkQueue(shape.downKbps, shape.queueMs);
+    }
+    // Datagrams the link dropped, requests and replies; read after stop().
+    std::uint64_t linkDropped() const { return m_up.dropped() + m_down.dropped(); }
+
     std::uint64_t requestsReceived() const { return m_requests.load(); }
     // Requests left unanswered by the loss above or by a profile's ignoreFirst.
     std::uint64_t requestsDropped() const { return m_dropped.load(); }
@@ -83,7 +94,10 @@ private:
     void sendReplies(int fd);
     // Sends the held replies whose time has come; returns how long until the next is due.
     Clock::duration sendDue();
-    bool delaying() const { return m_latencyBaseUs > 0 || m_latencyJitterUs > 0; }
+    bool delaying() const
+    {
+        return m_latencyBaseUs > 0 || m_latencyJitterUs > 0 || m_up.limited() || m_down.limited();
+    }
     bool lost(std::uint32_t addr, std::uint16_t port, const Profile& profile);
 
     ProfileTable m_table;
@@ -104,10 +118,13 @@ private:
         std::uint64_t sequence; // equal times leave in the order they were queued
         std::size_t socket;
         Reply reply;
+        bool arrived = false; // through the downlink's queue: due is its delivery
     };
     static bool later(const Held& a, const Held& b);
     std::vector<Held> m_held; // a heap, earliest due on top; loop thread only
     std::uint64_t m_heldSequence = 0;
+    LinkQueue m_up;   // loop thread only
+    LinkQueue m_down; // loop thread only
     int m_latencyBaseUs = 0;
     int m_latencyJitterUs = 0;
     std::minstd_rand m_random; // the same delays in every run; loop thread only

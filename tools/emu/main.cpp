@@ -32,11 +32,14 @@ void usage()
     std::fputs("usage: vantry-emu [--demo] [--file PROFILES] [--server 'ADDR[:PORT] key=value...']\n"
                "                  [--range 'ADDR count=N step=S key=value...'] [--listen PORT]...\n"
                "                  [--seconds N] [--stats] [--list] [--loss FRACTION]\n"
-               "                  [--latency MS[:JITTER]]\n"
+               "                  [--latency MS[:JITTER]] [--link DOWN:UP[:QUEUE]]\n"
                "                  [--master 'PORT key=value...'] [--webapi 'PORT key=value...']\n"
                "Answers server queries for addresses of 127.0.0.0/8. Profile lines are described in\n"
                "tools/emu/ProfileFile.h. Without a port the servers listen on 27015.\n"
                "--latency: each answer leaves MS milliseconds late, plus a uniform 0 to JITTER more.\n"
+               "--link: the player's link as a home router shapes it: DOWN and UP kbit/s (0: not\n"
+               "  limited) and a drop-tail queue of QUEUE ms each way (default 50); 28 bytes of IP and\n"
+               "  UDP header count with each datagram.\n"
                "--master: a UDP master on 127.0.0.1:PORT listing every server (0: a free port). Keys:\n"
                "  address=A (a loopback address to listen on), page=N (entries a reply), silent=N (N\n"
                "  more addresses that answer nothing, from 127.200.0.1), interval=MS (drop requests\n"
@@ -192,6 +195,7 @@ int main(int argc, char** argv)
     double seconds = 0;
     double loss = 0; // the fraction of requests dropped, the same ones every run
     std::pair<int, int> latency{0, 0};
+    vantry::emu::LinkShape link;
     bool stats = false;
     bool list = false;
     std::vector<MasterLine> masterLines;
@@ -230,6 +234,11 @@ int main(int argc, char** argv)
                     throw std::invalid_argument("--loss wants a fraction from 0 to 1");
             } else if (arg == "--latency") {
                 latency = parseLatency(value());
+            } else if (arg == "--link") {
+                const std::optional<vantry::emu::LinkShape> shape = vantry::emu::readLinkShape(value());
+                if (!shape)
+                    throw std::invalid_argument("--link wants DOWN:UP[:QUEUE], kbit/s and milliseconds");
+                link = *shape;
             } else if (arg == "--seconds") {
                 seconds = std::stod(value());
             } else if (arg == "--stats") {
@@ -299,6 +308,7 @@ int main(int argc, char** argv)
     EmuServer server(std::move(table), ports);
     server.setRequestLoss(loss);
     server.setLatency(latency.first, latency.second);
+    server.setLink(link);
     try {
         server.start();
         for (std::size_t i = 0; i < masters.size(); ++i) {
