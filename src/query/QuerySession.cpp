@@ -10,8 +10,9 @@ namespace {
 // A server that answers every challenge with another is not followed for ever.
 constexpr int MaxChallengeAnswers = 2;
 // Requests that leave in one go at most: replies are taken between batches, so that the receive
-// buffer never has to hold a whole sweep's.
-constexpr std::size_t BatchSize = 1024;
+// buffer never has to hold a whole sweep's. A batch's requests share one send time, and the last
+// of a larger batch leaves milliseconds after it: their pings would count that wait too.
+constexpr std::size_t BatchSize = 128;
 // The burst of a rate, in milliseconds of it.
 constexpr int RateBurstMs = 10;
 // Beyond this many servers asked for details, the old entries are let go.
