@@ -74,7 +74,6 @@ inline constexpr std::uint16_t DefaultMasterPort = 27011;
 inline constexpr int DefaultDelayMs = 5;
 // Probes per second of a query and of a master's list when no --delay is given: 4,096 servers in
 // about 40 ms, about what a machine's own answers keep up with; lost answers are asked again.
-inline constexpr int DefaultRate = 100'000;
 inline constexpr int MaxRate = 1'000'000;
 inline constexpr int MaxDelayMs = 1000;
 inline constexpr int MaxTimeoutMs = 60'000;

@@ -113,7 +113,9 @@ SessionPlan sessionPlan(const CliOptions& o, int sweepDelayMs)
     const bool sweep = o.command == Command::Sweep;
     SessionPlan plan;
     plan.delayMs = o.delayMs.value_or(sweep && !o.rate ? sweepDelayMs : 0);
-    plan.ratePerSecond = plan.delayMs > 0 ? 0 : o.rate.value_or(sweep ? 0 : DefaultRate);
+    // Without a pause the link's pace is found; a rate given is its ceiling, 0 none at all.
+    plan.ratePerSecond = plan.delayMs > 0 ? 0 : o.rate.value_or(0);
+    plan.findPace = plan.delayMs == 0 && o.rate.value_or(1) != 0;
     plan.timeoutMs = o.timeoutMs;
     plan.retries = o.retries;
     plan.players = o.players || o.player;

@@ -33,6 +33,7 @@ query::SessionConfig configOf(const SessionPlan& plan)
     c.retries = plan.retries;
     c.timeoutMs = plan.timeoutMs;
     c.ratePerSecond = plan.ratePerSecond;
+    c.findPace = plan.findPace;
     c.delayMs = plan.delayMs;
     c.old = plan.old;
     c.players = plan.players;

@@ -18,6 +18,7 @@ struct SessionPlan
     std::vector<query::Endpoint> targets; // asked in this order
     int delayMs = 0;                      // 0: in batches; otherwise one request, then this pause
     int ratePerSecond = 0;                // with no pause: requests per second, 0 unpaced
+    bool findPace = false;                // the pace is found from the answers, ratePerSecond its ceiling
     int timeoutMs = 1000;                 // wait after the last request sent
     // How many more times a target is asked that has not answered all it was asked. The first
     // pause is half the time-out, each further one twice the one before; info and details each

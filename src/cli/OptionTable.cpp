@@ -45,8 +45,8 @@ const Option Options[] = {
                     "given one pauses instead of keeping its rate"}}}},
     {"--rate", nullptr, "N", Queries | Master, ValueKind::Number, 0, MaxRate, "probes per second", false,
      [](CliOptions& o, V v) { o.rate = v.number; },
-     {{{QueryLines, "probes per second, 0 for no limit (default for a query 100000;\n"
-                    "a few thousand suit a slow link)"}}}},
+     {{{QueryLines, "at most N probes per second; 0 for no limit at all (default: the\n"
+                    "pace the link carries, found from the answers as they come)"}}}},
     {"--timeout", nullptr, "MS", Queries | Master, ValueKind::Number, 0, MaxTimeoutMs, "milliseconds", false,
      [](CliOptions& o, V v) {
          o.timeoutMs = v.number;

@@ -13,6 +13,8 @@ constexpr int MaxChallengeAnswers = 2;
 // buffer never has to hold a whole sweep's. A batch's requests share one send time, and the last
 // of a larger batch leaves milliseconds after it: their pings would count that wait too.
 constexpr std::size_t BatchSize = 128;
+// How often a session with pings to ask again looks whether the link is calm.
+constexpr std::int64_t ReaskLookMs = 10;
 // The burst of a rate, in milliseconds of it.
 constexpr int RateBurstMs = 10;
 // Beyond this many servers asked for details, the old entries are let go.
@@ -32,17 +34,25 @@ std::size_t tableSize(const SessionConfig& c)
 
 int rateOf(const SessionConfig& c)
 {
-    return c.delayMs > 0 ? 0 : std::max(0, c.ratePerSecond);
+    if (c.delayMs > 0)
+        return 0;
+    return c.findPace ? LinkPace(c.ratePerSecond).perSecond() : std::max(0, c.ratePerSecond);
+}
+
+ProbePacer pacerOf(int rate)
+{
+    return ProbePacer(rate, std::max(1, rate * RateBurstMs / 1000));
 }
 
 } // namespace
 
 QuerySession::QuerySession(SessionConfig config, DatagramOut& out)
-    : m_config(config), m_out(out), m_outstanding(tableSize(m_config)),
-      m_pacer(rateOf(m_config), std::max(1, rateOf(m_config) * RateBurstMs / 1000)),
+    : m_config(config), m_out(out), m_outstanding(tableSize(m_config)), m_pacer(pacerOf(rateOf(m_config))),
       m_retries(static_cast<std::size_t>(std::clamp(m_config.retries, 0, MaxRetries)))
 {
     m_dispatcher.setOutstanding(&m_outstanding);
+    if (m_config.findPace && m_config.delayMs <= 0)
+        m_linkPace.emplace(m_config.ratePerSecond);
     const std::size_t expected = std::min<std::size_t>(m_config.expectedTargets, 4096);
     m_targets.reserve(expected);
     m_targetOf.reserve(expected);
@@ -117,7 +127,9 @@ void QuerySession::setPace(int ratePerSecond, bool old)
 {
     m_config.ratePerSecond = ratePerSecond;
     m_config.old = old;
-    m_pacer = ProbePacer(rateOf(m_config), std::max(1, rateOf(m_config) * RateBurstMs / 1000));
+    if (m_config.findPace)
+        m_linkPace.emplace(ratePerSecond);
+    m_pacer = pacerOf(rateOf(m_config));
 }
 
 // ---- Sending ----
@@ -127,6 +139,7 @@ void QuerySession::pump(std::int64_t nowMs)
     const bool paced = m_config.delayMs > 0;
     if (paced && nowMs < m_nextProbeMs)
         return;
+    updatePace(nowMs);
     const std::size_t limit = static_cast<std::size_t>(
         std::min<std::int64_t>(paced ? 1 : std::int64_t(BatchSize), m_pacer.allowance(nowMs)));
     std::vector<std::uint32_t>& due = m_due;
@@ -135,11 +148,55 @@ void QuerySession::pump(std::int64_t nowMs)
     takeDueRetries(nowMs, limit, due);
     while (due.size() < limit && m_next < m_targets.size())
         due.push_back(static_cast<std::uint32_t>(m_next++));
+    if (due.size() < limit && m_next == m_targets.size())
+        reask(limit - due.size(), nowMs);
     if (due.empty())
         return;
     ask(due, nowMs);
     m_pacer.sent(static_cast<std::int64_t>(due.size()));
     m_nextProbeMs = nowMs + m_config.delayMs;
+}
+
+void QuerySession::updatePace(std::int64_t nowMs)
+{
+    if (!m_linkPace)
+        return;
+    if (m_linkPace->update(nowMs))
+        m_pacer = pacerOf(m_linkPace->perSecond());
+    if (m_linkPace->rounds() == m_roundsSeen)
+        return;
+    m_roundsSeen = m_linkPace->rounds();
+    // Only kept rows can take a better ping: those that waited in a queue, as far as the round's
+    // end can tell.
+    const std::int64_t queued = m_linkPace->floorMs() + m_linkPace->allowanceMs();
+    if (m_config.keepRows)
+        for (const Answer& a : m_roundAnswers)
+            if (m_linkPace->congested() || a.rttMs > queued)
+                m_reask.push_back(a.target);
+    m_roundAnswers.clear();
+}
+
+void QuerySession::reask(std::size_t limit, std::int64_t nowMs)
+{
+    if (!m_linkPace || m_linkPace->congested() || m_reask.empty())
+        return;
+    std::vector<Endpoint> peers;
+    while (peers.size() < limit && !m_reask.empty()) {
+        Target& t = m_targets[m_reask.front()];
+        m_reask.pop_front();
+        if (t.server < 0 || t.reasking)
+            continue;
+        t.reasking = true;
+        ++m_reasking;
+        t.askedAtMs = nowMs;
+        m_outstanding.infoSent(t.peer.address, t.peer.port, nowMs);
+        peers.push_back(t.peer);
+    }
+    if (peers.empty())
+        return;
+    m_out.sendAll(m_requests.info(), peers);
+    m_pacer.sent(static_cast<std::int64_t>(peers.size()));
+    m_lastSendMs = nowMs;
 }
 
 void QuerySession::ask(const std::vector<std::uint32_t>& targets, std::int64_t nowMs)
@@ -261,12 +318,18 @@ std::optional<std::int64_t> QuerySession::nextSendMs(std::int64_t nowMs)
         const std::int64_t first = paced ? m_nextProbeMs : m_pacer.nextMs(nowMs);
         wake = wake ? std::min(*wake, first) : first;
     }
+    // Pings to ask again wait for a calm round, which only a pump can see.
+    if (!m_reask.empty()) {
+        const std::int64_t look = std::max(nowMs + ReaskLookMs, m_pacer.nextMs(nowMs));
+        wake = wake ? std::min(*wake, look) : look;
+    }
     return wake;
 }
 
 bool QuerySession::idle(std::int64_t nowMs)
 {
-    return m_next == m_targets.size() && !nextRetryMs() && nowMs >= m_lastSendMs + m_config.timeoutMs;
+    return m_next == m_targets.size() && m_reask.empty() && !nextRetryMs() &&
+           nowMs >= m_lastSendMs + m_config.timeoutMs;
 }
 
 // ---- Receiving ----
@@ -397,6 +460,24 @@ void QuerySession::handleInfo(InfoReply& reply, const Endpoint& from, std::int64
     if (target) {
         const bool first = !target->answered;
         target->answered = true;
+        if (target->reasking) {
+            // The calm link's ping; the lower of the two is the truer.
+            target->reasking = false;
+            --m_reasking;
+            // It tells of the link as a first answer does, and is asked once only.
+            if (m_linkPace)
+                m_linkPace->answered(target->askedAtMs, atMs, false);
+            if (target->server >= 0 && reply.row.pingMs) {
+                std::optional<int>& kept = m_servers[static_cast<std::size_t>(target->server)].row.pingMs;
+                kept = kept ? std::min(*kept, *reply.row.pingMs) : reply.row.pingMs;
+            }
+            return;
+        }
+        if (first && m_linkPace) {
+            m_linkPace->answered(target->askedAtMs, atMs, target->asks > 1);
+            m_roundAnswers.push_back(
+                {static_cast<std::uint32_t>(target - m_targets.data()), atMs - target->askedAtMs});
+        }
         // A late reply to an earlier ask, or the other layout of one reply, lists nothing new.
         if (!first || target->server >= 0 || isDuplicate(reply.row))
             return;

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "Dispatcher.h"
+#include "LinkPace.h"
 #include "OutstandingRequests.h"
 #include "ProbePacer.h"
 #include "Records.h"
@@ -71,10 +72,12 @@ struct SessionConfig
     int retries = DefaultRetries;
     int timeoutMs = 1000;  // wait after the last request sent
     int ratePerSecond = 0; // first asks of targets per second, 0 unpaced
-    int delayMs = 0;       // > 0: one target at a time, then this pause (a range sweep)
-    bool old = false;      // the old info request with every info request
-    bool players = false;  // every listed target is asked for its players...
-    bool rules = false;    // ...and its rules
+    // The pace is found from the answers (LinkPace); ratePerSecond is then its ceiling, 0 none.
+    bool findPace = false;
+    int delayMs = 0;      // > 0: one target at a time, then this pause (a range sweep)
+    bool old = false;     // the old info request with every info request
+    bool players = false; // every listed target is asked for its players...
+    bool rules = false;   // ...and its rules
     // Whether the session keeps the rows, players and rules (the command line prints them at the
     // end); the window keeps its own list, and the session only what the duplicate test needs.
     bool keepRows = true;
@@ -139,7 +142,10 @@ public:
     // Every target asked, no retry waiting, and the time-out since the last send over.
     bool idle(std::int64_t nowMs);
     // Every target asked has answered all it was asked, or refused.
-    bool allTargetsDone() const { return m_next == m_targets.size() && m_done == m_targets.size(); }
+    bool allTargetsDone() const
+    {
+        return m_next == m_targets.size() && m_done == m_targets.size() && m_reask.empty() && m_reasking == 0;
+    }
     std::int64_t lastSendMs() const { return m_lastSendMs; }
     std::size_t targetCount() const { return m_targets.size(); }
     std::size_t askedCount() const { return m_next; }
@@ -165,6 +171,7 @@ private:
         bool answered = false; // an info reply came, listed or not
         bool refused = false;  // its port is closed, and it never answered
         bool done = false;     // nothing more to ask
+        bool reasking = false; // asked again for a ping measured while the link queued
         std::int32_t server = -1;
     };
     // A target waiting for its next retry; stale once the target was asked again since.
@@ -181,6 +188,9 @@ private:
     };
 
     void ask(const std::vector<std::uint32_t>& targets, std::int64_t nowMs);
+    // Ends the pace's rounds that are due; true when it paces the session.
+    void updatePace(std::int64_t nowMs);
+    void reask(std::size_t limit, std::int64_t nowMs);
     void scheduleRetry(std::uint32_t index);
     void takeDueRetries(std::int64_t nowMs, std::size_t limit, std::vector<std::uint32_t>& out);
     std::int64_t retryPauseMs(int asks) const;
@@ -209,6 +219,18 @@ private:
     OutstandingRequests m_outstanding;
     Dispatcher m_dispatcher{m_requests};
     ProbePacer m_pacer;
+    std::optional<LinkPace> m_linkPace;
+    std::uint64_t m_roundsSeen = 0;
+    // Servers answered in the pace's current round, and those answered in a round that found the
+    // link queueing: their pings are asked again once it is calm, and the lower one kept.
+    struct Answer
+    {
+        std::uint32_t target;
+        std::int64_t rttMs;
+    };
+    std::vector<Answer> m_roundAnswers;
+    std::deque<std::uint32_t> m_reask;
+    std::size_t m_reasking = 0;
 
     std::vector<Target> m_targets;
     std::unordered_map<std::uint64_t, std::uint32_t> m_targetOf;
