@@ -8,7 +8,7 @@ namespace {
 
 // Fewer answers than this in a round say too little to judge it by.
 constexpr std::size_t FewestAnswers = 16;
-constexpr std::int64_t ShortestRoundMs = 20;
+constexpr std::int64_t ShortestRoundMs = 10;
 
 } // namespace
 

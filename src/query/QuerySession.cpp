@@ -186,9 +186,9 @@ void QuerySession::reask(std::size_t limit, std::int64_t nowMs)
         m_reask.pop_front();
         if (t.server < 0 || t.reasking)
             continue;
+        // Its retries' bookkeeping (asks, askedAtMs) stays: details may still be owed.
         t.reasking = true;
         ++m_reasking;
-        t.askedAtMs = nowMs;
         m_outstanding.infoSent(t.peer.address, t.peer.port, nowMs);
         peers.push_back(t.peer);
     }
@@ -465,8 +465,8 @@ void QuerySession::handleInfo(InfoReply& reply, const Endpoint& from, std::int64
             target->reasking = false;
             --m_reasking;
             // It tells of the link as a first answer does, and is asked once only.
-            if (m_linkPace)
-                m_linkPace->answered(target->askedAtMs, atMs, false);
+            if (m_linkPace && reply.row.pingMs)
+                m_linkPace->answered(atMs - *reply.row.pingMs, atMs, false);
             if (target->server >= 0 && reply.row.pingMs) {
                 std::optional<int>& kept = m_servers[static_cast<std::size_t>(target->server)].row.pingMs;
                 kept = kept ? std::min(*kept, *reply.row.pingMs) : reply.row.pingMs;
