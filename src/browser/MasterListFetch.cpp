@@ -355,14 +355,16 @@ void MasterListFetch::drive(Master& m)
 
 void MasterListFetch::readMaster(Master& m)
 {
-    // Between two games no paging runs: what comes then is read and dropped.
-    query::MasterPaging idle(0, {}, m.pacing);
-    const qint64 arrival = m_clock->nowMs() - m_startMs;
-    if (m.link->drain(m.paging ? *m.paging : idle, arrival) && m.paging) {
+    if (!m.paging) {
+        // Between two games no paging runs: what comes then is read and dropped.
+        m.link->drain([](query::Bytes) {}, [] {});
+        return;
+    }
+    if (m.link->drain(*m.paging, m_clock->nowMs() - m_startMs)) {
         m.answered = true;
         take(m);
     }
-    if (m.paging && !m.done)
+    if (!m.done)
         drive(m);
 }
 
