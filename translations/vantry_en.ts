@@ -570,8 +570,12 @@ Players: %3</translation>
         <translation>Servers per second:</translation>
     </message>
     <message>
-        <source>Сколько серверов из списков опрашивать в секунду; меньше для медленной связи, 0 без ограничения</source>
-        <translation>How many listed servers to ask per second; fewer for a slow connection, 0 for no limit</translation>
+        <source>автоматически</source>
+        <translation>automatic</translation>
+    </message>
+    <message>
+        <source>Не больше стольких серверов из списков в секунду; «автоматически»: столько, сколько выдерживает связь</source>
+        <translation>At most this many listed servers a second; “automatic”: as many as the connection carries</translation>
     </message>
     <message>
         <source>Ключ Steam Web API: steamcommunity.com/dev/apikey</source>

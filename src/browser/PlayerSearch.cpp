@@ -52,9 +52,8 @@ void PlayerSearch::setText(const QString& text)
     const std::int64_t now = m_clock.nowMs();
     m_known.removeIf([now](const auto& known) { return now - known.value().atMs >= FreshMs; });
     if (searching()) {
-        const int rate = m_perSecond ? m_perSecond() : 0;
-        // A twentieth of a second's worth may leave together after a pause.
-        m_pacer = query::ProbePacer(rate, std::max(1, rate / 20));
+        m_pace = query::LinkPace(m_perSecond ? m_perSecond() : 0);
+        m_pacer = query::ProbePacer::ofRate(m_pace.perSecond());
         for (int row = 0; row < m_servers.count(); ++row)
             take(row);
         sendSome();
@@ -89,6 +88,8 @@ void PlayerSearch::take(int row)
 void PlayerSearch::sendSome()
 {
     const std::int64_t now = m_clock.nowMs();
+    if (m_pace.update(now))
+        m_pacer = query::ProbePacer::ofRate(m_pace.perSecond());
     // Unpaced, a long list still leaves in slices, so the window keeps answering.
     const std::int64_t allowed = std::min<std::int64_t>(m_pacer.allowance(now), SliceSize);
     std::int64_t sent = 0;
@@ -114,7 +115,11 @@ void PlayerSearch::sendSome()
 void PlayerSearch::onPlayers(const query::Endpoint& from, const std::vector<query::PlayerRow>& players)
 {
     const std::uint64_t key = from.key();
-    m_known.insert(key, Known{players, m_clock.nowMs()});
+    const std::int64_t now = m_clock.nowMs();
+    m_known.insert(key, Known{players, now});
+    // Two round trips with the challenge, the same for all: the pace compares them alike.
+    if (const auto asked = m_askedAt.constFind(key); asked != m_askedAt.cend())
+        m_pace.answered(*asked, now, false);
     m_askedAt.remove(key);
     if (!searching() || m_servers.find(from) < 0)
         return;

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "PlayerResults.h"
+#include "query/LinkPace.h"
 #include "query/ProbePacer.h"
 #include "query/Records.h"
 
@@ -38,7 +39,8 @@ public:
     // The most requests sent in one turn of the event loop.
     static constexpr std::int64_t SliceSize = 512;
 
-    // perSecond: the list's rate, read when a search starts (0: unpaced).
+    // perSecond: the list's rate, read when a search starts: the ceiling of the pace found from the
+    // answers (0: none).
     PlayerSearch(QueryService& queries, ServerListModel& servers, query::Clock& clock,
                  std::function<int()> perSecond, QObject* parent = nullptr);
 
@@ -83,6 +85,7 @@ private:
     ServerListModel& m_servers;
     query::Clock& m_clock;
     std::function<int()> m_perSecond;
+    query::LinkPace m_pace;
     query::ProbePacer m_pacer;
     QTimer m_timer;
     QString m_text;

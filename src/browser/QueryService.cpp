@@ -11,12 +11,14 @@ namespace vantry::browser {
 
 namespace {
 
-// The sweep, the favourites and a refresh ask each address once, at their own pace; a public
-// list's servers are the session's targets, paced by it and asked again while silent.
+// The sweep and the favourites ask each address once, at their own pace; the servers of a public
+// list or a refresh are the session's targets, at the pace the link carries (the settings' rate
+// its ceiling) and asked again while silent.
 query::SessionConfig windowSession()
 {
     query::SessionConfig c;
     c.keepRows = false; // the list is the model
+    c.findPace = true;
     return c;
 }
 
@@ -207,6 +209,11 @@ void QueryService::onRules(const query::Endpoint& from, const std::vector<query:
 void QueryService::onRefused(const query::Endpoint& peer)
 {
     emit serverRefused(peer);
+}
+
+void QueryService::onPing(const query::Endpoint& from, int pingMs)
+{
+    m_servers.lowerPing(from, pingMs);
 }
 
 } // namespace vantry::browser

@@ -111,6 +111,7 @@ private:
     void onPlayers(const query::Endpoint& from, const std::vector<query::PlayerRow>& players) override;
     void onRules(const query::Endpoint& from, const std::vector<query::RuleRow>& rules) override;
     void onRefused(const query::Endpoint& peer) override;
+    void onPing(const query::Endpoint& from, int pingMs) override;
 
     net::UdpEndpoint& m_endpoint;
     ServerListModel& m_servers;

@@ -395,16 +395,20 @@ ScanEngine::Outcome ScanEngine::refresh()
         return Outcome::Closing;
     m_sink.clearLists();
 
-    const QVector<query::Endpoint> servers = m_refreshList;
-    for (const query::Endpoint& server : servers) {
-        m_sink.yield();
-        if (m_activity.closing())
+    // Asked as a public list's servers are: at the pace the link carries, and again while silent
+    // (until the next list or refresh).
+    std::vector<query::Endpoint> servers;
+    servers.reserve(static_cast<std::size_t>(m_refreshList.size()));
+    std::copy_if(m_refreshList.cbegin(), m_refreshList.cend(), std::back_inserter(servers),
+                 [](const query::Endpoint& server) { return server.port != 0; });
+    m_sink.beginListed(std::max(0, m_settings.listRate()), m_settings.scanOld());
+    m_sink.queryListed(servers);
+    while (m_sink.listedAsked() < servers.size()) {
+        m_sink.pause(ListWaitMs);
+        if (m_activity.closing()) {
+            m_sink.endListed();
             return Outcome::Closing;
-        if (server.port == 0)
-            continue;
-        m_sink.sendInfo(server);
-        if (m_settings.scanOld())
-            m_sink.sendOldInfo(server);
+        }
     }
     m_sink.endRefresh();
     m_sink.setStatus(0, shown(Done));

@@ -117,6 +117,19 @@ int ServerListModel::find(const query::Endpoint& server) const
     return -1;
 }
 
+void ServerListModel::lowerPing(const query::Endpoint& server, int pingMs)
+{
+    const int row = find(server);
+    if (row < 0)
+        return;
+    std::optional<int>& kept = m_rows[row].server.pingMs;
+    if (kept && *kept <= pingMs)
+        return;
+    kept = pingMs;
+    if (row < m_shown)
+        emit dataChanged(index(row, Ping), index(row, Ping), {Qt::DisplayRole});
+}
+
 void ServerListModel::sortByPing()
 {
     showAdded();

@@ -74,6 +74,8 @@ public:
     QString players(int row) const;
     // -1 when no such row.
     int find(const query::Endpoint& server) const;
+    // A later round trip of a listed server: kept when it is lower.
+    void lowerPing(const query::Endpoint& server, int pingMs);
 
     // Sorts the rows once, in place, by round trip, shortest first, unknown last; equal rows
     // keep their order. Rows added later are appended unsorted. Selections follow their rows.

@@ -44,11 +44,12 @@ struct Ipv4Range
 };
 
 inline constexpr int GameSlotCount = 6;
-// 4,096 listed servers asked in under 3 s; a slow link sets fewer.
-inline constexpr int DefaultListRate = 1500;
+// The most listed servers asked a second; 0: as many as the link carries, found as the answers
+// come. A user who must share a slow link sets a ceiling.
+inline constexpr int DefaultListRate = 0;
 // Beyond this a rate only floods the link: the highest the settings take.
 inline constexpr int MaxListRate = 100'000;
-// A stored or typed rate as the program uses it: 0 stays unpaced, below 0 is the default.
+// A stored or typed rate as the program uses it: 0 stays automatic, below 0 is the default.
 inline int clampedListRate(int rate)
 {
     return rate < 0 ? DefaultListRate : rate > MaxListRate ? MaxListRate : rate;

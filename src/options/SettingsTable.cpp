@@ -30,7 +30,7 @@ constexpr std::array<KeySpec, KeyCount> Table = {{
     {Key::ApiUrl, SectionMaster, u"ApiUrl", Form::Text, 0, u""},
     {Key::Region, SectionMaster, u"Region", Form::Integer, 0xFF, {}},
     {Key::Pace, SectionMaster, u"Pace", Form::Integer, 3000, {}},
-    {Key::ListRate, SectionLists, u"Rate", Form::Integer, 1500, {}},
+    {Key::ListRate, SectionLists, u"Rate", Form::Integer, 0, {}},
 }};
 
 constexpr bool tableInKeyOrder()

@@ -13,6 +13,11 @@ public:
     // perSecond <= 0: unpaced, every probe may go at once. burst: probes that may go together
     // after a quiet while (at least 1).
     explicit ProbePacer(int perSecond = 0, int burst = 1);
+    // A rate with a burst of 10 ms of it: enough to fill a batch, too little to queue.
+    static ProbePacer ofRate(int perSecond)
+    {
+        return ProbePacer(perSecond, perSecond > 100 ? perSecond / 100 : 1);
+    }
 
     bool unpaced() const { return m_perSecond <= 0; }
     int perSecond() const { return m_perSecond; }

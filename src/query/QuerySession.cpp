@@ -15,8 +15,6 @@ constexpr int MaxChallengeAnswers = 2;
 constexpr std::size_t BatchSize = 128;
 // How often a session with pings to ask again looks whether the link is calm.
 constexpr std::int64_t ReaskLookMs = 10;
-// The burst of a rate, in milliseconds of it.
-constexpr int RateBurstMs = 10;
 // Beyond this many servers asked for details, the old entries are let go.
 constexpr std::size_t AskedKept = 1 << 16;
 
@@ -39,15 +37,11 @@ int rateOf(const SessionConfig& c)
     return c.findPace ? LinkPace(c.ratePerSecond).perSecond() : std::max(0, c.ratePerSecond);
 }
 
-ProbePacer pacerOf(int rate)
-{
-    return ProbePacer(rate, std::max(1, rate * RateBurstMs / 1000));
-}
-
 } // namespace
 
 QuerySession::QuerySession(SessionConfig config, DatagramOut& out)
-    : m_config(config), m_out(out), m_outstanding(tableSize(m_config)), m_pacer(pacerOf(rateOf(m_config))),
+    : m_config(config), m_out(out), m_outstanding(tableSize(m_config)),
+      m_pacer(ProbePacer::ofRate(rateOf(m_config))),
       m_retries(static_cast<std::size_t>(std::clamp(m_config.retries, 0, MaxRetries)))
 {
     m_dispatcher.setOutstanding(&m_outstanding);
@@ -129,7 +123,7 @@ void QuerySession::setPace(int ratePerSecond, bool old)
     m_config.old = old;
     if (m_config.findPace)
         m_linkPace.emplace(ratePerSecond);
-    m_pacer = pacerOf(rateOf(m_config));
+    m_pacer = ProbePacer::ofRate(rateOf(m_config));
 }
 
 // ---- Sending ----
@@ -162,17 +156,15 @@ void QuerySession::updatePace(std::int64_t nowMs)
     if (!m_linkPace)
         return;
     if (m_linkPace->update(nowMs))
-        m_pacer = pacerOf(m_linkPace->perSecond());
+        m_pacer = ProbePacer::ofRate(m_linkPace->perSecond());
     if (m_linkPace->rounds() == m_roundsSeen)
         return;
     m_roundsSeen = m_linkPace->rounds();
-    // Only kept rows can take a better ping: those that waited in a queue, as far as the round's
-    // end can tell.
+    // Those that waited in a queue, as far as the round's end can tell.
     const std::int64_t queued = m_linkPace->floorMs() + m_linkPace->allowanceMs();
-    if (m_config.keepRows)
-        for (const Answer& a : m_roundAnswers)
-            if (m_linkPace->congested() || a.rttMs > queued)
-                m_reask.push_back(a.target);
+    for (const Answer& a : m_roundAnswers)
+        if (m_linkPace->congested() || a.rttMs > queued)
+            m_reask.push_back(a.target);
     m_roundAnswers.clear();
 }
 
@@ -184,7 +176,7 @@ void QuerySession::reask(std::size_t limit, std::int64_t nowMs)
     while (peers.size() < limit && !m_reask.empty()) {
         Target& t = m_targets[m_reask.front()];
         m_reask.pop_front();
-        if (t.server < 0 || t.reasking)
+        if (!t.listed || t.reasking)
             continue;
         // Its retries' bookkeeping (asks, askedAtMs) stays: details may still be owed.
         t.reasking = true;
@@ -467,10 +459,14 @@ void QuerySession::handleInfo(InfoReply& reply, const Endpoint& from, std::int64
             // It tells of the link as a first answer does, and is asked once only.
             if (m_linkPace && reply.row.pingMs)
                 m_linkPace->answered(atMs - *reply.row.pingMs, atMs, false);
-            if (target->server >= 0 && reply.row.pingMs) {
+            if (!reply.row.pingMs)
+                return;
+            if (target->server >= 0) {
                 std::optional<int>& kept = m_servers[static_cast<std::size_t>(target->server)].row.pingMs;
                 kept = kept ? std::min(*kept, *reply.row.pingMs) : reply.row.pingMs;
             }
+            if (m_events)
+                m_events->onPing(from, *reply.row.pingMs);
             return;
         }
         if (first && m_linkPace) {
@@ -484,6 +480,7 @@ void QuerySession::handleInfo(InfoReply& reply, const Endpoint& from, std::int64
         if (m_events)
             m_events->onAnswered(reply.row);
         target->server = list(std::move(reply.row));
+        target->listed = true;
         if (const unsigned owed = owedBy(*target)) {
             sendDetails(from, owed, atMs);
             // The details are a new stage with retries of their own.

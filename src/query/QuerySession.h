@@ -49,6 +49,13 @@ public:
     }
     // A server asked for something answered that its port is closed.
     virtual void onRefused(const Endpoint& peer) { (void)peer; }
+    // A listed server answered again while the link was calm: `pingMs` is that answer's round
+    // trip, truer than one measured while the requests queued; the lower of the two is kept.
+    virtual void onPing(const Endpoint& from, int pingMs)
+    {
+        (void)from;
+        (void)pingMs;
+    }
 };
 
 // One answering server and, when they were asked for, its players and rules (none: no reply).
@@ -172,6 +179,7 @@ private:
         bool refused = false;  // its port is closed, and it never answered
         bool done = false;     // nothing more to ask
         bool reasking = false; // asked again for a ping measured while the link queued
+        bool listed = false;   // its answer was listed
         std::int32_t server = -1;
     };
     // A target waiting for its next retry; stale once the target was asked again since.

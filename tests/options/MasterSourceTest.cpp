@@ -213,8 +213,9 @@ TEST_F(MasterPage, ListRateTypedSurvivesARestartAndTheDefaultLeavesTheFileAlone)
     writeRaw("[Settings]\nDelay=7\n");
     TSettings& d = create();
     showScanPage();
-    EXPECT_EQ(d.listRate(), 1500);
     auto* rate = control<QSpinBox>(d, "SERate");
+    EXPECT_EQ(d.listRate(), 0) << "automatic";
+    EXPECT_EQ(rate->text(), rate->specialValueText()) << "and says so";
     ASSERT_TRUE(rate->isVisible()) << "near the master settings, on the scanning page";
     QTest::mouseClick(rate, Qt::LeftButton);
     QTest::keyClick(rate, Qt::Key_A, Qt::ControlModifier);
@@ -238,7 +239,7 @@ TEST_F(MasterPage, ListRateTypedSurvivesARestartAndTheDefaultLeavesTheFileAlone)
     dialog().show();
     QTest::mouseClick(again, Qt::LeftButton);
     QTest::keyClick(again, Qt::Key_A, Qt::ControlModifier);
-    QTest::keyClicks(again, QStringLiteral("1500"));
+    QTest::keyClicks(again, QStringLiteral("0"));
     QTest::keyClick(again, Qt::Key_Tab);
     destroy();
     EXPECT_FALSE(readRaw().contains("[Lists]"));
@@ -247,9 +248,9 @@ TEST_F(MasterPage, ListRateTypedSurvivesARestartAndTheDefaultLeavesTheFileAlone)
 TEST_F(MasterPage, HandEditedListRatesLoadAsSaneRates)
 {
     const std::pair<const char*, int> cases[] = {
-        {"0", 0},           // unpaced, as the user asked
-        {"-20", 1500},      // nonsense: the default
-        {"abc", 1500},      // the same
+        {"0", 0},           // automatic, as the user asked
+        {"-20", 0},         // nonsense: the default
+        {"abc", 0},         // the same
         {"5000000", 100000} // more than a link takes: the top
     };
     for (const auto& [text, expected] : cases) {

@@ -51,8 +51,9 @@ MasterSection::MasterSection(QWidget* parent) : QWidget(parent)
     SERate->setRange(0, MaxListRate);
     SERate->setValue(DefaultListRate);
     SERate->setSingleStep(100);
-    SERate->setToolTip(tr("Сколько серверов из списков опрашивать в секунду; меньше для медленной "
-                          "связи, 0 без ограничения"));
+    SERate->setSpecialValueText(tr("автоматически"));
+    SERate->setToolTip(tr("Не больше стольких серверов из списков в секунду; «автоматически»: "
+                          "столько, сколько выдерживает связь"));
 
     auto* grid = new QGridLayout(this);
     grid->setContentsMargins(0, 0, 0, 0);
