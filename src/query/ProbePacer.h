@@ -13,10 +13,11 @@ public:
     // perSecond <= 0: unpaced, every probe may go at once. burst: probes that may go together
     // after a quiet while (at least 1).
     explicit ProbePacer(int perSecond = 0, int burst = 1);
-    // A rate with a burst of 10 ms of it: enough to fill a batch, too little to queue.
+    // A rate with a burst of a millisecond of it: requests that leave together wait for each
+    // other in the player's router, and a larger burst would count in the last ones' pings.
     static ProbePacer ofRate(int perSecond)
     {
-        return ProbePacer(perSecond, perSecond > 100 ? perSecond / 100 : 1);
+        return ProbePacer(perSecond, perSecond > 1000 ? perSecond / 1000 : 1);
     }
 
     bool unpaced() const { return m_perSecond <= 0; }

@@ -13,6 +13,9 @@ constexpr int MaxChallengeAnswers = 2;
 // buffer never has to hold a whole sweep's. A batch's requests share one send time, and the last
 // of a larger batch leaves milliseconds after it: their pings would count that wait too.
 constexpr std::size_t BatchSize = 128;
+// A ping that waited this long in a queue is asked again, at most MaxReasks times.
+constexpr std::int64_t ReaskQueueMs = 2;
+constexpr int MaxReasks = 2;
 // How often a session with pings to ask again looks whether the link is calm.
 constexpr std::int64_t ReaskLookMs = 10;
 // Beyond this many servers asked for details, the old entries are let go.
@@ -153,19 +156,18 @@ void QuerySession::pump(std::int64_t nowMs)
 
 void QuerySession::updatePace(std::int64_t nowMs)
 {
-    if (!m_linkPace)
-        return;
-    if (m_linkPace->update(nowMs))
+    if (m_linkPace && m_linkPace->update(nowMs))
         m_pacer = ProbePacer::ofRate(m_linkPace->perSecond());
-    if (m_linkPace->rounds() == m_roundsSeen)
-        return;
-    m_roundsSeen = m_linkPace->rounds();
-    // Those that waited in a queue, as far as the round's end can tell.
-    const std::int64_t queued = m_linkPace->floorMs() + m_linkPace->allowanceMs();
-    for (const Answer& a : m_roundAnswers)
-        if (m_linkPace->congested() || a.rttMs > queued)
-            m_reask.push_back(a.target);
-    m_roundAnswers.clear();
+}
+
+void QuerySession::noteRoundTrip(std::uint32_t index, std::int64_t sentMs, std::int64_t atMs, bool retried)
+{
+    m_linkPace->answered(sentMs, atMs, retried);
+    // Waited in a queue: asked again once the link is calm, a few times at most.
+    Target& t = m_targets[index];
+    if (m_linkPace->queueMs() >= std::max(ReaskQueueMs, m_linkPace->allowanceMs() / 2) &&
+        t.reasks < MaxReasks)
+        m_reask.push_back(index);
 }
 
 void QuerySession::reask(std::size_t limit, std::int64_t nowMs)
@@ -180,6 +182,7 @@ void QuerySession::reask(std::size_t limit, std::int64_t nowMs)
             continue;
         // Its retries' bookkeeping (asks, askedAtMs) stays: details may still be owed.
         t.reasking = true;
+        ++t.reasks;
         ++m_reasking;
         m_outstanding.infoSent(t.peer.address, t.peer.port, nowMs);
         peers.push_back(t.peer);
@@ -456,11 +459,12 @@ void QuerySession::handleInfo(InfoReply& reply, const Endpoint& from, std::int64
             // The calm link's ping; the lower of the two is the truer.
             target->reasking = false;
             --m_reasking;
-            // It tells of the link as a first answer does, and is asked once only.
-            if (m_linkPace && reply.row.pingMs)
-                m_linkPace->answered(atMs - *reply.row.pingMs, atMs, false);
             if (!reply.row.pingMs)
                 return;
+            // It tells of the link as a first answer does.
+            if (m_linkPace)
+                noteRoundTrip(static_cast<std::uint32_t>(target - m_targets.data()), atMs - *reply.row.pingMs,
+                              atMs, false);
             if (target->server >= 0) {
                 std::optional<int>& kept = m_servers[static_cast<std::size_t>(target->server)].row.pingMs;
                 kept = kept ? std::min(*kept, *reply.row.pingMs) : reply.row.pingMs;
@@ -469,11 +473,9 @@ void QuerySession::handleInfo(InfoReply& reply, const Endpoint& from, std::int64
                 m_events->onPing(from, *reply.row.pingMs);
             return;
         }
-        if (first && m_linkPace) {
-            m_linkPace->answered(target->askedAtMs, atMs, target->asks > 1);
-            m_roundAnswers.push_back(
-                {static_cast<std::uint32_t>(target - m_targets.data()), atMs - target->askedAtMs});
-        }
+        if (first && m_linkPace)
+            noteRoundTrip(static_cast<std::uint32_t>(target - m_targets.data()), target->askedAtMs, atMs,
+                          target->asks > 1);
         // A late reply to an earlier ask, or the other layout of one reply, lists nothing new.
         if (!first || target->server >= 0 || isDuplicate(reply.row))
             return;

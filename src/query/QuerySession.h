@@ -180,6 +180,7 @@ private:
         bool done = false;     // nothing more to ask
         bool reasking = false; // asked again for a ping measured while the link queued
         bool listed = false;   // its answer was listed
+        int reasks = 0;
         std::int32_t server = -1;
     };
     // A target waiting for its next retry; stale once the target was asked again since.
@@ -199,6 +200,7 @@ private:
     // Ends the pace's rounds that are due; true when it paces the session.
     void updatePace(std::int64_t nowMs);
     void reask(std::size_t limit, std::int64_t nowMs);
+    void noteRoundTrip(std::uint32_t index, std::int64_t sentMs, std::int64_t atMs, bool retried);
     void scheduleRetry(std::uint32_t index);
     void takeDueRetries(std::int64_t nowMs, std::size_t limit, std::vector<std::uint32_t>& out);
     std::int64_t retryPauseMs(int asks) const;
@@ -228,15 +230,7 @@ private:
     Dispatcher m_dispatcher{m_requests};
     ProbePacer m_pacer;
     std::optional<LinkPace> m_linkPace;
-    std::uint64_t m_roundsSeen = 0;
-    // Servers answered in the pace's current round, and those answered in a round that found the
-    // link queueing: their pings are asked again once it is calm, and the lower one kept.
-    struct Answer
-    {
-        std::uint32_t target;
-        std::int64_t rttMs;
-    };
-    std::vector<Answer> m_roundAnswers;
+    // Servers whose ping waited in a queue: asked again once the link is calm, the lower ping kept.
     std::deque<std::uint32_t> m_reask;
     std::size_t m_reasking = 0;
 
