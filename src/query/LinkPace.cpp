@@ -8,7 +8,9 @@ namespace {
 
 // Fewer answers than this in a round say too little to judge it by.
 constexpr std::int64_t FewestAnswers = 16;
-constexpr std::int64_t ShortestRoundMs = 10;
+// Rounds are as short as the round trip, but a queue is judged on at least this long a round.
+constexpr std::int64_t ShortestRoundMs = 2;
+constexpr std::int64_t ShortestCutRoundMs = 10;
 
 } // namespace
 
@@ -49,7 +51,7 @@ bool LinkPace::update(std::int64_t nowMs)
     // once.
     const bool due = length >= std::max(ShortestRoundMs, m_floorMs);
     // Cut again only when a queue that had a round trip to empty grew instead.
-    const bool act = queueing && length >= ShortestRoundMs &&
+    const bool act = queueing && length >= ShortestCutRoundMs &&
                      (!m_congested || (nowMs >= m_holdUntilMs && queueMs() > m_queueAtCutMs));
     if (!due && !act)
         return false;
