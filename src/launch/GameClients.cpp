@@ -1,0 +1,74 @@
+#include "GameClients.h"
+
+#include "ClientStart.h"
+#include "GameCommand.h"
+#include "SteamLibrary.h"
+#include "options/LiveSettings.h"
+
+#include <QCoreApplication>
+
+namespace vantry::launch {
+
+namespace {
+
+const char* const Context = "vantry::launch::GameClients";
+
+// The names of the options dialog, its page and the field as the window shows them.
+QString where(const QString& field)
+{
+    return QCoreApplication::translate(Context, "Укажите его в окне «%1», на странице «%2», в поле «%3».")
+        .arg(QCoreApplication::translate("vantry::options::TSettings", "Настройки"),
+             QCoreApplication::translate("vantry::options::TSettings", "Основные"), field);
+}
+
+// Steam sells no CS 1.5; Counter-Strike's copy is the nearest.
+int steamAppForGoldSrcSlot(int slot)
+{
+    return slot == 1 ? steamAppForSlot(2) : steamAppForSlot(slot);
+}
+
+} // namespace
+
+NeededClient neededClient(const options::LiveSettings& settings, query::Game game, int protocol)
+{
+    NeededClient client;
+    client.slot = slotForKind(game);
+    client.xash = query::needsXashClient(game, protocol);
+    client.path = client.xash ? settings.xashClient() : settings.gamePath(client.slot);
+    return client;
+}
+
+QString missingClientText(const NeededClient& client)
+{
+    if (client.xash)
+        return QCoreApplication::translate(Context, "Клиент Xash3D FWGS не задан: этот сервер работает на "
+                                                    "Xash3D FWGS (протокол 49), клиент GoldSrc к нему не "
+                                                    "подключится.") +
+               u'\n' +
+               where(QCoreApplication::translate("vantry::options::GeneralPage", "Клиент Xash3D FWGS:"));
+    const QString field = QCoreApplication::translate("vantry::options::GeneralPage", "Путь к игре:");
+    return missingPathMessage(client.slot) + u'\n' + where(field) + u' ' +
+           QCoreApplication::translate(Context, "Игра: «%1».").arg(slotLabel(client.slot));
+}
+
+QString sharedGoldSrcPath(const SteamLibrary& steam, int slot, const QString& picked)
+{
+    if (slot < 0 || slot >= GoldSrcSlots || picked.isEmpty())
+        return {};
+    if (steamAppOfPath(picked) == 0)
+        return picked;
+    const int app = steamAppForGoldSrcSlot(slot);
+    return steam.find().copy(app) ? steamGamePath(app) : QString();
+}
+
+std::array<QString, GoldSrcSlots> steamGoldSrcPaths(const SteamLibrary& steam)
+{
+    const SteamFindings found = steam.find();
+    std::array<QString, GoldSrcSlots> paths;
+    for (int slot = 0; slot < GoldSrcSlots; ++slot)
+        if (const int app = steamAppForGoldSrcSlot(slot); found.copy(app))
+            paths[static_cast<std::size_t>(slot)] = steamGamePath(app);
+    return paths;
+}
+
+} // namespace vantry::launch
