@@ -13,12 +13,14 @@ namespace {
 
 const char* const Context = "vantry::launch::GameClients";
 
-// The names of the options dialog, its page and the field as the window shows them.
-QString where(const QString& field)
+// The options dialog and its page as the window names them.
+QString dialogName()
 {
-    return QCoreApplication::translate(Context, "Укажите его в окне «%1», на странице «%2», в поле «%3».")
-        .arg(QCoreApplication::translate("vantry::options::TSettings", "Настройки"),
-             QCoreApplication::translate("vantry::options::TSettings", "Основные"), field);
+    return QCoreApplication::translate("vantry::options::TSettings", "Настройки");
+}
+QString pageName()
+{
+    return QCoreApplication::translate("vantry::options::TSettings", "Основные");
 }
 
 // Steam sells no CS 1.5; Counter-Strike's copy is the nearest.
@@ -45,10 +47,13 @@ QString missingClientText(const NeededClient& client)
                                                     "Xash3D FWGS (протокол 49), клиент GoldSrc к нему не "
                                                     "подключится.") +
                u'\n' +
-               where(QCoreApplication::translate("vantry::options::GeneralPage", "Клиент Xash3D FWGS:"));
-    const QString field = QCoreApplication::translate("vantry::options::GeneralPage", "Путь к игре:");
-    return missingPathMessage(client.slot) + u'\n' + where(field) + u' ' +
-           QCoreApplication::translate(Context, "Игра: «%1».").arg(slotLabel(client.slot));
+               QCoreApplication::translate(Context, "Задайте его в окне «%1» на странице «%2», поле «%3».")
+                   .arg(dialogName(), pageName(),
+                        QCoreApplication::translate("vantry::options::GeneralPage", "Клиент Xash3D FWGS:"));
+    return missingPathMessage(client.slot) + u'\n' +
+           QCoreApplication::translate(Context, "Задайте путь в окне «%1» на странице «%2»: игра «%3», поле «%4».")
+               .arg(dialogName(), pageName(), slotLabel(client.slot),
+                    QCoreApplication::translate("vantry::options::GeneralPage", "Путь к игре:"));
 }
 
 QString sharedGoldSrcPath(const SteamLibrary& steam, int slot, const QString& picked)

@@ -116,10 +116,10 @@ GeneralPage::GeneralPage(QWidget* parent) : QWidget(parent)
     TBTrans->setValue(100);
     TBTrans->setEnabled(false);
 
-    EditXash = named(new QLineEdit(this), "EditXash");
+    EditXash = named(new QLineEdit(this), "EditXashClient");
     EditXash->setReadOnly(true);
     EditXash->setPlaceholderText(tr("не задан"));
-    SBXash = named(new QToolButton(this), "SBXash");
+    SBXash = named(new QToolButton(this), "SBXashClient");
     SBXash->setText(QStringLiteral("..."));
     SBXash->setToolTip(tr("Обзор"));
     SBXash->setFont(bold);
