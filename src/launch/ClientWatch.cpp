@@ -276,11 +276,10 @@ std::unique_ptr<ClientWatch> ClientWatch::start(const ClientStart& start, std::c
     for (char** variable = environ; *variable; ++variable) {
         const QByteArray entry(*variable);
         const qsizetype equals = entry.indexOf('=');
-        const bool replaced = std::any_of(start.environment.cbegin(), start.environment.cend(),
-                                          [&](const QString& set) {
-                                              return equals > 0 && set.toLocal8Bit().startsWith(
-                                                                       entry.left(equals + 1));
-                                          });
+        const bool replaced =
+            std::any_of(start.environment.cbegin(), start.environment.cend(), [&](const QString& set) {
+                return equals > 0 && set.toLocal8Bit().startsWith(entry.left(equals + 1));
+            });
         if (!replaced)
             p.env.push_back(entry);
     }

@@ -11,8 +11,6 @@ namespace vantry::launch {
 
 namespace {
 
-const char* const Context = "vantry::launch::GameClients";
-
 // The options dialog and its page as the window names them.
 QString dialogName()
 {
@@ -43,15 +41,18 @@ NeededClient neededClient(const options::LiveSettings& settings, query::Game gam
 QString missingClientText(const NeededClient& client)
 {
     if (client.xash)
-        return QCoreApplication::translate(Context, "Клиент Xash3D FWGS не задан: этот сервер работает на "
-                                                    "Xash3D FWGS (протокол 49), клиент GoldSrc к нему не "
-                                                    "подключится.") +
+        return QCoreApplication::translate("vantry::launch::GameClients",
+                                           "Клиент Xash3D FWGS не задан: этот сервер работает на "
+                                           "Xash3D FWGS (протокол 49), клиент GoldSrc к нему не "
+                                           "подключится.") +
                u'\n' +
-               QCoreApplication::translate(Context, "Задайте его в окне «%1» на странице «%2», поле «%3».")
+               QCoreApplication::translate("vantry::launch::GameClients",
+                                           "Задайте его в окне «%1» на странице «%2», поле «%3».")
                    .arg(dialogName(), pageName(),
                         QCoreApplication::translate("vantry::options::GeneralPage", "Клиент Xash3D FWGS:"));
     return missingPathMessage(client.slot) + u'\n' +
-           QCoreApplication::translate(Context, "Задайте путь в окне «%1» на странице «%2»: игра «%3», поле «%4».")
+           QCoreApplication::translate("vantry::launch::GameClients",
+                                       "Задайте путь в окне «%1» на странице «%2»: игра «%3», поле «%4».")
                .arg(dialogName(), pageName(), slotLabel(client.slot),
                     QCoreApplication::translate("vantry::options::GeneralPage", "Путь к игре:"));
 }

@@ -19,8 +19,8 @@ class SteamLibrary;
 struct NeededClient
 {
     bool xash = false;
-    int slot = -1;  // the game's slot, also for the Xash client (its launch wrapper); -1: none
-    QString path;   // empty: not set
+    int slot = -1; // the game's slot, also for the Xash client (its launch wrapper); -1: none
+    QString path;  // empty: not set
 };
 NeededClient neededClient(const options::LiveSettings& settings, query::Game game, int protocol);
 

@@ -57,8 +57,7 @@ QString lineOf(const RecentServer& entry)
            QString::fromLatin1(query::gameText(entry.game)) +
            (query::needsXashClient(entry.game, entry.protocol) ? QStringLiteral("/%1").arg(entry.protocol)
                                                                : QString()) +
-           u',' +
-           entry.when.toUTC().toString(Qt::ISODate) + u',' + name;
+           u',' + entry.when.toUTC().toString(Qt::ISODate) + u',' + name;
 }
 
 } // namespace

@@ -35,9 +35,9 @@ struct RecentServer
 //   Server0=10.0.0.5:27015,1.6,2026-12-09T12:22:21Z,Name, commas allowed
 //   Server1=10.0.0.7:27015,1.6/49,...
 //
-// Server0 is the newest; "/49" after the game marks a Xash3D FWGS server; the name comes last and may hold anything but a line break. A line that
-// does not read whole (bad address, unknown game, bad time) is skipped and the others kept;
-// "Count" bounds the lines read only when it is a number from 0 to MaxCount.
+// Server0 is the newest; "/49" after the game marks a Xash3D FWGS server; the name comes last and may hold
+// anything but a line break. A line that does not read whole (bad address, unknown game, bad time) is skipped
+// and the others kept; "Count" bounds the lines read only when it is a number from 0 to MaxCount.
 class RecentServers : public QObject
 {
     Q_OBJECT

@@ -63,8 +63,8 @@ ClientStart planXashStart(const XashLaunch& launch, const SteamLibrary& steam)
     const QString folder = xashGameFolder(launch.game);
     if (folder.isEmpty())
         return failed(QStringLiteral("the Xash3D FWGS client runs only the older engine's games"));
-    const GameArguments game = gameArguments(QStringLiteral("-game ") + folder, launch.address, launch.port,
-                                             launch.passwordParam);
+    const GameArguments game =
+        gameArguments(QStringLiteral("-game ") + folder, launch.address, launch.port, launch.passwordParam);
     if (!game.error.isEmpty())
         return failed(game.error);
 

@@ -47,7 +47,8 @@ ClientStart planXashStart(const XashLaunch& launch, const SteamLibrary& steam);
 // Where the browse button looks for the client: the Flatpak installed for the user (under the
 // home) or for the system (under each of systemFlatpaks), and `xash3d` on PATH. Menu labels with
 // the client paths they stand for, in that order.
-QList<std::pair<QString, QString>> offeredXashClients(
-    const QString& home = {}, const QStringList& systemFlatpaks = {QStringLiteral("/var/lib/flatpak")});
+QList<std::pair<QString, QString>> offeredXashClients(const QString& home = {},
+                                                      const QStringList& systemFlatpaks = {
+                                                          QStringLiteral("/var/lib/flatpak")});
 
 } // namespace vantry::launch

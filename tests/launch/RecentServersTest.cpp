@@ -134,9 +134,11 @@ TEST_F(RecentFile, AXashServerKeepsItsProtocolAndAGoldSrcOneItsLineAsBefore)
         recent.record({at("10.0.0.1:27015"), Game::CounterStrike16, QStringLiteral("Xash"), time(1), 49});
         recent.record({at("10.0.0.2:27015"), Game::CounterStrike16, QStringLiteral("GoldSrc"), time(2), 48});
         // A Source server's protocol picks no other client: not written.
-        recent.record({at("10.0.0.3:27015"), Game::CounterStrikeSource, QStringLiteral("Source"), time(3), 49});
+        recent.record(
+            {at("10.0.0.3:27015"), Game::CounterStrikeSource, QStringLiteral("Source"), time(3), 49});
     }
-    EXPECT_TRUE(bytes().contains("Server2=10.0.0.1:27015,1.6/49,2026-12-09T10:01:00Z,Xash\n")) << bytes().toStdString();
+    EXPECT_TRUE(bytes().contains("Server2=10.0.0.1:27015,1.6/49,2026-12-09T10:01:00Z,Xash\n"))
+        << bytes().toStdString();
     EXPECT_TRUE(bytes().contains("Server1=10.0.0.2:27015,1.6,2026-12-09T10:02:00Z,GoldSrc\n"));
     EXPECT_TRUE(bytes().contains("Server0=10.0.0.3:27015,CSS,2026-12-09T10:03:00Z,Source\n"));
     const QVector<RecentServer> back = readBack();

@@ -3,13 +3,14 @@
 // Flatpak, the clients the browse button finds, and one GoldSrc client for every GoldSrc game. Real
 // client starts (the stand-in client records its arguments and environment), a Steam home in a
 // temporary folder.
+#include "launch/XashClient.h"
+
 #include "LaunchFixtures.h"
 #include "SteamFixtures.h"
 #include "browser/StaticSettings.h"
 #include "launch/GameClients.h"
 #include "launch/Launcher.h"
 #include "launch/SteamLibrary.h"
-#include "launch/XashClient.h"
 
 #include <QDir>
 #include <QFile>
@@ -104,7 +105,8 @@ TEST_F(XashJoin, Protocol49StartsTheXashClientWithItsGameFolderPasswordAndSteams
     ASSERT_EQ(launcher.play(), Outcome::Started) << prompts.messages.value(0).text.toStdString();
     auto record = probe.wait();
     ASSERT_TRUE(record);
-    EXPECT_EQ(record->arguments, words({"-game", "cstrike", "+password", "pw", "+connect", "127.0.0.5:27015"}));
+    EXPECT_EQ(record->arguments,
+              words({"-game", "cstrike", "+password", "pw", "+connect", "127.0.0.5:27015"}));
     EXPECT_EQ(canonical(record->workingDirectory), canonical(probe.folder(QStringLiteral("xash"))))
         << "in its own folder, beside the engine's libraries";
     EXPECT_EQ(record->environment, QStringList{ReadOnlyDir + u'=' + halfLife});
@@ -143,7 +145,8 @@ TEST_F(XashJoin, TheGamesLaunchWrapperGoesAroundItAndTheUsersOwnGameDataFolderIs
     ASSERT_EQ(launcher.play(), Outcome::Started) << prompts.messages.value(0).text.toStdString();
     auto record = probe.wait();
     ASSERT_TRUE(record);
-    EXPECT_EQ(record->environment, (QStringList{ReadOnlyDir + u'=' + halfLife, QStringLiteral("VANTRY_WRAPPED=1")}));
+    EXPECT_EQ(record->environment,
+              (QStringList{ReadOnlyDir + u'=' + halfLife, QStringLiteral("VANTRY_WRAPPED=1")}));
     EXPECT_EQ(launcher.lastProgram(), QStringLiteral("/usr/bin/env"));
 
     // A folder the user named himself wins over Steam's.
@@ -191,10 +194,11 @@ TEST_F(XashJoin, AMissingOrBrokenClientSaysWhatToDoAndStartsNothing)
     EXPECT_EQ(launcher.play(), Outcome::MissingPath);
     ASSERT_EQ(prompts.messages.size(), 1);
     EXPECT_EQ(prompts.messages[0].caption, QStringLiteral("Error"));
-    EXPECT_EQ(prompts.messages[0].text,
-              QStringLiteral("Клиент Xash3D FWGS не задан: этот сервер работает на Xash3D FWGS (протокол 49), "
-                             "клиент GoldSrc к нему не подключится.\nЗадайте его в окне «Настройки» на "
-                             "странице «Основные», поле «Клиент Xash3D FWGS:»."));
+    EXPECT_EQ(
+        prompts.messages[0].text,
+        QStringLiteral("Клиент Xash3D FWGS не задан: этот сервер работает на Xash3D FWGS (протокол 49), "
+                       "клиент GoldSrc к нему не подключится.\nЗадайте его в окне «Настройки» на "
+                       "странице «Основные», поле «Клиент Xash3D FWGS:»."));
     EXPECT_TRUE(host.visible);
     EXPECT_FALSE(launcher.passwordGiven());
 
@@ -226,7 +230,8 @@ TEST_F(XashJoin, AMissingOrBrokenClientSaysWhatToDoAndStartsNothing)
 TEST_F(XashJoin, AnUnlistedServerNamedWithItsProtocolIsJoinedWithTheXashClient)
 {
     probe.expect(QStringLiteral("unlisted"));
-    ASSERT_EQ(launcher.join(JoinTarget{at("127.0.0.9:27016"), Game::CounterStrike16, {}, 49}), Outcome::Started);
+    ASSERT_EQ(launcher.join(JoinTarget{at("127.0.0.9:27016"), Game::CounterStrike16, {}, 49}),
+              Outcome::Started);
     const auto record = probe.wait();
     ASSERT_TRUE(record);
     EXPECT_EQ(canonical(record->workingDirectory), canonical(probe.folder(QStringLiteral("xash"))));

@@ -119,7 +119,8 @@ struct EngineJoin : MainWindowFixture
     // client set or not.
     TForm1& start(bool xash, int from = 0)
     {
-        const QByteArray clients = xash ? "[Clients]\nXash3D=" + xashClient.toLocal8Bit() + '\n' : QByteArray();
+        const QByteArray clients =
+            xash ? "[Clients]\nXash3D=" + xashClient.toLocal8Bit() + '\n' : QByteArray();
         return MainWindowFixture::start({.sections = clients, .clientFrom = from});
     }
 
@@ -143,13 +144,17 @@ struct EngineJoin : MainWindowFixture
     {
         const QStringList connect{QStringLiteral("+connect"), server + QStringLiteral(":27015")};
         if (server == Xash) {
-            EXPECT_EQ(canonical(record.workingDirectory), canonical(probe.folder(QStringLiteral("xash")))) << way;
-            EXPECT_EQ(record.arguments, QStringList({QStringLiteral("-game"), QStringLiteral("cstrike")}) + connect)
+            EXPECT_EQ(canonical(record.workingDirectory), canonical(probe.folder(QStringLiteral("xash"))))
+                << way;
+            EXPECT_EQ(record.arguments,
+                      QStringList({QStringLiteral("-game"), QStringLiteral("cstrike")}) + connect)
                 << way;
             EXPECT_EQ(record.environment, QStringList{QStringLiteral("XASH3D_RODIR=") + halfLife}) << way;
         } else {
-            EXPECT_EQ(canonical(record.workingDirectory), canonical(probe.folder(QStringLiteral("game")))) << way;
-            EXPECT_EQ(record.arguments, QStringList({QStringLiteral("-game"), QStringLiteral("cstrike")}) + connect)
+            EXPECT_EQ(canonical(record.workingDirectory), canonical(probe.folder(QStringLiteral("game"))))
+                << way;
+            EXPECT_EQ(record.arguments,
+                      QStringList({QStringLiteral("-game"), QStringLiteral("cstrike")}) + connect)
                 << way;
             EXPECT_TRUE(record.environment.isEmpty()) << way;
         }
@@ -165,7 +170,8 @@ struct EngineJoin : MainWindowFixture
 
 } // namespace
 
-TEST_F(EngineJoin, EachServerIsJoinedWithItsEnginesClientFromTheListThePlayerSearchTheRecentListAndAutoConnect)
+TEST_F(EngineJoin,
+       EachServerIsJoinedWithItsEnginesClientFromTheListThePlayerSearchTheRecentListAndAutoConnect)
 {
     ASSERT_FALSE(halfLife.isEmpty());
     start(true);
@@ -181,8 +187,8 @@ TEST_F(EngineJoin, EachServerIsJoinedWithItsEnginesClientFromTheListThePlayerSea
     // The player search: a double click on a found player.
     auto& field = *control<QLineEdit>(form(), "EFindPlayer");
     auto& results = *control<ListView>(form(), "LWFoundPlayers");
-    for (const auto& [player, server] : {std::pair{QStringLiteral("Xasher"), Xash},
-                                         std::pair{QStringLiteral("Goldie"), GoldSrc}}) {
+    for (const auto& [player, server] :
+         {std::pair{QStringLiteral("Xasher"), Xash}, std::pair{QStringLiteral("Goldie"), GoldSrc}}) {
         QTest::mouseClick(&field, Qt::LeftButton);
         QTest::keyClick(&field, Qt::Key_A, Qt::ControlModifier);
         type(field, player);
@@ -219,7 +225,8 @@ TEST_F(EngineJoin, EachServerIsJoinedWithItsEnginesClientFromTheListThePlayerSea
     ASSERT_EQ(recent.topLevelItemCount(), 2);
     for (int row = 0; row < 2; ++row) {
         const QModelIndex entry = recent.model()->index(row, 0);
-        const QString server = recent.topLevelItem(row)->text(launch::RecentList::Address).section(u':', 0, 0);
+        const QString server =
+            recent.topLevelItem(row)->text(launch::RecentList::Address).section(u':', 0, 0);
         doubleClickIndex(entry, recent);
         expectClientFor(server, started(QStringLiteral("recent")), "the recent list");
     }
@@ -235,10 +242,16 @@ TEST_F(EngineJoin, CanJoinHidesServersWithoutAClientAndFollowsTheClientsAsTheOpt
     start(false, 4);
     ASSERT_TRUE(listServers({Xash, GoldSrc, Source}));
     // The game column tells which client each needs.
-    EXPECT_TRUE(shownRow(Xash).siblingAtColumn(ServerListModel::Game).data(Qt::ToolTipRole).toString().contains(
-        QStringLiteral("Xash3D FWGS")));
-    EXPECT_TRUE(shownRow(GoldSrc).siblingAtColumn(ServerListModel::Game).data(Qt::ToolTipRole).toString().startsWith(
-        QStringLiteral("GoldSrc")));
+    EXPECT_TRUE(shownRow(Xash)
+                    .siblingAtColumn(ServerListModel::Game)
+                    .data(Qt::ToolTipRole)
+                    .toString()
+                    .contains(QStringLiteral("Xash3D FWGS")));
+    EXPECT_TRUE(shownRow(GoldSrc)
+                    .siblingAtColumn(ServerListModel::Game)
+                    .data(Qt::ToolTipRole)
+                    .toString()
+                    .startsWith(QStringLiteral("GoldSrc")));
 
     auto* canJoin = control<QCheckBox>(form(), "CBCanJoin");
     QTest::mouseClick(canJoin, Qt::LeftButton);

@@ -256,7 +256,8 @@ TEST_F(BrowseClient, TheXashClientIsOfferedAsFoundOrBrowsedKeptAtOnceAndWrittenI
     // What the machine has comes first in the menu; its choice is the client at once.
     d.setXashOffers([] {
         return QList<std::pair<QString, QString>>{
-            {QStringLiteral("Flatpak: su.xash.Engine.Compat.i386"), QStringLiteral("flatpak://su.xash.Engine.Compat.i386")},
+            {QStringLiteral("Flatpak: su.xash.Engine.Compat.i386"),
+             QStringLiteral("flatpak://su.xash.Engine.Compat.i386")},
             {QStringLiteral("xash3d (/usr/games/xash3d)"), QStringLiteral("/usr/games/xash3d")}};
     });
     QStringList seen;

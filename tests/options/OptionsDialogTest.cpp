@@ -463,7 +463,8 @@ void typeIntoFileDialogSoon(QObject* context, const QString& path, int* enters)
 
 } // namespace
 
-TEST_F(OptionsDialog, APathTypedInTheFileDialogIsKeptAtOnceTheNextClickIsNotLostAndUnsavedParametersAreDropped)
+TEST_F(OptionsDialog,
+       APathTypedInTheFileDialogIsKeptAtOnceTheNextClickIsNotLostAndUnsavedParametersAreDropped)
 {
     QTemporaryDir games;
     for (const char* name : {"hl_linux", "hl.sh", "hl2_linux", "hlds_run"}) {

@@ -61,8 +61,8 @@ FilterBar::FilterBar(QWidget* parent) : QWidget(parent)
     CBNotEmpty = named(new QCheckBox(tr("Не пустые"), this), "CBNotEmpty");
     CBNoPassword = named(new QCheckBox(tr("Без пароля"), this), "CBNoPassword");
     CBCanJoin = named(new QCheckBox(tr("Могу подключиться"), this), "CBCanJoin");
-    CBCanJoin->setToolTip(tr("Только серверы, для которых в настройках задан клиент: игры GoldSrc и Source "
-                             "своей игры, серверы Xash3D FWGS (протокол 49) клиента Xash3D FWGS"));
+    CBCanJoin->setToolTip(tr("Только серверы, для которых в настройках задан клиент: клиент игры, а для "
+                             "серверов Xash3D FWGS (протокол 49) клиент Xash3D FWGS"));
     for (QCheckBox* box : {CBNotFull, CBNotEmpty, CBNoPassword, CBCanJoin}) {
         row->addWidget(box);
         connect(box, &QCheckBox::toggled, this, &FilterBar::emitChanged);

@@ -1,8 +1,8 @@
 #include "GeneralPage.h"
 
+#include "base/Prompter.h"
 #include "options/Rules.h"
 #include "options/SettingsTable.h"
-#include "base/Prompter.h"
 #include "options/ui/OptionsWidgets.h"
 #include "ui/Transparency.h"
 
@@ -342,8 +342,7 @@ void GeneralPage::offerForOtherSlots(int slot, const QString& path)
             continue;
         if (!gamePath(other).isEmpty())
             return; // not the first client: the user has chosen per game
-        offered[static_cast<std::size_t>(other)] =
-            m_sharedClient ? m_sharedClient(other, path) : path;
+        offered[static_cast<std::size_t>(other)] = m_sharedClient ? m_sharedClient(other, path) : path;
     }
     setPaths(offered, tr("Один клиент запускает все игры GoldSrc. Запускать «%1» и для %2?")
                           .arg(QDir::toNativeSeparators(path)));
