@@ -161,36 +161,6 @@
     </message>
 </context>
 <context>
-    <name>vantry::browser::PlayerFinder</name>
-    <message>
-        <source>Найти игрока</source>
-        <translation>Find player</translation>
-    </message>
-</context>
-<context>
-    <name>vantry::browser::PlayerResults</name>
-    <message>
-        <source>Игрок</source>
-        <translation>Player</translation>
-    </message>
-    <message>
-        <source>Счёт</source>
-        <translation>Score</translation>
-    </message>
-    <message>
-        <source>Время</source>
-        <translation>Time</translation>
-    </message>
-    <message>
-        <source>Сервер</source>
-        <translation>Server</translation>
-    </message>
-    <message>
-        <source>Адрес</source>
-        <translation>Address</translation>
-    </message>
-</context>
-<context>
     <name>vantry::browser::FilterBar</name>
     <message>
         <source>Поиск (Ctrl+F)</source>
@@ -231,6 +201,44 @@
     <message>
         <source>Наибольший пинг, мс</source>
         <translation>Highest ping, ms</translation>
+    </message>
+    <message>
+        <source>Могу подключиться</source>
+        <translation>Can join</translation>
+    </message>
+    <message>
+        <source>Только серверы, для которых в настройках задан клиент: клиент игры, а для серверов Xash3D FWGS (протокол 49) клиент Xash3D FWGS</source>
+        <translation>Only servers a client is set for in the settings: the game's client, and for Xash3D FWGS servers (protocol 49) the Xash3D FWGS client</translation>
+    </message>
+</context>
+<context>
+    <name>vantry::browser::PlayerFinder</name>
+    <message>
+        <source>Найти игрока</source>
+        <translation>Find player</translation>
+    </message>
+</context>
+<context>
+    <name>vantry::browser::PlayerResults</name>
+    <message>
+        <source>Игрок</source>
+        <translation>Player</translation>
+    </message>
+    <message>
+        <source>Счёт</source>
+        <translation>Score</translation>
+    </message>
+    <message>
+        <source>Время</source>
+        <translation>Time</translation>
+    </message>
+    <message>
+        <source>Сервер</source>
+        <translation>Server</translation>
+    </message>
+    <message>
+        <source>Адрес</source>
+        <translation>Address</translation>
     </message>
 </context>
 <context>
@@ -312,6 +320,18 @@
         <source>Пинг</source>
         <translation>Ping</translation>
     </message>
+    <message>
+        <source>Xash3D FWGS (протокол 49): подключается клиентом Xash3D FWGS</source>
+        <translation>Xash3D FWGS (protocol 49): joined with the Xash3D FWGS client</translation>
+    </message>
+    <message>
+        <source>GoldSrc: подключается клиентом игры (hl_linux)</source>
+        <translation>GoldSrc: joined with the game's client (hl_linux)</translation>
+    </message>
+    <message>
+        <source>Source: подключается клиентом игры</source>
+        <translation>Source: joined with the game's client</translation>
+    </message>
 </context>
 <context>
     <name>vantry::launch::ConnectDialog</name>
@@ -334,6 +354,21 @@
     <message>
         <source>Игра:</source>
         <translation>Game:</translation>
+    </message>
+</context>
+<context>
+    <name>vantry::launch::GameClients</name>
+    <message>
+        <source>Клиент Xash3D FWGS не задан: этот сервер работает на Xash3D FWGS (протокол 49), клиент GoldSrc к нему не подключится.</source>
+        <translation>No Xash3D FWGS client is set: this server runs Xash3D FWGS (protocol 49), which the GoldSrc client cannot join.</translation>
+    </message>
+    <message>
+        <source>Задайте его в окне «%1» на странице «%2», поле «%3».</source>
+        <translation>Set it in the «%1» window, page «%2», field «%3».</translation>
+    </message>
+    <message>
+        <source>Задайте путь в окне «%1» на странице «%2»: игра «%3», поле «%4».</source>
+        <translation>Set the path in the «%1» window, page «%2»: game «%3», field «%4».</translation>
     </message>
 </context>
 <context>
@@ -494,6 +529,26 @@ Players: %3</translation>
         <source>Обзор...</source>
         <translation>Browse...</translation>
     </message>
+    <message>
+        <source>Клиент Xash3D FWGS:</source>
+        <translation>Xash3D FWGS client:</translation>
+    </message>
+    <message>
+        <source>не задан</source>
+        <translation>not set</translation>
+    </message>
+    <message>
+        <source>Серверы Xash3D FWGS (протокол 49) подключаются этим клиентом, какой бы ни была игра: xash3d или Flatpak su.xash.Engine.Compat.i386. Игры из Steam он берёт из папки Half-Life в Steam.</source>
+        <translation>Xash3D FWGS servers (protocol 49) are joined with this client, whatever their game: xash3d or the Flatpak su.xash.Engine.Compat.i386. It takes Steam's games from Steam's Half-Life folder.</translation>
+    </message>
+    <message>
+        <source>Один клиент запускает все игры GoldSrc. Запускать «%1» и для %2?</source>
+        <translation>One client runs every GoldSrc game. Use «%1» for %2 as well?</translation>
+    </message>
+    <message>
+        <source>Half-Life из Steam найден в %1. Запускать через Steam %2?</source>
+        <translation>Steam's Half-Life was found in %1. Start %2 through Steam?</translation>
+    </message>
 </context>
 <context>
     <name>vantry::options::MasterSection</name>
@@ -583,37 +638,6 @@ Players: %3</translation>
     </message>
 </context>
 <context>
-    <name>vantry::options::XashSection</name>
-    <message>
-        <source>Списки Xash3D FWGS</source>
-        <translation>Xash3D FWGS lists</translation>
-    </message>
-    <message>
-        <source>Серверы Half-Life и Counter-Strike 1.6 от мастер-серверов Xash3D FWGS, без ключа</source>
-        <translation>Half-Life and Counter-Strike 1.6 servers from the Xash3D FWGS master servers, no key needed</translation>
-    </message>
-    <message>
-        <source>Мастер-серверы Xash3D:</source>
-        <translation>Xash3D master servers:</translation>
-    </message>
-    <message>
-        <source>Удалить</source>
-        <translation>Remove</translation>
-    </message>
-    <message>
-        <source>Добавить</source>
-        <translation>Add</translation>
-    </message>
-    <message>
-        <source>Адрес HTTP-списка серверов; пусто: не спрашивать</source>
-        <translation>Address of the HTTP server list; empty: not asked</translation>
-    </message>
-    <message>
-        <source>HTTP-список:</source>
-        <translation>HTTP list:</translation>
-    </message>
-</context>
-<context>
     <name>vantry::options::ScanPage</name>
     <message>
         <source>Вещание</source>
@@ -677,17 +701,6 @@ Players: %3</translation>
     </message>
 </context>
 <context>
-    <name>vantry::options::WatchSection</name>
-    <message>
-        <source>Следить за игроками</source>
-        <translation>Watched players</translation>
-    </message>
-    <message>
-        <source>Ник игрока</source>
-        <translation>Player name</translation>
-    </message>
-</context>
-<context>
     <name>vantry::options::TSettings</name>
     <message>
         <source>Настройки</source>
@@ -704,6 +717,48 @@ Players: %3</translation>
     <message>
         <source>Избранное</source>
         <translation>Favorites</translation>
+    </message>
+</context>
+<context>
+    <name>vantry::options::WatchSection</name>
+    <message>
+        <source>Следить за игроками</source>
+        <translation>Watched players</translation>
+    </message>
+    <message>
+        <source>Ник игрока</source>
+        <translation>Player name</translation>
+    </message>
+</context>
+<context>
+    <name>vantry::options::XashSection</name>
+    <message>
+        <source>Списки Xash3D FWGS</source>
+        <translation>Xash3D FWGS lists</translation>
+    </message>
+    <message>
+        <source>Серверы Half-Life и Counter-Strike 1.6 от мастер-серверов Xash3D FWGS, без ключа</source>
+        <translation>Half-Life and Counter-Strike 1.6 servers from the Xash3D FWGS master servers, no key needed</translation>
+    </message>
+    <message>
+        <source>Мастер-серверы Xash3D:</source>
+        <translation>Xash3D master servers:</translation>
+    </message>
+    <message>
+        <source>Удалить</source>
+        <translation>Remove</translation>
+    </message>
+    <message>
+        <source>Добавить</source>
+        <translation>Add</translation>
+    </message>
+    <message>
+        <source>Адрес HTTP-списка серверов; пусто: не спрашивать</source>
+        <translation>Address of the HTTP server list; empty: not asked</translation>
+    </message>
+    <message>
+        <source>HTTP-список:</source>
+        <translation>HTTP list:</translation>
     </message>
 </context>
 </TS>

@@ -92,6 +92,8 @@ bool ServerFilter::matches(const query::ServerRow& row, QStringView searchText) 
         return false;
     if (!m_name.isEmpty() && !fromUtf8(row.name).toCaseFolded().contains(m_name))
         return false;
+    if (s.joinable && m_canJoin && !m_canJoin(row))
+        return false;
     return textMatches(searchText);
 }
 
@@ -114,6 +116,7 @@ FilterSettings loadFilter(const IniFile& file)
     s.map = file.readString(FilterSection, QStringLiteral("Map"), {});
     const int ping = file.readInteger(FilterSection, QStringLiteral("MaxPing"), 0);
     s.maxPingMs = ping >= 0 && ping <= MaxFilterPingMs ? ping : 0;
+    s.joinable = file.readBool(FilterSection, QStringLiteral("CanJoin"), false);
     return s;
 }
 
@@ -128,6 +131,7 @@ void saveFilter(IniFile& file, const FilterSettings& s)
                      s.game ? QLatin1String(query::gameText(*s.game)) : QString());
     file.writeString(FilterSection, QStringLiteral("Map"), s.map);
     file.writeInteger(FilterSection, QStringLiteral("MaxPing"), s.maxPingMs);
+    file.writeBool(FilterSection, QStringLiteral("CanJoin"), s.joinable);
     batch.commit();
 }
 

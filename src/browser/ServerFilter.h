@@ -5,6 +5,7 @@
 #include <QString>
 #include <QStringMatcher>
 
+#include <functional>
 #include <optional>
 
 namespace vantry {
@@ -25,6 +26,7 @@ struct FilterSettings
     QString map;                     // a part of the map name
     QString name;                    // a part of the server name (the command line's --name)
     int maxPingMs = 0;               // 0: any; a server of unknown round trip then fails
+    bool joinable = false;           // only servers for which a game client is set
 
     bool operator==(const FilterSettings&) const = default;
     bool isEmpty() const { return *this == FilterSettings{}; }
@@ -39,6 +41,10 @@ class ServerFilter
 public:
     ServerFilter() = default;
     explicit ServerFilter(const FilterSettings& settings);
+
+    // Whether a client is set that joins the server; without it, «joinable» hides nothing.
+    using CanJoin = std::function<bool(const query::ServerRow&)>;
+    void setCanJoin(CanJoin canJoin) { m_canJoin = std::move(canJoin); }
 
     const FilterSettings& settings() const { return m_settings; }
     bool isEmpty() const { return m_settings.isEmpty(); }
@@ -63,6 +69,7 @@ private:
     QString m_map;                 // folded
     QString m_name;                // folded
     bool m_beyondText = false;
+    CanJoin m_canJoin;
 };
 
 // The game text shown in the list ("HL", "CSS", "?") and back; none for other texts.

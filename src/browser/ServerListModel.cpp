@@ -235,11 +235,27 @@ QVariant ServerListModel::data(const QModelIndex& index, int role) const
             return {};
         return m_icons(image);
     }
+    case Qt::ToolTipRole:
+        if (column == Game)
+            return engineTip(row.server);
+        return {};
     case Qt::TextAlignmentRole:
         return column == Game ? QVariant(Qt::AlignLeft | Qt::AlignVCenter) : QVariant(Qt::AlignCenter);
     default:
         return {};
     }
+}
+
+QString ServerListModel::engineTip(const query::ServerRow& row)
+{
+    // Two engines answer with the same games; only the protocol tells which client can join.
+    if (query::needsXashClient(row.kind, row.protocol))
+        return tr("Xash3D FWGS (протокол 49): подключается клиентом Xash3D FWGS");
+    if (query::isGoldSrcGame(row.kind))
+        return tr("GoldSrc: подключается клиентом игры (hl_linux)");
+    if (row.kind == query::Game::Unknown)
+        return {};
+    return tr("Source: подключается клиентом игры");
 }
 
 QVariant ServerListModel::headerData(int section, Qt::Orientation orientation, int role) const

@@ -93,6 +93,8 @@ private:
     };
 
     int imageIndex(const Row& row, int column) const;
+    // The game cell's tip: the engine, and so the client that joins.
+    static QString engineTip(const query::ServerRow& row);
 
     QVector<Row> m_rows;
     int m_shown = 0; // rows views were told of

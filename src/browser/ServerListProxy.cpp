@@ -32,7 +32,8 @@ bool narrows(const FilterSettings& was, const FilterSettings& now)
            now.name.toCaseFolded().contains(was.name.toCaseFolded()) && (now.notFull || !was.notFull) &&
            (now.notEmpty || !was.notEmpty) && (now.noPassword || !was.noPassword) &&
            (!was.game || was.game == now.game) &&
-           (was.maxPingMs == 0 || (now.maxPingMs > 0 && now.maxPingMs <= was.maxPingMs));
+           (was.maxPingMs == 0 || (now.maxPingMs > 0 && now.maxPingMs <= was.maxPingMs)) &&
+           (now.joinable || !was.joinable);
 }
 
 // `added` (in order) merged into `rows` (in order): a binary search each, so that a burst of a
@@ -96,8 +97,27 @@ void ServerListProxy::setFilter(const FilterSettings& settings)
 {
     if (settings == m_filter.settings())
         return;
-    const bool narrower = narrows(m_filter.settings(), settings);
+    applyFilter(settings, narrows(m_filter.settings(), settings));
+}
+
+void ServerListProxy::setCanJoin(ServerFilter::CanJoin canJoin)
+{
+    m_canJoin = std::move(canJoin);
+    clientsChanged();
+}
+
+void ServerListProxy::clientsChanged()
+{
+    if (m_filter.settings().joinable)
+        applyFilter(m_filter.settings(), false);
+    else
+        m_filter.setCanJoin(m_canJoin);
+}
+
+void ServerListProxy::applyFilter(const FilterSettings& settings, bool narrower)
+{
     m_filter = ServerFilter(settings);
+    m_filter.setCanJoin(m_canJoin);
     // Rows in the source's order, which is the order of their texts in memory; then the order shown.
     std::vector<char> pass(m_order.size());
     for (int r = 0; r < listedCount(); ++r)

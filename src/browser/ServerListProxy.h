@@ -27,6 +27,10 @@ public:
     explicit ServerListProxy(ServerListModel& source, QObject* parent = nullptr);
 
     void setFilter(const FilterSettings& settings);
+    // Which servers a client is set for; the rows are filtered again at once, and again at each
+    // clientsChanged() (the user set a client).
+    void setCanJoin(ServerFilter::CanJoin canJoin);
+    void clientsChanged();
     const FilterSettings& filter() const { return m_filter.settings(); }
     // Numbers by value (unknown round trips last either way), texts by the locale's collation.
     void setSort(const SortChoice& sort);
@@ -66,9 +70,11 @@ private:
     QStringView searchText(int sourceRow) const;
     void appendSearch(int sourceRow);
     bool accepted(int sourceRow) const;
+    void applyFilter(const FilterSettings& settings, bool narrower);
 
     ServerListModel& m_source;
     ServerFilter m_filter;
+    ServerFilter::CanJoin m_canJoin;
     SortChoice m_sort;
     QCollator m_collator;
     std::vector<int> m_order;    // every source row, in the list's order

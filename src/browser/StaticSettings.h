@@ -23,6 +23,7 @@ public:
     std::array<QString, options::GameSlotCount> paths;
     std::array<QString, options::GameSlotCount> params;
     std::array<QString, options::GameSlotCount> wrappers;
+    QString xash; // the Xash3D FWGS client
     bool autoScanOn = false;
     int updateInterval = 10;
     options::MasterSource master;
@@ -41,6 +42,7 @@ public:
     QString gamePath(int slot) const override;
     QString startParams(int slot) const override;
     QString launchWrapper(int slot) const override;
+    QString xashClient() const override { return xash; }
     bool autoScan() const override { return autoScanOn; }
     int updateIntervalSec() const override { return updateInterval; }
     bool addFavourite(const options::Favourite& favourite) override;

@@ -68,7 +68,7 @@ ClientStart throughSteam(int appId, const QStringList& gameArgs, const SteamFind
     QStringList args{QStringLiteral("-applaunch"), QString::number(appId)};
     args += gameArgs;
     if (!pickedSteam.isEmpty())
-        return {pickedSteam, args, {}, {}};
+        return {pickedSteam, args, {}, {}, {}};
     const std::optional<SteamCopy> copy = found.copy(appId);
     const QString steam = QStandardPaths::findExecutable(QStringLiteral("steam"));
     const bool flatpak = copy ? copy->client == SteamClient::Flatpak : steam.isEmpty() && found.flatpakFound;
@@ -76,11 +76,11 @@ ClientStart throughSteam(int appId, const QStringList& gameArgs, const SteamFind
         const QString runner = QStandardPaths::findExecutable(QStringLiteral("flatpak"));
         if (runner.isEmpty())
             return failed(FlatpakMissing);
-        return {runner, QStringList{QStringLiteral("run"), FlatpakSteam} + args, {}, {}};
+        return {runner, QStringList{QStringLiteral("run"), FlatpakSteam} + args, {}, {}, {}};
     }
     if (steam.isEmpty())
         return failed(SteamMissing);
-    return {steam, args, {}, {}};
+    return {steam, args, {}, {}, {}};
 }
 
 } // namespace
@@ -143,11 +143,11 @@ ClientStart planUnwrapped(const GameLaunch& launch, const SteamLibrary& steam)
         const QString wine = QStandardPaths::findExecutable(QStringLiteral("wine"));
         if (wine.isEmpty())
             return failed(WineMissing);
-        return {wine, QStringList{file.absoluteFilePath()} + game.arguments, file.absolutePath(), {}};
+        return {wine, QStringList{file.absoluteFilePath()} + game.arguments, file.absolutePath(), {}, {}};
     }
     if (!file.isExecutable())
         return failed(QStringLiteral("not an executable file"));
-    return {file.absoluteFilePath(), game.arguments, file.absolutePath(), {}};
+    return {file.absoluteFilePath(), game.arguments, file.absolutePath(), {}, {}};
 }
 
 } // namespace

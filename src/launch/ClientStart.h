@@ -34,6 +34,7 @@ struct ClientStart
     QStringList arguments;
     QString workingDirectory; // empty: the program inherits ours
     QString failure;          // English, to follow "Unable to start <path>: "
+    QStringList environment;  // "NAME=value" set for the program over ours
 };
 
 // How a slot's game path starts on this machine:

@@ -7,6 +7,7 @@
 #include <QSocketNotifier>
 #include <QTimer>
 
+#include <algorithm>
 #include <cerrno>
 #include <csignal>
 #include <cstdint>
@@ -40,6 +41,8 @@ struct Prepared
     std::vector<QByteArray> args;
     std::vector<char*> argv;
     QByteArray directory;
+    std::vector<QByteArray> env; // ours with the start's variables over it
+    std::vector<char*> envp;
     std::vector<char> tail = std::vector<char>(TailBytes);
 };
 
@@ -112,7 +115,7 @@ pid_t waitFor(pid_t pid, int* status, int options)
     if (!p.directory.isEmpty() && ::chdir(p.directory.constData()) != 0)
         error = errno;
     if (error == 0) {
-        ::execve(p.program.constData(), p.argv.data(), environ);
+        ::execve(p.program.constData(), p.argv.data(), p.envp.data());
         error = errno;
     }
     writeAll(execFd, &error, sizeof error);
@@ -270,6 +273,21 @@ std::unique_ptr<ClientWatch> ClientWatch::start(const ClientStart& start, std::c
         p.argv.push_back(arg.data());
     p.argv.push_back(nullptr);
     p.directory = QFile::encodeName(start.workingDirectory);
+    for (char** variable = environ; *variable; ++variable) {
+        const QByteArray entry(*variable);
+        const qsizetype equals = entry.indexOf('=');
+        const bool replaced =
+            std::any_of(start.environment.cbegin(), start.environment.cend(), [&](const QString& set) {
+                return equals > 0 && set.toLocal8Bit().startsWith(entry.left(equals + 1));
+            });
+        if (!replaced)
+            p.env.push_back(entry);
+    }
+    for (const QString& variable : start.environment)
+        p.env.push_back(variable.toLocal8Bit());
+    for (QByteArray& variable : p.env)
+        p.envp.push_back(variable.data());
+    p.envp.push_back(nullptr);
 
     int report[2];
     if (::pipe2(report, O_CLOEXEC) != 0) {

@@ -43,6 +43,12 @@ QString missingPathMessage(int slot)
     return {};
 }
 
+QString slotLabel(int slot)
+{
+    static constexpr std::array<QStringView, 6> Labels{u"HL", u"CS1.5", u"CS1.6", u"CZERO", u"CSS", u"HL2DM"};
+    return slot >= 0 && slot < 6 ? Labels[static_cast<std::size_t>(slot)].toString() : QString();
+}
+
 QString commandLine(const QString& startParams, const QString& address, const QString& port,
                     const QString& passwordParam)
 {

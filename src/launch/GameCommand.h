@@ -15,6 +15,8 @@ int slotForKind(query::Game kind);
 
 // The "Error" text for a slot whose game path is empty; empty for a slot outside 0..5.
 QString missingPathMessage(int slot);
+// The slot's label in the options' game list: "HL", "CS1.5", "CS1.6", "CZERO", "CSS", "HL2DM".
+QString slotLabel(int slot);
 
 // The game command line as one text: start parameters, then, when there is one, a blank and the
 // password parameter, then " +connect ", address, ":", port and " ". The password comes before the

@@ -19,6 +19,7 @@ struct ListedServer
     std::optional<int> maxPlayerCount;  // the same
     std::optional<query::Image> status; // Open, Full, Password, or none
     QString name;                       // as the list shows it; may be empty
+    int protocol = 0;                   // 49: a Xash3D FWGS server; 0 when not known
 
     const query::Endpoint& server() const { return endpoint; }
 };

@@ -60,7 +60,7 @@ ClientStart wrapClientStart(const ClientStart& start, const QString& wrapper)
         name.contains(u'/') ? QFileInfo(name).absoluteFilePath() : QStandardPaths::findExecutable(name);
     if (program.isEmpty() || !QFileInfo(program).isExecutable())
         return failed(QStringLiteral("the launch wrapper's program \"%1\" is not found").arg(name));
-    return {program, line, start.workingDirectory, {}};
+    return {program, line, start.workingDirectory, {}, start.environment};
 }
 
 } // namespace vantry::launch

@@ -2,8 +2,10 @@
 
 #include "ClientStart.h"
 #include "ClientWatch.h"
+#include "GameClients.h"
 #include "GameCommand.h"
 #include "RecentServers.h"
+#include "XashClient.h"
 #include "base/IniFile.h"
 #include "base/Prompter.h"
 #include "options/LiveSettings.h"
@@ -76,6 +78,7 @@ Launcher::Outcome Launcher::join(const JoinTarget& target)
     row.kind = target.kind;
     row.endpoint = target.server;
     row.name = target.name;
+    row.protocol = target.protocol;
     return launch(row, target.server);
 }
 
@@ -133,22 +136,35 @@ Launcher::Outcome Launcher::launch(const ListedServer& row, const query::Endpoin
                            BoxIcon::Error);
         return Outcome::UnknownKind;
     }
-    const QString path = m_settings.gamePath(slot);
+    const NeededClient client = neededClient(m_settings, row.kind, row.protocol);
+    const QString& path = client.path;
     if (path.isEmpty()) {
         m_passwordGiven = false;
-        prompter().message(ErrorCaption, missingPathMessage(slot), BoxIcon::Error);
+        prompter().message(ErrorCaption, missingClientText(client), BoxIcon::Error);
         return Outcome::MissingPath;
     }
 
-    GameLaunch request;
-    request.slot = slot;
-    request.gamePath = path;
-    request.startParams = m_settings.startParams(slot);
-    request.address = addressText(target);
-    request.port = QString::number(target.port);
-    request.passwordParam = passwordParamFor(target);
-    request.wrapper = m_settings.launchWrapper(slot);
-    const ClientStart start = planClientStart(request, *m_steam);
+    ClientStart start;
+    if (client.xash) {
+        XashLaunch request;
+        request.client = path;
+        request.game = row.kind;
+        request.address = addressText(target);
+        request.port = QString::number(target.port);
+        request.passwordParam = passwordParamFor(target);
+        request.wrapper = m_settings.launchWrapper(slot);
+        start = planXashStart(request, *m_steam);
+    } else {
+        GameLaunch request;
+        request.slot = slot;
+        request.gamePath = path;
+        request.startParams = m_settings.startParams(slot);
+        request.address = addressText(target);
+        request.port = QString::number(target.port);
+        request.passwordParam = passwordParamFor(target);
+        request.wrapper = m_settings.launchWrapper(slot);
+        start = planClientStart(request, *m_steam);
+    }
     const QString failure = start.failure.isEmpty() ? startClient(start, path) : start.failure;
     // A failed start clears the flag like a missing path: the next try asks for the password again.
     m_passwordGiven = false;
@@ -192,7 +208,7 @@ void Launcher::record(const ListedServer& row, const query::Endpoint& target)
     try {
         // A row that only stands in for an unlisted target (auto-connect) lends its kind, not its name.
         const QString name = row.endpoint == target ? row.name : QString();
-        m_recent->record({target, row.kind, name, QDateTime::currentDateTimeUtc()});
+        m_recent->record({target, row.kind, name, QDateTime::currentDateTimeUtc(), row.protocol});
     } catch (const StoreWriteError& e) {
         // The client runs all the same; only its place in the recent list is lost.
         prompter().message(ErrorCaption, e.text(), BoxIcon::Error);

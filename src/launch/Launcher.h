@@ -28,6 +28,7 @@ struct JoinTarget
     query::Endpoint server;
     query::Game kind = query::Game::Unknown; // the game to start when the server is not listed
     QString name;                            // kept for the recent list when it is not listed
+    int protocol = 0;                        // 49: joined with the Xash3D FWGS client
 };
 
 class ArmedWait

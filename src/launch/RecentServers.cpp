@@ -28,15 +28,25 @@ std::optional<RecentServer> parseLine(const QString& value)
     const std::optional<query::Endpoint> server = query::Endpoint::parse(parts[0].trimmed().toStdString());
     if (!server || server->port == 0)
         return std::nullopt;
-    const std::optional<query::Game> game = RecentServers::gameOfText(parts[1].trimmed());
+    // "1.6" or "1.6/49": the protocol only where it picks another client than the game's.
+    const QString gameField = parts[1].trimmed();
+    const qsizetype slash = gameField.indexOf(u'/');
+    const std::optional<query::Game> game = RecentServers::gameOfText(gameField.left(slash));
     if (!game)
         return std::nullopt;
+    int protocol = 0;
+    if (slash >= 0) {
+        bool ok = false;
+        protocol = gameField.mid(slash + 1).toInt(&ok);
+        if (!ok || protocol < 0 || protocol > 255)
+            return std::nullopt;
+    }
     const QDateTime when = QDateTime::fromString(parts[2].trimmed(), Qt::ISODate);
     if (!when.isValid())
         return std::nullopt;
     // The name is the rest of the line, its commas included.
     const qsizetype nameStart = parts[0].size() + parts[1].size() + parts[2].size() + 3;
-    return RecentServer{*server, *game, value.mid(nameStart), when};
+    return RecentServer{*server, *game, value.mid(nameStart), when, protocol};
 }
 
 QString lineOf(const RecentServer& entry)
@@ -44,8 +54,10 @@ QString lineOf(const RecentServer& entry)
     QString name = entry.name;
     name.replace(u'\r', u' ').replace(u'\n', u' ');
     return QString::fromStdString(query::endpointText(entry.server)) + u',' +
-           QString::fromLatin1(query::gameText(entry.game)) + u',' +
-           entry.when.toUTC().toString(Qt::ISODate) + u',' + name;
+           QString::fromLatin1(query::gameText(entry.game)) +
+           (query::needsXashClient(entry.game, entry.protocol) ? QStringLiteral("/%1").arg(entry.protocol)
+                                                               : QString()) +
+           u',' + entry.when.toUTC().toString(Qt::ISODate) + u',' + name;
 }
 
 } // namespace

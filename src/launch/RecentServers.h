@@ -23,7 +23,8 @@ struct RecentServer
     query::Endpoint server;
     query::Game game = query::Game::Unknown;
     QString name;
-    QDateTime when; // UTC
+    QDateTime when;   // UTC
+    int protocol = 0; // kept only where it picks the client: 49, Xash3D FWGS
 };
 
 // The servers last joined, newest first, at most MaxCount, kept in section "Recent" of the
@@ -32,11 +33,11 @@ struct RecentServer
 //   [Recent]
 //   Count=2
 //   Server0=10.0.0.5:27015,1.6,2026-12-09T12:22:21Z,Name, commas allowed
-//   Server1=...
+//   Server1=10.0.0.7:27015,1.6/49,...
 //
-// Server0 is the newest; the name comes last and may hold anything but a line break. A line that
-// does not read whole (bad address, unknown game, bad time) is skipped and the others kept;
-// "Count" bounds the lines read only when it is a number from 0 to MaxCount.
+// Server0 is the newest; "/49" after the game marks a Xash3D FWGS server; the name comes last and may hold
+// anything but a line break. A line that does not read whole (bad address, unknown game, bad time) is skipped
+// and the others kept; "Count" bounds the lines read only when it is a number from 0 to MaxCount.
 class RecentServers : public QObject
 {
     Q_OBJECT

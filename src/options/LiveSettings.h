@@ -79,6 +79,8 @@ public:
     virtual QString startParams(int slot) const = 0;
     // The command a slot's game is started inside, "gamemoderun %command%"; empty: none.
     virtual QString launchWrapper(int /*slot*/) const { return {}; }
+    // The Xash3D FWGS client, for the servers of protocol 49; empty: none set.
+    virtual QString xashClient() const { return {}; }
 
     virtual bool autoScan() const = 0;
     virtual int updateIntervalSec() const = 0; // 5..60

@@ -5,6 +5,7 @@
 #include "options/Rules.h"
 #include "options/SettingsTable.h"
 
+#include <QFileInfo>
 #include <QRegularExpression>
 
 #include <algorithm>
@@ -124,6 +125,9 @@ StoredSettings loadStoredSettings(const IniFile& file)
     s.listRate = clampedListRate(st::readInteger(file, Key::ListRate));
     s.watchedPlayers = loadWatchList(file);
     s.launchWrappers = loadLaunchWrappers(file);
+    s.xashClient = loadXashClient(file);
+    const QFileInfo info(file.path());
+    s.firstStart = !info.exists() || info.size() == 0;
     return s;
 }
 
@@ -211,6 +215,7 @@ void saveStoredSettings(IniFile& file, const StoredSettings& s)
         st::write(file, Key::ListRate, s.listRate);
     writeWatchList(file, s.watchedPlayers);
     writeLaunchWrappers(file, s.launchWrappers);
+    writeXashClient(file, s.xashClient);
     batch.commit();
 }
 

@@ -47,6 +47,9 @@ struct StoredSettings
     int listRate = DefaultListRate;   // section "Lists"
     QStringList watchedPlayers;       // section "Watch"
     LaunchWrapperList launchWrappers; // section "Launch"
+    QString xashClient;               // section "Clients"
+    // The file did not exist or held nothing: the program runs for the first time.
+    bool firstStart = true;
 };
 
 // Reads the settings file. Never fails: what cannot be read takes its default, and hand-edited

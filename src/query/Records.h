@@ -53,6 +53,14 @@ enum class Game : std::uint8_t
 // "HL", "1.5", "1.6", "CZ", "CSS", "HL2" or "?".
 const char* gameText(Game game);
 
+// The older engine's games (HL, 1.5, 1.6, CZ), which one GoldSrc client runs.
+bool isGoldSrcGame(Game game);
+
+// Servers of the Xash3D FWGS engine answer with this protocol. They run the older engine's games,
+// but the GoldSrc client (protocol 48) cannot join them; the Xash3D FWGS client can.
+inline constexpr int XashProtocol = 49;
+bool needsXashClient(Game game, int protocol);
+
 // Texts shown as they are where the binary replies have numbers: an old info-string reply's, or a
 // public list's row that has no protocol.
 struct OldTexts

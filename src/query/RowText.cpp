@@ -85,6 +85,17 @@ const char* gameText(Game game)
     return "?";
 }
 
+bool isGoldSrcGame(Game game)
+{
+    return game == Game::HalfLife || game == Game::CounterStrike15 || game == Game::CounterStrike16 ||
+           game == Game::ConditionZero;
+}
+
+bool needsXashClient(Game game, int protocol)
+{
+    return protocol == XashProtocol && isGoldSrcGame(game);
+}
+
 std::string protocolText(const ServerRow& row)
 {
     return row.oldTexts ? row.oldTexts->protocol : std::to_string(row.protocol);

@@ -18,12 +18,15 @@
 #include "browser/QueryService.h"
 #include "browser/ScanEngine.h"
 #include "browser/ServerListModel.h"
+#include "browser/ServerListProxy.h"
 #include "browser/ui/PlayerFinder.h"
 #include "launch/AutoConnect.h"
 #include "launch/ClientStart.h"
+#include "launch/GameClients.h"
 #include "launch/Launcher.h"
 #include "launch/RecentServers.h"
 #include "launch/SteamLibrary.h"
+#include "launch/XashClient.h"
 #include "launch/ui/ConnectDialog.h"
 #include "launch/ui/MainWindowLink.h"
 #include "launch/ui/RecentList.h"
@@ -85,11 +88,23 @@ Shell::Shell(const Options& options)
         [](int slot, const QString& path) {
             return launch::pickedClientNotice(launch::SteamFolders(), slot, path);
         });
+    m_settings->setXashOffers([] { return launch::offeredXashClients(); });
+    // One hl_linux (or Steam's copy) runs every GoldSrc game: the first one picked is offered for all.
+    m_settings->setSharedClient([](int slot, const QString& picked) {
+        return launch::sharedGoldSrcPath(launch::SteamFolders(), slot, picked);
+    });
     // Said before loading, so that the user knows before changing anything.
     if (const QString problem = settingsFileProblem(); !problem.isEmpty())
         prompter().message(appTitle(), standardErrorText(problem), BoxIcon::Error);
     form.guarded([this] { m_settings->FormCreate(); });
     form.listFinder().load(m_settings->store());
+    // «Могу подключиться» follows the clients as the options dialog sets them.
+    browser::ServerListProxy& shown = form.listFinder().proxy();
+    shown.setCanJoin([this](const query::ServerRow& row) {
+        return !launch::neededClient(*m_settings, row.kind, row.protocol).path.isEmpty();
+    });
+    QObject::connect(m_settings.get(), &options::TSettings::clientsChanged, &shown,
+                     &browser::ServerListProxy::clientsChanged);
 
     m_about = std::make_unique<TFormAbout>(&form);
     m_about->setShowHook(&ui::Transparency::applyOnShow);
@@ -156,7 +171,7 @@ void Shell::joinByName()
     m_launch->launcher().setRecentServers(m_recent.get());
     auto* recentList = new launch::RecentList(*m_recent);
     recentList->setJoinHandler([join](const launch::RecentServer& entry) {
-        join({entry.server, entry.game, entry.name});
+        join({entry.server, entry.game, entry.name, entry.protocol});
     });
     // Shown from the start once there is something to rejoin.
     form.setRecentPanel(recentList, launch::RecentList::pageTitle(), !m_recent->entries().isEmpty());
@@ -216,8 +231,15 @@ Shell::~Shell()
 
 void Shell::show()
 {
-    if (!m_finished)
-        m_form->show();
+    if (m_finished)
+        return;
+    m_form->show();
+    if (std::exchange(m_steamOffered, true) || !m_settings->firstStart())
+        return;
+    // Asked over the window, once: a first run where Steam has Half-Life needs no browsing at all.
+    const launch::SteamFolders steam;
+    if (const QString folder = launch::steamHalfLifeFolder(steam.find()); !folder.isEmpty())
+        m_form->guarded([&] { m_settings->offerSteamCopies(launch::steamGoldSrcPaths(steam), folder); });
 }
 
 int Shell::run()

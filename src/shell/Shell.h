@@ -84,6 +84,7 @@ private:
 
     bool m_finished = false;
     bool m_running = false;
+    bool m_steamOffered = false;
     std::unique_ptr<TForm1> m_form;
     std::unique_ptr<Tray> m_tray;
     std::unique_ptr<MinimiseToTray> m_minimise;

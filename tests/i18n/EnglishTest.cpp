@@ -262,6 +262,26 @@ TEST(English, AboutBoxPasswordPromptAutoConnectDialogAndQuestionReadInEnglish)
     EXPECT_EQ(answers, (QStringList{QStringLiteral("&No"), QStringLiteral("&Yes")}));
 }
 
+TEST(English, PlayWithoutAClientSaysInEnglishWhereToSetIt)
+{
+    Windows w(UiLanguage::English);
+    TForm1& form = w.form();
+    form.show();
+    test::listAndSelect(form, false);
+    QString text;
+    test::whenBoxOpens(&form, [&](QMessageBox& box) {
+        text = box.text();
+        QTest::keyClick(&box, Qt::Key_Escape);
+    });
+    clickButton(form, "SBPlay");
+    // The program's own first line as it always was, then the dialog, page and field as shown.
+    EXPECT_TRUE(text.contains(QStringLiteral(" .exe path not set\n"))) << text.toStdString();
+    EXPECT_TRUE(
+        text.contains(QStringLiteral("Set the path in the «Settings» window, page «General»: game «")))
+        << text.toStdString();
+    EXPECT_TRUE(text.endsWith(QStringLiteral("», field «Game path:»."))) << text.toStdString();
+}
+
 // Room each text of the fixed-size dialogs needs and has, by dialog and control, with the text.
 struct Fit
 {

@@ -183,6 +183,11 @@ void RecordingPrompter::beep()
 
 Probe::Probe() = default;
 
+Probe::~Probe()
+{
+    qunsetenv("VANTRY_LAUNCH_PROBE_ENV");
+}
+
 QString Probe::install(const QString& folderName, const QString& name)
 {
     const QString dir = folder(folderName);
@@ -199,10 +204,16 @@ QString Probe::folder(const QString& name) const
     return m_dir.path() + u'/' + name;
 }
 
+void Probe::watchEnvironment(const QStringList& names)
+{
+    qputenv("VANTRY_LAUNCH_PROBE_ENV", names.join(u':').toLocal8Bit());
+}
+
 void Probe::expect(const QString& name)
 {
     m_record = m_dir.path() + QStringLiteral("/record-") + name;
     QFile::remove(m_record);
+    QFile::remove(m_record + QStringLiteral(".env"));
     qputenv("VANTRY_LAUNCH_PROBE_OUT", m_record.toLocal8Bit());
     m_starts = m_dir.path() + QStringLiteral("/starts-") + name;
     QFile::remove(m_starts);
@@ -237,6 +248,11 @@ std::optional<Probe::Record> Probe::wait() const
     record.workingDirectory = QString::fromLocal8Bit(parts.takeFirst());
     for (const QByteArray& p : parts)
         record.arguments << QString::fromLocal8Bit(p);
+    QFile env(m_record + QStringLiteral(".env"));
+    if (env.open(QIODevice::ReadOnly))
+        for (const QByteArray& variable : env.readAll().split('\0'))
+            if (!variable.isEmpty())
+                record.environment << QString::fromLocal8Bit(variable);
     return record;
 }
 

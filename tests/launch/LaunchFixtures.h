@@ -100,15 +100,21 @@ public:
     {
         QString workingDirectory;
         QStringList arguments;
+        QStringList environment; // NAME=value of the variables watchEnvironment() named and it had
     };
 
     Probe();
+    ~Probe();
+    Probe(const Probe&) = delete;
+    Probe& operator=(const Probe&) = delete;
 
     // Installs a copy as folder/name and returns its full path.
     QString install(const QString& folder, const QString& name = QStringLiteral("hl.exe"));
     QString folder(const QString& name) const;
     // Names the record file the next start writes; removes an older one of that name.
     void expect(const QString& name);
+    // The environment variables the clients record from now on, for as long as the probe lives.
+    void watchEnvironment(const QStringList& names);
     // Waits for the record named by expect(); none after about ten seconds.
     std::optional<Record> wait() const;
     // How many clients started since expect(), whatever each wrote as its record.

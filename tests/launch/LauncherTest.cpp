@@ -194,7 +194,10 @@ TEST_F(LauncherFixture, ClientThatCannotStartIsReportedAndTheWindowStays)
     EXPECT_EQ(launcher.play(), Outcome::MissingPath);
     ASSERT_EQ(prompts.messages.size(), 1);
     EXPECT_EQ(prompts.messages[0].caption, QStringLiteral("Error"));
-    EXPECT_EQ(prompts.messages[0].text, QStringLiteral("HL .exe path not set"));
+    EXPECT_EQ(prompts.messages[0].text,
+              QStringLiteral("HL .exe path not set\nЗадайте путь в окне «Настройки» на странице «Основные»: "
+                             "игра «HL», поле «Путь к игре:»."))
+        << "the program's own message, then where to set the path";
     EXPECT_TRUE(host.visible);
     EXPECT_FALSE(launcher.passwordGiven());
 }

@@ -126,6 +126,36 @@ TEST_F(RecentFile, BrokenLinesAreSkippedAndTheOthersKept)
     EXPECT_EQ(back[1].game, Game::HalfLife2);
 }
 
+TEST_F(RecentFile, AXashServerKeepsItsProtocolAndAGoldSrcOneItsLineAsBefore)
+{
+    {
+        IniFile file(path());
+        RecentServers recent(file);
+        recent.record({at("10.0.0.1:27015"), Game::CounterStrike16, QStringLiteral("Xash"), time(1), 49});
+        recent.record({at("10.0.0.2:27015"), Game::CounterStrike16, QStringLiteral("GoldSrc"), time(2), 48});
+        // A Source server's protocol picks no other client: not written.
+        recent.record(
+            {at("10.0.0.3:27015"), Game::CounterStrikeSource, QStringLiteral("Source"), time(3), 49});
+    }
+    EXPECT_TRUE(bytes().contains("Server2=10.0.0.1:27015,1.6/49,2026-12-09T10:01:00Z,Xash\n"))
+        << bytes().toStdString();
+    EXPECT_TRUE(bytes().contains("Server1=10.0.0.2:27015,1.6,2026-12-09T10:02:00Z,GoldSrc\n"));
+    EXPECT_TRUE(bytes().contains("Server0=10.0.0.3:27015,CSS,2026-12-09T10:03:00Z,Source\n"));
+    const QVector<RecentServer> back = readBack();
+    ASSERT_EQ(back.size(), 3);
+    EXPECT_EQ(back[2].protocol, 49);
+    EXPECT_EQ(back[2].game, Game::CounterStrike16);
+    EXPECT_EQ(back[1].protocol, 0);
+
+    write("[Recent]\nCount=3\n"
+          "Server0=10.0.0.1:27015,1.6/x,2026-12-09T10:01:00Z,not a number\n"
+          "Server1=10.0.0.2:27015,1.6/999,2026-12-09T10:02:00Z,no protocol\n"
+          "Server2=10.0.0.3:27015,HL/49,2026-12-09T10:03:00Z,Xash Half-Life\n");
+    const QVector<RecentServer> hand = readBack();
+    ASSERT_EQ(addresses(hand), QStringList{QStringLiteral("10.0.0.3:27015")});
+    EXPECT_EQ(hand[0].protocol, 49);
+}
+
 TEST_F(RecentFile, ACountOfNonsenseOrPastTheLimitReadsTheLinesThereAtMostFifty)
 {
     QByteArray lines;

@@ -13,6 +13,7 @@
 #include <QListView>
 #include <QMenu>
 #include <QPushButton>
+#include <QSignalSpy>
 #include <QTest>
 #include <QThread>
 #include <QTimer>
@@ -173,10 +174,9 @@ TEST_F(BrowseClient, OfferedSteamCopiesComeInAMenuWithTheFileDialogBehindItsLast
                         QStringLiteral("Steam: Counter-Strike: Source (/steam/common/Counter-Strike Source)"),
                         QStringLiteral("Обзор...")}));
     EXPECT_EQ(control<QLineEdit>(d, "EditExe")->text(), QStringLiteral("steam://240"));
-    EXPECT_TRUE(control<QPushButton>(d, "BBSave")->isEnabled());
+    EXPECT_EQ(d.gamePath(4), QStringLiteral("steam://240")) << "kept without «Сохранить»";
+    EXPECT_FALSE(control<QPushButton>(d, "BBSave")->isEnabled()) << "nothing is left to save";
     EXPECT_EQ(dialogs, 0);
-    clickButton(d, "BBSave");
-    EXPECT_EQ(d.gamePath(4), QStringLiteral("steam://240"));
 
     // The menu's last item is the file dialog.
     seen.clear();
@@ -186,7 +186,6 @@ TEST_F(BrowseClient, OfferedSteamCopiesComeInAMenuWithTheFileDialogBehindItsLast
     EXPECT_EQ(control<QLineEdit>(d, "EditExe")->text(), fileAnswer);
 
     // Closing the menu changes nothing.
-    clickButton(d, "BBSave");
     seen.clear();
     clickMenuItemSoon(QStringLiteral("<none>"), &seen);
     clickButton(d, "SBExe");
@@ -242,5 +241,123 @@ TEST_F(BrowseClient, SteamProblemsAreShownBeforeTheChoiceAndAPickedClientThatCan
     // Told, not refused: the user may know better (an old build that runs by itself).
     EXPECT_EQ(control<QLineEdit>(d, "EditExe")->text(),
               QStringLiteral("/games/Half-Life 2 Deathmatch/hl2.sh"));
-    EXPECT_TRUE(control<QPushButton>(d, "BBSave")->isEnabled());
+    EXPECT_EQ(d.gamePath(5), QStringLiteral("/games/Half-Life 2 Deathmatch/hl2.sh"));
+}
+
+TEST_F(BrowseClient, TheXashClientIsOfferedAsFoundOrBrowsedKeptAtOnceAndWrittenInItsOwnSection)
+{
+    writeRaw("[Settings]\nCurItem=2\n");
+    TSettings& d = create();
+    d.show();
+    QSignalSpy changes(&d, &TSettings::clientsChanged);
+    EXPECT_TRUE(control<QLineEdit>(d, "EditXashClient")->text().isEmpty());
+    EXPECT_TRUE(d.xashClient().isEmpty());
+
+    // What the machine has comes first in the menu; its choice is the client at once.
+    d.setXashOffers([] {
+        return QList<std::pair<QString, QString>>{
+            {QStringLiteral("Flatpak: su.xash.Engine.Compat.i386"),
+             QStringLiteral("flatpak://su.xash.Engine.Compat.i386")},
+            {QStringLiteral("xash3d (/usr/games/xash3d)"), QStringLiteral("/usr/games/xash3d")}};
+    });
+    QStringList seen;
+    clickMenuItemSoon(QStringLiteral("Flatpak: su.xash.Engine.Compat.i386"), &seen);
+    clickButton(d, "SBXashClient");
+    EXPECT_EQ(seen, (QStringList{QStringLiteral("Flatpak: su.xash.Engine.Compat.i386"),
+                                 QStringLiteral("xash3d (/usr/games/xash3d)"), QStringLiteral("Обзор...")}));
+    EXPECT_EQ(d.xashClient(), QStringLiteral("flatpak://su.xash.Engine.Compat.i386"));
+    EXPECT_EQ(control<QLineEdit>(d, "EditXashClient")->text(), d.xashClient());
+    EXPECT_EQ(changes.size(), 1) << "the list's «Могу подключиться» learns of it";
+    EXPECT_FALSE(control<QPushButton>(d, "BBSave")->isEnabled());
+
+    // The menu's last item is the file dialog, with the client's name as its filter.
+    QString filter;
+    d.setExecutableChooser([&](QFileDialog& od) {
+        filter = od.nameFilters().value(0);
+        return QStringLiteral("/opt/xash/xash3d");
+    });
+    clickMenuItemSoon(QStringLiteral("Обзор..."), &seen);
+    clickButton(d, "SBXashClient");
+    EXPECT_EQ(filter, QStringLiteral("Xash3D FWGS (xash3d)"));
+    EXPECT_EQ(d.xashClient(), QStringLiteral("/opt/xash/xash3d"));
+    // Closing the menu, or nothing found and the file dialog cancelled, changes nothing.
+    clickMenuItemSoon(QStringLiteral("<none>"), &seen);
+    clickButton(d, "SBXashClient");
+    d.setXashOffers({});
+    d.setExecutableChooser([](QFileDialog&) { return QString(); });
+    clickButton(d, "SBXashClient");
+    EXPECT_EQ(d.xashClient(), QStringLiteral("/opt/xash/xash3d"));
+    EXPECT_EQ(changes.size(), 2);
+
+    // Switching games leaves it: one client for every game of its engine.
+    pickItem(control<QComboBox>(d, "CBGame"), 0);
+    EXPECT_EQ(control<QLineEdit>(d, "EditXashClient")->text(), QStringLiteral("/opt/xash/xash3d"));
+    destroy();
+    EXPECT_TRUE(readRaw().contains("[Clients]\nXash3D=/opt/xash/xash3d\n")) << readRaw().toStdString();
+    EXPECT_EQ(create().xashClient(), QStringLiteral("/opt/xash/xash3d"));
+    EXPECT_TRUE(m_prompter.boxes.empty());
+}
+
+TEST_F(BrowseClient, TheFirstGoldSrcClientPickedIsOfferedForEveryGoldSrcGameOnce)
+{
+    writeRaw("[Settings]\nCurItem=2\nExePath4=/games/css/hl2.sh\n");
+    TSettings& d = create();
+    d.show();
+    QSignalSpy changes(&d, &TSettings::clientsChanged);
+    d.setExecutableChooser([](QFileDialog&) { return QStringLiteral("/games/hl/hl_linux"); });
+    // No: only the game being edited has it.
+    m_prompter.answer = false;
+    clickButton(d, "SBExe");
+    ASSERT_EQ(m_prompter.questions.size(), 1);
+    EXPECT_EQ(m_prompter.questions[0],
+              QStringLiteral("Один клиент запускает все игры GoldSrc. Запускать «/games/hl/hl_linux» и для "
+                             "HL, CS1.5, CZERO?"));
+    EXPECT_EQ(d.gamePath(2), QStringLiteral("/games/hl/hl_linux"));
+    for (int slot : {0, 1, 3})
+        EXPECT_TRUE(d.gamePath(slot).isEmpty()) << slot;
+    EXPECT_EQ(d.gamePath(4), QStringLiteral("/games/css/hl2.sh")) << "a Source game is not offered";
+
+    // Picked again for another slot while the rest is empty: Yes gives all four the client, and a
+    // Steam copy of the picked game becomes each game's own copy where Steam has it.
+    d.setSharedClient([](int slot, const QString& picked) {
+        return slot == 3 ? QString() : picked + QStringLiteral("#%1").arg(slot);
+    });
+    m_prompter.answer = true;
+    pickItem(control<QComboBox>(d, "CBGame"), 2);
+    clickButton(d, "SBExe");
+    EXPECT_EQ(m_prompter.questions.value(1),
+              QStringLiteral("Один клиент запускает все игры GoldSrc. Запускать «/games/hl/hl_linux» и для "
+                             "HL, CS1.5?"));
+    EXPECT_EQ(d.gamePath(0), QStringLiteral("/games/hl/hl_linux#0"));
+    EXPECT_EQ(d.gamePath(1), QStringLiteral("/games/hl/hl_linux#1"));
+    EXPECT_TRUE(d.gamePath(3).isEmpty()) << "nothing fit it";
+    EXPECT_EQ(changes.size(), 3);
+
+    // Once a second game has a client of its own, a pick asks nothing.
+    pickItem(control<QComboBox>(d, "CBGame"), 3);
+    d.setExecutableChooser([](QFileDialog&) { return QStringLiteral("/games/cz/hl_linux"); });
+    clickButton(d, "SBExe");
+    EXPECT_EQ(m_prompter.questions.size(), 2);
+    EXPECT_EQ(d.gamePath(3), QStringLiteral("/games/cz/hl_linux"));
+    EXPECT_EQ(d.gamePath(0), QStringLiteral("/games/hl/hl_linux#0"));
+}
+
+TEST_F(BrowseClient, SteamsCopiesFoundAtFirstStartAreOfferedForTheGoldSrcGamesThatHaveNone)
+{
+    TSettings& d = create();
+    EXPECT_TRUE(d.firstStart());
+    d.show();
+    const std::array<QString, 4> copies{QStringLiteral("steam://70"), QStringLiteral("steam://10"),
+                                        QStringLiteral("steam://10"), QString()};
+    d.offerSteamCopies(copies, QStringLiteral("/home/u/.local/share/Steam/steamapps/common/Half-Life"));
+    ASSERT_EQ(m_prompter.questions.size(), 1);
+    EXPECT_EQ(m_prompter.questions[0],
+              QStringLiteral("Half-Life из Steam найден в /home/u/.local/share/Steam/steamapps/common/"
+                             "Half-Life. Запускать через Steam HL, CS1.5, CS1.6?"));
+    EXPECT_EQ(d.gamePath(0), QStringLiteral("steam://70"));
+    EXPECT_EQ(d.gamePath(2), QStringLiteral("steam://10"));
+    EXPECT_TRUE(d.gamePath(3).isEmpty());
+    EXPECT_EQ(control<QLineEdit>(d, "EditExe")->text(), QStringLiteral("steam://70"));
+    destroy();
+    EXPECT_FALSE(create().firstStart()) << "the file now exists";
 }

@@ -463,7 +463,8 @@ void typeIntoFileDialogSoon(QObject* context, const QString& path, int* enters)
 
 } // namespace
 
-TEST_F(OptionsDialog, APathTypedInTheFileDialogIsSavedByTheNextClickAndAnUnsavedPickIsDroppedOnClose)
+TEST_F(OptionsDialog,
+       APathTypedInTheFileDialogIsKeptAtOnceTheNextClickIsNotLostAndUnsavedParametersAreDropped)
 {
     QTemporaryDir games;
     for (const char* name : {"hl_linux", "hl.sh", "hl2_linux", "hlds_run"}) {
@@ -489,19 +490,21 @@ TEST_F(OptionsDialog, APathTypedInTheFileDialogIsSavedByTheNextClickAndAnUnsaved
     // The folder the dialog read in the background comes in meanwhile.
     EXPECT_FALSE(QTest::qWaitFor([] { return QApplication::activePopupWidget() != nullptr; }, 500));
     EXPECT_EQ(QApplication::activePopupWidget(), nullptr) << "a popup outlived the file dialog";
-    QTest::mouseClick(control<QPushButton>(d, "BBSave"), Qt::LeftButton);
-    EXPECT_EQ(d.gamePath(2), picked) << "the click on «Сохранить» was lost";
+    EXPECT_EQ(d.gamePath(2), picked) << "a picked path needs no «Сохранить»";
     EXPECT_FALSE(control<QPushButton>(d, "BBSave")->isEnabled());
+    QTest::mouseClick(control<QLineEdit>(d, "EditParam"), Qt::LeftButton);
+    QTest::keyClicks(control<QLineEdit>(d, "EditParam"), QStringLiteral(" -w"));
+    QTest::mouseClick(control<QPushButton>(d, "BBSave"), Qt::LeftButton);
+    EXPECT_EQ(d.startParams(2), u"-game cstrike -w") << "the click on «Сохранить» was lost";
 
-    // Another pick, and the dialog closed without saving: shown again, it shows what is saved.
+    // Another pick, and the dialog closed at once: shown again, it shows the new path, kept.
     d.setExecutableChooser([&](QFileDialog&) { return games.filePath(QStringLiteral("hl.sh")); });
     clickButton(d, "SBExe");
-    EXPECT_EQ(control<QLineEdit>(d, "EditExe")->text(), games.filePath(QStringLiteral("hl.sh")));
     QTest::keyClick(&d, Qt::Key_Escape);
     ASSERT_FALSE(d.isVisible());
     d.show();
-    EXPECT_EQ(control<QLineEdit>(d, "EditExe")->text(), picked) << "the page shows a path that is not saved";
-    EXPECT_EQ(d.gamePath(2), picked);
+    EXPECT_EQ(control<QLineEdit>(d, "EditExe")->text(), games.filePath(QStringLiteral("hl.sh")));
+    EXPECT_EQ(d.gamePath(2), games.filePath(QStringLiteral("hl.sh")));
     EXPECT_FALSE(control<QPushButton>(d, "BBSave")->isEnabled());
     // The same for the parameters typed and left unsaved.
     control<QLineEdit>(d, "EditParam")->setFocus();

@@ -5,6 +5,7 @@
 #include "options/SettingsHost.h"
 #include "options/ui/Options.h"
 
+#include <QStringList>
 #include <QTemporaryDir>
 #include <QWidget>
 
@@ -58,10 +59,15 @@ public:
     {
         boxes.push_back({caption, text, icon});
     }
-    bool confirm(const QString&) override { return answer; }
+    bool confirm(const QString& text) override
+    {
+        questions << text;
+        return answer;
+    }
     void beep() override { ++beeps; }
 
     std::vector<Box> boxes;
+    QStringList questions;
     int beeps = 0;
     bool answer = true;
 };

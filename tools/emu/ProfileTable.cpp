@@ -114,6 +114,17 @@ Profile olderEngineInNewerLayout()
     return profile;
 }
 
+Profile xashServer()
+{
+    Profile profile = defaultsFor(Kind::Source);
+    profile.protocol = 49;
+    profile.appId = 0;
+    profile.gameDir = "cstrike";
+    profile.description = "Counter-Strike";
+    profile.version = "0.21";
+    return profile;
+}
+
 bool parseAddress(const std::string& text, std::uint32_t& hostOrder)
 {
     in_addr addr{};

@@ -52,6 +52,9 @@ Profile defaultsFor(Kind kind);
 // A Counter-Strike 1.6 server of the older engine that answers the info request in the newer 'I'
 // layout: protocol 48, application 10, game directory "cstrike", description "Counter-Strike".
 Profile olderEngineInNewerLayout();
+// A Xash3D FWGS server of Counter-Strike: the newer layout's 'I' reply with protocol 49, no
+// application number and the engine's version, as engine/server/sv_query.c of xash3d-fwgs writes it.
+Profile xashServer();
 
 // A handful of servers on 127.0.0.2 ... 127.0.0.14 covering every game kind and reply form.
 ProfileTable demoTable();

@@ -60,7 +60,10 @@ FilterBar::FilterBar(QWidget* parent) : QWidget(parent)
     CBNotFull = named(new QCheckBox(tr("Не полные"), this), "CBNotFull");
     CBNotEmpty = named(new QCheckBox(tr("Не пустые"), this), "CBNotEmpty");
     CBNoPassword = named(new QCheckBox(tr("Без пароля"), this), "CBNoPassword");
-    for (QCheckBox* box : {CBNotFull, CBNotEmpty, CBNoPassword}) {
+    CBCanJoin = named(new QCheckBox(tr("Могу подключиться"), this), "CBCanJoin");
+    CBCanJoin->setToolTip(tr("Только серверы, для которых в настройках задан клиент: клиент игры, а для "
+                             "серверов Xash3D FWGS (протокол 49) клиент Xash3D FWGS"));
+    for (QCheckBox* box : {CBNotFull, CBNotEmpty, CBNoPassword, CBCanJoin}) {
         row->addWidget(box);
         connect(box, &QCheckBox::toggled, this, &FilterBar::emitChanged);
     }
@@ -98,6 +101,7 @@ FilterSettings FilterBar::settings() const
     s.notFull = CBNotFull->isChecked();
     s.notEmpty = CBNotEmpty->isChecked();
     s.noPassword = CBNoPassword->isChecked();
+    s.joinable = CBCanJoin->isChecked();
     const int game = CBFilterGame->currentData().toInt();
     if (game >= 0)
         s.game = static_cast<query::Game>(game);
@@ -114,6 +118,7 @@ void FilterBar::setSettings(const FilterSettings& s)
     CBNotFull->setChecked(s.notFull);
     CBNotEmpty->setChecked(s.notEmpty);
     CBNoPassword->setChecked(s.noPassword);
+    CBCanJoin->setChecked(s.joinable);
     CBFilterGame->setCurrentIndex(
         std::max(0, CBFilterGame->findData(s.game ? static_cast<int>(*s.game) : -1)));
     EFilterMap->setText(s.map);

@@ -12,8 +12,8 @@ class QSpinBox;
 namespace vantry::browser {
 
 // The bar above the server list that narrows it: a text looked for in name, map, address and
-// game (Escape clears it), «Не полные», «Не пустые», «Без пароля», a game, a map and a maximum
-// round trip. Every edit is a change at once.
+// game (Escape clears it), «Не полные», «Не пустые», «Без пароля», «Могу подключиться» (a client
+// is set for the server), a game, a map and a maximum round trip. Every edit is a change at once.
 class FilterBar : public QWidget
 {
     Q_OBJECT
@@ -36,6 +36,7 @@ private:
     QCheckBox* CBNotFull = nullptr;
     QCheckBox* CBNotEmpty = nullptr;
     QCheckBox* CBNoPassword = nullptr;
+    QCheckBox* CBCanJoin = nullptr;
     QComboBox* CBFilterGame = nullptr;
     QLineEdit* EFilterMap = nullptr;
     QSpinBox* SEMaxPing = nullptr;

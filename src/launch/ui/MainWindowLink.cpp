@@ -60,7 +60,8 @@ ListedServer MainWindowLink::entry(int row) const
 {
     const query::ServerRow& listed = m_parts.servers->server(row);
     return {listed.kind,           listed.from,   listed.playerCount,
-            listed.maxPlayerCount, listed.status, QString::fromStdString(listed.name)};
+            listed.maxPlayerCount, listed.status, QString::fromStdString(listed.name),
+            listed.protocol};
 }
 
 std::optional<ListedServer> MainWindowLink::selectedServer() const

@@ -1,5 +1,6 @@
 #include "GeneralPage.h"
 
+#include "base/Prompter.h"
 #include "options/Rules.h"
 #include "options/SettingsTable.h"
 #include "options/ui/OptionsWidgets.h"
@@ -8,6 +9,7 @@
 #include <QApplication>
 #include <QCheckBox>
 #include <QComboBox>
+#include <QDir>
 #include <QEvent>
 #include <QFileDialog>
 #include <QFileSystemModel>
@@ -31,6 +33,9 @@ namespace vantry::options {
 using widgets::named;
 
 namespace {
+
+// The menu item of the file dialog; no path begins with a backslash.
+const QString BrowseChoice = QStringLiteral("\\browse");
 
 bool isSlot(int slot)
 {
@@ -111,6 +116,14 @@ GeneralPage::GeneralPage(QWidget* parent) : QWidget(parent)
     TBTrans->setValue(100);
     TBTrans->setEnabled(false);
 
+    EditXash = named(new QLineEdit(this), "EditXashClient");
+    EditXash->setReadOnly(true);
+    EditXash->setPlaceholderText(tr("не задан"));
+    SBXash = named(new QToolButton(this), "SBXashClient");
+    SBXash->setText(QStringLiteral("..."));
+    SBXash->setToolTip(tr("Обзор"));
+    SBXash->setFont(bold);
+
     OD = named(new QFileDialog(this), "OD");
     // Qt's own dialog, whose name filters match without regard to case ("HL.EXE" finds hl.exe).
     OD->setOption(QFileDialog::DontUseNativeDialog);
@@ -147,14 +160,26 @@ GeneralPage::GeneralPage(QWidget* parent) : QWidget(parent)
     grid->addLayout(paramRow, 3, 1, 1, 3);
     grid->addWidget(widgets::boldLabel(tr("Обёртка:"), this), 4, 0);
     grid->addWidget(EditWrapper, 4, 1, 1, 3);
-    grid->addWidget(CBDclick, 5, 0, 1, 3);
-    grid->addWidget(BBSave, 5, 3);
-    grid->addWidget(CBTrans, 6, 0);
-    grid->addWidget(TBTrans, 6, 1, 1, 3);
-    grid->setRowStretch(6, 1);
+    QLabel* xashLabel = widgets::boldLabel(tr("Клиент Xash3D FWGS:"), this);
+    const QString xashTip = tr("Серверы Xash3D FWGS (протокол 49) подключаются этим клиентом, какой бы ни "
+                               "была игра: xash3d или Flatpak su.xash.Engine.Compat.i386. Игры из Steam "
+                               "он берёт из папки Half-Life в Steam.");
+    xashLabel->setToolTip(xashTip);
+    EditXash->setToolTip(xashTip);
+    grid->addWidget(xashLabel, 5, 0);
+    auto* xashRow = new QHBoxLayout;
+    xashRow->addWidget(EditXash);
+    xashRow->addWidget(SBXash);
+    grid->addLayout(xashRow, 5, 1, 1, 3);
+    grid->addWidget(CBDclick, 6, 0, 1, 3);
+    grid->addWidget(BBSave, 6, 3);
+    grid->addWidget(CBTrans, 7, 0);
+    grid->addWidget(TBTrans, 7, 1, 1, 3);
+    grid->setRowStretch(7, 1);
 
     connect(CBGame, &QComboBox::activated, this, [this] { CBGameChange(); });
     connect(SBExe, &QToolButton::clicked, this, [this] { SBExeClick(); });
+    connect(SBXash, &QToolButton::clicked, this, [this] { SBXashClick(); });
     connect(BitBtn2, &QPushButton::clicked, this, [this] { BitBtn2Click(); });
     connect(BitBtn1, &QPushButton::clicked, this, [this] { BitBtn1Click(); });
     connect(BBSave, &QPushButton::clicked, this, [this] { BBSaveClick(); });
@@ -170,6 +195,8 @@ void GeneralPage::load(const StoredSettings& s)
     m_gamePaths = s.gamePaths;
     m_startParams = s.startParams;
     m_wrappers = s.launchWrappers;
+    m_xashClient = s.xashClient;
+    EditXash->setText(QDir::toNativeSeparators(m_xashClient));
     CBGame->setCurrentIndex(s.curItem);
     showSlot(s.curItem);
     ui::Transparency::setOn(s.trans);
@@ -180,6 +207,7 @@ void GeneralPage::load(const StoredSettings& s)
     CBParams->clear();
     CBParams->addItems(s.paramChoices);
     CBParams->setCurrentIndex(-1);
+    emit clientsChanged();
 }
 
 void GeneralPage::store(StoredSettings& s) const
@@ -187,6 +215,7 @@ void GeneralPage::store(StoredSettings& s) const
     s.gamePaths = m_gamePaths;
     s.startParams = m_startParams;
     s.launchWrappers = m_wrappers;
+    s.xashClient = m_xashClient;
     s.curItem = CBGame->currentIndex();
     s.trans = CBTrans->isChecked();
     s.transLevel = ui::Transparency::level();
@@ -205,6 +234,16 @@ void GeneralPage::setClientOffers(ClientOffers offers, PickNotice notice)
 {
     m_clientOffers = std::move(offers);
     m_pickNotice = std::move(notice);
+}
+
+void GeneralPage::setXashOffers(XashOffers offers)
+{
+    m_xashOffers = std::move(offers);
+}
+
+void GeneralPage::setSharedClient(SharedClient shared)
+{
+    m_sharedClient = std::move(shared);
 }
 
 QString GeneralPage::anyProgramFilter()
@@ -280,10 +319,82 @@ void GeneralPage::SBExeClick()
     if (path.isEmpty())
         return;
     EditExe->setText(path);
-    BBSave->setEnabled(true);
-    if (m_pickNotice && isSlot(slot))
+    if (!isSlot(slot))
+        return;
+    // Kept at once: a path chosen and then lost to a switch of game, for want of «Сохранить», was
+    // the commonest way to end up with no client.
+    m_gamePaths[static_cast<std::size_t>(slot)] = path;
+    emit clientsChanged();
+    if (m_pickNotice)
         if (const QString notice = m_pickNotice(slot, path); !notice.isEmpty())
             widgets::error(notice);
+    offerForOtherSlots(slot, path);
+}
+
+void GeneralPage::offerForOtherSlots(int slot, const QString& path)
+{
+    constexpr int GoldSrcSlots = 4;
+    if (slot < 0 || slot >= GoldSrcSlots)
+        return;
+    std::array<QString, GameSlotCount> offered;
+    for (int other = 0; other < GoldSrcSlots; ++other) {
+        if (other == slot)
+            continue;
+        if (!gamePath(other).isEmpty())
+            return; // not the first client: the user has chosen per game
+        offered[static_cast<std::size_t>(other)] = m_sharedClient ? m_sharedClient(other, path) : path;
+    }
+    setPaths(offered, tr("Один клиент запускает все игры GoldSrc. Запускать «%1» и для %2?")
+                          .arg(QDir::toNativeSeparators(path)));
+}
+
+void GeneralPage::offerSteamCopies(const std::array<QString, 4>& paths, const QString& folder)
+{
+    std::array<QString, GameSlotCount> offered;
+    for (std::size_t slot = 0; slot < paths.size(); ++slot) {
+        if (!m_gamePaths[slot].isEmpty())
+            return;
+        offered[slot] = paths[slot];
+    }
+    setPaths(offered, tr("Half-Life из Steam найден в %1. Запускать через Steam %2?")
+                          .arg(QDir::toNativeSeparators(folder)));
+}
+
+// Asks once for every slot that has an offer ("%2" of the question: their labels), and sets them.
+void GeneralPage::setPaths(const std::array<QString, GameSlotCount>& paths, const QString& question)
+{
+    QStringList labels;
+    for (int slot = 0; slot < GameSlotCount; ++slot)
+        if (!paths[static_cast<std::size_t>(slot)].isEmpty())
+            labels << CBGame->itemText(slot);
+    if (labels.isEmpty() || !prompter().confirm(question.arg(labels.join(QStringLiteral(", ")))))
+        return;
+    for (int slot = 0; slot < GameSlotCount; ++slot)
+        if (const QString& path = paths[static_cast<std::size_t>(slot)]; !path.isEmpty())
+            m_gamePaths[static_cast<std::size_t>(slot)] = path;
+    EditExe->setText(gamePath(CBGame->currentIndex()));
+    emit clientsChanged();
+}
+
+void GeneralPage::SBXashClick()
+{
+    QList<std::pair<QString, QString>> offers;
+    if (m_xashOffers)
+        offers = m_xashOffers();
+    const auto browse = [this] {
+        OD->setNameFilters({nameFilter(QStringLiteral("Xash3D FWGS|xash3d")), anyProgramFilter()});
+        return m_chooseExecutable(*OD);
+    };
+    QString path = offers.isEmpty() ? browse() : chooseFromMenu(SBXash, offers);
+    if (path == BrowseChoice)
+        path = browse();
+    if (QWidget* popup = QApplication::activePopupWidget())
+        popup->close();
+    if (path.isEmpty())
+        return;
+    m_xashClient = path;
+    EditXash->setText(QDir::toNativeSeparators(path));
+    emit clientsChanged();
 }
 
 // The offered clients in a menu under the button, the file dialog behind its last item; the file
@@ -298,17 +409,21 @@ QString GeneralPage::chooseClient(int slot)
         widgets::error(problems.join(u'\n'));
     if (offers.isEmpty())
         return m_chooseExecutable(*OD);
-    QMenu menu(SBExe);
+    const QString chosen = chooseFromMenu(SBExe, offers);
+    return chosen == BrowseChoice ? m_chooseExecutable(*OD) : chosen;
+}
+
+// The offers in a menu under the button, "Обзор..." last: the chosen path, BrowseChoice for the
+// file dialog, empty when the menu was closed.
+QString GeneralPage::chooseFromMenu(QToolButton* button, const QList<std::pair<QString, QString>>& offers)
+{
+    QMenu menu(button);
     for (const auto& [label, path] : offers)
         menu.addAction(label)->setData(path);
     menu.addSeparator();
-    const QAction* browse = menu.addAction(tr("Обзор..."));
-    const QAction* chosen = menu.exec(SBExe->mapToGlobal(QPoint(0, SBExe->height())));
-    if (!chosen)
-        return {};
-    if (chosen == browse)
-        return m_chooseExecutable(*OD);
-    return chosen->data().toString();
+    menu.addAction(tr("Обзор..."))->setData(BrowseChoice);
+    const QAction* chosen = menu.exec(button->mapToGlobal(QPoint(0, button->height())));
+    return chosen ? chosen->data().toString() : QString();
 }
 
 void GeneralPage::BitBtn2Click()
@@ -338,6 +453,7 @@ void GeneralPage::BBSaveClick()
         m_gamePaths[static_cast<std::size_t>(slot)] = EditExe->text();
         m_startParams[static_cast<std::size_t>(slot)] = EditParam->text();
         m_wrappers[static_cast<std::size_t>(slot)] = EditWrapper->text().trimmed();
+        emit clientsChanged();
     }
     BBSave->setEnabled(false);
 }

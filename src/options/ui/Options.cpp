@@ -33,6 +33,7 @@ TSettings::TSettings(SettingsHost& host, QWidget* mainWindow, QWidget* parent)
     PageControl->setObjectName(QStringLiteral("PageControl"));
     TS1 = new GeneralPage(PageControl);
     TS1->setObjectName(QStringLiteral("TS1"));
+    connect(TS1, &GeneralPage::clientsChanged, this, &TSettings::clientsChanged);
     TS2 = new ScanPage(PageControl);
     TS2->setObjectName(QStringLiteral("TS2"));
     TS3 = new FavouritesPage(m_host, PageControl);
@@ -103,6 +104,7 @@ void TSettings::applyLoaded(const StoredSettings& s)
 {
     m_host.setScanMode(s.gameType);
     m_host.setWindowSize(s.windowSize);
+    m_firstStart = s.firstStart;
     TS1->load(s);
     TS2->load(s);
     TS3->load(s);
@@ -169,6 +171,21 @@ void TSettings::setExecutableChooser(std::function<QString(QFileDialog&)> choose
 void TSettings::setClientOffers(ClientOffers offers, PickNotice notice)
 {
     TS1->setClientOffers(std::move(offers), std::move(notice));
+}
+
+void TSettings::setXashOffers(GeneralPage::XashOffers offers)
+{
+    TS1->setXashOffers(std::move(offers));
+}
+
+void TSettings::setSharedClient(GeneralPage::SharedClient shared)
+{
+    TS1->setSharedClient(std::move(shared));
+}
+
+void TSettings::offerSteamCopies(const std::array<QString, 4>& paths, const QString& folder)
+{
+    TS1->offerSteamCopies(paths, folder);
 }
 
 QString TSettings::anyProgramFilter()
@@ -265,6 +282,12 @@ QString TSettings::launchWrapper(int slot) const
 {
     return TS1->launchWrapper(slot);
 }
+
+QString TSettings::xashClient() const
+{
+    return TS1->xashClient();
+}
+
 bool TSettings::autoScan() const
 {
     return TS3->autoScan();

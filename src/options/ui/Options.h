@@ -56,6 +56,14 @@ public:
     // and what the user should know of a path just picked (empty: nothing). The program installs
     // both; without offers the button runs the file dialog at once, as it does where none exist.
     void setClientOffers(ClientOffers offers, PickNotice notice);
+    // The Xash3D FWGS clients its browse button offers, and the path another GoldSrc slot gets from
+    // a client just picked (both: no offer without them, the same file for every slot).
+    void setXashOffers(GeneralPage::XashOffers offers);
+    void setSharedClient(GeneralPage::SharedClient shared);
+    // The settings file did not exist before this run.
+    bool firstStart() const { return m_firstStart; }
+    // At first start: Steam's copies of the GoldSrc games, offered for all their slots at once.
+    void offerSteamCopies(const std::array<QString, 4>& paths, const QString& folder);
     // The file dialog's second filter, which lists every file the user may run: as the dialog
     // shows it, and so as it reports it chosen, in the window's language.
     static QString anyProgramFilter();
@@ -75,6 +83,7 @@ public:
     QString gamePath(int slot) const override;
     QString startParams(int slot) const override;
     QString launchWrapper(int slot) const override;
+    QString xashClient() const override;
     bool autoScan() const override;
     int updateIntervalSec() const override;
     bool addFavourite(const Favourite& favourite) override;
@@ -104,6 +113,10 @@ public:
     void CBAutoUpdateClick();
     void SEUpdIntervalChange();
 
+signals:
+    // A game's client or the Xash3D FWGS client was set or changed.
+    void clientsChanged();
+
 protected:
     void showEvent(QShowEvent* event) override;
 
@@ -127,6 +140,7 @@ private:
     bool m_loaded = false;
     bool m_saved = false;
     bool m_noActivePage = false;
+    bool m_firstStart = false;
 };
 
 } // namespace vantry::options
