@@ -366,8 +366,10 @@ TEST(EmuLink, ABurstOfRepliesIsSpacedByTheDownlinkAndCutToItsQueue)
     EXPECT_LT(replies.size(), Servers / 2);
     EXPECT_EQ(replies.size() + server.linkDropped(), Servers);
     EXPECT_GE(ms(replies.front().at - start), 10.0);
-    // Spaced by the rate: the last of n leaves no sooner than n link slots after the first.
+    // Spaced by the rate: the last of n leaves about n link slots after the first (unlimited, all
+    // would come at once). Arrivals are stamped when this thread reads them, and a busy machine
+    // may read the first late: a fifth is allowed for that.
     const std::size_t bits = (replies.front().data.size() + LinkQueue::HeaderBytes) * 8;
     const double slotMs = double(bits) / shape.downKbps;
-    EXPECT_GE(ms(replies.back().at - replies.front().at), slotMs * double(replies.size() - 1) - 1.0);
+    EXPECT_GE(ms(replies.back().at - replies.front().at), 0.8 * slotMs * double(replies.size() - 1));
 }
