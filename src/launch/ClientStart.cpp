@@ -24,13 +24,6 @@ const QString SteamMissing = QStringLiteral("Steam is not installed (no program 
 const QString FlatpakMissing = QStringLiteral("the game is in Steam's Flatpak, but the program \"flatpak\" "
                                               "is not installed; install the package flatpak");
 
-ClientStart failed(const QString& reason)
-{
-    ClientStart start;
-    start.failure = reason;
-    return start;
-}
-
 bool isSourceLaunchScript(const QString& fileName)
 {
     return fileName == u"hl2.sh" || fileName == u"cstrike.sh" || fileName == u"hl2mp.sh";
@@ -75,11 +68,11 @@ ClientStart throughSteam(int appId, const QStringList& gameArgs, const SteamFind
     if (flatpak) {
         const QString runner = QStandardPaths::findExecutable(QStringLiteral("flatpak"));
         if (runner.isEmpty())
-            return failed(FlatpakMissing);
+            return ClientStart::failed(FlatpakMissing);
         return {runner, QStringList{QStringLiteral("run"), FlatpakSteam} + args, {}, {}, {}};
     }
     if (steam.isEmpty())
-        return failed(SteamMissing);
+        return ClientStart::failed(SteamMissing);
     return {steam, args, {}, {}, {}};
 }
 
@@ -106,28 +99,29 @@ ClientStart planUnwrapped(const GameLaunch& launch, const SteamLibrary& steam)
     const GameArguments game =
         gameArguments(launch.startParams, launch.address, launch.port, launch.passwordParam);
     if (!game.error.isEmpty())
-        return failed(game.error);
+        return ClientStart::failed(game.error);
 
     if (launch.gamePath.startsWith(SteamPrefix)) {
         const int app = steamAppOfPath(launch.gamePath);
         if (app == 0)
-            return failed(QStringLiteral("no Steam application number after \"steam://\""));
+            return ClientStart::failed(QStringLiteral("no Steam application number after \"steam://\""));
         return throughSteam(app, game.arguments, steam.find());
     }
 
     const QFileInfo file(launch.gamePath);
     if (!file.exists())
-        return failed(QStringLiteral("file not found"));
+        return ClientStart::failed(QStringLiteral("file not found"));
     if (file.isDir())
-        return failed(QStringLiteral("it is a folder"));
+        return ClientStart::failed(QStringLiteral("it is a folder"));
     const QString name = file.fileName();
 
     if (isSteamProgram(name)) {
         const int app = steamAppForSlot(launch.slot);
         if (app == 0)
-            return failed(QStringLiteral("Steam does not sell this game; choose the game's own client"));
+            return ClientStart::failed(
+                QStringLiteral("Steam does not sell this game; choose the game's own client"));
         if (!file.isExecutable())
-            return failed(QStringLiteral("not an executable file"));
+            return ClientStart::failed(QStringLiteral("not an executable file"));
         return throughSteam(app, game.arguments, {}, file.absoluteFilePath());
     }
 
@@ -142,11 +136,11 @@ ClientStart planUnwrapped(const GameLaunch& launch, const SteamLibrary& steam)
     if (isWindowsProgram(file)) {
         const QString wine = QStandardPaths::findExecutable(QStringLiteral("wine"));
         if (wine.isEmpty())
-            return failed(WineMissing);
+            return ClientStart::failed(WineMissing);
         return {wine, QStringList{file.absoluteFilePath()} + game.arguments, file.absolutePath(), {}, {}};
     }
     if (!file.isExecutable())
-        return failed(QStringLiteral("not an executable file"));
+        return ClientStart::failed(QStringLiteral("not an executable file"));
     return {file.absoluteFilePath(), game.arguments, file.absolutePath(), {}, {}};
 }
 

@@ -35,6 +35,13 @@ struct ClientStart
     QString workingDirectory; // empty: the program inherits ours
     QString failure;          // English, to follow "Unable to start <path>: "
     QStringList environment;  // "NAME=value" set for the program over ours
+
+    static ClientStart failed(const QString& reason)
+    {
+        ClientStart start;
+        start.failure = reason;
+        return start;
+    }
 };
 
 // How a slot's game path starts on this machine:

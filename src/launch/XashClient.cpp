@@ -16,13 +16,6 @@ namespace {
 const QString FlatpakPrefix = QStringLiteral("flatpak://");
 const QString ReadOnlyDir = QStringLiteral("XASH3D_RODIR");
 
-ClientStart failed(const QString& reason)
-{
-    ClientStart start;
-    start.failure = reason;
-    return start;
-}
-
 bool flatpakInstalled(const QString& root)
 {
     return QFileInfo(root + QStringLiteral("/app/") + XashFlatpakId).isDir();
@@ -62,11 +55,12 @@ ClientStart planXashStart(const XashLaunch& launch, const SteamLibrary& steam)
 {
     const QString folder = xashGameFolder(launch.game);
     if (folder.isEmpty())
-        return failed(QStringLiteral("the Xash3D FWGS client runs only the older engine's games"));
+        return ClientStart::failed(
+            QStringLiteral("the Xash3D FWGS client runs only the older engine's games"));
     const GameArguments game =
         gameArguments(QStringLiteral("-game ") + folder, launch.address, launch.port, launch.passwordParam);
     if (!game.error.isEmpty())
-        return failed(game.error);
+        return ClientStart::failed(game.error);
 
     // Read at each start: Steam may have installed Half-Life since the last one.
     QString data;
@@ -77,11 +71,12 @@ ClientStart planXashStart(const XashLaunch& launch, const SteamLibrary& steam)
     if (launch.client.startsWith(FlatpakPrefix)) {
         const QString id = launch.client.mid(FlatpakPrefix.size());
         if (id.isEmpty())
-            return failed(QStringLiteral("no Flatpak application after \"flatpak://\""));
+            return ClientStart::failed(QStringLiteral("no Flatpak application after \"flatpak://\""));
         const QString runner = QStandardPaths::findExecutable(QStringLiteral("flatpak"));
         if (runner.isEmpty())
-            return failed(QStringLiteral("the program \"flatpak\" is not installed; install the package "
-                                         "flatpak, or choose the client's own program"));
+            return ClientStart::failed(
+                QStringLiteral("the program \"flatpak\" is not installed; install the package "
+                               "flatpak, or choose the client's own program"));
         start.program = runner;
         start.arguments << QStringLiteral("run");
         // Steam's folder may lie outside what the sandbox sees (a second drive, Steam's own Flatpak).
@@ -93,11 +88,11 @@ ClientStart planXashStart(const XashLaunch& launch, const SteamLibrary& steam)
     } else {
         const QFileInfo file(launch.client);
         if (!file.exists())
-            return failed(QStringLiteral("file not found"));
+            return ClientStart::failed(QStringLiteral("file not found"));
         if (file.isDir())
-            return failed(QStringLiteral("it is a folder"));
+            return ClientStart::failed(QStringLiteral("it is a folder"));
         if (!file.isExecutable())
-            return failed(QStringLiteral("not an executable file"));
+            return ClientStart::failed(QStringLiteral("not an executable file"));
         start.program = file.absoluteFilePath();
         start.arguments = game.arguments;
         start.workingDirectory = file.absolutePath();

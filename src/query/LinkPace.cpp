@@ -56,7 +56,6 @@ bool LinkPace::update(std::int64_t nowMs)
     if (!due && !act)
         return false;
     m_roundStartMs = nowMs;
-    ++m_rounds;
     const int before = m_rate;
     const std::int64_t delivered = m_answers * 1000 / std::max<std::int64_t>(length, 1);
     // Answers that needed a second ask tell of requests lost a while ago: one loss episode

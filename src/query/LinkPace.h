@@ -35,8 +35,6 @@ public:
     void answered(std::int64_t sentMs, std::int64_t atMs, bool retried);
     // Ends a round when one is due, or at once when a queue showed; true when the pace changed.
     bool update(std::int64_t nowMs);
-    // Rounds ended so far.
-    std::uint64_t rounds() const { return m_rounds; }
 
     // How long the latest answers waited in a queue: the lowest of their round trips above the
     // floor; 0 before there are enough of them.
@@ -54,7 +52,6 @@ private:
     // After a cut the answers still in flight tell of the pace before it: not cut again for them.
     std::int64_t m_holdUntilMs = 0;
     std::int64_t m_queueAtCutMs = 0;
-    std::uint64_t m_rounds = 0;
     std::int64_t m_carried = 0; // answers a second while the link queued: what it carries
     // The round trips of the latest answers, a ring.
     std::array<std::int64_t, 64> m_latest{};

@@ -116,11 +116,10 @@ Profile olderEngineInNewerLayout()
 
 Profile xashServer()
 {
-    Profile profile = defaultsFor(Kind::Source);
+    // The open engine answers as the older one does in the newer layout, with its own protocol.
+    Profile profile = olderEngineInNewerLayout();
     profile.protocol = 49;
     profile.appId = 0;
-    profile.gameDir = "cstrike";
-    profile.description = "Counter-Strike";
     profile.version = "0.21";
     return profile;
 }
