@@ -9,6 +9,8 @@
 #include "emu/MasterEmu.h"
 #include "emu/XashMasterEmu.h"
 #include "net/MasterFetch.h"
+#include "query/MasterPaging.h"
+#include "query/MasterPaging.h"
 #include "net/XashFetch.h"
 #include "query/MasterFilter.h"
 
@@ -39,16 +41,16 @@ double limitedOnce()
     std::vector<vantry::net::MasterListing> listings;
     listings.push_back(
         {vantry::query::Endpoint{limited.address(), limited.port()},
-         vantry::query::MasterPaging(static_cast<std::uint8_t>(vantry::query::MasterRegion::Europe),
-                                     "\\appid\\10", pacing),
+         std::make_unique<vantry::query::MasterPaging>(
+             static_cast<std::uint8_t>(vantry::query::MasterRegion::Europe), "\\appid\\10", pacing),
          false, 0});
     QElapsedTimer took;
     took.start();
     vantry::net::fetchMasterLists(listings);
     const double ms = static_cast<double>(took.nsecsElapsed()) / 1e6;
     limited.stop();
-    if (listings.front().paging.servers().size() != book.servers.size())
-        std::printf("limited: %zu of %zu addresses came\n", listings.front().paging.servers().size(),
+    if (listings.front().exchange->servers().size() != book.servers.size())
+        std::printf("limited: %zu of %zu addresses came\n", listings.front().exchange->servers().size(),
                     book.servers.size());
     return ms;
 }

@@ -1,15 +1,12 @@
 #include "MasterListFetch.h"
 
-#include "net/MasterFetch.h"
+#include "net/MasterLoop.h"
 #include "net/SteamServerList.h"
 #include "net/XashFetch.h"
 #include "query/Endpoint.h"
+#include "query/MasterGames.h"
 
-#include <QHostAddress>
-#include <QHostInfo>
 #include <QSet>
-#include <QSocketNotifier>
-#include <QTimer>
 
 #include <algorithm>
 
@@ -54,51 +51,25 @@ std::vector<query::ListFilter> sweepFilters(int scanMode)
     return out;
 }
 
-// One UDP master: its socket, kept for all its pages, and its games one after another.
-struct MasterListFetch::Master
-{
-    ~Master()
-    {
-        if (lookup >= 0)
-            QHostInfo::abortHostLookup(lookup);
-        // The notifier is off before its socket closes. Later: the master may end inside its own
-        // notifier's or timer's signal. Children of the fetch, so that none outlives it when no
-        // event loop runs after.
-        if (notifier)
-            notifier->setEnabled(false);
-        for (QObject* o : {static_cast<QObject*>(notifier), static_cast<QObject*>(timer)}) {
-            if (o) {
-                o->disconnect();
-                o->deleteLater();
-            }
-        }
-    }
-
-    QString name; // as the user wrote it
-    options::MasterEntry entry;
-    int lookup = -1;
-    std::unique_ptr<net::MasterLink> link;
-    QSocketNotifier* notifier = nullptr;
-    QTimer* timer = nullptr;
-    std::size_t filter = 0; // the game asked for now
-    std::optional<query::MasterPaging> paging;
-    std::size_t taken = 0; // addresses of the paging already added
-    query::MasterPacing pacing;
-    qint64 notBeforeMs = 0; // the next game's first request waits for the pace
-    qint64 lastSendMs = 0;
-    qint64 lastAnswerMs = 0;
-    bool answered = false;
-    bool done = false;
-};
-
-MasterListFetch::MasterListFetch(QObject* parent) : QObject(parent)
+MasterListFetch::MasterListFetch(QObject* parent) : QObject(parent), m_masters(new net::MasterLoop(this))
 {
     m_pacing.limit = Limit;
+    connect(m_masters, &net::MasterLoop::listed, this, [this](std::size_t i) {
+        const std::vector<query::Endpoint>& listed = m_masters->exchange(i).servers();
+        for (std::size_t& taken = m_taken[i]; taken < listed.size(); ++taken)
+            add(listed[taken]);
+    });
+    connect(m_masters, &net::MasterLoop::finished, this, &MasterListFetch::mastersEnded);
 }
 
 MasterListFetch::~MasterListFetch()
 {
     cancel();
+}
+
+void MasterListFetch::setClock(query::Clock& clock)
+{
+    m_masters->setClock(clock);
 }
 
 void MasterListFetch::setReplyWait(int timeoutMs, int retries)
@@ -110,7 +81,8 @@ void MasterListFetch::setReplyWait(int timeoutMs, int retries)
 void MasterListFetch::cancel()
 {
     m_running = false;
-    m_masters.clear();
+    m_masters->cancel();
+    m_taken.clear();
     m_apiRunning = false;
     if (m_xash) {
         m_xash->disconnect(this);
@@ -136,7 +108,6 @@ void MasterListFetch::start(const options::MasterSource& source, int scanMode)
     m_servers.clear();
     m_seen.clear();
     m_problems.clear();
-    m_startMs = m_clock->nowMs();
     m_running = true;
 
     if (m_source.enabled && m_source.steamKey.isEmpty() && m_source.masters.isEmpty() &&
@@ -164,6 +135,9 @@ void MasterListFetch::start(const options::MasterSource& source, int scanMode)
     }
 
     QSet<QString> named;
+    std::vector<std::string> filters;
+    for (const query::ListFilter& f : m_filters)
+        filters.push_back(query::filterText(f));
     for (const QString& text : m_source.masters) {
         const std::optional<options::MasterEntry> entry = options::parseMasterEntry(text);
         if (!entry) {
@@ -173,47 +147,14 @@ void MasterListFetch::start(const options::MasterSource& source, int scanMode)
         if (named.contains(entry->text().toLower()))
             continue;
         named.insert(entry->text().toLower());
-        auto master = std::make_shared<Master>();
-        master->name = entry->text();
-        master->entry = *entry;
-        master->pacing = m_pacing;
+        query::MasterPacing pacing = m_pacing;
         // Valve's masters go silent for a while when asked faster than the pace; others are
         // asked as fast as they answer.
-        master->pacing.adaptive = !query::rateLimitedMaster(entry->host.toStdString());
-        master->timer = new QTimer(this);
-        master->timer->setSingleShot(true);
-        const std::weak_ptr<Master> weak = master;
-        connect(master->timer, &QTimer::timeout, this, [this, weak] {
-            if (const auto m = weak.lock())
-                drive(*m);
-        });
-        m_masters.push_back(master);
-        // Numbers are read as the rest of the program reads them, never by the resolver.
-        const query::HostText host = query::HostText::read(entry->host.toStdString());
-        if (host.kind == query::HostText::Kind::Address) {
-            openMaster(master, host.address);
-            continue;
-        }
-        if (host.kind != query::HostText::Kind::Name) {
-            problem(QStringLiteral("Cannot find the address of master server %1.").arg(master->name));
-            master->done = true;
-            continue;
-        }
-        master->lookup = QHostInfo::lookupHost(entry->host, this, [this, weak](const QHostInfo& info) {
-            const auto m = weak.lock();
-            if (!m)
-                return;
-            m->lookup = -1;
-            for (const QHostAddress& a : info.addresses()) {
-                if (a.protocol() == QAbstractSocket::IPv4Protocol) {
-                    openMaster(m, a.toIPv4Address());
-                    return;
-                }
-            }
-            problem(QStringLiteral("Cannot find the address of master server %1.").arg(m->name));
-            m->done = true;
-            checkFinished();
-        });
+        pacing.adaptive = !query::rateLimitedMaster(entry->host.toStdString());
+        m_taken.push_back(0);
+        m_masters->add(entry->text(), entry->host, entry->port,
+                       std::make_unique<query::MasterGames>(static_cast<std::uint8_t>(m_source.region),
+                                                            filters, pacing));
     }
 
     // The Web API's first request after the masters are set up: its answer comes from the loop.
@@ -281,98 +222,26 @@ void MasterListFetch::apiAnswered(const net::ServerListResult& result)
     askApi();
 }
 
-void MasterListFetch::openMaster(const std::shared_ptr<Master>& master, std::uint32_t address)
+void MasterListFetch::mastersEnded()
 {
-    try {
-        master->link = std::make_unique<net::MasterLink>(query::Endpoint{address, master->entry.port});
-    } catch (const net::BatchSocketError& e) {
-        problem(QStringLiteral("Cannot ask master server %1: %2.")
-                    .arg(master->name, QString::fromUtf8(e.what())));
-        master->done = true;
-        checkFinished();
-        return;
-    }
-    master->notifier = new QSocketNotifier(master->link->fd(), QSocketNotifier::Read, this);
-    const std::weak_ptr<Master> weak = master;
-    connect(master->notifier, &QSocketNotifier::activated, this, [this, weak] {
-        if (const auto m = weak.lock())
-            readMaster(*m);
-    });
-    drive(*master);
-}
-
-void MasterListFetch::drive(Master& m)
-{
-    while (!m.done) {
-        const qint64 now = m_clock->nowMs() - m_startMs;
-        if (!m.paging) {
-            if (m.filter >= m_filters.size()) {
-                m.done = true;
-                break;
-            }
-            if (now < m.notBeforeMs) {
-                m.timer->start(static_cast<int>(m.notBeforeMs - now));
-                return;
-            }
-            m.paging.emplace(static_cast<std::uint8_t>(m_source.region),
-                             query::filterText(m_filters[m.filter]), m.pacing);
-            m.taken = 0;
-        }
-        const query::MasterPaging::Step step = m.paging->step(now);
-        if (!step.send.empty()) {
-            m.link->send(step.send);
-            m.lastSendMs = now;
-        }
-        if (!step.done) {
-            m.timer->start(static_cast<int>(std::clamp<qint64>(step.wakeMs - now, 0, 600'000)));
-            return;
-        }
-        take(m);
-        const bool silent = m.paging->outcome() == query::MasterOutcome::Silent;
-        ++m.filter;
-        // A master that never answered is not asked for its other games: each would cost the
-        // whole wait again.
-        if (silent && !m.answered) {
-            problem(QStringLiteral("Master server %1 did not answer.").arg(m.name));
-            m.paging.reset();
-            m.done = true;
+    for (std::size_t i = 0; i < m_masters->size(); ++i) {
+        const QString& name = m_masters->name(i);
+        switch (m_masters->end(i)) {
+        case net::MasterLoop::End::Unresolved:
+            problem(QStringLiteral("Cannot find the address of master server %1.").arg(name));
+            break;
+        case net::MasterLoop::End::CannotAsk:
+            problem(QStringLiteral("Cannot ask master server %1: %2.").arg(name, m_masters->error(i)));
+            break;
+        case net::MasterLoop::End::Asked:
+            if (m_masters->exchange(i).outcome() == query::MasterOutcome::Silent)
+                problem(QStringLiteral("Master server %1 did not answer.").arg(name));
+            break;
+        case net::MasterLoop::End::Running:
             break;
         }
-        if (m.pacing.adaptive) {
-            // The next game's list waits for what this one taught, from the master's last answer.
-            m.pacing.learnedPauseMs = m.paging->pauseMs();
-            if (m.paging->pages() > 0)
-                m.lastAnswerMs = m.paging->lastAnswerMs();
-            m.notBeforeMs = m.answered ? m.lastAnswerMs + m.pacing.learnedPauseMs : 0;
-        } else {
-            m.notBeforeMs = m.lastSendMs + m.pacing.paceMs;
-        }
-        m.paging.reset();
     }
-    m.timer->stop();
     checkFinished();
-}
-
-void MasterListFetch::readMaster(Master& m)
-{
-    if (!m.paging) {
-        // Between two games no paging runs: what comes then is read and dropped.
-        m.link->drain([](query::Bytes) {}, [] {});
-        return;
-    }
-    if (m.link->drain(*m.paging, m_clock->nowMs() - m_startMs)) {
-        m.answered = true;
-        take(m);
-    }
-    if (!m.done)
-        drive(m);
-}
-
-void MasterListFetch::take(Master& m)
-{
-    const std::vector<query::Endpoint>& listed = m.paging->servers();
-    for (; m.taken < listed.size(); ++m.taken)
-        add(listed[m.taken]);
 }
 
 void MasterListFetch::add(const query::Endpoint& address)
@@ -389,11 +258,8 @@ void MasterListFetch::problem(const QString& text)
 
 void MasterListFetch::checkFinished()
 {
-    if (!m_running || m_starting || m_apiRunning || m_xash)
+    if (!m_running || m_starting || m_apiRunning || m_xash || m_masters->running())
         return;
-    for (const std::shared_ptr<Master>& m : m_masters)
-        if (!m->done)
-            return;
     m_running = false;
     emit finished();
 }

@@ -11,6 +11,7 @@
 #include <unordered_set>
 
 namespace vantry::net {
+class MasterLoop;
 class SteamServerList;
 class XashFetch;
 struct ServerListResult;
@@ -34,7 +35,7 @@ public:
     // The first pause after a page that did not come, for masters asked as fast as they answer.
     void setBackoffStart(int ms) { m_pacing.backoffStartMs = ms; }
     // The clock the waits and the pace are measured on (not owned); the system's by default.
-    void setClock(query::Clock& clock) { m_clock = &clock; }
+    void setClock(query::Clock& clock);
 
     void start(const options::MasterSource& source, int scanMode) override;
     void cancel() override;
@@ -49,13 +50,9 @@ signals:
     void finished();
 
 private:
-    struct Master;
     void askApi();
     void apiAnswered(const net::ServerListResult& result);
-    void openMaster(const std::shared_ptr<Master>& master, std::uint32_t address);
-    void drive(Master& master);
-    void readMaster(Master& master);
-    void take(Master& master);
+    void mastersEnded();
     void add(const query::Endpoint& address);
     void problem(const QString& text);
     void checkFinished();
@@ -64,15 +61,14 @@ private:
     std::vector<query::ListFilter> m_filters;
     options::MasterSource m_source;
     query::MasterPacing m_pacing;
-    query::Clock* m_clock = &query::systemClock();
-    std::int64_t m_startMs = 0;
     bool m_running = false;
     bool m_starting = false;
 
     net::SteamServerList* m_api = nullptr;
     bool m_apiRunning = false;
     std::size_t m_apiNext = 0;
-    std::vector<std::shared_ptr<Master>> m_masters;
+    net::MasterLoop* m_masters;
+    std::vector<std::size_t> m_taken; // addresses of each master already added
     net::XashFetch* m_xash = nullptr;
     std::size_t m_xashTaken = 0;
 

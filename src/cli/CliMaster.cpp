@@ -62,9 +62,9 @@ std::string addressOnly(const query::Endpoint& a)
 
 void reportMaster(std::ostream& err, const std::string& name, const net::MasterListing& l)
 {
-    const std::size_t n = l.paging.servers().size();
+    const std::size_t n = l.exchange->servers().size();
     const std::string after = " after " + std::to_string(n) + " address" + (n == 1 ? "" : "es");
-    switch (l.paging.outcome()) {
+    switch (l.exchange->outcome()) {
     case query::MasterOutcome::Silent:
         err << "vantry: master " << name << " did not answer"
             << (l.refused ? " (its host says nothing listens on that port)" : "") << "\n";
@@ -87,7 +87,7 @@ void reportMaster(std::ostream& err, const std::string& name, const net::MasterL
     case query::MasterOutcome::Running:
         break;
     }
-    if (const std::size_t bad = l.paging.malformedReplies())
+    if (const std::size_t bad = l.exchange->malformedReplies())
         err << "vantry: master " << name << ": dropped " << bad << " malformed repl"
             << (bad == 1 ? "y" : "ies") << "\n";
 }
@@ -151,7 +151,7 @@ int queryAsListed(const CliOptions& o, std::vector<net::MasterListing>& listings
     const auto publish = [&] {
         std::vector<query::Endpoint> added;
         for (std::size_t i = 0; i < listings.size(); ++i) {
-            const std::vector<query::Endpoint>& servers = listings[i].paging.servers();
+            const std::vector<query::Endpoint>& servers = listings[i].exchange->servers();
             for (; taken[i] < servers.size(); ++taken[i]) {
                 if (count < o.pacing.limit && seen.insert(servers[taken[i]].key()).second) {
                     added.push_back(servers[taken[i]]);
@@ -251,9 +251,10 @@ bool masterListings(const CliOptions& o, const HostLookup& lookup, std::vector<n
         query::MasterPacing pacing = o.pacing;
         // Valve's masters fall silent for a while when asked faster than their pace.
         pacing.adaptive = !o.paceGiven && !query::rateLimitedMaster(h.host);
-        listings.push_back(
-            {master, query::MasterPaging(static_cast<std::uint8_t>(o.region), masterFilterText(o), pacing),
-             false, 0});
+        listings.push_back({master,
+                            std::make_unique<query::MasterPaging>(static_cast<std::uint8_t>(o.region),
+                                                                  masterFilterText(o), pacing),
+                            false, 0});
         const std::string text = query::endpointText(master);
         names.push_back(dotted ? text : h.host + " (" + text + ")");
     }
@@ -331,7 +332,7 @@ void pageMasters(std::vector<net::MasterListing>& listings, const std::vector<st
     for (std::size_t i = 0; i < listings.size(); ++i) {
         reportMaster(err, names[i], listings[i]);
         const std::string source = "master " + query::endpointText(listings[i].master);
-        for (const query::Endpoint& a : listings[i].paging.servers())
+        for (const query::Endpoint& a : listings[i].exchange->servers())
             listed.add(a, std::nullopt, source);
     }
 }

@@ -77,11 +77,20 @@ void MasterLink::drain(const std::function<void(query::Bytes)>& take, const std:
     }
 }
 
-bool MasterLink::drain(query::MasterPaging& paging, std::int64_t nowMs)
+bool MasterLink::drain(query::ListExchange& exchange, std::int64_t nowMs)
 {
     bool taken = false;
-    drain([&](query::Bytes page) { taken |= paging.received(page, nowMs); }, [&] { paging.refused(); });
+    drain([&](query::Bytes page) { taken |= exchange.received(page, nowMs); }, [&] { exchange.refused(); });
     return taken;
+}
+
+std::optional<std::int64_t> MasterLink::pump(query::ListExchange& exchange, std::int64_t nowMs)
+{
+    const query::ListExchange::Step step = exchange.step(nowMs);
+    send(step.send);
+    if (step.done)
+        return std::nullopt;
+    return step.wakeMs;
 }
 
 void fetchMasterLists(std::vector<MasterListing>& listings, const std::function<bool()>& stop,
@@ -101,13 +110,12 @@ void fetchMasterLists(std::vector<MasterListing>& listings, const std::function<
         bool running = false;
         for (std::size_t i = 0; i < listings.size(); ++i) {
             fds[i] = {links[i].fd(), 0, 0};
-            const query::MasterPaging::Step step = listings[i].paging.step(now);
-            if (step.done)
+            const std::optional<std::int64_t> next = links[i].pump(*listings[i].exchange, now);
+            if (!next)
                 continue;
             running = true;
             fds[i].events = POLLIN;
-            links[i].send(step.send);
-            wake = std::min(wake, step.wakeMs);
+            wake = std::min(wake, *next);
         }
         if (!running)
             return;
@@ -116,7 +124,7 @@ void fetchMasterLists(std::vector<MasterListing>& listings, const std::function<
             continue;
         for (std::size_t i = 0; i < listings.size(); ++i) {
             if (fds[i].revents & (POLLIN | POLLERR)) {
-                links[i].drain(listings[i].paging, clock.nowMs());
+                links[i].drain(*listings[i].exchange, clock.nowMs());
                 listings[i].refused = links[i].refused();
                 listings[i].foreignDatagrams = links[i].foreignDatagrams();
             }

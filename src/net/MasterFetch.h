@@ -1,9 +1,11 @@
 #pragma once
 
 #include "BatchSocket.h"
-#include "query/MasterPaging.h"
+#include "query/ListExchange.h"
 
 #include <functional>
+#include <memory>
+#include <optional>
 #include <vector>
 
 namespace vantry::net {
@@ -29,8 +31,10 @@ public:
     void send(std::span<const std::uint8_t> request);
     // Hands every waiting datagram of the master to `take`, and a refusal to `refusedNow`.
     void drain(const std::function<void(query::Bytes)>& take, const std::function<void()>& refusedNow);
-    // Every waiting page to `paging`; true when one of them was taken.
-    bool drain(query::MasterPaging& paging, std::int64_t nowMs);
+    // Every waiting datagram to `exchange`; true when one of them was taken.
+    bool drain(query::ListExchange& exchange, std::int64_t nowMs);
+    // Sends what `exchange` asks for now; when it wants to be asked again, none once it ended.
+    std::optional<std::int64_t> pump(query::ListExchange& exchange, std::int64_t nowMs);
     // The master's host reported that nothing listens on its port (ICMP port unreachable); the
     // paging then runs out its retries as for silence.
     bool refused() const { return m_refused; }
@@ -49,7 +53,7 @@ private:
 struct MasterListing
 {
     query::Endpoint master;
-    query::MasterPaging paging;
+    std::unique_ptr<query::ListExchange> exchange;
     // The master's host reported that nothing listens on its port (ICMP port unreachable); the
     // paging then runs out its retries as for silence.
     bool refused = false;

@@ -1,16 +1,14 @@
 #include "XashFetch.h"
 
-#include "MasterFetch.h"
+#include "MasterLoop.h"
+#include "query/XashExchange.h"
 #include "query/XashList.h"
 
 #include <QEventLoop>
-#include <QHostAddress>
-#include <QHostInfo>
 #include <QNetworkAccessManager>
 #include <QNetworkReply>
 #include <QNetworkRequest>
 #include <QRandomGenerator>
-#include <QSocketNotifier>
 #include <QTimer>
 #include <QUrl>
 
@@ -44,38 +42,12 @@ std::optional<HostPort> splitHost(const QString& text)
 
 } // namespace
 
-struct XashFetch::Master
+XashFetch::XashFetch(QObject* parent) : QObject(parent), m_masters(new MasterLoop(this))
 {
-    ~Master()
-    {
-        if (lookup >= 0)
-            QHostInfo::abortHostLookup(lookup);
-        // The notifier is off before its socket closes.
-        if (notifier)
-            notifier->setEnabled(false);
-        for (QObject* o : {static_cast<QObject*>(notifier), static_cast<QObject*>(timer)}) {
-            if (o) {
-                o->disconnect();
-                o->deleteLater();
-            }
-        }
-    }
-
-    QString name;
-    HostPort where;
-    int lookup = -1;
-    std::unique_ptr<MasterLink> link;
-    QSocketNotifier* notifier = nullptr;
-    QTimer* timer = nullptr;
-    std::size_t game = 0;            // the folder asked for now
-    std::vector<std::uint32_t> keys; // every request's key: late datagrams of an earlier one count
-    int attempts = 0;                // requests sent for this folder
-    bool answered = false;           // a datagram of this folder came
-    bool everAnswered = false;
-    bool done = false;
-};
-
-XashFetch::XashFetch(QObject* parent) : QObject(parent) {}
+    connect(m_masters, &MasterLoop::listed, this,
+            [this](std::size_t i) { add(m_masters->exchange(i).servers()); });
+    connect(m_masters, &MasterLoop::finished, this, &XashFetch::mastersEnded);
+}
 
 XashFetch::~XashFetch()
 {
@@ -85,7 +57,7 @@ XashFetch::~XashFetch()
 void XashFetch::cancel()
 {
     m_running = false;
-    m_masters.clear();
+    m_masters->cancel();
     for (const QPointer<QNetworkReply>& reply : m_replies) {
         if (reply) {
             reply->disconnect(this);
@@ -105,6 +77,15 @@ void XashFetch::start(const XashFetchRequest& request)
     m_problems.clear();
     m_running = true;
     m_starting = true;
+    query::XashAsking asking;
+    asking.gameDirs = request.gameDirs;
+    asking.notEmpty = request.notEmpty;
+    asking.notFull = request.notFull;
+    asking.noPassword = request.noPassword;
+    asking.quietMs = request.quietMs;
+    asking.replyWaitMs = request.replyWaitMs;
+    asking.retries = request.retries;
+    asking.limit = Limit;
     QStringList named;
     for (const QString& text : request.masters) {
         const std::optional<HostPort> where = splitHost(text);
@@ -116,43 +97,8 @@ void XashFetch::start(const XashFetchRequest& request)
         if (named.contains(name, Qt::CaseInsensitive))
             continue;
         named.append(name);
-        auto master = std::make_shared<Master>();
-        master->name = name;
-        master->where = *where;
-        master->timer = new QTimer(this);
-        master->timer->setSingleShot(true);
-        const std::weak_ptr<Master> weak = master;
-        connect(master->timer, &QTimer::timeout, this, [this, weak] {
-            if (const auto m = weak.lock())
-                timeout(*m);
-        });
-        m_masters.push_back(master);
-        // Numbers are read as the rest of the program reads them, never by the resolver.
-        const query::HostText host = query::HostText::read(where->host.toStdString());
-        if (host.kind == query::HostText::Kind::Address) {
-            open(master, host.address);
-            continue;
-        }
-        if (host.kind != query::HostText::Kind::Name) {
-            problem(QStringLiteral("Cannot find the address of master server %1.").arg(name));
-            master->done = true;
-            continue;
-        }
-        master->lookup = QHostInfo::lookupHost(where->host, this, [this, weak](const QHostInfo& info) {
-            const auto m = weak.lock();
-            if (!m)
-                return;
-            m->lookup = -1;
-            for (const QHostAddress& a : info.addresses()) {
-                if (a.protocol() == QAbstractSocket::IPv4Protocol) {
-                    open(m, a.toIPv4Address());
-                    return;
-                }
-            }
-            problem(QStringLiteral("Cannot find the address of master server %1.").arg(m->name));
-            m->done = true;
-            checkFinished();
-        });
+        m_masters->add(name, where->host, where->port,
+                       std::make_unique<query::XashExchange>(asking, QRandomGenerator::global()->generate()));
     }
     if (!request.listUrl.trimmed().isEmpty()) {
         m_network = m_network ? m_network : new QNetworkAccessManager(this);
@@ -163,92 +109,26 @@ void XashFetch::start(const XashFetchRequest& request)
     checkFinished();
 }
 
-void XashFetch::open(const std::shared_ptr<Master>& master, std::uint32_t address)
+void XashFetch::mastersEnded()
 {
-    try {
-        master->link = std::make_unique<MasterLink>(query::Endpoint{address, master->where.port});
-    } catch (const BatchSocketError& e) {
-        problem(QStringLiteral("Cannot ask master server %1: %2.")
-                    .arg(master->name, QString::fromUtf8(e.what())));
-        master->done = true;
-        checkFinished();
-        return;
+    for (std::size_t i = 0; i < m_masters->size(); ++i) {
+        const QString& name = m_masters->name(i);
+        switch (m_masters->end(i)) {
+        case MasterLoop::End::Unresolved:
+            problem(QStringLiteral("Cannot find the address of master server %1.").arg(name));
+            break;
+        case MasterLoop::End::CannotAsk:
+            problem(QStringLiteral("Cannot ask master server %1: %2.").arg(name, m_masters->error(i)));
+            break;
+        case MasterLoop::End::Asked:
+            if (m_masters->exchange(i).outcome() == query::MasterOutcome::Silent)
+                problem(QStringLiteral("Master server %1 did not answer.").arg(name));
+            break;
+        case MasterLoop::End::Running:
+            break;
+        }
     }
-    master->notifier = new QSocketNotifier(master->link->fd(), QSocketNotifier::Read, this);
-    const std::weak_ptr<Master> weak = master;
-    connect(master->notifier, &QSocketNotifier::activated, this, [this, weak] {
-        if (const auto m = weak.lock())
-            read(*m);
-    });
-    ask(*master);
-}
-
-void XashFetch::ask(Master& m)
-{
-    if (m.game >= m_request.gameDirs.size()) {
-        m.done = true;
-        m.timer->stop();
-        checkFinished();
-        return;
-    }
-    query::XashRequest request;
-    request.gameDir = m_request.gameDirs[m.game];
-    request.key = QRandomGenerator::global()->generate();
-    request.notEmpty = m_request.notEmpty;
-    request.notFull = m_request.notFull;
-    request.noPassword = m_request.noPassword;
-    m.keys.push_back(request.key);
-    const std::vector<std::uint8_t> bytes = query::xashMasterRequest(request);
-    m.link->send(bytes);
-    ++m.attempts;
-    m.timer->start(m_request.replyWaitMs);
-}
-
-void XashFetch::timeout(Master& m)
-{
-    if (m.done)
-        return;
-    if (!m.answered && m.attempts <= m_request.retries) {
-        ask(m);
-        return;
-    }
-    if (!m.answered && !m.everAnswered) {
-        // Each further folder would cost the whole wait again.
-        problem(QStringLiteral("Master server %1 did not answer.").arg(m.name));
-        m.done = true;
-        checkFinished();
-        return;
-    }
-    ++m.game;
-    m.attempts = 0;
-    m.answered = false;
-    ask(m);
-}
-
-void XashFetch::read(Master& m)
-{
-    // A refusal is silence that needs no waiting for: the time-out comes at once.
-    bool refused = false;
-    m.link->drain(
-        [&](query::Bytes bytes) {
-            if (m.done)
-                return;
-            for (const std::uint32_t key : m.keys) {
-                query::XashReplyError error = query::XashReplyError::None;
-                if (const auto found = query::decodeXashReply(bytes, key, error)) {
-                    m.answered = m.everAnswered = true;
-                    add(*found);
-                    // The list goes on while datagrams keep coming.
-                    m.timer->start(m_request.quietMs);
-                    break;
-                }
-            }
-        },
-        [&] { refused = true; });
-    if (refused && !m.done && !m.answered) {
-        m.attempts = m_request.retries + 1;
-        m.timer->start(0);
-    }
+    checkFinished();
 }
 
 void XashFetch::askList(std::size_t game)
@@ -308,11 +188,8 @@ void XashFetch::problem(const QString& text)
 
 void XashFetch::checkFinished()
 {
-    if (!m_running || m_starting || !m_replies.empty())
+    if (!m_running || m_starting || !m_replies.empty() || m_masters->running())
         return;
-    for (const std::shared_ptr<Master>& m : m_masters)
-        if (!m->done)
-            return;
     m_running = false;
     // From the event loop: a caller connecting after start() still sees it.
     QTimer::singleShot(0, this, [this] {

@@ -16,6 +16,8 @@ class QNetworkReply;
 
 namespace vantry::net {
 
+class MasterLoop;
+
 struct XashFetchRequest
 {
     QStringList masters; // "host[:port]", port 27010 when not given
@@ -63,11 +65,7 @@ signals:
     void finished();
 
 private:
-    struct Master;
-    void open(const std::shared_ptr<Master>& master, std::uint32_t address);
-    void ask(Master& master);
-    void read(Master& master);
-    void timeout(Master& master);
+    void mastersEnded();
     void askList(std::size_t game);
     void add(const std::vector<query::Endpoint>& found);
     void problem(const QString& text);
@@ -76,7 +74,7 @@ private:
     XashFetchRequest m_request;
     bool m_running = false;
     bool m_starting = false;
-    std::vector<std::shared_ptr<Master>> m_masters;
+    MasterLoop* m_masters;
     QNetworkAccessManager* m_network = nullptr;
     std::vector<QPointer<QNetworkReply>> m_replies;
     std::vector<query::Endpoint> m_servers;

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "ListExchange.h"
 #include "MasterProtocol.h"
 
 #include <cstdint>
@@ -33,49 +34,32 @@ struct MasterPacing
 // Hosts whose masters rate-limit and are asked at a fixed pace: Valve's.
 bool rateLimitedMaster(std::string_view host);
 
-enum class MasterOutcome
-{
-    Running,
-    EndOfList,        // the end marker came
-    Silent,           // no page came at all
-    StoppedAnswering, // pages came, then none: the list may have ended without its end marker
-    NoNewAddress,     // a page added no address not already listed
-    RepeatedPage,     // the page before kept coming again in answer to the next request
-    Limit,            // the limit of addresses was reached; the rest of the list was not asked for
-};
-
 // Pages through one master's list, without sockets or clocks of its own: the driver asks step()
 // what to do at a time and hands over what arrives from the master. One request is out at a
 // time; the next page is asked for with the last address of the page before as its seed.
-class MasterPaging
+class MasterPaging final : public ListExchange
 {
 public:
     MasterPaging(std::uint8_t region, std::string filter, MasterPacing pacing = {});
 
-    struct Step
-    {
-        std::vector<std::uint8_t> send; // a request to send now; empty: nothing to send
-        std::int64_t wakeMs = 0;        // call step() again at this time, or sooner on a datagram
-        bool done = false;
-    };
-    Step step(std::int64_t nowMs);
+    Step step(std::int64_t nowMs) override;
 
     // A datagram from the master (the driver checks the sender). Malformed replies and pages that
     // come when no request is out are dropped. True when the page was taken. nowMs: its arrival;
     // without it, the time of the last step.
-    bool received(Bytes datagram, std::int64_t nowMs);
+    bool received(Bytes datagram, std::int64_t nowMs) override;
     bool received(Bytes datagram) { return received(datagram, m_lastStepMs); }
 
     // The master's host said that nothing listens on its port: the listing ends with what came.
-    void refused();
+    void refused() override;
 
-    bool done() const { return m_outcome != MasterOutcome::Running; }
-    MasterOutcome outcome() const { return m_outcome; }
+    bool done() const override { return m_outcome != MasterOutcome::Running; }
+    MasterOutcome outcome() const override { return m_outcome; }
     // Every address once, in the order they first came; at most the limit.
-    const std::vector<Endpoint>& servers() const { return m_servers; }
+    const std::vector<Endpoint>& servers() const override { return m_servers; }
     std::size_t pages() const { return m_pages; }
     std::size_t requestsSent() const { return m_requestsSent; }
-    std::size_t malformedReplies() const { return m_malformed; }
+    std::size_t malformedReplies() const override { return m_malformed; }
     // The adaptive pause after an answer as learned so far, and the arrival of the last page.
     int pauseMs() const { return m_pauseMs; }
     std::int64_t lastAnswerMs() const { return m_lastAnswerMs; }

@@ -4,6 +4,7 @@
 #include "NetTestSupport.h"
 #include "emu/MasterEmu.h"
 #include "query/MasterFilter.h"
+#include "query/MasterPaging.h"
 
 #include <gtest/gtest.h>
 
@@ -34,11 +35,17 @@ query::MasterPacing quick()
     return p;
 }
 
+const query::MasterPaging& paging(const net::MasterListing& l)
+{
+    return static_cast<const query::MasterPaging&>(*l.exchange);
+}
+
 net::MasterListing listingOf(const MasterEmu& master, query::MasterPacing pacing,
                              const std::string& filter = "\\appid\\10")
 {
     return {query::Endpoint{master.address(), master.port()},
-            query::MasterPaging(static_cast<std::uint8_t>(query::MasterRegion::Europe), filter, pacing),
+            std::make_unique<query::MasterPaging>(static_cast<std::uint8_t>(query::MasterRegion::Europe),
+                                                  filter, pacing),
             false, 0};
 }
 
@@ -53,9 +60,9 @@ net::MasterListing fetchOne(const MasterEmu& master, query::MasterPacing pacing)
 // The addresses of the book, each once, in book order.
 void expectWholeBook(const net::MasterListing& l, const MasterBook& book)
 {
-    ASSERT_EQ(l.paging.servers().size(), book.servers.size());
+    ASSERT_EQ(paging(l).servers().size(), book.servers.size());
     for (std::size_t i = 0; i < book.servers.size(); ++i) {
-        EXPECT_EQ(l.paging.servers()[i], (query::Endpoint{book.servers[i].address, book.servers[i].port}))
+        EXPECT_EQ(paging(l).servers()[i], (query::Endpoint{book.servers[i].address, book.servers[i].port}))
             << "at " << i;
         if (::testing::Test::HasFailure())
             return;
@@ -71,10 +78,10 @@ TEST(MasterFetch, PagesThroughLongListsOnOneSocketWithTheFilterAndRegion)
         MasterEmu master(book);
         master.start();
         const net::MasterListing l = fetchOne(master, quick());
-        EXPECT_EQ(l.paging.outcome(), query::MasterOutcome::EndOfList) << count;
+        EXPECT_EQ(paging(l).outcome(), query::MasterOutcome::EndOfList) << count;
         expectWholeBook(l, book);
         const std::size_t pages = (count + 230) / 231;
-        EXPECT_EQ(l.paging.requestsSent(), pages) << "one request a page, nothing asked twice";
+        EXPECT_EQ(paging(l).requestsSent(), pages) << "one request a page, nothing asked twice";
         EXPECT_EQ(master.requestsReceived(), pages);
         const auto filters = master.filtersSeen();
         ASSERT_FALSE(filters.empty());
@@ -94,7 +101,7 @@ TEST(MasterFetch, ARateLimitedMasterIsPacedAndARequestItDroppedIsAskedAgain)
     query::MasterPacing pacing = quick();
     pacing.paceMs = 60;
     const net::MasterListing calm = fetchOne(paced, pacing);
-    EXPECT_EQ(calm.paging.outcome(), query::MasterOutcome::EndOfList);
+    EXPECT_EQ(paging(calm).outcome(), query::MasterOutcome::EndOfList);
     expectWholeBook(calm, book);
     EXPECT_EQ(paced.requestsDropped(), 0u);
 
@@ -104,7 +111,7 @@ TEST(MasterFetch, ARateLimitedMasterIsPacedAndARequestItDroppedIsAskedAgain)
     pacing.replyTimeoutMs = 15;
     pacing.retries = 3;
     const net::MasterListing l = fetchOne(hurried, pacing);
-    EXPECT_EQ(l.paging.outcome(), query::MasterOutcome::EndOfList);
+    EXPECT_EQ(paging(l).outcome(), query::MasterOutcome::EndOfList);
     expectWholeBook(l, book);
     EXPECT_GT(hurried.requestsDropped(), 0u) << "the test did not hit the limit";
 }
@@ -118,10 +125,10 @@ TEST(MasterFetch, ALostPageAndAMalformedReplyAreAskedForAgain)
     MasterEmu master(book, faults);
     master.start();
     const net::MasterListing l = fetchOne(master, quick());
-    EXPECT_EQ(l.paging.outcome(), query::MasterOutcome::EndOfList);
+    EXPECT_EQ(paging(l).outcome(), query::MasterOutcome::EndOfList);
     expectWholeBook(l, book);
-    EXPECT_EQ(l.paging.malformedReplies(), 1u);
-    EXPECT_EQ(l.paging.requestsSent(), 5u + 2u);
+    EXPECT_EQ(paging(l).malformedReplies(), 1u);
+    EXPECT_EQ(paging(l).requestsSent(), 5u + 2u);
 }
 
 // A master that answers one request with the page before (a duplicate or a stale datagram) still
@@ -134,7 +141,7 @@ TEST(MasterFetch, APageRepeatedOnceLosesNoAddress)
     MasterEmu master(book, faults);
     master.start();
     const net::MasterListing l = fetchOne(master, quick());
-    EXPECT_EQ(l.paging.outcome(), query::MasterOutcome::EndOfList);
+    EXPECT_EQ(paging(l).outcome(), query::MasterOutcome::EndOfList);
     expectWholeBook(l, book);
 }
 
@@ -146,7 +153,7 @@ TEST(MasterFetch, AListWithoutItsEndMarkEndsInSilenceAndKeepsEveryAddress)
     MasterEmu master(book, faults);
     master.start();
     const net::MasterListing l = fetchOne(master, quick());
-    EXPECT_EQ(l.paging.outcome(), query::MasterOutcome::StoppedAnswering);
+    EXPECT_EQ(paging(l).outcome(), query::MasterOutcome::StoppedAnswering);
     expectWholeBook(l, book);
 }
 
@@ -159,8 +166,8 @@ TEST(MasterFetch, AMasterThatNeverEndsItsListStopsAtTheLimit)
     query::MasterPacing pacing = quick();
     pacing.limit = 5000;
     const net::MasterListing l = fetchOne(master, pacing);
-    EXPECT_EQ(l.paging.outcome(), query::MasterOutcome::Limit);
-    EXPECT_EQ(l.paging.servers().size(), 5000u);
+    EXPECT_EQ(paging(l).outcome(), query::MasterOutcome::Limit);
+    EXPECT_EQ(paging(l).servers().size(), 5000u);
     EXPECT_LE(master.requestsReceived(), 5000u / 231u + 1u);
 }
 
@@ -172,24 +179,25 @@ TEST(MasterFetch, SilenceIsAnOutcomeWhetherTheHostRefusesOrSaysNothing)
     const std::uint16_t port = closed.port();
     closed.stop();
     std::vector<net::MasterListing> listings;
-    listings.push_back({query::Endpoint{0x7F000001, port}, query::MasterPaging(0xFF, "", quick()), false, 0});
+    listings.push_back({query::Endpoint{0x7F000001, port},
+                        std::make_unique<query::MasterPaging>(0xFF, "", quick()), false, 0});
 
     // Two listings of one socket that takes the requests and never answers: the order their
     // requests reach it in tells whether the listings waited side by side.
     test::RawSocket mute;
     ASSERT_TRUE(mute.ok());
     for (int i = 0; i < 2; ++i)
-        listings.push_back(
-            {query::Endpoint{0x7F000001, mute.port()}, query::MasterPaging(0xFF, "", quick()), false, 0});
+        listings.push_back({query::Endpoint{0x7F000001, mute.port()},
+                            std::make_unique<query::MasterPaging>(0xFF, "", quick()), false, 0});
 
     net::fetchMasterLists(listings);
     for (const net::MasterListing& l : listings) {
-        EXPECT_EQ(l.paging.outcome(), query::MasterOutcome::Silent);
-        EXPECT_TRUE(l.paging.servers().empty());
+        EXPECT_EQ(paging(l).outcome(), query::MasterOutcome::Silent);
+        EXPECT_TRUE(paging(l).servers().empty());
     }
-    EXPECT_EQ(listings[0].paging.requestsSent(), 1u);
-    EXPECT_EQ(listings[1].paging.requestsSent(), 3u);
-    EXPECT_EQ(listings[2].paging.requestsSent(), 3u);
+    EXPECT_EQ(paging(listings[0]).requestsSent(), 1u);
+    EXPECT_EQ(paging(listings[1]).requestsSent(), 3u);
+    EXPECT_EQ(paging(listings[2]).requestsSent(), 3u);
     EXPECT_TRUE(listings[0].refused);
     EXPECT_FALSE(listings[1].refused);
     EXPECT_FALSE(listings[2].refused);
@@ -226,8 +234,8 @@ TEST(MasterFetch, AStopRequestEndsTheListingsAtOnce)
         },
         clock);
     EXPECT_EQ(asked, 4) << "the fetch went on after it was told to stop";
-    EXPECT_FALSE(listings[0].paging.done());
-    EXPECT_EQ(listings[0].paging.servers().size(), 231u);
+    EXPECT_FALSE(paging(listings[0]).done());
+    EXPECT_EQ(paging(listings[0]).servers().size(), 231u);
     EXPECT_EQ(master.requestsReceived(), 1u) << "the next page was asked for";
 }
 
@@ -244,10 +252,10 @@ TEST(MasterFetch, AnAdaptiveListingLearnsAMastersRateLimit)
     pacing.replyTimeoutMs = 150;
     pacing.backoffStartMs = 100;
     const net::MasterListing l = fetchOne(limited, pacing);
-    EXPECT_EQ(l.paging.outcome(), query::MasterOutcome::EndOfList);
+    EXPECT_EQ(paging(l).outcome(), query::MasterOutcome::EndOfList);
     expectWholeBook(l, book);
     EXPECT_GT(limited.requestsDropped(), 0u) << "the test did not meet the limit";
-    EXPECT_GE(l.paging.pauseMs(), 300) << "the pause was not learned";
+    EXPECT_GE(paging(l).pauseMs(), 300) << "the pause was not learned";
     // Once learned, the pause holds: drops come only while it is learned, not at every page.
     EXPECT_LE(limited.requestsDropped(), 5u);
 }
