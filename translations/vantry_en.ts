@@ -266,6 +266,22 @@
 <context>
     <name>vantry::browser::ScanEngine</name>
     <message>
+        <source>Публичные списки включены, но не задан ни ключ Steam Web API, ни мастер-сервер. Укажите их в «Опции» → «Сканирование».</source>
+        <translation>Public lists are on, but neither a Steam Web API key nor a master server is set. Set them in Options → Scanning.</translation>
+    </message>
+    <message>
+        <source>Нет сети: не удалось найти адреса мастер-серверов. Проверьте подключение к интернету и повторите поиск.</source>
+        <translation>No network: the master servers' addresses could not be found. Check the internet connection and scan again.</translation>
+    </message>
+    <message>
+        <source>Steam Web API отклонил ключ, а другие списки серверов не прислали. Проверьте ключ в «Опции» → «Сканирование».</source>
+        <translation>The Steam Web API refused the key, and no other list sent servers. Check the key in Options → Scanning.</translation>
+    </message>
+    <message>
+        <source>Ни один мастер-сервер не прислал список. Повторите поиск позже.</source>
+        <translation>No master server sent a list. Scan again later.</translation>
+    </message>
+    <message>
         <source> Завершено :)</source>
         <translation> Completed :)</translation>
     </message>
@@ -759,6 +775,13 @@ Players: %3</translation>
     <message>
         <source>HTTP-список:</source>
         <translation>HTTP list:</translation>
+    </message>
+</context>
+<context>
+    <name>vantry::shell::MainScanSink</name>
+    <message>
+        <source>Поиск серверов</source>
+        <translation>Server search</translation>
     </message>
 </context>
 </TS>

@@ -16,6 +16,16 @@ namespace vantry::browser {
 
 // Public server lists that a sweep fetches before it probes. The fetch runs on the event loop
 // while the sweep waits in its pauses; the sweep asks how far it got.
+// Why a sweep's lists gave no address, for the one message that says what to do.
+enum class ListFailure
+{
+    None,         // addresses came, or the fetch still runs
+    NothingToAsk, // public lists are on, but no key, master or community list is set
+    NoNetwork,    // no source could be reached: no name resolution or no route
+    KeyRefused,   // the Steam Web API refused the key, and nothing else listed a server
+    NoAnswer,     // the sources were reached but none listed a server
+};
+
 class ListSource
 {
 public:
@@ -32,6 +42,7 @@ public:
     virtual const std::vector<query::Endpoint>& servers() const = 0;
     // What went wrong, one sentence each, in English, for the box after the sweep. Never the key.
     virtual QStringList problems() const = 0;
+    virtual ListFailure failure() const = 0;
 };
 
 // The lists a sweep asks for. Game servers: every game kind the list shows, by the application

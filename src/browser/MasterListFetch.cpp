@@ -108,12 +108,15 @@ void MasterListFetch::start(const options::MasterSource& source, int scanMode)
     m_servers.clear();
     m_seen.clear();
     m_problems.clear();
+    m_nothingToAsk = m_keyRefused = false;
+    m_sources = m_unreachable = 0;
     m_running = true;
 
     if (m_source.enabled && m_source.steamKey.isEmpty() && m_source.masters.isEmpty() &&
         !m_source.xash.enabled) {
         problem(QStringLiteral("The Steam Web API key is empty and no master server is listed. "
                                "Please set them in Options."));
+        m_nothingToAsk = true;
         m_running = false;
         return;
     }
@@ -183,6 +186,8 @@ void MasterListFetch::startXash(int scanMode)
     connect(m_xash, &net::XashFetch::finished, this, [this] {
         for (const QString& text : m_xash->problems())
             problem(text);
+        m_sources += m_xash->sources();
+        m_unreachable += m_xash->unreachable();
         m_xash->deleteLater();
         m_xash = nullptr;
         checkFinished();
@@ -212,10 +217,15 @@ void MasterListFetch::apiAnswered(const net::ServerListResult& result)
     if (!result.reply) {
         // A refused key, a wrong address or a busy API: the next game would meet the same.
         problem(sentence(result.error));
+        ++m_sources;
+        m_keyRefused = result.keyRefused;
+        m_unreachable += result.unreachable ? 1 : 0;
         m_apiRunning = false;
         checkFinished();
         return;
     }
+    if (m_apiNext == 0)
+        ++m_sources;
     for (const net::ListedServer& server : result.reply->servers)
         add(server.address);
     ++m_apiNext;
@@ -226,11 +236,14 @@ void MasterListFetch::mastersEnded()
 {
     for (std::size_t i = 0; i < m_masters->size(); ++i) {
         const QString& name = m_masters->name(i);
+        ++m_sources;
         switch (m_masters->end(i)) {
         case net::MasterLoop::End::Unresolved:
+            ++m_unreachable;
             problem(QStringLiteral("Cannot find the address of master server %1.").arg(name));
             break;
         case net::MasterLoop::End::CannotAsk:
+            ++m_unreachable;
             problem(QStringLiteral("Cannot ask master server %1: %2.").arg(name, m_masters->error(i)));
             break;
         case net::MasterLoop::End::Asked:
@@ -254,6 +267,19 @@ void MasterListFetch::problem(const QString& text)
 {
     if (!m_problems.contains(text))
         m_problems.append(text);
+}
+
+ListFailure MasterListFetch::failure() const
+{
+    if (m_nothingToAsk)
+        return ListFailure::NothingToAsk;
+    if (m_running || !m_servers.empty())
+        return ListFailure::None;
+    if (m_keyRefused)
+        return ListFailure::KeyRefused;
+    if (m_sources > 0 && m_unreachable == m_sources)
+        return ListFailure::NoNetwork;
+    return ListFailure::NoAnswer;
 }
 
 void MasterListFetch::checkFinished()

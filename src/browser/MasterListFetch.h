@@ -42,6 +42,7 @@ public:
     bool running() const override { return m_running; }
     const std::vector<query::Endpoint>& servers() const override { return m_servers; }
     QStringList problems() const override { return m_problems; }
+    ListFailure failure() const override;
 
     // Addresses kept from all the lists together.
     static constexpr std::size_t Limit = 100'000;
@@ -75,6 +76,10 @@ private:
     std::vector<query::Endpoint> m_servers;
     std::unordered_set<std::uint64_t> m_seen;
     QStringList m_problems;
+    bool m_nothingToAsk = false;
+    bool m_keyRefused = false;
+    int m_sources = 0;     // asked: masters, the Web API, the community lists
+    int m_unreachable = 0; // of them, not reached for want of a network
 };
 
 } // namespace vantry::browser

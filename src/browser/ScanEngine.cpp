@@ -5,6 +5,7 @@
 #include "query/Clock.h"
 
 #include <QCoreApplication>
+#include <QDebug>
 #include <QStringList>
 
 #include <algorithm>
@@ -21,6 +22,19 @@ const char* const Done = QT_TRANSLATE_NOOP("vantry::browser::ScanEngine", " Го
 const char* const Listed = QT_TRANSLATE_NOOP("vantry::browser::ScanEngine", " Мастер-сервер: %1");
 const char* const ListProgress =
     QT_TRANSLATE_NOOP("vantry::browser::ScanEngine", "получено %1, опрошено %2, ответили %3");
+
+const char* const NothingToAsk =
+    QT_TRANSLATE_NOOP("vantry::browser::ScanEngine",
+                      "Публичные списки включены, но не задан ни ключ Steam Web API, ни мастер-сервер. "
+                      "Укажите их в «Опции» → «Сканирование».");
+const char* const NoNetwork =
+    QT_TRANSLATE_NOOP("vantry::browser::ScanEngine", "Нет сети: не удалось найти адреса мастер-серверов. "
+                                                     "Проверьте подключение к интернету и повторите поиск.");
+const char* const KeyRefused = QT_TRANSLATE_NOOP("vantry::browser::ScanEngine",
+                                                 "Steam Web API отклонил ключ, а другие списки серверов не "
+                                                 "прислали. Проверьте ключ в «Опции» → «Сканирование».");
+const char* const NoAnswer = QT_TRANSLATE_NOOP(
+    "vantry::browser::ScanEngine", "Ни один мастер-сервер не прислал список. Повторите поиск позже.");
 
 // How long the sweep waits for more addresses while the lists come in and all so far are asked;
 // the delay from a page's arrival to its first probe.
@@ -110,15 +124,45 @@ ScanEngine::Outcome ScanEngine::sweep(int scanMode)
 
     m_badFavourites.clear();
     m_listProblems.clear();
+    m_listFailure = ListFailure::None;
     const Outcome end = runSweep(scanMode, *port);
     // Told once the sweep is over: a box in the middle would hold the probes up.
-    QStringList told;
-    if (!m_badFavourites.isEmpty())
-        told.append(m_badFavourites.join(u'\n') + QStringLiteral("\nPlease set it in Options."));
-    told.append(m_listProblems);
-    if (!told.isEmpty() && (end == Outcome::Completed || end == Outcome::Cancelled))
-        m_sink.warn(told.join(u'\n'));
+    if (!m_badFavourites.isEmpty() && (end == Outcome::Completed || end == Outcome::Cancelled))
+        m_sink.warn(m_badFavourites.join(u'\n') + QStringLiteral("\nPlease set it in Options."));
+    if (end == Outcome::Completed)
+        reportLists();
     return end;
+}
+
+void ScanEngine::reportLists()
+{
+    // Each master's own trouble, for whoever reads the program's output.
+    for (const QString& problem : m_listProblems)
+        qInfo().noquote() << "vantry:" << problem;
+    const ListFailure failure = m_listFailure;
+    const bool toldBefore = failure == m_toldFailure;
+    m_toldFailure = failure;
+    const char* text = nullptr;
+    switch (failure) {
+    case ListFailure::None:
+        return;
+    case ListFailure::NothingToAsk:
+        text = NothingToAsk;
+        break;
+    case ListFailure::NoNetwork:
+        text = NoNetwork;
+        break;
+    case ListFailure::KeyRefused:
+        text = KeyRefused;
+        break;
+    case ListFailure::NoAnswer:
+        text = NoAnswer;
+        break;
+    }
+    m_sink.setStatus(0, shown(text));
+    if (!toldBefore)
+        m_sink.listsFailed(shown(text),
+                           failure == ListFailure::NothingToAsk || failure == ListFailure::KeyRefused);
 }
 
 ScanEngine::Outcome ScanEngine::runSweep(int scanMode, std::uint16_t port)
@@ -247,6 +291,7 @@ bool ScanEngine::probeListed(ListSource& source)
         }
     }
     m_listProblems = source.problems();
+    m_listFailure = source.failure();
     return true;
 }
 

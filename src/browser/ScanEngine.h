@@ -19,6 +19,7 @@ struct FavouriteTarget;
 namespace vantry::browser {
 
 class ListSource;
+enum class ListFailure;
 
 // What the scan engine drives. The window implements it over the endpoint and its controls;
 // tests implement it with a recording sink and a hand-driven clock.
@@ -57,6 +58,9 @@ public:
     virtual QString status(int panel) const = 0;
     // A sweep's missing settings: the warning, then the options dialog.
     virtual void warn(const QString& text) = 0;
+    // The public lists gave nothing, told once for a failure the sweep before did not meet;
+    // `fixInOptions`: the options' scanning page holds what fixes it.
+    virtual void listsFailed(const QString& text, bool fixInOptions) { (void)fixInOptions, warn(text); }
 
     // Buttons and lists at the start of a sweep; at its end or stop; around a refresh.
     virtual void enterScanning() = 0;
@@ -142,6 +146,7 @@ private:
     bool probeFavourites();
     // Probes the public lists' addresses as they come, at the list rate, until the lists end.
     bool probeListed(ListSource& source);
+    void reportLists();
     bool probeRanges(std::uint16_t port);
     // A favourite with a port and an address or a host name; the others are told, not asked.
     static bool askable(const options::FavouriteTarget& favourite);
@@ -169,6 +174,8 @@ private:
     QStringList m_badFavourites;
     // What went wrong with the public lists, told after the sweep as the favourites are.
     QStringList m_listProblems;
+    ListFailure m_listFailure{};
+    ListFailure m_toldFailure{}; // the last one told: the same again is only shown in the status bar
     // The probe count as last written, so reading it back needs no parse while it is unchanged.
 };
 

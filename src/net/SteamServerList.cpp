@@ -8,6 +8,20 @@
 
 namespace vantry::net {
 
+bool networkMissing(QNetworkReply::NetworkError error)
+{
+    switch (error) {
+    case QNetworkReply::HostNotFoundError:
+    case QNetworkReply::TemporaryNetworkFailureError:
+    case QNetworkReply::NetworkSessionFailedError:
+    case QNetworkReply::UnknownNetworkError:
+    case QNetworkReply::ProxyNotFoundError:
+        return true;
+    default:
+        return false;
+    }
+}
+
 namespace {
 
 QString apiName(const ServerListRequest& request)
@@ -119,6 +133,7 @@ void SteamServerList::onFinished()
     } else if (reply->error() != QNetworkReply::NoError) {
         result.error = QStringLiteral("cannot reach ") + apiName(m_request) + QStringLiteral(": ") +
                        reply->errorString();
+        result.unreachable = networkMissing(reply->error());
     } else {
         QString why;
         result.reply = parseServerList(m_body, m_request.limit, why);

@@ -15,8 +15,12 @@ struct ServerListResult
     std::optional<ServerListReply> reply; // none on failure
     // Why it failed, for the user: never holds the key.
     QString error;
-    bool keyRefused = false; // HTTP 401 or 403
+    bool keyRefused = false;  // HTTP 401 or 403
+    bool unreachable = false; // no name resolution or no route: the machine's network
 };
+
+// Errors that come from the machine's network (no name resolution, no route), not from the host.
+bool networkMissing(QNetworkReply::NetworkError error);
 
 // Fetches the Steam Web API's list of servers over HTTPS (or HTTP, for a local stand-in), one
 // fetch at a time, on the thread's event loop. The reply is read up to the request's cap.

@@ -1,6 +1,7 @@
 #include "XashFetch.h"
 
 #include "MasterLoop.h"
+#include "SteamServerList.h"
 #include "query/XashExchange.h"
 #include "query/XashList.h"
 
@@ -75,6 +76,7 @@ void XashFetch::start(const XashFetchRequest& request)
     m_servers.clear();
     m_seen.clear();
     m_problems.clear();
+    m_sources = m_unreachable = 0;
     m_running = true;
     m_starting = true;
     query::XashAsking asking;
@@ -113,11 +115,14 @@ void XashFetch::mastersEnded()
 {
     for (std::size_t i = 0; i < m_masters->size(); ++i) {
         const QString& name = m_masters->name(i);
+        ++m_sources;
         switch (m_masters->end(i)) {
         case MasterLoop::End::Unresolved:
+            ++m_unreachable;
             problem(QStringLiteral("Cannot find the address of master server %1.").arg(name));
             break;
         case MasterLoop::End::CannotAsk:
+            ++m_unreachable;
             problem(QStringLiteral("Cannot ask master server %1: %2.").arg(name, m_masters->error(i)));
             break;
         case MasterLoop::End::Asked:
@@ -153,7 +158,9 @@ void XashFetch::askList(std::size_t game)
     connect(reply, &QNetworkReply::finished, this, [this, reply] {
         reply->deleteLater();
         const QString where = reply->url().toString();
+        ++m_sources;
         if (reply->error() != QNetworkReply::NoError) {
+            m_unreachable += networkMissing(reply->error()) ? 1 : 0;
             problem(QStringLiteral("The server list at %1 failed: %2.").arg(where, reply->errorString()));
         } else {
             const QByteArray body = reply->readAll();

@@ -52,6 +52,10 @@ public:
     const std::vector<query::Endpoint>& servers() const { return m_servers; }
     // In English, one sentence each, for a box or stderr.
     QStringList problems() const { return m_problems; }
+    // Masters and lists asked, and those of them the machine's network could not reach (no name
+    // resolution, no route).
+    int sources() const { return m_sources; }
+    int unreachable() const { return m_unreachable; }
 
     // Runs a fetch to its end on a local event loop. Needs a QCoreApplication.
     static XashFetch* runAndWait(const XashFetchRequest& request, QObject* parent);
@@ -80,6 +84,8 @@ private:
     std::vector<query::Endpoint> m_servers;
     std::unordered_set<std::uint64_t> m_seen;
     QStringList m_problems;
+    int m_sources = 0;
+    int m_unreachable = 0;
 };
 
 } // namespace vantry::net

@@ -110,6 +110,14 @@ void MainScanSink::warn(const QString& text)
         m_scan.controls().showOptions();
 }
 
+void MainScanSink::listsFailed(const QString& text, bool fixInOptions)
+{
+    prompter().message(QCoreApplication::translate("vantry::shell::MainScanSink", "Поиск серверов"), text,
+                       BoxIcon::Warning);
+    if (fixInOptions && m_scan.controls().showOptionsAt)
+        m_scan.controls().showOptionsAt("EditSteamKey");
+}
+
 void MainScanSink::enterScanning()
 {
     const ScanControls& c = m_scan.controls();

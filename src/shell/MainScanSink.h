@@ -30,6 +30,7 @@ public:
     std::optional<int> statusCount() const override;
     QString status(int panel) const override;
     void warn(const QString& text) override;
+    void listsFailed(const QString& text, bool fixInOptions) override;
 
     void enterScanning() override;
     void leaveScanning() override;

@@ -52,6 +52,8 @@ struct ScanControls
     std::function<int()> currentScanMode;
     // A sweep's missing settings: after the warning, the options dialog.
     std::function<void()> showOptions;
+    // The options dialog on the page of the field of this object name, the field focused.
+    std::function<void(const char* field)> showOptionsAt;
 };
 
 // The main window's scanning side: the endpoint, the query service and the lists it fills, the

@@ -85,7 +85,8 @@ TForm1::TForm1(const Options& options, QWidget* parent)
                     .favourites = &TimerFav,
                     .panels = m_panels,
                     .currentScanMode = [this] { return scanMode(); },
-                    .showOptions = [this] { Options1Click(); }});
+                    .showOptions = [this] { Options1Click(); },
+                    .showOptionsAt = [this](const char* field) { showOptionsAt(field); }});
     connect(&Timer, &IntervalTimer::timeout, this, [this] { guarded([this] { TimerTimer(); }); });
     connect(&TimerFav, &IntervalTimer::timeout, this, [this] { guarded([this] { TimerFavTimer(); }); });
 
@@ -402,6 +403,19 @@ void TForm1::Options1Click()
         m_optionsWindow->raise();
         m_optionsWindow->activateWindow();
     }
+}
+
+void TForm1::showOptionsAt(const char* field)
+{
+    Options1Click();
+    QWidget* target = m_optionsWindow ? m_optionsWindow->findChild<QWidget*>(QLatin1String(field)) : nullptr;
+    if (!target)
+        return;
+    // A tab's page sits in the tab widget's stack.
+    for (QWidget* page = target; page && page->parentWidget(); page = page->parentWidget())
+        if (auto* tabs = qobject_cast<QTabWidget*>(page->parentWidget()->parentWidget()))
+            tabs->setCurrentWidget(page);
+    target->setFocus(Qt::OtherFocusReason);
 }
 
 void TForm1::About1Click()

@@ -66,6 +66,7 @@ public:
     // Seams to the windows created after this one; the window works without them.
     void setLiveSettings(options::LiveSettings* settings);
     void setOptionsWindow(QWidget* window) { m_optionsWindow = window; }
+    void showOptionsAt(const char* field);
     void setAboutWindow(QWidget* window) { m_aboutWindow = window; }
     // Called at each change of the scan mode, to store it at once.
     void setScanModeStore(std::function<void(int)> store) { m_storeScanMode = std::move(store); }

@@ -204,40 +204,52 @@ TEST_F(MasterSweep, HltvModeAsksForTheRelaysAndProbesThemAtTheirListedPort)
     relayMaster.stop();
 }
 
-TEST_F(MasterSweep, RefusedKeyAndSilentMasterAreToldAfterTheSweepWhichStillProbesTheRanges)
+TEST_F(MasterSweep, ARefusedKeyWithASilentMasterIsToldOnceAfterTheSweepWhichStillProbesTheRanges)
 {
     SilentMaster silent;
     const QString wrongKey = QStringLiteral("FEDCBA9876543210FEDCBA9876543210");
     settings.master.steamKey = wrongKey;
     settings.master.masters = {silent.endpoint()};
     form().masterLists().setReplyWait(100, 1);
+    const QString refused =
+        QStringLiteral("Steam Web API отклонил ключ, а другие списки серверов не прислали. "
+                       "Проверьте ключ в «Опции» → «Сканирование».");
 
     scan();
-    EXPECT_EQ(form().statusText(0), QStringLiteral(" Завершено :)"));
     EXPECT_TRUE(listed(Favourite));
     EXPECT_TRUE(listed(InRange));
+    EXPECT_TRUE(QTest::qWaitFor([&] { return form().statusText(0) == refused; }, 5000))
+        << form().statusText(0).toStdString();
     EXPECT_EQ(row(FromMaster1), -1);
     ASSERT_EQ(prompter.messages.size(), 1);
-    const QString told = prompter.messages.front().text;
-    EXPECT_TRUE(told.contains(QStringLiteral("refused the key"))) << told.toStdString();
-    EXPECT_TRUE(told.contains(QStringLiteral("Master server %1 did not answer.").arg(silent.endpoint())))
-        << told.toStdString();
-    EXPECT_FALSE(told.contains(wrongKey)) << "the key is never in a text";
+    EXPECT_EQ(prompter.messages.front().text, refused);
     EXPECT_EQ(api.requests().size(), 1u) << "a refused key is not tried for the other games";
     EXPECT_EQ(silent.requests, 2) << "one request and one retry, for the first game only";
+
+    // The same failure again: the status bar says it, no second box.
+    ASSERT_TRUE(
+        QTest::qWaitFor([&] { return control<QPushButton>(form(), "SBScanAll")->isEnabled(); }, 10'000));
+    scan();
+    EXPECT_TRUE(
+        QTest::qWaitFor([&] { return silent.requests == 4 && form().statusText(0) == refused; }, 5000));
+    EXPECT_EQ(prompter.messages.size(), 1);
+    for (const auto& m : prompter.messages)
+        EXPECT_FALSE(m.text.contains(wrongKey)) << "the key is never in a text";
 }
 
-TEST_F(MasterSweep, MissingKeyWithoutMastersIsToldAndTheSweepGoesOn)
+TEST_F(MasterSweep, NoKeyAndNoMasterIsToldAndTheSweepGoesOn)
 {
     settings.master.steamKey = QStringLiteral("   ");
     settings.master.masters.clear();
+    settings.master.xash.enabled = false;
+    const QString nothing = QStringLiteral("Публичные списки включены, но не задан ни ключ Steam Web API, "
+                                           "ни мастер-сервер. Укажите их в «Опции» → «Сканирование».");
     scan();
-    EXPECT_EQ(form().statusText(0), QStringLiteral(" Завершено :)"));
     EXPECT_TRUE(listed(InRange));
+    EXPECT_TRUE(QTest::qWaitFor([&] { return form().statusText(0) == nothing; }, 5000))
+        << form().statusText(0).toStdString();
     ASSERT_EQ(prompter.messages.size(), 1);
-    EXPECT_EQ(prompter.messages.front().text,
-              QStringLiteral("The Steam Web API key is empty and no master server is listed. "
-                             "Please set them in Options."));
+    EXPECT_EQ(prompter.messages.front().text, nothing);
     EXPECT_TRUE(api.requests().empty());
 }
 
