@@ -5,6 +5,7 @@
 #   tools/setup.sh run [--demo] [-- ARGS...]   build and start Vantry (--demo: emulated servers on loopback)
 #   tools/setup.sh test                        build twice (gcc; clang with ASan/UBSan and the fuzzers) and test;
 #                                              the gcc build's tests include its Debian package
+#   tools/setup.sh install                     build the Debian package alone (no test program) and install it
 #
 # The Qt tools packages compile the English translation of the windows; librsvg2-bin draws the
 # sized icons, dpkg-dev finds the package's dependencies, appstream and desktop-file-utils check
@@ -23,17 +24,32 @@ packages=(cmake g++ clang libclang-rt-14-dev make pkg-config
     libxcb1-dev libxcb-xtest0-dev iproute2 util-linux xvfb openbox xauth x11-utils qstat
     librsvg2-bin dpkg-dev appstream desktop-file-utils lintian groff-base)
 
-install_missing() {
-    local missing=()
-    for p in "${packages[@]}"; do
+# What the package build alone needs.
+package_packages=(cmake g++ make pkg-config qt6-base-dev qt6-base-dev-tools libgl-dev
+    qt6-tools-dev qt6-tools-dev-tools qt6-l10n-tools libbz2-dev librsvg2-bin dpkg-dev groff-base)
+
+# Root runs apt-get itself (a minimal system has no sudo); anyone else through sudo.
+as_root() {
+    if [ "$(id -u)" -eq 0 ]; then
+        "$@"
+    elif command -v sudo >/dev/null 2>&1; then
+        sudo "$@"
+    else
+        echo "setup.sh: '$*' needs root: run this as root, or install sudo" >&2
+        exit 1
+    fi
+}
+
+install_missing() { # install_missing [PACKAGE...]; none: every package the tests need
+    local missing=() wanted=("$@")
+    [ ${#wanted[@]} -gt 0 ] || wanted=("${packages[@]}")
+    for p in "${wanted[@]}"; do
         dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed' || missing+=("$p")
     done
     [ ${#missing[@]} -eq 0 ] && return 0
     echo "installing: ${missing[*]}"
-    local sudo=""
-    [ "$(id -u)" -eq 0 ] || sudo=sudo
-    $sudo apt-get update -qq
-    DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -qq --no-install-recommends "${missing[@]}"
+    as_root apt-get update -qq
+    as_root env DEBIAN_FRONTEND=noninteractive apt-get install -y -qq --no-install-recommends "${missing[@]}"
 }
 
 build() { # build DIR [cmake args...]
@@ -57,6 +73,15 @@ run)
     [ "${1:-}" = -- ] && shift
     cmake --build "$here/build" -j"$jobs" --target vantry
     exec "$here/build/src/vantry" "$@"
+    ;;
+install)
+    install_missing "${package_packages[@]}"
+    cmake -S "$here" -B "$here/build-package" -DCMAKE_BUILD_TYPE=RelWithDebInfo -DVANTRY_TESTS=OFF >/dev/null
+    cmake --build "$here/build-package" -j"$jobs" --target package
+    deb=$(ls -t "$here"/build-package/vantry_*.deb | head -n 1)
+    # apt resolves the package's dependencies; a path it needs to see as a file, not a name.
+    as_root env DEBIAN_FRONTEND=noninteractive apt-get install -y -qq "$deb"
+    echo "installed $(basename "$deb"): run 'vantry', or find Vantry in the desktop's menu"
     ;;
 test)
     install_missing
@@ -97,7 +122,7 @@ test)
     exit $status
     ;;
 *)
-    echo "usage: tools/setup.sh run [--demo] | test" >&2
+    echo "usage: tools/setup.sh run [--demo] | test | install" >&2
     exit 2
     ;;
 esac
