@@ -92,6 +92,19 @@ test)
     summary=$(mktemp)
     "$here/tools/netns-run" ctest --test-dir "$here/build" --output-on-failure -j"$jobs" | tee -a "$summary" || status=1
 
+    echo "== package build as the README gives it: the program alone, no test compiled"
+    started=$(date +%s)
+    if cmake -S "$here" -B "$here/build-package" -DCMAKE_BUILD_TYPE=RelWithDebInfo -DVANTRY_TESTS=OFF >/dev/null &&
+        cmake --build "$here/build-package" -j"$jobs" --target package >/dev/null &&
+        ls "$here"/build-package/vantry_*.deb >/dev/null 2>&1; then
+        compiled_tests=$(find "$here/build-package" \( -path '*/tests/*' -o -path '*/bench/*' -o -path '*/tools/*' \) -name '*.o' | wc -l)
+        echo "package built in $(($(date +%s) - started)) s; test objects compiled: $compiled_tests"
+        [ "$compiled_tests" -eq 0 ] || status=1
+    else
+        echo "package build failed"
+        status=1
+    fi
+
     echo "== build: clang with AddressSanitizer, UndefinedBehaviorSanitizer and the fuzzers"
     CC=clang CXX=clang++ build "$here/build-asan" -DVANTRY_SANITIZE=ON -DVANTRY_FUZZ=ON
     echo "== tests: sanitizers"
